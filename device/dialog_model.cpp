@@ -19,7 +19,8 @@ void CDialogModel::SetFrameWidth(int pixels) {
 
 void CDialogModel::Notify(const ControlEvent& event) {
     std::lock_guard lock(m_observerMutex);
-    if (m_observer) m_observer(event);
+    if (m_observer)
+        m_observer(event);
 }
 
 ControlState CDialogModel::GetControl(int id) const {
@@ -115,7 +116,8 @@ void CDialogModel::ComboInsert(int id, int index, const std::string& text) {
                                                                    : index;
         items.insert(items.begin() + at, text);
         ControlState& c = m_controls[id];
-        if (c.curSel >= at) ++c.curSel;
+        if (c.curSel >= at)
+            ++c.curSel;
     }
     Notify({ControlEvent::Kind::Items, id, text, false, at});
 }
@@ -146,8 +148,7 @@ int CDialogModel::ComboGetCount(int id) const {
 std::string CDialogModel::ComboGetText(int id, int index) const {
     std::lock_guard lock(m_mutex);
     auto it = m_controls.find(id);
-    if (it == m_controls.end() || index < 0 ||
-        index >= static_cast<int>(it->second.items.size())) {
+    if (it == m_controls.end() || index < 0 || index >= static_cast<int>(it->second.items.size())) {
         return {};
     }
     return it->second.items[index];
@@ -184,7 +185,8 @@ std::optional<std::string> CDialogModel::ChooseOpenFile(const std::string& filte
         std::lock_guard lock(m_observerMutex);
         chooser = m_chooser;
     }
-    if (!chooser) return std::nullopt;
+    if (!chooser)
+        return std::nullopt;
     return chooser(filterText, pattern);
 }
 

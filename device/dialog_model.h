@@ -30,7 +30,17 @@ struct ControlState {
 };
 
 struct ControlEvent {
-    enum class Kind { Text, Visible, Default, Focus, Check, Items, Selection, Progress, WindowSize };
+    enum class Kind {
+        Text,
+        Visible,
+        Default,
+        Focus,
+        Check,
+        Items,
+        Selection,
+        Progress,
+        WindowSize
+    };
     Kind kind;
     int id = 0;
     std::string text;

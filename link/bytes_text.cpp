@@ -13,7 +13,8 @@ constexpr char kReplacement[] = "\xEF\xBF\xBD";
 
 std::string BytesToText(const std::uint8_t* bytes, std::size_t count) {
     const std::size_t length = strnlen(reinterpret_cast<const char*>(bytes), count);
-    if (length == 0) return {};
+    if (length == 0)
+        return {};
 
     iconv_t cd = iconv_open("UTF-8", nl_langinfo(CODESET));
     if (cd == reinterpret_cast<iconv_t>(-1)) {

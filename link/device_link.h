@@ -36,6 +36,10 @@ public:
     StatusWord ScanPorts(std::uint8_t* byComNum);
     StatusWord Disconnect();
     bool IsOpen() const;
+    // Number n of the port COMn the link has open, 0 when closed. (Added by
+    // the lead for the connect handler: the link-side implementation is
+    // needed.)
+    std::uint8_t ConnectedPortNumber() const;
 
     // Frame trace for --trace and debugging: called with true for bytes
     // written, false for frames read. Off (empty) by default.

@@ -5,7 +5,8 @@
 
 std::uint16_t ByteSum16(const std::uint8_t* bytes, std::size_t count) {
     std::uint16_t sum = 0;
-    for (std::size_t i = 0; i < count; ++i) sum = static_cast<std::uint16_t>(sum + bytes[i]);
+    for (std::size_t i = 0; i < count; ++i)
+        sum = static_cast<std::uint16_t>(sum + bytes[i]);
     return sum;
 }
 
@@ -20,44 +21,52 @@ bool ChecksumMatches(const std::uint8_t* payload, std::size_t count, std::uint8_
 
 bool BuildFrame(std::uint8_t start, const std::uint8_t* payload, std::size_t count,
                 std::vector<std::uint8_t>& frame) {
-    if (count > 0xFFFF) return false;
+    if (count > 0xFFFF)
+        return false;
     frame.assign(count + kFrameOverhead, 0);
     frame[0] = start;
     WriteBigEndian16(&frame[1], static_cast<std::uint16_t>(count));
-    if (count != 0) std::memcpy(&frame[3], payload, count);
+    if (count != 0)
+        std::memcpy(&frame[3], payload, count);
     WriteBigEndian16(&frame[3 + count], FrameChecksum(payload, count));
     return true;
 }
 
-std::size_t BuildRequestFrame(const std::uint8_t* payload, std::size_t count,
-                              std::uint8_t* txBuf) {
-    if (count > kMaxRequestPayload) return 0;
+std::size_t BuildRequestFrame(const std::uint8_t* payload, std::size_t count, std::uint8_t* txBuf) {
+    if (count > kMaxRequestPayload)
+        return 0;
     std::memset(txBuf, 0, kTxBufSize);
     txBuf[0] = kRequestStart;
     WriteBigEndian16(&txBuf[1], static_cast<std::uint16_t>(count));
-    if (count != 0) std::memcpy(&txBuf[3], payload, count);
+    if (count != 0)
+        std::memcpy(&txBuf[3], payload, count);
     WriteBigEndian16(&txBuf[3 + count], FrameChecksum(payload, count));
     return count + kFrameOverhead;
 }
 
 bool BuildRequestPayload(std::uint16_t command, std::uint16_t subCode, const std::uint8_t* data,
                          std::size_t count, std::vector<std::uint8_t>& payload) {
-    if (count > kMaxRequestData) return false;
+    if (count > kMaxRequestData)
+        return false;
     payload.assign(kRequestHeaderSize + count, 0);
     WriteBigEndian16(&payload[0], command);
     WriteBigEndian16(&payload[2], subCode);
-    if (count != 0 && data != nullptr) std::memcpy(&payload[4], data, count);
+    if (count != 0 && data != nullptr)
+        std::memcpy(&payload[4], data, count);
     return true;
 }
 
 void HandOverReply(const std::uint8_t* payload, std::size_t count, std::uint16_t* resultWord,
                    std::uint8_t* buffer, std::uint32_t limit, std::uint32_t* replyLength) {
     const std::size_t dataLength = count - kMinReplyPayload;
-    if (resultWord != nullptr) *resultWord = ReadBigEndian16(payload);
-    if (replyLength != nullptr) *replyLength = static_cast<std::uint32_t>(dataLength);
+    if (resultWord != nullptr)
+        *resultWord = ReadBigEndian16(payload);
+    if (replyLength != nullptr)
+        *replyLength = static_cast<std::uint32_t>(dataLength);
     if (buffer != nullptr) {
         const std::size_t n = std::min<std::size_t>(limit, dataLength);
-        if (n != 0) std::memcpy(buffer, payload + kMinReplyPayload, n);
+        if (n != 0)
+            std::memcpy(buffer, payload + kMinReplyPayload, n);
     }
 }
 
@@ -106,7 +115,8 @@ CFrameAssembler::Result CFrameAssembler::Feed(std::uint8_t byte) {
     enum { kStart, kLenHi, kLenLo, kPayload, kCheckHi, kCheckLo };
     switch (m_state) {
         case kStart:
-            if (byte != m_start) return Result::Skipped;
+            if (byte != m_start)
+                return Result::Skipped;
             m_state = kLenHi;
             return Result::NeedMore;
         case kLenHi:
@@ -125,7 +135,8 @@ CFrameAssembler::Result CFrameAssembler::Feed(std::uint8_t byte) {
             return Result::NeedMore;
         case kPayload:
             m_payload.push_back(byte);
-            if (m_payload.size() == m_length) m_state = kCheckHi;
+            if (m_payload.size() == m_length)
+                m_state = kCheckHi;
             return Result::NeedMore;
         case kCheckHi:
             m_checkHi = byte;

@@ -1,0 +1,73 @@
+#include "device/identity_handlers.h"
+
+#include <cstdio>
+
+#include "device/step.h"
+#include "link/bytes_text.h"
+#include "link/command_codes.h"
+#include "link/device_link.h"
+#include "res/resource.h"
+
+namespace {
+constexpr char kConnected[] = "设备连接成功.";
+constexpr char kBaudText[] = "115200bps";
+// Identity data follows the result word and two bytes the tool does not use.
+constexpr std::uint32_t kIdentitySkip = 2;
+}  // namespace
+
+bool ReadIdentity(IDialogHost& host, std::uint16_t command, int fieldId,
+                  std::uint32_t firstByteTimeoutMs) {
+    std::uint8_t abRxBuf[kHandlerReplyBufSize] = {};
+    const StepResult r =
+        RunStep(host, command, SUB_DEFAULT, nullptr, 0, abRxBuf, firstByteTimeoutMs);
+    if (!r.ok) {
+        host.ShowStatus(ErrorText(r.failureCode));
+        return false;
+    }
+    const std::uint32_t copied = CopiedReplyBytes(r.dwRxLen);
+    const std::uint8_t* data = abRxBuf + kIdentitySkip;
+    const std::size_t count = copied - kIdentitySkip;
+    host.View().SetItemText(
+        fieldId, command == CMD_GET_VERSION ? BytesToText(data, count) : BytesToHex(data, count));
+    return true;
+}
+
+void CIdentityHandlers::Connect() {
+    CDeviceLink* link = m_host.Link();
+    std::uint8_t bComNum = 0;
+    bool scanned = false;
+    if (!link->IsOpen()) {
+        link->ScanPorts(&bComNum);
+        scanned = true;
+    }
+    ReadIdentity(m_host, CMD_GET_VERSION, IDC_VERSION, TIMEOUT_DEFAULT_MS);
+    if (!ReadIdentity(m_host, CMD_GET_SERIAL, IDC_SERIAL, TIMEOUT_DEFAULT_MS))
+        return;
+
+    // When this click ran no scan of its own, or its scan found nothing and a
+    // read's own scan found the box, the port in use is the link's.
+    if (!scanned || bComNum == 0)
+        bComNum = link->ConnectedPortNumber();
+    char strCom[16];
+    std::snprintf(strCom, sizeof strCom, "COM%d", bComNum);
+    m_host.View().SetItemText(IDC_PORT_NAME, strCom);
+    m_host.View().SetItemText(IDC_BAUD_RATE, kBaudText);
+    m_host.ShowStatus(kConnected);
+}
+
+StatusWord CIdentityHandlers::Disconnect() {
+    return m_host.Link()->Disconnect();
+}
+
+void CIdentityHandlers::OnBnClickedGetDeviceInfo() {
+    ReadIdentity(m_host, CMD_GET_VERSION, IDC_VERSION, TIMEOUT_DEFAULT_MS);
+    ReadIdentity(m_host, CMD_GET_SERIAL, IDC_SERIAL, TIMEOUT_DEFAULT_MS);
+}
+
+void CIdentityHandlers::OnStnClickedVersionLabel() {
+    m_host.View().SetItemText(IDC_VERSION, "");
+}
+
+void CIdentityHandlers::OnStnClickedSerialLabel() {
+    m_host.View().SetItemText(IDC_SERIAL, "");
+}

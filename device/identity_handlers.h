@@ -1,0 +1,30 @@
+#pragma once
+// Connecting, disconnecting and reading the box's identity (version text and
+// serial number) into the identity fields of the main dialog.
+
+#include <cstdint>
+
+#include "device/dialog_host.h"
+
+// One identity read of `command` (CMD_GET_VERSION or CMD_GET_SERIAL) into
+// `fieldId` with the given first-byte wait. On failure the status line shows
+// the error text and the field keeps its text. A successful read writes
+// nothing to the status line.
+bool ReadIdentity(IDialogHost& host, std::uint16_t command, int fieldId,
+                  std::uint32_t firstByteTimeoutMs);
+
+class CIdentityHandlers {
+public:
+    explicit CIdentityHandlers(IDialogHost& host) : m_host(host) {}
+
+    // Scans when the port is closed, then reads the identity; the caller
+    // brings the connect-state look in line with the port afterwards.
+    void Connect();
+    StatusWord Disconnect();
+    void OnBnClickedGetDeviceInfo();
+    void OnStnClickedVersionLabel();
+    void OnStnClickedSerialLabel();
+
+private:
+    IDialogHost& m_host;
+};

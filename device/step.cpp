@@ -1,0 +1,32 @@
+#include "device/step.h"
+
+#include <algorithm>
+#include <cstdio>
+
+#include "link/command_codes.h"
+
+StepResult RunStep(IDialogHost& host, std::uint16_t command, std::uint16_t subCode,
+                   const std::uint8_t* data, std::uint32_t dataLength, std::uint8_t* replyBuf,
+                   std::uint32_t firstByteTimeoutMs) {
+    StepResult r;
+    r.status = host.Transact(command, subCode, data, dataLength, &r.wCode, replyBuf, REPLY_LIMIT,
+                             &r.dwRxLen, firstByteTimeoutMs);
+    if (r.status != ST_OK) {
+        r.failureCode = r.status;
+    } else if (r.wCode != RESULT_OK || r.dwRxLen < kMinStepReplyLength) {
+        r.failureCode = r.wCode;
+    } else {
+        r.ok = true;
+    }
+    return r;
+}
+
+std::string ErrorText(std::uint16_t code) {
+    char text[32];
+    std::snprintf(text, sizeof text, "错误:%04X", static_cast<unsigned>(code));
+    return text;
+}
+
+std::uint32_t CopiedReplyBytes(std::uint32_t replyLength) {
+    return std::min(replyLength, REPLY_LIMIT);
+}

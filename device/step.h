@@ -1,0 +1,34 @@
+#pragma once
+// One step of an operation: a transaction judged the way every handler judges
+// it. It succeeds when the link returns ST_OK, the box's result word is 0xEE00
+// and the reply carries at least 2 data bytes; otherwise its failure code is
+// the link's status when that was not ST_OK, else the result word.
+
+#include <cstdint>
+#include <string>
+
+#include "device/dialog_host.h"
+
+// Reply buffer of a handler; the link is offered REPLY_LIMIT bytes of it.
+constexpr std::size_t kHandlerReplyBufSize = 544;
+// Fewest reply data bytes a successful step carries.
+constexpr std::uint32_t kMinStepReplyLength = 2;
+
+struct StepResult {
+    bool ok = false;
+    std::uint16_t failureCode = 0;
+    StatusWord status = 0;
+    std::uint16_t wCode = 0;
+    std::uint32_t dwRxLen = 0;
+};
+
+StepResult RunStep(IDialogHost& host, std::uint16_t command, std::uint16_t subCode,
+                   const std::uint8_t* data, std::uint32_t dataLength, std::uint8_t* replyBuf,
+                   std::uint32_t firstByteTimeoutMs);
+
+// "错误:%04X" with the code.
+std::string ErrorText(std::uint16_t code);
+
+// Bytes of reply data actually in the buffer: the reply length, but never more
+// than the link copied (REPLY_LIMIT).
+std::uint32_t CopiedReplyBytes(std::uint32_t replyLength);
