@@ -1,0 +1,172 @@
+#include "device/settings_panel.h"
+
+#include <algorithm>
+#include <array>
+#include <cstring>
+#include <string>
+
+#include "device/option_table.h"
+#include "device/settings_codec.h"
+#include "device/step.h"
+#include "link/bytes_text.h"
+#include "link/command_codes.h"
+#include "res/resource.h"
+
+namespace {
+
+constexpr std::uint16_t kReadCommands[kConfigBlockCount] = {CMD_CONFIG_READ_1, CMD_CONFIG_READ_2,
+                                                            CMD_CONFIG_READ_3};
+
+// How a read sequence reports: Read settings shows the blocks' digits, the
+// toggle shows failures only.
+enum class ReadReporting { ShowDigits, FailuresOnly };
+
+// Makes a record from the controls, applies the block's reply and shows the
+// block's values again.
+void ApplyReadReply(IDialogView& view, int block, const std::uint8_t* reply,
+                    std::uint32_t replyLength) {
+    DeviceSettings settings = SettingsFromControls(view);
+    DecodeConfigBlock(block, reply, replyLength, settings);
+    SetBlockControls(view, settings, block);
+}
+
+// The reply data from the block's first byte to the reply's end, never beyond
+// the bytes copied into the buffer; empty for a reply of 3 data bytes or fewer.
+std::string BlockDigits(const std::uint8_t* reply, std::uint32_t replyLength) {
+    const std::uint32_t copied = CopiedReplyBytes(replyLength);
+    if (copied <= kConfigReplyLeadBytes)
+        return {};
+    return BytesToHex(reply + kConfigReplyLeadBytes, copied - kConfigReplyLeadBytes);
+}
+
+void ReadAllBlocks(IDialogHost& host, ReadReporting reporting) {
+    std::uint8_t abRxBuf[kHandlerReplyBufSize] = {};
+    std::string strDis;
+    std::string strDis1;
+    for (int block = 1; block <= kConfigBlockCount; ++block) {
+        const StepResult r = RunStep(host, kReadCommands[block - 1], SUB_DEFAULT, nullptr, 0,
+                                     abRxBuf, TIMEOUT_DEFAULT_MS);
+        if (r.ok) {
+            ApplyReadReply(host.View(), block, abRxBuf, r.dwRxLen);
+            if (reporting != ReadReporting::ShowDigits)
+                continue;
+            if (block == 1) {
+                strDis = BlockDigits(abRxBuf, r.dwRxLen);
+            } else if (block == 2) {
+                strDis1 = BlockDigits(abRxBuf, r.dwRxLen);
+                host.ShowStatus(strDis + strDis1);
+            }
+        } else if (block < kConfigBlockCount) {
+            // A failed third read is not reported: the line keeps step 2's text.
+            strDis = ErrorText(r.failureCode);
+            host.ShowStatus(strDis);
+        }
+    }
+}
+
+}  // namespace
+
+DeviceSettings SettingsFromControls(const IDialogView& view) {
+    DeviceSettings settings;
+    for (const OptionInfo& o : Options()) {
+        if (o.IsFlag()) {
+            settings.*o.flag = view.GetCheck(o.controlId);
+            continue;
+        }
+        const Selection sel = view.ComboGetCurSel(o.controlId);
+        settings.*o.selection = SelectedEntry(o, sel) != nullptr ? sel : std::nullopt;
+    }
+    return settings;
+}
+
+void SetBlockControls(IDialogView& view, const DeviceSettings& settings, int block) {
+    for (const OptionInfo& o : Options()) {
+        if (o.block != block)
+            continue;
+        if (o.IsFlag()) {
+            view.SetCheck(o.controlId, settings.*o.flag);
+        } else {
+            view.ComboSetCurSel(o.controlId, (settings.*o.selection).value_or(-1));
+        }
+    }
+}
+
+void CSettingsPanel::FillOptionLists() {
+    IDialogView& view = m_host.View();
+    for (int id : kComboFillOrder) {
+        const OptionInfo* o = FindOptionByControl(id);
+        for (std::size_t i = 0; i < o->entries.size(); ++i) {
+            view.ComboInsert(id, static_cast<int>(i), std::string(o->entries[i].text));
+        }
+    }
+    // The panel holds no values from the box until a read succeeds.
+    SetBlockControls(view, DeviceSettings{}, 1);
+    SetBlockControls(view, DeviceSettings{}, 2);
+    SetBlockControls(view, DeviceSettings{}, 3);
+}
+
+void CSettingsPanel::OnStnClickedAdvancedToggle() {
+    IDialogView& view = m_host.View();
+    const int rectDlgWidth = view.GetClientWidth();
+    if (rectDlgWidth < kLargeClientMinWidth) {
+        view.SetItemText(IDC_ADVANCED_TOGGLE, kTextToggleClose);
+        view.ResizeWindow(kLargeWindowWidth, kLargeWindowHeight);
+    } else {
+        view.SetItemText(IDC_ADVANCED_TOGGLE, kTextToggleOpen);
+        view.ResizeWindow(kSmallWindowWidth, kSmallWindowHeight);
+    }
+    ReadAllBlocks(m_host, ReadReporting::FailuresOnly);
+}
+
+void CSettingsPanel::OnBnClickedReadSettings() {
+    m_host.ShowStatus("");
+    ReadAllBlocks(m_host, ReadReporting::ShowDigits);
+}
+
+void CSettingsPanel::OnBnClickedWriteSettings() {
+    struct WriteStep {
+        std::uint16_t command;
+        std::size_t size;
+        bool reportFailure;  // a failed third write leaves step 2's text
+    };
+    static constexpr WriteStep kSteps[kConfigBlockCount] = {
+        {CMD_CONFIG_WRITE_1, kConfigBlock1Size, true},
+        {CMD_CONFIG_WRITE_2, kConfigBlock2Size, true},
+        {CMD_CONFIG_WRITE_3, kConfigBlock3Size, false},
+    };
+
+    m_host.ShowStatus("");
+    std::uint8_t abTxBuf[kHandlerReplyBufSize] = {};
+    std::uint8_t abRxBuf[kHandlerReplyBufSize] = {};
+
+    const DeviceSettings settings = SettingsFromControls(m_host.View());
+    if (!AllSelectionsSet(settings)) {
+        m_host.ShowStatus(kTextWriteNeedsRead);
+        return;
+    }
+    const auto block1 = EncodeConfigBlock1(settings);
+    const auto block2 = EncodeConfigBlock2(settings);
+    const auto block3 = EncodeConfigBlock3(settings);
+    const std::uint8_t* blocks[kConfigBlockCount] = {block1.data(), block2.data(), block3.data()};
+
+    for (int i = 0; i < kConfigBlockCount; ++i) {
+        const WriteStep& step = kSteps[i];
+        std::memcpy(abTxBuf, blocks[i], step.size);
+        const StepResult r =
+            RunStep(m_host, step.command, SUB_CONFIG_WRITE, abTxBuf,
+                    static_cast<std::uint32_t>(step.size), abRxBuf, TIMEOUT_DEFAULT_MS);
+        if (r.ok) {
+            m_host.ShowStatus(kTextWriteOk);
+        } else if (step.reportFailure) {
+            m_host.ShowStatus(ErrorText(r.failureCode));
+        }
+    }
+}
+
+void CSettingsPanel::OnBnClickedFactoryReset() {
+    m_host.ShowStatus("");
+    std::uint8_t abRxBuf[kHandlerReplyBufSize] = {};
+    const StepResult r =
+        RunStep(m_host, CMD_FACTORY_RESET, SUB_DEFAULT, nullptr, 0, abRxBuf, TIMEOUT_DEFAULT_MS);
+    m_host.ShowStatus(r.ok ? kTextFactoryResetOk : ErrorText(r.failureCode));
+}
