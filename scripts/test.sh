@@ -1,0 +1,29 @@
+#!/usr/bin/env bash
+# Installs what is missing, builds everything and runs every test; then builds
+# the core (no Qt) under AddressSanitizer+UBSan and under ThreadSanitizer, each
+# in a build folder of its own, and runs its tests there.
+set -euo pipefail
+cd "$(dirname "$0")/.."
+
+./scripts/install-deps.sh
+
+jobs=$(nproc)
+
+build_and_test() {
+  local dir=$1
+  shift
+  cmake -S . -B "$dir" -G Ninja -DCMAKE_BUILD_TYPE=RelWithDebInfo "$@" >/dev/null
+  cmake --build "$dir" -j "$jobs"
+  ctest --test-dir "$dir" --output-on-failure -j "$jobs" --timeout 600
+}
+
+echo "== full build and tests"
+build_and_test build
+
+echo "== core under AddressSanitizer + UBSan"
+ASAN_OPTIONS=detect_leaks=1:abort_on_error=1 UBSAN_OPTIONS=print_stacktrace=1:halt_on_error=1 \
+  build_and_test build-asan -DVORNAK_BUILD_GUI=OFF -DVORNAK_SANITIZE=address
+
+echo "== core under ThreadSanitizer"
+TSAN_OPTIONS=halt_on_error=1:second_deadlock_stack=1 \
+  build_and_test build-tsan -DVORNAK_BUILD_GUI=OFF -DVORNAK_SANITIZE=thread
