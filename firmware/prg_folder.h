@@ -1,7 +1,13 @@
 #pragma once
 // The Prg folder under the current directory, where firmware packages (*.pkg)
-// and tester packages (*.tpg) are kept, and the lists fed from it.
+// and tester packages (*.tpg) are kept, and the lists that feed the transfers:
+// the package lists filled from the folder and the six load addresses.
+//
+// Lists keep the order in which they were filled. When the current directory
+// can't be read, nothing is created and every list from the folder is empty
+// (a Prg folder at the file system's root is never what the operator meant).
 
+#include <cstdint>
 #include <string>
 #include <vector>
 
@@ -15,9 +21,21 @@ std::string GetWorkDir();
 // Creates <current directory>/Prg when missing; failure is not reported.
 void EnsurePrgFolder();
 // Names (file name with extension) of the entries of the Prg folder whose name
-// ends in `extension` (".pkg", ".tpg"), folders included, in the order the
-// directory yields them. Empty when the folder is missing.
+// ends in `extension` (".pkg", ".tpg"; ASCII case ignored, as the folder's
+// search by pattern does on the operators' file systems), folders included, in
+// the order the directory yields them. Empty when the folder is missing.
 std::vector<std::string> ListPrgEntries(const std::string& extension);
 
-// Fills combo `id` with the names and selects entry 0 (nothing when empty).
+// Appends the names to combo `id` and selects entry 0 (nothing when empty).
 void FillComboWithPrgEntries(IDialogView& view, int id, const std::string& extension);
+
+// Number of load slots in the box, and the distance between two of them.
+constexpr int kLoadSlotCount = 6;
+constexpr std::uint32_t kLoadSlotStride = 0x1E000;
+
+// Inserts the six load-address texts ("0x0001E000" ... "0x000B4000") into
+// combo IDC_LOAD_ADDRESS at indexes 0..5 and selects entry 0.
+void FillLoadAddressList(IDialogView& view);
+// (index + 1) * kLoadSlotStride; index -1 (nothing selected) gives 0. Only the
+// index counts, never the entry's text.
+std::uint32_t LoadAddressForIndex(int index);

@@ -1,0 +1,110 @@
+#include "firmware/file_transfer.h"
+
+#include <string>
+#include <vector>
+
+#include "device/dialog_host.h"
+#include "device/step.h"
+#include "firmware/file_image.h"
+#include "firmware/prg_folder.h"
+#include "firmware/progress_bar.h"
+#include "firmware/transfer_packets.h"
+#include "link/command_codes.h"
+#include "res/resource.h"
+
+namespace {
+constexpr char kCannotOpen[] = "无法打开指定文件.";
+constexpr char kNoMemory[] = "申请内存失败.";
+constexpr char kReadError[] = "读取文件出错.";
+constexpr char kSending[] = "文件发送中";
+constexpr char kProgressTail[] = "  ....";
+constexpr char kSent[] = "文件发送完成.";
+constexpr char kSendFailed[] = "文件发送失败.";
+constexpr char kJumping[] = "正在装载 ...";
+
+std::uint32_t SelectedLoadAddress(IDialogView& view) {
+    return LoadAddressForIndex(view.ComboGetCurSel(IDC_LOAD_ADDRESS));
+}
+
+// One download request; done when the link says ST_OK, whatever the box's
+// result word.
+bool SendPacket(IDialogHost& host, const std::uint8_t* packet, std::size_t length) {
+    std::uint16_t result_code = 0;
+    std::uint32_t recieve_length = 0;
+    std::uint8_t usart_recieve_buffer[kHandlerReplyBufSize] = {};
+    return host.Transact(CMD_FILE_DATA, SUB_DEFAULT, packet, static_cast<std::uint32_t>(length),
+                         &result_code, usart_recieve_buffer, REPLY_LIMIT, &recieve_length,
+                         TIMEOUT_TRANSFER_MS) == ST_OK;
+}
+}  // namespace
+
+void OnSendFile(IDialogHost& host) {
+    IDialogView& view = host.View();
+    const std::string file_path = view.GetItemText(IDC_TARGET_FILE);
+    std::vector<std::uint8_t> image;
+    switch (ReadFileImage(file_path, image)) {
+        case ImageLoad::Ok:
+            break;
+        case ImageLoad::OpenFailed:
+            host.ShowStatus(kCannotOpen);
+            return;
+        case ImageLoad::NoMemory:
+            host.ShowStatus(kNoMemory);
+            return;
+        case ImageLoad::ShortRead:
+        case ImageLoad::TooLarge:
+            host.ShowStatus(kReadError);
+            return;
+    }
+    const auto length = static_cast<std::uint32_t>(image.size());
+    const std::uint32_t loadAddress = SelectedLoadAddress(view);
+    // A file reaching past the top of the box's address space would wrap its
+    // target addresses onto the bottom of memory.
+    if (!DownloadFitsAddressSpace(loadAddress, length)) {
+        host.ShowStatus(kReadError);
+        return;
+    }
+    Sha1Digest digest{};
+    if (!ComputeSha1(image.data(), image.size(), digest)) {
+        // Without a digest the box would reject the file; nothing is sent.
+        host.ShowStatus(kSendFailed);
+        return;
+    }
+
+    CTransferProgress bar(view);
+    const auto info = BuildInfoBlock(loadAddress, length, digest);
+    if (!SendPacket(host, info.data(), info.size())) {
+        host.ShowStatus(kSendFailed);
+        return;
+    }
+    std::uint32_t offset = 0;
+    for (;;) {
+        const std::uint32_t n = NextChunkLength(offset, length);
+        const std::vector<std::uint8_t> packet =
+            BuildDownloadPacket(loadAddress + kFileDataOffset + offset, image.data() + offset, n);
+        if (!SendPacket(host, packet.data(), packet.size())) {
+            host.ShowStatus(kSendFailed);
+            return;
+        }
+        offset += n;
+        if (offset >= length) {
+            host.ShowStatus(kSent);
+            return;
+        }
+        host.ShowStatus(kSending + std::to_string(offset) + "/" + std::to_string(length) +
+                        kProgressTail);
+        bar.Set(offset, length);
+    }
+}
+
+void OnJump(IDialogHost& host) {
+    const auto request = BuildJumpRequest(SelectedLoadAddress(host.View()));
+    std::uint16_t result_code = 0;
+    std::uint32_t recieve_length = 0;
+    std::uint8_t usart_recieve_buffer[kHandlerReplyBufSize] = {};
+    const StatusWord status = host.Transact(
+        CMD_JUMP, SUB_DEFAULT, request.data(), static_cast<std::uint32_t>(request.size()),
+        &result_code, usart_recieve_buffer, REPLY_LIMIT, &recieve_length, TIMEOUT_TRANSFER_MS);
+    if (status == ST_OK)
+        host.ShowStatus(kJumping);
+}

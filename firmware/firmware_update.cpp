@@ -1,0 +1,205 @@
+#include "firmware/firmware_update.h"
+
+#include <chrono>
+#include <cstdio>
+#include <string>
+#include <thread>
+#include <vector>
+
+#include "device/dialog_host.h"
+#include "device/step.h"
+#include "firmware/file_image.h"
+#include "firmware/prg_folder.h"
+#include "firmware/progress_bar.h"
+#include "firmware/transfer_packets.h"
+#include "link/bytes_text.h"
+#include "res/resource.h"
+
+namespace {
+constexpr char kLoading[] = "正在装载程序,请稍候....";
+constexpr char kCannotOpen[] = "无法打开程序文件:";
+constexpr char kNoMemory[] = "申请内存失败!";
+constexpr char kIncomplete[] = "读取文件数据不完整!";
+constexpr char kDownloading[] = "正在下载数据";
+constexpr char kProgressTail[] = "  ....";
+constexpr char kUpdating[] = "正在更新固件...";
+constexpr char kRefreshed[] = "固件刷新成功!";
+
+// Result word with which the box also accepts header and data packets.
+constexpr std::uint16_t kResultTransferAccepted = 0x0004;
+// Identity data follows the result word and two bytes the tool does not use.
+constexpr std::uint32_t kIdentitySkip = 2;
+
+void Pause(std::uint32_t ms) {
+    std::this_thread::sleep_for(std::chrono::milliseconds(ms));
+}
+
+class CUpgradeRun {
+public:
+    CUpgradeRun(IDialogHost& host, const UpgradeTiming& timing) : m_host(host), m_timing(timing) {}
+
+    void Run() {
+        if (!Load())
+            return;
+        if (!Transfer())
+            return;
+        Reidentify();
+    }
+
+private:
+    // The package path: the folder and the selected entry of the package list.
+    std::string PackagePath() {
+        std::string strPkg = kPrgRelative;
+        IDialogView& view = m_host.View();
+        const int sel = view.ComboGetCurSel(IDC_PACKAGE_LIST);
+        if (sel >= 0)
+            strPkg += view.ComboGetText(IDC_PACKAGE_LIST, sel);
+        return strPkg;
+    }
+
+    bool Load() {
+        m_host.ShowStatus(kLoading);
+        const std::string strPkg = PackagePath();
+        switch (ReadFileImage(strPkg, m_image)) {
+            case ImageLoad::Ok:
+                break;
+            case ImageLoad::OpenFailed:
+                m_host.ShowStatus(kCannotOpen + strPkg);
+                return false;
+            case ImageLoad::NoMemory:
+                m_host.ShowStatus(kNoMemory);
+                return false;
+            case ImageLoad::ShortRead:
+            case ImageLoad::TooLarge:
+                m_host.ShowStatus(kIncomplete);
+                return false;
+        }
+        // A package without its whole header can't be sent as one; refuse it
+        // before the box is touched.
+        m_headerLength = UpgradeHeaderLength(m_image);
+        if (m_image.size() < m_headerLength) {
+            m_host.ShowStatus(kIncomplete);
+            return false;
+        }
+        return true;
+    }
+
+    StatusWord Send(std::uint16_t command, const std::uint8_t* data, std::uint32_t length,
+                    std::uint32_t timeoutMs) {
+        return m_host.Transact(command, SUB_DEFAULT, data, length, &m_wCode, m_abRxBuf, REPLY_LIMIT,
+                               &m_dwRxLen, timeoutMs);
+    }
+
+    // Header and data packets are taken with either success word; the commit
+    // only with the real one.
+    bool Accepted(StatusWord status, bool allowTransferWord) const {
+        if (status != ST_OK)
+            return false;
+        return m_wCode == RESULT_OK || (allowTransferWord && m_wCode == kResultTransferAccepted);
+    }
+
+    void ReportFailure(StatusWord status) {
+        char text[64];
+        std::snprintf(text, sizeof text, "wErr=%04X; Code=%04X; wLen=%04X;",
+                      static_cast<unsigned>(status), static_cast<unsigned>(m_wCode),
+                      static_cast<unsigned>(m_dwRxLen));
+        m_host.ShowStatus(text);
+    }
+
+    bool Transfer() {
+        IDialogView& view = m_host.View();
+        CTransferProgress bar(view);
+        Send(CMD_PREPARE_A, nullptr, 0, TIMEOUT_DEFAULT_MS);
+        Send(CMD_PREPARE_B, nullptr, 0, TIMEOUT_DEFAULT_MS);
+        Pause(m_timing.prepareSettleMs);
+
+        StatusWord status =
+            Send(CMD_UPGRADE_BEGIN, m_image.data(), m_headerLength, TIMEOUT_UPGRADE_BEGIN_MS);
+        if (!Accepted(status, true)) {
+            ReportFailure(status);
+            return false;
+        }
+
+        const auto total = static_cast<std::uint32_t>(m_image.size() - m_headerLength);
+        const std::uint8_t* data = m_image.data() + m_headerLength;
+        std::uint32_t offset = 0;
+        for (;;) {
+            const std::uint32_t n = NextChunkLength(offset, total);
+            const std::vector<std::uint8_t> packet =
+                BuildUpgradeDataPacket(offset, data + offset, n);
+            status = Send(CMD_UPGRADE_DATA, packet.data(),
+                          static_cast<std::uint32_t>(packet.size()), TIMEOUT_TRANSFER_MS);
+            if (!Accepted(status, true)) {
+                ReportFailure(status);
+                return false;
+            }
+            offset += n;
+            if (offset >= total)
+                break;
+            m_host.ShowStatus(kDownloading + std::to_string(offset) + "/" + std::to_string(total) +
+                              kProgressTail);
+            bar.Set(offset, total);
+        }
+
+        Send(CMD_UPGRADE_END, nullptr, 0, TIMEOUT_TRANSFER_MS);
+        status = Send(CMD_UPGRADE_COMMIT, nullptr, 0, TIMEOUT_TRANSFER_MS);
+        if (!Accepted(status, false)) {
+            ReportFailure(status);
+            return false;
+        }
+        return true;
+    }
+
+    // One identity or reset step: false after showing its error text.
+    bool Step(std::uint16_t command, std::uint32_t timeoutMs) {
+        const StepResult r =
+            RunStep(m_host, command, SUB_DEFAULT, nullptr, 0, m_abRxBuf, timeoutMs);
+        if (!r.ok) {
+            m_host.ShowStatus(ErrorText(r.failureCode));
+            return false;
+        }
+        m_dwRxLen = r.dwRxLen;
+        return true;
+    }
+
+    std::size_t IdentityBytes() const { return CopiedReplyBytes(m_dwRxLen) - kIdentitySkip; }
+
+    void Reidentify() {
+        IDialogView& view = m_host.View();
+        m_host.ShowStatus(kUpdating);
+        view.SetItemText(IDC_SERIAL, "");
+        view.SetItemText(IDC_VERSION, "");
+
+        Step(CMD_GET_VERSION, m_timing.restartFirstByteMs);
+        Step(CMD_GET_SERIAL, TIMEOUT_DEFAULT_MS);
+        Pause(m_timing.restartSettleMs);
+        RunStep(m_host, CMD_GET_VERSION, SUB_DEFAULT, nullptr, 0, m_abRxBuf,
+                m_timing.restartFirstByteMs);
+        Pause(m_timing.versionPauseMs);
+        if (Step(CMD_GET_VERSION, m_timing.restartFirstByteMs)) {
+            view.SetItemText(IDC_VERSION, BytesToText(m_abRxBuf + kIdentitySkip, IdentityBytes()));
+        }
+        Pause(m_timing.serialPauseMs);
+        if (Step(CMD_GET_SERIAL, TIMEOUT_DEFAULT_MS)) {
+            view.SetItemText(IDC_SERIAL, BytesToHex(m_abRxBuf + kIdentitySkip, IdentityBytes()));
+        }
+        Pause(m_timing.factoryResetPauseMs);
+        if (Step(CMD_FACTORY_RESET, TIMEOUT_DEFAULT_MS))
+            m_host.ShowStatus(kRefreshed);
+    }
+
+    IDialogHost& m_host;
+    const UpgradeTiming& m_timing;
+    std::vector<std::uint8_t> m_image;
+    std::uint32_t m_headerLength = 0;
+    // Result word and reply length of the last reply that arrived; a failure
+    // report before any reply shows them as 0.
+    std::uint16_t m_wCode = 0;
+    std::uint32_t m_dwRxLen = 0;
+    std::uint8_t m_abRxBuf[kHandlerReplyBufSize] = {};
+};
+}  // namespace
+
+void RunUpgrade(IDialogHost& host, const UpgradeTiming& timing) {
+    CUpgradeRun(host, timing).Run();
+}

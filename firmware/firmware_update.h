@@ -1,0 +1,51 @@
+#pragma once
+// Firmware update: writes a package from the Prg folder into the box, makes it
+// apply the package, reads the identity again and restores factory settings.
+//
+// Principles of operation. RunUpgrade is one straight sequence: load the
+// package whole (nothing is sent unless it loads completely and holds at least
+// its header), prepare the box, send the header and the firmware data in
+// packets of up to 256 bytes, end and commit, then wait out the box's restart,
+// re-read version and serial into their fields and ask for factory settings.
+// Every outcome goes to the status line; a failure of the transfer ends the
+// run with a report of the failing request, while the steps after the commit
+// each only choose a text and the run goes on. Each request is one whole
+// exchange under the link's lock, so the dialog's other operations may run
+// between two of them. RunUpgrade runs on the worker of CUpgradeRunner and
+// touches only what the host gives it.
+
+#include <cstdint>
+
+#include "link/command_codes.h"
+
+class IDialogHost;
+
+// Pauses of the update, in milliseconds.
+// The box switches to its loader after the prepare requests.
+constexpr std::uint32_t kPrepareSettleMs = 1500;
+// The box applies the new image and restarts into it after the commit.
+constexpr std::uint32_t kRestartSettleMs = 9000;
+// Short breaks that let the box finish one identity or reset request before the next.
+constexpr std::uint32_t kVersionPauseMs = 500;
+constexpr std::uint32_t kSerialPauseMs = 500;
+constexpr std::uint32_t kFactoryResetPauseMs = 500;
+
+struct UpgradeTiming {
+    std::uint32_t prepareSettleMs = kPrepareSettleMs;
+    std::uint32_t restartSettleMs = kRestartSettleMs;
+    std::uint32_t versionPauseMs = kVersionPauseMs;
+    std::uint32_t serialPauseMs = kSerialPauseMs;
+    std::uint32_t factoryResetPauseMs = kFactoryResetPauseMs;
+    // First-byte wait of the version requests after the commit: the box stays
+    // silent while it writes the new firmware and restarts.
+    std::uint32_t restartFirstByteMs = TIMEOUT_RESTART_MS;
+
+    // Sum of the fixed pauses (what a run takes beyond its exchanges).
+    std::uint32_t TotalPausesMs() const {
+        return prepareSettleMs + restartSettleMs + versionPauseMs + serialPauseMs +
+               factoryResetPauseMs;
+    }
+};
+
+// The whole procedure, on the calling thread; outcomes go to the status line.
+void RunUpgrade(IDialogHost& host, const UpgradeTiming& timing);

@@ -1,0 +1,110 @@
+#include "firmware/prg_folder.h"
+
+#include <dirent.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+#include <cerrno>
+#include <cstdio>
+#include <memory>
+
+#include "device/dialog_view.h"
+#include "res/resource.h"
+
+namespace {
+// Separator and folder name as the absolute forms join them.
+constexpr char kPrgAbsoluteSuffix[] = "/Prg/";
+// First size tried for the current directory; doubled while it does not fit.
+constexpr std::size_t kInitialCwdBuffer = 260;
+// Folder permissions before the umask: the system's default for new folders.
+constexpr mode_t kFolderMode = 0777;
+
+struct DirCloser {
+    void operator()(DIR* d) const { closedir(d); }
+};
+
+char AsciiLower(char c) {
+    return (c >= 'A' && c <= 'Z') ? static_cast<char>(c - 'A' + 'a') : c;
+}
+
+bool EndsWithIgnoringAsciiCase(const std::string& name, const std::string& suffix) {
+    if (name.size() < suffix.size())
+        return false;
+    const std::size_t start = name.size() - suffix.size();
+    for (std::size_t i = 0; i < suffix.size(); ++i) {
+        if (AsciiLower(name[start + i]) != AsciiLower(suffix[i]))
+            return false;
+    }
+    return true;
+}
+
+// <current directory>/Prg/, or empty when the current directory is unknown.
+std::string PrgFolderPath() {
+    const std::string cwd = GetWorkDir();
+    if (cwd.empty())
+        return {};
+    return cwd + kPrgAbsoluteSuffix;
+}
+}  // namespace
+
+std::string GetWorkDir() {
+    std::string buffer(kInitialCwdBuffer, '\0');
+    for (;;) {
+        if (getcwd(buffer.data(), buffer.size()) != nullptr) {
+            buffer.resize(buffer.find('\0'));
+            return buffer;
+        }
+        if (errno != ERANGE)
+            return {};
+        buffer.assign(buffer.size() * 2, '\0');
+    }
+}
+
+void EnsurePrgFolder() {
+    const std::string path = PrgFolderPath();
+    if (path.empty())
+        return;
+    struct stat st {};
+    if (stat(path.c_str(), &st) == 0)
+        return;
+    mkdir(path.c_str(), kFolderMode);  // a failure leaves the package list empty
+}
+
+std::vector<std::string> ListPrgEntries(const std::string& extension) {
+    std::vector<std::string> names;
+    const std::string path = PrgFolderPath();
+    if (path.empty())
+        return names;
+    std::unique_ptr<DIR, DirCloser> dir(opendir(path.c_str()));
+    if (!dir)
+        return names;
+    while (const dirent* entry = readdir(dir.get())) {
+        const std::string name = entry->d_name;
+        if (name == "." || name == "..")
+            continue;
+        if (EndsWithIgnoringAsciiCase(name, extension))
+            names.push_back(name);
+    }
+    return names;
+}
+
+void FillComboWithPrgEntries(IDialogView& view, int id, const std::string& extension) {
+    const std::vector<std::string> names = ListPrgEntries(extension);
+    for (const std::string& name : names)
+        view.ComboInsert(id, -1, name);
+    if (!names.empty())
+        view.ComboSetCurSel(id, 0);
+}
+
+void FillLoadAddressList(IDialogView& view) {
+    for (int i = 0; i < kLoadSlotCount; ++i) {
+        char text[16];
+        std::snprintf(text, sizeof text, "0x%08X", static_cast<unsigned>(LoadAddressForIndex(i)));
+        view.ComboInsert(IDC_LOAD_ADDRESS, i, text);
+    }
+    view.ComboSetCurSel(IDC_LOAD_ADDRESS, 0);
+}
+
+std::uint32_t LoadAddressForIndex(int index) {
+    return static_cast<std::uint32_t>(index + 1) * kLoadSlotStride;
+}

@@ -1,0 +1,21 @@
+#pragma once
+// The transfer progress bar: shown while a transfer runs, hidden again when
+// the object goes, so every way out of a transfer hides it.
+
+#include "device/dialog_view.h"
+#include "res/resource.h"
+
+class CTransferProgress {
+public:
+    explicit CTransferProgress(IDialogView& view) : m_view(view) {
+        m_view.ShowItem(IDC_PROGRESS, true);
+    }
+    ~CTransferProgress() { m_view.ShowItem(IDC_PROGRESS, false); }
+    CTransferProgress(const CTransferProgress&) = delete;
+    CTransferProgress& operator=(const CTransferProgress&) = delete;
+
+    void Set(long long value, long long total) { m_view.SetProgress(IDC_PROGRESS, value, total); }
+
+private:
+    IDialogView& m_view;
+};
