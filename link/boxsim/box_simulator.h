@@ -1,19 +1,56 @@
 #pragma once
 // CBoxSimulator: the box's side of the line, for tests, benchmarks and demos.
 //
-// (Principles of operation: to be completed with the implementation.)
-// It opens a pseudo-terminal, links its slave side as <portDir>/COM<n> and
-// serves request frames on a thread of its own: every command of the command
-// table, with state (identity, three configuration blocks and their factory
-// defaults, firmware transfer, load slots) and faults injected on demand.
-// All setters may be called while it serves.
+// Principles of operation. Start() opens a pseudo-terminal, puts its slave
+// side in raw mode and keeps one slave descriptor open for the simulator's
+// whole life, so the tool may close and reopen the port without the box side
+// ever seeing a hang-up. The slave is linked as <portDir>/COM<n>. One serving
+// thread waits in poll() on the master side and on a wake-up pipe; it parses
+// request frames, answers each accepted request with one reply frame, and
+// sends unsolicited frames between requests when asked to.
+//
+// The box keeps state (identity, three configuration blocks and their factory
+// defaults, firmware transfer, load slots) and injects faults on demand. One
+// mutex guards all of it, so every setter and getter may be called from any
+// thread while the box serves; the serving thread never holds the mutex while
+// it writes or sleeps.
+//
+// Replies: every reply carries a result word; commands whose data the tool does
+// not look at get two further bytes 00 00. Identity replies put two bytes
+// ahead of the identity data, configuration reads three bytes ahead of the
+// block. Errors of the box's own use the kSimResult* words below (never 0x0004,
+// which the tool takes as success for firmware transfer requests).
+//
+// Overrides and faults change only what goes on the wire: the box still acts on
+// the request, except when it stays silent (an override's `silent` or
+// SetSilent), which it then ignores.
+//
+// Firmware restart: after an accepted commit the box answers nothing for the
+// restart time. A request that arrives meanwhile is kept (a later one replaces
+// it) and answered once the restart is over, as a box that queues its last
+// received frame does; the tool's long first-byte wait after a commit relies on
+// that. SetAnswerAfterRestart(false) drops such requests instead.
 
 #include <array>
 #include <chrono>
 #include <cstdint>
+#include <functional>
+#include <memory>
 #include <optional>
 #include <string>
 #include <vector>
+
+// Result words of the box's own refusals.
+constexpr std::uint16_t kSimResultBadLength = 0x0001;   // request data of the wrong length
+constexpr std::uint16_t kSimResultBadOffset = 0x0002;   // transfer packet out of sequence
+constexpr std::uint16_t kSimResultNoHeader = 0x0003;    // upgrade data or commit before a header
+constexpr std::uint16_t kSimResultBadAddress = 0x0005;  // download packet outside every slot
+constexpr std::uint16_t kSimResultUnknownCommand = 0x00FF;  // code the box does not know
+
+constexpr int kSimSlotCount = 6;
+constexpr std::uint32_t kSimSlotStride = 0x1E000;
+// The information block of a download is one 256-byte packet at the load address.
+constexpr std::size_t kSimInfoBlockSize = 256;
 
 struct SimRequest {
     std::uint16_t command = 0;
@@ -56,6 +93,9 @@ public:
     // Closes the box's side as an unplugged cable would; the link stays.
     void Unplug();
     std::string LinkPath() const;
+    // The pseudo-terminal's slave device, e.g. /dev/pts/5 (empty before Start).
+    std::string SlavePath() const;
+    bool IsServing() const;
 
     // Identity.
     void SetVersion(const std::string& text);
@@ -73,6 +113,10 @@ public:
     std::vector<std::uint8_t> UpgradeData() const;
     int CommitCount() const;
     void SetRestartTime(std::chrono::milliseconds t);
+    // true (default): the last request received while restarting is answered
+    // when the restart is over; false: it is dropped.
+    void SetAnswerAfterRestart(bool answer);
+    bool IsRestarting() const;
 
     // Load slots 0..5 at (index + 1) * 0x1E000.
     SimLoadSlot Slot(int index) const;
@@ -93,6 +137,14 @@ public:
     std::vector<SimRequest> Requests() const;
     void ClearRequests();
     bool WaitForRequestCount(std::size_t n, std::chrono::milliseconds timeout) const;
+    // Called on the serving thread for every accepted request, before it is
+    // answered (the executable's --verbose log). Empty to switch off.
+    using RequestHook = std::function<void(const SimRequest&)>;
+    void SetRequestHook(RequestHook hook);
+
+private:
+    struct Impl;
+    std::unique_ptr<Impl> m_impl;
 };
 
 // A firmware package the simulator accepts: a 32-byte header (0xC9 0x49, then

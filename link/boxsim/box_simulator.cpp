@@ -1,0 +1,642 @@
+#include "link/boxsim/box_simulator.h"
+
+#include <fcntl.h>
+#include <poll.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+#include <algorithm>
+#include <cerrno>
+#include <condition_variable>
+#include <map>
+#include <mutex>
+#include <thread>
+
+#include "link/boxsim/box_state.h"
+#include "link/boxsim/pty_pair.h"
+#include "link/frame_codec.h"
+#include "link/status_words.h"
+
+namespace {
+
+using Clock = std::chrono::steady_clock;
+using std::chrono::milliseconds;
+
+// Long enough to watch the tool's restart wait in a demo; tests set less.
+constexpr milliseconds kDefaultRestartTime{3000};
+// A reply that cannot be written for this long goes to nobody: the tool has
+// closed the port and the slave's input queue is full.
+constexpr milliseconds kWriteStallTimeout{1000};
+// Once this much is waiting unread on the tool's side, nobody is reading:
+// unsolicited frames are skipped rather than piling up.
+constexpr int kUnsolicitedBacklogLimit = 1024;
+// Master reads: more than any frame, so one read usually takes a whole request.
+constexpr std::size_t kReadChunk = 4096;
+// Pause after an unexpected hang-up of the master side, instead of spinning.
+constexpr milliseconds kHangupBackoff{100};
+// Ten bits a byte on the wire: start bit, 8 data bits, stop bit.
+constexpr long long kBitsPerByte = 10;
+// Unsolicited frame payload: success word, a marker and a counter.
+constexpr std::uint8_t kUnsolicitedMarker0 = 0x55;
+constexpr std::uint8_t kUnsolicitedMarker1 = 0xAA;
+
+std::vector<std::uint8_t> Frame(const std::vector<std::uint8_t>& payload) {
+    std::vector<std::uint8_t> frame;
+    BuildFrame(kReplyStart, payload.data(), payload.size(), frame);
+    return frame;
+}
+
+}  // namespace
+
+struct CBoxSimulator::Impl {
+    // Everything below up to the serving-thread section is guarded by `mutex`.
+    mutable std::mutex mutex;
+    mutable std::condition_variable cv;  // a request was recorded, or stopping
+    BoxState state;
+
+    std::map<std::uint16_t, SimOverride> overrides;
+    bool silent = false;
+    bool badChecksum = false;
+    std::vector<std::uint8_t> garbage;
+    std::size_t truncate = 0;
+    milliseconds byteDelay{0};
+    milliseconds unsolicitedInterval{0};
+    unsigned throttleBaud = 0;
+    milliseconds restartTime{kDefaultRestartTime};
+    bool answerAfterRestart = true;
+    std::optional<Clock::time_point> restartUntil;
+    std::optional<SimRequest> waitingRequest;
+    std::vector<SimRequest> requests;
+    RequestHook hook;
+    bool stopping = false;
+    std::string linkPath;
+    std::string slavePath;
+    bool serving = false;
+
+    // Start, Stop and Unplug are serialised by `lifeMutex`; the pty changes
+    // only while no serving thread runs. The wake-up pipe lives as long as the
+    // simulator, so setters may poke it without any lock.
+    std::mutex lifeMutex;
+    PtyPair pty;
+    int wakeRead = -1;
+    int wakeWrite = -1;
+    std::thread thread;
+
+    Impl();
+    ~Impl();
+
+    // Serving thread only.
+    CFrameAssembler assembler{kRequestStart, kMaxRequestPayload};
+    bool midFrame = false;
+    Clock::time_point txWireFree{};
+    Clock::time_point rxWireEnd{};
+    Clock::time_point nextUnsolicited{};
+    std::uint8_t unsolicitedCount = 0;
+
+    void Serve();
+    void OnBytes(const std::uint8_t* bytes, std::size_t n);
+    void OnRequest(const std::vector<std::uint8_t>& payload);
+    void Answer(const SimRequest& request);
+    void EndRestart();
+    void SendUnsolicited();
+    bool WriteWire(const std::vector<std::uint8_t>& bytes, bool reply);
+    bool WriteAll(const std::uint8_t* p, std::size_t n);
+    bool SleepUntil(Clock::time_point t);
+    void DrainWake();
+    void Wake();
+    void StopThread();
+    void RemoveLink();
+};
+
+CBoxSimulator::Impl::Impl() {
+    int wake[2];
+    if (pipe(wake) != 0)
+        return;  // Start() then refuses to serve
+    for (int fd : wake) {
+        fcntl(fd, F_SETFL, fcntl(fd, F_GETFL) | O_NONBLOCK);
+        fcntl(fd, F_SETFD, FD_CLOEXEC);
+    }
+    wakeRead = wake[0];
+    wakeWrite = wake[1];
+}
+
+CBoxSimulator::Impl::~Impl() {
+    if (wakeRead >= 0)
+        close(wakeRead);
+    if (wakeWrite >= 0)
+        close(wakeWrite);
+}
+
+void CBoxSimulator::Impl::Wake() {
+    if (wakeWrite < 0)
+        return;
+    const char c = 0;
+    // A full pipe already holds a wake-up; nothing is lost.
+    [[maybe_unused]] const ssize_t r = write(wakeWrite, &c, 1);
+}
+
+void CBoxSimulator::Impl::DrainWake() {
+    char buf[64];
+    while (read(wakeRead, buf, sizeof buf) > 0) {
+    }
+}
+
+// Sleeps until `t` unless the simulator stops first; returns false then.
+bool CBoxSimulator::Impl::SleepUntil(Clock::time_point t) {
+    std::unique_lock lock(mutex);
+    return !cv.wait_until(lock, t, [this] { return stopping; });
+}
+
+bool CBoxSimulator::Impl::WriteAll(const std::uint8_t* p, std::size_t n) {
+    const Clock::time_point giveUp = Clock::now() + kWriteStallTimeout;
+    while (n > 0) {
+        const ssize_t w = write(pty.master, p, n);
+        if (w > 0) {
+            p += w;
+            n -= static_cast<std::size_t>(w);
+            continue;
+        }
+        if (w < 0 && errno == EINTR)
+            continue;
+        if (w < 0 && errno != EAGAIN && errno != EWOULDBLOCK)
+            return false;
+        const auto left = std::chrono::duration_cast<milliseconds>(giveUp - Clock::now());
+        if (left.count() <= 0)
+            return false;
+        pollfd fds[2] = {{pty.master, POLLOUT, 0}, {wakeRead, POLLIN, 0}};
+        if (poll(fds, 2, static_cast<int>(left.count()) + 1) < 0 && errno != EINTR)
+            return false;
+        if (fds[1].revents & POLLIN)
+            DrainWake();
+        std::lock_guard lock(mutex);
+        if (stopping)
+            return false;
+    }
+    return true;
+}
+
+bool CBoxSimulator::Impl::WriteWire(const std::vector<std::uint8_t>& bytes, bool reply) {
+    milliseconds delay{0};
+    unsigned baud = 0;
+    {
+        std::lock_guard lock(mutex);
+        delay = reply ? byteDelay : milliseconds{0};
+        baud = throttleBaud;
+    }
+    if (baud == 0 && delay.count() == 0)
+        return WriteAll(bytes.data(), bytes.size());
+
+    const auto byteTime =
+        std::chrono::nanoseconds(baud == 0 ? 0 : kBitsPerByte * 1'000'000'000LL / baud);
+    if (baud != 0 && reply) {
+        // A reply cannot start before the request has crossed the wire.
+        if (!SleepUntil(rxWireEnd))
+            return false;
+    }
+    for (std::size_t i = 0; i < bytes.size(); ++i) {
+        if (i > 0 && delay.count() > 0 && !SleepUntil(Clock::now() + delay))
+            return false;
+        if (baud != 0) {
+            // The byte arrives when its last bit has; the running total never
+            // gets ahead of wire time.
+            txWireFree = std::max(txWireFree, Clock::now()) + byteTime;
+            if (!SleepUntil(txWireFree))
+                return false;
+        }
+        if (!WriteAll(&bytes[i], 1))
+            return false;
+    }
+    return true;
+}
+
+void CBoxSimulator::Impl::Answer(const SimRequest& request) {
+    std::vector<std::uint8_t> wire;
+    bool restart = false;
+    RequestHook hookCopy;
+    {
+        std::lock_guard lock(mutex);
+        requests.push_back(request);
+        cv.notify_all();
+        hookCopy = hook;
+
+        SimOverride o;
+        if (auto it = overrides.find(request.command); it != overrides.end()) {
+            o = it->second;
+            if (it->second.times > 0 && --it->second.times == 0)
+                overrides.erase(it);
+        }
+        if (!silent && !o.silent) {
+            BoxAnswer answer = AnswerRequest(state, request);
+            restart = answer.restart;
+            std::vector<std::uint8_t> payload = std::move(answer.payload);
+            if (o.rawPayload) {
+                payload = *o.rawPayload;
+            } else {
+                if (o.resultWord)
+                    WriteBigEndian16(payload.data(), *o.resultWord);
+                if (o.replyData) {
+                    payload.resize(kMinReplyPayload);
+                    payload.insert(payload.end(), o.replyData->begin(), o.replyData->end());
+                }
+            }
+            std::vector<std::uint8_t> frame = Frame(payload);
+            if (badChecksum || o.badChecksum)
+                frame.back() ^= 0xFF;
+            if (truncate != 0 && truncate < frame.size())
+                frame.resize(truncate);
+            wire = garbage;
+            wire.insert(wire.end(), frame.begin(), frame.end());
+        }
+    }
+    if (hookCopy)
+        hookCopy(request);
+    if (!wire.empty())
+        WriteWire(wire, true);
+    if (restart) {
+        std::lock_guard lock(mutex);
+        restartUntil = Clock::now() + restartTime;
+    }
+}
+
+void CBoxSimulator::Impl::EndRestart() {
+    std::optional<SimRequest> waiting;
+    {
+        std::lock_guard lock(mutex);
+        restartUntil.reset();
+        state.version = state.versionAfterRestart;
+        waiting.swap(waitingRequest);
+    }
+    if (waiting)
+        Answer(*waiting);
+}
+
+void CBoxSimulator::Impl::OnRequest(const std::vector<std::uint8_t>& payload) {
+    // Shorter than command code and sub-code: no request the box knows.
+    if (payload.size() < kRequestHeaderSize)
+        return;
+    SimRequest request;
+    request.command = ReadBigEndian16(&payload[0]);
+    request.subCode = ReadBigEndian16(&payload[2]);
+    request.data.assign(payload.begin() + kRequestHeaderSize, payload.end());
+    {
+        std::lock_guard lock(mutex);
+        if (restartUntil) {
+            if (answerAfterRestart)
+                waitingRequest = std::move(request);
+            return;
+        }
+    }
+    Answer(request);
+}
+
+void CBoxSimulator::Impl::OnBytes(const std::uint8_t* bytes, std::size_t n) {
+    unsigned baud = 0;
+    {
+        std::lock_guard lock(mutex);
+        baud = throttleBaud;
+    }
+    if (baud != 0) {
+        const auto byteTime = std::chrono::nanoseconds(kBitsPerByte * 1'000'000'000LL / baud);
+        rxWireEnd = std::max(rxWireEnd, Clock::now()) + byteTime * static_cast<long long>(n);
+    }
+    for (std::size_t i = 0; i < n; ++i) {
+        const CFrameAssembler::Result r = assembler.Feed(bytes[i]);
+        midFrame = r == CFrameAssembler::Result::NeedMore;
+        // A bad checksum or an oversized frame gets no reply at all.
+        if (r == CFrameAssembler::Result::Frame)
+            OnRequest(assembler.Payload());
+    }
+}
+
+void CBoxSimulator::Impl::SendUnsolicited() {
+    // Nobody reads the port: don't fill the tool's input queue.
+    if (PendingSlaveInput(pty) > kUnsolicitedBacklogLimit)
+        return;
+    const std::vector<std::uint8_t> payload = {
+        static_cast<std::uint8_t>(RESULT_OK >> 8), static_cast<std::uint8_t>(RESULT_OK & 0xFF),
+        kUnsolicitedMarker0, kUnsolicitedMarker1, unsolicitedCount++};
+    WriteWire(Frame(payload), false);
+}
+
+void CBoxSimulator::Impl::Serve() {
+    std::uint8_t buf[kReadChunk];
+    nextUnsolicited = Clock::time_point::max();
+    for (;;) {
+        std::optional<Clock::time_point> deadline;
+        bool unsolicitedOn = false;
+        {
+            std::lock_guard lock(mutex);
+            if (stopping)
+                return;
+            deadline = restartUntil;
+            unsolicitedOn = unsolicitedInterval.count() > 0 && !restartUntil;
+            if (!unsolicitedOn) {
+                nextUnsolicited = Clock::time_point::max();
+            } else {
+                nextUnsolicited = std::min(nextUnsolicited, Clock::now() + unsolicitedInterval);
+                // Never inside a request: its remaining bytes wake the loop.
+                if (!midFrame && (!deadline || nextUnsolicited < *deadline)) {
+                    deadline = nextUnsolicited;
+                }
+            }
+        }
+        int timeoutMs = -1;
+        if (deadline) {
+            const auto left =
+                std::chrono::duration_cast<std::chrono::microseconds>(*deadline - Clock::now());
+            // Round up, so the deadline has passed when poll returns.
+            timeoutMs = left.count() <= 0 ? 0 : static_cast<int>((left.count() + 999) / 1000);
+        }
+        pollfd fds[2] = {{pty.master, POLLIN, 0}, {wakeRead, POLLIN, 0}};
+        if (poll(fds, 2, timeoutMs) < 0 && errno != EINTR)
+            return;
+        if (fds[1].revents & POLLIN)
+            DrainWake();
+
+        if (fds[0].revents & POLLIN) {
+            const ssize_t n = read(pty.master, buf, sizeof buf);
+            if (n > 0)
+                OnBytes(buf, static_cast<std::size_t>(n));
+        } else if (fds[0].revents & (POLLHUP | POLLERR)) {
+            // Not expected while the simulator holds the slave side open.
+            SleepUntil(Clock::now() + kHangupBackoff);
+        }
+
+        const Clock::time_point now = Clock::now();
+        bool restartOver = false;
+        {
+            std::lock_guard lock(mutex);
+            restartOver = restartUntil && *restartUntil <= now;
+        }
+        if (restartOver)
+            EndRestart();
+
+        if (unsolicitedOn && !midFrame && nextUnsolicited <= now) {
+            SendUnsolicited();
+            milliseconds interval{0};
+            {
+                std::lock_guard lock(mutex);
+                interval = unsolicitedInterval;
+            }
+            nextUnsolicited = Clock::now() + interval;
+        }
+    }
+}
+
+void CBoxSimulator::Impl::StopThread() {
+    if (!thread.joinable())
+        return;
+    {
+        std::lock_guard lock(mutex);
+        stopping = true;
+        serving = false;
+    }
+    cv.notify_all();
+    Wake();
+    thread.join();
+}
+
+void CBoxSimulator::Impl::RemoveLink() {
+    std::string link, target;
+    {
+        std::lock_guard lock(mutex);
+        link = linkPath;
+        target = slavePath;
+    }
+    if (link.empty())
+        return;
+    // Only our own link: another simulator may have taken the name since.
+    char buf[256];
+    const ssize_t n = readlink(link.c_str(), buf, sizeof buf - 1);
+    if (n > 0 && std::string(buf, static_cast<std::size_t>(n)) == target)
+        unlink(link.c_str());
+}
+
+CBoxSimulator::CBoxSimulator() : m_impl(std::make_unique<Impl>()) {}
+
+CBoxSimulator::~CBoxSimulator() {
+    Stop();
+}
+
+bool CBoxSimulator::Start(const std::string& portDir, int comNumber) {
+    Impl& d = *m_impl;
+    std::lock_guard life(d.lifeMutex);
+    if (d.thread.joinable())
+        return false;
+    if (d.wakeRead < 0)
+        return false;
+    // After an Unplug: the old slave side goes now.
+    ClosePty(d.pty);
+    d.DrainWake();
+
+    PtyPair pty;
+    if (!OpenRawPty(pty))
+        return false;
+    const std::string link = portDir + "/COM" + std::to_string(comNumber);
+    struct stat st {};
+    // A stale link (or file) from an earlier run is replaced; a folder is not.
+    if (lstat(link.c_str(), &st) == 0 && !S_ISDIR(st.st_mode))
+        unlink(link.c_str());
+    if (symlink(pty.slavePath.c_str(), link.c_str()) != 0) {
+        ClosePty(pty);
+        return false;
+    }
+    d.pty = std::move(pty);
+    d.assembler.Reset();
+    d.midFrame = false;
+    {
+        std::lock_guard lock(d.mutex);
+        d.linkPath = link;
+        d.slavePath = d.pty.slavePath;
+        d.stopping = false;
+        d.serving = true;
+    }
+    d.thread = std::thread([&d] { d.Serve(); });
+    return true;
+}
+
+void CBoxSimulator::Stop() {
+    Impl& d = *m_impl;
+    std::lock_guard life(d.lifeMutex);
+    d.StopThread();
+    d.RemoveLink();
+    ClosePty(d.pty);
+}
+
+void CBoxSimulator::Unplug() {
+    Impl& d = *m_impl;
+    std::lock_guard life(d.lifeMutex);
+    d.StopThread();
+    // Closing the master hangs the line up for the tool. The slave descriptor
+    // stays open, which keeps the pts number taken while the link still names
+    // it: no other pseudo-terminal can appear behind the link.
+    if (d.pty.master >= 0)
+        close(d.pty.master);
+    d.pty.master = -1;
+}
+
+std::string CBoxSimulator::LinkPath() const {
+    std::lock_guard lock(m_impl->mutex);
+    return m_impl->linkPath;
+}
+
+std::string CBoxSimulator::SlavePath() const {
+    std::lock_guard lock(m_impl->mutex);
+    return m_impl->slavePath;
+}
+
+bool CBoxSimulator::IsServing() const {
+    std::lock_guard lock(m_impl->mutex);
+    return m_impl->serving;
+}
+
+void CBoxSimulator::SetVersion(const std::string& text) {
+    std::lock_guard lock(m_impl->mutex);
+    m_impl->state.version = text;
+}
+
+std::string CBoxSimulator::Version() const {
+    std::lock_guard lock(m_impl->mutex);
+    return m_impl->state.version;
+}
+
+void CBoxSimulator::SetSerial(const std::vector<std::uint8_t>& bytes) {
+    std::lock_guard lock(m_impl->mutex);
+    m_impl->state.serial = bytes;
+}
+
+std::vector<std::uint8_t> CBoxSimulator::ConfigBlock(int block) const {
+    std::lock_guard lock(m_impl->mutex);
+    if (block < 1 || block > kConfigBlockCount)
+        return {};
+    return m_impl->state.blocks[block - 1];
+}
+
+void CBoxSimulator::SetConfigBlock(int block, const std::vector<std::uint8_t>& bytes) {
+    std::lock_guard lock(m_impl->mutex);
+    if (block < 1 || block > kConfigBlockCount)
+        return;
+    m_impl->state.blocks[block - 1] = bytes;
+}
+
+void CBoxSimulator::SetFactoryDefaults(int block, const std::vector<std::uint8_t>& bytes) {
+    std::lock_guard lock(m_impl->mutex);
+    if (block < 1 || block > kConfigBlockCount)
+        return;
+    m_impl->state.factoryDefaults[block - 1] = bytes;
+}
+
+std::vector<std::uint8_t> CBoxSimulator::UpgradeHeader() const {
+    std::lock_guard lock(m_impl->mutex);
+    return m_impl->state.upgradeHeader;
+}
+
+std::vector<std::uint8_t> CBoxSimulator::UpgradeData() const {
+    std::lock_guard lock(m_impl->mutex);
+    return m_impl->state.upgradeData;
+}
+
+int CBoxSimulator::CommitCount() const {
+    std::lock_guard lock(m_impl->mutex);
+    return m_impl->state.commitCount;
+}
+
+void CBoxSimulator::SetRestartTime(std::chrono::milliseconds t) {
+    std::lock_guard lock(m_impl->mutex);
+    m_impl->restartTime = t;
+}
+
+void CBoxSimulator::SetAnswerAfterRestart(bool answer) {
+    std::lock_guard lock(m_impl->mutex);
+    m_impl->answerAfterRestart = answer;
+}
+
+bool CBoxSimulator::IsRestarting() const {
+    std::lock_guard lock(m_impl->mutex);
+    return m_impl->restartUntil.has_value();
+}
+
+SimLoadSlot CBoxSimulator::Slot(int index) const {
+    std::lock_guard lock(m_impl->mutex);
+    if (index < 0 || index >= kSimSlotCount)
+        return {};
+    return m_impl->state.slots[index];
+}
+
+std::optional<std::uint32_t> CBoxSimulator::LastJumpAddress() const {
+    std::lock_guard lock(m_impl->mutex);
+    return m_impl->state.lastJumpAddress;
+}
+
+void CBoxSimulator::SetOverride(std::uint16_t command, const SimOverride& o) {
+    std::lock_guard lock(m_impl->mutex);
+    if (o.times == 0) {
+        m_impl->overrides.erase(command);
+    } else {
+        m_impl->overrides[command] = o;
+    }
+}
+
+void CBoxSimulator::ClearOverrides() {
+    std::lock_guard lock(m_impl->mutex);
+    m_impl->overrides.clear();
+}
+
+void CBoxSimulator::SetSilent(bool silent) {
+    std::lock_guard lock(m_impl->mutex);
+    m_impl->silent = silent;
+}
+
+void CBoxSimulator::SetBadChecksum(bool bad) {
+    std::lock_guard lock(m_impl->mutex);
+    m_impl->badChecksum = bad;
+}
+
+void CBoxSimulator::SetGarbageBeforeReply(const std::vector<std::uint8_t>& bytes) {
+    std::lock_guard lock(m_impl->mutex);
+    m_impl->garbage = bytes;
+}
+
+void CBoxSimulator::SetTruncateReply(std::size_t keepBytes) {
+    std::lock_guard lock(m_impl->mutex);
+    m_impl->truncate = keepBytes;
+}
+
+void CBoxSimulator::SetByteDelay(std::chrono::milliseconds delay) {
+    std::lock_guard lock(m_impl->mutex);
+    m_impl->byteDelay = delay;
+}
+
+void CBoxSimulator::SetUnsolicitedInterval(std::chrono::milliseconds interval) {
+    {
+        std::lock_guard lock(m_impl->mutex);
+        m_impl->unsolicitedInterval = interval;
+    }
+    // The serving thread recomputes its wait.
+    m_impl->Wake();
+}
+
+void CBoxSimulator::SetThrottleBaud(unsigned baud) {
+    std::lock_guard lock(m_impl->mutex);
+    m_impl->throttleBaud = baud;
+}
+
+std::vector<SimRequest> CBoxSimulator::Requests() const {
+    std::lock_guard lock(m_impl->mutex);
+    return m_impl->requests;
+}
+
+void CBoxSimulator::ClearRequests() {
+    std::lock_guard lock(m_impl->mutex);
+    m_impl->requests.clear();
+}
+
+bool CBoxSimulator::WaitForRequestCount(std::size_t n, std::chrono::milliseconds timeout) const {
+    std::unique_lock lock(m_impl->mutex);
+    return m_impl->cv.wait_for(lock, timeout, [&] { return m_impl->requests.size() >= n; });
+}
+
+void CBoxSimulator::SetRequestHook(RequestHook hook) {
+    std::lock_guard lock(m_impl->mutex);
+    m_impl->hook = std::move(hook);
+}
