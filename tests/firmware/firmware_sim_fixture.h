@@ -1,0 +1,161 @@
+#pragma once
+// The firmware operations over a pseudo-terminal to the box simulator: a port
+// directory and a working directory (with its Prg folder) of their own, a link
+// of their own, and a record of every control change.
+//
+// The current directory is process-wide: tests using this fixture stay in one
+// executable and never run in parallel threads.
+
+#include <gtest/gtest.h>
+#include <stdlib.h>
+
+#include <chrono>
+#include <filesystem>
+#include <fstream>
+#include <memory>
+#include <mutex>
+#include <string>
+#include <vector>
+
+#include "device/dialog_model.h"
+#include "device/model_host.h"
+#include "firmware/firmware_update.h"
+#include "firmware/prg_folder.h"
+#include "link/boxsim/box_simulator.h"
+#include "link/device_link.h"
+#include "res/resource.h"
+
+using Bytes = std::vector<std::uint8_t>;
+
+// The box restarts quickly here; the update's long waits shrink to match.
+constexpr std::chrono::milliseconds kTestRestartTime{30};
+
+inline UpgradeTiming ShortTiming() {
+    UpgradeTiming t;
+    t.prepareSettleMs = 1;
+    t.restartSettleMs = 1;
+    t.versionPauseMs = 1;
+    t.serialPauseMs = 1;
+    t.factoryResetPauseMs = 1;
+    t.restartFirstByteMs = 2000;
+    return t;
+}
+
+// Records control changes of a model, from any thread.
+class CEventLog {
+public:
+    void Attach(CDialogModel& model) {
+        model.SetObserver([this](const ControlEvent& e) {
+            std::lock_guard lock(m_mutex);
+            m_events.push_back(e);
+        });
+    }
+    std::vector<ControlEvent> Events() const {
+        std::lock_guard lock(m_mutex);
+        return m_events;
+    }
+    std::vector<std::string> Texts(int id) const {
+        std::vector<std::string> texts;
+        for (const ControlEvent& e : Events()) {
+            if (e.kind == ControlEvent::Kind::Text && e.id == id)
+                texts.push_back(e.text);
+        }
+        return texts;
+    }
+    std::vector<bool> Visibility(int id) const {
+        std::vector<bool> shown;
+        for (const ControlEvent& e : Events()) {
+            if (e.kind == ControlEvent::Kind::Visible && e.id == id)
+                shown.push_back(e.flag);
+        }
+        return shown;
+    }
+    std::vector<std::pair<long long, long long>> Progress() const {
+        std::vector<std::pair<long long, long long>> values;
+        for (const ControlEvent& e : Events()) {
+            if (e.kind == ControlEvent::Kind::Progress && e.id == IDC_PROGRESS) {
+                values.emplace_back(e.value, e.total);
+            }
+        }
+        return values;
+    }
+
+private:
+    mutable std::mutex m_mutex;
+    std::vector<ControlEvent> m_events;
+};
+
+class FirmwareSimTest : public ::testing::Test {
+protected:
+    void SetUp() override {
+        char ports[] = "/tmp/vornak-fw-ports.XXXXXX";
+        char work[] = "/tmp/vornak-fw-work.XXXXXX";
+        ASSERT_NE(mkdtemp(ports), nullptr);
+        ASSERT_NE(mkdtemp(work), nullptr);
+        m_portDir = ports;
+        m_workDir = work;
+        m_oldCwd = std::filesystem::current_path();
+        std::filesystem::current_path(m_workDir);
+        std::filesystem::create_directory("Prg");
+        setenv("VORNAK_PORT_DIR", m_portDir.c_str(), 1);
+        m_model = std::make_shared<CDialogModel>();
+        FillLoadAddressList(*m_model);
+        m_log.Attach(*m_model);
+        m_host = std::make_shared<CModelHost>(m_model, &m_link);
+    }
+
+    void TearDown() override {
+        m_model->SetObserver(nullptr);
+        m_link.Disconnect();
+        m_sim.Stop();
+        std::filesystem::current_path(m_oldCwd);
+        std::filesystem::remove_all(m_portDir);
+        std::filesystem::remove_all(m_workDir);
+    }
+
+    void StartBox() {
+        ASSERT_TRUE(m_sim.Start(m_portDir, 1));
+        m_sim.SetRestartTime(kTestRestartTime);
+    }
+
+    static void WriteFile(const std::string& path, const Bytes& bytes) {
+        std::ofstream(path, std::ios::binary)
+            .write(reinterpret_cast<const char*>(bytes.data()),
+                   static_cast<std::streamsize>(bytes.size()));
+    }
+
+    // Puts a package into Prg, appends it to the package list and selects it.
+    void AddPackage(const std::string& name, const Bytes& bytes) {
+        WriteFile("Prg/" + name, bytes);
+        m_model->ComboInsert(IDC_PACKAGE_LIST, -1, name);
+        m_model->ComboSetCurSel(IDC_PACKAGE_LIST, m_model->ComboGetCount(IDC_PACKAGE_LIST) - 1);
+    }
+
+    std::vector<SimRequest> RequestsOf(std::uint16_t command) const {
+        std::vector<SimRequest> out;
+        for (const SimRequest& r : m_sim.Requests()) {
+            if (r.command == command)
+                out.push_back(r);
+        }
+        return out;
+    }
+
+    std::vector<std::uint16_t> Commands() const {
+        std::vector<std::uint16_t> out;
+        for (const SimRequest& r : m_sim.Requests())
+            out.push_back(r.command);
+        return out;
+    }
+
+    std::vector<std::string> StatusTexts() const { return m_log.Texts(IDC_STATUS); }
+    std::string Text(int id) const { return m_model->GetItemText(id); }
+
+    std::string m_portDir;
+    std::string m_workDir;
+    std::filesystem::path m_oldCwd;
+    CBoxSimulator m_sim;
+    CDeviceLink m_link;
+    std::shared_ptr<CDialogModel> m_model;
+    CEventLog m_log;
+    std::shared_ptr<CModelHost> m_host;
+};

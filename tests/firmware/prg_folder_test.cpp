@@ -1,0 +1,128 @@
+// Runs in a working directory of its own: the current directory is
+// process-wide, so these tests stay in this executable and on one thread.
+#include "firmware/prg_folder.h"
+
+#include <dirent.h>
+#include <gtest/gtest.h>
+#include <stdlib.h>
+#include <unistd.h>
+
+#include <algorithm>
+#include <filesystem>
+#include <fstream>
+#include <string>
+#include <vector>
+
+#include "device/dialog_model.h"
+#include "res/resource.h"
+
+namespace fs = std::filesystem;
+
+namespace {
+
+class PrgFolderTest : public ::testing::Test {
+protected:
+    void SetUp() override {
+        char dir[] = "/tmp/vornak-prg.XXXXXX";
+        ASSERT_NE(mkdtemp(dir), nullptr);
+        m_dir = fs::canonical(dir);
+        m_oldCwd = fs::current_path();
+        fs::current_path(m_dir);
+    }
+    void TearDown() override {
+        fs::current_path(m_oldCwd);
+        fs::remove_all(m_dir);
+    }
+
+    static void Touch(const fs::path& p) { std::ofstream(p) << "x"; }
+
+    static std::vector<std::string> Sorted(std::vector<std::string> v) {
+        std::sort(v.begin(), v.end());
+        return v;
+    }
+
+    fs::path m_dir;
+    fs::path m_oldCwd;
+};
+
+TEST_F(PrgFolderTest, WorkDirIsTheCurrentDirectory) {
+    EXPECT_EQ(GetWorkDir(), m_dir.string());
+}
+
+TEST_F(PrgFolderTest, CreatesTheFolderOnceAndLeavesAnExistingOneAlone) {
+    EXPECT_TRUE(ListPrgEntries(".pkg").empty());  // no folder yet
+    EnsurePrgFolder();
+    ASSERT_TRUE(fs::is_directory(m_dir / "Prg"));
+    EXPECT_TRUE(ListPrgEntries(".pkg").empty());
+
+    Touch(m_dir / "Prg" / "kept.pkg");
+    EnsurePrgFolder();
+    EXPECT_EQ(ListPrgEntries(".pkg"), std::vector<std::string>{"kept.pkg"});
+}
+
+TEST_F(PrgFolderTest, ListsMatchingNamesFoldersIncluded) {
+    EnsurePrgFolder();
+    const fs::path prg = m_dir / "Prg";
+    for (const char* name : {"a.pkg", "b.pkg", "notes.txt", "c.pkg.bak", "UPPER.PKG", "t.tpg"}) {
+        Touch(prg / name);
+    }
+    fs::create_directory(prg / "x.pkg");
+    fs::create_directory(prg / "sub");
+    Touch(prg / "sub" / "deep.pkg");
+
+    EXPECT_EQ(Sorted(ListPrgEntries(".pkg")),
+              (std::vector<std::string>{"UPPER.PKG", "a.pkg", "b.pkg", "x.pkg"}));
+    EXPECT_EQ(ListPrgEntries(".tpg"), std::vector<std::string>{"t.tpg"});
+}
+
+TEST_F(PrgFolderTest, ComboGetsTheEntriesInDirectoryOrderWithTheFirstSelected) {
+    EnsurePrgFolder();
+    for (const char* name : {"one.pkg", "two.pkg", "three.pkg"})
+        Touch(m_dir / "Prg" / name);
+
+    // Order as the directory yields it, whatever that order is.
+    std::vector<std::string> dirOrder;
+    DIR* d = opendir("Prg");
+    ASSERT_NE(d, nullptr);
+    while (dirent* e = readdir(d)) {
+        const std::string n = e->d_name;
+        if (n.size() > 4 && n.ends_with(".pkg"))
+            dirOrder.push_back(n);
+    }
+    closedir(d);
+
+    CDialogModel model;
+    model.ComboInsert(IDC_PACKAGE_LIST, -1, "earlier");
+    FillComboWithPrgEntries(model, IDC_PACKAGE_LIST, ".pkg");
+    std::vector<std::string> expected{"earlier"};
+    expected.insert(expected.end(), dirOrder.begin(), dirOrder.end());
+    EXPECT_EQ(model.GetControl(IDC_PACKAGE_LIST).items, expected);
+    EXPECT_EQ(model.ComboGetCurSel(IDC_PACKAGE_LIST), 0);
+}
+
+TEST_F(PrgFolderTest, EmptyListSelectsNothing) {
+    EnsurePrgFolder();
+    Touch(m_dir / "Prg" / "only.pkg");
+    CDialogModel model;
+    FillComboWithPrgEntries(model, IDC_TESTER_PACKAGES, ".tpg");
+    EXPECT_EQ(model.ComboGetCount(IDC_TESTER_PACKAGES), 0);
+    EXPECT_EQ(model.ComboGetCurSel(IDC_TESTER_PACKAGES), -1);
+}
+
+TEST_F(PrgFolderTest, UnreadableCurrentDirectoryCreatesNothingAnywhere) {
+    const fs::path gone = m_dir / "gone";
+    fs::create_directory(gone);
+    fs::current_path(gone);
+    fs::remove(gone);
+    const bool rootPrgBefore = fs::exists("/Prg");
+
+    EXPECT_EQ(GetWorkDir(), "");
+    EnsurePrgFolder();
+    EXPECT_TRUE(ListPrgEntries(".pkg").empty());
+    if (!rootPrgBefore) {
+        EXPECT_FALSE(fs::exists("/Prg"));
+    }
+    fs::current_path(m_dir);
+}
+
+}  // namespace
