@@ -1,25 +1,58 @@
 #pragma once
 // CDeviceLink: the one connection between the tool and the box.
 //
-// (Principles of operation: to be completed with the implementation.)
-// Public contract used by the layers above:
-//  - GetInstance() returns the process-wide link, created on first use;
-//    no port is opened until the first scan.
-//  - Transact() runs one whole request/reply exchange; when the port is closed
-//    it scans COM1..COM29 first. On ST_OK it fills the three destinations
-//    (each may be null); on any other status it leaves them untouched.
-//  - ScanPorts() / Disconnect() as the connect and disconnect buttons use them.
-//  - IsOpen() is the port's open flag, read without waiting for the lock.
+// Principles of operation. The link owns the serial port. It finds the box by
+// opening COM1..COM29 in turn and probing each with CMD_GET_SERIAL; the first
+// port that answers with any valid frame stays open ("connected") and a
+// receive thread starts. A transaction writes one request frame (the port
+// discards pending input first) and reads one reply frame; the first valid
+// reply after the request is its reply. Between transactions the box may send
+// frames of its own; the receive thread reads and drops them.
+//
+// Threads: callers of Transact (the dialog thread, the firmware worker),
+// callers of ScanPorts and Disconnect, and the receive thread.
+//
+// Locks, always taken in this order:
+//  - m_lifecycleMutex serialises everything that opens or closes the port or
+//    starts or stops the receive thread: ScanPorts, Disconnect, and a
+//    Transact that finds the port closed and scans. Two scans never
+//    interleave, and a second caller that found the port closed looks again
+//    once the first scan is done.
+//  - m_portMutex ("the link's lock") is held by every use of the port and of
+//    the frame buffers: a transaction from writing its request until its reply
+//    is read or has failed (so the receive thread never splits the two), one
+//    frame attempt of the receive thread, a whole scan, and the close of a
+//    disconnect.
+// The receive thread waits for the first byte of a frame in poll() on the port
+// and a wake-up signal without holding m_portMutex; only when a byte is
+// readable does it take the lock. A transaction announces itself
+// (m_transactionsWaiting) and signals the wake-up before it takes the lock;
+// the receive thread then stops watching the port and breaks off a frame it is
+// reading, so a transaction never waits behind it. Stopping the receive thread
+// joins it before the port is closed. When the box is unplugged the receive
+// thread backs off instead of spinning on the dead line; the link stays
+// connected until a disconnect or a new scan, as the operator expects.
 
+#include <atomic>
 #include <cstdint>
 #include <functional>
 #include <memory>
+#include <mutex>
+#include <thread>
 
+#include "link/frame_codec.h"
 #include "link/serial_port.h"
 #include "link/status_words.h"
 
 class CDeviceLink {
 public:
+    // The scan's range of port numbers.
+    static constexpr int kFirstPort = 1;
+    static constexpr int kLastPort = 29;
+    // Names of ports from this number on take the device namespace form.
+    static constexpr int kFirstDeviceNamespacePort = 10;
+    static constexpr std::uint32_t kLineBaud = 115200;
+
     static CDeviceLink* GetInstance();
 
     // Tests and tools may make links of their own; the product uses the
@@ -36,13 +69,50 @@ public:
     StatusWord ScanPorts(std::uint8_t* byComNum);
     StatusWord Disconnect();
     bool IsOpen() const;
-    // Number n of the port COMn the link has open, 0 when closed. (Added by
-    // the lead for the connect handler: the link-side implementation is
-    // needed.)
-    std::uint8_t ConnectedPortNumber() const;
 
     // Frame trace for --trace and debugging: called with true for bytes
-    // written, false for frames read. Off (empty) by default.
+    // written, false for frames read. Off (empty) by default. It is called
+    // from the receive thread too, with the link's lock held: it must be
+    // thread-safe and must not call back into the link.
     using TraceHook = std::function<void(bool outgoing, const std::uint8_t* bytes, std::size_t n)>;
     void SetTraceHook(TraceHook hook);
+
+    // Frames the receive thread has read and dropped since construction.
+    std::uint64_t UnsolicitedFramesDrained() const { return m_unsolicitedFrames.load(); }
+
+private:
+    StatusWord ScanPortsLocked(std::uint8_t* byComNum);
+    StatusWord SendRequest(std::uint16_t command, std::uint16_t subCode, const std::uint8_t* data,
+                           std::uint32_t dataLength);
+    StatusWord SendFrame(const std::uint8_t* payload, std::uint32_t length);
+    StatusWord ReadReply(std::uint16_t* resultWord, std::uint8_t* reply, std::uint32_t replyLimit,
+                         std::uint32_t* replyLength, std::uint32_t firstByteTimeoutMs);
+    void StartReceiveThread();
+    void StopReceiveThread();
+    void ReceiveLoop();
+    void ReceiveOneFrame();
+    void Trace(bool outgoing, const std::uint8_t* bytes, std::size_t n);
+
+    std::mutex m_lifecycleMutex;
+    std::mutex m_portMutex;
+
+    // Guarded by m_portMutex (and by the receive thread being stopped while the
+    // port is opened or closed).
+    CSerialPort m_port;
+    std::uint8_t m_frameBuf[kFrameBufSize] = {};  // length field, payload, checksum
+    std::uint8_t m_requestBuf[kTxBufSize] = {};   // command, sub-code, data
+    std::uint8_t m_txBuf[kTxBufSize] = {};        // the frame being written
+    std::uint8_t m_rxBuf[kRxBufSize] = {};        // an unsolicited frame being read
+
+    // Guarded by m_lifecycleMutex.
+    std::thread m_receiveThread;
+
+    std::atomic<bool> m_stopRequested{false};
+    std::atomic<int> m_transactionsWaiting{0};
+    CWakeSignal m_wake;
+    std::atomic<std::uint64_t> m_unsolicitedFrames{0};
+
+    std::mutex m_traceMutex;
+    TraceHook m_traceHook;
+    std::atomic<bool> m_traceOn{false};
 };

@@ -1,0 +1,292 @@
+#include "link/device_link.h"
+
+#include <cstdio>
+#include <cstring>
+#include <string>
+#include <vector>
+
+#include "link/command_codes.h"
+
+namespace {
+
+// The receive thread reads only after poll said a byte is there, so this
+// wait for it is a formality; it bounds the attempt if a transaction took it.
+constexpr std::uint32_t kRxFirstByteTimeoutMs = 80;
+// Wait for the length field and body of an unsolicited frame after its start
+// byte: such a frame comes in one go.
+constexpr std::uint32_t kRxFrameTimeoutMs = 300;
+// After a hang-up the line reports itself readable at once and for ever; this
+// pause keeps the receive thread from spinning on it while the cable is out.
+constexpr int kDeadLineBackoffMs = 50;
+
+std::string PortNameFor(int number) {
+    const std::string plain = "COM" + std::to_string(number);
+    return number < CDeviceLink::kFirstDeviceNamespacePort ? plain : "\\\\.\\" + plain;
+}
+
+}  // namespace
+
+CDeviceLink* CDeviceLink::GetInstance() {
+    // Created once, even when two threads ask at the same moment, and never
+    // destroyed: a worker may still be using it while the process ends.
+    static CDeviceLink* const instance = new CDeviceLink();
+    return instance;
+}
+
+CDeviceLink::CDeviceLink() = default;
+
+CDeviceLink::~CDeviceLink() {
+    Disconnect();
+}
+
+bool CDeviceLink::IsOpen() const {
+    return m_port.IsOpen();
+}
+
+void CDeviceLink::SetTraceHook(TraceHook hook) {
+    std::lock_guard lock(m_traceMutex);
+    m_traceHook = std::move(hook);
+    m_traceOn = static_cast<bool>(m_traceHook);
+}
+
+void CDeviceLink::Trace(bool outgoing, const std::uint8_t* bytes, std::size_t n) {
+    if (!m_traceOn.load(std::memory_order_relaxed))
+        return;
+    std::lock_guard lock(m_traceMutex);
+    if (m_traceHook)
+        m_traceHook(outgoing, bytes, n);
+}
+
+StatusWord CDeviceLink::Transact(std::uint16_t command, std::uint16_t subCode,
+                                 const std::uint8_t* data, std::uint32_t dataLength,
+                                 std::uint16_t* resultWord, std::uint8_t* reply,
+                                 std::uint32_t replyLimit, std::uint32_t* replyLength,
+                                 std::uint32_t firstByteTimeoutMs) {
+    if (!m_port.IsOpen()) {
+        std::lock_guard lifecycle(m_lifecycleMutex);
+        // Another caller may have connected while this one waited.
+        if (!m_port.IsOpen()) {
+            const StatusWord st = ScanPortsLocked(nullptr);
+            if (st != ST_OK)
+                return st;
+        }
+    }
+
+    // Make the receive thread leave the port alone before queueing for it.
+    m_transactionsWaiting.fetch_add(1);
+    m_wake.Signal();
+    StatusWord st;
+    {
+        std::lock_guard lock(m_portMutex);
+        st = SendRequest(command, subCode, data, dataLength);
+        if (st == ST_OK) {
+            st = ReadReply(resultWord, reply, replyLimit, replyLength, firstByteTimeoutMs);
+        }
+    }
+    if (m_transactionsWaiting.fetch_sub(1) == 1)
+        m_wake.Signal();
+    return st;
+}
+
+StatusWord CDeviceLink::ScanPorts(std::uint8_t* byComNum) {
+    std::lock_guard lifecycle(m_lifecycleMutex);
+    return ScanPortsLocked(byComNum);
+}
+
+StatusWord CDeviceLink::ScanPortsLocked(std::uint8_t* byComNum) {
+    StatusWord status = ST_NO_DEVICE;
+    std::uint8_t found = 0;
+    StopReceiveThread();
+    {
+        std::lock_guard lock(m_portMutex);
+        m_port.Close();
+        for (int n = kFirstPort; n <= kLastPort; ++n) {
+            ComPara params;
+            params.name = PortNameFor(n);
+            params.baud = kLineBaud;
+            params.byteSize = 8;
+            params.parity = kParityNone;
+            params.stopBits = kStopBitsOne;
+            m_port.SetParams(params);
+            if (m_port.Open() != ST_PORT_OK)
+                continue;
+
+            // Any valid frame counts: the result word and data are not looked at.
+            StatusWord st = SendRequest(CMD_GET_SERIAL, SUB_DEFAULT, nullptr, 0);
+            if (st == ST_OK)
+                st = ReadReply(nullptr, nullptr, 0, nullptr, TIMEOUT_PROBE_MS);
+            if (st == ST_OK) {
+                found = static_cast<std::uint8_t>(n);
+                status = ST_OK;
+                break;
+            }
+            m_port.Close();
+        }
+        // Also lets go of a port held after its settings were refused.
+        if (status != ST_OK)
+            m_port.Close();
+    }
+    if (status == ST_OK)
+        StartReceiveThread();
+    if (byComNum != nullptr)
+        *byComNum = found;
+    return status;
+}
+
+StatusWord CDeviceLink::Disconnect() {
+    std::lock_guard lifecycle(m_lifecycleMutex);
+    StopReceiveThread();
+    {
+        std::lock_guard lock(m_portMutex);
+        m_port.Close();
+    }
+    return m_port.IsOpen() ? ST_CLOSE_FAILED : ST_OK;
+}
+
+StatusWord CDeviceLink::SendRequest(std::uint16_t command, std::uint16_t subCode,
+                                    const std::uint8_t* data, std::uint32_t dataLength) {
+    if (dataLength > kMaxRequestData)
+        return ST_SEND_FAILED;
+    WriteBigEndian16(&m_requestBuf[0], command);
+    WriteBigEndian16(&m_requestBuf[2], subCode);
+    if (dataLength != 0) {
+        // Without data, send zeros rather than whatever the last request left.
+        if (data != nullptr) {
+            std::memcpy(&m_requestBuf[kRequestHeaderSize], data, dataLength);
+        } else {
+            std::memset(&m_requestBuf[kRequestHeaderSize], 0, dataLength);
+        }
+    }
+    const StatusWord st = SendFrame(m_requestBuf, dataLength + kRequestHeaderSize);
+    return st == ST_OK ? ST_OK : ST_SEND_FAILED;
+}
+
+StatusWord CDeviceLink::SendFrame(const std::uint8_t* payload, std::uint32_t length) {
+    const std::size_t frameLength = BuildRequestFrame(payload, length, m_txBuf);
+    if (frameLength == 0)
+        return kFrameRefused;
+    if (m_port.Write(m_txBuf, static_cast<std::uint32_t>(frameLength)) != ST_PORT_OK) {
+        return ST_FRAME_WRITE_FAILED;
+    }
+    Trace(true, m_txBuf, frameLength);
+    return ST_OK;
+}
+
+StatusWord CDeviceLink::ReadReply(std::uint16_t* resultWord, std::uint8_t* reply,
+                                  std::uint32_t replyLimit, std::uint32_t* replyLength,
+                                  std::uint32_t firstByteTimeoutMs) {
+    std::uint8_t head = 0;
+    std::uint32_t received = 0;
+    if (m_port.Read(&head, 1, &received, firstByteTimeoutMs) != ST_PORT_OK || received != 1 ||
+        head != kReplyStart) {
+        return ST_NO_REPLY;
+    }
+    const std::uint32_t byteTimeoutMs = CSerialPort::InterByteTimeoutMs();
+    if (m_port.Read(m_frameBuf, 2, &received, byteTimeoutMs) != ST_PORT_OK || received != 2) {
+        return ST_NO_REPLY;
+    }
+    const std::uint32_t length = ReadBigEndian16(m_frameBuf);
+    // A length the buffer cannot hold is not read at all; the next request
+    // discards whatever of it is still coming.
+    if (length > kMaxReplyPayload)
+        return ST_NO_REPLY;
+    if (m_port.Read(&m_frameBuf[2], length + 2, &received, byteTimeoutMs) != ST_PORT_OK ||
+        received != length + 2) {
+        return ST_NO_REPLY;
+    }
+    if (m_traceOn.load(std::memory_order_relaxed)) {
+        std::vector<std::uint8_t> frame{head};
+        frame.insert(frame.end(), m_frameBuf, m_frameBuf + length + 4);
+        Trace(false, frame.data(), frame.size());
+    }
+    if (!ChecksumMatches(&m_frameBuf[2], length, m_frameBuf[2 + length], m_frameBuf[3 + length])) {
+        std::fputs("ABC", stdout);
+        std::fflush(stdout);
+        return ST_NO_REPLY;
+    }
+    // Without a whole result word there is nothing to hand over.
+    if (length < kMinReplyPayload)
+        return ST_NO_REPLY;
+    std::memmove(m_frameBuf, &m_frameBuf[2], length);
+    HandOverReply(m_frameBuf, length, resultWord, reply, replyLimit, replyLength);
+    return ST_OK;
+}
+
+void CDeviceLink::StartReceiveThread() {
+    if (m_receiveThread.joinable())
+        return;
+    m_stopRequested = false;
+    m_wake.Clear();
+    m_receiveThread = std::thread(&CDeviceLink::ReceiveLoop, this);
+}
+
+void CDeviceLink::StopReceiveThread() {
+    if (!m_receiveThread.joinable())
+        return;
+    m_stopRequested = true;
+    m_wake.Signal();
+    // Really wait: the port may be closed only once the thread is off it.
+    m_receiveThread.join();
+}
+
+void CDeviceLink::ReceiveLoop() {
+    while (!m_stopRequested.load()) {
+        if (!m_port.IsOpen())
+            return;
+        m_wake.Clear();
+        if (m_stopRequested.load())
+            return;
+        if (m_transactionsWaiting.load() > 0) {
+            // A transaction owns the line: its reply is not ours to watch.
+            m_wake.Wait(-1);
+            continue;
+        }
+        switch (m_port.WaitReadable(m_wake, -1)) {
+            case CSerialPort::WaitResult::Readable:
+                ReceiveOneFrame();
+                break;
+            case CSerialPort::WaitResult::Hangup:
+                m_wake.Wait(kDeadLineBackoffMs);
+                break;
+            case CSerialPort::WaitResult::NotOpen:
+                return;
+            case CSerialPort::WaitResult::Woken:
+            case CSerialPort::WaitResult::TimedOut:
+                break;
+        }
+    }
+}
+
+void CDeviceLink::ReceiveOneFrame() {
+    std::lock_guard lock(m_portMutex);
+    // A transaction that queued meanwhile goes first; it discards this input.
+    if (m_transactionsWaiting.load() > 0 || m_stopRequested.load())
+        return;
+
+    // Every read below gives way at once when a transaction or a stop signals.
+    std::uint8_t head = 0;
+    std::uint32_t received = 0;
+    // Any byte but a start byte is eaten here, one per round.
+    if (m_port.Read(&head, 1, &received, kRxFirstByteTimeoutMs, &m_wake) != ST_PORT_OK ||
+        head != kReplyStart) {
+        return;
+    }
+    if (m_port.Read(m_rxBuf, 2, &received, kRxFrameTimeoutMs, &m_wake) != ST_PORT_OK)
+        return;
+    const std::uint32_t length = ReadBigEndian16(m_rxBuf);
+    // Too long for the buffer: its bytes are eaten as strays in later rounds.
+    if (length > kMaxUnsolicitedPayload)
+        return;
+    if (m_port.Read(&m_rxBuf[2], length + 2, &received, kRxFrameTimeoutMs, &m_wake) != ST_PORT_OK) {
+        return;
+    }
+    if (m_traceOn.load(std::memory_order_relaxed)) {
+        std::vector<std::uint8_t> frame{head};
+        frame.insert(frame.end(), m_rxBuf, m_rxBuf + length + 4);
+        Trace(false, frame.data(), frame.size());
+    }
+    // A frame with a wrong checksum is dropped without a trace on stdout.
+    if (ChecksumMatches(&m_rxBuf[2], length, m_rxBuf[2 + length], m_rxBuf[3 + length])) {
+        m_unsolicitedFrames.fetch_add(1);
+    }
+}

@@ -1,0 +1,136 @@
+#pragma once
+// CSerialPort: one serial line of the host, opened for exclusive use.
+//
+// Principles of operation: the port holds a name and line settings; Open
+// resolves the name (link/port_names.h), opens the device without blocking,
+// locks it against a second user and puts it into a byte-transparent raw mode
+// at the asked framing, remembering the settings it found so that Close can
+// put them back. Write discards everything pending in both directions first,
+// then writes the whole buffer. Reads take one byte at a time, each with a
+// total time-out of its own; nothing is read ahead. Every result is a status
+// word: 0 (ST_PORT_OK) on success, else ST_PORT_IO_ERROR, ST_PORT_NAME_EMPTY or
+// ST_PORT_NOT_OPEN.
+//
+// Threads: the port has no lock. Its one user (the device link) serialises
+// every call, with two exceptions that are safe from any thread: IsOpen (an
+// atomic flag) and, while the port stays open, WaitReadable and the reads'
+// wake-up watch, which the link's receive thread uses without the link's lock.
+
+#include <atomic>
+#include <cstdint>
+#include <memory>
+#include <string>
+
+#include "link/status_words.h"
+
+struct termios;
+
+// Line settings handed to CSerialPort::SetParams. The parity and stop-bit codes
+// are those of the usual serial settings record.
+struct ComPara {
+    std::string name;  // "COMn", "\\.\COMn" or a device path
+    std::uint32_t baud = 9600;
+    std::uint8_t byteSize = 8;
+    std::uint8_t parity = 0;    // 0 none, 1 odd, 2 even, 3 mark, 4 space
+    std::uint8_t stopBits = 0;  // 0 one, 1 one and a half, 2 two
+};
+
+constexpr std::uint8_t kParityNone = 0;
+constexpr std::uint8_t kParityOdd = 1;
+constexpr std::uint8_t kParityEven = 2;
+constexpr std::uint8_t kParityMark = 3;
+constexpr std::uint8_t kParitySpace = 4;
+constexpr std::uint8_t kStopBitsOne = 0;
+constexpr std::uint8_t kStopBitsOneAndHalf = 1;
+constexpr std::uint8_t kStopBitsTwo = 2;
+
+// A wake-up that a thread blocked in CSerialPort::WaitReadable or in a read
+// given this signal notices at once. Signal() may be called from any thread;
+// signals do not count: one Clear() takes back all of them.
+class CWakeSignal {
+public:
+    CWakeSignal();
+    ~CWakeSignal();
+    CWakeSignal(const CWakeSignal&) = delete;
+    CWakeSignal& operator=(const CWakeSignal&) = delete;
+
+    void Signal();
+    void Clear();
+    // Waits until signalled or until timeoutMs has passed (-1: no limit);
+    // true when signalled. The signal stays set.
+    bool Wait(int timeoutMs) const;
+    bool IsSignalled() const { return Wait(0); }
+    int Fd() const { return m_readFd; }
+
+private:
+    int m_readFd = -1;
+    int m_writeFd = -1;
+};
+
+class CSerialPort {
+public:
+    // Every byte after the first of a Read may take this long: a box sends a
+    // frame in one go, so a longer gap means the frame is lost.
+    static constexpr std::uint32_t kInterByteTimeoutMs = 3000;
+
+    CSerialPort();
+    ~CSerialPort();
+    CSerialPort(const CSerialPort&) = delete;
+    CSerialPort& operator=(const CSerialPort&) = delete;
+
+    // Copies name, baud rate, byte size, parity and stop bits; takes effect at
+    // the next Open.
+    void SetParams(const ComPara& params);
+    const ComPara& Params() const { return m_params; }
+
+    // Opens the stored name with the stored settings, closing first whatever is
+    // held. ST_PORT_NAME_EMPTY when no name is set (nothing changes, the system
+    // is not asked); ST_PORT_IO_ERROR when the device is missing, busy or
+    // forbidden (no descriptor is kept) or refuses the settings (the open flag
+    // stays clear and the descriptor is held until the next Open or Close).
+    StatusWord Open();
+    // Puts back the settings found at Open and releases the device. Idempotent.
+    void Close();
+    bool IsOpen() const { return m_open.load(std::memory_order_acquire); }
+
+    // Discards all pending input and output, then writes the whole buffer,
+    // waiting as long as the line needs (there is no write time-out).
+    // ST_PORT_NOT_OPEN when not open (nothing discarded), ST_PORT_IO_ERROR on a
+    // failed write.
+    StatusWord Write(const std::uint8_t* bytes, std::uint32_t count);
+
+    // Reads one byte within timeoutMs. ST_PORT_NOT_OPEN when no device is held;
+    // ST_PORT_IO_ERROR on time-out, hang-up or read failure, and at once when
+    // `wake` (optional) is signalled.
+    StatusWord ReadByte(std::uint8_t* byte, std::uint32_t timeoutMs,
+                        const CWakeSignal* wake = nullptr);
+
+    // Reads `count` (>= 1) bytes: the first within firstByteTimeoutMs, each
+    // further one within the inter-byte time-out. When the first byte fails:
+    // *received = 0 and ST_PORT_IO_ERROR. When a later byte fails: *received =
+    // the bytes read so far and that byte's status. Otherwise *received = count
+    // and 0.
+    StatusWord Read(std::uint8_t* buffer, std::uint32_t count, std::uint32_t* received,
+                    std::uint32_t firstByteTimeoutMs, const CWakeSignal* wake = nullptr);
+
+    enum class WaitResult { Readable, Woken, Hangup, TimedOut, NotOpen };
+    // Waits until a byte can be read or `wake` is signalled (-1: no limit).
+    // Hangup: the other end is gone (unplugged); bytes still queued are not
+    // worth reading then.
+    WaitResult WaitReadable(const CWakeSignal& wake, int timeoutMs) const;
+
+    // The per-byte wait of Read after the first byte. Tests only: shortens it so
+    // that a missing byte costs milliseconds; pass kInterByteTimeoutMs to put
+    // the product's value back.
+    static void SetInterByteTimeoutForTests(std::uint32_t ms);
+    static std::uint32_t InterByteTimeoutMs();
+
+private:
+    void Release();
+
+    ComPara m_params;
+    std::atomic<int> m_fd{-1};
+    std::atomic<bool> m_open{false};
+    // The settings found at Open, put back by Close; null when none were read.
+    std::unique_ptr<termios> m_savedSettings;
+};

@@ -1,0 +1,289 @@
+// CSerialPort over a bare pseudo-terminal: the test holds the device end.
+#include "link/serial_port.h"
+
+#include <gtest/gtest.h>
+#include <termios.h>
+
+#include <fstream>
+#include <thread>
+
+#include "tests/link/link_test_support.h"
+
+namespace {
+
+using Bytes = std::vector<std::uint8_t>;
+using Clock = std::chrono::steady_clock;
+
+// Short enough to keep the tests fast, long enough to be told apart from an
+// immediate failure on a loaded machine.
+constexpr std::uint32_t kTestInterByteMs = 150;
+
+class SerialPortTest : public ::testing::Test {
+protected:
+    void SetUp() override {
+        ASSERT_TRUE(m_pty.Valid());
+        ASSERT_TRUE(m_pty.LinkAs(m_dir.PortPath(3)));
+        CSerialPort::SetInterByteTimeoutForTests(kTestInterByteMs);
+    }
+    void TearDown() override {
+        CSerialPort::SetInterByteTimeoutForTests(CSerialPort::kInterByteTimeoutMs);
+    }
+
+    static ComPara Params(const std::string& name, std::uint32_t baud = 115200) {
+        ComPara p;
+        p.name = name;
+        p.baud = baud;
+        return p;
+    }
+
+    // Opens the port named COM3 at 115200 8N1.
+    void OpenPort(CSerialPort& port) {
+        port.SetParams(Params("COM3"));
+        ASSERT_EQ(port.Open(), ST_PORT_OK);
+        ASSERT_TRUE(port.IsOpen());
+    }
+
+    // Waits until bytes the device sent have reached the port's input queue.
+    static void AwaitInput(CSerialPort& port) {
+        CWakeSignal never;
+        ASSERT_EQ(port.WaitReadable(never, 1000), CSerialPort::WaitResult::Readable);
+    }
+
+    TempPortDir m_dir;
+    TestPty m_pty;
+};
+
+TEST_F(SerialPortTest, FreshPortHasNoName) {
+    const int fds = CountOpenFds();
+    CSerialPort port;
+    EXPECT_EQ(port.Open(), ST_PORT_NAME_EMPTY);
+    EXPECT_FALSE(port.IsOpen());
+    port.SetParams(Params(""));
+    EXPECT_EQ(port.Open(), ST_PORT_NAME_EMPTY);
+    EXPECT_EQ(CountOpenFds(), fds);
+}
+
+TEST_F(SerialPortTest, OpenFailuresKeepNoDescriptor) {
+    const std::string regularFile = m_dir.Path() + "/plain.txt";
+    std::ofstream(regularFile) << "not a tty";
+    const char* names[] = {"COM5", "\\\\.\\COM17", "/nonexistent/ttyUSB0", regularFile.c_str()};
+    for (const char* name : names) {
+        SCOPED_TRACE(name);
+        const int fds = CountOpenFds();
+        CSerialPort port;
+        port.SetParams(Params(name));
+        EXPECT_EQ(port.Open(), ST_PORT_IO_ERROR);
+        EXPECT_FALSE(port.IsOpen());
+        EXPECT_EQ(CountOpenFds(), fds);
+    }
+}
+
+TEST_F(SerialPortTest, SecondOpenOfSamePortIsRefused) {
+    CSerialPort first;
+    OpenPort(first);
+    const int fds = CountOpenFds();
+    CSerialPort second;
+    second.SetParams(Params("\\\\.\\COM3"));
+    EXPECT_EQ(second.Open(), ST_PORT_IO_ERROR);
+    EXPECT_FALSE(second.IsOpen());
+    EXPECT_EQ(CountOpenFds(), fds);
+    EXPECT_TRUE(first.IsOpen());
+
+    // Once the first lets go, the port is free again.
+    first.Close();
+    EXPECT_EQ(second.Open(), ST_PORT_OK);
+}
+
+TEST_F(SerialPortTest, CloseIsIdempotentAndRefusesIo) {
+    const int fds = CountOpenFds();
+    CSerialPort port;
+    OpenPort(port);
+    // Opening an open port reopens it without keeping the old descriptor.
+    EXPECT_EQ(port.Open(), ST_PORT_OK);
+    EXPECT_EQ(CountOpenFds(), fds + 1);
+    port.Close();
+    EXPECT_FALSE(port.IsOpen());
+    port.Close();
+    EXPECT_EQ(CountOpenFds(), fds);
+
+    const std::uint8_t byte = 0x55;
+    std::uint8_t in = 0;
+    std::uint32_t count = 99;
+    EXPECT_EQ(port.Write(&byte, 1), ST_PORT_NOT_OPEN);
+    EXPECT_EQ(port.ReadByte(&in, 10), ST_PORT_NOT_OPEN);
+    EXPECT_EQ(port.Read(&in, 1, &count, 10), ST_PORT_IO_ERROR);
+    EXPECT_EQ(count, 0u);
+    EXPECT_TRUE(m_pty.Receive(1, 50).empty());
+}
+
+TEST_F(SerialPortTest, LineSettingsAppliedAndRestored) {
+    // The device side as another program left it: cooked, echoing, with
+    // hardware flow control and XON/XOFF on.
+    const int probe = open(m_pty.SlavePath().c_str(), O_RDWR | O_NOCTTY | O_CLOEXEC);
+    ASSERT_GE(probe, 0);
+    termios before{};
+    ASSERT_EQ(tcgetattr(probe, &before), 0);
+    before.c_cflag |= CRTSCTS | PARENB | CSTOPB;
+    before.c_iflag |= IXON | ICRNL;
+    before.c_lflag |= ICANON | ECHO;
+    cfsetispeed(&before, B9600);
+    cfsetospeed(&before, B9600);
+    ASSERT_EQ(tcsetattr(probe, TCSANOW, &before), 0);
+    ASSERT_EQ(tcgetattr(probe, &before), 0);
+
+    CSerialPort port;
+    OpenPort(port);
+    termios t{};
+    ASSERT_EQ(tcgetattr(probe, &t), 0);
+    EXPECT_EQ(cfgetospeed(&t), static_cast<speed_t>(B115200));
+    EXPECT_EQ(t.c_cflag & CSIZE, static_cast<tcflag_t>(CS8));
+    EXPECT_EQ(t.c_cflag & (PARENB | CSTOPB), 0u);
+    EXPECT_EQ(t.c_iflag & (INPCK | IXON | ICRNL | ISTRIP), 0u);
+    EXPECT_EQ(t.c_lflag & (ICANON | ECHO | ISIG), 0u);
+    EXPECT_EQ(t.c_oflag & OPOST, 0u);
+    EXPECT_EQ(t.c_cc[VSTART], 0x11);
+    EXPECT_EQ(t.c_cc[VSTOP], 0x13);
+    // Left alone: hardware flow control keeps the port's value.
+    EXPECT_EQ(t.c_cflag & CRTSCTS, static_cast<tcflag_t>(CRTSCTS));
+
+    port.Close();
+    termios after{};
+    ASSERT_EQ(tcgetattr(probe, &after), 0);
+    EXPECT_EQ(after.c_cflag, before.c_cflag);
+    EXPECT_EQ(after.c_iflag, before.c_iflag);
+    EXPECT_EQ(after.c_lflag, before.c_lflag);
+    EXPECT_EQ(cfgetospeed(&after), static_cast<speed_t>(B9600));
+    close(probe);
+}
+
+TEST_F(SerialPortTest, RefusedSettingsHoldPortUntilClose) {
+    ComPara oneAndHalf = Params("COM3");
+    oneAndHalf.stopBits = kStopBitsOneAndHalf;
+    const ComPara cases[] = {Params("COM3", 12345), oneAndHalf};
+    for (const ComPara& params : cases) {
+        const int fds = CountOpenFds();
+        CSerialPort port;
+        port.SetParams(params);
+        EXPECT_EQ(port.Open(), ST_PORT_IO_ERROR);
+        EXPECT_FALSE(port.IsOpen());
+        const std::uint8_t byte = 0;
+        EXPECT_EQ(port.Write(&byte, 1), ST_PORT_NOT_OPEN);
+        EXPECT_EQ(CountOpenFds(), fds + 1);
+        port.Close();
+        EXPECT_EQ(CountOpenFds(), fds);
+    }
+}
+
+TEST_F(SerialPortTest, WriteDiscardsEarlierInput) {
+    CSerialPort port;
+    OpenPort(port);
+    m_pty.Send({0x3C, 0x00, 0x02, 0xEE});
+    AwaitInput(port);
+
+    const Bytes request = {0x3E, 0x00, 0x04, 0x1A, 0x9B, 0x00, 0x01, 0xFF, 0x49};
+    ASSERT_EQ(port.Write(request.data(), static_cast<std::uint32_t>(request.size())), ST_PORT_OK);
+    EXPECT_EQ(m_pty.Receive(request.size()), request);
+
+    m_pty.Send({0x42});
+    std::uint8_t byte = 0;
+    ASSERT_EQ(port.ReadByte(&byte, 1000), ST_PORT_OK);
+    EXPECT_EQ(byte, 0x42);
+    EXPECT_EQ(port.ReadByte(&byte, 20), ST_PORT_IO_ERROR);
+}
+
+TEST_F(SerialPortTest, LargeWriteWaitsForRoom) {
+    CSerialPort port;
+    OpenPort(port);
+    Bytes big(256 * 1024);
+    for (std::size_t i = 0; i < big.size(); ++i)
+        big[i] = static_cast<std::uint8_t>(i * 7);
+    Bytes got;
+    std::thread reader([&] { got = m_pty.Receive(big.size(), 2000); });
+    EXPECT_EQ(port.Write(big.data(), static_cast<std::uint32_t>(big.size())), ST_PORT_OK);
+    reader.join();
+    EXPECT_EQ(got, big);
+}
+
+struct ReadCase {
+    const char* name;
+    Bytes sent;
+    std::uint32_t wanted;
+    std::uint32_t firstByteMs;
+    StatusWord status;
+    std::uint32_t count;
+    long long minMs;  // the wait the rules imply
+};
+
+TEST_F(SerialPortTest, ReadTimeouts) {
+    const ReadCase cases[] = {
+        {"all arrive", {1, 2, 3, 4, 5}, 5, 1000, ST_PORT_OK, 5, 0},
+        {"three of five", {1, 2, 3}, 5, 1000, ST_PORT_IO_ERROR, 3, kTestInterByteMs},
+        {"first byte missing", {}, 5, 100, ST_PORT_IO_ERROR, 0, 100},
+    };
+    CSerialPort port;
+    OpenPort(port);
+    for (const ReadCase& c : cases) {
+        SCOPED_TRACE(c.name);
+        m_pty.Send(c.sent);
+        Bytes buffer(c.wanted, 0);
+        std::uint32_t count = 99;
+        const Clock::time_point start = Clock::now();
+        EXPECT_EQ(port.Read(buffer.data(), c.wanted, &count, c.firstByteMs), c.status);
+        const long long took = ElapsedMs(start);
+        EXPECT_EQ(count, c.count);
+        EXPECT_EQ(Bytes(buffer.begin(), buffer.begin() + count), c.sent);
+        EXPECT_GE(took, c.minMs);
+        // Nowhere near the caller's time-out per further byte.
+        EXPECT_LT(took, c.minMs + 700);
+    }
+}
+
+TEST_F(SerialPortTest, FirstByteGetsCallersWaitNotInterByteWait) {
+    CSerialPort port;
+    OpenPort(port);
+    std::thread late([&] {
+        std::this_thread::sleep_for(std::chrono::milliseconds(2 * kTestInterByteMs));
+        m_pty.Send({0xA1, 0xA2});
+    });
+    std::uint8_t buffer[2] = {};
+    std::uint32_t count = 0;
+    EXPECT_EQ(port.Read(buffer, 2, &count, 3000), ST_PORT_OK);
+    late.join();
+    EXPECT_EQ(count, 2u);
+    EXPECT_EQ(buffer[1], 0xA2);
+}
+
+TEST_F(SerialPortTest, WaitsEndOnWakeAndHangUp) {
+    CSerialPort port;
+    OpenPort(port);
+    CWakeSignal wake;
+    EXPECT_EQ(port.WaitReadable(wake, 20), CSerialPort::WaitResult::TimedOut);
+
+    wake.Signal();
+    EXPECT_EQ(port.WaitReadable(wake, 1000), CSerialPort::WaitResult::Woken);
+    std::uint8_t byte = 0;
+    Clock::time_point start = Clock::now();
+    EXPECT_EQ(port.ReadByte(&byte, 2000, &wake), ST_PORT_IO_ERROR);
+    EXPECT_LT(ElapsedMs(start), 500);
+    wake.Clear();
+    EXPECT_FALSE(wake.IsSignalled());
+
+    m_pty.Send({0x99});
+    EXPECT_EQ(port.WaitReadable(wake, 1000), CSerialPort::WaitResult::Readable);
+    EXPECT_EQ(port.ReadByte(&byte, 100, &wake), ST_PORT_OK);
+    EXPECT_EQ(byte, 0x99);
+
+    // Cable out: every wait and read ends at once rather than at its time-out.
+    m_pty.CloseMaster();
+    EXPECT_EQ(port.WaitReadable(wake, 2000), CSerialPort::WaitResult::Hangup);
+    start = Clock::now();
+    EXPECT_EQ(port.ReadByte(&byte, 2000), ST_PORT_IO_ERROR);
+    EXPECT_LT(ElapsedMs(start), 500);
+    EXPECT_EQ(port.Write(&byte, 1), ST_PORT_IO_ERROR);
+    EXPECT_TRUE(port.IsOpen());
+
+    port.Close();
+    EXPECT_EQ(port.WaitReadable(wake, 0), CSerialPort::WaitResult::NotOpen);
+}
+
+}  // namespace
