@@ -29,7 +29,8 @@ constexpr std::uint16_t kConfigWriteCommands[kConfigBlockCount] = {
 
 // Transfer packets: 4-byte offset or address, 2-byte length, then the bytes.
 constexpr std::size_t kPacketHeaderSize = 6;
-// Information block: file length at 6..9, SHA-1 at 10..29.
+// Information block, offsets from the packet's start (its address field):
+// file length at 6..9, SHA-1 at 10..29.
 constexpr std::size_t kInfoLengthOffset = 6;
 constexpr std::size_t kInfoSha1Offset = 10;
 constexpr std::size_t kJumpDataSize = 10;
@@ -142,9 +143,8 @@ std::uint16_t FileData(BoxState& s, const std::vector<std::uint8_t>& d) {
             slot = SimLoadSlot{};
             slot.infoReceived = true;
             slot.address = address;
-            slot.fileLength = ReadLittleEndian32(&d[kPacketHeaderSize + kInfoLengthOffset]);
-            std::memcpy(slot.announcedSha1.data(), &d[kPacketHeaderSize + kInfoSha1Offset],
-                        slot.announcedSha1.size());
+            slot.fileLength = ReadLittleEndian32(&d[kInfoLengthOffset]);
+            std::memcpy(slot.announcedSha1.data(), &d[kInfoSha1Offset], slot.announcedSha1.size());
             CheckSlotComplete(slot);
             return RESULT_OK;
         }

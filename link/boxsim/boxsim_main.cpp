@@ -1,3 +1,296 @@
-int main() {
+// vornak-boxsim: a simulated box on a pseudo-terminal, for demos and manual
+// runs of the tool. It serves until SIGINT or SIGTERM and then removes its
+// link. With --make-package it only writes a sample firmware package.
+
+#include <signal.h>
+
+#include <cerrno>
+#include <cstdio>
+#include <cstdlib>
+#include <cstring>
+#include <fstream>
+#include <iostream>
+#include <optional>
+#include <string>
+#include <vector>
+
+#include "link/boxsim/box_simulator.h"
+#include "link/command_codes.h"
+
+namespace {
+
+constexpr int kDefaultCom = 3;
+constexpr char kDefaultPackageVersion[] = "VBX-100 V2.4.0";
+// A few packets' worth: the transfer shows progress without taking long.
+constexpr std::size_t kDefaultPackageSize = 4096;
+
+constexpr char kUsage[] =
+    "Usage: vornak-boxsim [options]\n"
+    "Simulates the body-control box on a pseudo-terminal linked as DIR/COMn.\n"
+    "\n"
+    "  --port-dir DIR        folder for the COMn link (default: $VORNAK_PORT_DIR)\n"
+    "  --com N               port number n of the link DIR/COMn (default 3)\n"
+    "  --version TEXT        version text the box reports\n"
+    "  --serial HEX          serial number bytes, e.g. 1234AB00\n"
+    "  --restart-ms N        silence after a firmware commit, in ms (default 3000)\n"
+    "  --throttle BAUD       pace the line at BAUD (10 bits a byte); 0: off\n"
+    "  --unsolicited-ms N    send a frame of the box's own every N ms; 0: off\n"
+    "  --byte-delay-ms N     pause N ms between the bytes of every reply\n"
+    "  --silent              answer no request\n"
+    "  --bad-checksum        corrupt the checksum of every reply\n"
+    "  --garbage HEX         write these bytes ahead of every reply\n"
+    "  --truncate N          send only the first N bytes of every reply frame\n"
+    "  --result CMD=WORD     answer command CMD with the result word WORD (hex);\n"
+    "                        CMD is a name such as CMD_CONFIG_READ_1 or a hex code;\n"
+    "                        may be repeated\n"
+    "  --verbose             log every request (command, data length) on stderr\n"
+    "  --make-package FILE   write a sample firmware package to FILE and exit\n"
+    "  --package-version T   version text inside that package (default VBX-100 V2.4.0)\n"
+    "  --package-size N      firmware data bytes in that package (default 4096)\n"
+    "  --help                show this text\n"
+    "\n"
+    "A sample package is a 32-byte header (C9 49, the version text, zero padded)\n"
+    "followed by the data; after a commit the box reports that version.\n";
+
+struct Options {
+    std::string portDir;
+    int com = kDefaultCom;
+    std::optional<std::string> version;
+    std::optional<std::vector<std::uint8_t>> serial;
+    std::optional<long> restartMs;
+    unsigned throttle = 0;
+    long unsolicitedMs = 0;
+    long byteDelayMs = 0;
+    bool silent = false;
+    bool badChecksum = false;
+    std::vector<std::uint8_t> garbage;
+    std::size_t truncate = 0;
+    std::vector<std::pair<std::uint16_t, std::uint16_t>> results;
+    bool verbose = false;
+    std::string packageFile;
+    std::string packageVersion = kDefaultPackageVersion;
+    std::size_t packageSize = kDefaultPackageSize;
+};
+
+bool ParseNumber(const std::string& text, int base, unsigned long max, unsigned long& value) {
+    if (text.empty())
+        return false;
+    char* end = nullptr;
+    errno = 0;
+    const unsigned long v = std::strtoul(text.c_str(), &end, base);
+    if (errno != 0 || *end != '\0' || text[0] == '-' || v > max)
+        return false;
+    value = v;
+    return true;
+}
+
+bool ParseHexBytes(std::string text, std::vector<std::uint8_t>& bytes) {
+    std::erase_if(text, [](char c) { return c == ' ' || c == ':' || c == '-'; });
+    if (text.size() % 2 != 0)
+        return false;
+    bytes.clear();
+    for (std::size_t i = 0; i < text.size(); i += 2) {
+        unsigned long v = 0;
+        if (!ParseNumber(text.substr(i, 2), 16, 0xFF, v))
+            return false;
+        bytes.push_back(static_cast<std::uint8_t>(v));
+    }
+    return true;
+}
+
+bool ParseCommand(const std::string& text, std::uint16_t& code) {
+    for (const CommandInfo& c : kCommands) {
+        if (text == c.name) {
+            code = c.code;
+            return true;
+        }
+    }
+    std::string hex = text;
+    if (hex.starts_with("0x") || hex.starts_with("0X"))
+        hex = hex.substr(2);
+    unsigned long v = 0;
+    if (!ParseNumber(hex, 16, 0xFFFF, v))
+        return false;
+    code = static_cast<std::uint16_t>(v);
+    return true;
+}
+
+std::string CommandName(std::uint16_t code) {
+    if (const CommandInfo* c = FindCommand(code))
+        return std::string(c->name);
+    char buf[16];
+    std::snprintf(buf, sizeof buf, "0x%04X", code);
+    return buf;
+}
+
+// Returns 0 to go on, else the process's exit code (after --help: 0 via -1).
+int ParseOptions(int argc, char** argv, Options& o) {
+    const auto fail = [](const std::string& message) {
+        std::cerr << "vornak-boxsim: " << message << "\n(see --help)\n";
+        return 2;
+    };
+    if (const char* dir = std::getenv("VORNAK_PORT_DIR"))
+        o.portDir = dir;
+    for (int i = 1; i < argc; ++i) {
+        const std::string arg = argv[i];
+        const auto value = [&](std::string& out) {
+            if (i + 1 >= argc)
+                return false;
+            out = argv[++i];
+            return true;
+        };
+        std::string v;
+        unsigned long n = 0;
+        if (arg == "--help" || arg == "-h") {
+            std::cout << kUsage;
+            return -1;
+        } else if (arg == "--silent") {
+            o.silent = true;
+        } else if (arg == "--bad-checksum") {
+            o.badChecksum = true;
+        } else if (arg == "--verbose") {
+            o.verbose = true;
+        } else if (!value(v)) {
+            return fail(arg.starts_with("--") ? arg + " needs a value" : "unknown argument " + arg);
+        } else if (arg == "--port-dir") {
+            o.portDir = v;
+        } else if (arg == "--com") {
+            if (!ParseNumber(v, 10, 255, n) || n == 0)
+                return fail("--com wants 1..255");
+            o.com = static_cast<int>(n);
+        } else if (arg == "--version") {
+            o.version = v;
+        } else if (arg == "--serial") {
+            std::vector<std::uint8_t> bytes;
+            if (!ParseHexBytes(v, bytes))
+                return fail("--serial wants hexadecimal bytes");
+            o.serial = bytes;
+        } else if (arg == "--restart-ms") {
+            if (!ParseNumber(v, 10, 3'600'000, n))
+                return fail("--restart-ms wants milliseconds");
+            o.restartMs = static_cast<long>(n);
+        } else if (arg == "--throttle") {
+            if (!ParseNumber(v, 10, 10'000'000, n))
+                return fail("--throttle wants a baud rate");
+            o.throttle = static_cast<unsigned>(n);
+        } else if (arg == "--unsolicited-ms") {
+            if (!ParseNumber(v, 10, 3'600'000, n))
+                return fail("--unsolicited-ms wants ms");
+            o.unsolicitedMs = static_cast<long>(n);
+        } else if (arg == "--byte-delay-ms") {
+            if (!ParseNumber(v, 10, 60'000, n))
+                return fail("--byte-delay-ms wants ms");
+            o.byteDelayMs = static_cast<long>(n);
+        } else if (arg == "--garbage") {
+            if (!ParseHexBytes(v, o.garbage))
+                return fail("--garbage wants hexadecimal bytes");
+        } else if (arg == "--truncate") {
+            if (!ParseNumber(v, 10, 0xFFFF, n))
+                return fail("--truncate wants a byte count");
+            o.truncate = n;
+        } else if (arg == "--result") {
+            const std::size_t eq = v.find('=');
+            std::uint16_t code = 0;
+            unsigned long word = 0;
+            std::string w = eq == std::string::npos ? "" : v.substr(eq + 1);
+            if (w.starts_with("0x") || w.starts_with("0X"))
+                w = w.substr(2);
+            if (eq == std::string::npos || !ParseCommand(v.substr(0, eq), code) ||
+                !ParseNumber(w, 16, 0xFFFF, word)) {
+                return fail("--result wants CMD=WORD, e.g. CMD_CONFIG_READ_1=1234");
+            }
+            o.results.emplace_back(code, static_cast<std::uint16_t>(word));
+        } else if (arg == "--make-package") {
+            o.packageFile = v;
+        } else if (arg == "--package-version") {
+            o.packageVersion = v;
+        } else if (arg == "--package-size") {
+            if (!ParseNumber(v, 10, 64ul << 20, n))
+                return fail("--package-size wants bytes");
+            o.packageSize = n;
+        } else {
+            return fail("unknown option " + arg);
+        }
+    }
+    return 0;
+}
+
+int WritePackage(const Options& o) {
+    const std::vector<std::uint8_t> package = MakeSamplePackage(o.packageVersion, o.packageSize);
+    std::ofstream out(o.packageFile, std::ios::binary | std::ios::trunc);
+    out.write(reinterpret_cast<const char*>(package.data()),
+              static_cast<std::streamsize>(package.size()));
+    out.close();
+    if (!out) {
+        std::cerr << "vornak-boxsim: cannot write " << o.packageFile << "\n";
+        return 1;
+    }
+    std::cout << "vornak-boxsim: wrote " << o.packageFile << " (" << package.size()
+              << " bytes, version " << o.packageVersion << ")\n";
+    return 0;
+}
+
+void Configure(CBoxSimulator& sim, const Options& o) {
+    if (o.version)
+        sim.SetVersion(*o.version);
+    if (o.serial)
+        sim.SetSerial(*o.serial);
+    if (o.restartMs)
+        sim.SetRestartTime(std::chrono::milliseconds(*o.restartMs));
+    sim.SetThrottleBaud(o.throttle);
+    sim.SetUnsolicitedInterval(std::chrono::milliseconds(o.unsolicitedMs));
+    sim.SetByteDelay(std::chrono::milliseconds(o.byteDelayMs));
+    sim.SetSilent(o.silent);
+    sim.SetBadChecksum(o.badChecksum);
+    sim.SetGarbageBeforeReply(o.garbage);
+    sim.SetTruncateReply(o.truncate);
+    for (const auto& [code, word] : o.results) {
+        SimOverride over;
+        over.resultWord = word;
+        sim.SetOverride(code, over);
+    }
+    if (o.verbose) {
+        sim.SetRequestHook([](const SimRequest& r) {
+            std::fprintf(stderr, "vornak-boxsim: %s sub %u, %zu data bytes\n",
+                         CommandName(r.command).c_str(), r.subCode, r.data.size());
+        });
+    }
+}
+
+}  // namespace
+
+int main(int argc, char** argv) {
+    Options o;
+    if (const int rc = ParseOptions(argc, argv, o); rc != 0)
+        return rc < 0 ? 0 : rc;
+    if (!o.packageFile.empty())
+        return WritePackage(o);
+    if (o.portDir.empty()) {
+        std::cerr << "vornak-boxsim: no port folder: give --port-dir DIR or set VORNAK_PORT_DIR\n";
+        return 2;
+    }
+
+    // Block the stop signals before the serving thread starts, so that it
+    // inherits the mask and only sigwait() below sees them.
+    sigset_t stopSignals;
+    sigemptyset(&stopSignals);
+    sigaddset(&stopSignals, SIGINT);
+    sigaddset(&stopSignals, SIGTERM);
+    pthread_sigmask(SIG_BLOCK, &stopSignals, nullptr);
+
+    CBoxSimulator sim;
+    Configure(sim, o);
+    if (!sim.Start(o.portDir, o.com)) {
+        std::cerr << "vornak-boxsim: cannot create COM" << o.com << " in " << o.portDir << ": "
+                  << std::strerror(errno) << "\n";
+        return 1;
+    }
+    std::cout << "vornak-boxsim: box on COM" << o.com << " -> " << sim.SlavePath() << " (link "
+              << sim.LinkPath() << ")" << std::endl;
+
+    int signal = 0;
+    sigwait(&stopSignals, &signal);
+    sim.Stop();
+    std::cout << "vornak-boxsim: stopped" << std::endl;
     return 0;
 }
