@@ -133,6 +133,30 @@ StatusWord CDeviceLink::ScanPortsLocked(std::uint8_t* byComNum) {
     return status;
 }
 
+StatusWord CDeviceLink::OpenPort(std::uint8_t comNum) {
+    std::lock_guard lifecycle(m_lifecycleMutex);
+    StopReceiveThread();
+    StatusWord status = ST_NO_DEVICE;
+    {
+        std::lock_guard lock(m_portMutex);
+        ComPara params;
+        params.name = PortNameFor(comNum);
+        params.baud = kLineBaud;
+        params.byteSize = 8;
+        params.parity = kParityNone;
+        params.stopBits = kStopBitsOne;
+        m_port.SetParams(params);
+        if (m_port.Open() == ST_PORT_OK) {
+            status = ST_OK;
+        } else {
+            m_port.Close();
+        }
+    }
+    if (status == ST_OK)
+        StartReceiveThread();
+    return status;
+}
+
 StatusWord CDeviceLink::Disconnect() {
     std::lock_guard lifecycle(m_lifecycleMutex);
     StopReceiveThread();

@@ -67,6 +67,11 @@ public:
                         std::uint32_t replyLimit, std::uint32_t* replyLength,
                         std::uint32_t firstByteTimeoutMs);
     StatusWord ScanPorts(std::uint8_t* byComNum);
+    // Opens port COM<comNum> at the line's settings without probing it and
+    // starts the receive thread, closing whatever was open first; for a tool
+    // told which port the box is on. ST_OK, or ST_NO_DEVICE (port closed) when
+    // the port can't be opened.
+    StatusWord OpenPort(std::uint8_t comNum);
     StatusWord Disconnect();
     bool IsOpen() const;
 
