@@ -1,0 +1,184 @@
+#include "cli/cli_help.h"
+
+namespace {
+
+constexpr char kToolHelp[] =
+    R"(Usage: vornak-cli COMMAND [ARGS] [--port N] [--trace]
+
+Runs one operation of the Vornak tool on the box, with the same handlers as
+the window's buttons, and reports what the window would show.
+
+Commands:
+  connect                  connect to the box and read its identity
+  info                     read the box's version text and serial number
+  disconnect               close the port
+  read-settings [-o FILE]  read the 50 configuration options as JSON
+  write-settings FILE      write the options of a JSON file to the box
+  factory-reset            restore the box's factory settings
+  upgrade PACKAGE          update the firmware from a package (*.pkg)
+  send FILE --slot N       download FILE to load slot N (0 to 5)
+  jump --slot N            make the box jump to load slot N (0 to 5)
+  ports                    list the serial ports and their devices
+
+Options:
+  --port N   use port COMN without scanning for the box
+  --trace    print every frame in hex on stderr ("> " sent, "< " received)
+  --help     this text; COMMAND --help for a command's own
+
+Ports are found as the window finds them: COM1 to COM29 are tried in order
+until one answers; with VORNAK_PORT_DIR set, port n is $VORNAK_PORT_DIR/COMn.
+--port N opens COMN at 115200 8N1 and sends nothing until the command's first
+request, so a silent box shows as 错误:EF03 on that port; when COMN can't be
+opened the tool says so on stderr and exits with 1 before sending anything.
+
+Output on stdout, nothing else:
+  status: TEXT      every text the status line shows, in order (a line that
+                    is only cleared prints nothing)
+  port: COMn        the fields the command filled, in this order, each only
+  version: TEXT     when the command set it to a non-empty text
+  serial: HEX
+read-settings without -o then prints the settings JSON. Messages and progress
+(upgrade, send; only when stderr is a terminal) go to stderr.
+
+Exit status: 0 when the command's final outcome is success (see COMMAND
+--help), 1 when the box or the link reported a failure, 2 for a usage error or
+bad input (message on stderr; nothing is sent).
+)";
+
+constexpr char kConnectHelp[] = R"(Usage: vornak-cli connect [--port N] [--trace]
+
+The Connect button: scans for the box unless its port is open (or --port N is
+given), then reads the version text and the serial number.
+
+Prints: the status texts, then port, version and serial as far as they were
+read.
+Success (exit 0): the last status text is "设备连接成功.".
+)";
+
+constexpr char kInfoHelp[] = R"(Usage: vornak-cli info [--port N] [--trace]
+
+The Get device information button: reads the version text and the serial
+number (scanning first when no port is open).
+
+Prints: the status texts (none when both reads succeed), then version and
+serial as far as they were read.
+Success (exit 0): no status text is an error text ("错误:...").
+)";
+
+constexpr char kDisconnectHelp[] = R"(Usage: vornak-cli disconnect [--trace]
+
+The Disconnect button: closes the port. Each run of the tool opens its own
+connection and closes it when it ends, so this mainly checks the handler.
+--port has no effect here.
+
+Success (exit 0): the last status text is "断开连接正常!".
+)";
+
+constexpr char kReadSettingsHelp[] =
+    R"(Usage: vornak-cli read-settings [-o FILE.json] [--port N] [--trace]
+
+The Read settings button: reads the three configuration blocks into the
+settings panel, then prints the panel as a JSON object after the status texts,
+or writes it to FILE.json. Keys are the option names ("activePke", ...); flags
+are true or false, selections the index of the chosen entry, or null for none.
+
+Success (exit 0): no status text is an error text ("错误:...") and all three
+blocks were read. The window does not report a failed read of the third
+block; the tool does, by exit status 1. On failure no JSON is printed or
+written.
+)";
+
+constexpr char kWriteSettingsHelp[] =
+    R"(Usage: vornak-cli write-settings FILE.json [--port N] [--trace]
+
+The Write settings button: puts the options of FILE.json into the settings
+panel and writes the three configuration blocks. FILE.json has the form that
+read-settings prints, with every option present and no selection null.
+A file that can't be read, isn't JSON, has an unknown or a missing key, a
+wrong type, an index out of range or a null selection is refused with a
+message on stderr and exit status 2; nothing is sent.
+
+Success (exit 0): "写入设置成功" is shown once for each of the three blocks
+and no status text is an error text. The window does not report a failed
+write of the third block; the tool does, by exit status 1.
+)";
+
+constexpr char kFactoryResetHelp[] = R"(Usage: vornak-cli factory-reset [--port N] [--trace]
+
+The Factory reset button: restores the box's factory settings.
+
+Success (exit 0): the last status text is "恢复出厂设置成功".
+)";
+
+constexpr char kUpgradeHelp[] = R"(Usage: vornak-cli upgrade PACKAGE [--port N] [--trace]
+
+The Upgrade firmware button: sends the package, makes the box apply it, reads
+its identity again and restores its factory settings. Takes at least 12 s.
+PACKAGE without a '/' is a file name in ./Prg; with one it is a path (relative
+to the current directory, or absolute), which the status texts show as seen
+from ./Prg. A file that can't be opened is reported by the handler
+("无法打开程序文件:...").
+
+Prints: the status texts, then version and serial as read after the update.
+Success (exit 0): the last status text is "固件刷新成功!" and no status text is
+an error text ("错误:...").
+)";
+
+constexpr char kSendHelp[] = R"(Usage: vornak-cli send FILE --slot N [--port N] [--trace]
+
+The Send button: downloads FILE to load slot N (0 to 5, at (N + 1) * 0x1E000),
+preceded by a block with its length and SHA-1 digest.
+
+Success (exit 0): the last status text is "文件发送完成.".
+)";
+
+constexpr char kJumpHelp[] = R"(Usage: vornak-cli jump --slot N [--port N] [--trace]
+
+The Application jump button: makes the box jump to load slot N (0 to 5).
+
+Success (exit 0): the last status text is "正在装载 ..." (a jump the link got
+no reply to shows no text at all).
+)";
+
+constexpr char kPortsHelp[] = R"(Usage: vornak-cli ports
+
+Lists the serial ports, one a line: the port name, the device it resolves to
+and, where the system knows it, the adapter's description, separated by one
+blank (the description may itself hold blanks), for example
+  COM1 /dev/ttyUSB0 FTDI FT232R USB UART
+With VORNAK_PORT_DIR set, the ports are its COMn links. Exit status 0.
+)";
+
+}  // namespace
+
+std::string HelpText(std::optional<CliCommand> command) {
+    if (!command)
+        return kToolHelp;
+    switch (*command) {
+        case CliCommand::Connect:
+            return kConnectHelp;
+        case CliCommand::Info:
+            return kInfoHelp;
+        case CliCommand::Disconnect:
+            return kDisconnectHelp;
+        case CliCommand::ReadSettings:
+            return kReadSettingsHelp;
+        case CliCommand::WriteSettings:
+            return kWriteSettingsHelp;
+        case CliCommand::FactoryReset:
+            return kFactoryResetHelp;
+        case CliCommand::Upgrade:
+            return kUpgradeHelp;
+        case CliCommand::Send:
+            return kSendHelp;
+        case CliCommand::Jump:
+            return kJumpHelp;
+        case CliCommand::Ports:
+            return kPortsHelp;
+    }
+    return kToolHelp;
+}
+
+std::string UsageHint() {
+    return "Try 'vornak-cli --help' for more information.";
+}

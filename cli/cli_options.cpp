@@ -1,0 +1,182 @@
+#include "cli/cli_options.h"
+
+#include <charconv>
+#include <span>
+#include <string_view>
+
+#include "firmware/prg_folder.h"
+
+namespace {
+
+struct CommandSpec {
+    CliCommand command;
+    const char* name;
+    std::size_t argCount;  // exact number of arguments
+    const char* argNames;  // for the message when the count is wrong
+    bool takesSlot;        // --slot N, then required
+    bool takesOutput;      // -o FILE, optional
+    bool talksToBox;
+};
+
+constexpr CommandSpec kCommands[] = {
+    {CliCommand::Connect, "connect", 0, "", false, false, true},
+    {CliCommand::Info, "info", 0, "", false, false, true},
+    {CliCommand::Disconnect, "disconnect", 0, "", false, false, false},
+    {CliCommand::ReadSettings, "read-settings", 0, "", false, true, true},
+    {CliCommand::WriteSettings, "write-settings", 1, "FILE.json", false, false, true},
+    {CliCommand::FactoryReset, "factory-reset", 0, "", false, false, true},
+    {CliCommand::Upgrade, "upgrade", 1, "PACKAGE", false, false, true},
+    {CliCommand::Send, "send", 1, "FILE", true, false, true},
+    {CliCommand::Jump, "jump", 0, "", true, false, true},
+    {CliCommand::Ports, "ports", 0, "", false, false, false},
+};
+
+const CommandSpec* FindCommand(std::string_view name) {
+    for (const CommandSpec& spec : kCommands) {
+        if (name == spec.name)
+            return &spec;
+    }
+    return nullptr;
+}
+
+const CommandSpec& SpecOf(CliCommand command) {
+    for (const CommandSpec& spec : kCommands) {
+        if (spec.command == command)
+            return spec;
+    }
+    return kCommands[0];
+}
+
+// A decimal number in [min, max], nothing else (no sign, no blanks).
+bool ParseNumber(std::string_view text, int min, int max, int& value) {
+    int parsed = 0;
+    const char* end = text.data() + text.size();
+    auto [ptr, ec] = std::from_chars(text.data(), end, parsed);
+    if (text.empty() || ec != std::errc() || ptr != end || parsed < min || parsed > max)
+        return false;
+    value = parsed;
+    return true;
+}
+
+}  // namespace
+
+const char* CommandName(CliCommand command) {
+    return SpecOf(command).name;
+}
+
+bool CommandTalksToBox(CliCommand command) {
+    return SpecOf(command).talksToBox;
+}
+
+bool ParseCommandLine(int argc, const char* const* argv, CliRequest& request, std::string& error) {
+    request = CliRequest{};
+    std::vector<std::string> positional;
+    std::optional<std::string> portText;
+    std::optional<std::string> slotText;
+    bool optionsEnded = false;
+
+    const std::span<const char* const> tokens(argv + 1, argc > 1 ? argc - 1 : 0);
+    for (std::size_t i = 0; i < tokens.size(); ++i) {
+        const std::string_view token = tokens[i];
+        if (optionsEnded || token.size() < 2 || token[0] != '-') {
+            positional.emplace_back(token);
+            continue;
+        }
+        if (token == "--") {
+            optionsEnded = true;
+            continue;
+        }
+        if (token == "--help" || token == "-h") {
+            request.help = true;
+            continue;
+        }
+        if (token == "--trace") {
+            request.trace = true;
+            continue;
+        }
+        // Options with a value: "--name VALUE" or "--name=VALUE" ("-o FILE" only).
+        std::optional<std::string>* target = nullptr;
+        std::string_view name = token;
+        std::optional<std::string> inlineValue;
+        if (const auto eq = token.find('='); token.starts_with("--") && eq != token.npos) {
+            name = token.substr(0, eq);
+            inlineValue = std::string(token.substr(eq + 1));
+        }
+        if (name == "--port") {
+            target = &portText;
+        } else if (name == "--slot") {
+            target = &slotText;
+        } else if (name == "-o" && !inlineValue) {
+            target = &request.output;
+        } else {
+            error = "unknown option '" + std::string(token) + "'";
+            return false;
+        }
+        if (inlineValue) {
+            *target = *inlineValue;
+        } else if (i + 1 < tokens.size()) {
+            *target = std::string(tokens[++i]);
+        } else {
+            error = "option '" + std::string(name) + "' needs a value";
+            return false;
+        }
+    }
+
+    if (positional.empty()) {
+        if (request.help)
+            return true;
+        error = "no command given";
+        return false;
+    }
+    const CommandSpec* spec = FindCommand(positional.front());
+    if (spec == nullptr) {
+        error = "unknown command '" + positional.front() + "'";
+        return false;
+    }
+    request.command = spec->command;
+    request.args.assign(positional.begin() + 1, positional.end());
+    // Help for a command needs none of its arguments.
+    if (request.help)
+        return true;
+
+    const std::string command = spec->name;
+    if (request.args.size() != spec->argCount) {
+        error = spec->argCount == 0 ? command + " takes no arguments"
+                                    : command + " takes one argument, " + spec->argNames;
+        return false;
+    }
+    if (request.output && !spec->takesOutput) {
+        error = "option '-o' does not apply to " + command;
+        return false;
+    }
+    if (request.output && request.output->empty()) {
+        error = "option '-o' needs a file name";
+        return false;
+    }
+    if (spec->takesSlot) {
+        int slot = 0;
+        if (!slotText) {
+            error =
+                command + " needs --slot N (N = 0 to " + std::to_string(kLoadSlotCount - 1) + ")";
+            return false;
+        }
+        if (!ParseNumber(*slotText, 0, kLoadSlotCount - 1, slot)) {
+            error = "bad slot '" + *slotText + "': give 0 to " + std::to_string(kLoadSlotCount - 1);
+            return false;
+        }
+        request.slot = slot;
+    } else if (slotText) {
+        error = "option '--slot' does not apply to " + command;
+        return false;
+    }
+    if (portText) {
+        int port = 0;
+        if (!ParseNumber(*portText, kMinPortNumber, kMaxPortNumber, port)) {
+            error = "bad port number '" + *portText + "': give " + std::to_string(kMinPortNumber) +
+                    " to " + std::to_string(kMaxPortNumber);
+            return false;
+        }
+        request.port = port;
+    }
+    return true;
+}

@@ -1,0 +1,52 @@
+#pragma once
+// The command line of vornak-cli, parsed and checked before anything touches a
+// port or the disk: a usage error leaves the box and the file system alone.
+//
+// Options may stand before, between or after the command's arguments; "--"
+// ends them, so a file name may begin with '-'.
+
+#include <optional>
+#include <string>
+#include <vector>
+
+// Exit status of the tool.
+constexpr int kExitSuccess = 0;
+constexpr int kExitFailure = 1;  // the box or the link reported a failure
+constexpr int kExitUsage = 2;    // usage error or bad input; nothing was sent
+
+enum class CliCommand {
+    Connect,
+    Info,
+    Disconnect,
+    ReadSettings,
+    WriteSettings,
+    FactoryReset,
+    Upgrade,
+    Send,
+    Jump,
+    Ports,
+};
+
+struct CliRequest {
+    // Empty with `help` set: the tool's own help.
+    std::optional<CliCommand> command;
+    bool help = false;
+    std::vector<std::string> args;      // the command's arguments, options removed
+    std::optional<int> port;            // --port N
+    bool trace = false;                 // --trace
+    std::optional<std::string> output;  // read-settings -o FILE
+    std::optional<int> slot;            // send/jump --slot N
+};
+
+// Port numbers --port takes: the link's port numbers are 8-bit.
+constexpr int kMinPortNumber = 1;
+constexpr int kMaxPortNumber = 255;
+
+// Parses argv[1..argc-1]. On a usage error returns false and puts a one-line
+// message into `error`; `request` is then unspecified.
+bool ParseCommandLine(int argc, const char* const* argv, CliRequest& request, std::string& error);
+
+// The command's name as typed ("read-settings").
+const char* CommandName(CliCommand command);
+// Whether the command sends requests to the box (and so honours --port).
+bool CommandTalksToBox(CliCommand command);

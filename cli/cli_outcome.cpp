@@ -1,0 +1,71 @@
+#include "cli/cli_outcome.h"
+
+#include <algorithm>
+#include <string>
+#include <vector>
+
+#include "device/option_table.h"
+#include "device/settings_panel.h"
+
+namespace {
+
+// The status texts that end each operation well, as the window shows them.
+constexpr char kConnected[] = "设备连接成功.";
+constexpr char kDisconnected[] = "断开连接正常!";
+constexpr char kFirmwareRefreshed[] = "固件刷新成功!";
+constexpr char kFileSent[] = "文件发送完成.";
+constexpr char kJumping[] = "正在装载 ...";
+// Every failure of a step reads "错误:%04X".
+constexpr char kErrorPrefix[] = "错误:";
+
+bool LastIs(const std::vector<std::string>& texts, const char* text) {
+    return !texts.empty() && texts.back() == text;
+}
+
+bool NoErrorText(const std::vector<std::string>& texts) {
+    return std::none_of(texts.begin(), texts.end(), [](const std::string& t) {
+        return t.find(kErrorPrefix) != std::string::npos;
+    });
+}
+
+bool EveryBlockRead(const CCliReporter& reporter) {
+    for (int block = 1; block <= kConfigBlockCount; ++block) {
+        const auto options = Options();
+        const bool set = std::any_of(options.begin(), options.end(), [&](const OptionInfo& o) {
+            return o.block == block && reporter.WasWritten(o.controlId);
+        });
+        if (!set)
+            return false;
+    }
+    return true;
+}
+
+}  // namespace
+
+bool IsSuccessfulOutcome(CliCommand command, const CCliReporter& reporter) {
+    const std::vector<std::string> texts = reporter.StatusTexts();
+    switch (command) {
+        case CliCommand::Connect:
+            return LastIs(texts, kConnected);
+        case CliCommand::Info:
+            return NoErrorText(texts);
+        case CliCommand::Disconnect:
+            return LastIs(texts, kDisconnected);
+        case CliCommand::ReadSettings:
+            return NoErrorText(texts) && EveryBlockRead(reporter);
+        case CliCommand::WriteSettings:
+            return NoErrorText(texts) &&
+                   std::count(texts.begin(), texts.end(), kTextWriteOk) == kConfigBlockCount;
+        case CliCommand::FactoryReset:
+            return LastIs(texts, kTextFactoryResetOk);
+        case CliCommand::Upgrade:
+            return LastIs(texts, kFirmwareRefreshed) && NoErrorText(texts);
+        case CliCommand::Send:
+            return LastIs(texts, kFileSent);
+        case CliCommand::Jump:
+            return LastIs(texts, kJumping);
+        case CliCommand::Ports:
+            return true;
+    }
+    return false;
+}

@@ -1,0 +1,227 @@
+// read-settings, write-settings and factory-reset.
+
+#include <filesystem>
+#include <nlohmann/json.hpp>
+
+#include "cli_fixture.h"
+#include "device/option_table.h"
+#include "device/settings_codec.h"
+#include "device/settings_json.h"
+#include "link/bytes_text.h"
+#include "link/command_codes.h"
+
+namespace {
+
+std::string Hex(const Bytes& bytes) {
+    return BytesToHex(bytes.data(), bytes.size());
+}
+
+// The record the box's three blocks stand for, as a read decodes them.
+DeviceSettings Decoded(const CBoxSimulator& box) {
+    DeviceSettings s;
+    const Bytes lead(3, 0);
+    void (*decoders[])(const std::uint8_t*, std::uint32_t, DeviceSettings&) = {
+        DecodeConfigBlock1, DecodeConfigBlock2, DecodeConfigBlock3};
+    for (int block = 1; block <= 3; ++block) {
+        Bytes reply = lead;
+        const Bytes data = box.ConfigBlock(block);
+        reply.insert(reply.end(), data.begin(), data.end());
+        decoders[block - 1](reply.data(), static_cast<std::uint32_t>(reply.size()), s);
+    }
+    return s;
+}
+
+// A whole record unlike the box's factory settings (every flag off, every
+// list at its first entry): every flag on, every selection at the last entry
+// of its list that has a code of its own, so the record survives a round trip.
+DeviceSettings Distinct() {
+    DeviceSettings s;
+    for (const OptionInfo& o : Options()) {
+        if (o.IsFlag()) {
+            s.*o.flag = true;
+            continue;
+        }
+        int last = static_cast<int>(o.entries.size()) - 1;
+        while (last > 0 && o.entries[static_cast<std::size_t>(last)].code == kNoCode)
+            --last;
+        s.*o.selection = last;
+    }
+    return s;
+}
+
+template <std::size_t N>
+Bytes ToBytes(const std::array<std::uint8_t, N>& a) {
+    return Bytes(a.begin(), a.end());
+}
+
+}  // namespace
+
+TEST_F(CliTest, ReadSettingsPrintsTheDigitsThenTheJson) {
+    const CliResult r = Cli({"read-settings"});
+    const std::string status =
+        "status: " + Hex(m_box.ConfigBlock(1)) + Hex(m_box.ConfigBlock(2)) + "\n";
+    ASSERT_EQ(r.out.substr(0, status.size()), status) << r.out;
+    const nlohmann::json json = nlohmann::json::parse(r.out.substr(status.size()), nullptr, false);
+    EXPECT_EQ(json, SettingsToJson(Decoded(m_box))) << r.out;
+    EXPECT_EQ(r.exitCode, 0);
+}
+
+TEST_F(CliTest, ReadSettingsToAFileKeepsStdoutToTheStatus) {
+    m_box.SetConfigBlock(1, ToBytes(EncodeConfigBlock1(Distinct())));
+    const CliResult r = Cli({"read-settings", "-o", "panel.json"});
+    EXPECT_EQ(r.out, Lines({"status: " + Hex(m_box.ConfigBlock(1)) + Hex(m_box.ConfigBlock(2))}));
+    EXPECT_EQ(nlohmann::json::parse(ReadText(InWork("panel.json")), nullptr, false),
+              SettingsToJson(Decoded(m_box)));
+    EXPECT_EQ(r.exitCode, 0);
+}
+
+TEST_F(CliTest, ReadSettingsWithAFailedBlockPrintsNoJson) {
+    struct Case {
+        const char* name;
+        std::uint16_t refused;
+        std::vector<std::string> expected;
+    };
+    const std::string block2 = Hex(m_box.ConfigBlock(2));
+    const std::string both = Hex(m_box.ConfigBlock(1)) + block2;
+    const Case cases[] = {
+        {"first",
+         CMD_CONFIG_READ_1,
+         {std::string("status: ") + kRefusalText, std::string("status: ") + kRefusalText + block2}},
+        {"second", CMD_CONFIG_READ_2, {std::string("status: ") + kRefusalText}},
+        // The status line keeps quiet about the third block; the exit status
+        // must not.
+        {"third", CMD_CONFIG_READ_3, {"status: " + both}},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.name);
+        m_box.ClearOverrides();
+        SimOverride refuse;
+        refuse.resultWord = kRefusal;
+        m_box.SetOverride(c.refused, refuse);
+        const CliResult r = Cli({"read-settings", "-o", "panel.json"});
+        EXPECT_EQ(r.out, Lines(c.expected));
+        EXPECT_EQ(r.exitCode, 1);
+        EXPECT_FALSE(std::filesystem::exists(InWork("panel.json")));
+        const CliResult toStdout = Cli({"read-settings"});
+        EXPECT_EQ(toStdout.out, Lines(c.expected));
+        EXPECT_EQ(toStdout.exitCode, 1);
+    }
+}
+
+TEST_F(CliTest, WriteSettingsWritesAllThreeBlocks) {
+    const DeviceSettings wanted = Distinct();
+    WriteText(InWork("wanted.json"), SettingsToJson(wanted).dump());
+    const CliResult r = Cli({"write-settings", "wanted.json"});
+    EXPECT_EQ(r.out,
+              Lines({"status: 写入设置成功", "status: 写入设置成功", "status: 写入设置成功"}));
+    EXPECT_EQ(r.exitCode, 0);
+    EXPECT_EQ(m_box.ConfigBlock(1), ToBytes(EncodeConfigBlock1(wanted)));
+    EXPECT_EQ(m_box.ConfigBlock(2), ToBytes(EncodeConfigBlock2(wanted)));
+    EXPECT_EQ(m_box.ConfigBlock(3), ToBytes(EncodeConfigBlock3(wanted)));
+}
+
+TEST_F(CliTest, WriteSettingsWithARefusedBlockFails) {
+    struct Case {
+        const char* name;
+        std::uint16_t refused;
+        std::vector<std::string> expected;
+    };
+    const std::string ok = "status: 写入设置成功";
+    const std::string refused = std::string("status: ") + kRefusalText;
+    const Case cases[] = {
+        {"first", CMD_CONFIG_WRITE_1, {refused, ok, ok}},
+        {"second", CMD_CONFIG_WRITE_2, {ok, refused, ok}},
+        // The window's line ends in success here; the exit status must not.
+        {"third", CMD_CONFIG_WRITE_3, {ok, ok}},
+    };
+    WriteText(InWork("wanted.json"), SettingsToJson(Distinct()).dump());
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.name);
+        m_box.ClearOverrides();
+        SimOverride refuse;
+        refuse.resultWord = kRefusal;
+        m_box.SetOverride(c.refused, refuse);
+        const CliResult r = Cli({"write-settings", "wanted.json"});
+        EXPECT_EQ(r.out, Lines(c.expected));
+        EXPECT_EQ(r.exitCode, 1);
+    }
+}
+
+TEST_F(CliTest, WriteSettingsRefusesBadFilesWithoutSending) {
+    const nlohmann::json good = SettingsToJson(Distinct());
+    auto with = [&good](const char* key, nlohmann::json value) {
+        nlohmann::json j = good;
+        j[key] = std::move(value);
+        return j.dump();
+    };
+    nlohmann::json missing = good;
+    missing.erase("activePke");
+    struct Case {
+        const char* name;
+        std::optional<std::string> content;  // none: the file does not exist
+        const char* messageHolds;
+    };
+    const Case cases[] = {
+        {"missing file", std::nullopt, "settings.json"},
+        {"not JSON", "{\"activePke\": tru", "JSON"},
+        {"not an object", "[true, false]", "object"},
+        {"unknown key", with("sunroofAutoClose", true), "sunroofAutoClose"},
+        {"missing key", missing.dump(), "activePke"},
+        {"wrong type", with("activePke", 1), "activePke"},
+        {"index out of range", with("crankTime", 99), "crankTime"},
+        {"negative index", with("crankTime", -1), "crankTime"},
+        {"selection null", with("doorHandleType", nullptr), "doorHandleType"},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.name);
+        std::filesystem::remove(InWork("settings.json"));
+        if (c.content)
+            WriteText(InWork("settings.json"), *c.content);
+        const CliResult r = Cli({"write-settings", "settings.json"});
+        EXPECT_EQ(r.exitCode, 2);
+        EXPECT_EQ(r.out, "");
+        EXPECT_NE(r.err.find(c.messageHolds), std::string::npos) << r.err;
+        EXPECT_TRUE(m_box.Requests().empty());
+    }
+    // Refused before the tool set itself up: not even the Prg folder appeared.
+    EXPECT_FALSE(std::filesystem::exists(InWork("Prg")));
+}
+
+TEST_F(CliTest, ReadSettingsRefusesAnUnwritableOutputWithoutSending) {
+    const CliResult r = Cli({"read-settings", "-o", "no-such-folder/panel.json"});
+    EXPECT_EQ(r.exitCode, 2);
+    EXPECT_EQ(r.out, "");
+    EXPECT_NE(r.err.find("no-such-folder/panel.json"), std::string::npos);
+    EXPECT_TRUE(m_box.Requests().empty());
+}
+
+TEST_F(CliTest, WhatReadSettingsSavesWriteSettingsWritesBack) {
+    const DeviceSettings wanted = Distinct();
+    m_box.SetConfigBlock(1, ToBytes(EncodeConfigBlock1(wanted)));
+    m_box.SetConfigBlock(2, ToBytes(EncodeConfigBlock2(wanted)));
+    m_box.SetConfigBlock(3, ToBytes(EncodeConfigBlock3(wanted)));
+    ASSERT_EQ(Cli({"read-settings", "-o", "saved.json"}).exitCode, 0);
+    ASSERT_EQ(Cli({"factory-reset"}).exitCode, 0);
+    ASSERT_NE(m_box.ConfigBlock(2), ToBytes(EncodeConfigBlock2(wanted)));
+    const CliResult r = Cli({"write-settings", "saved.json"});
+    EXPECT_EQ(r.exitCode, 0);
+    EXPECT_EQ(m_box.ConfigBlock(1), ToBytes(EncodeConfigBlock1(wanted)));
+    EXPECT_EQ(m_box.ConfigBlock(2), ToBytes(EncodeConfigBlock2(wanted)));
+    EXPECT_EQ(m_box.ConfigBlock(3), ToBytes(EncodeConfigBlock3(wanted)));
+}
+
+TEST_F(CliTest, FactoryResetReportsTheBoxsAnswer) {
+    const Bytes factory = m_box.ConfigBlock(2);
+    m_box.SetConfigBlock(2, ToBytes(EncodeConfigBlock2(Distinct())));
+    const CliResult ok = Cli({"factory-reset"});
+    EXPECT_EQ(ok.out, Lines({"status: 恢复出厂设置成功"}));
+    EXPECT_EQ(ok.exitCode, 0);
+    EXPECT_EQ(m_box.ConfigBlock(2), factory);
+
+    SimOverride refuse;
+    refuse.resultWord = kRefusal;
+    m_box.SetOverride(CMD_FACTORY_RESET, refuse);
+    const CliResult refused = Cli({"factory-reset"});
+    EXPECT_EQ(refused.out, Lines({std::string("status: ") + kRefusalText}));
+    EXPECT_EQ(refused.exitCode, 1);
+}
