@@ -80,8 +80,7 @@ TEST_F(DownloadTest, SendsInformationBlockThenTheFile) {
     for (const DownloadCase& c : cases) {
         SCOPED_TRACE(c.name);
         m_sim.ClearRequests();
-        CEventLog log;
-        log.Attach(*m_model);
+        m_log.Clear();
         const Bytes file = FileBytes(c.size);
         ChooseFile(file);
         m_model->ComboSetCurSel(IDC_LOAD_ADDRESS, c.slot);
@@ -120,9 +119,9 @@ TEST_F(DownloadTest, SendsInformationBlockThenTheFile) {
 
         std::vector<std::string> texts = c.progressTexts;
         texts.push_back(kSent);
-        EXPECT_EQ(log.Texts(IDC_STATUS), texts);
-        EXPECT_EQ(log.Visibility(IDC_PROGRESS), (std::vector<bool>{true, false}));
-        EXPECT_EQ(log.Progress().size(), c.progressTexts.size());
+        EXPECT_EQ(m_log.Texts(IDC_STATUS), texts);
+        EXPECT_EQ(m_log.Visibility(IDC_PROGRESS), (std::vector<bool>{true, false}));
+        EXPECT_EQ(m_log.Progress().size(), c.progressTexts.size());
     }
 }
 
@@ -167,8 +166,7 @@ TEST_F(DownloadTest, PacketWithoutValidReplyEndsTheDownload) {
     for (const Case& c : cases) {
         SCOPED_TRACE(c.name);
         m_sim.ClearRequests();
-        CEventLog log;
-        log.Attach(*m_model);
+        m_log.Clear();
         // Corrupt the reply to the chosen request: the hook runs before the
         // request ahead of it is answered, so it arms the override just in time.
         std::size_t seen = 0;
@@ -192,7 +190,7 @@ TEST_F(DownloadTest, PacketWithoutValidReplyEndsTheDownload) {
         m_sim.SetRequestHook(nullptr);
 
         EXPECT_EQ(m_sim.Requests().size(), c.failingRequest + 1);
-        const auto texts = log.Texts(IDC_STATUS);
+        const auto texts = m_log.Texts(IDC_STATUS);
         ASSERT_FALSE(texts.empty());
         EXPECT_EQ(texts.back(), kSendFailed);
         EXPECT_EQ(texts.size(), c.failingRequest == 0 ? 1u : c.failingRequest);

@@ -50,6 +50,11 @@ public:
             m_events.push_back(e);
         });
     }
+    // Forgets what was recorded so far (one case of a table starts afresh).
+    void Clear() {
+        std::lock_guard lock(m_mutex);
+        m_events.clear();
+    }
     std::vector<ControlEvent> Events() const {
         std::lock_guard lock(m_mutex);
         return m_events;
@@ -113,9 +118,13 @@ protected:
         std::filesystem::remove_all(m_workDir);
     }
 
+    // Starts the box and connects to it; the scan's probe is not recorded.
     void StartBox() {
         ASSERT_TRUE(m_sim.Start(m_portDir, 1));
         m_sim.SetRestartTime(kTestRestartTime);
+        std::uint8_t com = 0;
+        ASSERT_EQ(m_link.ScanPorts(&com), ST_OK);
+        m_sim.ClearRequests();
     }
 
     static void WriteFile(const std::string& path, const Bytes& bytes) {

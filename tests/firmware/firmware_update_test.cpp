@@ -27,13 +27,13 @@ std::string Progress(std::uint32_t done, std::uint32_t total) {
     return "正在下载数据" + std::to_string(done) + "/" + std::to_string(total) + "  ....";
 }
 
-// A package with a 128-byte header whose first byte is `first` and second 0x49.
-Bytes LongHeaderPackage(std::uint8_t first, std::size_t dataSize) {
+// 128 header bytes and `dataSize` data bytes, opening with `first` and `second`.
+Bytes PackageStartingWith(std::uint8_t first, std::uint8_t second, std::size_t dataSize) {
     Bytes p(128 + dataSize);
     for (std::size_t i = 0; i < p.size(); ++i)
         p[i] = static_cast<std::uint8_t>(i * 13 + 1);
     p[0] = first;
-    p[1] = 0x49;
+    p[1] = second;
     return p;
 }
 
@@ -57,10 +57,9 @@ TEST_F(UpgradeTest, SendsDataInPacketsAndReidentifies) {
     for (const SizeCase& c : cases) {
         SCOPED_TRACE(c.dataSize);
         m_sim.ClearRequests();
-        CEventLog log;
-        log.Attach(*m_model);
         m_model->SetItemText(IDC_VERSION, "old");
         m_model->SetItemText(IDC_SERIAL, "old");
+        m_log.Clear();
         const Bytes package = MakeSamplePackage(kNewVersion, c.dataSize);
         AddPackage("size" + std::to_string(c.dataSize) + ".pkg", package);
 
@@ -88,17 +87,17 @@ TEST_F(UpgradeTest, SendsDataInPacketsAndReidentifies) {
         std::vector<std::string> texts = {kLoading};
         texts.insert(texts.end(), c.progressTexts.begin(), c.progressTexts.end());
         texts.insert(texts.end(), {kUpdating, kRefreshed});
-        EXPECT_EQ(log.Texts(IDC_STATUS), texts);
+        EXPECT_EQ(m_log.Texts(IDC_STATUS), texts);
         // Fields emptied (serial first), then refilled.
-        EXPECT_EQ(log.Texts(IDC_SERIAL), (std::vector<std::string>{"", kSimSerialHex}));
-        EXPECT_EQ(log.Texts(IDC_VERSION), (std::vector<std::string>{"", kNewVersion}));
+        EXPECT_EQ(m_log.Texts(IDC_SERIAL), (std::vector<std::string>{"", kSimSerialHex}));
+        EXPECT_EQ(m_log.Texts(IDC_VERSION), (std::vector<std::string>{"", kNewVersion}));
 
-        EXPECT_EQ(log.Visibility(IDC_PROGRESS), (std::vector<bool>{true, false}));
+        EXPECT_EQ(m_log.Visibility(IDC_PROGRESS), (std::vector<bool>{true, false}));
         std::vector<std::pair<long long, long long>> progress;
         for (std::size_t i = 0; i + 1 < c.packets.size(); ++i) {
             progress.emplace_back(c.packets[i + 1].first, c.dataSize);
         }
-        EXPECT_EQ(log.Progress(), progress);
+        EXPECT_EQ(m_log.Progress(), progress);
     }
     EXPECT_EQ(m_sim.CommitCount(), 3);
 }
@@ -112,8 +111,9 @@ TEST_F(UpgradeTest, HeaderLengthFollowsTheSignature) {
     Bytes shortSignature = MakeSamplePackage(kNewVersion, 40);
     const Case cases[] = {
         {"C9 49", shortSignature, 32},
-        {"C9 then another byte", LongHeaderPackage(0xC9, 40), 128},
-        {"another first byte", LongHeaderPackage(0x49, 40), 128},
+        {"C9 then another byte", PackageStartingWith(0xC9, 0x48, 40), 128},
+        {"another first byte", PackageStartingWith(0x49, 0x49, 40), 128},
+        {"49 C9", PackageStartingWith(0x49, 0xC9, 40), 128},
     };
     StartBox();
     for (const Case& c : cases) {
@@ -241,8 +241,7 @@ TEST_F(UpgradeTest, LoadingFailuresSendNothing) {
     StartBox();
     for (const Case& c : cases) {
         SCOPED_TRACE(c.name);
-        CEventLog log;
-        log.Attach(*m_model);
+        m_log.Clear();
         if (c.entry == nullptr) {
             m_model->ComboSetCurSel(IDC_PACKAGE_LIST, -1);
         } else if (c.contents) {
@@ -252,8 +251,8 @@ TEST_F(UpgradeTest, LoadingFailuresSendNothing) {
             m_model->ComboSetCurSel(IDC_PACKAGE_LIST, 0);
         }
         RunUpgrade(*m_host, ShortTiming());
-        EXPECT_EQ(log.Texts(IDC_STATUS), (std::vector<std::string>{kLoading, c.status}));
-        EXPECT_TRUE(log.Visibility(IDC_PROGRESS).empty());
+        EXPECT_EQ(m_log.Texts(IDC_STATUS), (std::vector<std::string>{kLoading, c.status}));
+        EXPECT_TRUE(m_log.Visibility(IDC_PROGRESS).empty());
     }
     EXPECT_TRUE(m_sim.Requests().empty());
 }
@@ -281,14 +280,13 @@ TEST_F(UpgradeTest, StepsAfterTheCommitOnlyChooseTheirText) {
         SCOPED_TRACE(c.name);
         m_sim.ClearOverrides();
         m_sim.ClearRequests();
-        CEventLog log;
-        log.Attach(*m_model);
+        m_log.Clear();
         m_sim.SetOverride(c.command, c.reply);
         AddPackage(std::string(c.name) + ".pkg", MakeSamplePackage(kNewVersion, 20));
 
         RunUpgrade(*m_host, ShortTiming());
 
-        const auto texts = log.Texts(IDC_STATUS);
+        const auto texts = m_log.Texts(IDC_STATUS);
         EXPECT_NE(std::find(texts.begin(), texts.end(), c.errorText), texts.end());
         EXPECT_EQ(texts.back(), c.finalStatus);
         EXPECT_EQ(Text(IDC_VERSION), kNewVersion);
