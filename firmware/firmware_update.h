@@ -20,15 +20,23 @@
 
 class IDialogHost;
 
-// Pauses of the update, in milliseconds.
+// Pauses and waits of the update, in milliseconds.
 // The box switches to its loader after the prepare requests.
 constexpr std::uint32_t kPrepareSettleMs = 1500;
 // The box applies the new image and restarts into it after the commit.
 constexpr std::uint32_t kRestartSettleMs = 9000;
-// Short breaks that let the box finish one identity or reset request before the next.
+// The box settles before the version that is shown is read.
 constexpr std::uint32_t kVersionPauseMs = 500;
+// The box settles between the version and the serial-number request.
 constexpr std::uint32_t kSerialPauseMs = 500;
+// The box settles before it restores its factory settings.
 constexpr std::uint32_t kFactoryResetPauseMs = 500;
+// First-byte wait of the version requests after the commit: the box stays
+// silent while it writes the new firmware and restarts.
+constexpr std::uint32_t kRestartFirstByteMs = TIMEOUT_RESTART_MS;
+
+// The update's timing. The product uses the defaults; tests and benchmarks
+// construct shorter ones to match a simulated box that restarts at once.
 
 struct UpgradeTiming {
     std::uint32_t prepareSettleMs = kPrepareSettleMs;
@@ -36,9 +44,7 @@ struct UpgradeTiming {
     std::uint32_t versionPauseMs = kVersionPauseMs;
     std::uint32_t serialPauseMs = kSerialPauseMs;
     std::uint32_t factoryResetPauseMs = kFactoryResetPauseMs;
-    // First-byte wait of the version requests after the commit: the box stays
-    // silent while it writes the new firmware and restarts.
-    std::uint32_t restartFirstByteMs = TIMEOUT_RESTART_MS;
+    std::uint32_t restartFirstByteMs = kRestartFirstByteMs;
 
     // Sum of the fixed pauses (what a run takes beyond its exchanges).
     std::uint32_t TotalPausesMs() const {
