@@ -82,7 +82,7 @@ void CDialogModel::SetDefaultButton(int id) {
         std::lock_guard lock(m_mutex);
         m_defaultButton = id;
     }
-    Notify({ControlEvent::Kind::Default, id});
+    Notify({ControlEvent::Kind::Default, id, {}});
 }
 
 void CDialogModel::SetFocusItem(int id) {
@@ -90,7 +90,7 @@ void CDialogModel::SetFocusItem(int id) {
         std::lock_guard lock(m_mutex);
         m_focus = id;
     }
-    Notify({ControlEvent::Kind::Focus, id});
+    Notify({ControlEvent::Kind::Focus, id, {}});
 }
 
 void CDialogModel::SetCheck(int id, bool checked) {
