@@ -137,8 +137,10 @@ public:
     std::vector<SimRequest> Requests() const;
     void ClearRequests();
     bool WaitForRequestCount(std::size_t n, std::chrono::milliseconds timeout) const;
-    // Called on the serving thread for every accepted request, before it is
-    // answered (the executable's --verbose log). Empty to switch off.
+    // Called on the serving thread for every accepted request, after its reply
+    // has been made and before it is written (the executable's --verbose log).
+    // An override set from the hook therefore applies from the next request on.
+    // The hook must not call Start, Stop or Unplug. Empty to switch off.
     using RequestHook = std::function<void(const SimRequest&)>;
     void SetRequestHook(RequestHook hook);
 
