@@ -43,6 +43,10 @@ bool CDeviceLink::IsOpen() const {
     return m_port.IsOpen();
 }
 
+std::uint8_t CDeviceLink::ConnectedPortNumber() const {
+    return m_port.IsOpen() ? m_openPortNumber.load() : 0;
+}
+
 void CDeviceLink::SetTraceHook(TraceHook hook) {
     std::lock_guard lock(m_traceMutex);
     m_traceHook = std::move(hook);
@@ -117,6 +121,7 @@ StatusWord CDeviceLink::ScanPortsLocked(std::uint8_t* byComNum) {
                 st = ReadReply(nullptr, nullptr, 0, nullptr, TIMEOUT_PROBE_MS);
             if (st == ST_OK) {
                 found = static_cast<std::uint8_t>(n);
+                m_openPortNumber = found;
                 status = ST_OK;
                 break;
             }
@@ -148,6 +153,7 @@ StatusWord CDeviceLink::OpenPort(std::uint8_t comNum) {
         m_port.SetParams(params);
         if (m_port.Open() == ST_PORT_OK) {
             status = ST_OK;
+            m_openPortNumber = comNum;
         } else {
             m_port.Close();
         }

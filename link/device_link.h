@@ -74,6 +74,9 @@ public:
     StatusWord OpenPort(std::uint8_t comNum);
     StatusWord Disconnect();
     bool IsOpen() const;
+    // Number n of the port COMn the link holds open, 0 when closed: what the
+    // connect handler shows when it ran no scan of its own.
+    std::uint8_t ConnectedPortNumber() const;
 
     // Frame trace for --trace and debugging: called with true for bytes
     // written, false for frames read. Off (empty) by default. It is called
@@ -116,6 +119,8 @@ private:
     std::atomic<int> m_transactionsWaiting{0};
     CWakeSignal m_wake;
     std::atomic<std::uint64_t> m_unsolicitedFrames{0};
+    // Set with the port that a scan found or OpenPort opened.
+    std::atomic<std::uint8_t> m_openPortNumber{0};
 
     std::mutex m_traceMutex;
     TraceHook m_traceHook;
