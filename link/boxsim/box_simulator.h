@@ -29,7 +29,15 @@
 // restart time. A request that arrives meanwhile is kept (a later one replaces
 // it) and answered once the restart is over, as a box that queues its last
 // received frame does; the tool's long first-byte wait after a commit relies on
-// that. SetAnswerAfterRestart(false) drops such requests instead.
+// that. It enters Requests() when it is answered. SetAnswerAfterRestart(false)
+// drops such requests instead; dropped requests are not recorded. The new
+// version: the text in a 32-byte C9 49 header (MakeSamplePackage), else the
+// old version with "+1" appended.
+//
+// Downloads: a 256-byte packet at a slot's load address is that slot's
+// information block and starts the slot afresh; data packets must follow on
+// without gaps. A slot still waiting for data takes its next packet even when
+// it lands on the next slot's load address (a file longer than its slot).
 
 #include <array>
 #include <chrono>
