@@ -2,10 +2,8 @@
 
 #include <unistd.h>
 
-#include <filesystem>
 #include <memory>
 #include <string>
-#include <system_error>
 
 #include "app/vornak_dlg.h"
 #include "cli/cli_outcome.h"
@@ -31,11 +29,7 @@ void PrintError(std::FILE* err, const std::string& message) {
 
 int ListPortsCommand(std::FILE* out) {
     for (const PortInfo& port : ListPorts()) {
-        // The device behind a link, as the system resolves it.
-        std::error_code ec;
-        const std::filesystem::path device = std::filesystem::canonical(port.path, ec);
-        std::string line =
-            "COM" + std::to_string(port.number) + " " + (ec ? port.path : device.string());
+        std::string line = "COM" + std::to_string(port.number) + " " + port.path;
         if (!port.description.empty())
             line += " " + port.description;
         std::fprintf(out, "%s\n", line.c_str());

@@ -142,11 +142,14 @@ no reply to shows no text at all).
 
 constexpr char kPortsHelp[] = R"(Usage: vornak-cli ports
 
-Lists the serial ports, one a line: the port name, the device it resolves to
-and, where the system knows it, the adapter's description, separated by one
-blank (the description may itself hold blanks), for example
+Lists the serial ports, one a line: the port name, the device that opening it
+opens and, where the system knows it, a description, separated by one blank
+(the description may itself hold blanks). For a USB adapter the description
+is its maker and product; with VORNAK_PORT_DIR set, the ports are the COMn
+links there and the description names where each link leads:
   COM1 /dev/ttyUSB0 FTDI FT232R USB UART
-With VORNAK_PORT_DIR set, the ports are its COMn links. Exit status 0.
+  COM3 /tmp/ports/COM3 -> /dev/pts/4
+Exit status 0.
 )";
 
 }  // namespace
