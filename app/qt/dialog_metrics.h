@@ -1,0 +1,44 @@
+#pragma once
+// How a dialog template's units become pixels on this screen.
+//
+// A template gives positions in dialog units of its font: x pixels = x units *
+// baseX / 4 and y pixels = y units * baseY / 8, where baseX is the font's
+// average width of the 52 letters a-z A-Z and baseY its height, measured as
+// the original window system measures them. The window's fixed pixel sizes
+// (520 x 360, 1000 x 720) were chosen for base units of 7 x 13 px, which the
+// template's own face "新宋体" at 10 pt gives on a 96 dpi screen.
+//
+// When that face is installed it is used and measured. Otherwise a CJK face of
+// the system is used, but such faces at 10 pt are taller; the base units are
+// then held at 7 x 13 px and the font is sized to fit them, so that the small
+// window still shows the whole left panel and the large one the settings panel.
+
+#include <QFont>
+#include <QRect>
+#include <QSize>
+#include <string_view>
+
+#include "res/dialog_templates.h"
+
+// Base units the window's pixel sizes were made for.
+inline constexpr int kDesignBaseX = 7;
+inline constexpr int kDesignBaseY = 13;
+
+struct DialogMetrics {
+    QFont font;
+    int baseX = kDesignBaseX;
+    int baseY = kDesignBaseY;
+    bool templateFace = false;  // the template's own face was installed
+
+    int X(int units) const;
+    int Y(int units) const;
+    QRect Rect(const DialogRect& r) const;
+    QSize Size(int cx, int cy) const { return {X(cx), Y(cy)}; }
+};
+
+// Base units of `font` as the original window system computes them: the
+// rounded average width of a-z A-Z and the font's height.
+QSize MeasureBaseUnits(const QFont& font);
+
+// The font and base units for a template's face and size on this system.
+DialogMetrics ChooseDialogMetrics(std::string_view face, int pointSize);

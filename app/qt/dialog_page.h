@@ -1,0 +1,68 @@
+#pragma once
+// CDialogPage: the controls of one dialog template, rendered from the template
+// data and kept in line with a CDialogModel.
+//
+// The page builds one widget per control at the template's rectangle, in the
+// template's order, which is also the tab order. It applies the model's events
+// (ApplyEvent, on the GUI thread) and writes the operator's input back to the
+// model (check marks, combo selections, typed text); clicks on buttons, check
+// boxes and statics that report clicks come out as controlClicked. It never
+// runs a handler itself.
+
+#include <QWidget>
+#include <map>
+#include <memory>
+#include <vector>
+
+#include "app/qt/dialog_metrics.h"
+#include "device/dialog_model.h"
+#include "res/dialog_templates.h"
+
+struct RenderedControl {
+    const DialogControl* control;
+    QWidget* widget;
+};
+
+class CDialogPage : public QWidget {
+    Q_OBJECT
+public:
+    CDialogPage(const DialogTemplate& dialogTemplate, const DialogMetrics& metrics,
+                std::shared_ptr<CDialogModel> model, QWidget* parent = nullptr);
+
+    const DialogTemplate& Template() const { return m_template; }
+    const DialogMetrics& Metrics() const { return m_metrics; }
+    // The widget of control `id`; nullptr for an unknown ID.
+    QWidget* Control(int id) const;
+    // Every control, labels included, in template order.
+    const std::vector<RenderedControl>& Controls() const { return m_rendered; }
+    // The first control that takes a tab stop.
+    QWidget* FirstTabStop() const;
+
+    // Gives the model the template's captions and hides what the template
+    // creates hidden, so that model and page start alike. Call it before the
+    // model has an observer: it reports nothing.
+    void SeedModel();
+    // Makes every control show the model's present state.
+    void SyncFromModel();
+    // One change of the model. GUI thread only.
+    void ApplyEvent(const ControlEvent& event);
+
+signals:
+    void controlClicked(int id);
+    // A text that a control has just been given, for anyone who follows it.
+    void textShown(int id, const QString& text);
+
+private:
+    QWidget* CreateControl(const DialogControl& control);
+    void SetText(int id, QWidget* widget, const std::string& text);
+    void SetComboItems(QWidget* widget, const std::vector<std::string>& items, int curSel);
+    void SetProgress(QWidget* widget, long long value, long long total);
+    void SetDefaultButton(int id);
+    void ChainTabOrder();
+
+    const DialogTemplate& m_template;
+    DialogMetrics m_metrics;
+    std::shared_ptr<CDialogModel> m_model;
+    std::vector<RenderedControl> m_rendered;
+    std::map<int, QWidget*> m_byId;
+};

@@ -1,0 +1,98 @@
+#pragma once
+// The real main window on the offscreen platform, with a link of its own, a
+// fresh port directory (VORNAK_PORT_DIR) where the box simulator can serve,
+// and a fresh working directory for the Prg folder.
+
+#include <gtest/gtest.h>
+#include <stdlib.h>
+
+#include <QAbstractButton>
+#include <QComboBox>
+#include <QLabel>
+#include <QLineEdit>
+#include <QSignalSpy>
+#include <QTest>
+#include <filesystem>
+#include <memory>
+#include <string>
+
+#include "app/qt/dialog_page.h"
+#include "app/qt/vornak_window.h"
+#include "device/dialog_model.h"
+#include "link/boxsim/box_simulator.h"
+#include "link/device_link.h"
+
+// Longest a click handler against the simulator may take in these tests.
+constexpr int kHandlerWaitMs = 15000;
+
+class WindowFixture : public ::testing::Test {
+protected:
+    void SetUp() override {
+        char ports[] = "/tmp/vornak-win-ports.XXXXXX";
+        char work[] = "/tmp/vornak-win-work.XXXXXX";
+        ASSERT_NE(mkdtemp(ports), nullptr);
+        ASSERT_NE(mkdtemp(work), nullptr);
+        m_portDir = ports;
+        m_workDir = work;
+        m_oldCwd = std::filesystem::current_path();
+        std::filesystem::current_path(m_workDir);
+        setenv("VORNAK_PORT_DIR", m_portDir.c_str(), 1);
+    }
+
+    void TearDown() override {
+        m_window.reset();
+        m_link.Disconnect();
+        m_sim.Stop();
+        std::filesystem::current_path(m_oldCwd);
+        std::filesystem::remove_all(m_portDir);
+        std::filesystem::remove_all(m_workDir);
+    }
+
+    // Creates and shows the window; call after preparing the Prg folder.
+    void Open() {
+        m_window = std::make_unique<CVornakWindow>(m_model, &m_link);
+        m_window->show();
+        ASSERT_TRUE(QTest::qWaitForWindowExposed(m_window.get()));
+        QCoreApplication::processEvents();
+    }
+
+    void StartBox(int com = 3) { ASSERT_TRUE(m_sim.Start(m_portDir, com)); }
+
+    QWidget* W(int id) const { return m_window->Page().Control(id); }
+    QString Text(int id) const {
+        QWidget* w = W(id);
+        if (auto* edit = qobject_cast<QLineEdit*>(w))
+            return edit->text();
+        if (auto* label = qobject_cast<QLabel*>(w))
+            return label->text();
+        if (auto* button = qobject_cast<QAbstractButton*>(w))
+            return button->text();
+        if (auto* combo = qobject_cast<QComboBox*>(w))
+            return combo->currentText();
+        return {};
+    }
+
+    // Clicks control `id` with the mouse, as the operator does.
+    void MouseClick(int id) {
+        QWidget* w = W(id);
+        // Near the top-left corner: a label's text starts there.
+        QTest::mouseClick(w, Qt::LeftButton, {}, QPoint(3, 3));
+    }
+
+    // Clicks a control whose handler talks to the box and waits for it to end.
+    bool ClickAndWait(int id) {
+        QSignalSpy finished(m_window.get(), &CVornakWindow::handlerFinished);
+        MouseClick(id);
+        if (!m_window->IsBusy() && !finished.isEmpty())
+            return true;
+        return finished.wait(kHandlerWaitMs);
+    }
+
+    std::string m_portDir;
+    std::filesystem::path m_workDir;
+    std::filesystem::path m_oldCwd;
+    CBoxSimulator m_sim;
+    CDeviceLink m_link;
+    std::shared_ptr<CDialogModel> m_model = std::make_shared<CDialogModel>();
+    std::unique_ptr<CVornakWindow> m_window;
+};
