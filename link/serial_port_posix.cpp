@@ -141,8 +141,6 @@ int MillisecondsUntil(Clock::time_point deadline) {
 
 }  // namespace
 
-// ---- CWakeSignal ----------------------------------------------------------
-
 CWakeSignal::CWakeSignal() {
     int fds[2];
     if (pipe(fds) == 0) {
@@ -183,8 +181,6 @@ bool CWakeSignal::Wait(int timeoutMs) const {
     } while (rc < 0 && errno == EINTR);
     return rc > 0 && (p.revents & POLLIN) != 0;
 }
-
-// ---- CSerialPort ----------------------------------------------------------
 
 CSerialPort::CSerialPort() = default;
 

@@ -550,6 +550,42 @@ TEST_F(DeviceLinkTest, TransactionAndStopDoNotWaitBehindHalfFrame) {
     EXPECT_LT(ElapsedMs(start), 1000);
 }
 
+TEST_F(DeviceLinkTest, ReceiveThreadDropsOversizeAndBadFramesQuietly) {
+    TestPty device;
+    ASSERT_TRUE(device.LinkAs(m_dir.PortPath(4)));
+    ScriptedBox box(device);
+    CDeviceLink link;
+    std::thread answerProbe([&] { box.AnswerNext({0x01}); });
+    Connect(link, 4);
+    answerProbe.join();
+
+    // Longer than the receive buffer holds, then a wrong checksum, then a
+    // good frame: only the last one counts, and nothing is printed.
+    Bytes wire = {0x3C, 0x04, 0x4C};  // 1100 bytes announced
+    wire.resize(wire.size() + 1100 + 2, 0x00);
+    Bytes bad;
+    const Bytes payload = {0xEE, 0x00, 0x07};
+    BuildFrame(kReplyStart, payload.data(), payload.size(), bad);
+    Bytes good = bad;
+    bad.back() ^= 0x5A;
+    wire.insert(wire.end(), bad.begin(), bad.end());
+    wire.insert(wire.end(), good.begin(), good.end());
+
+    testing::internal::CaptureStdout();
+    device.Send(wire);
+    EXPECT_TRUE(
+        WaitUntil([&] { return link.UnsolicitedFramesDrained() >= 1; }, milliseconds(3000)));
+    std::this_thread::sleep_for(milliseconds(50));
+    EXPECT_EQ(testing::internal::GetCapturedStdout(), "");
+    EXPECT_EQ(link.UnsolicitedFramesDrained(), 1u);
+
+    std::thread answer([&] { box.AnswerNext({0x42}); });
+    const Outcome o = Exchange(link, CMD_GET_VERSION);
+    answer.join();
+    EXPECT_EQ(o.status, ST_OK);
+    EXPECT_EQ(ReplyData(o), Bytes{0x42});
+}
+
 TEST_F(DeviceLinkTest, IdleLinkAnswersAtOnce) {
     StartBox();
     CDeviceLink link;
