@@ -3,7 +3,8 @@
 //  (a) CMD_GET_SERIAL round trips through CDeviceLink::Transact, receive
 //      thread running;
 //  (b) the same request and reply bytes as a bare ping-pong on the same
-//      simulator's line: no link, no receive thread, bulk reads;
+//      simulator's line: no link, no receive thread, bulk reads; (a) and (b)
+//      run in alternating batches so that both see the same machine load;
 //  (c) CPU time of the whole process while a connected link sits idle.
 // Targets: p99(a) <= 2 x p99(b), no round trip of (a) above 5 ms, idle CPU
 // under 1% of a core. Usage: vornak_link_bench [round trips] [idle seconds]
@@ -36,6 +37,7 @@ using Micros = std::chrono::duration<double, std::micro>;
 constexpr int kDefaultRoundTrips = 5000;
 constexpr int kDefaultIdleSeconds = 10;
 constexpr int kWarmUpRoundTrips = 200;
+constexpr int kBatch = 250;
 constexpr double kMaxRatio = 2.0;
 constexpr double kMaxRoundTripUs = 5000.0;
 constexpr double kMaxIdleCpuPercent = 1.0;
@@ -59,11 +61,11 @@ const char* Verdict(bool ok) {
     return ok ? "PASS" : "FAIL";
 }
 
-std::vector<double> LinkRoundTrips(CDeviceLink& link, int count) {
-    std::vector<double> times;
-    times.reserve(static_cast<std::size_t>(count));
+// Appends `count` round trips after `warmUp` unmeasured ones; false on a
+// failed exchange.
+bool LinkRoundTrips(CDeviceLink& link, int warmUp, int count, std::vector<double>& times) {
     std::uint8_t reply[REPLY_LIMIT];
-    for (int i = 0; i < kWarmUpRoundTrips + count; ++i) {
+    for (int i = 0; i < warmUp + count; ++i) {
         std::uint16_t result = 0;
         std::uint32_t length = 0;
         const Clock::time_point start = Clock::now();
@@ -72,12 +74,12 @@ std::vector<double> LinkRoundTrips(CDeviceLink& link, int count) {
         const double us = Micros(Clock::now() - start).count();
         if (st != ST_OK) {
             std::fprintf(stderr, "transaction %d failed: %04X\n", i, st);
-            return {};
+            return false;
         }
-        if (i >= kWarmUpRoundTrips)
+        if (i >= warmUp)
             times.push_back(us);
     }
-    return times;
+    return true;
 }
 
 bool ReadExactly(int fd, std::uint8_t* p, std::size_t n) {
@@ -94,32 +96,29 @@ bool ReadExactly(int fd, std::uint8_t* p, std::size_t n) {
     return true;
 }
 
-std::vector<double> BarePingPong(const std::string& path, const std::vector<std::uint8_t>& request,
-                                 std::size_t replySize, int count) {
+bool BarePingPong(const std::string& path, const std::vector<std::uint8_t>& request,
+                  std::size_t replySize, int warmUp, int count, std::vector<double>& times) {
     const int fd = open(path.c_str(), O_RDWR | O_NOCTTY | O_NONBLOCK | O_CLOEXEC);
     if (fd < 0)
-        return {};
+        return false;
     termios t{};
     tcgetattr(fd, &t);
     cfmakeraw(&t);
     tcsetattr(fd, TCSANOW, &t);
-    std::vector<double> times;
-    times.reserve(static_cast<std::size_t>(count));
     std::vector<std::uint8_t> reply(replySize);
-    for (int i = 0; i < kWarmUpRoundTrips + count; ++i) {
+    bool ok = true;
+    for (int i = 0; i < warmUp + count && ok; ++i) {
         const Clock::time_point start = Clock::now();
-        if (write(fd, request.data(), request.size()) != static_cast<ssize_t>(request.size()) ||
-            !ReadExactly(fd, reply.data(), reply.size())) {
-            std::fprintf(stderr, "bare round trip %d failed\n", i);
-            times.clear();
-            break;
-        }
+        ok = write(fd, request.data(), request.size()) == static_cast<ssize_t>(request.size()) &&
+             ReadExactly(fd, reply.data(), reply.size());
         const double us = Micros(Clock::now() - start).count();
-        if (i >= kWarmUpRoundTrips)
+        if (ok && i >= warmUp)
             times.push_back(us);
     }
+    if (!ok)
+        std::fprintf(stderr, "bare round trip failed\n");
     close(fd);
-    return times;
+    return ok;
 }
 
 }  // namespace
@@ -156,23 +155,36 @@ int main(int argc, char** argv) {
                       &replyLength, TIMEOUT_DEFAULT_MS);
         const std::size_t replyFrameSize = replyLength + kMinReplyPayload + kFrameOverhead;
 
-        const std::vector<double> viaLink = LinkRoundTrips(link, roundTrips);
+        std::vector<std::uint8_t> payload;
+        BuildRequestPayload(CMD_GET_SERIAL, SUB_DEFAULT, nullptr, 0, payload);
+        std::vector<std::uint8_t> request;
+        BuildFrame(kRequestStart, payload.data(), payload.size(), request);
+
+        // (a) and (b) take turns in batches, so that both see the same load.
+        std::vector<double> viaLink;
+        std::vector<double> bare;
+        for (int done = 0; done < roundTrips; done += kBatch) {
+            const int n = std::min(kBatch, roundTrips - done);
+            const int warmUp = done == 0 ? kWarmUpRoundTrips : 0;
+            if (!link.IsOpen() && link.ScanPorts(&found) != ST_OK)
+                return 2;
+            if (!LinkRoundTrips(link, warmUp, n, viaLink))
+                return 2;
+            link.Disconnect();  // the bare side opens the line itself
+            if (!BarePingPong(box.LinkPath(), request, replyFrameSize, warmUp, n, bare))
+                return 2;
+        }
 
         // (c) while the link is connected and idle.
+        if (link.ScanPorts(&found) != ST_OK)
+            return 2;
         std::this_thread::sleep_for(std::chrono::milliseconds(200));
         const double cpuBefore = ProcessCpuSeconds();
         const Clock::time_point idleStart = Clock::now();
         std::this_thread::sleep_for(std::chrono::seconds(idleSeconds));
         const double idleWall = std::chrono::duration<double>(Clock::now() - idleStart).count();
         const double idleCpuPercent = (ProcessCpuSeconds() - cpuBefore) / idleWall * 100.0;
-
         link.Disconnect();
-        std::vector<std::uint8_t> payload;
-        BuildRequestPayload(CMD_GET_SERIAL, SUB_DEFAULT, nullptr, 0, payload);
-        std::vector<std::uint8_t> request;
-        BuildFrame(kRequestStart, payload.data(), payload.size(), request);
-        const std::vector<double> bare =
-            BarePingPong(box.LinkPath(), request, replyFrameSize, roundTrips);
 
         if (viaLink.empty() || bare.empty())
             return 2;

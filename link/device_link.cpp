@@ -18,6 +18,10 @@ constexpr std::uint32_t kRxFrameTimeoutMs = 300;
 // After a hang-up the line reports itself readable at once and for ever; this
 // pause keeps the receive thread from spinning on it while the cable is out.
 constexpr int kDeadLineBackoffMs = 50;
+// While transactions own the line the receive thread stays off it and looks
+// again this often; frames it misses meanwhile are discarded by the next
+// request anyway.
+constexpr int kBusyLineRecheckMs = 10;
 
 std::string PortNameFor(int number) {
     const std::string plain = "COM" + std::to_string(number);
@@ -78,7 +82,8 @@ StatusWord CDeviceLink::Transact(std::uint16_t command, std::uint16_t subCode,
 
     // Make the receive thread leave the port alone before queueing for it.
     m_transactionsWaiting.fetch_add(1);
-    m_wake.Signal();
+    if (m_receiverOnLine.load())
+        m_wake.Signal();
     StatusWord st;
     {
         std::lock_guard lock(m_portMutex);
@@ -87,8 +92,9 @@ StatusWord CDeviceLink::Transact(std::uint16_t command, std::uint16_t subCode,
             st = ReadReply(resultWord, reply, replyLimit, replyLength, firstByteTimeoutMs);
         }
     }
-    if (m_transactionsWaiting.fetch_sub(1) == 1)
-        m_wake.Signal();
+    // No wake-up here: the receive thread looks again by itself, so that a
+    // run of transactions does not wake it once per exchange.
+    m_transactionsWaiting.fetch_sub(1);
     return st;
 }
 
@@ -266,9 +272,14 @@ void CDeviceLink::ReceiveLoop() {
         m_wake.Clear();
         if (m_stopRequested.load())
             return;
+        // Announce this thread on the line before looking for transactions;
+        // a transaction announces itself before looking at this flag, so one
+        // of the two always sees the other.
+        m_receiverOnLine = true;
         if (m_transactionsWaiting.load() > 0) {
+            m_receiverOnLine = false;
             // A transaction owns the line: its reply is not ours to watch.
-            m_wake.Wait(-1);
+            m_wake.Wait(kBusyLineRecheckMs);
             continue;
         }
         switch (m_port.WaitReadable(m_wake, -1)) {

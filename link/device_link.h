@@ -28,7 +28,9 @@
 // readable does it take the lock. A transaction announces itself
 // (m_transactionsWaiting) and signals the wake-up before it takes the lock;
 // the receive thread then stops watching the port and breaks off a frame it is
-// reading, so a transaction never waits behind it. Stopping the receive thread
+// reading, so a transaction never waits behind it. While transactions follow
+// one another it stays off the line and looks again every few milliseconds,
+// so it is not woken once per exchange. Stopping the receive thread
 // joins it before the port is closed. When the box is unplugged the receive
 // thread backs off instead of spinning on the dead line; the link stays
 // connected until a disconnect or a new scan, as the operator expects.
@@ -117,6 +119,8 @@ private:
 
     std::atomic<bool> m_stopRequested{false};
     std::atomic<int> m_transactionsWaiting{0};
+    // The receive thread is watching or reading the port (not standing aside).
+    std::atomic<bool> m_receiverOnLine{false};
     CWakeSignal m_wake;
     std::atomic<std::uint64_t> m_unsolicitedFrames{0};
     // Set with the port that a scan found or OpenPort opened.
