@@ -30,6 +30,11 @@ constexpr milliseconds kWriteStallTimeout{1000};
 // Once this much is waiting unread on the tool's side, nobody is reading:
 // unsolicited frames are skipped rather than piling up.
 constexpr int kUnsolicitedBacklogLimit = 1024;
+// A frame of the box's own that falls due while requests are flowing waits
+// for the next reply and follows it: sent on its own, it could arrive just
+// after the tool discarded its input for a request and pass for the reply.
+// A line quiet for this long has no exchange in progress.
+constexpr milliseconds kQuietLine{20};
 // Master reads: more than any frame, so one read usually takes a whole request.
 constexpr std::size_t kReadChunk = 4096;
 // Pause after an unexpected hang-up of the master side, instead of spinning.
@@ -92,12 +97,17 @@ struct CBoxSimulator::Impl {
     Clock::time_point rxWireEnd{};
     Clock::time_point nextUnsolicited{};
     std::uint8_t unsolicitedCount = 0;
+    // When the last request byte came in, and whether a frame of the box's
+    // own fell due while requests were flowing.
+    Clock::time_point lastRequestByte{};
+    bool ownFrameDue = false;
 
     void Serve();
     void OnBytes(const std::uint8_t* bytes, std::size_t n);
     void OnRequest(const std::vector<std::uint8_t>& payload);
     void Answer(const SimRequest& request);
     void EndRestart();
+    std::vector<std::uint8_t> UnsolicitedFrame();
     void SendUnsolicited();
     bool WriteWire(const std::vector<std::uint8_t>& bytes, bool reply);
     bool WriteAll(const std::uint8_t* p, std::size_t n);
@@ -250,6 +260,14 @@ void CBoxSimulator::Impl::Answer(const SimRequest& request) {
     }
     if (hookCopy)
         hookCopy(request);
+    if (!wire.empty() && ownFrameDue) {
+        // In the same write as the reply, the frame is in the tool's input
+        // before the reply can be read, so the tool's next request discards
+        // it (or its receive thread drains it): it can't pass for a reply.
+        ownFrameDue = false;
+        const std::vector<std::uint8_t> own = UnsolicitedFrame();
+        wire.insert(wire.end(), own.begin(), own.end());
+    }
     if (!wire.empty())
         WriteWire(wire, true);
     if (restart) {
@@ -290,6 +308,7 @@ void CBoxSimulator::Impl::OnRequest(const std::vector<std::uint8_t>& payload) {
 }
 
 void CBoxSimulator::Impl::OnBytes(const std::uint8_t* bytes, std::size_t n) {
+    lastRequestByte = Clock::now();
     unsigned baud = 0;
     {
         std::lock_guard lock(mutex);
@@ -308,14 +327,18 @@ void CBoxSimulator::Impl::OnBytes(const std::uint8_t* bytes, std::size_t n) {
     }
 }
 
+std::vector<std::uint8_t> CBoxSimulator::Impl::UnsolicitedFrame() {
+    const std::vector<std::uint8_t> payload = {
+        static_cast<std::uint8_t>(RESULT_OK >> 8), static_cast<std::uint8_t>(RESULT_OK & 0xFF),
+        kUnsolicitedMarker0, kUnsolicitedMarker1, unsolicitedCount++};
+    return Frame(payload);
+}
+
 void CBoxSimulator::Impl::SendUnsolicited() {
     // Nobody reads the port: don't fill the tool's input queue.
     if (PendingSlaveInput(pty) > kUnsolicitedBacklogLimit)
         return;
-    const std::vector<std::uint8_t> payload = {
-        static_cast<std::uint8_t>(RESULT_OK >> 8), static_cast<std::uint8_t>(RESULT_OK & 0xFF),
-        kUnsolicitedMarker0, kUnsolicitedMarker1, unsolicitedCount++};
-    WriteWire(Frame(payload), false);
+    WriteWire(UnsolicitedFrame(), false);
 }
 
 void CBoxSimulator::Impl::Serve() {
@@ -332,6 +355,7 @@ void CBoxSimulator::Impl::Serve() {
             unsolicitedOn = unsolicitedInterval.count() > 0 && !restartUntil;
             if (!unsolicitedOn) {
                 nextUnsolicited = Clock::time_point::max();
+                ownFrameDue = false;
             } else {
                 nextUnsolicited = std::min(nextUnsolicited, Clock::now() + unsolicitedInterval);
                 // Never inside a request: its remaining bytes wake the loop.
@@ -372,7 +396,10 @@ void CBoxSimulator::Impl::Serve() {
             EndRestart();
 
         if (unsolicitedOn && !midFrame && nextUnsolicited <= now) {
-            SendUnsolicited();
+            if (now - lastRequestByte >= kQuietLine)
+                SendUnsolicited();
+            else
+                ownFrameDue = true;
             milliseconds interval{0};
             {
                 std::lock_guard lock(mutex);
