@@ -5,7 +5,8 @@
 // (*.tpg) of the Prg folder; none of its buttons does anything and it never
 // talks to the box. The window renders dialog template 132 over a model of its
 // own and calls OnInitDialog each time the dialog opens, so the list is read
-// afresh.
+// afresh. A program that uses it links vornak_build_stamp (res/), the stamp
+// written at every build.
 
 #include <string>
 

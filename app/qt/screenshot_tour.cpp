@@ -29,8 +29,10 @@ void Save(QWidget* window, const QString& path) {
     }
     if (picture.isNull())
         picture = window->grab();
-    std::printf("%s %s\n", picture.save(path) ? "saved" : "could not save",
-                path.toLocal8Bit().constData());
+    std::printf("%s %s (window %dx%d, client %dx%d)\n",
+                picture.save(path) ? "saved" : "could not save", path.toLocal8Bit().constData(),
+                window->frameGeometry().width(), window->frameGeometry().height(), window->width(),
+                window->height());
 }
 
 // Clicks `id` and calls `then` once its handler has ended and painted.

@@ -22,6 +22,9 @@
 #include "res/string_table.h"
 
 namespace {
+// Time after showing by which a window manager has framed the window.
+constexpr int kFrameSettleMs = 300;
+
 QString ToQString(std::string_view text) {
     return QString::fromUtf8(text.data(), static_cast<qsizetype>(text.size()));
 }
@@ -110,14 +113,25 @@ void CVornakWindow::ApplyOuterSize() {
 
 void CVornakWindow::showEvent(QShowEvent* event) {
     QDialog::showEvent(event);
-    // The window manager adds its frame after the window maps.
+    // The window manager adds its frame some time after the window maps.
     QTimer::singleShot(0, this, &CVornakWindow::ApplyOuterSize);
+    QTimer::singleShot(kFrameSettleMs, this, &CVornakWindow::ApplyOuterSize);
 }
 
-void CVornakWindow::moveEvent(QMoveEvent* event) {
-    QDialog::moveEvent(event);
-    // A window manager that reparents the window moves it; the frame is known then.
-    ApplyOuterSize();
+bool CVornakWindow::event(QEvent* event) {
+    const bool handled = QDialog::event(event);
+    // Events that follow the window manager's framing of the window: look at
+    // the frame again (nothing changes while it stays the same).
+    switch (event->type()) {
+        case QEvent::Move:
+        case QEvent::WindowActivate:
+        case QEvent::ActivationChange:
+            ApplyOuterSize();
+            break;
+        default:
+            break;
+    }
+    return handled;
 }
 
 void CVornakWindow::Click(int id) {

@@ -6,7 +6,6 @@
 #include <QApplication>
 #include <QContextMenuEvent>
 #include <QMenu>
-#include <QTimer>
 #include <fstream>
 
 #include "res/resource.h"
@@ -25,13 +24,14 @@ QString TextOf(QWidget* w) {
 TEST_F(WindowFixture, ContextMenuCarriesTheAboutItem) {
     Open();
     QStringList items;
-    QTimer::singleShot(0, [&items] {
-        if (auto* menu = qobject_cast<QMenu*>(QApplication::activePopupWidget())) {
-            for (QAction* a : menu->actions())
-                items << a->text();
-            menu->close();
-        }
-    });
+    auto watch = OnNextWindow(
+        [&items](QWidget* popup) {
+            if (auto* menu = qobject_cast<QMenu*>(popup)) {
+                for (QAction* a : menu->actions())
+                    items << a->text();
+            }
+        },
+        true);
     // A right-click on the dialog's background, away from every control.
     QWidget* page = &m_window->Page();
     QContextMenuEvent event(QContextMenuEvent::Mouse, QPoint(3, 3),
@@ -53,8 +53,8 @@ TEST_F(WindowFixture, TesterInformationDialog) {
         bool stillOpenAfterButtons = false;
         bool modal = false;
     } seen;
-    QTimer::singleShot(0, [&seen] {
-        auto* about = qobject_cast<CAboutWindow*>(QApplication::activeModalWidget());
+    auto watch = OnNextWindow([&seen](QWidget* modal) {
+        auto* about = qobject_cast<CAboutWindow*>(modal);
         ASSERT_NE(about, nullptr);
         CDialogPage& page = about->Page();
         seen.modal = about->isModal();
@@ -71,7 +71,6 @@ TEST_F(WindowFixture, TesterInformationDialog) {
         for (int id : {IDC_TESTER_GET_VERSION, IDC_TESTER_UPGRADE})
             QTest::mouseClick(page.Control(id), Qt::LeftButton);
         seen.stillOpenAfterButtons = about->isVisible();
-        about->close();
     });
     ASSERT_NE(m_window->AboutAction(), nullptr);
     m_window->AboutAction()->trigger();

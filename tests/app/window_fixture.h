@@ -7,12 +7,16 @@
 #include <stdlib.h>
 
 #include <QAbstractButton>
+#include <QApplication>
 #include <QComboBox>
 #include <QLabel>
 #include <QLineEdit>
+#include <QPointer>
 #include <QSignalSpy>
 #include <QTest>
+#include <QTimer>
 #include <filesystem>
+#include <functional>
 #include <memory>
 #include <string>
 
@@ -24,6 +28,31 @@
 
 // Longest a click handler against the simulator may take in these tests.
 constexpr int kHandlerWaitMs = 15000;
+// How often a helper looks for a window that the next step opens.
+constexpr int kPollMs = 10;
+
+// Runs `act` on the modal dialog (or, with popup, the popup menu) that the
+// next step opens, from inside that window's own event loop. Whatever `act`
+// does, the window is closed afterwards, so that a failed check never leaves
+// a test waiting on it. The returned object cancels the watch when it goes.
+inline std::unique_ptr<QObject> OnNextWindow(std::function<void(QWidget*)> act,
+                                             bool popup = false) {
+    auto watch = std::make_unique<QObject>();
+    auto* timer = new QTimer(watch.get());
+    QObject::connect(timer, &QTimer::timeout, timer, [timer, act, popup] {
+        QWidget* window =
+            popup ? QApplication::activePopupWidget() : QApplication::activeModalWidget();
+        if (window == nullptr)
+            return;
+        timer->stop();
+        QPointer<QWidget> guard(window);
+        act(window);
+        if (guard && guard->isVisible())
+            guard->close();
+    });
+    timer->start(kPollMs);
+    return watch;
+}
 
 class WindowFixture : public ::testing::Test {
 protected:

@@ -7,7 +7,6 @@
 #include <QFileDialog>
 #include <QProgressBar>
 #include <QPushButton>
-#include <QTimer>
 #include <chrono>
 #include <fstream>
 #include <thread>
@@ -38,19 +37,6 @@ void WriteFile(const std::filesystem::path& path, std::size_t size) {
     std::ofstream out(path, std::ios::binary);
     for (std::size_t i = 0; i < size; ++i)
         out.put(static_cast<char>(i * 7));
-}
-
-// Runs `act` on the modal dialog that the next step opens, once it is up.
-void OnNextModal(std::function<void(QWidget*)> act) {
-    auto* timer = new QTimer;
-    QObject::connect(timer, &QTimer::timeout, timer, [timer, act] {
-        if (QWidget* modal = QApplication::activeModalWidget()) {
-            timer->stop();
-            timer->deleteLater();
-            act(modal);
-        }
-    });
-    timer->start(10);
 }
 
 }  // namespace
@@ -227,18 +213,22 @@ TEST_F(WindowFixture, BrowseOpensTheFileDialog) {
     Open();
 
     QStringList filters;
-    OnNextModal([&filters, path](QWidget* modal) {
+    auto watch = OnNextWindow([&filters, path](QWidget* modal) {
         auto* dialog = qobject_cast<QFileDialog*>(modal);
         ASSERT_NE(dialog, nullptr);
         filters = dialog->nameFilters();
-        dialog->selectFile(path);
+        // Typed as the operator would: selectFile() leaves the name field
+        // alone once that field has the focus.
+        auto* name = dialog->findChild<QLineEdit*>("fileNameEdit");
+        ASSERT_NE(name, nullptr);
+        name->setText(path);
         static_cast<QDialog*>(dialog)->accept();  // public in the base
     });
     MouseClick(IDC_BROWSE);
     EXPECT_EQ(filters, QStringList{"固件包(*.bin)"});
     EXPECT_TRUE(QTest::qWaitFor([&] { return Text(IDC_TARGET_FILE) == path; }));
 
-    OnNextModal([](QWidget* modal) { qobject_cast<QDialog*>(modal)->reject(); });
+    watch = OnNextWindow([](QWidget* modal) { qobject_cast<QDialog*>(modal)->reject(); });
     MouseClick(IDC_BROWSE);
     QTest::qWait(1);
     EXPECT_EQ(Text(IDC_TARGET_FILE), path) << "a cancel keeps the path";

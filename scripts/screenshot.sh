@@ -1,0 +1,51 @@
+#!/usr/bin/env bash
+# Takes pictures of the window for the documentation: the tool runs under a
+# virtual X server (xvfb-run) against the box simulator on COM3 and, told so by
+# VORNAK_SCREENSHOT, saves the start-up look, the look after Connect, the
+# expanded settings panel and the tester information dialog as PNG files.
+#
+# Usage: scripts/screenshot.sh [output folder] (default /work/notes)
+# BUILD_DIR names the build folder (default build; it needs -DVORNAK_BUILD_GUI=ON).
+# WM names a window manager to run in the virtual display (e.g. WM=openbox), so
+# that the pictures show the window's frame and title bar; default none.
+set -euo pipefail
+cd "$(dirname "$0")/.."
+root=$(pwd)
+out=$(realpath -m "${1:-/work/notes}")
+build="$root/${BUILD_DIR:-build}"
+mkdir -p "$out"
+
+if [ ! -f "$build/build.ninja" ]; then
+  cmake -S . -B "$build" -G Ninja -DVORNAK_BUILD_GUI=ON >/dev/null
+fi
+cmake --build "$build" --target vornak vornak-boxsim >/dev/null
+
+work=$(mktemp -d /tmp/vornak-shot-work.XXXXXX)
+ports=$(mktemp -d /tmp/vornak-shot-ports.XXXXXX)
+sim=
+cleanup() {
+  if [ -n "$sim" ]; then kill "$sim" 2>/dev/null || true; wait "$sim" 2>/dev/null || true; fi
+  rm -rf "$work" "$ports"
+}
+trap cleanup EXIT
+
+# A Prg folder with a firmware package and two tester packages to list.
+mkdir -p "$work/Prg"
+"$build/link/boxsim/vornak-boxsim" --make-package "$work/Prg/VK-BCM-V2.00.pkg" \
+  --package-version "VK-BCM V2.00" >/dev/null
+touch "$work/Prg/tester-a.tpg" "$work/Prg/tester-b.tpg"
+
+"$build/link/boxsim/vornak-boxsim" --port-dir "$ports" --com 3 \
+  --version "VK-BCM V1.00 2021-12-20" --serial 20211220A5C3 &
+sim=$!
+for _ in $(seq 50); do [ -e "$ports/COM3" ] && break; sleep 0.1; done
+
+cd "$work"
+export VORNAK_PORT_DIR="$ports" VORNAK_SCREENSHOT="$out/vornak"
+session="$build/app/qt/vornak"
+if [ -n "${WM:-}" ]; then
+  # The window manager needs a moment to take the display before the tool maps.
+  session="$WM & sleep 1; $session"
+fi
+xvfb-run -a -s "-screen 0 2048x1536x24 -dpi 96" bash -c "$session"
+ls -l "$out"/vornak-*.png
