@@ -2,7 +2,8 @@
 # Takes pictures of the window for the documentation: the tool runs under a
 # virtual X server (xvfb-run) against the box simulator on COM3 and, told so by
 # VORNAK_SCREENSHOT, saves the start-up look, the look after Connect, the
-# expanded settings panel and the tester information dialog as PNG files.
+# expanded settings panel, the tester information dialog and a firmware update
+# in progress as PNG files.
 #
 # Usage: scripts/screenshot.sh [output folder] (default /work/notes)
 # BUILD_DIR names the build folder (default build; it needs -DVORNAK_BUILD_GUI=ON).
@@ -32,10 +33,12 @@ trap cleanup EXIT
 # A Prg folder with a firmware package and two tester packages to list.
 mkdir -p "$work/Prg"
 "$build/link/boxsim/vornak-boxsim" --make-package "$work/Prg/VK-BCM-V2.00.pkg" \
-  --package-version "VK-BCM V2.00" >/dev/null
+  --package-version "VK-BCM V2.00" --package-size 65536 >/dev/null
 touch "$work/Prg/tester-a.tpg" "$work/Prg/tester-b.tpg"
 
-"$build/link/boxsim/vornak-boxsim" --port-dir "$ports" --com 3 \
+# The line is paced at its real speed, so that the update lasts long enough to
+# be seen.
+"$build/link/boxsim/vornak-boxsim" --port-dir "$ports" --com 3 --throttle 115200 \
   --version "VK-BCM V1.00 2021-12-20" --serial 20211220A5C3 &
 sim=$!
 for _ in $(seq 50); do [ -e "$ports/COM3" ] && break; sleep 0.1; done

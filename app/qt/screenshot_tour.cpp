@@ -11,6 +11,7 @@
 #include <functional>
 #include <memory>
 
+#include "app/qt/dialog_page.h"
 #include "app/qt/vornak_window.h"
 #include "res/resource.h"
 
@@ -19,6 +20,10 @@ namespace {
 constexpr char kScreenshotVariable[] = "VORNAK_SCREENSHOT";
 // Time for the window manager (if any) and the first paint before a picture.
 constexpr int kSettleMs = 700;
+// How often the walk looks for the progress bar, and how long it lets a
+// transfer run before the picture.
+constexpr int kPollMs = 20;
+constexpr int kProgressShowMs = 3500;
 
 // The window as the screen shows it, frame included when there is one.
 void Save(QWidget* window, const QString& path) {
@@ -46,6 +51,24 @@ void ClickAndThen(CVornakWindow& window, int id, std::function<void()> then) {
     window.Click(id);
 }
 
+// Starts a firmware update and takes the picture once its progress bar shows;
+// the program then ends (the update's worker ends with the process).
+void ShowUpgrade(CVornakWindow* w, const QString& prefix) {
+    w->Click(IDC_UPGRADE);
+    auto* poll = new QTimer(w);
+    QObject::connect(poll, &QTimer::timeout, w, [w, poll, prefix] {
+        QWidget* bar = w->Page().Control(IDC_PROGRESS);
+        if (bar == nullptr || !bar->isVisible())
+            return;
+        poll->stop();
+        QTimer::singleShot(kProgressShowMs, w, [w, prefix] {
+            Save(w, prefix + "-progress.png");
+            QApplication::quit();
+        });
+    });
+    poll->start(kPollMs);
+}
+
 }  // namespace
 
 bool StartScreenshotTourIfAsked(CVornakWindow& window) {
@@ -69,7 +92,7 @@ bool StartScreenshotTourIfAsked(CVornakWindow& window) {
                     }
                 });
                 w->OnAboutBox();
-                QApplication::quit();
+                ClickAndThen(*w, IDC_ADVANCED_TOGGLE, [w, prefix] { ShowUpgrade(w, prefix); });
             });
         });
     });
