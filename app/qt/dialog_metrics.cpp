@@ -72,21 +72,26 @@ DialogMetrics ChooseDialogMetrics(std::string_view face, int pointSize) {
     DialogMetrics m;
     QStringList templateFaces = kTemplateFaceAliases;
     templateFaces.prepend(QString::fromUtf8(face.data(), static_cast<qsizetype>(face.size())));
-    for (const QString& family : templateFaces) {
-        if (!IsInstalled(family))
-            continue;
-        m.font = QFont(family, pointSize);
-        const QSize base = MeasureBaseUnits(m.font);
-        m.baseX = base.width();
-        m.baseY = base.height();
-        m.templateFace = true;
-        return m;
+    QString family;
+    for (const QString& candidate : templateFaces) {
+        if (IsInstalled(candidate)) {
+            family = candidate;
+            m.templateFace = true;
+            break;
+        }
     }
+    if (family.isEmpty())
+        family = FindFallbackFace();
 
-    // Hold the design scale and take the largest size of the fallback face,
-    // no larger than the template's point size, whose letters fit it.
-    m.font = QFont(FindFallbackFace());
-    m.font.setPointSize(pointSize);
+    m.font = QFont(family, pointSize);
+    const QSize measured = MeasureBaseUnits(m.font);
+    if (m.templateFace && measured == QSize(kDesignBaseX, kDesignBaseY))
+        return m;  // the template's own face at its own size: units as measured
+
+    // Hold the design scale and take the largest size of the face, no larger
+    // than the template's point size, whose letters fit it. (The template's
+    // face lands here only on a screen where it measures otherwise, where the
+    // fixed window sizes would no longer frame the panels.)
     int pixelSize = QFontInfo(m.font).pixelSize();
     for (; pixelSize > kSmallestPixelSize; --pixelSize) {
         QFont candidate = m.font;

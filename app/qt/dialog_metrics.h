@@ -8,10 +8,12 @@
 // (520 x 360, 1000 x 720) were chosen for base units of 7 x 13 px, which the
 // template's own face "新宋体" at 10 pt gives on a 96 dpi screen.
 //
-// When that face is installed it is used and measured. Otherwise a CJK face of
-// the system is used, but such faces at 10 pt are taller; the base units are
-// then held at 7 x 13 px and the font is sized to fit them, so that the small
-// window still shows the whole left panel and the large one the settings panel.
+// When that face is installed and measures 7 x 13 px it is used as it is.
+// Otherwise (a CJK face of the system stands in for it, and such faces at
+// 10 pt are taller; or the template's face measures otherwise on this screen)
+// the base units are held at 7 x 13 px and the font is sized to fit them, so
+// that the small window still shows exactly the whole left panel and the large
+// one the settings panel as well.
 
 #include <QFont>
 #include <QRect>
@@ -28,7 +30,7 @@ struct DialogMetrics {
     QFont font;
     int baseX = kDesignBaseX;
     int baseY = kDesignBaseY;
-    bool templateFace = false;  // the template's own face was installed
+    bool templateFace = false;  // the template's own face is used
 
     int X(int units) const;
     int Y(int units) const;

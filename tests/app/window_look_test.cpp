@@ -88,19 +88,18 @@ TEST_F(WindowFixture, PackagesOfThePrgFolderAreListed) {
     EXPECT_EQ(combo->currentText(), QString("a.pkg"));
 }
 
+// Whatever face is installed, the dialog units keep the scale the window's
+// pixel sizes were made for, and the font's letters fit it.
 TEST_F(WindowFixture, FontFitsTheDialogUnits) {
     Open();
     const DialogMetrics& m = m_window->Metrics();
-    const QFontMetrics fm(m.font);
-    if (!m.templateFace) {
-        EXPECT_EQ(m.baseX, kDesignBaseX);
-        EXPECT_EQ(m.baseY, kDesignBaseY);
-        const QSize measured = MeasureBaseUnits(m.font);
-        EXPECT_LE(measured.width(), kDesignBaseX);
-        EXPECT_LE(measured.height(), kDesignBaseY);
-    }
+    EXPECT_EQ(m.baseX, kDesignBaseX);
+    EXPECT_EQ(m.baseY, kDesignBaseY);
+    const QSize measured = MeasureBaseUnits(m.font);
+    EXPECT_LE(measured.width(), kDesignBaseX);
+    EXPECT_LE(measured.height(), kDesignBaseY);
     // A one-line static (8 units high) holds a line of text.
-    EXPECT_LE(fm.height(), m.Y(8));
+    EXPECT_LE(QFontMetrics(m.font).height(), m.Y(8));
     EXPECT_EQ(W(IDC_STATUS)->font(), m.font);
 }
 
