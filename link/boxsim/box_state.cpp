@@ -46,9 +46,11 @@ std::vector<std::uint8_t> Plain(std::uint16_t resultWord) {
 
 std::vector<std::uint8_t> WithData(std::initializer_list<std::uint8_t> prefix,
                                    const std::vector<std::uint8_t>& data) {
-    std::vector<std::uint8_t> p = {static_cast<std::uint8_t>(RESULT_OK >> 8),
-                                   static_cast<std::uint8_t>(RESULT_OK & 0xFF)};
-    p.insert(p.end(), prefix);
+    std::vector<std::uint8_t> p;
+    p.reserve(2 + prefix.size() + data.size());
+    p.push_back(static_cast<std::uint8_t>(RESULT_OK >> 8));
+    p.push_back(static_cast<std::uint8_t>(RESULT_OK & 0xFF));
+    p.insert(p.end(), prefix.begin(), prefix.end());
     p.insert(p.end(), data.begin(), data.end());
     return p;
 }
