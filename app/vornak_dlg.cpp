@@ -10,21 +10,15 @@
 #include "firmware/upgrade_runner.h"
 #include "link/device_link.h"
 #include "res/resource.h"
+#include "res/status_texts.h"
 
 namespace {
-// Outer window size at start: the identity and firmware panel alone.
-constexpr int kSmallWidth = 520;
-constexpr int kSmallHeight = 360;
-constexpr char kDisconnected[] = "断开连接正常!";
-constexpr char kDisconnectFailed[] = "断开连接异常!";
 constexpr char kBinFilter[] = "固件包(*.bin)";
 constexpr char kBinPattern[] = "*.bin";
 }  // namespace
 
 CVornakDlg::CVornakDlg(std::shared_ptr<CDialogModel> model, CDeviceLink* link)
-    : m_model(std::move(model)),
-      m_pLink(link),
-      m_hUpgradeThread(std::make_shared<CUpgradeRunner>()) {}
+    : CModelHost(std::move(model), link), m_hUpgradeThread(std::make_shared<CUpgradeRunner>()) {}
 
 CVornakDlg::~CVornakDlg() = default;
 
@@ -37,29 +31,12 @@ bool CVornakDlg::OnInitDialog() {
     view.ShowItem(IDC_PROGRESS, false);
     if (m_pLink == nullptr)
         m_pLink = CDeviceLink::GetInstance();
-    view.ResizeWindow(kSmallWidth, kSmallHeight);
+    view.ResizeWindow(kSmallWindowWidth, kSmallWindowHeight);
     FillLoadAddressList(view);
     CSettingsPanel(*this).FillOptionLists();
     EnsurePrgFolder();
     FillComboWithPrgEntries(view, IDC_PACKAGE_LIST, ".pkg");
     return true;
-}
-
-IDialogView& CVornakDlg::View() {
-    return *m_model;
-}
-
-void CVornakDlg::ShowStatus(const std::string& text) {
-    m_model->SetItemText(IDC_STATUS, text);
-}
-
-StatusWord CVornakDlg::Transact(std::uint16_t command, std::uint16_t subCode,
-                                const std::uint8_t* data, std::uint32_t dataLength,
-                                std::uint16_t* resultWord, std::uint8_t* reply,
-                                std::uint32_t replyLimit, std::uint32_t* replyLength,
-                                std::uint32_t firstByteTimeoutMs) {
-    return m_pLink->Transact(command, subCode, data, dataLength, resultWord, reply, replyLimit,
-                             replyLength, firstByteTimeoutMs);
 }
 
 void CVornakDlg::UpdateConnectButtons() {
@@ -86,9 +63,9 @@ void CVornakDlg::OnBnClickedDisconnect() {
         for (int id : {IDC_PORT_NAME, IDC_BAUD_RATE, IDC_SERIAL, IDC_VERSION}) {
             m_model->SetItemText(id, "");
         }
-        ShowStatus(kDisconnected);
+        ShowStatus(kTextDisconnected);
     } else {
-        ShowStatus(kDisconnectFailed);
+        ShowStatus(kTextDisconnectFailed);
     }
 }
 

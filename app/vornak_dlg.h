@@ -12,14 +12,14 @@
 #include <memory>
 #include <string>
 
-#include "device/dialog_host.h"
 #include "device/dialog_model.h"
+#include "device/model_host.h"
 #include "firmware/firmware_update.h"
 
 class CDeviceLink;
 class CUpgradeRunner;
 
-class CVornakDlg : public IDialogHost {
+class CVornakDlg : public CModelHost {
 public:
     // `link` defaults to the process-wide link.
     explicit CVornakDlg(std::shared_ptr<CDialogModel> model, CDeviceLink* link = nullptr);
@@ -28,15 +28,6 @@ public:
     CVornakDlg& operator=(const CVornakDlg&) = delete;
 
     bool OnInitDialog();
-
-    // IDialogHost
-    IDialogView& View() override;
-    void ShowStatus(const std::string& text) override;
-    StatusWord Transact(std::uint16_t command, std::uint16_t subCode, const std::uint8_t* data,
-                        std::uint32_t dataLength, std::uint16_t* resultWord, std::uint8_t* reply,
-                        std::uint32_t replyLimit, std::uint32_t* replyLength,
-                        std::uint32_t firstByteTimeoutMs) override;
-    CDeviceLink* Link() override { return m_pLink; }
 
     void UpdateConnectButtons();
 
@@ -74,8 +65,6 @@ public:
     void SetUpgradeTimingForTests(const UpgradeTiming& timing);
 
 private:
-    std::shared_ptr<CDialogModel> m_model;
-    CDeviceLink* m_pLink;
     // The firmware update worker's guard: idle when no update runs.
     std::shared_ptr<CUpgradeRunner> m_hUpgradeThread;
     UpgradeTiming m_upgradeTiming;

@@ -6,17 +6,9 @@
 
 #include "device/option_table.h"
 #include "device/settings_panel.h"
+#include "res/status_texts.h"
 
 namespace {
-
-// The status texts that end each operation well, as the window shows them.
-constexpr char kConnected[] = "设备连接成功.";
-constexpr char kDisconnected[] = "断开连接正常!";
-constexpr char kFirmwareRefreshed[] = "固件刷新成功!";
-constexpr char kFileSent[] = "文件发送完成.";
-constexpr char kJumping[] = "正在装载 ...";
-// Every failure of a step reads "错误:%04X".
-constexpr char kErrorPrefix[] = "错误:";
 
 bool LastIs(const std::vector<std::string>& texts, const char* text) {
     return !texts.empty() && texts.back() == text;
@@ -24,7 +16,7 @@ bool LastIs(const std::vector<std::string>& texts, const char* text) {
 
 bool NoErrorText(const std::vector<std::string>& texts) {
     return std::none_of(texts.begin(), texts.end(), [](const std::string& t) {
-        return t.find(kErrorPrefix) != std::string::npos;
+        return t.find(kTextErrorPrefix) != std::string::npos;
     });
 }
 
@@ -46,11 +38,11 @@ bool IsSuccessfulOutcome(CliCommand command, const CCliReporter& reporter) {
     const std::vector<std::string> texts = reporter.StatusTexts();
     switch (command) {
         case CliCommand::Connect:
-            return LastIs(texts, kConnected);
+            return LastIs(texts, kTextConnected);
         case CliCommand::Info:
             return NoErrorText(texts);
         case CliCommand::Disconnect:
-            return LastIs(texts, kDisconnected);
+            return LastIs(texts, kTextDisconnected);
         case CliCommand::ReadSettings:
             return NoErrorText(texts) && EveryBlockRead(reporter);
         case CliCommand::WriteSettings:
@@ -59,11 +51,11 @@ bool IsSuccessfulOutcome(CliCommand command, const CCliReporter& reporter) {
         case CliCommand::FactoryReset:
             return LastIs(texts, kTextFactoryResetOk);
         case CliCommand::Upgrade:
-            return LastIs(texts, kFirmwareRefreshed) && NoErrorText(texts);
+            return LastIs(texts, kTextUpgradeDone) && NoErrorText(texts);
         case CliCommand::Send:
-            return LastIs(texts, kFileSent);
+            return LastIs(texts, kTextSent);
         case CliCommand::Jump:
-            return LastIs(texts, kJumping);
+            return LastIs(texts, kTextJumping);
         case CliCommand::Ports:
             return true;
     }

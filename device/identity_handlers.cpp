@@ -7,9 +7,9 @@
 #include "link/command_codes.h"
 #include "link/device_link.h"
 #include "res/resource.h"
+#include "res/status_texts.h"
 
 namespace {
-constexpr char kConnected[] = "设备连接成功.";
 constexpr char kBaudText[] = "115200bps";
 // Identity data follows the result word and two bytes the tool does not use.
 constexpr std::uint32_t kIdentitySkip = 2;
@@ -52,7 +52,7 @@ void CIdentityHandlers::Connect() {
     std::snprintf(strCom, sizeof strCom, "COM%d", bComNum);
     m_host.View().SetItemText(IDC_PORT_NAME, strCom);
     m_host.View().SetItemText(IDC_BAUD_RATE, kBaudText);
-    m_host.ShowStatus(kConnected);
+    m_host.ShowStatus(kTextConnected);
 }
 
 StatusWord CIdentityHandlers::Disconnect() {

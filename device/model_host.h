@@ -1,7 +1,8 @@
 #pragma once
 // CModelHost: an IDialogHost made of a dialog model and a link, with shared
-// ownership of the model. Work that may outlive the window (the firmware
-// update worker) holds one of these instead of the dialog itself.
+// ownership of the model. The main dialog is one; work that may outlive the
+// window (the firmware update worker) holds one of its own instead of the
+// dialog.
 
 #include <memory>
 
@@ -18,9 +19,9 @@ public:
                         std::uint32_t dataLength, std::uint16_t* resultWord, std::uint8_t* reply,
                         std::uint32_t replyLimit, std::uint32_t* replyLength,
                         std::uint32_t firstByteTimeoutMs) override;
-    CDeviceLink* Link() override { return m_link; }
+    CDeviceLink* Link() override { return m_pLink; }
 
-private:
+protected:
     std::shared_ptr<CDialogModel> m_model;
-    CDeviceLink* m_link;
+    CDeviceLink* m_pLink;
 };

@@ -9,6 +9,7 @@
 
 #include "device/device_settings.h"
 #include "device/dialog_host.h"
+#include "res/status_texts.h"
 
 // Window sizes in pixels of the whole window; the toggle tells them apart by
 // the client width.
@@ -19,15 +20,9 @@ constexpr int kLargeWindowHeight = 720;
 // A client area narrower than this is the small window, which hides the panel.
 constexpr int kLargeClientMinWidth = 700;
 
-// Status texts of the panel.
+// Captions of the toggle: which way its next click goes.
 inline constexpr const char* kTextToggleOpen = "高级设置>>>";
 inline constexpr const char* kTextToggleClose = "<<<关闭设置";
-inline constexpr const char* kTextWriteOk = "写入设置成功";
-inline constexpr const char* kTextFactoryResetOk = "恢复出厂设置成功";
-// Write settings refuses while an option has no value (nothing read yet, or a
-// read that failed): writing made-up values would overwrite the box's
-// configuration. "Read the settings first: some options have no selection."
-inline constexpr const char* kTextWriteNeedsRead = "请先读出设置:有选项未选择";
 
 class CSettingsPanel {
 public:

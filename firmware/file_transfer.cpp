@@ -11,16 +11,9 @@
 #include "firmware/transfer_packets.h"
 #include "link/command_codes.h"
 #include "res/resource.h"
+#include "res/status_texts.h"
 
 namespace {
-constexpr char kCannotOpen[] = "无法打开指定文件.";
-constexpr char kNoMemory[] = "申请内存失败.";
-constexpr char kReadError[] = "读取文件出错.";
-constexpr char kSending[] = "文件发送中";
-constexpr char kProgressTail[] = "  ....";
-constexpr char kSent[] = "文件发送完成.";
-constexpr char kSendFailed[] = "文件发送失败.";
-constexpr char kJumping[] = "正在装载 ...";
 
 std::uint32_t SelectedLoadAddress(IDialogView& view) {
     return LoadAddressForIndex(view.ComboGetCurSel(IDC_LOAD_ADDRESS));
@@ -46,14 +39,14 @@ void OnSendFile(IDialogHost& host) {
         case ImageLoad::Ok:
             break;
         case ImageLoad::OpenFailed:
-            host.ShowStatus(kCannotOpen);
+            host.ShowStatus(kTextSendCannotOpen);
             return;
         case ImageLoad::NoMemory:
-            host.ShowStatus(kNoMemory);
+            host.ShowStatus(kTextSendNoMemory);
             return;
         case ImageLoad::ShortRead:
         case ImageLoad::TooLarge:
-            host.ShowStatus(kReadError);
+            host.ShowStatus(kTextSendReadError);
             return;
     }
     const auto length = static_cast<std::uint32_t>(image.size());
@@ -61,20 +54,20 @@ void OnSendFile(IDialogHost& host) {
     // A file reaching past the top of the box's address space would wrap its
     // target addresses onto the bottom of memory.
     if (!DownloadFitsAddressSpace(loadAddress, length)) {
-        host.ShowStatus(kReadError);
+        host.ShowStatus(kTextSendReadError);
         return;
     }
     Sha1Digest digest{};
     if (!ComputeSha1(image.data(), image.size(), digest)) {
         // Without a digest the box would reject the file; nothing is sent.
-        host.ShowStatus(kSendFailed);
+        host.ShowStatus(kTextSendFailed);
         return;
     }
 
     CTransferProgress bar(view);
     const auto info = BuildInfoBlock(loadAddress, length, digest);
     if (!SendPacket(host, info.data(), info.size())) {
-        host.ShowStatus(kSendFailed);
+        host.ShowStatus(kTextSendFailed);
         return;
     }
     std::uint32_t offset = 0;
@@ -83,16 +76,16 @@ void OnSendFile(IDialogHost& host) {
         const std::vector<std::uint8_t> packet =
             BuildDownloadPacket(loadAddress + kFileDataOffset + offset, image.data() + offset, n);
         if (!SendPacket(host, packet.data(), packet.size())) {
-            host.ShowStatus(kSendFailed);
+            host.ShowStatus(kTextSendFailed);
             return;
         }
         offset += n;
         if (offset >= length) {
-            host.ShowStatus(kSent);
+            host.ShowStatus(kTextSent);
             return;
         }
-        host.ShowStatus(kSending + std::to_string(offset) + "/" + std::to_string(length) +
-                        kProgressTail);
+        host.ShowStatus(kTextSending + std::to_string(offset) + "/" + std::to_string(length) +
+                        kTextProgressTail);
         bar.Set(offset, length);
     }
 }
@@ -106,5 +99,5 @@ void OnJump(IDialogHost& host) {
         CMD_JUMP, SUB_DEFAULT, request.data(), static_cast<std::uint32_t>(request.size()),
         &result_code, usart_recieve_buffer, REPLY_LIMIT, &recieve_length, TIMEOUT_TRANSFER_MS);
     if (status == ST_OK)
-        host.ShowStatus(kJumping);
+        host.ShowStatus(kTextJumping);
 }

@@ -14,16 +14,9 @@
 #include "firmware/transfer_packets.h"
 #include "link/bytes_text.h"
 #include "res/resource.h"
+#include "res/status_texts.h"
 
 namespace {
-constexpr char kLoading[] = "正在装载程序,请稍候....";
-constexpr char kCannotOpen[] = "无法打开程序文件:";
-constexpr char kNoMemory[] = "申请内存失败!";
-constexpr char kIncomplete[] = "读取文件数据不完整!";
-constexpr char kDownloading[] = "正在下载数据";
-constexpr char kProgressTail[] = "  ....";
-constexpr char kUpdating[] = "正在更新固件...";
-constexpr char kRefreshed[] = "固件刷新成功!";
 
 // Result word with which the box also accepts header and data packets.
 constexpr std::uint16_t kResultTransferAccepted = 0x0004;
@@ -58,27 +51,27 @@ private:
     }
 
     bool Load() {
-        m_host.ShowStatus(kLoading);
+        m_host.ShowStatus(kTextUpgradeLoading);
         const std::string strPkg = PackagePath();
         switch (ReadFileImage(strPkg, m_image)) {
             case ImageLoad::Ok:
                 break;
             case ImageLoad::OpenFailed:
-                m_host.ShowStatus(kCannotOpen + strPkg);
+                m_host.ShowStatus(kTextUpgradeCannotOpen + strPkg);
                 return false;
             case ImageLoad::NoMemory:
-                m_host.ShowStatus(kNoMemory);
+                m_host.ShowStatus(kTextUpgradeNoMemory);
                 return false;
             case ImageLoad::ShortRead:
             case ImageLoad::TooLarge:
-                m_host.ShowStatus(kIncomplete);
+                m_host.ShowStatus(kTextUpgradeIncomplete);
                 return false;
         }
         // A package without its whole header can't be sent as one; refuse it
         // before the box is touched.
         m_headerLength = UpgradeHeaderLength(m_image);
         if (m_image.size() < m_headerLength) {
-            m_host.ShowStatus(kIncomplete);
+            m_host.ShowStatus(kTextUpgradeIncomplete);
             return false;
         }
         return true;
@@ -136,8 +129,8 @@ private:
             offset += n;
             if (offset >= total)
                 break;
-            m_host.ShowStatus(kDownloading + std::to_string(offset) + "/" + std::to_string(total) +
-                              kProgressTail);
+            m_host.ShowStatus(kTextUpgradeDownloading + std::to_string(offset) + "/" +
+                              std::to_string(total) + kTextProgressTail);
             bar.Set(offset, total);
         }
 
@@ -166,7 +159,7 @@ private:
 
     void Reidentify() {
         IDialogView& view = m_host.View();
-        m_host.ShowStatus(kUpdating);
+        m_host.ShowStatus(kTextUpgradeUpdating);
         view.SetItemText(IDC_SERIAL, "");
         view.SetItemText(IDC_VERSION, "");
 
@@ -185,7 +178,7 @@ private:
         }
         Pause(m_timing.factoryResetPauseMs);
         if (Step(CMD_FACTORY_RESET, TIMEOUT_DEFAULT_MS))
-            m_host.ShowStatus(kRefreshed);
+            m_host.ShowStatus(kTextUpgradeDone);
     }
 
     IDialogHost& m_host;

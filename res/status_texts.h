@@ -1,0 +1,39 @@
+#pragma once
+// The texts the status line shows, in one place: the handlers write them and
+// the command-line tool judges an operation's outcome by them.
+
+// Connection and identity.
+inline constexpr char kTextConnected[] = "设备连接成功.";
+inline constexpr char kTextDisconnected[] = "断开连接正常!";
+inline constexpr char kTextDisconnectFailed[] = "断开连接异常!";
+// Every failed step: the failure code follows as four hexadecimal digits.
+inline constexpr char kTextErrorPrefix[] = "错误:";
+
+// Settings panel.
+inline constexpr char kTextWriteOk[] = "写入设置成功";
+inline constexpr char kTextFactoryResetOk[] = "恢复出厂设置成功";
+// Write settings refuses while an option has no value (nothing read yet, or a
+// read that failed): writing made-up values would overwrite the box's
+// configuration. "Read the settings first: some options have no selection."
+inline constexpr char kTextWriteNeedsRead[] = "请先读出设置:有选项未选择";
+
+// Firmware update.
+inline constexpr char kTextUpgradeLoading[] = "正在装载程序,请稍候....";
+inline constexpr char kTextUpgradeCannotOpen[] = "无法打开程序文件:";
+inline constexpr char kTextUpgradeNoMemory[] = "申请内存失败!";
+inline constexpr char kTextUpgradeIncomplete[] = "读取文件数据不完整!";
+inline constexpr char kTextUpgradeDownloading[] = "正在下载数据";
+inline constexpr char kTextUpgradeUpdating[] = "正在更新固件...";
+inline constexpr char kTextUpgradeDone[] = "固件刷新成功!";
+
+// File download and jump.
+inline constexpr char kTextSendCannotOpen[] = "无法打开指定文件.";
+inline constexpr char kTextSendNoMemory[] = "申请内存失败.";
+inline constexpr char kTextSendReadError[] = "读取文件出错.";
+inline constexpr char kTextSending[] = "文件发送中";
+inline constexpr char kTextSent[] = "文件发送完成.";
+inline constexpr char kTextSendFailed[] = "文件发送失败.";
+inline constexpr char kTextJumping[] = "正在装载 ...";
+
+// Tail of every progress text.
+inline constexpr char kTextProgressTail[] = "  ....";
