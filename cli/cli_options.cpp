@@ -8,7 +8,7 @@
 
 namespace {
 
-struct CommandSpec {
+struct CliCommandRow {
     CliCommand command;
     const char* name;
     std::size_t argCount;  // exact number of arguments
@@ -18,7 +18,7 @@ struct CommandSpec {
     bool talksToBox;
 };
 
-constexpr CommandSpec kCommands[] = {
+constexpr CliCommandRow kCommands[] = {
     {CliCommand::Connect, "connect", 0, "", false, false, true},
     {CliCommand::Info, "info", 0, "", false, false, true},
     {CliCommand::Disconnect, "disconnect", 0, "", false, false, false},
@@ -31,18 +31,18 @@ constexpr CommandSpec kCommands[] = {
     {CliCommand::Ports, "ports", 0, "", false, false, false},
 };
 
-const CommandSpec* FindCommand(std::string_view name) {
-    for (const CommandSpec& spec : kCommands) {
-        if (name == spec.name)
-            return &spec;
+const CliCommandRow* FindCommand(std::string_view name) {
+    for (const CliCommandRow& row : kCommands) {
+        if (name == row.name)
+            return &row;
     }
     return nullptr;
 }
 
-const CommandSpec& SpecOf(CliCommand command) {
-    for (const CommandSpec& spec : kCommands) {
-        if (spec.command == command)
-            return spec;
+const CliCommandRow& RowOf(CliCommand command) {
+    for (const CliCommandRow& row : kCommands) {
+        if (row.command == command)
+            return row;
     }
     return kCommands[0];
 }
@@ -61,11 +61,11 @@ bool ParseNumber(std::string_view text, int min, int max, int& value) {
 }  // namespace
 
 const char* CommandName(CliCommand command) {
-    return SpecOf(command).name;
+    return RowOf(command).name;
 }
 
 bool CommandTalksToBox(CliCommand command) {
-    return SpecOf(command).talksToBox;
+    return RowOf(command).talksToBox;
 }
 
 bool ParseCommandLine(int argc, const char* const* argv, CliRequest& request, std::string& error) {
@@ -128,24 +128,24 @@ bool ParseCommandLine(int argc, const char* const* argv, CliRequest& request, st
         error = "no command given";
         return false;
     }
-    const CommandSpec* spec = FindCommand(positional.front());
-    if (spec == nullptr) {
+    const CliCommandRow* row = FindCommand(positional.front());
+    if (row == nullptr) {
         error = "unknown command '" + positional.front() + "'";
         return false;
     }
-    request.command = spec->command;
+    request.command = row->command;
     request.args.assign(positional.begin() + 1, positional.end());
     // Help for a command needs none of its arguments.
     if (request.help)
         return true;
 
-    const std::string command = spec->name;
-    if (request.args.size() != spec->argCount) {
-        error = spec->argCount == 0 ? command + " takes no arguments"
-                                    : command + " takes one argument, " + spec->argNames;
+    const std::string command = row->name;
+    if (request.args.size() != row->argCount) {
+        error = row->argCount == 0 ? command + " takes no arguments"
+                                    : command + " takes one argument, " + row->argNames;
         return false;
     }
-    if (request.output && !spec->takesOutput) {
+    if (request.output && !row->takesOutput) {
         error = "option '-o' does not apply to " + command;
         return false;
     }
@@ -153,7 +153,7 @@ bool ParseCommandLine(int argc, const char* const* argv, CliRequest& request, st
         error = "option '-o' needs a file name";
         return false;
     }
-    if (spec->takesSlot) {
+    if (row->takesSlot) {
         int slot = 0;
         if (!slotText) {
             error =
