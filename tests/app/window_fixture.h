@@ -25,6 +25,7 @@
 #include "device/dialog_model.h"
 #include "link/boxsim/box_simulator.h"
 #include "link/device_link.h"
+#include "tests/support/box_workspace.h"
 
 // Longest a click handler against the simulator may take in these tests.
 constexpr int kHandlerWaitMs = 15000;
@@ -57,24 +58,16 @@ inline std::unique_ptr<QObject> OnNextWindow(std::function<void(QWidget*)> act,
 class WindowFixture : public ::testing::Test {
 protected:
     void SetUp() override {
-        char ports[] = "/tmp/vornak-win-ports.XXXXXX";
-        char work[] = "/tmp/vornak-win-work.XXXXXX";
-        ASSERT_NE(mkdtemp(ports), nullptr);
-        ASSERT_NE(mkdtemp(work), nullptr);
-        m_portDir = ports;
-        m_workDir = work;
-        m_oldCwd = std::filesystem::current_path();
-        std::filesystem::current_path(m_workDir);
-        setenv("VORNAK_PORT_DIR", m_portDir.c_str(), 1);
+        m_workspace = std::make_unique<CBoxWorkspace>("win");
+        m_portDir = m_workspace->PortDir();
+        m_workDir = m_workspace->WorkDir();
     }
 
     void TearDown() override {
         m_window.reset();
         m_link.Disconnect();
         m_sim.Stop();
-        std::filesystem::current_path(m_oldCwd);
-        std::filesystem::remove_all(m_portDir);
-        std::filesystem::remove_all(m_workDir);
+        m_workspace.reset();
     }
 
     // Creates and shows the window; call after preparing the Prg folder.
@@ -117,9 +110,9 @@ protected:
         return finished.wait(kHandlerWaitMs);
     }
 
+    std::unique_ptr<CBoxWorkspace> m_workspace;
     std::string m_portDir;
     std::filesystem::path m_workDir;
-    std::filesystem::path m_oldCwd;
     CBoxSimulator m_sim;
     CDeviceLink m_link;
     std::shared_ptr<CDialogModel> m_model = std::make_shared<CDialogModel>();

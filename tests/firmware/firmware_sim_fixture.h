@@ -24,6 +24,7 @@
 #include "link/boxsim/box_simulator.h"
 #include "link/device_link.h"
 #include "res/resource.h"
+#include "tests/support/box_workspace.h"
 
 using Bytes = std::vector<std::uint8_t>;
 
@@ -93,16 +94,10 @@ private:
 class FirmwareSimTest : public ::testing::Test {
 protected:
     void SetUp() override {
-        char ports[] = "/tmp/vornak-fw-ports.XXXXXX";
-        char work[] = "/tmp/vornak-fw-work.XXXXXX";
-        ASSERT_NE(mkdtemp(ports), nullptr);
-        ASSERT_NE(mkdtemp(work), nullptr);
-        m_portDir = ports;
-        m_workDir = work;
-        m_oldCwd = std::filesystem::current_path();
-        std::filesystem::current_path(m_workDir);
+        m_workspace = std::make_unique<CBoxWorkspace>("fw");
+        m_portDir = m_workspace->PortDir();
+        m_workDir = m_workspace->WorkDir();
         std::filesystem::create_directory("Prg");
-        setenv("VORNAK_PORT_DIR", m_portDir.c_str(), 1);
         m_model = std::make_shared<CDialogModel>();
         FillLoadAddressList(*m_model);
         m_log.Attach(*m_model);
@@ -113,9 +108,7 @@ protected:
         m_model->SetObserver(nullptr);
         m_link.Disconnect();
         m_sim.Stop();
-        std::filesystem::current_path(m_oldCwd);
-        std::filesystem::remove_all(m_portDir);
-        std::filesystem::remove_all(m_workDir);
+        m_workspace.reset();
     }
 
     // Starts the box and connects to it; the scan's probe is not recorded.
@@ -159,9 +152,9 @@ protected:
     std::vector<std::string> StatusTexts() const { return m_log.Texts(IDC_STATUS); }
     std::string Text(int id) const { return m_model->GetItemText(id); }
 
+    std::unique_ptr<CBoxWorkspace> m_workspace;
     std::string m_portDir;
     std::string m_workDir;
-    std::filesystem::path m_oldCwd;
     CBoxSimulator m_sim;
     CDeviceLink m_link;
     std::shared_ptr<CDialogModel> m_model;
