@@ -35,7 +35,8 @@ if [ -n "${DISPLAY:-}${WAYLAND_DISPLAY:-}" ]; then
 else
   echo "No display: running the same operations through vornak-cli."
   cli="$root/build/cli/vornak-cli"
-  for args in "connect" "info" "read-settings" "send app-demo.bin --slot 1" "jump --slot 1"; do
+  for args in "connect" "info" "read-settings -o settings.json" "write-settings settings.json" \
+    "send app-demo.bin --slot 1" "jump --slot 1" "upgrade demo-v2.pkg"; do
     echo "\$ vornak-cli $args"
     # shellcheck disable=SC2086
     "$cli" $args || true
