@@ -98,6 +98,17 @@ StatusWord CDeviceLink::Transact(std::uint16_t command, std::uint16_t subCode,
     return st;
 }
 
+StatusWord CDeviceLink::OpenLinePort(int number) {
+    ComPara params;
+    params.name = PortNameFor(number);
+    params.baud = kLineBaud;
+    params.byteSize = 8;
+    params.parity = kParityNone;
+    params.stopBits = kStopBitsOne;
+    m_port.SetParams(params);
+    return m_port.Open();
+}
+
 StatusWord CDeviceLink::ScanPorts(std::uint8_t* byComNum) {
     std::lock_guard lifecycle(m_lifecycleMutex);
     return ScanPortsLocked(byComNum);
@@ -111,14 +122,7 @@ StatusWord CDeviceLink::ScanPortsLocked(std::uint8_t* byComNum) {
         std::lock_guard lock(m_portMutex);
         m_port.Close();
         for (int n = kFirstPort; n <= kLastPort; ++n) {
-            ComPara params;
-            params.name = PortNameFor(n);
-            params.baud = kLineBaud;
-            params.byteSize = 8;
-            params.parity = kParityNone;
-            params.stopBits = kStopBitsOne;
-            m_port.SetParams(params);
-            if (m_port.Open() != ST_PORT_OK)
+            if (OpenLinePort(n) != ST_PORT_OK)
                 continue;
 
             // Any valid frame counts: the result word and data are not looked at.
@@ -150,14 +154,7 @@ StatusWord CDeviceLink::OpenPort(std::uint8_t comNum) {
     StatusWord status = ST_NO_DEVICE;
     {
         std::lock_guard lock(m_portMutex);
-        ComPara params;
-        params.name = PortNameFor(comNum);
-        params.baud = kLineBaud;
-        params.byteSize = 8;
-        params.parity = kParityNone;
-        params.stopBits = kStopBitsOne;
-        m_port.SetParams(params);
-        if (m_port.Open() == ST_PORT_OK) {
+        if (OpenLinePort(comNum) == ST_PORT_OK) {
             status = ST_OK;
             m_openPortNumber = comNum;
         } else {

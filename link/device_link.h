@@ -92,6 +92,9 @@ public:
 
 private:
     StatusWord ScanPortsLocked(std::uint8_t* byComNum);
+    // Sets port COM<number> to the line's settings (115200 8N1) and opens
+    // it; the port's own status word. Caller holds the port lock.
+    StatusWord OpenLinePort(int number);
     StatusWord SendRequest(std::uint16_t command, std::uint16_t subCode, const std::uint8_t* data,
                            std::uint32_t dataLength);
     StatusWord SendFrame(const std::uint8_t* payload, std::uint32_t length);
