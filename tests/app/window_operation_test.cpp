@@ -14,21 +14,10 @@
 
 #include "firmware/firmware_update.h"
 #include "res/resource.h"
+#include "tests/support/quick_upgrade_timing.h"
 #include "window_fixture.h"
 
 namespace {
-
-// Pauses of a firmware update shortened for tests.
-UpgradeTiming QuickUpgrade() {
-    UpgradeTiming t;
-    t.prepareSettleMs = 0;
-    t.restartSettleMs = 0;
-    t.versionPauseMs = 0;
-    t.serialPauseMs = 0;
-    t.factoryResetPauseMs = 0;
-    t.restartFirstByteMs = 2000;
-    return t;
-}
 
 // Line speed that makes a transfer of a few kilobytes last a while.
 constexpr unsigned kSlowBaud = 115200;
@@ -246,7 +235,7 @@ TEST_F(WindowFixture, ClosingDuringAFirmwareUpdate) {
         .write(reinterpret_cast<const char*>(package.data()),
                static_cast<std::streamsize>(package.size()));
     Open();
-    m_window->Dialog().SetUpgradeTimingForTests(QuickUpgrade());
+    m_window->Dialog().SetUpgradeTimingForTests(QuickUpgradeTiming());
 
     MouseClick(IDC_UPGRADE);
     ASSERT_TRUE(QTest::qWaitFor([this] { return W(IDC_PROGRESS)->isVisible(); }, kHandlerWaitMs));

@@ -25,22 +25,12 @@
 #include "link/device_link.h"
 #include "res/resource.h"
 #include "tests/support/box_workspace.h"
+#include "tests/support/quick_upgrade_timing.h"
 
 using Bytes = std::vector<std::uint8_t>;
 
 // The box restarts quickly here; the update's long waits shrink to match.
 constexpr std::chrono::milliseconds kTestRestartTime{30};
-
-inline UpgradeTiming ShortTiming() {
-    UpgradeTiming t;
-    t.prepareSettleMs = 1;
-    t.restartSettleMs = 1;
-    t.versionPauseMs = 1;
-    t.serialPauseMs = 1;
-    t.factoryResetPauseMs = 1;
-    t.restartFirstByteMs = 2000;
-    return t;
-}
 
 // Records control changes of a model, from any thread.
 class CEventLog {

@@ -63,7 +63,7 @@ TEST_F(UpgradeTest, SendsDataInPacketsAndReidentifies) {
         const Bytes package = MakeSamplePackage(kNewVersion, c.dataSize);
         AddPackage("size" + std::to_string(c.dataSize) + ".pkg", package);
 
-        RunUpgrade(*m_host, ShortTiming());
+        RunUpgrade(*m_host, QuickUpgradeTiming());
 
         // The request sequence as a whole.
         std::vector<std::uint16_t> expected = {CMD_PREPARE_A, CMD_PREPARE_B, CMD_UPGRADE_BEGIN};
@@ -120,7 +120,7 @@ TEST_F(UpgradeTest, HeaderLengthFollowsTheSignature) {
         SCOPED_TRACE(c.name);
         m_sim.ClearRequests();
         AddPackage(std::string(c.name) + ".pkg", c.package);
-        RunUpgrade(*m_host, ShortTiming());
+        RunUpgrade(*m_host, QuickUpgradeTiming());
         const auto begin = RequestsOf(CMD_UPGRADE_BEGIN);
         ASSERT_EQ(begin.size(), 1u);
         EXPECT_EQ(begin[0].data, Bytes(c.package.begin(), c.package.begin() + c.header));
@@ -154,7 +154,7 @@ TEST_F(UpgradeTest, TransferWord0004IsEnoughForHeaderAndDataButNotCommit) {
         m_model->SetItemText(IDC_SERIAL, "old serial");
         AddPackage(std::string(c.name) + ".pkg", MakeSamplePackage(kNewVersion, 600));
 
-        RunUpgrade(*m_host, ShortTiming());
+        RunUpgrade(*m_host, QuickUpgradeTiming());
 
         EXPECT_EQ(Text(IDC_STATUS), c.finalStatus);
         EXPECT_EQ(RequestsOf(CMD_UPGRADE_DATA).size(), 3u);
@@ -206,7 +206,7 @@ TEST_F(UpgradeTest, RefusedTransferEndsWithTheFailureReport) {
         m_sim.SetOverride(c.command, c.reply);
         AddPackage(std::string(c.name) + ".pkg", MakeSamplePackage(kNewVersion, 300));
 
-        RunUpgrade(*m_host, ShortTiming());
+        RunUpgrade(*m_host, QuickUpgradeTiming());
 
         EXPECT_EQ(Text(IDC_STATUS), c.report);
         for (std::uint16_t command : c.notSent)
@@ -218,7 +218,7 @@ TEST_F(UpgradeTest, RefusedTransferEndsWithTheFailureReport) {
 TEST_F(UpgradeTest, ReportBeforeAnyReplyShowsZeroCodeAndLength) {
     // No box on any port: every request fails before a reply could arrive.
     AddPackage("a.pkg", MakeSamplePackage(kNewVersion, 10));
-    RunUpgrade(*m_host, ShortTiming());
+    RunUpgrade(*m_host, QuickUpgradeTiming());
     EXPECT_EQ(Text(IDC_STATUS), "wErr=EF00; Code=0000; wLen=0000;");
 }
 
@@ -250,7 +250,7 @@ TEST_F(UpgradeTest, LoadingFailuresSendNothing) {
             m_model->ComboInsert(IDC_PACKAGE_LIST, 0, c.entry);
             m_model->ComboSetCurSel(IDC_PACKAGE_LIST, 0);
         }
-        RunUpgrade(*m_host, ShortTiming());
+        RunUpgrade(*m_host, QuickUpgradeTiming());
         EXPECT_EQ(m_log.Texts(IDC_STATUS), (std::vector<std::string>{kLoading, c.status}));
         EXPECT_TRUE(m_log.Visibility(IDC_PROGRESS).empty());
     }
@@ -284,7 +284,7 @@ TEST_F(UpgradeTest, StepsAfterTheCommitOnlyChooseTheirText) {
         m_sim.SetOverride(c.command, c.reply);
         AddPackage(std::string(c.name) + ".pkg", MakeSamplePackage(kNewVersion, 20));
 
-        RunUpgrade(*m_host, ShortTiming());
+        RunUpgrade(*m_host, QuickUpgradeTiming());
 
         const auto texts = m_log.Texts(IDC_STATUS);
         EXPECT_NE(std::find(texts.begin(), texts.end(), c.errorText), texts.end());
@@ -300,7 +300,7 @@ using UpgradeRunnerTest = FirmwareSimTest;
 TEST_F(UpgradeRunnerTest, SecondStartWhileRunningDoesNothing) {
     StartBox();
     AddPackage("a.pkg", MakeSamplePackage(kNewVersion, 300));
-    UpgradeTiming slow = ShortTiming();
+    UpgradeTiming slow = QuickUpgradeTiming();
     slow.prepareSettleMs = 300;  // keeps the first run busy while we press again
 
     CUpgradeRunner runner;
@@ -313,7 +313,7 @@ TEST_F(UpgradeRunnerTest, SecondStartWhileRunningDoesNothing) {
     EXPECT_EQ(Text(IDC_STATUS), kRefreshed);
 
     // Idle again: a new press starts a new update.
-    ASSERT_TRUE(runner.Start(m_host, ShortTiming()));
+    ASSERT_TRUE(runner.Start(m_host, QuickUpgradeTiming()));
     ASSERT_TRUE(runner.Wait(20000));
     EXPECT_EQ(m_sim.CommitCount(), 2);
 }
@@ -321,7 +321,7 @@ TEST_F(UpgradeRunnerTest, SecondStartWhileRunningDoesNothing) {
 TEST_F(UpgradeRunnerTest, WorkerThatEndsAtOnceLeavesTheRunnerIdle) {
     CUpgradeRunner runner;
     for (int press = 0; press < 3; ++press) {
-        ASSERT_TRUE(runner.Start(m_host, ShortTiming())) << press;
+        ASSERT_TRUE(runner.Start(m_host, QuickUpgradeTiming())) << press;
         ASSERT_TRUE(runner.Wait(5000)) << press;
         EXPECT_FALSE(runner.IsRunning());
     }
@@ -351,7 +351,7 @@ TEST_F(UpgradeRunnerTest, DialogGoneWhileTheWorkerRunsIsSafe) {
         auto runner = std::make_unique<CUpgradeRunner>();
         auto host = std::make_shared<CNotifyingHost>(model, &m_link);
         done = host->Released();
-        ASSERT_TRUE(runner->Start(std::move(host), ShortTiming()));
+        ASSERT_TRUE(runner->Start(std::move(host), QuickUpgradeTiming()));
         ASSERT_TRUE(m_sim.WaitForRequestCount(1, std::chrono::seconds(5)));
     }
     ASSERT_EQ(done.wait_for(std::chrono::seconds(20)), std::future_status::ready);
