@@ -12,6 +12,7 @@
 #include "device/option_table.h"
 #include "res/resource.h"
 #include "res/string_table.h"
+#include "template_geometry.h"
 
 namespace {
 
@@ -22,18 +23,6 @@ std::vector<int> TabStops(const DialogTemplate& t) {
             ids.push_back(c.id);
     }
     return ids;
-}
-
-// The rectangle a control covers on screen: a combo box's field, not its list.
-DialogRect Shown(const DialogControl& c) {
-    DialogRect r = c.rect;
-    if (c.kind == ControlKind::ComboBox)
-        r.cy = 12;
-    return r;
-}
-
-bool Overlap(const DialogRect& a, const DialogRect& b) {
-    return a.x < b.Right() && b.x < a.Right() && a.y < b.Bottom() && b.y < a.Bottom();
 }
 
 const DialogTemplate& Main() {
@@ -140,7 +129,7 @@ TEST(DialogTemplates, ProgressBarFitsTheLeftPanel) {
     EXPECT_LE(bar.rect.Bottom(), Main().Find(IDC_STATUS)->rect.Bottom());
     for (const DialogControl& c : Main().controls) {
         if (c.id != IDC_PROGRESS && c.rect.x < kSettingsPanelLeft) {
-            EXPECT_FALSE(Overlap(Shown(c), bar.rect)) << c.id << " " << c.caption;
+            EXPECT_FALSE(Overlap(ShownRect(c), bar.rect)) << c.id << " " << c.caption;
         }
     }
 }

@@ -12,6 +12,7 @@
 #include <vector>
 
 #include "res/resource.h"
+#include "template_geometry.h"
 #include "window_fixture.h"
 
 namespace {
@@ -27,17 +28,6 @@ constexpr int kButtonPadding = 4;
 
 bool InLeftPanel(const DialogControl& c) {
     return c.rect.x < kSettingsPanelLeft;
-}
-
-DialogRect ShownRect(const DialogControl& c) {
-    DialogRect r = c.rect;
-    if (c.kind == ControlKind::ComboBox)
-        r.cy = 12;
-    return r;
-}
-
-bool Overlap(const DialogRect& a, const DialogRect& b) {
-    return a.x < b.Right() && b.x < a.Right() && a.y < b.Bottom() && b.y < a.Bottom();
 }
 
 QSize ClientOf(const QSize& outer, const QSize& frame) {
