@@ -2,7 +2,7 @@
 
 #include <cstdio>
 
-#include "device/dialog_view.h"
+#include "dialog/dialog_view.h"
 #include "firmware/prg_folder.h"
 #include "res/resource.h"
 #include "res/version.h"

@@ -3,7 +3,7 @@
 #include <utility>
 
 #include "device/identity_handlers.h"
-#include "device/model_host.h"
+#include "dialog/model_host.h"
 #include "device/settings_panel.h"
 #include "firmware/file_transfer.h"
 #include "firmware/prg_folder.h"

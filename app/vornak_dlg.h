@@ -12,8 +12,8 @@
 #include <memory>
 #include <string>
 
-#include "device/dialog_model.h"
-#include "device/model_host.h"
+#include "dialog/dialog_model.h"
+#include "dialog/model_host.h"
 #include "firmware/firmware_update.h"
 
 class CDeviceLink;

@@ -23,7 +23,7 @@
 #include <thread>
 #include <vector>
 
-#include "link/boxsim/box_simulator.h"
+#include "boxsim/box_simulator.h"
 #include "link/command_codes.h"
 #include "link/device_link.h"
 #include "link/frame_codec.h"

@@ -16,7 +16,7 @@
 #include <string>
 #include <vector>
 
-#include "device/dialog_model.h"
+#include "dialog/dialog_model.h"
 
 class CCliReporter {
 public:

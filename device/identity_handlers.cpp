@@ -2,7 +2,7 @@
 
 #include <cstdio>
 
-#include "device/step.h"
+#include "dialog/step.h"
 #include "link/bytes_text.h"
 #include "link/command_codes.h"
 #include "link/device_link.h"

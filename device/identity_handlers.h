@@ -4,7 +4,7 @@
 
 #include <cstdint>
 
-#include "device/dialog_host.h"
+#include "dialog/dialog_host.h"
 
 // One identity read of `command` (CMD_GET_VERSION or CMD_GET_SERIAL) into
 // `fieldId` with the given first-byte wait. On failure the status line shows

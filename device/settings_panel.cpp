@@ -7,7 +7,7 @@
 
 #include "device/option_table.h"
 #include "device/settings_codec.h"
-#include "device/step.h"
+#include "dialog/step.h"
 #include "link/bytes_text.h"
 #include "link/command_codes.h"
 #include "res/resource.h"

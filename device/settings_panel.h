@@ -8,7 +8,7 @@
 // transaction ends; nothing survives a click except what the controls show.
 
 #include "device/device_settings.h"
-#include "device/dialog_host.h"
+#include "dialog/dialog_host.h"
 #include "res/status_texts.h"
 
 // Window sizes in pixels of the whole window; the toggle tells them apart by

@@ -6,8 +6,8 @@
 #include <thread>
 #include <vector>
 
-#include "device/dialog_host.h"
-#include "device/step.h"
+#include "dialog/dialog_host.h"
+#include "dialog/step.h"
 #include "firmware/file_image.h"
 #include "firmware/prg_folder.h"
 #include "firmware/progress_bar.h"

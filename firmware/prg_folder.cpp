@@ -8,7 +8,7 @@
 #include <cstdio>
 #include <memory>
 
-#include "device/dialog_view.h"
+#include "dialog/dialog_view.h"
 #include "res/resource.h"
 
 namespace {

@@ -2,7 +2,7 @@
 // The transfer progress bar: shown while a transfer runs, hidden again when
 // the object goes, so every way out of a transfer hides it.
 
-#include "device/dialog_view.h"
+#include "dialog/dialog_view.h"
 #include "res/resource.h"
 
 class CTransferProgress {

@@ -7,7 +7,7 @@
 #include <thread>
 #include <utility>
 
-#include "device/dialog_host.h"
+#include "dialog/dialog_host.h"
 
 struct CUpgradeRunner::State {
     std::mutex mutex;

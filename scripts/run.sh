@@ -18,11 +18,11 @@ mkdir -p "$demo/Prg"
 ports=$(mktemp -d /tmp/vornak-ports.XXXXXX)
 export VORNAK_PORT_DIR="$ports"
 
-"$root/build/link/boxsim/vornak-boxsim" --make-package "$demo/Prg/demo-v2.pkg" \
+"$root/build/boxsim/vornak-boxsim" --make-package "$demo/Prg/demo-v2.pkg" \
   --package-version "VK-BCM V2.00 demo" --package-size 65536
 head -c 4000 /dev/urandom >"$demo/app-demo.bin"
 
-"$root/build/link/boxsim/vornak-boxsim" --port-dir "$ports" --com 3 &
+"$root/build/boxsim/vornak-boxsim" --port-dir "$ports" --com 3 &
 sim=$!
 trap 'kill $sim 2>/dev/null; wait $sim 2>/dev/null; rm -rf "$ports"' EXIT
 for _ in $(seq 50); do [ -e "$ports/COM3" ] && break; sleep 0.1; done

@@ -32,13 +32,13 @@ trap cleanup EXIT
 
 # A Prg folder with a firmware package and two tester packages to list.
 mkdir -p "$work/Prg"
-"$build/link/boxsim/vornak-boxsim" --make-package "$work/Prg/VK-BCM-V2.00.pkg" \
+"$build/boxsim/vornak-boxsim" --make-package "$work/Prg/VK-BCM-V2.00.pkg" \
   --package-version "VK-BCM V2.00" --package-size 65536 >/dev/null
 touch "$work/Prg/tester-a.tpg" "$work/Prg/tester-b.tpg"
 
 # The line is paced at its real speed, so that the update lasts long enough to
 # be seen.
-"$build/link/boxsim/vornak-boxsim" --port-dir "$ports" --com 3 --throttle 115200 \
+"$build/boxsim/vornak-boxsim" --port-dir "$ports" --com 3 --throttle 115200 \
   --version "VK-BCM V1.00 2021-12-20" --serial 20211220A5C3 &
 sim=$!
 for _ in $(seq 50); do [ -e "$ports/COM3" ] && break; sleep 0.1; done

@@ -8,7 +8,7 @@
 
 #include "app/about_dlg.h"
 #include "app/qt/dialog_metrics.h"
-#include "device/dialog_model.h"
+#include "dialog/dialog_model.h"
 
 class CDialogPage;
 

@@ -15,7 +15,7 @@
 #include <vector>
 
 #include "app/qt/dialog_metrics.h"
-#include "device/dialog_model.h"
+#include "dialog/dialog_model.h"
 #include "res/dialog_templates.h"
 
 struct RenderedControl {

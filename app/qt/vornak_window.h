@@ -31,7 +31,7 @@
 
 #include "app/qt/dialog_metrics.h"
 #include "app/vornak_dlg.h"
-#include "device/dialog_model.h"
+#include "dialog/dialog_model.h"
 
 class QAction;
 class CDeviceLink;

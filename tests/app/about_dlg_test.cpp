@@ -12,7 +12,7 @@
 #include <regex>
 #include <string>
 
-#include "device/dialog_model.h"
+#include "dialog/dialog_model.h"
 #include "res/resource.h"
 
 namespace fs = std::filesystem;

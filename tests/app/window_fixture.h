@@ -22,8 +22,8 @@
 
 #include "app/qt/dialog_page.h"
 #include "app/qt/vornak_window.h"
-#include "device/dialog_model.h"
-#include "link/boxsim/box_simulator.h"
+#include "dialog/dialog_model.h"
+#include "boxsim/box_simulator.h"
 #include "link/device_link.h"
 #include "tests/support/box_workspace.h"
 

@@ -2,7 +2,7 @@
 // client: reply layouts, the box's memory, transfers, faults and the line's
 // life cycle.
 
-#include "link/boxsim/box_simulator.h"
+#include "boxsim/box_simulator.h"
 
 #include <gtest/gtest.h>
 #include <openssl/evp.h>
@@ -17,7 +17,7 @@
 #include <functional>
 #include <thread>
 
-#include "link/boxsim/box_state.h"
+#include "boxsim/box_state.h"
 #include "link/command_codes.h"
 #include "link/frame_codec.h"
 #include "link/status_words.h"

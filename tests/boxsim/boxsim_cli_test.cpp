@@ -18,7 +18,7 @@
 #include <thread>
 #include <vector>
 
-#include "link/boxsim/box_simulator.h"
+#include "boxsim/box_simulator.h"
 #include "link/command_codes.h"
 #include "link/status_words.h"
 #include "tests/boxsim/pty_client.h"

@@ -13,7 +13,7 @@
 #include <vector>
 
 #include "cli_process.h"
-#include "link/boxsim/box_simulator.h"
+#include "boxsim/box_simulator.h"
 
 using Bytes = std::vector<std::uint8_t>;
 

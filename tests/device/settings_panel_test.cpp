@@ -11,10 +11,10 @@
 #include <string>
 #include <vector>
 
-#include "device/dialog_model.h"
-#include "device/model_host.h"
+#include "dialog/dialog_model.h"
+#include "dialog/model_host.h"
 #include "device/option_table.h"
-#include "link/boxsim/box_simulator.h"
+#include "boxsim/box_simulator.h"
 #include "link/command_codes.h"
 #include "link/device_link.h"
 #include "link/status_words.h"

@@ -9,8 +9,8 @@
 #include <string>
 
 #include "app/vornak_dlg.h"
-#include "device/dialog_model.h"
-#include "link/boxsim/box_simulator.h"
+#include "dialog/dialog_model.h"
+#include "boxsim/box_simulator.h"
 #include "link/device_link.h"
 #include "tests/support/box_workspace.h"
 

@@ -17,11 +17,11 @@
 #include <string>
 #include <vector>
 
-#include "device/dialog_model.h"
-#include "device/model_host.h"
+#include "dialog/dialog_model.h"
+#include "dialog/model_host.h"
 #include "firmware/firmware_update.h"
 #include "firmware/prg_folder.h"
-#include "link/boxsim/box_simulator.h"
+#include "boxsim/box_simulator.h"
 #include "link/device_link.h"
 #include "res/resource.h"
 #include "tests/support/box_workspace.h"

@@ -13,7 +13,7 @@
 #include <string>
 #include <vector>
 
-#include "device/dialog_model.h"
+#include "dialog/dialog_model.h"
 #include "res/resource.h"
 
 namespace fs = std::filesystem;

@@ -6,7 +6,7 @@
 #include <string>
 #include <vector>
 
-#include "device/dialog_model.h"
+#include "dialog/dialog_model.h"
 #include "firmware/prg_folder.h"
 #include "res/resource.h"
 

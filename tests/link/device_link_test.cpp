@@ -11,7 +11,7 @@
 #include <mutex>
 #include <thread>
 
-#include "link/boxsim/box_simulator.h"
+#include "boxsim/box_simulator.h"
 #include "link/command_codes.h"
 #include "link/frame_codec.h"
 #include "tests/link/link_test_support.h"

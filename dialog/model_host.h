@@ -6,8 +6,8 @@
 
 #include <memory>
 
-#include "device/dialog_host.h"
-#include "device/dialog_model.h"
+#include "dialog/dialog_host.h"
+#include "dialog/dialog_model.h"
 
 class CModelHost : public IDialogHost {
 public:

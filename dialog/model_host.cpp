@@ -1,4 +1,4 @@
-#include "device/model_host.h"
+#include "dialog/model_host.h"
 
 #include <utility>
 

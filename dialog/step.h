@@ -7,7 +7,7 @@
 #include <cstdint>
 #include <string>
 
-#include "device/dialog_host.h"
+#include "dialog/dialog_host.h"
 
 // Reply buffer of a handler; the link is offered REPLY_LIMIT bytes of it.
 constexpr std::size_t kHandlerReplyBufSize = 544;

@@ -14,7 +14,7 @@
 #include <string>
 #include <vector>
 
-#include "link/boxsim/box_simulator.h"
+#include "boxsim/box_simulator.h"
 #include "link/command_codes.h"
 
 namespace {

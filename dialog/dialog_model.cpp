@@ -1,4 +1,4 @@
-#include "device/dialog_model.h"
+#include "dialog/dialog_model.h"
 
 #include <utility>
 

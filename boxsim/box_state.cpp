@@ -1,11 +1,11 @@
-#include "link/boxsim/box_state.h"
+#include "boxsim/box_state.h"
 
 #include <openssl/evp.h>
 
 #include <algorithm>
 #include <cstring>
 
-#include "link/boxsim/package_header.h"
+#include "boxsim/package_header.h"
 #include "link/command_codes.h"
 #include "link/frame_codec.h"
 #include "link/status_words.h"

@@ -17,7 +17,7 @@
 #include <string>
 #include <vector>
 
-#include "device/dialog_view.h"
+#include "dialog/dialog_view.h"
 
 struct ControlState {
     std::string text;

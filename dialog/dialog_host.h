@@ -7,7 +7,7 @@
 #include <cstdint>
 #include <string>
 
-#include "device/dialog_view.h"
+#include "dialog/dialog_view.h"
 #include "link/status_words.h"
 
 class CDeviceLink;

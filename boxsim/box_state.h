@@ -8,7 +8,7 @@
 #include <string>
 #include <vector>
 
-#include "link/boxsim/box_simulator.h"
+#include "boxsim/box_simulator.h"
 
 constexpr int kConfigBlockCount = 3;
 constexpr std::size_t kConfigBlockSizes[kConfigBlockCount] = {16, 20, 16};

@@ -1,4 +1,4 @@
-#include "link/boxsim/box_simulator.h"
+#include "boxsim/box_simulator.h"
 
 #include <fcntl.h>
 #include <poll.h>
@@ -12,8 +12,8 @@
 #include <mutex>
 #include <thread>
 
-#include "link/boxsim/box_state.h"
-#include "link/boxsim/pty_pair.h"
+#include "boxsim/box_state.h"
+#include "boxsim/pty_pair.h"
 #include "link/frame_codec.h"
 #include "link/status_words.h"
 

@@ -6,7 +6,7 @@
 
 #include <array>
 
-#include "link/boxsim/pty_pair.h"
+#include "boxsim/pty_pair.h"
 
 namespace {
 

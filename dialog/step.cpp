@@ -1,4 +1,4 @@
-#include "device/step.h"
+#include "dialog/step.h"
 
 #include <algorithm>
 #include <cstdio>

@@ -1,7 +1,7 @@
 #include <algorithm>
 
-#include "link/boxsim/box_simulator.h"
-#include "link/boxsim/package_header.h"
+#include "boxsim/box_simulator.h"
+#include "boxsim/package_header.h"
 
 std::optional<std::string> PackageHeaderVersion(const std::vector<std::uint8_t>& header) {
     if (header.size() != kShortPackageHeader || header[0] != kPackageMagic0 ||
