@@ -36,9 +36,7 @@ protected:
         m_box.SetSerial(kBoxSerial);
     }
 
-    void TearDown() override {
-        m_box.Stop();
-    }
+    void TearDown() override { m_box.Stop(); }
 
     std::string PortDir() const { return m_root / "ports"; }
     std::string WorkDir() const { return m_root / "work"; }
