@@ -107,12 +107,12 @@ protected:
                Bytes(o.buffer.begin() + kIdentityPrefix, o.buffer.begin() + o.length) == kSerial;
     }
 
-    TempPortDir m_dir;
+    CTempPortDir m_dir;
     CBoxSimulator m_box;
 };
 
 TEST_F(DeviceLinkTest, ScanSkipsDeadPortsAndFindsBoxOnTwelve) {
-    TestPty dead;  // opens, but nobody answers
+    CTestPty dead;  // opens, but nobody answers
     ASSERT_TRUE(dead.LinkAs(m_dir.PortPath(3)));
     StartBox();
 
@@ -135,7 +135,7 @@ TEST_F(DeviceLinkTest, ScanSkipsDeadPortsAndFindsBoxOnTwelve) {
 }
 
 TEST_F(DeviceLinkTest, NoBoxLeavesDestinationsAlone) {
-    TestPty dead;
+    CTestPty dead;
     ASSERT_TRUE(dead.LinkAs(m_dir.PortPath(3)));
     CDeviceLink link;
     const Outcome o = Exchange(link, CMD_GET_VERSION);
@@ -479,7 +479,7 @@ TEST_F(DeviceLinkTest, UnplugKeepsLinkConnectedWithoutSpinning) {
 // A device end played by the test, to leave a frame half sent.
 class ScriptedBox {
 public:
-    explicit ScriptedBox(TestPty& pty) : m_pty(pty) {}
+    explicit ScriptedBox(CTestPty& pty) : m_pty(pty) {}
     // Answers the next request with a valid reply carrying `data`.
     void AnswerNext(const Bytes& data) {
         const Bytes request = m_pty.Receive(kProbeFrame.size(), 2000);
@@ -492,13 +492,13 @@ public:
     }
 
 private:
-    TestPty& m_pty;
+    CTestPty& m_pty;
 };
 
 TEST_F(DeviceLinkTest, TransactionAndStopDoNotWaitBehindHalfFrame) {
     // The product's per-byte wait: a receive thread that held on would cost it.
     CSerialPort::SetInterByteTimeoutForTests(CSerialPort::kInterByteTimeoutMs);
-    TestPty device;
+    CTestPty device;
     ASSERT_TRUE(device.LinkAs(m_dir.PortPath(4)));
     ScriptedBox box(device);
     CDeviceLink link;
@@ -529,7 +529,7 @@ TEST_F(DeviceLinkTest, TransactionAndStopDoNotWaitBehindHalfFrame) {
 }
 
 TEST_F(DeviceLinkTest, ReceiveThreadDropsOversizeAndBadFramesQuietly) {
-    TestPty device;
+    CTestPty device;
     ASSERT_TRUE(device.LinkAs(m_dir.PortPath(4)));
     ScriptedBox box(device);
     CDeviceLink link;
