@@ -142,7 +142,7 @@ bool ParseCommandLine(int argc, const char* const* argv, CliRequest& request, st
     const std::string command = row->name;
     if (request.args.size() != row->argCount) {
         error = row->argCount == 0 ? command + " takes no arguments"
-                                   : command + " takes one argument, " + row->argNames;
+                                    : command + " takes one argument, " + row->argNames;
         return false;
     }
     if (request.output && !row->takesOutput) {

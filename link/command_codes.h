@@ -29,11 +29,11 @@ constexpr std::uint16_t SUB_DEFAULT = 1;
 constexpr std::uint16_t SUB_CONFIG_WRITE = 0;
 
 // First-byte waits, in milliseconds.
-constexpr std::uint32_t TIMEOUT_DEFAULT_MS = 2000;        // identity, settings, prepare
-constexpr std::uint32_t TIMEOUT_PROBE_MS = 300;           // port scan: a box answers at once
-constexpr std::uint32_t TIMEOUT_UPGRADE_BEGIN_MS = 6000;  // the box erases before it answers
-constexpr std::uint32_t TIMEOUT_TRANSFER_MS = 3000;   // data packets, end, commit, download, jump
-constexpr std::uint32_t TIMEOUT_RESTART_MS = 120000;  // the box restarts after a commit
+constexpr std::uint32_t TIMEOUT_DEFAULT_MS = 2000;       // identity, settings, prepare
+constexpr std::uint32_t TIMEOUT_PROBE_MS = 300;          // port scan: a box answers at once
+constexpr std::uint32_t TIMEOUT_UPGRADE_BEGIN_MS = 6000; // the box erases before it answers
+constexpr std::uint32_t TIMEOUT_TRANSFER_MS = 3000;      // data packets, end, commit, download, jump
+constexpr std::uint32_t TIMEOUT_RESTART_MS = 120000;     // the box restarts after a commit
 
 // Every caller offers this many bytes of reply buffer.
 constexpr std::uint32_t REPLY_LIMIT = 512;
@@ -68,8 +68,7 @@ inline constexpr CommandInfo kCommands[] = {
 // The table entry of a code, or nullptr for a code the tool never sends.
 constexpr const CommandInfo* FindCommand(std::uint16_t code) {
     for (const CommandInfo& c : kCommands) {
-        if (c.code == code)
-            return &c;
+        if (c.code == code) return &c;
     }
     return nullptr;
 }
