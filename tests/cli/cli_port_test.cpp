@@ -76,7 +76,8 @@ private:
 };
 
 TEST_F(CliPortTest, PermissionDeniedNamesGroupAndFix) {
-    ASSERT_EQ(geteuid(), 0u) << "the test drops to user nobody";
+    if (geteuid() != 0)
+        GTEST_SKIP() << "only root can run the tool as user nobody";
     // The unprivileged user must reach the port folder and the work folder.
     fs::permissions(m_root, fs::perms::owner_all | fs::perms::group_exec | fs::perms::others_exec);
     fs::permissions(WorkDir(), fs::perms::all);
