@@ -3,12 +3,15 @@
 #include <unistd.h>
 
 #include <memory>
+#include <mutex>
 #include <string>
+#include <vector>
 
 #include "app/vornak_dlg.h"
 #include "cli/cli_outcome.h"
 #include "cli/cli_output.h"
 #include "cli/cli_package.h"
+#include "cli/cli_port_report.h"
 #include "cli/cli_settings_file.h"
 #include "device/option_table.h"
 #include "device/settings_panel.h"
@@ -25,17 +28,6 @@ constexpr std::uint32_t kUpgradeWaitSliceMs = 1000;
 void PrintError(std::FILE* err, const std::string& message) {
     std::fprintf(err, "vornak-cli: %s\n", message.c_str());
     std::fflush(err);
-}
-
-int ListPortsCommand(std::FILE* out) {
-    for (const PortInfo& port : ListPorts()) {
-        std::string line = "COM" + std::to_string(port.number) + " " + port.path;
-        if (!port.description.empty())
-            line += " " + port.description;
-        std::fprintf(out, "%s\n", line.c_str());
-    }
-    std::fflush(out);
-    return kExitSuccess;
 }
 
 // Selects the entry `text` of the package list, adding it when missing.
@@ -106,7 +98,7 @@ int ControlId(CliCommand command) {
 int RunCommand(const CliRequest& request, std::FILE* out, std::FILE* err) {
     const CliCommand command = *request.command;
     if (command == CliCommand::Ports)
-        return ListPortsCommand(out);
+        return ListPortsCommand(out, err);
 
     std::string error;
     DeviceSettings settingsToWrite;
@@ -129,16 +121,22 @@ int RunCommand(const CliRequest& request, std::FILE* out, std::FILE* err) {
             reporter.Trace(outgoing, bytes, n);
         });
     }
+    // The ports the last scan that found no box could not open.
+    std::mutex skippedMutex;
+    std::vector<CDeviceLink::SkippedPort> skipped;
+    link.SetSkippedPortsHook([&](const std::vector<CDeviceLink::SkippedPort>& ports) {
+        std::lock_guard lock(skippedMutex);
+        skipped = ports;
+    });
     auto model = std::make_shared<CDialogModel>();
     CVornakDlg dlg(model, &link);
     dlg.OnInitDialog();
 
     if (request.port && CommandTalksToBox(command)) {
         const auto port = static_cast<std::uint8_t>(*request.port);
-        if (link.OpenPort(port) != ST_OK) {
-            const std::string name = "COM" + std::to_string(*request.port);
-            const std::string path = ResolvePortName(name);
-            PrintError(err, "can't open port " + name + (path.empty() ? "" : " (" + path + ")"));
+        PortFailure failure;
+        if (link.OpenPort(port, &failure) != ST_OK) {
+            PrintPortFailure(err, *request.port, failure);
             return kExitFailure;
         }
     }
@@ -165,7 +163,14 @@ int RunCommand(const CliRequest& request, std::FILE* out, std::FILE* err) {
             return kExitUsage;
         }
     }
+    if (const int number = link.ConnectedPortNumber(); number != 0)
+        WarnSlowLatencyTimer(err, number);
+    PrintStatusHints(err, reporter.StatusTexts(), request);
     if (!success) {
+        {
+            std::lock_guard lock(skippedMutex);
+            PrintSkippedPorts(err, skipped);
+        }
         PrintError(err, std::string(CommandName(command)) + " failed");
         return kExitFailure;
     }

@@ -24,12 +24,15 @@ Options:
   --port N   use port COMN without scanning for the box
   --trace    print every frame in hex on stderr ("> " sent, "< " received)
   --help     this text; COMMAND --help for a command's own
+  --version  print the version (alone on the command line)
 
 Ports are found as the window finds them: COM1 to COM29 are tried in order
 until one answers; with VORNAK_PORT_DIR set, port n is $VORNAK_PORT_DIR/COMn.
 --port N opens COMN at 115200 8N1 and sends nothing until the command's first
 request, so a silent box shows as 错误:EF03 on that port; when COMN can't be
-opened the tool says so on stderr and exits with 1 before sending anything.
+opened the tool says why on stderr (permission denied, busy, gone, not a
+serial device) and exits with 1 before sending anything. A failure text is
+followed on stderr by a "hint:" line that explains it.
 
 Output on stdout, nothing else:
   status: TEXT      every text the status line shows, in order (a line that

@@ -5,6 +5,7 @@
 #include <clocale>
 #include <cstdio>
 #include <string>
+#include <string_view>
 
 #include "cli/cli_commands.h"
 #include "cli/cli_help.h"
@@ -34,6 +35,11 @@ std::FILE* TakeStdout() {
 int main(int argc, char** argv) {
     // The box's version text is 8-bit text in the locale's character set.
     std::setlocale(LC_ALL, "");
+
+    if (argc == 2 && std::string_view(argv[1]) == "--version") {
+        std::printf("vornak-cli %s\n", VORNAK_PACKAGE_VERSION);
+        return kExitSuccess;
+    }
 
     CliRequest request;
     std::string error;

@@ -98,7 +98,7 @@ StatusWord CDeviceLink::Transact(std::uint16_t command, std::uint16_t subCode,
     return st;
 }
 
-StatusWord CDeviceLink::OpenLinePort(int number) {
+StatusWord CDeviceLink::OpenLinePort(int number, PortFailure* failure) {
     ComPara params;
     params.name = PortNameFor(number);
     params.baud = kLineBaud;
@@ -106,7 +106,7 @@ StatusWord CDeviceLink::OpenLinePort(int number) {
     params.parity = kParityNone;
     params.stopBits = kStopBitsOne;
     m_port.SetParams(params);
-    return m_port.Open();
+    return m_port.Open(failure);
 }
 
 StatusWord CDeviceLink::ScanPorts(std::uint8_t* byComNum) {
@@ -117,13 +117,18 @@ StatusWord CDeviceLink::ScanPorts(std::uint8_t* byComNum) {
 StatusWord CDeviceLink::ScanPortsLocked(std::uint8_t* byComNum) {
     StatusWord status = ST_NO_DEVICE;
     std::uint8_t found = 0;
+    std::vector<SkippedPort> skipped;
     StopReceiveThread();
     {
         std::lock_guard lock(m_portMutex);
         m_port.Close();
         for (int n = kFirstPort; n <= kLastPort; ++n) {
-            if (OpenLinePort(n) != ST_PORT_OK)
+            PortFailure failure;
+            if (OpenLinePort(n, &failure) != ST_PORT_OK) {
+                if (!failure.nothingThere)
+                    skipped.push_back({n, std::move(failure)});
                 continue;
+            }
 
             // Any valid frame counts: the result word and data are not looked at.
             StatusWord st = SendRequest(CMD_GET_SERIAL, SUB_DEFAULT, nullptr, 0);
@@ -141,20 +146,30 @@ StatusWord CDeviceLink::ScanPortsLocked(std::uint8_t* byComNum) {
         if (status != ST_OK)
             m_port.Close();
     }
-    if (status == ST_OK)
+    if (status == ST_OK) {
         StartReceiveThread();
+    } else {
+        std::lock_guard hookLock(m_skippedHookMutex);
+        if (m_skippedHook)
+            m_skippedHook(skipped);
+    }
     if (byComNum != nullptr)
         *byComNum = found;
     return status;
 }
 
-StatusWord CDeviceLink::OpenPort(std::uint8_t comNum) {
+void CDeviceLink::SetSkippedPortsHook(SkippedPortsHook hook) {
+    std::lock_guard lock(m_skippedHookMutex);
+    m_skippedHook = std::move(hook);
+}
+
+StatusWord CDeviceLink::OpenPort(std::uint8_t comNum, PortFailure* failure) {
     std::lock_guard lifecycle(m_lifecycleMutex);
     StopReceiveThread();
     StatusWord status = ST_NO_DEVICE;
     {
         std::lock_guard lock(m_portMutex);
-        if (OpenLinePort(comNum) == ST_PORT_OK) {
+        if (OpenLinePort(comNum, failure) == ST_PORT_OK) {
             status = ST_OK;
             m_openPortNumber = comNum;
         } else {

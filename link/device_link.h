@@ -41,6 +41,7 @@
 #include <memory>
 #include <mutex>
 #include <thread>
+#include <vector>
 
 #include "link/frame_codec.h"
 #include "link/serial_port.h"
@@ -72,8 +73,8 @@ public:
     // Opens port COM<comNum> at the line's settings without probing it and
     // starts the receive thread, closing whatever was open first; for a tool
     // told which port the box is on. ST_OK, or ST_NO_DEVICE (port closed) when
-    // the port can't be opened.
-    StatusWord OpenPort(std::uint8_t comNum);
+    // the port can't be opened; `failure` (optional) then says why.
+    StatusWord OpenPort(std::uint8_t comNum, PortFailure* failure = nullptr);
     StatusWord Disconnect();
     bool IsOpen() const;
     // Number n of the port COMn the link holds open, 0 when closed: what the
@@ -87,6 +88,18 @@ public:
     using TraceHook = std::function<void(bool outgoing, const std::uint8_t* bytes, std::size_t n)>;
     void SetTraceHook(TraceHook hook);
 
+    // A port a scan could not open (a free port number is not one).
+    struct SkippedPort {
+        int number = 0;
+        PortFailure failure;
+    };
+    // Called at the end of every scan that found no box, with the ports it
+    // could not open (possibly none), from the scanning thread with the port
+    // lock released but the lifecycle lock held; it must not call back into
+    // the link. Off by default.
+    using SkippedPortsHook = std::function<void(const std::vector<SkippedPort>& skipped)>;
+    void SetSkippedPortsHook(SkippedPortsHook hook);
+
     // Frames the receive thread has read and dropped since construction.
     std::uint64_t UnsolicitedFramesDrained() const { return m_unsolicitedFrames.load(); }
 
@@ -94,7 +107,7 @@ private:
     StatusWord ScanPortsLocked(std::uint8_t* byComNum);
     // Sets port COM<number> to the line's settings (115200 8N1) and opens
     // it; the port's own status word. Caller holds the port lock.
-    StatusWord OpenLinePort(int number);
+    StatusWord OpenLinePort(int number, PortFailure* failure);
     StatusWord SendRequest(std::uint16_t command, std::uint16_t subCode, const std::uint8_t* data,
                            std::uint32_t dataLength);
     StatusWord SendFrame(const std::uint8_t* payload, std::uint32_t length);
@@ -132,4 +145,7 @@ private:
     std::mutex m_traceMutex;
     TraceHook m_traceHook;
     std::atomic<bool> m_traceOn{false};
+
+    std::mutex m_skippedHookMutex;
+    SkippedPortsHook m_skippedHook;
 };

@@ -1,4 +1,9 @@
-// Port names on Linux: serial devices are read from sysfs.
+// Port names on Linux: the system's serial devices come from udev
+// (system_ports_udev.cpp); a device counts as a tty when sysfs files it under
+// the tty class or it is a pseudo-terminal.
+#include <sys/stat.h>
+#include <sys/sysmacros.h>
+
 #include <algorithm>
 #include <cctype>
 #include <cstdlib>
@@ -8,6 +13,7 @@
 #include <system_error>
 
 #include "link/port_names.h"
+#include "link/system_ports.h"
 
 namespace fs = std::filesystem;
 
@@ -16,9 +22,10 @@ namespace {
 // Ports above this are never formed by the scan; it keeps a malformed number
 // from overflowing.
 constexpr int kMaxPortNumber = 255;
-// How far above a tty's device to look for the USB device that describes it:
-// interface, then device (ttyUSB adds one level of its own).
-constexpr int kUsbSearchDepth = 4;
+// Unix98 pseudo-terminal slaves use these character majors; they have no
+// sysfs entry to ask (the kernel's device list fixes them).
+constexpr unsigned kFirstPtySlaveMajor = 136;
+constexpr unsigned kLastPtySlaveMajor = 143;
 
 bool EqualsNoCase(std::string_view a, std::string_view b) {
     return a.size() == b.size() && std::equal(a.begin(), a.end(), b.begin(), [](char x, char y) {
@@ -74,41 +81,14 @@ bool IsUsbAdapter(const std::string& name) {
     return name.starts_with("ttyUSB") || name.starts_with("ttyACM");
 }
 
-std::string ReadFirstLine(const fs::path& file) {
-    std::ifstream in(file);
-    std::string line;
-    std::getline(in, line);
-    return line;
-}
-
 // Legacy 8250 ports are registered whether or not a UART answers; those
 // without one report the type 0 (unknown) and cannot be opened usefully.
-bool IsPhantomLegacyPort(const fs::path& ttyDir, const std::string& name) {
-    if (!name.starts_with("ttyS"))
-        return false;
-    std::error_code ec;
-    if (!fs::exists(ttyDir / "type", ec))
-        return false;
-    return ReadFirstLine(ttyDir / "type") == "0";
+bool IsPhantomLegacyPort(const SystemTty& tty) {
+    return tty.name.starts_with("ttyS") && tty.uartType == "0";
 }
 
-// "maker product" of the USB device above a tty, where sysfs has it.
-std::string UsbDescription(const fs::path& ttyDir) {
-    std::error_code ec;
-    fs::path dir = fs::canonical(ttyDir / "device", ec);
-    if (ec)
-        return {};
-    for (int depth = 0; depth < kUsbSearchDepth && !dir.empty(); ++depth) {
-        if (fs::exists(dir / "idVendor", ec)) {
-            std::string maker = ReadFirstLine(dir / "manufacturer");
-            const std::string product = ReadFirstLine(dir / "product");
-            if (!maker.empty() && !product.empty())
-                maker += ' ';
-            return maker + product;
-        }
-        dir = dir.parent_path();
-    }
-    return {};
+std::vector<PortInfo> SystemPorts() {
+    return OrderSystemPorts(SystemTtys());
 }
 
 }  // namespace
@@ -137,66 +117,94 @@ std::string ResolvePortName(const std::string& name) {
     const std::string dir = PortDirFromEnvironment();
     if (!dir.empty())
         return dir + "/COM" + std::to_string(number);
-    for (const PortInfo& port : ListSystemPorts("/sys/class/tty", "/dev")) {
+    for (const PortInfo& port : SystemPorts()) {
         if (port.number == number)
             return port.path;
     }
     return {};
 }
 
-std::vector<PortInfo> ListSystemPorts(const std::string& sysClassTty, const std::string& devDir) {
-    std::vector<std::string> usb;
-    std::vector<std::string> other;
-    std::error_code ec;
-    for (const fs::directory_entry& entry : fs::directory_iterator(sysClassTty, ec)) {
-        const std::string name = entry.path().filename().string();
-        std::error_code linkEc;
-        // Virtual consoles and pseudo-terminals have no device behind them.
-        if (!fs::exists(entry.path() / "device", linkEc))
-            continue;
-        if (IsPhantomLegacyPort(entry.path(), name))
-            continue;
-        (IsUsbAdapter(name) ? usb : other).push_back(name);
-    }
-    std::sort(usb.begin(), usb.end(), NaturalLess);
-    std::sort(other.begin(), other.end(), NaturalLess);
-
+std::vector<PortInfo> OrderSystemPorts(std::vector<SystemTty> ttys) {
+    std::erase_if(ttys, [](const SystemTty& t) { return !t.hasDevice || IsPhantomLegacyPort(t); });
+    const auto order = [](const SystemTty& a, const SystemTty& b) {
+        if (IsUsbAdapter(a.name) != IsUsbAdapter(b.name))
+            return IsUsbAdapter(a.name);
+        return NaturalLess(a.name, b.name);
+    };
+    std::sort(ttys.begin(), ttys.end(), order);
     std::vector<PortInfo> ports;
-    for (const std::vector<std::string>* group : {&usb, &other}) {
-        for (const std::string& name : *group) {
-            PortInfo info;
-            info.number = static_cast<int>(ports.size()) + 1;
-            info.path = devDir + "/" + name;
-            info.description = UsbDescription(fs::path(sysClassTty) / name);
-            ports.push_back(std::move(info));
-        }
+    for (const SystemTty& tty : ttys) {
+        PortInfo info;
+        info.number = static_cast<int>(ports.size()) + 1;
+        info.path = tty.devnode;
+        info.description = tty.description;
+        ports.push_back(std::move(info));
     }
     return ports;
 }
 
-std::vector<PortInfo> ListPorts() {
-    const std::string dir = PortDirFromEnvironment();
-    if (dir.empty())
-        return ListSystemPorts("/sys/class/tty", "/dev");
-
-    std::vector<PortInfo> ports;
-    std::error_code ec;
-    for (const fs::directory_entry& entry : fs::directory_iterator(dir, ec)) {
-        const std::string name = entry.path().filename().string();
-        const int number = PortNumberFromName(name);
-        // Only the plain form names a file here.
-        if (number == 0 || name != "COM" + std::to_string(number))
-            continue;
-        PortInfo info;
-        info.number = number;
-        info.path = entry.path().string();
-        std::error_code linkEc;
-        const fs::path target = fs::read_symlink(entry.path(), linkEc);
-        if (!linkEc)
-            info.description = "-> " + target.string();
-        ports.push_back(std::move(info));
+std::string NotAPortReason(const std::string& path, const std::string& sysfsRoot) {
+    struct stat st {};
+    if (stat(path.c_str(), &st) != 0) {
+        struct stat link {};
+        return lstat(path.c_str(), &link) == 0 ? "dangling link" : "missing";
     }
-    std::sort(ports.begin(), ports.end(),
-              [](const PortInfo& a, const PortInfo& b) { return a.number < b.number; });
-    return ports;
+    if (S_ISDIR(st.st_mode))
+        return "not a character device (a folder)";
+    if (S_ISREG(st.st_mode))
+        return "not a character device (a file)";
+    if (!S_ISCHR(st.st_mode))
+        return "not a character device";
+    const unsigned maj = major(st.st_rdev);
+    if (maj >= kFirstPtySlaveMajor && maj <= kLastPtySlaveMajor)
+        return {};
+    const fs::path entry = fs::path(sysfsRoot) / "dev/char" /
+                           (std::to_string(maj) + ":" + std::to_string(minor(st.st_rdev)));
+    std::error_code ec;
+    if (fs::canonical(entry / "subsystem", ec).filename() == "tty" && !ec)
+        return {};
+    return "not a tty (character device " + std::to_string(maj) + ":" +
+           std::to_string(minor(st.st_rdev)) + ")";
+}
+
+PortList ListPorts(const std::string& sysfsRoot) {
+    PortList list;
+    const std::string dir = PortDirFromEnvironment();
+    if (dir.empty()) {
+        list.ports = SystemPorts();
+    } else {
+        std::error_code ec;
+        fs::directory_iterator entries(dir, ec);
+        if (ec) {
+            list.error = std::string(kPortDirVariable) + "=" + dir + ": " + ec.message();
+            return list;
+        }
+        for (const fs::directory_entry& entry : entries) {
+            const std::string name = entry.path().filename().string();
+            const int number = PortNumberFromName(name);
+            // Only the plain form names a file here.
+            if (number == 0 || name != "COM" + std::to_string(number))
+                continue;
+            const std::string reason = NotAPortReason(entry.path().string(), sysfsRoot);
+            if (!reason.empty()) {
+                list.skipped.push_back({entry.path().string(), reason});
+                continue;
+            }
+            PortInfo info;
+            info.number = number;
+            info.path = entry.path().string();
+            std::error_code linkEc;
+            const fs::path target = fs::read_symlink(entry.path(), linkEc);
+            if (!linkEc)
+                info.description = "-> " + target.string();
+            list.ports.push_back(std::move(info));
+        }
+        std::sort(list.ports.begin(), list.ports.end(),
+                  [](const PortInfo& a, const PortInfo& b) { return a.number < b.number; });
+        std::sort(list.skipped.begin(), list.skipped.end(),
+                  [](const PortListSkip& a, const PortListSkip& b) { return a.path < b.path; });
+    }
+    for (PortInfo& port : list.ports)
+        FillPortDetails(port, sysfsRoot);
+    return list;
 }

@@ -21,6 +21,8 @@
 #include <memory>
 #include <string>
 
+#include "link/low_latency.h"
+#include "link/port_failure.h"
 #include "link/status_words.h"
 
 struct termios;
@@ -83,12 +85,19 @@ public:
     void SetParams(const ComPara& params);
     const ComPara& Params() const { return m_params; }
 
+    // Where Open looks for a USB adapter's latency timer (link/low_latency.h);
+    // takes effect at the next Open.
+    void SetSysfsRoot(std::string root) { m_sysfsRoot = std::move(root); }
+
     // Opens the stored name with the stored settings, closing first whatever is
-    // held. ST_PORT_NAME_EMPTY when no name is set (nothing changes, the system
-    // is not asked); ST_PORT_IO_ERROR when the device is missing, busy or
+    // held, and puts the device into low latency while it is open.
+    // ST_PORT_NAME_EMPTY when no name is set (nothing changes, the system is
+    // not asked); ST_PORT_IO_ERROR when the device is missing, busy or
     // forbidden (no descriptor is kept) or refuses the settings (the open flag
     // stays clear and the descriptor is held until the next Open or Close).
-    StatusWord Open();
+    // On ST_PORT_IO_ERROR `failure` (optional) says why; otherwise it is left
+    // alone.
+    StatusWord Open(PortFailure* failure = nullptr);
     // Puts back the settings found at Open and releases the device. Idempotent.
     void Close();
     bool IsOpen() const { return m_open.load(std::memory_order_acquire); }
@@ -133,4 +142,6 @@ private:
     std::atomic<bool> m_open{false};
     // The settings found at Open, put back by Close; null when none were read.
     std::unique_ptr<termios> m_savedSettings;
+    std::string m_sysfsRoot = kSystemSysfsRoot;
+    CLowLatency m_lowLatency;
 };

@@ -205,6 +205,7 @@ void CSerialPort::Release() {
     const int fd = m_fd.exchange(-1);
     if (fd < 0)
         return;
+    m_lowLatency.Restore(fd);
     if (m_savedSettings)
         tcsetattr(fd, TCSANOW, m_savedSettings.get());
     m_savedSettings.reset();
@@ -212,36 +213,45 @@ void CSerialPort::Release() {
     close(fd);  // also drops the flock
 }
 
-StatusWord CSerialPort::Open() {
+StatusWord CSerialPort::Open(PortFailure* failure) {
     if (m_params.name.empty())
         return ST_PORT_NAME_EMPTY;
     Release();
 
     const std::string path = ResolvePortName(m_params.name);
-    if (path.empty())
+    // Every failure below keeps its errno, so that the caller can say why.
+    const auto fail = [&](int error) {
+        if (failure != nullptr)
+            *failure = DescribePortFailure(path, error);
         return ST_PORT_IO_ERROR;
+    };
+    if (path.empty())
+        return fail(ENOENT);
     // Non-blocking so that a port waiting for carrier does not hang the open.
     const int fd = open(path.c_str(), O_RDWR | O_NOCTTY | O_NONBLOCK | O_CLOEXEC);
     if (fd < 0)
-        return ST_PORT_IO_ERROR;
+        return fail(errno);
 
     // TIOCEXCL keeps other programs off the line, but not a privileged one;
     // the advisory lock also catches a second open by any process that locks
     // as well, this one included.
     if (ioctl(fd, TIOCEXCL) != 0 || flock(fd, LOCK_EX | LOCK_NB) != 0) {
+        const int error = errno;
         close(fd);
-        return ST_PORT_IO_ERROR;
+        return fail(error);
     }
     m_fd.store(fd);
 
     auto found = std::make_unique<termios>();
     if (tcgetattr(fd, found.get()) != 0)
-        return ST_PORT_IO_ERROR;  // held, not open
+        return fail(errno);  // held, not open
     termios wanted = *found;
     m_savedSettings = std::move(found);
-    if (!MakeRawLineSettings(wanted, m_params) || tcsetattr(fd, TCSANOW, &wanted) != 0) {
-        return ST_PORT_IO_ERROR;  // held, not open: the next Open or Close releases it
-    }
+    if (!MakeRawLineSettings(wanted, m_params))
+        return fail(EOPNOTSUPP);  // held, not open: the next Open or Close releases it
+    if (tcsetattr(fd, TCSANOW, &wanted) != 0)
+        return fail(errno);
+    m_lowLatency.Apply(fd, path, m_sysfsRoot);
     m_open.store(true, std::memory_order_release);
     return ST_PORT_OK;
 }

@@ -7,7 +7,8 @@ packages=(
   build-essential cmake ninja-build pkg-config ccache
   qt6-base-dev libgl-dev
   libgtest-dev libgmock-dev
-  libssl-dev nlohmann-json3-dev
+  libssl-dev nlohmann-json3-dev libudev-dev
+  dpkg-dev lintian
   fonts-wqy-microhei
   xvfb xauth
   clang libclang-rt-14-dev

@@ -3,6 +3,8 @@
 
 #include <QApplication>
 #include <clocale>
+#include <cstdio>
+#include <string_view>
 
 #include "app/qt/app_icons.h"
 #include "app/qt/screenshot_tour.h"
@@ -30,6 +32,12 @@ public:
 };
 
 int main(int argc, char** argv) {
+    // Answered before the application object exists, so that it needs no
+    // display (package checks run it on machines without one).
+    if (argc == 2 && std::string_view(argv[1]) == "--version") {
+        std::printf("vornak %s\n", VORNAK_PACKAGE_VERSION);
+        return 0;
+    }
     CVornakApp theApp(argc, argv);
     return theApp.InitInstance();
 }

@@ -1,5 +1,5 @@
-// Port names: the two COM forms, the port folder, and the system's ordering
-// read from a made-up sysfs tree.
+// Port names: the two COM forms, the port folder and what in it is no port,
+// and the system's ordering of the ttys it reports.
 #include "link/port_names.h"
 
 #include <gtest/gtest.h>
@@ -61,62 +61,66 @@ TEST(PortNames, ListPortsInFolderByNumber) {
     std::ofstream(dir.Path() + "/notes.txt") << "x";
     std::ofstream(dir.Path() + "/COM04") << "x";  // not a name the scan forms
 
-    const std::vector<PortInfo> ports = ListPorts();
+    const PortList list = ListPorts();
+    EXPECT_EQ(list.error, "");
+    const std::vector<PortInfo>& ports = list.ports;
     ASSERT_EQ(ports.size(), 2u);
     EXPECT_EQ(ports[0].number, 3);
     EXPECT_EQ(ports[0].path, dir.PortPath(3));
     EXPECT_NE(ports[0].description.find(b.SlavePath()), std::string::npos);
+    EXPECT_EQ(ports[0].device, b.SlavePath());
     EXPECT_EQ(ports[1].number, 12);
 }
 
-// A sysfs tty folder with devices of each kind.
-class FakeSysfs {
-public:
-    FakeSysfs() : m_dir("sysfs"), m_root(m_dir.Path()) {
-        fs::create_directories(m_root / "class/tty");
-    }
-    // A tty with a device folder at `devicePath` (relative to the root); an
-    // empty path gives a tty without a device, like a virtual console.
-    void AddTty(const std::string& name, const std::string& devicePath,
-                const std::string& uartType = "") {
-        const fs::path tty = m_root / "class/tty" / name;
-        fs::create_directories(tty);
-        if (!devicePath.empty()) {
-            fs::create_directories(m_root / devicePath);
-            fs::create_directory_symlink(m_root / devicePath, tty / "device");
-        }
-        if (!uartType.empty())
-            std::ofstream(tty / "type") << uartType << "\n";
-    }
-    void AddUsbDevice(const std::string& path, const std::string& maker,
-                      const std::string& product) {
-        fs::create_directories(m_root / path);
-        std::ofstream(m_root / path / "idVendor") << "0403\n";
-        std::ofstream(m_root / path / "manufacturer") << maker << "\n";
-        std::ofstream(m_root / path / "product") << product << "\n";
-    }
-    std::string TtyClass() const { return (m_root / "class/tty").string(); }
+TEST(PortNames, FolderEntriesThatAreNoPorts) {
+    CTempPortDir dir;
+    CTestPty pty;
+    ASSERT_TRUE(pty.LinkAs(dir.PortPath(1)));
+    ASSERT_EQ(symlink("/dev/null", dir.PortPath(2).c_str()), 0);
+    std::ofstream(dir.PortPath(3)) << "x";
+    fs::create_directory(dir.PortPath(4));
+    ASSERT_EQ(symlink((dir.Path() + "/nowhere").c_str(), dir.PortPath(5).c_str()), 0);
 
-private:
-    CTempDir m_dir;
-    fs::path m_root;
-};
+    const PortList list = ListPorts();
+    ASSERT_EQ(list.ports.size(), 1u);
+    EXPECT_EQ(list.ports[0].number, 1);
+    const std::vector<std::pair<int, std::string>> expected = {
+        {2, "not a tty (character device 1:3)"},
+        {3, "not a character device (a file)"},
+        {4, "not a character device (a folder)"},
+        {5, "dangling link"},
+    };
+    ASSERT_EQ(list.skipped.size(), expected.size());
+    for (std::size_t i = 0; i < expected.size(); ++i) {
+        EXPECT_EQ(list.skipped[i].path, dir.PortPath(expected[i].first));
+        EXPECT_EQ(list.skipped[i].reason, expected[i].second);
+    }
+}
+
+TEST(PortNames, MissingFolderIsAnError) {
+    setenv(kPortDirVariable, "/nonexistent/vornak-ports", 1);
+    const PortList list = ListPorts();
+    unsetenv(kPortDirVariable);
+    EXPECT_TRUE(list.ports.empty());
+    EXPECT_NE(list.error.find("/nonexistent/vornak-ports"), std::string::npos);
+}
 
 TEST(PortNames, SystemPortsUsbFirstInNaturalOrder) {
-    FakeSysfs sys;
-    sys.AddUsbDevice("devices/usb1/1-1", "FTDI", "FT232R USB UART");
-    sys.AddUsbDevice("devices/usb1/1-2", "Acme", "CDC Serial");
-    sys.AddTty("ttyUSB10", "devices/usb1/1-1/1-1:1.0/ttyUSB10");
-    sys.AddTty("ttyUSB2", "devices/usb1/1-1/1-1:1.0/ttyUSB2");
-    sys.AddTty("ttyACM0", "devices/usb1/1-2/1-2:1.0");
-    sys.AddTty("ttyS10", "devices/platform/serial8250/s10", "4");
-    sys.AddTty("ttyS1", "devices/platform/serial8250/s1", "0");  // no UART behind it
-    sys.AddTty("ttyS0", "devices/pnp0/00:05", "4");
-    sys.AddTty("ttyAMA0", "devices/platform/uart0");
-    sys.AddTty("tty0", "");
-    sys.AddTty("console", "");
-
-    const std::vector<PortInfo> ports = ListSystemPorts(sys.TtyClass(), "/dev");
+    const auto tty = [](const std::string& name, bool hasDevice, const std::string& uartType = "",
+                        const std::string& description = "") {
+        return SystemTty{name, "/dev/" + name, hasDevice, uartType, description};
+    };
+    const std::vector<PortInfo> ports = OrderSystemPorts({
+        tty("ttyUSB10", true, "", "FTDI FT232R USB UART"),
+        tty("ttyUSB2", true, "", "FTDI FT232R USB UART"),
+        tty("ttyACM0", true, "", "Acme CDC Serial"),
+        tty("ttyS10", true, "4"),
+        tty("ttyS1", true, "0"),  // no UART behind it
+        tty("ttyS0", true, "4"),
+        tty("ttyAMA0", true),
+        tty("tty0", false),
+        tty("console", false),
+    });
     const std::vector<std::string> expected = {"/dev/ttyACM0", "/dev/ttyUSB2", "/dev/ttyUSB10",
                                                "/dev/ttyAMA0", "/dev/ttyS0",   "/dev/ttyS10"};
     ASSERT_EQ(ports.size(), expected.size());

@@ -65,18 +65,42 @@ TEST_F(SerialPortTest, FreshPortHasNoName) {
     EXPECT_EQ(CountOpenFds(), fds);
 }
 
-TEST_F(SerialPortTest, OpenFailuresKeepNoDescriptor) {
+TEST_F(SerialPortTest, OpenFailuresKeepNoDescriptorAndSayWhy) {
     const std::string regularFile = m_dir.Path() + "/plain.txt";
     std::ofstream(regularFile) << "not a tty";
-    const char* names[] = {"COM5", "\\\\.\\COM17", "/nonexistent/ttyUSB0", regularFile.c_str()};
-    for (const char* name : names) {
-        SCOPED_TRACE(name);
+    std::filesystem::create_directory(m_dir.PortPath(6));
+    ASSERT_EQ(symlink("/dev/null", m_dir.PortPath(7).c_str()), 0);
+    ASSERT_EQ(symlink("/nonexistent/pts/9", m_dir.PortPath(8).c_str()), 0);
+    struct Case {
+        std::string name;
+        PortFailureKind kind;
+        bool nothingThere;
+        const char* text;
+    };
+    const Case cases[] = {
+        {"COM5", PortFailureKind::Gone, true, "gone: no device there (unplugged?)"},
+        {"\\\\.\\COM17", PortFailureKind::Gone, true, "gone: no device there (unplugged?)"},
+        {"/nonexistent/ttyUSB0", PortFailureKind::Gone, true, "gone: no device there (unplugged?)"},
+        {"COM8", PortFailureKind::Gone, false, "gone: no device there (unplugged?)"},
+        {regularFile, PortFailureKind::NotSerial, false,
+         "not a serial device: the path leads to something that is no serial line"},
+        {"COM6", PortFailureKind::NotSerial, false,
+         "not a serial device: the path leads to something that is no serial line"},
+        {"COM7", PortFailureKind::NotSerial, false,
+         "not a serial device: the path leads to something that is no serial line"},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.name);
         const int fds = CountOpenFds();
         CSerialPort port;
-        port.SetParams(Params(name));
-        EXPECT_EQ(port.Open(), ST_PORT_IO_ERROR);
+        port.SetParams(Params(c.name));
+        PortFailure failure;
+        EXPECT_EQ(port.Open(&failure), ST_PORT_IO_ERROR);
         EXPECT_FALSE(port.IsOpen());
         EXPECT_EQ(CountOpenFds(), fds);
+        EXPECT_EQ(failure.kind, c.kind);
+        EXPECT_EQ(failure.nothingThere, c.nothingThere);
+        EXPECT_EQ(PortFailureText(failure), c.text);
     }
 }
 
@@ -86,7 +110,10 @@ TEST_F(SerialPortTest, SecondOpenOfSamePortIsRefused) {
     const int fds = CountOpenFds();
     CSerialPort second;
     second.SetParams(Params("\\\\.\\COM3"));
-    EXPECT_EQ(second.Open(), ST_PORT_IO_ERROR);
+    PortFailure failure;
+    EXPECT_EQ(second.Open(&failure), ST_PORT_IO_ERROR);
+    // The holder is this process, which is not named as another.
+    EXPECT_EQ(PortFailureText(failure), "busy: held by another process");
     EXPECT_FALSE(second.IsOpen());
     EXPECT_EQ(CountOpenFds(), fds);
     EXPECT_TRUE(first.IsOpen());
@@ -94,6 +121,46 @@ TEST_F(SerialPortTest, SecondOpenOfSamePortIsRefused) {
     // Once the first lets go, the port is free again.
     first.Close();
     EXPECT_EQ(second.Open(), ST_PORT_OK);
+}
+
+// The latency timer of a made-up adapter: lowered to 1 ms while the port is
+// open and put back on close; left alone when it is already low.
+TEST_F(SerialPortTest, LatencyTimerLoweredWhileOpen) {
+    struct Case {
+        const char* what;
+        const char* before;
+        const char* whileOpen;
+    };
+    const Case cases[] = {
+        {"default timer", "16\n", "1\n"},
+        {"already low", "1\n", "1\n"},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.what);
+        const std::string root = m_dir.Path() + "/sys";
+        const std::filesystem::path timerDir = std::filesystem::path(root) /
+                                               "bus/usb-serial/devices" /
+                                               std::filesystem::path(m_pty.SlavePath()).filename();
+        std::filesystem::create_directories(timerDir);
+        const std::string file = (timerDir / "latency_timer").string();
+        std::filesystem::remove(file);
+        std::ofstream(file) << c.before;
+
+        const std::optional<LatencyTimer> timer = ReadLatencyTimer(root, m_dir.PortPath(3));
+        ASSERT_TRUE(timer.has_value());
+        EXPECT_EQ(timer->ms, std::atoi(c.before));
+
+        CSerialPort port;
+        port.SetSysfsRoot(root);
+        OpenPort(port);
+        std::ifstream open(file);
+        std::string text((std::istreambuf_iterator<char>(open)), std::istreambuf_iterator<char>());
+        EXPECT_EQ(text, c.whileOpen);
+        port.Close();
+        std::ifstream closed(file);
+        text.assign(std::istreambuf_iterator<char>(closed), std::istreambuf_iterator<char>());
+        EXPECT_EQ(std::atoi(text.c_str()), std::atoi(c.before));
+    }
 }
 
 TEST_F(SerialPortTest, CloseIsIdempotentAndRefusesIo) {

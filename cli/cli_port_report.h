@@ -1,0 +1,31 @@
+#pragma once
+// vornak-cli's diagnostics about ports and failures, all on stderr: why a port
+// could not be opened, which ports a scan that found no box skipped, a slow
+// adapter latency timer, and the "hint:" lines that explain failure texts.
+
+#include <cstdio>
+#include <string>
+#include <vector>
+
+#include "cli/cli_options.h"
+#include "link/device_link.h"
+
+// "vornak-cli: COM3 (/dev/ttyUSB0): permission denied: ..."
+void PrintPortFailure(std::FILE* err, int number, const PortFailure& failure);
+
+// The ports a scan could not open, one line each; nothing when none.
+void PrintSkippedPorts(std::FILE* err, const std::vector<CDeviceLink::SkippedPort>& skipped);
+
+// A "hint:" line for each distinct failure text among `statusTexts`, and for a
+// file the command could not open, what is wrong with it.
+void PrintStatusHints(std::FILE* err, const std::vector<std::string>& statusTexts,
+                      const CliRequest& request);
+
+// When port COM<number> is an adapter whose latency timer is above 1 ms and
+// cannot be lowered, says so, with the udev rule that lowers it.
+void WarnSlowLatencyTimer(std::FILE* err, int number);
+
+// The `ports` command: every port with what the system knows about it on
+// stdout, the names in the port folder that are no ports on stderr. Exit
+// status 2 when the port folder cannot be read.
+int ListPortsCommand(std::FILE* out, std::FILE* err);

@@ -1,0 +1,123 @@
+#include "res/status_hints.h"
+
+#include <sys/stat.h>
+#include <unistd.h>
+
+#include <cerrno>
+#include <charconv>
+#include <cstdint>
+#include <cstring>
+
+#include "link/status_words.h"
+#include "res/status_texts.h"
+
+namespace {
+
+// The failure report of a firmware update: "wErr=XXXX; Code=YYYY; wLen=ZZZZ;".
+constexpr std::string_view kUpgradeReportHead = "wErr=";
+constexpr std::string_view kUpgradeCodeField = "Code=";
+
+struct CodeHint {
+    std::uint16_t code;
+    const char* hint;
+};
+
+// The link's own failure codes; any other code is the box's result word.
+constexpr CodeHint kCodeHints[] = {
+    {ST_NO_DEVICE,
+     "在 COM1 至 COM29 上没有设备应答:请检查串口线是否接好、设备是否上电、USB 串口适配器是否插好"
+     "(vornak-cli ports 列出本机串口);串口被其他程序占用或没有权限时也无法打开。"},
+    {ST_CLOSE_FAILED, "串口未能正常关闭:请拔下 USB 串口适配器后重新插上。"},
+    {ST_SEND_FAILED,
+     "请求未能写入串口:USB 串口适配器可能已被拔出或出现故障,请检查连接后重新连接。"},
+    {ST_NO_REPLY,
+     "串口已打开,但设备没有在规定时间内应答或应答不完整:请检查设备是否上电、串口线是否接在这个"
+     "串口上、线缆是否松动。"},
+    {ST_FRAME_WRITE_FAILED, "数据帧未能写入串口:请检查串口线和 USB 串口适配器。"},
+};
+
+bool ParseHex16(std::string_view text, std::uint16_t& value) {
+    if (text.size() != 4)
+        return false;
+    auto [ptr, ec] = std::from_chars(text.data(), text.data() + text.size(), value, 16);
+    return ec == std::errc() && ptr == text.data() + text.size();
+}
+
+std::string CodeHintText(std::uint16_t code) {
+    for (const CodeHint& h : kCodeHints) {
+        if (h.code == code)
+            return h.hint;
+    }
+    char text[8];
+    std::snprintf(text, sizeof text, "%04X", static_cast<unsigned>(code));
+    return std::string("设备拒绝了这个请求,设备返回的结果码为 ") + text +
+           ":请检查设备当前的状态和所做的操作是否适用于这台设备。";
+}
+
+std::string UpgradeReportHint(std::string_view text) {
+    std::uint16_t link = 0;
+    std::uint16_t code = 0;
+    const std::size_t codeAt = text.find(kUpgradeCodeField);
+    if (!ParseHex16(text.substr(kUpgradeReportHead.size(), 4), link) ||
+        codeAt == std::string_view::npos ||
+        !ParseHex16(text.substr(codeAt + kUpgradeCodeField.size(), 4), code)) {
+        return {};
+    }
+    std::string hint =
+        "固件刷新失败(wErr 为串口通信结果,EE00 表示通信正常;Code 为设备返回的结果码;wLen "
+        "为应答长度):";
+    if (link != ST_OK)
+        return hint + CodeHintText(link);
+    if (code != RESULT_OK)
+        return hint + CodeHintText(code);
+    return hint + "设备的应答过短,请重新连接后再试一次。";
+}
+
+}  // namespace
+
+std::string HintForStatus(std::string_view text) {
+    if (text.starts_with(kTextErrorPrefix)) {
+        std::uint16_t code = 0;
+        if (!ParseHex16(text.substr(std::strlen(kTextErrorPrefix)), code))
+            return {};
+        return CodeHintText(code);
+    }
+    if (text.starts_with(kUpgradeReportHead))
+        return UpgradeReportHint(text);
+    if (text == kTextSendFailed) {
+        return "设备没有接受发送的数据:请检查串口连接和所选的装载地址,然后重新发送;"
+               "连续失败时请重新连接设备。";
+    }
+    if (text == kTextSendCannotOpen) {
+        return "无法打开要发送的文件:请检查文件路径是否正确、文件是否存在、是不是文件夹,"
+               "以及当前用户能否读取它。";
+    }
+    if (text.starts_with(kTextUpgradeCannotOpen)) {
+        const std::string path(text.substr(std::strlen(kTextUpgradeCannotOpen)));
+        const std::string problem = FileProblemHint(path);
+        return problem.empty() ? "无法打开固件包 " + path + ",请检查文件是否完好。" : problem;
+    }
+    if (text == kTextSendReadError) {
+        return "文件读取出错:文件可能过大、正在被修改或所在的磁盘出错,请检查文件后重试。";
+    }
+    if (text == kTextUpgradeIncomplete) {
+        return "固件包比包头声明的短或无法完整读取:请重新获取固件包。";
+    }
+    return {};
+}
+
+std::string FileProblemHint(const std::string& path) {
+    struct stat st {};
+    if (stat(path.c_str(), &st) != 0) {
+        if (errno == ENOENT || errno == ENOTDIR)
+            return "文件 " + path + " 不存在:请检查文件名和所在的文件夹。";
+        return "无法访问文件 " + path + ":" + std::strerror(errno) + "。";
+    }
+    if (S_ISDIR(st.st_mode))
+        return path + " 是文件夹,不是文件:请选择文件夹中的文件。";
+    if (!S_ISREG(st.st_mode))
+        return path + " 不是普通文件:请选择一个普通文件。";
+    if (access(path.c_str(), R_OK) != 0)
+        return "文件 " + path + " 存在,但当前用户没有读取权限:请检查文件的权限。";
+    return {};
+}
