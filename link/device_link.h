@@ -37,6 +37,7 @@
 
 #include <atomic>
 #include <cstdint>
+#include <cstdio>
 #include <functional>
 #include <memory>
 #include <mutex>
@@ -87,6 +88,12 @@ public:
     using TraceHook = std::function<void(bool outgoing, const std::uint8_t* bytes, std::size_t n)>;
     void SetTraceHook(TraceHook hook);
 
+    // Where the link writes its one diagnostic, "ABC" for a reply whose
+    // checksum does not match; stdout by default. A tool whose stdout is a
+    // contract (vornak-cli) gives it stderr. Set it before the first
+    // transaction; the stream must outlive the link's use.
+    void SetDiagnosticStream(std::FILE* stream) { m_diagnostics = stream; }
+
     // Frames the receive thread has read and dropped since construction.
     std::uint64_t UnsolicitedFramesDrained() const { return m_unsolicitedFrames.load(); }
 
@@ -132,4 +139,5 @@ private:
     std::mutex m_traceMutex;
     TraceHook m_traceHook;
     std::atomic<bool> m_traceOn{false};
+    std::atomic<std::FILE*> m_diagnostics{stdout};
 };

@@ -31,7 +31,7 @@ QString ToQString(std::string_view text) {
 }  // namespace
 
 CVornakWindow::CVornakWindow(std::shared_ptr<CDialogModel> model, CDeviceLink* link,
-                             QWidget* parent)
+                             const UpgradeTiming& upgradeTiming, QWidget* parent)
     : QDialog(parent), m_model(std::move(model)) {
     const DialogTemplate& dialogTemplate = *FindDialogTemplate(IDD_VORNAK_DIALOG);
     m_metrics = ChooseDialogMetrics(dialogTemplate.fontFace, dialogTemplate.fontPointSize);
@@ -55,7 +55,7 @@ CVornakWindow::CVornakWindow(std::shared_ptr<CDialogModel> model, CDeviceLink* l
     // The frame is unknown until the window shows; until then there is none.
     m_model->SetFrameWidth(0);
     m_page->SeedModel();
-    m_dlg = std::make_unique<CVornakDlg>(m_model, link);
+    m_dlg = std::make_unique<CVornakDlg>(m_model, link, upgradeTiming);
     m_dlg->OnInitDialog();
     // Nothing but this thread has touched the model so far, so the page takes
     // its state once and follows its changes from here on.

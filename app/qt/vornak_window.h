@@ -41,9 +41,11 @@ class CInputBlocker;
 class CVornakWindow : public QDialog {
     Q_OBJECT
 public:
-    // `link` defaults to the process-wide link.
+    // `link` defaults to the process-wide link; `upgradeTiming` goes to the
+    // dialog core (see CVornakDlg).
     explicit CVornakWindow(std::shared_ptr<CDialogModel> model = std::make_shared<CDialogModel>(),
-                           CDeviceLink* link = nullptr, QWidget* parent = nullptr);
+                           CDeviceLink* link = nullptr, const UpgradeTiming& upgradeTiming = {},
+                           QWidget* parent = nullptr);
     ~CVornakWindow() override;
     CVornakWindow(const CVornakWindow&) = delete;
     CVornakWindow& operator=(const CVornakWindow&) = delete;
