@@ -71,7 +71,7 @@ CVornakWindow::CVornakWindow(std::shared_ptr<CDialogModel> model, CDeviceLink* l
         return ChooseOpenFile(filterText, pattern);
     });
 
-    // As the original dialog does: the first control with a tab stop.
+    // Keyboard input starts at the first control with a tab stop.
     if (QWidget* first = m_page->FirstTabStop())
         first->setFocus(Qt::OtherFocusReason);
 }
@@ -155,7 +155,8 @@ void CVornakWindow::RunOnWorker(int id) {
                 this, [this, id] { OnHandlerFinished(id); }, Qt::QueuedConnection);
         });
     } catch (const std::system_error&) {
-        // No thread to be had: run it here, as the original dialog does.
+        // No thread to be had: the click still runs, here, and the window
+        // waits for it rather than losing the operator's request.
         m_dlg->OnCommand(id);
         OnHandlerFinished(id);
     }
