@@ -60,8 +60,6 @@ public:
     // (tests and the command-line tool; the window never waits).
     bool WaitForUpgrade(std::uint32_t timeoutMs) const;
 
-    CDialogModel& Model() { return *m_model; }
-
 private:
     // The firmware update worker's guard: idle when no update runs.
     std::shared_ptr<CUpgradeRunner> m_hUpgradeThread;

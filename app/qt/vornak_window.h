@@ -50,8 +50,6 @@ public:
     CVornakWindow& operator=(const CVornakWindow&) = delete;
 
     CDialogPage& Page() { return *m_page; }
-    CVornakDlg& Dialog() { return *m_dlg; }
-    CDialogModel& Model() { return *m_model; }
     const DialogMetrics& Metrics() const { return m_metrics; }
 
     // Whether a click handler runs on the worker (input is swallowed then).
