@@ -4,6 +4,8 @@
 // CVornakDlg::OnCommand and IsBoxHandler read this table, and vornak-cli finds
 // its command's control here, so a control is listed once.
 
+#include <cstddef>
+#include <iterator>
 #include <string_view>
 
 #include "app/vornak_dlg.h"
@@ -35,6 +37,18 @@ inline constexpr DialogHandler kDialogHandlers[] = {
     {IDC_SEND_FILE, &CVornakDlg::OnBnClickedSendFile, true, "send"},
     {IDC_JUMP, &CVornakDlg::OnBnClickedJump, true, "jump"},
 };
+
+// A second row for a control would never run: OnCommand takes the first.
+constexpr bool EachControlHasOneRow() {
+    for (std::size_t i = 0; i < std::size(kDialogHandlers); ++i) {
+        for (std::size_t j = i + 1; j < std::size(kDialogHandlers); ++j) {
+            if (kDialogHandlers[i].controlId == kDialogHandlers[j].controlId)
+                return false;
+        }
+    }
+    return true;
+}
+static_assert(EachControlHasOneRow(), "a control has two rows in kDialogHandlers");
 
 // The row of control `id`; nullptr when a click on it runs nothing.
 constexpr const DialogHandler* FindDialogHandler(int id) {
