@@ -2,10 +2,13 @@
 
 #include <utility>
 
+#include "app/dialog_handlers.h"
+#include "app/panel_layout.h"
 #include "device/identity_handlers.h"
-#include "dialog/model_host.h"
 #include "device/settings_panel.h"
+#include "dialog/model_host.h"
 #include "firmware/file_transfer.h"
+#include "firmware/load_slots.h"
 #include "firmware/prg_folder.h"
 #include "firmware/upgrade_runner.h"
 #include "link/device_link.h"
@@ -17,8 +20,11 @@ constexpr char kBinFilter[] = "固件包(*.bin)";
 constexpr char kBinPattern[] = "*.bin";
 }  // namespace
 
-CVornakDlg::CVornakDlg(std::shared_ptr<CDialogModel> model, CDeviceLink* link)
-    : CModelHost(std::move(model), link), m_hUpgradeThread(std::make_shared<CUpgradeRunner>()) {}
+CVornakDlg::CVornakDlg(std::shared_ptr<CDialogModel> model, CDeviceLink* link,
+                       const UpgradeTiming& upgradeTiming)
+    : CModelHost(std::move(model), link),
+      m_hUpgradeThread(std::make_shared<CUpgradeRunner>()),
+      m_upgradeTiming(upgradeTiming) {}
 
 CVornakDlg::~CVornakDlg() = default;
 
@@ -33,7 +39,7 @@ bool CVornakDlg::OnInitDialog() {
         m_pLink = CDeviceLink::GetInstance();
     view.ResizeWindow(kSmallWindowWidth, kSmallWindowHeight);
     FillLoadAddressList(view);
-    CSettingsPanel(*this).FillOptionLists();
+    FillOptionLists(view);
     EnsurePrgFolder();
     FillComboWithPrgEntries(view, IDC_PACKAGE_LIST, ".pkg");
     return true;
@@ -52,12 +58,12 @@ void CVornakDlg::UpdateConnectButtons() {
 }
 
 void CVornakDlg::OnBnClickedConnect() {
-    CIdentityHandlers(*this).Connect();
+    Connect(*this);
     UpdateConnectButtons();
 }
 
 void CVornakDlg::OnBnClickedDisconnect() {
-    const StatusWord status = CIdentityHandlers(*this).Disconnect();
+    const StatusWord status = Disconnect(*this);
     UpdateConnectButtons();
     if (status == ST_OK) {
         for (int id : {IDC_PORT_NAME, IDC_BAUD_RATE, IDC_SERIAL, IDC_VERSION}) {
@@ -70,31 +76,39 @@ void CVornakDlg::OnBnClickedDisconnect() {
 }
 
 void CVornakDlg::OnBnClickedGetDeviceInfo() {
-    CIdentityHandlers(*this).OnBnClickedGetDeviceInfo();
+    ::OnBnClickedGetDeviceInfo(*this);
 }
 
 void CVornakDlg::OnStnClickedVersionLabel() {
-    CIdentityHandlers(*this).OnStnClickedVersionLabel();
+    ::OnStnClickedVersionLabel(*this);
 }
 
 void CVornakDlg::OnStnClickedSerialLabel() {
-    CIdentityHandlers(*this).OnStnClickedSerialLabel();
+    ::OnStnClickedSerialLabel(*this);
 }
 
 void CVornakDlg::OnStnClickedAdvancedToggle() {
-    CSettingsPanel(*this).OnStnClickedAdvancedToggle();
+    IDialogView& view = *m_model;
+    if (view.GetClientWidth() < kLargeClientMinWidth) {
+        view.SetItemText(IDC_ADVANCED_TOGGLE, kTextToggleClose);
+        view.ResizeWindow(kLargeWindowWidth, kLargeWindowHeight);
+    } else {
+        view.SetItemText(IDC_ADVANCED_TOGGLE, kTextToggleOpen);
+        view.ResizeWindow(kSmallWindowWidth, kSmallWindowHeight);
+    }
+    ReadSettingsQuietly(*this);
 }
 
 void CVornakDlg::OnBnClickedReadSettings() {
-    CSettingsPanel(*this).OnBnClickedReadSettings();
+    ::OnBnClickedReadSettings(*this);
 }
 
 void CVornakDlg::OnBnClickedWriteSettings() {
-    CSettingsPanel(*this).OnBnClickedWriteSettings();
+    ::OnBnClickedWriteSettings(*this);
 }
 
 void CVornakDlg::OnBnClickedFactoryReset() {
-    CSettingsPanel(*this).OnBnClickedFactoryReset();
+    ::OnBnClickedFactoryReset(*this);
 }
 
 void CVornakDlg::OnBnClickedBrowse() {
@@ -118,79 +132,18 @@ void CVornakDlg::OnBnClickedJump() {
 }
 
 bool CVornakDlg::OnCommand(int id) {
-    switch (id) {
-        case IDC_CONNECT:
-            OnBnClickedConnect();
-            return true;
-        case IDC_DISCONNECT:
-            OnBnClickedDisconnect();
-            return true;
-        case IDC_GET_DEVICE_INFO:
-            OnBnClickedGetDeviceInfo();
-            return true;
-        case IDC_FACTORY_TEST:
-            OnBnClickedFactoryTest();
-            return true;
-        case IDC_VERSION_LABEL:
-            OnStnClickedVersionLabel();
-            return true;
-        case IDC_SERIAL_LABEL:
-            OnStnClickedSerialLabel();
-            return true;
-        case IDC_ADVANCED_TOGGLE:
-            OnStnClickedAdvancedToggle();
-            return true;
-        case IDC_READ_SETTINGS:
-            OnBnClickedReadSettings();
-            return true;
-        case IDC_WRITE_SETTINGS:
-            OnBnClickedWriteSettings();
-            return true;
-        case IDC_FACTORY_RESET:
-            OnBnClickedFactoryReset();
-            return true;
-        case IDC_BROWSE:
-            OnBnClickedBrowse();
-            return true;
-        case IDC_UPGRADE:
-            OnBnClickedUpgrade();
-            return true;
-        case IDC_SEND_FILE:
-            OnBnClickedSendFile();
-            return true;
-        case IDC_JUMP:
-            OnBnClickedJump();
-            return true;
-        default:
-            return false;
-    }
+    const DialogHandler* row = FindDialogHandler(id);
+    if (row == nullptr)
+        return false;
+    (this->*row->handler)();
+    return true;
 }
 
 bool CVornakDlg::IsBoxHandler(int id) {
-    switch (id) {
-        case IDC_CONNECT:
-        case IDC_DISCONNECT:
-        case IDC_GET_DEVICE_INFO:
-        case IDC_ADVANCED_TOGGLE:
-        case IDC_READ_SETTINGS:
-        case IDC_WRITE_SETTINGS:
-        case IDC_FACTORY_RESET:
-        case IDC_SEND_FILE:
-        case IDC_JUMP:
-            return true;
-        default:
-            return false;
-    }
-}
-
-bool CVornakDlg::IsUpgradeRunning() const {
-    return m_hUpgradeThread->IsRunning();
+    const DialogHandler* row = FindDialogHandler(id);
+    return row != nullptr && row->talksToBox;
 }
 
 bool CVornakDlg::WaitForUpgrade(std::uint32_t timeoutMs) const {
     return m_hUpgradeThread->Wait(timeoutMs);
-}
-
-void CVornakDlg::SetUpgradeTimingForTests(const UpgradeTiming& timing) {
-    m_upgradeTiming = timing;
 }

@@ -6,7 +6,8 @@
 // and forwards clicks; vornak-cli and the tests drive the same object
 // headless. Handlers run on whatever thread calls them and block it for their
 // transactions; the window calls the ones that talk to the box off its own
-// thread (see IsBoxHandler) and keeps input away until they end.
+// thread (see IsBoxHandler) and keeps input away until they end. Which control
+// runs which handler is the table in app/dialog_handlers.h.
 
 #include <cstdint>
 #include <memory>
@@ -21,8 +22,10 @@ class CUpgradeRunner;
 
 class CVornakDlg : public CModelHost {
 public:
-    // `link` defaults to the process-wide link.
-    explicit CVornakDlg(std::shared_ptr<CDialogModel> model, CDeviceLink* link = nullptr);
+    // `link` defaults to the process-wide link; `upgradeTiming` is the
+    // firmware update's pauses and waits (shorter ones for a simulated box).
+    explicit CVornakDlg(std::shared_ptr<CDialogModel> model, CDeviceLink* link = nullptr,
+                        const UpgradeTiming& upgradeTiming = {});
     ~CVornakDlg() override;
     CVornakDlg(const CVornakDlg&) = delete;
     CVornakDlg& operator=(const CVornakDlg&) = delete;
@@ -53,16 +56,9 @@ public:
     // Whether the click handler of `id` talks to the box (and so may block).
     static bool IsBoxHandler(int id);
 
-    // Firmware update worker: whether one runs, and a wait for it to end
+    // Waits for the firmware update worker to end; true when none runs
     // (tests and the command-line tool; the window never waits).
-    bool IsUpgradeRunning() const;
     bool WaitForUpgrade(std::uint32_t timeoutMs) const;
-
-    CDialogModel& Model() { return *m_model; }
-    std::shared_ptr<CDialogModel> SharedModel() const { return m_model; }
-
-    // Shorter pauses and waits for tests; the product keeps the defaults.
-    void SetUpgradeTimingForTests(const UpgradeTiming& timing);
 
 private:
     // The firmware update worker's guard: idle when no update runs.

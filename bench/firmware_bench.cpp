@@ -17,12 +17,12 @@
 #include <string>
 #include <vector>
 
+#include "boxsim/box_simulator.h"
 #include "dialog/dialog_model.h"
 #include "dialog/model_host.h"
 #include "firmware/file_transfer.h"
 #include "firmware/firmware_update.h"
-#include "firmware/prg_folder.h"
-#include "boxsim/box_simulator.h"
+#include "firmware/load_slots.h"
 #include "link/command_codes.h"
 #include "link/device_link.h"
 #include "res/resource.h"

@@ -7,6 +7,7 @@
 #include <string>
 #include <vector>
 
+#include "app/dialog_handlers.h"
 #include "app/vornak_dlg.h"
 #include "cli/cli_outcome.h"
 #include "cli/cli_output.h"
@@ -67,32 +68,6 @@ void PrepareControls(const CliRequest& request, CDialogModel& model,
     }
 }
 
-int ControlId(CliCommand command) {
-    switch (command) {
-        case CliCommand::Connect:
-            return IDC_CONNECT;
-        case CliCommand::Info:
-            return IDC_GET_DEVICE_INFO;
-        case CliCommand::Disconnect:
-            return IDC_DISCONNECT;
-        case CliCommand::ReadSettings:
-            return IDC_READ_SETTINGS;
-        case CliCommand::WriteSettings:
-            return IDC_WRITE_SETTINGS;
-        case CliCommand::FactoryReset:
-            return IDC_FACTORY_RESET;
-        case CliCommand::Upgrade:
-            return IDC_UPGRADE;
-        case CliCommand::Send:
-            return IDC_SEND_FILE;
-        case CliCommand::Jump:
-            return IDC_JUMP;
-        case CliCommand::Ports:
-            break;
-    }
-    return 0;
-}
-
 }  // namespace
 
 int RunCommand(const CliRequest& request, std::FILE* out, std::FILE* err) {
@@ -114,8 +89,10 @@ int RunCommand(const CliRequest& request, std::FILE* out, std::FILE* err) {
 
     // Declared first, so it outlives the link that traces into it.
     CCliReporter reporter(out, err, isatty(fileno(err)) != 0);
-    // A link of this run's own: it disconnects when the run ends.
+    // A link of this run's own: it disconnects when the run ends. Its
+    // diagnostics go to `err`, so `out` carries only what the tool promises.
     CDeviceLink link;
+    link.SetDiagnosticStream(err);
     if (request.trace) {
         link.SetTraceHook([&reporter](bool outgoing, const std::uint8_t* bytes, std::size_t n) {
             reporter.Trace(outgoing, bytes, n);
@@ -144,7 +121,7 @@ int RunCommand(const CliRequest& request, std::FILE* out, std::FILE* err) {
     PrepareControls(request, *model, settingsToWrite);
     // From here on, every change the handler makes is the command's output.
     model->SetObserver([&reporter](const ControlEvent& event) { reporter.OnEvent(event); });
-    dlg.OnCommand(ControlId(command));
+    dlg.OnCommand(FindCliHandler(CommandName(command))->controlId);
     if (command == CliCommand::Upgrade) {
         while (!dlg.WaitForUpgrade(kUpgradeWaitSliceMs)) {
         }

@@ -4,7 +4,8 @@
 #include <span>
 #include <string_view>
 
-#include "firmware/prg_folder.h"
+#include "app/dialog_handlers.h"
+#include "firmware/load_slots.h"
 
 namespace {
 
@@ -30,6 +31,17 @@ constexpr CliCommandRow kCommands[] = {
     {CliCommand::Jump, "jump", 0, "", true, false, true},
     {CliCommand::Ports, "ports", 0, "", false, false, false},
 };
+
+// Every command but ports runs the dialog's handler that the dialog's table
+// names for it.
+constexpr bool EveryBoxCommandHasAHandler() {
+    for (const CliCommandRow& row : kCommands) {
+        if (row.command != CliCommand::Ports && FindCliHandler(row.name) == nullptr)
+            return false;
+    }
+    return true;
+}
+static_assert(EveryBoxCommandHasAHandler(), "a vornak-cli command has no row in kDialogHandlers");
 
 const CliCommandRow* FindCommand(std::string_view name) {
     for (const CliCommandRow& row : kCommands) {
@@ -142,7 +154,7 @@ bool ParseCommandLine(int argc, const char* const* argv, CliRequest& request, st
     const std::string command = row->name;
     if (request.args.size() != row->argCount) {
         error = row->argCount == 0 ? command + " takes no arguments"
-                                    : command + " takes one argument, " + row->argNames;
+                                   : command + " takes one argument, " + row->argNames;
         return false;
     }
     if (request.output && !row->takesOutput) {

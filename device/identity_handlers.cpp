@@ -32,16 +32,16 @@ bool ReadIdentity(IDialogHost& host, std::uint16_t command, int fieldId,
     return true;
 }
 
-void CIdentityHandlers::Connect() {
-    CDeviceLink* link = m_host.Link();
+void Connect(IDialogHost& host) {
+    CDeviceLink* link = host.Link();
     std::uint8_t bComNum = 0;
     bool scanned = false;
     if (!link->IsOpen()) {
         link->ScanPorts(&bComNum);
         scanned = true;
     }
-    ReadIdentity(m_host, CMD_GET_VERSION, IDC_VERSION, TIMEOUT_DEFAULT_MS);
-    if (!ReadIdentity(m_host, CMD_GET_SERIAL, IDC_SERIAL, TIMEOUT_DEFAULT_MS))
+    ReadIdentity(host, CMD_GET_VERSION, IDC_VERSION, TIMEOUT_DEFAULT_MS);
+    if (!ReadIdentity(host, CMD_GET_SERIAL, IDC_SERIAL, TIMEOUT_DEFAULT_MS))
         return;
 
     // When this click ran no scan of its own, or its scan found nothing and a
@@ -50,24 +50,24 @@ void CIdentityHandlers::Connect() {
         bComNum = link->ConnectedPortNumber();
     char strCom[16];
     std::snprintf(strCom, sizeof strCom, "COM%d", bComNum);
-    m_host.View().SetItemText(IDC_PORT_NAME, strCom);
-    m_host.View().SetItemText(IDC_BAUD_RATE, kBaudText);
-    m_host.ShowStatus(kTextConnected);
+    host.View().SetItemText(IDC_PORT_NAME, strCom);
+    host.View().SetItemText(IDC_BAUD_RATE, kBaudText);
+    host.ShowStatus(kTextConnected);
 }
 
-StatusWord CIdentityHandlers::Disconnect() {
-    return m_host.Link()->Disconnect();
+StatusWord Disconnect(IDialogHost& host) {
+    return host.Link()->Disconnect();
 }
 
-void CIdentityHandlers::OnBnClickedGetDeviceInfo() {
-    ReadIdentity(m_host, CMD_GET_VERSION, IDC_VERSION, TIMEOUT_DEFAULT_MS);
-    ReadIdentity(m_host, CMD_GET_SERIAL, IDC_SERIAL, TIMEOUT_DEFAULT_MS);
+void OnBnClickedGetDeviceInfo(IDialogHost& host) {
+    ReadIdentity(host, CMD_GET_VERSION, IDC_VERSION, TIMEOUT_DEFAULT_MS);
+    ReadIdentity(host, CMD_GET_SERIAL, IDC_SERIAL, TIMEOUT_DEFAULT_MS);
 }
 
-void CIdentityHandlers::OnStnClickedVersionLabel() {
-    m_host.View().SetItemText(IDC_VERSION, "");
+void OnStnClickedVersionLabel(IDialogHost& host) {
+    host.View().SetItemText(IDC_VERSION, "");
 }
 
-void CIdentityHandlers::OnStnClickedSerialLabel() {
-    m_host.View().SetItemText(IDC_SERIAL, "");
+void OnStnClickedSerialLabel(IDialogHost& host) {
+    host.View().SetItemText(IDC_SERIAL, "");
 }

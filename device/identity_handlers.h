@@ -13,18 +13,10 @@
 bool ReadIdentity(IDialogHost& host, std::uint16_t command, int fieldId,
                   std::uint32_t firstByteTimeoutMs);
 
-class CIdentityHandlers {
-public:
-    explicit CIdentityHandlers(IDialogHost& host) : m_host(host) {}
-
-    // Scans when the port is closed, then reads the identity; the caller
-    // brings the connect-state look in line with the port afterwards.
-    void Connect();
-    StatusWord Disconnect();
-    void OnBnClickedGetDeviceInfo();
-    void OnStnClickedVersionLabel();
-    void OnStnClickedSerialLabel();
-
-private:
-    IDialogHost& m_host;
-};
+// Scans when the port is closed, then reads the identity; the caller brings
+// the connect-state look in line with the port afterwards.
+void Connect(IDialogHost& host);
+StatusWord Disconnect(IDialogHost& host);
+void OnBnClickedGetDeviceInfo(IDialogHost& host);
+void OnStnClickedVersionLabel(IDialogHost& host);
+void OnStnClickedSerialLabel(IDialogHost& host);

@@ -11,6 +11,7 @@
 #include "link/bytes_text.h"
 #include "link/command_codes.h"
 #include "res/resource.h"
+#include "res/status_texts.h"
 
 namespace {
 
@@ -91,8 +92,7 @@ void SetBlockControls(IDialogView& view, const DeviceSettings& settings, int blo
     }
 }
 
-void CSettingsPanel::FillOptionLists() {
-    IDialogView& view = m_host.View();
+void FillOptionLists(IDialogView& view) {
     for (int id : kComboFillOrder) {
         const OptionInfo* o = FindOptionByControl(id);
         for (std::size_t i = 0; i < o->entries.size(); ++i) {
@@ -105,25 +105,16 @@ void CSettingsPanel::FillOptionLists() {
     SetBlockControls(view, DeviceSettings{}, 3);
 }
 
-void CSettingsPanel::OnStnClickedAdvancedToggle() {
-    IDialogView& view = m_host.View();
-    const int rectDlgWidth = view.GetClientWidth();
-    if (rectDlgWidth < kLargeClientMinWidth) {
-        view.SetItemText(IDC_ADVANCED_TOGGLE, kTextToggleClose);
-        view.ResizeWindow(kLargeWindowWidth, kLargeWindowHeight);
-    } else {
-        view.SetItemText(IDC_ADVANCED_TOGGLE, kTextToggleOpen);
-        view.ResizeWindow(kSmallWindowWidth, kSmallWindowHeight);
-    }
-    ReadAllBlocks(m_host, ReadReporting::FailuresOnly);
+void ReadSettingsQuietly(IDialogHost& host) {
+    ReadAllBlocks(host, ReadReporting::FailuresOnly);
 }
 
-void CSettingsPanel::OnBnClickedReadSettings() {
-    m_host.ShowStatus("");
-    ReadAllBlocks(m_host, ReadReporting::ShowDigits);
+void OnBnClickedReadSettings(IDialogHost& host) {
+    host.ShowStatus("");
+    ReadAllBlocks(host, ReadReporting::ShowDigits);
 }
 
-void CSettingsPanel::OnBnClickedWriteSettings() {
+void OnBnClickedWriteSettings(IDialogHost& host) {
     struct WriteStep {
         std::uint16_t command;
         std::size_t size;
@@ -135,13 +126,13 @@ void CSettingsPanel::OnBnClickedWriteSettings() {
         {CMD_CONFIG_WRITE_3, kConfigBlock3Size, false},
     };
 
-    m_host.ShowStatus("");
+    host.ShowStatus("");
     std::uint8_t abTxBuf[kHandlerReplyBufSize] = {};
     std::uint8_t abRxBuf[kHandlerReplyBufSize] = {};
 
-    const DeviceSettings settings = SettingsFromControls(m_host.View());
+    const DeviceSettings settings = SettingsFromControls(host.View());
     if (!AllSelectionsSet(settings)) {
-        m_host.ShowStatus(kTextWriteNeedsRead);
+        host.ShowStatus(kTextWriteNeedsRead);
         return;
     }
     const auto block1 = EncodeConfigBlock1(settings);
@@ -153,20 +144,20 @@ void CSettingsPanel::OnBnClickedWriteSettings() {
         const WriteStep& step = kSteps[i];
         std::memcpy(abTxBuf, blocks[i], step.size);
         const StepResult r =
-            RunStep(m_host, step.command, SUB_CONFIG_WRITE, abTxBuf,
+            RunStep(host, step.command, SUB_CONFIG_WRITE, abTxBuf,
                     static_cast<std::uint32_t>(step.size), abRxBuf, TIMEOUT_DEFAULT_MS);
         if (r.ok) {
-            m_host.ShowStatus(kTextWriteOk);
+            host.ShowStatus(kTextWriteOk);
         } else if (step.reportFailure) {
-            m_host.ShowStatus(ErrorText(r.failureCode));
+            host.ShowStatus(ErrorText(r.failureCode));
         }
     }
 }
 
-void CSettingsPanel::OnBnClickedFactoryReset() {
-    m_host.ShowStatus("");
+void OnBnClickedFactoryReset(IDialogHost& host) {
+    host.ShowStatus("");
     std::uint8_t abRxBuf[kHandlerReplyBufSize] = {};
     const StepResult r =
-        RunStep(m_host, CMD_FACTORY_RESET, SUB_DEFAULT, nullptr, 0, abRxBuf, TIMEOUT_DEFAULT_MS);
-    m_host.ShowStatus(r.ok ? kTextFactoryResetOk : ErrorText(r.failureCode));
+        RunStep(host, CMD_FACTORY_RESET, SUB_DEFAULT, nullptr, 0, abRxBuf, TIMEOUT_DEFAULT_MS);
+    host.ShowStatus(r.ok ? kTextFactoryResetOk : ErrorText(r.failureCode));
 }

@@ -1,6 +1,6 @@
 #pragma once
-// The settings panel's handlers: filling the option lists, the advanced
-// toggle, Read settings, Write settings and Factory reset.
+// The settings panel's handlers: filling the option lists, the read behind the
+// advanced toggle, Read settings, Write settings and Factory reset.
 //
 // Toolkit-free: every control is reached by its ID through the host's view at
 // the moment of use, and every outcome goes to the status line through
@@ -9,34 +9,17 @@
 
 #include "device/device_settings.h"
 #include "dialog/dialog_host.h"
-#include "res/status_texts.h"
 
-// Window sizes in pixels of the whole window; the toggle tells them apart by
-// the client width.
-constexpr int kSmallWindowWidth = 520;
-constexpr int kSmallWindowHeight = 360;
-constexpr int kLargeWindowWidth = 1000;
-constexpr int kLargeWindowHeight = 720;
-// A client area narrower than this is the small window, which hides the panel.
-constexpr int kLargeClientMinWidth = 700;
-
-// Captions of the toggle: which way its next click goes.
-inline constexpr const char* kTextToggleOpen = "高级设置>>>";
-inline constexpr const char* kTextToggleClose = "<<<关闭设置";
-
-class CSettingsPanel {
-public:
-    explicit CSettingsPanel(IDialogHost& host) : m_host(host) {}
-
-    void FillOptionLists();
-    void OnStnClickedAdvancedToggle();
-    void OnBnClickedReadSettings();
-    void OnBnClickedWriteSettings();
-    void OnBnClickedFactoryReset();
-
-private:
-    IDialogHost& m_host;
-};
+// Fills every option list in order and leaves every option control without a
+// value until a read succeeds.
+void FillOptionLists(IDialogView& view);
+// Reads the three blocks into the controls, reporting only failures of the
+// first two reads and no success: what the advanced toggle does after it opens
+// or closes the panel.
+void ReadSettingsQuietly(IDialogHost& host);
+void OnBnClickedReadSettings(IDialogHost& host);
+void OnBnClickedWriteSettings(IDialogHost& host);
+void OnBnClickedFactoryReset(IDialogHost& host);
 
 // A record made from the controls: a flag is on exactly when its check box is
 // checked; a selection is the combo box's selected index, or none when nothing

@@ -4,6 +4,7 @@
 #include <cstdio>
 
 #include "link/command_codes.h"
+#include "res/status_texts.h"
 
 StepResult RunStep(IDialogHost& host, std::uint16_t command, std::uint16_t subCode,
                    const std::uint8_t* data, std::uint32_t dataLength, std::uint8_t* replyBuf,
@@ -22,9 +23,9 @@ StepResult RunStep(IDialogHost& host, std::uint16_t command, std::uint16_t subCo
 }
 
 std::string ErrorText(std::uint16_t code) {
-    char text[32];
-    std::snprintf(text, sizeof text, "错误:%04X", static_cast<unsigned>(code));
-    return text;
+    char digits[8];
+    std::snprintf(digits, sizeof digits, "%04X", static_cast<unsigned>(code));
+    return kTextErrorPrefix + std::string(digits);
 }
 
 std::uint32_t CopiedReplyBytes(std::uint32_t replyLength) {

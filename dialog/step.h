@@ -26,7 +26,8 @@ StepResult RunStep(IDialogHost& host, std::uint16_t command, std::uint16_t subCo
                    const std::uint8_t* data, std::uint32_t dataLength, std::uint8_t* replyBuf,
                    std::uint32_t firstByteTimeoutMs);
 
-// "错误:%04X" with the code.
+// The error text of a failed step: kTextErrorPrefix and the code as four
+// hexadecimal digits ("错误:EF03").
 std::string ErrorText(std::uint16_t code);
 
 // Bytes of reply data actually in the buffer: the reply length, but never more

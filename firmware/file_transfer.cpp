@@ -6,7 +6,7 @@
 #include "dialog/dialog_host.h"
 #include "dialog/step.h"
 #include "firmware/file_image.h"
-#include "firmware/prg_folder.h"
+#include "firmware/load_slots.h"
 #include "firmware/progress_bar.h"
 #include "firmware/transfer_packets.h"
 #include "link/command_codes.h"

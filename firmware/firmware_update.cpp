@@ -6,13 +6,13 @@
 #include <thread>
 #include <vector>
 
+#include "device/identity_handlers.h"
 #include "dialog/dialog_host.h"
 #include "dialog/step.h"
 #include "firmware/file_image.h"
 #include "firmware/prg_folder.h"
 #include "firmware/progress_bar.h"
 #include "firmware/transfer_packets.h"
-#include "link/bytes_text.h"
 #include "res/resource.h"
 #include "res/status_texts.h"
 
@@ -20,8 +20,6 @@ namespace {
 
 // Result word with which the box also accepts header and data packets.
 constexpr std::uint16_t kResultTransferAccepted = 0x0004;
-// Identity data follows the result word and two bytes the tool does not use.
-constexpr std::uint32_t kIdentitySkip = 2;
 
 void Pause(std::uint32_t ms) {
     std::this_thread::sleep_for(std::chrono::milliseconds(ms));
@@ -143,7 +141,8 @@ private:
         return true;
     }
 
-    // One identity or reset step: false after showing its error text.
+    // One identity or reset step whose reply is not shown: false after
+    // showing its error text.
     bool Step(std::uint16_t command, std::uint32_t timeoutMs) {
         const StepResult r =
             RunStep(m_host, command, SUB_DEFAULT, nullptr, 0, m_abRxBuf, timeoutMs);
@@ -151,11 +150,8 @@ private:
             m_host.ShowStatus(ErrorText(r.failureCode));
             return false;
         }
-        m_dwRxLen = r.dwRxLen;
         return true;
     }
-
-    std::size_t IdentityBytes() const { return CopiedReplyBytes(m_dwRxLen) - kIdentitySkip; }
 
     void Reidentify() {
         IDialogView& view = m_host.View();
@@ -169,13 +165,9 @@ private:
         RunStep(m_host, CMD_GET_VERSION, SUB_DEFAULT, nullptr, 0, m_abRxBuf,
                 m_timing.restartFirstByteMs);
         Pause(m_timing.versionPauseMs);
-        if (Step(CMD_GET_VERSION, m_timing.restartFirstByteMs)) {
-            view.SetItemText(IDC_VERSION, BytesToText(m_abRxBuf + kIdentitySkip, IdentityBytes()));
-        }
+        ReadIdentity(m_host, CMD_GET_VERSION, IDC_VERSION, m_timing.restartFirstByteMs);
         Pause(m_timing.serialPauseMs);
-        if (Step(CMD_GET_SERIAL, TIMEOUT_DEFAULT_MS)) {
-            view.SetItemText(IDC_SERIAL, BytesToHex(m_abRxBuf + kIdentitySkip, IdentityBytes()));
-        }
+        ReadIdentity(m_host, CMD_GET_SERIAL, IDC_SERIAL, TIMEOUT_DEFAULT_MS);
         Pause(m_timing.factoryResetPauseMs);
         if (Step(CMD_FACTORY_RESET, TIMEOUT_DEFAULT_MS))
             m_host.ShowStatus(kTextUpgradeDone);

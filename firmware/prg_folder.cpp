@@ -5,11 +5,9 @@
 #include <unistd.h>
 
 #include <cerrno>
-#include <cstdio>
 #include <memory>
 
 #include "dialog/dialog_view.h"
-#include "res/resource.h"
 
 namespace {
 // Separator and folder name as the absolute forms join them.
@@ -94,17 +92,4 @@ void FillComboWithPrgEntries(IDialogView& view, int id, const std::string& exten
         view.ComboInsert(id, -1, name);
     if (!names.empty())
         view.ComboSetCurSel(id, 0);
-}
-
-void FillLoadAddressList(IDialogView& view) {
-    for (int i = 0; i < kLoadSlotCount; ++i) {
-        char text[16];
-        std::snprintf(text, sizeof text, "0x%08X", static_cast<unsigned>(LoadAddressForIndex(i)));
-        view.ComboInsert(IDC_LOAD_ADDRESS, i, text);
-    }
-    view.ComboSetCurSel(IDC_LOAD_ADDRESS, 0);
-}
-
-std::uint32_t LoadAddressForIndex(int index) {
-    return static_cast<std::uint32_t>(index + 1) * kLoadSlotStride;
 }

@@ -1,13 +1,11 @@
 #pragma once
 // The Prg folder under the current directory, where firmware packages (*.pkg)
-// and tester packages (*.tpg) are kept, and the lists that feed the transfers:
-// the package lists filled from the folder and the six load addresses.
+// and tester packages (*.tpg) are kept, and the package lists filled from it.
 //
 // Lists keep the order in which they were filled. When the current directory
 // can't be read, nothing is created and every list from the folder is empty
 // (a Prg folder at the file system's root is never what the operator meant).
 
-#include <cstdint>
 #include <string>
 #include <vector>
 
@@ -28,14 +26,3 @@ std::vector<std::string> ListPrgEntries(const std::string& extension);
 
 // Appends the names to combo `id` and selects entry 0 (nothing when empty).
 void FillComboWithPrgEntries(IDialogView& view, int id, const std::string& extension);
-
-// Number of load slots in the box, and the distance between two of them.
-constexpr int kLoadSlotCount = 6;
-constexpr std::uint32_t kLoadSlotStride = 0x1E000;
-
-// Inserts the six load-address texts ("0x0001E000" ... "0x000B4000") into
-// combo IDC_LOAD_ADDRESS at indexes 0..5 and selects entry 0.
-void FillLoadAddressList(IDialogView& view);
-// (index + 1) * kLoadSlotStride; index -1 (nothing selected) gives 0. Only the
-// index counts, never the entry's text.
-std::uint32_t LoadAddressForIndex(int index);

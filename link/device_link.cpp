@@ -248,8 +248,9 @@ StatusWord CDeviceLink::ReadReply(std::uint16_t* resultWord, std::uint8_t* reply
         Trace(false, frame.data(), frame.size());
     }
     if (!ChecksumMatches(&m_frameBuf[2], length, m_frameBuf[2 + length], m_frameBuf[3 + length])) {
-        std::fputs("ABC", stdout);
-        std::fflush(stdout);
+        std::FILE* diagnostics = m_diagnostics.load();
+        std::fputs("ABC", diagnostics);
+        std::fflush(diagnostics);
         return ST_NO_REPLY;
     }
     // Without a whole result word there is nothing to hand over.

@@ -37,6 +37,7 @@
 
 #include <atomic>
 #include <cstdint>
+#include <cstdio>
 #include <functional>
 #include <memory>
 #include <mutex>
@@ -100,6 +101,12 @@ public:
     using SkippedPortsHook = std::function<void(const std::vector<SkippedPort>& skipped)>;
     void SetSkippedPortsHook(SkippedPortsHook hook);
 
+    // Where the link writes its one diagnostic, "ABC" for a reply whose
+    // checksum does not match; stdout by default. A tool whose stdout is a
+    // contract (vornak-cli) gives it stderr. Set it before the first
+    // transaction; the stream must outlive the link's use.
+    void SetDiagnosticStream(std::FILE* stream) { m_diagnostics = stream; }
+
     // Frames the receive thread has read and dropped since construction.
     std::uint64_t UnsolicitedFramesDrained() const { return m_unsolicitedFrames.load(); }
 
@@ -148,4 +155,6 @@ private:
 
     std::mutex m_skippedHookMutex;
     SkippedPortsHook m_skippedHook;
+
+    std::atomic<std::FILE*> m_diagnostics{stdout};
 };

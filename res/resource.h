@@ -35,8 +35,8 @@ constexpr int IDC_VERSION_LABEL = 1030;
 constexpr int IDC_SERIAL_LABEL = 1031;
 constexpr int IDC_ADVANCED_TOGGLE = 1033;
 constexpr int IDC_LOAD_ADDRESS = 1102;
-// Not in the original catalogue: the transfer progress bar, shown only while a
-// firmware update or a file download runs.
+// The transfer progress bar, shown only while a firmware update or a file
+// download runs.
 constexpr int IDC_PROGRESS = 1103;
 
 // Settings panel buttons (the option controls take their IDs from the option table).

@@ -1,9 +1,8 @@
 #!/usr/bin/env bash
-# Takes pictures of the window for the documentation: the tool runs under a
-# virtual X server (xvfb-run) against the box simulator on COM3 and, told so by
-# VORNAK_SCREENSHOT, saves the start-up look, the look after Connect, the
-# expanded settings panel, the tester information dialog and a firmware update
-# in progress as PNG files.
+# Takes pictures of the window for the documentation: vornak-screenshots runs
+# under a virtual X server (xvfb-run) against the box simulator on COM3 and
+# saves the start-up look, the look after Connect, the expanded settings panel,
+# the tester information dialog and a firmware update in progress as PNG files.
 #
 # Usage: scripts/screenshot.sh [output folder] (default /work/notes)
 # BUILD_DIR names the build folder (default build; it needs -DVORNAK_BUILD_GUI=ON).
@@ -19,7 +18,7 @@ mkdir -p "$out"
 if [ ! -f "$build/build.ninja" ]; then
   cmake -S . -B "$build" -G Ninja -DVORNAK_BUILD_GUI=ON >/dev/null
 fi
-cmake --build "$build" --target vornak vornak-boxsim >/dev/null
+cmake --build "$build" --target vornak-screenshots vornak-boxsim >/dev/null
 
 work=$(mktemp -d /tmp/vornak-shot-work.XXXXXX)
 ports=$(mktemp -d /tmp/vornak-shot-ports.XXXXXX)
@@ -44,8 +43,8 @@ sim=$!
 for _ in $(seq 50); do [ -e "$ports/COM3" ] && break; sleep 0.1; done
 
 cd "$work"
-export VORNAK_PORT_DIR="$ports" VORNAK_SCREENSHOT="$out/vornak"
-session="$build/app/qt/vornak"
+export VORNAK_PORT_DIR="$ports"
+session=$(printf '%q %q' "$build/app/qt/vornak-screenshots" "$out/vornak")
 if [ -n "${WM:-}" ]; then
   # The window manager needs a moment to take the display before the tool maps.
   session="$WM & sleep 1; $session"

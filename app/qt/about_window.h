@@ -18,7 +18,6 @@ public:
     explicit CAboutWindow(const DialogMetrics& metrics, QWidget* parent = nullptr);
 
     CDialogPage& Page() { return *m_page; }
-    CDialogModel& Model() { return *m_model; }
 
 private:
     std::shared_ptr<CDialogModel> m_model;

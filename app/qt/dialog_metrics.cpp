@@ -25,8 +25,8 @@ const QStringList kFallbackFaces = {"WenQuanYi Micro Hei", "WenQuanYi Zen Hei",
                                     "Noto Sans CJK SC",    "Noto Sans SC",
                                     "Source Han Sans SC",  "Droid Sans Fallback"};
 
-// x * numerator / denominator rounded half away from zero, as the original
-// window system's conversion rounds.
+// x * numerator / denominator rounded half away from zero, so that a
+// template's coordinates land on the same pixels whatever their sign.
 int MulDiv(int x, int numerator, int denominator) {
     const long long p = static_cast<long long>(x) * numerator;
     const long long half = denominator / 2;
@@ -63,7 +63,8 @@ QRect DialogMetrics::Rect(const DialogRect& r) const {
 QSize MeasureBaseUnits(const QFont& font) {
     const QFontMetrics fm(font);
     const int width = fm.horizontalAdvance(QString::fromLatin1(kBaseUnitLetters));
-    // Integer steps as the original computes them: (width / 26 + 1) / 2.
+    // The average letter width in whole pixels, rounded half up in integer
+    // steps: (width / 26 + 1) / 2.
     const int baseX = (width / (kBaseUnitLetterCount / 2) + 1) / 2;
     return QSize(baseX, fm.height());
 }

@@ -3,8 +3,8 @@
 //
 // A template gives positions in dialog units of its font: x pixels = x units *
 // baseX / 4 and y pixels = y units * baseY / 8, where baseX is the font's
-// average width of the 52 letters a-z A-Z and baseY its height, measured as
-// the original window system measures them. The window's fixed pixel sizes
+// average width of the 52 letters a-z A-Z and baseY its height. The window's
+// fixed pixel sizes
 // (520 x 360, 1000 x 720) were chosen for base units of 7 x 13 px, which the
 // template's own face "新宋体" at 10 pt gives on a 96 dpi screen.
 //
@@ -38,8 +38,8 @@ struct DialogMetrics {
     QSize Size(int cx, int cy) const { return {X(cx), Y(cy)}; }
 };
 
-// Base units of `font` as the original window system computes them: the
-// rounded average width of a-z A-Z and the font's height.
+// Base units of `font`: the rounded average width of a-z A-Z and the font's
+// height.
 QSize MeasureBaseUnits(const QFont& font);
 
 // The font and base units for a template's face and size on this system.

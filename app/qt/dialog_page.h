@@ -29,8 +29,6 @@ public:
     CDialogPage(const DialogTemplate& dialogTemplate, const DialogMetrics& metrics,
                 std::shared_ptr<CDialogModel> model, QWidget* parent = nullptr);
 
-    const DialogTemplate& Template() const { return m_template; }
-    const DialogMetrics& Metrics() const { return m_metrics; }
     // The widget of control `id`; nullptr for an unknown ID.
     QWidget* Control(int id) const;
     // Every control, labels included, in template order.

@@ -18,7 +18,6 @@ public:
 
     // Starts or stops swallowing input (an application-wide event filter).
     void SetActive(bool active);
-    bool IsActive() const { return m_active; }
 
 protected:
     bool eventFilter(QObject* watched, QEvent* event) override;

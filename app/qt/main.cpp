@@ -1,5 +1,5 @@
-// The tool's entry point: CVornakApp prepares the window system, runs the main
-// window modally and ends the program when it closes.
+// The tool's entry point: CVornakApp sets up Qt, runs the main window modally
+// and ends the program when it closes.
 
 #include <QApplication>
 #include <clocale>
@@ -7,7 +7,6 @@
 #include <string_view>
 
 #include "app/qt/app_icons.h"
-#include "app/qt/screenshot_tour.h"
 #include "app/qt/vornak_window.h"
 #include "res/resource.h"
 
@@ -24,8 +23,6 @@ public:
         std::setlocale(LC_ALL, "");
         setWindowIcon(LoadResIcon(IDR_MAINFRAME));
         CVornakWindow dlg;
-        if (StartScreenshotTourIfAsked(dlg))
-            return exec();
         dlg.exec();
         return 0;
     }

@@ -7,7 +7,6 @@
 #include <QTimer>
 #include <QWidget>
 #include <cstdio>
-#include <cstdlib>
 #include <functional>
 #include <memory>
 
@@ -17,7 +16,6 @@
 
 namespace {
 
-constexpr char kScreenshotVariable[] = "VORNAK_SCREENSHOT";
 // Time for the window manager (if any) and the first paint before a picture.
 constexpr int kSettleMs = 700;
 // How often the walk looks for the progress bar, and how long it lets a
@@ -71,11 +69,7 @@ void ShowUpgrade(CVornakWindow* w, const QString& prefix) {
 
 }  // namespace
 
-bool StartScreenshotTourIfAsked(CVornakWindow& window) {
-    const char* prefixText = std::getenv(kScreenshotVariable);
-    if (prefixText == nullptr || *prefixText == '\0')
-        return false;
-    const QString prefix = QString::fromLocal8Bit(prefixText);
+void StartScreenshotTour(CVornakWindow& window, const QString& prefix) {
     CVornakWindow* w = &window;
     window.show();
 
@@ -96,5 +90,4 @@ bool StartScreenshotTourIfAsked(CVornakWindow& window) {
             });
         });
     });
-    return true;
 }

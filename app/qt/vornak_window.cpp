@@ -31,7 +31,7 @@ QString ToQString(std::string_view text) {
 }  // namespace
 
 CVornakWindow::CVornakWindow(std::shared_ptr<CDialogModel> model, CDeviceLink* link,
-                             QWidget* parent)
+                             const UpgradeTiming& upgradeTiming, QWidget* parent)
     : QDialog(parent), m_model(std::move(model)) {
     const DialogTemplate& dialogTemplate = *FindDialogTemplate(IDD_VORNAK_DIALOG);
     m_metrics = ChooseDialogMetrics(dialogTemplate.fontFace, dialogTemplate.fontPointSize);
@@ -55,7 +55,7 @@ CVornakWindow::CVornakWindow(std::shared_ptr<CDialogModel> model, CDeviceLink* l
     // The frame is unknown until the window shows; until then there is none.
     m_model->SetFrameWidth(0);
     m_page->SeedModel();
-    m_dlg = std::make_unique<CVornakDlg>(m_model, link);
+    m_dlg = std::make_unique<CVornakDlg>(m_model, link, upgradeTiming);
     m_dlg->OnInitDialog();
     // Nothing but this thread has touched the model so far, so the page takes
     // its state once and follows its changes from here on.
@@ -71,7 +71,7 @@ CVornakWindow::CVornakWindow(std::shared_ptr<CDialogModel> model, CDeviceLink* l
         return ChooseOpenFile(filterText, pattern);
     });
 
-    // As the original dialog does: the first control with a tab stop.
+    // Keyboard input starts at the first control with a tab stop.
     if (QWidget* first = m_page->FirstTabStop())
         first->setFocus(Qt::OtherFocusReason);
 }
@@ -155,7 +155,8 @@ void CVornakWindow::RunOnWorker(int id) {
                 this, [this, id] { OnHandlerFinished(id); }, Qt::QueuedConnection);
         });
     } catch (const std::system_error&) {
-        // No thread to be had: run it here, as the original dialog does.
+        // No thread to be had: the click still runs, here, and the window
+        // waits for it rather than losing the operator's request.
         m_dlg->OnCommand(id);
         OnHandlerFinished(id);
     }

@@ -12,15 +12,14 @@
 // runs on a worker thread, one at a time; until it ends the window swallows
 // the operator's mouse and key input (nothing is disabled or greyed) and keeps
 // painting. Other clicks run at once on the GUI thread. A close request while
-// such a handler runs is held back and carried out as soon as it ends, as a
-// close queued behind a busy handler would be; the destructor still waits for
-// a running handler before it destroys the dialog core. The firmware update's
-// own worker never delays closing: it holds the shared model, and the window
-// stops listening to the model when it goes.
+// such a handler runs is held back and carried out as soon as it ends, so the
+// operator's close is neither lost nor cuts a transaction short; the
+// destructor still waits for a running handler before it destroys the dialog
+// core. The firmware update's own worker never delays closing: it holds the
+// shared model, and the window stops listening to the model when it goes.
 //
-// The window system gives X11 and Wayland applications no system menu of
-// their own, so the tester information item ("关于 Vornak(&A)...") is in the
-// context menu of the dialog's background.
+// The tester information item ("关于 Vornak(&A)...") is in the context menu of
+// the dialog's background, the one menu a dialog without a menu bar offers.
 
 #include <QDialog>
 #include <QSize>
@@ -41,16 +40,16 @@ class CInputBlocker;
 class CVornakWindow : public QDialog {
     Q_OBJECT
 public:
-    // `link` defaults to the process-wide link.
+    // `link` defaults to the process-wide link; `upgradeTiming` goes to the
+    // dialog core (see CVornakDlg).
     explicit CVornakWindow(std::shared_ptr<CDialogModel> model = std::make_shared<CDialogModel>(),
-                           CDeviceLink* link = nullptr, QWidget* parent = nullptr);
+                           CDeviceLink* link = nullptr, const UpgradeTiming& upgradeTiming = {},
+                           QWidget* parent = nullptr);
     ~CVornakWindow() override;
     CVornakWindow(const CVornakWindow&) = delete;
     CVornakWindow& operator=(const CVornakWindow&) = delete;
 
     CDialogPage& Page() { return *m_page; }
-    CVornakDlg& Dialog() { return *m_dlg; }
-    CDialogModel& Model() { return *m_model; }
     const DialogMetrics& Metrics() const { return m_metrics; }
 
     // Whether a click handler runs on the worker (input is swallowed then).

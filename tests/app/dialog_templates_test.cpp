@@ -31,7 +31,7 @@ const DialogTemplate& Main() {
 
 }  // namespace
 
-TEST(DialogTemplates, TabOrderFollowsTheCatalogues) {
+TEST(DialogTemplates, TabOrderOfBothDialogs) {
     const std::vector<int> mainOrder = {
         1000, 1001, 1002, 1003, 1006, 1007, 1008, 1009, 1010, 1022, 1023, 1024, 1025, 1028,
         1026, 1027, 1079, 1036, 1037, 1038, 1039, 1040, 1041, 1042, 1043, 1045, 1044, 1035,

@@ -71,8 +71,8 @@ protected:
     }
 
     // Creates and shows the window; call after preparing the Prg folder.
-    void Open() {
-        m_window = std::make_unique<CVornakWindow>(m_model, &m_link);
+    void Open(const UpgradeTiming& upgradeTiming = {}) {
+        m_window = std::make_unique<CVornakWindow>(m_model, &m_link, upgradeTiming);
         m_window->show();
         ASSERT_TRUE(QTest::qWaitForWindowExposed(m_window.get()));
         QCoreApplication::processEvents();

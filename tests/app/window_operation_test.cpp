@@ -234,8 +234,7 @@ TEST_F(WindowFixture, ClosingDuringAFirmwareUpdate) {
     std::ofstream(m_workDir / "Prg" / "fw.pkg", std::ios::binary)
         .write(reinterpret_cast<const char*>(package.data()),
                static_cast<std::streamsize>(package.size()));
-    Open();
-    m_window->Dialog().SetUpgradeTimingForTests(QuickUpgradeTiming());
+    Open(QuickUpgradeTiming());
 
     MouseClick(IDC_UPGRADE);
     ASSERT_TRUE(QTest::qWaitFor([this] { return W(IDC_PROGRESS)->isVisible(); }, kHandlerWaitMs));

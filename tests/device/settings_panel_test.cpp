@@ -11,6 +11,8 @@
 #include <string>
 #include <vector>
 
+#include "app/panel_layout.h"
+#include "app/vornak_dlg.h"
 #include "dialog/dialog_model.h"
 #include "dialog/model_host.h"
 #include "device/option_table.h"
@@ -87,7 +89,7 @@ protected:
         });
         m_model->ResizeWindow(kSmallWindowWidth, kSmallWindowHeight);
         m_model->SetItemText(IDC_ADVANCED_TOGGLE, kTextToggleOpen);
-        m_panel.FillOptionLists();
+        FillOptionLists(*m_model);
     }
 
     void TearDown() override {
@@ -137,7 +139,8 @@ protected:
     CDeviceLink m_link;
     std::shared_ptr<CDialogModel> m_model = std::make_shared<CDialogModel>();
     CModelHost m_host{m_model, &m_link};
-    CSettingsPanel m_panel{m_host};
+    // The advanced toggle is the dialog's: it resizes the window, then reads.
+    CVornakDlg m_dlg{m_model, &m_link};
     Strings m_status;
     std::vector<int> m_filled;
 };
@@ -182,7 +185,7 @@ TEST_F(SettingsPanelTest, ReadSetsEveryControlAndShowsTwoBlocksOfDigits) {
     for (const Case& c : cases) {
         SetBoxBlocks(c.blocks[0], c.blocks[1], c.blocks[2]);
         StartRecording();
-        m_panel.OnBnClickedReadSettings();
+        OnBnClickedReadSettings(m_host);
         for (int block = 1; block <= 3; ++block)
             ExpectBlockShows(block, c.shown, c.name);
         EXPECT_EQ(Status().size(), 72u) << c.name;
@@ -200,7 +203,7 @@ TEST_F(SettingsPanelTest, FindCarBoxesShowTheirOwnBits) {
         Bytes block1 = kOffBlock1;
         block1[0] = c.byte0;
         SetBoxBlocks(block1, kOffBlock2, kOffBlock3);
-        m_panel.OnBnClickedReadSettings();
+        OnBnClickedReadSettings(m_host);
         EXPECT_EQ(m_model->GetCheck(1038), c.sound) << int(c.byte0);
         EXPECT_EQ(m_model->GetCheck(1043), c.light) << int(c.byte0);
     }
@@ -236,7 +239,7 @@ TEST_F(SettingsPanelTest, FailedReadsKeepTheirBlockAndReportInOrder) {
         SetAllControls(AllOnLastEntry());
         m_sim.SetOverride(c.command, c.reply);
         StartRecording();
-        m_panel.OnBnClickedReadSettings();
+        OnBnClickedReadSettings(m_host);
         EXPECT_EQ(m_status, c.status) << c.name;
         for (int block = 1; block <= 3; ++block) {
             ExpectBlockShows(
@@ -252,7 +255,7 @@ TEST_F(SettingsPanelTest, ShortReadReplySetsOnlyWhatArrived) {
     SetAllControls(AllOffFirstEntry());
     m_sim.SetOverride(CMD_CONFIG_READ_1, Data({0x00, 0x00, 0x01, 0xFD, 0x7F}));
     StartRecording();
-    m_panel.OnBnClickedReadSettings();
+    OnBnClickedReadSettings(m_host);
     EXPECT_EQ(Status(), "FD7F" + kOffHex2);
 
     DeviceSettings expected = AllOffFirstEntry();
@@ -271,7 +274,7 @@ TEST_F(SettingsPanelTest, ShortReadReplySetsOnlyWhatArrived) {
     SetAllControls(AllOnLastEntry());
     m_sim.SetOverride(CMD_CONFIG_READ_1, Data({0x00, 0x00, 0x01}));
     StartRecording();
-    m_panel.OnBnClickedReadSettings();
+    OnBnClickedReadSettings(m_host);
     EXPECT_EQ(Status(), kOffHex2);
     ExpectBlockShows(1, AllOnLastEntry(), "leading bytes only");
 }
@@ -279,7 +282,7 @@ TEST_F(SettingsPanelTest, ShortReadReplySetsOnlyWhatArrived) {
 TEST_F(SettingsPanelTest, WriteSendsTheThreeBlocks) {
     SetAllControls(AllOnLastEntry());
     StartRecording();
-    m_panel.OnBnClickedWriteSettings();
+    OnBnClickedWriteSettings(m_host);
     EXPECT_EQ(m_status, (Strings{"", kWriteOk, kWriteOk, kWriteOk}));
 
     const std::vector<SimRequest> requests = m_sim.Requests();
@@ -322,7 +325,7 @@ TEST_F(SettingsPanelTest, FailedWritesReportAndTheRestStillRun) {
     for (const Case& c : cases) {
         m_sim.SetOverride(c.command, c.reply);
         StartRecording();
-        m_panel.OnBnClickedWriteSettings();
+        OnBnClickedWriteSettings(m_host);
         EXPECT_EQ(m_status, c.status) << c.name;
         EXPECT_EQ(m_sim.Requests().size(), 3u) << c.name;
     }
@@ -339,7 +342,7 @@ TEST_F(SettingsPanelTest, WriteWithAnEmptyOptionIsRefusedBeforeSending) {
             m_model->ComboSetCurSel(c.clearedCombo, -1);
         }
         StartRecording();
-        m_panel.OnBnClickedWriteSettings();
+        OnBnClickedWriteSettings(m_host);
         EXPECT_EQ(Status(), "请先读出设置:有选项未选择") << c.name;
         EXPECT_TRUE(m_sim.Requests().empty()) << c.name;
         EXPECT_EQ(m_sim.ConfigBlock(1), kOffBlock1) << c.name;
@@ -363,7 +366,7 @@ TEST_F(SettingsPanelTest, FactoryResetReportsAndLeavesThePanelAlone) {
         if (c.reply)
             m_sim.SetOverride(CMD_FACTORY_RESET, *c.reply);
         StartRecording();
-        m_panel.OnBnClickedFactoryReset();
+        OnBnClickedFactoryReset(m_host);
         EXPECT_EQ(m_status, (Strings{"", c.status})) << c.name;
         ASSERT_EQ(m_sim.Requests().size(), 1u) << c.name;
         EXPECT_EQ(m_sim.Requests()[0].command, CMD_FACTORY_RESET) << c.name;
@@ -388,7 +391,7 @@ TEST_F(SettingsPanelTest, ToggleWidensThenNarrowsAndReadsEachTime) {
     for (const Click& c : clicks) {
         SetAllControls(AllOffFirstEntry());
         StartRecording("left by the last operation");
-        m_panel.OnStnClickedAdvancedToggle();
+        m_dlg.OnStnClickedAdvancedToggle();
         EXPECT_EQ(m_model->GetItemText(IDC_ADVANCED_TOGGLE), c.caption);
         EXPECT_EQ(m_model->WindowWidth(), c.width);
         EXPECT_EQ(m_model->WindowHeight(), c.height);
@@ -407,7 +410,7 @@ TEST_F(SettingsPanelTest, ToggleThresholdIsClientWidth700) {
     };
     for (const Case& c : {Case{699, kLargeWindowWidth}, Case{700, kSmallWindowWidth}}) {
         m_model->ResizeWindow(c.clientWidth + kFrame, 500);
-        m_panel.OnStnClickedAdvancedToggle();
+        m_dlg.OnStnClickedAdvancedToggle();
         EXPECT_EQ(m_model->WindowWidth(), c.expectedWidth) << c.clientWidth;
     }
 }
@@ -427,7 +430,7 @@ TEST_F(SettingsPanelTest, ToggleReportsOnlyFirstAndSecondReadFailures) {
     for (const Case& c : cases) {
         m_sim.SetOverride(c.command, Result(c.result));
         StartRecording();
-        m_panel.OnStnClickedAdvancedToggle();
+        m_dlg.OnStnClickedAdvancedToggle();
         EXPECT_EQ(m_status, c.status) << c.name;
     }
 }
@@ -436,10 +439,10 @@ TEST_F(SettingsPanelTest, ToggleAndReadLeaveTheSameControls) {
     Bytes block1 = kOnBlock1;
     block1[0] = 0x41;  // a mixed byte, so a swapped pair of bits would differ
     SetBoxBlocks(block1, kOffBlock2, kOnBlock3);
-    m_panel.OnStnClickedAdvancedToggle();
+    m_dlg.OnStnClickedAdvancedToggle();
     const DeviceSettings afterToggle = SettingsFromControls(*m_model);
     SetAllControls(DeviceSettings{});
-    m_panel.OnBnClickedReadSettings();
+    OnBnClickedReadSettings(m_host);
     EXPECT_EQ(SettingsFromControls(*m_model), afterToggle);
     EXPECT_TRUE(afterToggle.activePke);
     EXPECT_TRUE(afterToggle.findCarSound);

@@ -20,7 +20,7 @@
 #include "dialog/dialog_model.h"
 #include "dialog/model_host.h"
 #include "firmware/firmware_update.h"
-#include "firmware/prg_folder.h"
+#include "firmware/load_slots.h"
 #include "boxsim/box_simulator.h"
 #include "link/device_link.h"
 #include "res/resource.h"

@@ -7,7 +7,7 @@
 #include <vector>
 
 #include "dialog/dialog_model.h"
-#include "firmware/prg_folder.h"
+#include "firmware/load_slots.h"
 #include "res/resource.h"
 
 namespace {
