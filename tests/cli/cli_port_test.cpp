@@ -79,7 +79,7 @@ TEST_F(CliPortTest, PermissionDeniedNamesGroupAndFix) {
     if (geteuid() != 0)
         GTEST_SKIP() << "only root can run the tool as user nobody";
     // The unprivileged user must reach the port folder and the work folder.
-    fs::permissions(m_root, fs::perms::owner_all | fs::perms::group_exec | fs::perms::others_exec);
+    fs::permissions(m_root.Path(), fs::perms::owner_all | fs::perms::group_exec | fs::perms::others_exec);
     fs::permissions(WorkDir(), fs::perms::all);
     struct stat st {};
     ASSERT_EQ(stat(m_box.SlavePath().c_str(), &st), 0);
