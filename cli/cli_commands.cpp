@@ -10,6 +10,7 @@
 #include "cli/cli_output.h"
 #include "cli/cli_package.h"
 #include "cli/cli_settings_file.h"
+#include "cli/cli_text_escape.h"
 #include "device/option_table.h"
 #include "device/settings_panel.h"
 #include "link/device_link.h"
@@ -23,7 +24,7 @@ namespace {
 constexpr std::uint32_t kUpgradeWaitSliceMs = 1000;
 
 void PrintError(std::FILE* err, const std::string& message) {
-    std::fprintf(err, "vornak-cli: %s\n", message.c_str());
+    std::fprintf(err, "vornak-cli: %s\n", EscapeForOutput(message).c_str());
     std::fflush(err);
 }
 
@@ -32,7 +33,7 @@ int ListPortsCommand(std::FILE* out) {
         std::string line = "COM" + std::to_string(port.number) + " " + port.path;
         if (!port.description.empty())
             line += " " + port.description;
-        std::fprintf(out, "%s\n", line.c_str());
+        std::fprintf(out, "%s\n", EscapeForOutput(line).c_str());
     }
     std::fflush(out);
     return kExitSuccess;
@@ -61,7 +62,7 @@ void PrepareControls(const CliRequest& request, CDialogModel& model,
             }
             break;
         case CliCommand::Upgrade:
-            SelectPackage(model, PackageEntryText(request.args.front()));
+            SelectPackage(model, request.args.front());
             break;
         case CliCommand::Send:
             model.SetItemText(IDC_TARGET_FILE, request.args.front());
@@ -131,7 +132,7 @@ int RunCommand(const CliRequest& request, std::FILE* out, std::FILE* err) {
     }
     auto model = std::make_shared<CDialogModel>();
     CVornakDlg dlg(model, &link);
-    dlg.OnInitDialog();
+    dlg.OnInitDialog(CommandUsesPrgFolder(request));
 
     if (request.port && CommandTalksToBox(command)) {
         const auto port = static_cast<std::uint8_t>(*request.port);

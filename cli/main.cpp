@@ -2,6 +2,7 @@
 
 #include <unistd.h>
 
+#include <csignal>
 #include <clocale>
 #include <cstdio>
 #include <string>
@@ -9,6 +10,7 @@
 #include "cli/cli_commands.h"
 #include "cli/cli_help.h"
 #include "cli/cli_options.h"
+#include "cli/cli_text_escape.h"
 
 namespace {
 
@@ -34,11 +36,17 @@ std::FILE* TakeStdout() {
 int main(int argc, char** argv) {
     // The box's version text is 8-bit text in the locale's character set.
     std::setlocale(LC_ALL, "");
+    // A closed stdout or stderr (a pipe into `head`) and a full disk quota turn
+    // writes into failed calls instead of killing the process: an exchange with
+    // the box runs to its end, and the exit status is the operation's.
+    std::signal(SIGPIPE, SIG_IGN);
+    std::signal(SIGXFSZ, SIG_IGN);
 
     CliRequest request;
     std::string error;
     if (!ParseCommandLine(argc, argv, request, error)) {
-        std::fprintf(stderr, "vornak-cli: %s\n%s\n", error.c_str(), UsageHint().c_str());
+        std::fprintf(stderr, "vornak-cli: %s\n%s\n", EscapeForOutput(error).c_str(),
+                     UsageHint().c_str());
         return kExitUsage;
     }
     if (request.help) {

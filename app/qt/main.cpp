@@ -3,6 +3,7 @@
 
 #include <QApplication>
 #include <clocale>
+#include <csignal>
 
 #include "app/qt/app_icons.h"
 #include "app/qt/screenshot_tour.h"
@@ -30,6 +31,9 @@ public:
 };
 
 int main(int argc, char** argv) {
+    // A closed stdout or stderr (the window started from `... | head`) must not
+    // end the program in the middle of a firmware update: writes fail instead.
+    std::signal(SIGPIPE, SIG_IGN);
     CVornakApp theApp(argc, argv);
     return theApp.InitInstance();
 }
