@@ -15,6 +15,8 @@
 namespace {
 // Permissions of a new file before the umask: the system's default for files.
 constexpr mode_t kNewFileMode = 0666;
+// The mode bits a replaced file keeps: permissions, set-id and sticky bits.
+constexpr mode_t kPermissionBits = 07777;
 // Attempts at a free temporary name before giving up.
 constexpr int kTempNameAttempts = 100;
 
@@ -39,12 +41,25 @@ std::string FolderOf(const std::string& path) {
     return slash == 0 ? "/" : path.substr(0, slash);
 }
 
-// 0 when nothing or a regular file is at `path`, else the errno value to report.
-int CheckTarget(const std::string& path, struct stat& st, bool& exists) {
-    exists = stat(path.c_str(), &st) == 0;
-    if (!exists)
-        return errno == ENOENT ? 0 : errno;
-    return S_ISREG(st.st_mode) ? 0 : kNotRegularFileError;
+// What a replacement of `path` writes to: the file a link leads to, whether it
+// exists and its status. False with `error` when something other than a
+// regular file is there.
+struct Target {
+    std::string path;
+    bool exists = false;
+    struct stat st {};
+};
+bool FindTarget(const std::string& path, Target& target, std::string& error) {
+    target.path = TargetPath(path);
+    target.exists = stat(target.path.c_str(), &target.st) == 0;
+    int e = 0;
+    if (!target.exists)
+        e = errno == ENOENT ? 0 : errno;
+    else if (!S_ISREG(target.st.st_mode))
+        e = kNotRegularFileError;
+    if (e != 0)
+        error = Failure(path, e);
+    return e == 0;
 }
 
 bool WriteAll(int fd, std::string_view content) {
@@ -87,14 +102,10 @@ void SyncFolder(const std::string& folder) {
 }  // namespace
 
 bool CanReplaceFile(const std::string& path, std::string& error) {
-    const std::string target = TargetPath(path);
-    struct stat st {};
-    bool exists = false;
-    if (const int e = CheckTarget(target, st, exists); e != 0) {
-        error = Failure(path, e);
+    Target target;
+    if (!FindTarget(path, target, error))
         return false;
-    }
-    if (access(FolderOf(target).c_str(), W_OK | X_OK) != 0) {
+    if (access(FolderOf(target.path).c_str(), W_OK | X_OK) != 0) {
         error = Failure(path, errno);
         return false;
     }
@@ -102,15 +113,11 @@ bool CanReplaceFile(const std::string& path, std::string& error) {
 }
 
 bool ReplaceFileWhole(const std::string& path, std::string_view content, std::string& error) {
-    const std::string target = TargetPath(path);
-    struct stat st {};
-    bool exists = false;
-    if (const int e = CheckTarget(target, st, exists); e != 0) {
-        error = Failure(path, e);
+    Target target;
+    if (!FindTarget(path, target, error))
         return false;
-    }
     std::string tempPath;
-    const int fd = CreateTempFile(target, tempPath);
+    const int fd = CreateTempFile(target.path, tempPath);
     if (fd < 0) {
         error = Failure(path, errno);
         return false;
@@ -118,18 +125,18 @@ bool ReplaceFileWhole(const std::string& path, std::string_view content, std::st
     int e = 0;
     {
         CFileDescriptor temp(fd);
-        if (exists && fchmod(fd, st.st_mode & 07777) != 0)
+        if (target.exists && fchmod(fd, target.st.st_mode & kPermissionBits) != 0)
             e = errno;
         else if (!WriteAll(fd, content) || fsync(fd) != 0)
             e = errno;
     }
-    if (e == 0 && rename(tempPath.c_str(), target.c_str()) != 0)
+    if (e == 0 && rename(tempPath.c_str(), target.path.c_str()) != 0)
         e = errno;
     if (e != 0) {
         unlink(tempPath.c_str());
         error = Failure(path, e);
         return false;
     }
-    SyncFolder(FolderOf(target));
+    SyncFolder(FolderOf(target.path));
     return true;
 }
