@@ -49,58 +49,45 @@ enum class Fault {
 
 enum class Command { Connect, Info, Disconnect, Read, Write, Reset, Upgrade, Send, Jump };
 
-const char* FaultName(Fault f) {
-    switch (f) {
-        case Fault::None:
-            return "none";
-        case Fault::Silent:
-            return "silent";
-        case Fault::BadChecksum:
-            return "bad checksum";
-        case Fault::Garbage:
-            return "garbage before reply";
-        case Fault::Truncated:
-            return "truncated reply";
-        case Fault::SlowBytes:
-            return "slow bytes";
-        case Fault::Unsolicited:
-            return "unsolicited frames";
-        case Fault::Throttled:
-            return "throttled line";
-        case Fault::Refusal:
-            return "refusal word";
-        case Fault::ShortPayload:
-            return "reply payload of one byte";
-        case Fault::Unplugged:
-            return "unplugged";
-        case Fault::SlowRestart:
-            return "slow restart";
-    }
-    return "?";
-}
+constexpr int kFaultCount = static_cast<int>(Fault::SlowRestart) + 1;
+constexpr int kCommandCount = static_cast<int>(Command::Jump) + 1;
 
-std::vector<std::string> CommandArgs(Command c) {
-    switch (c) {
-        case Command::Connect:
-            return {"connect"};
-        case Command::Info:
-            return {"info"};
-        case Command::Disconnect:
-            return {"disconnect"};
-        case Command::Read:
-            return {"read-settings"};
-        case Command::Write:
-            return {"write-settings", "settings.json"};
-        case Command::Reset:
-            return {"factory-reset"};
-        case Command::Upgrade:
-            return {"upgrade", "m.pkg"};
-        case Command::Send:
-            return {"send", "app.bin", "--slot", "1"};
-        case Command::Jump:
-            return {"jump", "--slot", "1"};
-    }
-    return {};
+// Indexed by Fault.
+constexpr const char* kFaultNames[] = {
+    "none",
+    "silent",
+    "bad checksum",
+    "garbage before reply",
+    "truncated reply",
+    "slow bytes",
+    "unsolicited frames",
+    "throttled line",
+    "refusal word",
+    "reply payload of one byte",
+    "unplugged",
+    "slow restart",
+};
+static_assert(std::size(kFaultNames) == kFaultCount);
+
+// Indexed by Command: the command line of each.
+const std::vector<std::string> kCommandArgs[] = {
+    {"connect"},
+    {"info"},
+    {"disconnect"},
+    {"read-settings"},
+    {"write-settings", "settings.json"},
+    {"factory-reset"},
+    {"upgrade", "m.pkg"},
+    {"send", "app.bin", "--slot", "1"},
+    {"jump", "--slot", "1"},
+};
+static_assert(std::size(kCommandArgs) == kCommandCount);
+
+const char* FaultName(Fault f) {
+    return kFaultNames[static_cast<int>(f)];
+}
+const std::vector<std::string>& CommandArgs(Command c) {
+    return kCommandArgs[static_cast<int>(c)];
 }
 
 void Inject(CBoxSimulator& box, Fault f) {
@@ -369,8 +356,8 @@ Outcome RunCell(const Cell& cell, const CliRun& base) {
 
 TEST_F(CliTest, EveryFaultAgainstEveryCommand) {
     // The matrix is complete: each fault meets each command once.
-    for (int f = 0; f <= static_cast<int>(Fault::SlowRestart); ++f) {
-        for (int c = 0; c <= static_cast<int>(Command::Jump); ++c) {
+    for (int f = 0; f < kFaultCount; ++f) {
+        for (int c = 0; c < kCommandCount; ++c) {
             const auto n =
                 std::count_if(std::begin(kCells), std::end(kCells), [&](const Cell& cell) {
                     return cell.fault == Fault(f) && cell.command == Command(c);
