@@ -28,7 +28,7 @@ CVornakDlg::CVornakDlg(std::shared_ptr<CDialogModel> model, CDeviceLink* link,
 
 CVornakDlg::~CVornakDlg() = default;
 
-bool CVornakDlg::OnInitDialog() {
+bool CVornakDlg::OnInitDialog(bool createPrgFolder) {
     IDialogView& view = *m_model;
     view.ShowItem(IDC_CONNECT, true);
     view.ShowItem(IDC_DISCONNECT, false);
@@ -40,7 +40,8 @@ bool CVornakDlg::OnInitDialog() {
     view.ResizeWindow(kSmallWindowWidth, kSmallWindowHeight);
     FillLoadAddressList(view);
     FillOptionLists(view);
-    EnsurePrgFolder();
+    if (createPrgFolder)
+        EnsurePrgFolder();
     FillComboWithPrgEntries(view, IDC_PACKAGE_LIST, ".pkg");
     return true;
 }

@@ -30,7 +30,9 @@ public:
     CVornakDlg(const CVornakDlg&) = delete;
     CVornakDlg& operator=(const CVornakDlg&) = delete;
 
-    bool OnInitDialog();
+    // `createPrgFolder`: whether ./Prg is created when missing (the window
+    // always; the command-line tool only for a command that uses it).
+    bool OnInitDialog(bool createPrgFolder = true);
 
     void UpdateConnectButtons();
 

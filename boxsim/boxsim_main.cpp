@@ -8,7 +8,7 @@
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
-#include <fstream>
+#include <string_view>
 #include <iostream>
 #include <optional>
 #include <string>
@@ -16,6 +16,7 @@
 
 #include "boxsim/box_simulator.h"
 #include "link/command_codes.h"
+#include "link/file_replace.h"
 
 namespace {
 
@@ -217,12 +218,12 @@ int ParseOptions(int argc, char** argv, Options& o) {
 
 int WritePackage(const Options& o) {
     const std::vector<std::uint8_t> package = MakeSamplePackage(o.packageVersion, o.packageSize);
-    std::ofstream out(o.packageFile, std::ios::binary | std::ios::trunc);
-    out.write(reinterpret_cast<const char*>(package.data()),
-              static_cast<std::streamsize>(package.size()));
-    out.close();
-    if (!out) {
-        std::cerr << "vornak-boxsim: cannot write " << o.packageFile << "\n";
+    std::string error;
+    if (!ReplaceFileWhole(o.packageFile,
+                          std::string_view(reinterpret_cast<const char*>(package.data()),
+                                           package.size()),
+                          error)) {
+        std::cerr << "vornak-boxsim: " << error << "\n";
         return 1;
     }
     std::cout << "vornak-boxsim: wrote " << o.packageFile << " (" << package.size()
@@ -260,6 +261,9 @@ void Configure(CBoxSimulator& sim, const Options& o) {
 }  // namespace
 
 int main(int argc, char** argv) {
+    // A reader of the log that goes away (`| head`) must not stop the box in
+    // the middle of an exchange: writes to it fail quietly instead.
+    signal(SIGPIPE, SIG_IGN);
     Options o;
     if (const int rc = ParseOptions(argc, argv, o); rc != 0)
         return rc < 0 ? 0 : rc;

@@ -14,6 +14,7 @@
 #include "cli/cli_package.h"
 #include "cli/cli_port_report.h"
 #include "cli/cli_settings_file.h"
+#include "cli/cli_text_escape.h"
 #include "device/option_table.h"
 #include "device/settings_panel.h"
 #include "link/device_link.h"
@@ -27,7 +28,7 @@ namespace {
 constexpr std::uint32_t kUpgradeWaitSliceMs = 1000;
 
 void PrintError(std::FILE* err, const std::string& message) {
-    std::fprintf(err, "vornak-cli: %s\n", message.c_str());
+    std::fprintf(err, "vornak-cli: %s\n", EscapeForOutput(message).c_str());
     std::fflush(err);
 }
 
@@ -54,7 +55,7 @@ void PrepareControls(const CliRequest& request, CDialogModel& model,
             }
             break;
         case CliCommand::Upgrade:
-            SelectPackage(model, PackageEntryText(request.args.front()));
+            SelectPackage(model, request.args.front());
             break;
         case CliCommand::Send:
             model.SetItemText(IDC_TARGET_FILE, request.args.front());
@@ -107,7 +108,7 @@ int RunCommand(const CliRequest& request, std::FILE* out, std::FILE* err) {
     });
     auto model = std::make_shared<CDialogModel>();
     CVornakDlg dlg(model, &link);
-    dlg.OnInitDialog();
+    dlg.OnInitDialog(CommandUsesPrgFolder(request));
 
     if (request.port && CommandTalksToBox(command)) {
         const auto port = static_cast<std::uint8_t>(*request.port);

@@ -117,10 +117,10 @@ constexpr char kUpgradeHelp[] = R"(Usage: vornak-cli upgrade PACKAGE [--port N] 
 
 The Upgrade firmware button: sends the package, makes the box apply it, reads
 its identity again and restores its factory settings. Takes at least 12 s.
-PACKAGE without a '/' is a file name in ./Prg; with one it is a path (relative
-to the current directory, or absolute), which the status texts show as seen
-from ./Prg. A file that can't be opened is reported by the handler
-("无法打开程序文件:...").
+PACKAGE without a '/' is a file name in ./Prg (created when missing); with one
+it is a path, relative to the current directory or absolute, used as it is
+(./new.pkg for a file here). A file that can't be opened, or is no regular
+file, is reported by the handler ("无法打开程序文件:...").
 
 Prints: the status texts, then version and serial as read after the update.
 Success (exit 0): the last status text is "固件刷新成功!" and no status text is

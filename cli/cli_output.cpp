@@ -1,5 +1,6 @@
 #include "cli/cli_output.h"
 
+#include "cli/cli_text_escape.h"
 #include "link/bytes_text.h"
 #include "res/resource.h"
 
@@ -32,7 +33,7 @@ void CCliReporter::OnEvent(const ControlEvent& event) {
             if (event.id == IDC_STATUS && !event.text.empty()) {
                 m_statusTexts.push_back(event.text);
                 ClearProgressLocked();
-                std::fprintf(m_out, "status: %s\n", event.text.c_str());
+                std::fprintf(m_out, "status: %s\n", EscapeForOutput(event.text).c_str());
                 std::fflush(m_out);
                 DrawProgressLocked();
             }
@@ -102,7 +103,7 @@ void CCliReporter::PrintFields(const CDialogModel& model) {
             continue;
         const std::string text = model.GetItemText(field.id);
         if (!text.empty())
-            PrintLine(std::string(field.label) + ": " + text);
+            PrintLine(std::string(field.label) + ": " + EscapeForOutput(text));
     }
 }
 

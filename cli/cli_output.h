@@ -33,9 +33,10 @@ public:
     bool WasWritten(int id) const;
 
     // "port: ...", "version: ...", "serial: ..." for the identity fields that
-    // were written and now hold a non-empty text.
+    // were written and now hold a non-empty text. Status texts and fields are
+    // printed escaped (cli/cli_text_escape.h); StatusTexts() keeps them as shown.
     void PrintFields(const CDialogModel& model);
-    // A line of output of the command's own (JSON, the port list).
+    // A line of output of the command's own (JSON), printed as it is.
     void PrintLine(const std::string& line);
 
 private:

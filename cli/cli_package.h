@@ -1,12 +1,10 @@
 #pragma once
-// The upgrade handler opens "./Prg/" followed by the selected entry of the
-// package list. For a package given as a path, the command-line tool makes an
-// entry that names the file as seen from ./Prg, so the unchanged handler opens
-// exactly that file.
+// The package argument of `upgrade` goes into the package list as it is: the
+// upgrade handler opens a bare name in ./Prg and a path with a '/' (absolute,
+// or relative to the current directory) as given (firmware/prg_folder.h).
 
-#include <string>
+#include "cli/cli_options.h"
 
-// The entry text for `package`: the argument itself when it holds no '/' (a
-// file name in ./Prg), else the path of the file relative to the Prg folder
-// under the current directory.
-std::string PackageEntryText(const std::string& package);
+// Whether the command looks into ./Prg: only an upgrade given a bare package
+// name. The tool creates the folder for such a command alone.
+bool CommandUsesPrgFolder(const CliRequest& request);

@@ -4,6 +4,7 @@
 #include <set>
 #include <system_error>
 
+#include "cli/cli_text_escape.h"
 #include "link/low_latency.h"
 #include "link/port_names.h"
 #include "res/status_hints.h"
@@ -34,19 +35,20 @@ std::string PortLabel(int number, const std::string& path) {
 
 void PrintList(std::FILE* out, const char* label, const std::vector<std::string>& values) {
     for (const std::string& value : values)
-        std::fprintf(out, "  %s: %s\n", label, value.c_str());
+        std::fprintf(out, "  %s: %s\n", label, EscapeForOutput(value).c_str());
 }
 
 void PrintField(std::FILE* out, const char* label, const std::string& value) {
     if (!value.empty())
-        std::fprintf(out, "  %s: %s\n", label, value.c_str());
+        std::fprintf(out, "  %s: %s\n", label, EscapeForOutput(value).c_str());
 }
 
 }  // namespace
 
 void PrintPortFailure(std::FILE* err, int number, const PortFailure& failure) {
-    std::fprintf(err, "vornak-cli: %s: %s\n", PortLabel(number, failure.path).c_str(),
-                 PortFailureText(failure).c_str());
+    std::fprintf(err, "vornak-cli: %s\n",
+                 EscapeForOutput(PortLabel(number, failure.path) + ": " + PortFailureText(failure))
+                     .c_str());
     std::fflush(err);
 }
 
@@ -69,7 +71,7 @@ void PrintStatusHints(std::FILE* err, const std::vector<std::string>& statusText
                 hint = problem;
         }
         if (!hint.empty() && shown.insert(hint).second)
-            std::fprintf(err, "hint: %s\n", hint.c_str());
+            std::fprintf(err, "hint: %s\n", EscapeForOutput(hint).c_str());
     }
     std::fflush(err);
 }
@@ -90,14 +92,14 @@ void WarnSlowLatencyTimer(std::FILE* err, int number) {
 int ListPortsCommand(std::FILE* out, std::FILE* err) {
     const PortList list = ListPorts();
     if (!list.error.empty()) {
-        std::fprintf(err, "vornak-cli: ports: %s\n", list.error.c_str());
+        std::fprintf(err, "vornak-cli: ports: %s\n", EscapeForOutput(list.error).c_str());
         return kExitUsage;
     }
     for (const PortInfo& port : list.ports) {
         std::string line = "COM" + std::to_string(port.number) + " " + port.path;
         if (!port.description.empty())
             line += " " + port.description;
-        std::fprintf(out, "%s\n", line.c_str());
+        std::fprintf(out, "%s\n", EscapeForOutput(line).c_str());
         // The device, unless the line already shows it.
         if (port.device != port.path && port.description != "-> " + port.device)
             PrintField(out, "device", port.device);
@@ -113,7 +115,8 @@ int ListPortsCommand(std::FILE* out, std::FILE* err) {
     }
     std::fflush(out);
     for (const PortListSkip& skip : list.skipped)
-        std::fprintf(err, "vornak-cli: skipped %s: %s\n", skip.path.c_str(), skip.reason.c_str());
+        std::fprintf(err, "vornak-cli: skipped %s\n",
+                     EscapeForOutput(skip.path + ": " + skip.reason).c_str());
     std::fflush(err);
     return kExitSuccess;
 }

@@ -1,36 +1,25 @@
 #include "cli/cli_settings_file.h"
 
-#include <unistd.h>
-
-#include <cerrno>
-#include <cstring>
-#include <fstream>
-#include <sstream>
-
 #include "device/option_table.h"
 #include "device/settings_json.h"
+#include "link/file_replace.h"
+#include "link/regular_file.h"
 
 namespace {
 constexpr int kJsonIndent = 2;
-
-std::string SystemError() {
-    return std::strerror(errno);
-}
+// A whole record is about 2 KB of JSON; anything far beyond is not one, and is
+// refused before it fills the memory.
+constexpr std::size_t kMaxSettingsFileBytes = 1024 * 1024;
 }  // namespace
 
 bool LoadSettingsFile(const std::string& path, DeviceSettings& settings, std::string& error) {
-    std::ifstream in(path, std::ios::binary);
-    if (!in) {
-        error = path + ": can't read the file: " + SystemError();
+    std::string text;
+    int readError = 0;
+    if (!ReadRegularFile(path, kMaxSettingsFileBytes, text, readError)) {
+        error = path + ": can't read the file: " + FileErrorText(readError);
         return false;
     }
-    std::ostringstream text;
-    text << in.rdbuf();
-    if (in.bad()) {
-        error = path + ": can't read the file";
-        return false;
-    }
-    const nlohmann::json json = nlohmann::json::parse(text.str(), nullptr, false);
+    const nlohmann::json json = nlohmann::json::parse(text, nullptr, false);
     if (json.is_discarded()) {
         error = path + ": not valid JSON";
         return false;
@@ -53,27 +42,11 @@ bool LoadSettingsFile(const std::string& path, DeviceSettings& settings, std::st
 }
 
 bool CanWriteFile(const std::string& path, std::string& error) {
-    const bool existed = access(path.c_str(), F_OK) == 0;
-    std::FILE* f = std::fopen(path.c_str(), "a");
-    if (f == nullptr) {
-        error = path + ": can't write the file: " + SystemError();
-        return false;
-    }
-    std::fclose(f);
-    if (!existed)
-        std::remove(path.c_str());
-    return true;
+    return CanReplaceFile(path, error);
 }
 
 bool SaveSettingsFile(const std::string& path, const DeviceSettings& settings, std::string& error) {
-    std::ofstream out(path, std::ios::binary | std::ios::trunc);
-    out << SettingsJsonText(settings) << '\n';
-    out.close();
-    if (!out) {
-        error = path + ": can't write the file: " + SystemError();
-        return false;
-    }
-    return true;
+    return ReplaceFileWhole(path, SettingsJsonText(settings) + "\n", error);
 }
 
 std::string SettingsJsonText(const DeviceSettings& settings) {

@@ -11,11 +11,12 @@
 // null: the box has no value for "none". `settings` is untouched on refusal.
 bool LoadSettingsFile(const std::string& path, DeviceSettings& settings, std::string& error);
 
-// Whether `path` can be written, checked without changing an existing file and
-// without leaving a new one behind.
+// Whether `path` can be written: a regular file or nothing there, in a
+// writable folder. Checked without opening the path, so a FIFO never blocks it.
 bool CanWriteFile(const std::string& path, std::string& error);
 
-// Writes the record as pretty JSON with a final newline.
+// Writes the record as pretty JSON with a final newline, replacing the file
+// whole or not at all (link/file_replace.h).
 bool SaveSettingsFile(const std::string& path, const DeviceSettings& settings, std::string& error);
 
 // The record as the pretty JSON text that read-settings prints (no final newline).

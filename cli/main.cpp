@@ -1,5 +1,6 @@
 // vornak-cli: the command-line front end of the Vornak tool.
 
+#include <csignal>
 #include <clocale>
 #include <cstdio>
 #include <string>
@@ -8,10 +9,16 @@
 #include "cli/cli_commands.h"
 #include "cli/cli_help.h"
 #include "cli/cli_options.h"
+#include "cli/cli_text_escape.h"
 
 int main(int argc, char** argv) {
     // The box's version text is 8-bit text in the locale's character set.
     std::setlocale(LC_ALL, "");
+    // A closed stdout or stderr (a pipe into `head`) and a full disk quota turn
+    // writes into failed calls instead of killing the process: an exchange with
+    // the box runs to its end, and the exit status is the operation's.
+    std::signal(SIGPIPE, SIG_IGN);
+    std::signal(SIGXFSZ, SIG_IGN);
 
     if (argc == 2 && std::string_view(argv[1]) == "--version") {
         std::printf("vornak-cli %s\n", VORNAK_PACKAGE_VERSION);
@@ -21,7 +28,8 @@ int main(int argc, char** argv) {
     CliRequest request;
     std::string error;
     if (!ParseCommandLine(argc, argv, request, error)) {
-        std::fprintf(stderr, "vornak-cli: %s\n%s\n", error.c_str(), UsageHint().c_str());
+        std::fprintf(stderr, "vornak-cli: %s\n%s\n", EscapeForOutput(error).c_str(),
+                     UsageHint().c_str());
         return kExitUsage;
     }
     if (request.help) {

@@ -1,6 +1,5 @@
 #include "firmware/file_image.h"
 
-#include <fcntl.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
@@ -9,35 +8,23 @@
 #include <new>
 #include <stdexcept>
 
+#include "link/regular_file.h"
+
 namespace {
 // Largest length the 32-bit length and offset fields of a transfer can carry.
 constexpr std::uint64_t kMaxImageLength = std::numeric_limits<std::uint32_t>::max();
-
-class CFileDescriptor {
-public:
-    explicit CFileDescriptor(int fd) : m_fd(fd) {}
-    ~CFileDescriptor() {
-        if (m_fd >= 0)
-            close(m_fd);
-    }
-    CFileDescriptor(const CFileDescriptor&) = delete;
-    CFileDescriptor& operator=(const CFileDescriptor&) = delete;
-    int Get() const { return m_fd; }
-
-private:
-    int m_fd;
-};
 }  // namespace
 
 ImageLoad ReadFileImage(const std::string& path, std::vector<std::uint8_t>& image) {
     image.clear();
     if (path.empty())
         return ImageLoad::OpenFailed;
-    CFileDescriptor file(open(path.c_str(), O_RDONLY | O_CLOEXEC));
+    // Only a regular file, and a FIFO's open never waits for a writer.
+    CFileDescriptor file(OpenRegularFile(path));
     if (file.Get() < 0)
         return ImageLoad::OpenFailed;
     struct stat st {};
-    if (fstat(file.Get(), &st) != 0 || !S_ISREG(st.st_mode))
+    if (fstat(file.Get(), &st) != 0)
         return ImageLoad::OpenFailed;
     const auto length = static_cast<std::uint64_t>(st.st_size);
     if (length > kMaxImageLength)

@@ -9,7 +9,8 @@
 
 enum class ImageLoad {
     Ok,
-    // Missing, unreadable, or not a regular file (a folder named like a package).
+    // Missing, unreadable, or not a regular file (a folder named like a package,
+    // a FIFO, a device): nothing waits on such a file.
     OpenFailed,
     NoMemory,
     // Fewer bytes arrived than the file's length.

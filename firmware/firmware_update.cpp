@@ -38,14 +38,11 @@ public:
     }
 
 private:
-    // The package path: the folder and the selected entry of the package list.
+    // The package path: the file the selected entry of the package list names.
     std::string PackagePath() {
-        std::string strPkg = kPrgRelative;
         IDialogView& view = m_host.View();
         const int sel = view.ComboGetCurSel(IDC_PACKAGE_LIST);
-        if (sel >= 0)
-            strPkg += view.ComboGetText(IDC_PACKAGE_LIST, sel);
-        return strPkg;
+        return PackagePathForEntry(sel >= 0 ? view.ComboGetText(IDC_PACKAGE_LIST, sel) : "");
     }
 
     bool Load() {

@@ -45,6 +45,14 @@ std::string PrgFolderPath() {
 }
 }  // namespace
 
+bool IsPrgEntryName(const std::string& entry) {
+    return entry.find('/') == std::string::npos;
+}
+
+std::string PackagePathForEntry(const std::string& entry) {
+    return IsPrgEntryName(entry) ? kPrgRelative + entry : entry;
+}
+
 std::string GetWorkDir() {
     std::string buffer(kInitialCwdBuffer, '\0');
     for (;;) {

@@ -14,6 +14,13 @@ class IDialogView;
 // The folder as the procedures name it, relative to the current directory.
 inline constexpr char kPrgRelative[] = "./Prg/";
 
+// Whether a package-list entry is a bare name (no '/'), a file in the Prg folder.
+bool IsPrgEntryName(const std::string& entry);
+// The file a package-list entry names: a bare name is looked up in the Prg
+// folder ("./Prg/" + entry); an entry with a '/' is a path of its own, absolute
+// or relative to the current directory, and is used as it is.
+std::string PackagePathForEntry(const std::string& entry);
+
 // The current directory, or an empty text when it can't be read.
 std::string GetWorkDir();
 // Creates <current directory>/Prg when missing; failure is not reported.

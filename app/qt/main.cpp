@@ -3,6 +3,7 @@
 
 #include <QApplication>
 #include <clocale>
+#include <csignal>
 #include <cstdio>
 #include <string_view>
 
@@ -29,6 +30,10 @@ public:
 };
 
 int main(int argc, char** argv) {
+    // A closed stdout or stderr (the window started from `... | head`) must not
+    // end the program in the middle of a firmware update: writes fail instead.
+    std::signal(SIGPIPE, SIG_IGN);
+
     // Answered before the application object exists, so that it needs no
     // display (package checks run it on machines without one).
     if (argc == 2 && std::string_view(argv[1]) == "--version") {

@@ -4,6 +4,7 @@
 #include <poll.h>
 #include <signal.h>
 #include <stdlib.h>
+#include <sys/resource.h>
 #include <sys/wait.h>
 #include <unistd.h>
 
@@ -66,9 +67,14 @@ CliResult RunProcess(const std::string& program, const std::vector<std::string>&
         envp.push_back(e.data());
     envp.push_back(nullptr);
 
+    rlimit fileLimit{};
+    if (run.fileSizeLimit)
+        fileLimit.rlim_cur = fileLimit.rlim_max = static_cast<rlim_t>(*run.fileSizeLimit);
+
     const pid_t pid = fork();
     if (pid == 0) {
-        if (chdir(run.workDir.c_str()) != 0 || dup2(outPipe[1], STDOUT_FILENO) < 0 ||
+        signal(SIGPIPE, SIG_DFL);
+        if ((run.fileSizeLimit && setrlimit(RLIMIT_FSIZE, &fileLimit) != 0) || chdir(run.workDir.c_str()) != 0 || dup2(outPipe[1], STDOUT_FILENO) < 0 ||
             dup2(errPipe[1], STDERR_FILENO) < 0) {
             _exit(127);
         }
@@ -99,12 +105,19 @@ CliResult RunProcess(const std::string& program, const std::vector<std::string>&
                          {errOpen ? errPipe[0] : -1, POLLIN, 0}};
         if (poll(fds, 2, static_cast<int>(left.count())) < 0 && errno != EINTR)
             break;
-        if (outOpen && fds[0].revents != 0)
+        if (outOpen && fds[0].revents != 0) {
             outOpen = Drain(outPipe[0], result.out);
+            if (run.closeStdoutAfterFirstLine && result.out.find('\n') != std::string::npos) {
+                close(outPipe[0]);
+                outPipe[0] = -1;
+                outOpen = false;
+            }
+        }
         if (errOpen && fds[1].revents != 0)
             errOpen = Drain(errPipe[0], result.err);
     }
-    close(outPipe[0]);
+    if (outPipe[0] >= 0)
+        close(outPipe[0]);
     close(errPipe[0]);
 
     int status = 0;

@@ -1,8 +1,12 @@
 #pragma once
 // Runs vornak-cli as a child process: its own working directory and
-// environment, stdout and stderr captured whole, the exit status.
+// environment, stdout and stderr captured whole, the exit status. The child
+// starts with SIGPIPE at its default action, whatever the test process does
+// with it, as a child of a shell would.
 
 #include <chrono>
+#include <cstdint>
+#include <optional>
 #include <string>
 #include <vector>
 
@@ -12,6 +16,11 @@ struct CliRun {
     // Gives the child a pseudo-terminal as stderr (so it sees a terminal).
     bool stderrIsTerminal = false;
     std::chrono::milliseconds timeout{30000};
+    // Closes the reading end of stdout once the first line arrived, as
+    // `| head -1` does; later writes of the child meet a closed pipe.
+    bool closeStdoutAfterFirstLine = false;
+    // The child's limit on the size of files it writes (RLIMIT_FSIZE), if any.
+    std::optional<std::uint64_t> fileSizeLimit;
 };
 
 struct CliResult {
