@@ -32,12 +32,14 @@ public:
     virtual ~IRecordStore() = default;
 
     // What the interlock knows of `serial` for the recipe with `recipeSha256`.
-    virtual InterlockState Interlock(const std::string& serial, const std::string& recipeSha256) = 0;
+    virtual InterlockState Interlock(const std::string& serial,
+                                     const std::string& recipeSha256) = 0;
 
     // Commits `record` durably. When `requirePassFree` is set and the record
-    // passed, the insert is refused (false, `error` says so) if another
-    // passing record of the same serial and recipe exists: the check and the
-    // insert are one transaction, so two stations never both pass one serial.
+    // passed, the insert is refused (false, `error` says so) if the serial's
+    // last run through the same recipe passed (what Interlock() calls Passed):
+    // the check and the insert are one transaction, so two stations never
+    // both pass one serial.
     // Inserting a record whose id is already stored changes nothing and
     // succeeds (forwarding is idempotent). False with `error` on failure; the
     // record is then not stored.
@@ -49,6 +51,10 @@ public:
 
     // Where the store lives, for messages ("sqlite:/path/records.db").
     virtual std::string Describe() const = 0;
+
+    // Records held locally until the shared store has them (a PostgreSQL
+    // store while its server is away); 0 for a store that needs no queue.
+    virtual std::size_t QueuedCount() { return 0; }
 };
 
 // Opens the store `url` names: "sqlite:PATH", a bare path (SQLite), or
