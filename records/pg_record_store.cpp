@@ -81,6 +81,9 @@ std::string Utf8Text(const std::string& text) {
 }
 
 PGresult* Exec(pg_conn* conn, const RecordQuery& query) {
+    // Only the simple protocol runs several statements (a schema step).
+    if (query.params.empty())
+        return PQexec(conn, query.sql.c_str());
     std::vector<std::string> texts;
     texts.reserve(query.params.size());
     for (const std::string& param : query.params) {
@@ -144,6 +147,10 @@ ConnectOutcome Connect(const std::string& url, pg_conn*& conn, std::string& erro
         conn = nullptr;
         return ConnectOutcome::Away;
     }
+    // The server's notices ("relation ... already exists, skipping") are not
+    // the station's to print.
+    PQsetNoticeProcessor(
+        conn, [](void*, const char*) {}, nullptr);
     if (!MigratePostgresSchema(conn, LatestVersion(PostgresSchemaSteps()), error)) {
         const bool lost = Lost(conn);
         PQfinish(conn);

@@ -8,6 +8,7 @@ packages=(
   qt6-base-dev libgl-dev
   libgtest-dev libgmock-dev
   libssl-dev nlohmann-json3-dev
+  libsqlite3-dev libpq-dev postgresql
   fonts-wqy-microhei
   xvfb xauth
 )
