@@ -9,6 +9,7 @@
 #include "cli/cli_commands.h"
 #include "cli/cli_help.h"
 #include "cli/cli_options.h"
+#include "cli/cli_records.h"
 
 namespace {
 
@@ -34,6 +35,14 @@ std::FILE* TakeStdout() {
 int main(int argc, char** argv) {
     // The box's version text is 8-bit text in the locale's character set.
     std::setlocale(LC_ALL, "");
+
+    // "records ..." has options of its own.
+    if (IsRecordsCommandLine(argc, argv)) {
+        std::FILE* out = TakeStdout();
+        const int status = RunRecordsCommandLine(argc, argv, out, stderr);
+        std::fflush(out);
+        return status;
+    }
 
     CliRequest request;
     std::string error;

@@ -7,23 +7,31 @@ namespace {
 constexpr char kSqliteScheme[] = "sqlite:";
 constexpr const char* kPostgresSchemes[] = {"postgresql://", "postgres://"};
 
+bool IsPostgresUrl(const std::string& url) {
+    for (const char* scheme : kPostgresSchemes) {
+        if (url.starts_with(scheme))
+            return true;
+    }
+    return false;
+}
+
 }  // namespace
+
+std::string SqliteStorePath(const std::string& url) {
+    if (url.starts_with(kSqliteScheme))
+        return url.substr(std::char_traits<char>::length(kSqliteScheme));
+    if (IsPostgresUrl(url) || url.find("://") != std::string::npos)
+        return "";
+    return url;
+}
 
 std::unique_ptr<IRecordStore> OpenRecordStore(const std::string& url, const std::string& queuePath,
                                               std::string& error) {
-    for (const char* scheme : kPostgresSchemes) {
-        if (url.starts_with(scheme))
-            return CPgRecordStore::Open(url, queuePath, error);
-    }
-    std::string path = url;
-    if (url.starts_with(kSqliteScheme))
-        path = url.substr(std::char_traits<char>::length(kSqliteScheme));
-    else if (url.find("://") != std::string::npos) {
-        error = "unknown kind of store '" + url + "': give sqlite:PATH, a path or postgresql://...";
-        return nullptr;
-    }
+    if (IsPostgresUrl(url))
+        return CPgRecordStore::Open(url, queuePath, error);
+    const std::string path = SqliteStorePath(url);
     if (path.empty()) {
-        error = "no path in '" + url + "'";
+        error = "can't read the store '" + url + "': give sqlite:PATH, a path or postgresql://...";
         return nullptr;
     }
     return CSqliteRecordStore::Open(path, error);

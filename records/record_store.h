@@ -23,6 +23,7 @@ enum class InterlockState {
 struct RecordFilter {
     std::optional<std::string> serial;
     std::optional<std::string> since;  // ISO 8601 UTC; records that started at or after it
+                                       // (ParseSinceTime() reads what a user typed)
     std::optional<UnitResult> result;
     std::size_t limit = 0;  // 0: all
 };
@@ -63,3 +64,7 @@ public:
 // when the URL is malformed or the store cannot be opened.
 std::unique_ptr<IRecordStore> OpenRecordStore(const std::string& url, const std::string& queuePath,
                                               std::string& error);
+
+// The file a SQLite store's URL names ("sqlite:PATH" or a bare path); empty
+// for any other URL.
+std::string SqliteStorePath(const std::string& url);
