@@ -32,6 +32,11 @@
 // every station. The pass-free check of an Insert() made then is against the
 // local file only.
 //
+// A server that answers with an error (not a lost connection) refuses the
+// record: Insert() returns false. A queued record the server refuses so stays
+// at the head of the outbox, kept in the local file, and the records after it
+// wait behind it until someone looks (QueuedCount() keeps growing).
+//
 // Threads: any, plus the forwarder thread. Lock order: m_lock, then the local
 // store's own mutex. m_lock guards the connection and the reconnect time; a
 // call waits while another reaches the server (at most kConnectTimeoutS for a

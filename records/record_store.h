@@ -33,6 +33,8 @@ public:
     virtual ~IRecordStore() = default;
 
     // What the interlock knows of `serial` for the recipe with `recipeSha256`.
+    // A store that can't be read answers New: the pass-free Insert() is the
+    // check that holds.
     virtual InterlockState Interlock(const std::string& serial,
                                      const std::string& recipeSha256) = 0;
 

@@ -131,20 +131,30 @@ CSqliteRecordStore::~CSqliteRecordStore() {
     sqlite3_close(m_db);
 }
 
-std::optional<std::string> CSqliteRecordStore::LastRunLocked(const std::string& serial,
-                                                             const std::string& recipeSha256) {
+bool CSqliteRecordStore::LastRunLocked(const std::string& serial, const std::string& recipeSha256,
+                                       std::optional<std::string>& result, std::string& error) {
     const RecordQuery query = LastRunQuery(ParamStyle::Sqlite, serial, recipeSha256);
     CSqliteStatement statement(m_db, query.sql);
     BindAll(statement, query);
-    if (statement.Step() != SQLITE_ROW)
-        return std::nullopt;
-    return statement.ColumnText(0);
+    const int step = statement.Step();
+    if (step == SQLITE_ROW) {
+        result = statement.ColumnText(0);
+        return true;
+    }
+    result.reset();
+    if (step == SQLITE_DONE)
+        return true;
+    error = statement.Error();
+    return false;
 }
 
 InterlockState CSqliteRecordStore::Interlock(const std::string& serial,
                                              const std::string& recipeSha256) {
     std::lock_guard lock(m_lock);
-    return InterlockFromLastRun(LastRunLocked(serial, recipeSha256));
+    std::optional<std::string> last;
+    std::string error;
+    LastRunLocked(serial, recipeSha256, last, error);
+    return InterlockFromLastRun(last);
 }
 
 bool CSqliteRecordStore::InsertLocked(const UnitRecord& record, bool requirePassFree, bool queue,
@@ -164,11 +174,14 @@ bool CSqliteRecordStore::InsertLocked(const UnitRecord& record, bool requirePass
         error = existsStatement.Error();
         return false;
     }
-    if (requirePassFree && record.result == UnitResult::Pass &&
-        InterlockFromLastRun(LastRunLocked(record.serial, record.recipeSha256)) ==
-            InterlockState::Passed) {
-        error = "serial " + record.serial + " already passed this recipe";
-        return false;
+    if (requirePassFree && record.result == UnitResult::Pass) {
+        std::optional<std::string> last;
+        if (!LastRunLocked(record.serial, record.recipeSha256, last, error))
+            return false;
+        if (InterlockFromLastRun(last) == InterlockState::Passed) {
+            error = "serial " + record.serial + " already passed this recipe";
+            return false;
+        }
     }
     const RecordQuery insert = InsertRecordQuery(ParamStyle::Sqlite, record);
     CSqliteStatement insertStatement(m_db, insert.sql);
