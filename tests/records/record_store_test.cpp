@@ -90,6 +90,17 @@ protected:
         }
     }
 
+    // Runs of `serial` through kRecipe, oldest first, all before 09:00.
+    void InsertHistory(IRecordStore& store, const std::string& serial,
+                       const std::vector<UnitResult>& history) {
+        int minute = 10;
+        for (const UnitResult result : history) {
+            InsertAll(store, {MakeRecord(serial + "-" + std::to_string(minute), serial, result,
+                                         "2026-12-10T08:" + std::to_string(minute) + ":00.000Z")});
+            ++minute;
+        }
+    }
+
     std::unique_ptr<CStoreBackend> m_backend;
 };
 
@@ -158,12 +169,7 @@ TEST_P(RecordStoreTest, InterlockFollowsTheLastRunOfTheRecipe) {
     for (const Case& c : cases) {
         SCOPED_TRACE(c.name);
         const std::string serial = "S" + std::to_string(++serialNumber);
-        int minute = 10;
-        for (const UnitResult result : c.history) {
-            InsertAll(*store, {MakeRecord(serial + "-" + std::to_string(minute), serial, result,
-                                          "2026-12-10T08:" + std::to_string(minute) + ":00.000Z")});
-            ++minute;
-        }
+        InsertHistory(*store, serial, c.history);
         // Another recipe's runs of the same serial don't count.
         InsertAll(*store, {MakeRecord(serial + "-other", serial, UnitResult::Pass,
                                       "2026-12-10T09:00:00.000Z", kOtherRecipe)});
@@ -210,12 +216,7 @@ TEST_P(RecordStoreTest, PassFreeInsertRefusesASecondPass) {
     for (const Case& c : cases) {
         SCOPED_TRACE(c.name);
         const std::string serial = "P" + std::to_string(++serialNumber);
-        int minute = 10;
-        for (const UnitResult result : c.history) {
-            InsertAll(*store, {MakeRecord(serial + "-" + std::to_string(minute), serial, result,
-                                          "2026-12-10T08:" + std::to_string(minute) + ":00.000Z")});
-            ++minute;
-        }
+        InsertHistory(*store, serial, c.history);
         const UnitRecord record =
             MakeRecord(serial + "-new", serial, c.result, "2026-12-10T09:00:00.000Z");
         std::string error;
