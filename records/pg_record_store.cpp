@@ -2,6 +2,8 @@
 
 #include <libpq-fe.h>
 
+#include <chrono>
+
 #include "records/record_columns.h"
 #include "records/record_queries.h"
 #include "records/record_schema.h"
@@ -235,8 +237,6 @@ std::unique_ptr<CPgRecordStore> CPgRecordStore::Open(const std::string& url,
             return nullptr;
         }
         store->m_online = store->m_conn != nullptr;
-        store->m_nextConnect =
-            std::chrono::steady_clock::now() + std::chrono::milliseconds(kReconnectIntervalMs);
     }
     error.clear();
     return store;
@@ -255,19 +255,11 @@ CPgRecordStore::~CPgRecordStore() {
     PQfinish(m_conn);
 }
 
-bool CPgRecordStore::ConnectLocked(std::string& error) {
+bool CPgRecordStore::ConnectedLocked() {
     if (m_conn != nullptr && !Lost(m_conn))
         return true;
     DropConnectionLocked();
-    const auto now = std::chrono::steady_clock::now();
-    if (now < m_nextConnect) {
-        error = "the server is away";
-        return false;
-    }
-    m_nextConnect = now + std::chrono::milliseconds(kReconnectIntervalMs);
-    const bool connected = Connect(m_url, m_conn, error) == ConnectOutcome::Connected;
-    m_online = connected;
-    return connected;
+    return false;
 }
 
 void CPgRecordStore::DropConnectionLocked() {
@@ -336,16 +328,32 @@ bool CPgRecordStore::ForwardLocked() {
 }
 
 bool CPgRecordStore::ReadyLocked() {
-    std::string error;
-    return ConnectLocked(error) && ForwardLocked();
+    return ConnectedLocked() && ForwardLocked();
 }
 
 void CPgRecordStore::ForwarderLoop() {
     std::unique_lock lock(m_lock);
     while (!m_stopping) {
         m_wake.wait_for(lock, std::chrono::milliseconds(kForwardIntervalMs));
-        if (!m_stopping && m_queue->QueuedCount() > 0)
-            ReadyLocked();
+        if (m_stopping)
+            break;
+        if (!ConnectedLocked()) {
+            // An attempt may take kConnectTimeoutS: meanwhile the station's
+            // calls go on against the local file.
+            lock.unlock();
+            pg_conn* conn = nullptr;
+            std::string error;
+            Connect(m_url, conn, error);
+            lock.lock();
+            if (m_conn == nullptr && !m_stopping) {
+                m_conn = conn;
+                m_online = conn != nullptr;
+            } else {
+                PQfinish(conn);
+            }
+        }
+        if (m_conn != nullptr && m_queue->QueuedCount() > 0)
+            ForwardLocked();
     }
 }
 

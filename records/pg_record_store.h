@@ -38,12 +38,13 @@
 // wait behind it until someone looks (QueuedCount() keeps growing).
 //
 // Threads: any, plus the forwarder thread. Lock order: m_lock, then the local
-// store's own mutex. m_lock guards the connection and the reconnect time; a
-// call waits while another reaches the server (at most kConnectTimeoutS for a
-// connection attempt, which is made at most every kReconnectIntervalMs).
+// store's own mutex. m_lock guards the connection. Only the forwarder
+// connects (every kForwardIntervalMs while the server is away), and not
+// under m_lock, so a station's call never waits for a connection attempt; a
+// call waits while another one or the forwarder uses the connection (on a
+// server that vanished without closing it, at most the TCP user time-out).
 
 #include <atomic>
-#include <chrono>
 #include <condition_variable>
 #include <memory>
 #include <mutex>
@@ -55,13 +56,11 @@
 
 struct pg_conn;
 
-// A station must not stall long on a server that is gone.
+// An attempt to reach a server that does not answer ends after this long.
 constexpr int kConnectTimeoutS = 2;
-// Between connection attempts while the server is away: a refused connection
-// is cheap, an unreachable host costs kConnectTimeoutS per attempt.
-constexpr int kReconnectIntervalMs = 1000;
-// How often the forwarder looks at the outbox: queued records reach the
-// server within about this long after it is back.
+// How often the forwarder tries to reach a server that is away and looks at
+// the outbox: queued records reach the server within about this long after
+// it is back.
 constexpr int kForwardIntervalMs = 500;
 
 class CPgRecordStore : public IRecordStore {
@@ -89,9 +88,8 @@ public:
 private:
     CPgRecordStore(std::string url, std::unique_ptr<CSqliteRecordStore> queue);
 
-    // Connects (at most every kReconnectIntervalMs) and brings the schema
-    // forward. False while the server is away or refuses.
-    bool ConnectLocked(std::string& error);
+    // Whether the connection is up; drops one that was lost.
+    bool ConnectedLocked();
     void DropConnectionLocked();
     // Sends the outbox to the server, oldest first. True when it is empty.
     bool ForwardLocked();
@@ -108,7 +106,6 @@ private:
 
     std::mutex m_lock;
     pg_conn* m_conn = nullptr;
-    std::chrono::steady_clock::time_point m_nextConnect{};
     bool m_stopping = false;
     std::condition_variable m_wake;
 
