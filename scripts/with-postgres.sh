@@ -46,8 +46,22 @@ if ((EUID == 0)); then
   as_owner=(runuser -u postgres --)
 fi
 
+# A port of 127.0.0.1 nothing listens on: the kernel's pick when python3 is
+# there, else a random one that refuses a connection.
 free_port() {
-  python3 -c 'import socket; s=socket.socket(); s.bind(("127.0.0.1", 0)); print(s.getsockname()[1])'
+  if command -v python3 >/dev/null; then
+    python3 -c 'import socket; s=socket.socket(); s.bind(("127.0.0.1", 0)); print(s.getsockname()[1])'
+    return
+  fi
+  local port
+  for _ in $(seq 100); do
+    port=$((20000 + RANDOM % 40000))
+    if ! (exec 3<>"/dev/tcp/127.0.0.1/$port") 2>/dev/null; then
+      echo "$port"
+      return
+    fi
+  done
+  return 1
 }
 
 work=$(mktemp -d /tmp/vornak-pg.XXXXXX)
