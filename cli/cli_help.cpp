@@ -19,6 +19,8 @@ Commands:
   send FILE --slot N       download FILE to load slot N (0 to 5)
   jump --slot N            make the box jump to load slot N (0 to 5)
   ports                    list the serial ports and their devices
+  records list|show|export the unit records a station wrote, from records.db
+                           in the current folder or --db URL (records --help)
 
 Options:
   --port N   use port COMN without scanning for the box

@@ -9,6 +9,7 @@
 #include "cli/cli_commands.h"
 #include "cli/cli_help.h"
 #include "cli/cli_options.h"
+#include "cli/cli_records.h"
 #include "cli/cli_text_escape.h"
 
 int main(int argc, char** argv) {
@@ -23,6 +24,11 @@ int main(int argc, char** argv) {
     if (argc == 2 && std::string_view(argv[1]) == "--version") {
         std::printf("vornak-cli %s\n", VORNAK_PACKAGE_VERSION);
         return kExitSuccess;
+    }
+
+    // "records ..." has options of its own.
+    if (IsRecordsCommandLine(argc, argv)) {
+        return RunRecordsCommandLine(argc, argv, stdout, stderr);
     }
 
     CliRequest request;

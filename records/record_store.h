@@ -23,6 +23,7 @@ enum class InterlockState {
 struct RecordFilter {
     std::optional<std::string> serial;
     std::optional<std::string> since;  // ISO 8601 UTC; records that started at or after it
+                                       // (ParseSinceTime() reads what a user typed)
     std::optional<UnitResult> result;
     std::size_t limit = 0;  // 0: all
 };
@@ -32,12 +33,16 @@ public:
     virtual ~IRecordStore() = default;
 
     // What the interlock knows of `serial` for the recipe with `recipeSha256`.
-    virtual InterlockState Interlock(const std::string& serial, const std::string& recipeSha256) = 0;
+    // A store that can't be read answers New: the pass-free Insert() is the
+    // check that holds.
+    virtual InterlockState Interlock(const std::string& serial,
+                                     const std::string& recipeSha256) = 0;
 
     // Commits `record` durably. When `requirePassFree` is set and the record
-    // passed, the insert is refused (false, `error` says so) if another
-    // passing record of the same serial and recipe exists: the check and the
-    // insert are one transaction, so two stations never both pass one serial.
+    // passed, the insert is refused (false, `error` says so) if the serial's
+    // last run through the same recipe passed (what Interlock() calls Passed):
+    // the check and the insert are one transaction, so two stations never
+    // both pass one serial.
     // Inserting a record whose id is already stored changes nothing and
     // succeeds (forwarding is idempotent). False with `error` on failure; the
     // record is then not stored.
@@ -49,6 +54,10 @@ public:
 
     // Where the store lives, for messages ("sqlite:/path/records.db").
     virtual std::string Describe() const = 0;
+
+    // Records held locally until the shared store has them (a PostgreSQL
+    // store while its server is away); 0 for a store that needs no queue.
+    virtual std::size_t QueuedCount() { return 0; }
 };
 
 // Opens the store `url` names: "sqlite:PATH", a bare path (SQLite), or
@@ -57,3 +66,7 @@ public:
 // when the URL is malformed or the store cannot be opened.
 std::unique_ptr<IRecordStore> OpenRecordStore(const std::string& url, const std::string& queuePath,
                                               std::string& error);
+
+// The file a SQLite store's URL names ("sqlite:PATH" or a bare path); empty
+// for any other URL.
+std::string SqliteStorePath(const std::string& url);

@@ -29,14 +29,17 @@ inline constexpr const char* kReasonAborted = "ABORTED";
 
 // One step of the unit run, as it went.
 struct StepRecord {
-    std::string name;                      // "identify", "firmware", "settings", "download", ...
+    std::string name;  // "identify", "firmware", "settings", "download", ...
     bool ok = false;
     std::uint32_t durationMs = 0;
     std::vector<std::string> statusTexts;  // what the status line showed, in order
+
+    bool operator==(const StepRecord&) const = default;
 };
 
 struct UnitRecord {
-    std::string id;  // unique unit id (UUID text), made by the station: forwarding is idempotent on it
+    std::string
+        id;  // unique unit id (UUID text), made by the station: forwarding is idempotent on it
     std::string startTime;
     std::string endTime;
     std::string station;
@@ -56,7 +59,7 @@ struct UnitRecord {
     std::string settingsAfterSha256;
 
     UnitResult result = UnitResult::Fail;
-    bool retry = false;  // the serial's last run through this recipe failed
+    bool retry = false;   // the serial's last run through this recipe failed
     bool rework = false;  // run again on purpose after a pass
     std::string failedStep;
     std::string reasonCode;  // one of kReason...

@@ -9,6 +9,7 @@ packages=(
   libgtest-dev libgmock-dev
   libssl-dev nlohmann-json3-dev libudev-dev
   dpkg-dev lintian
+  libsqlite3-dev libpq-dev postgresql
   fonts-wqy-microhei
   xvfb xauth
   clang libclang-rt-14-dev

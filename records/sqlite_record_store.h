@@ -1,0 +1,72 @@
+#pragma once
+// CSqliteRecordStore: unit records in one SQLite file, for a station on one PC
+// and as the local queue of a PostgreSQL store.
+//
+// The file runs in WAL mode with synchronous=FULL: a committed record survives
+// a power cut, and readers (`vornak-cli records list` in another process) do
+// not block the station's writes. Opening brings an older schema forward (see
+// record_schema.h) and refuses a newer one. Each insert is one BEGIN IMMEDIATE
+// transaction holding the pass-free check and the insert, so two processes on
+// one file can't both pass a serial.
+//
+// The outbox: records inserted with InsertQueued() are also listed, in order,
+// as waiting to be forwarded; the PostgreSQL store takes them out with
+// OldestQueued() and Dequeue() once the server holds them.
+//
+// Threads: any; one mutex serialises the connection. Other processes wait up
+// to kSqliteBusyTimeoutMs for the file's write lock.
+
+#include <cstdint>
+#include <memory>
+#include <mutex>
+#include <optional>
+#include <string>
+
+#include "records/record_store.h"
+
+struct sqlite3;
+
+// How long a call waits for another process's write to end: a station's
+// insert is a few milliseconds, an export of a big file a few seconds.
+constexpr int kSqliteBusyTimeoutMs = 10000;
+
+class CSqliteRecordStore : public IRecordStore {
+public:
+    // Opens or creates the file at `path`. Null with `error` when it can't be
+    // opened, its schema is newer than this tool's or a migration failed (the
+    // file is then unchanged).
+    static std::unique_ptr<CSqliteRecordStore> Open(const std::string& path, std::string& error);
+    ~CSqliteRecordStore() override;
+
+    InterlockState Interlock(const std::string& serial, const std::string& recipeSha256) override;
+    bool Insert(const UnitRecord& record, bool requirePassFree, std::string& error) override;
+    std::vector<UnitRecord> List(const RecordFilter& filter) override;
+    std::optional<UnitRecord> Find(const std::string& id) override;
+    std::string Describe() const override;
+
+    // Insert() that also puts the record at the end of the outbox, in the
+    // same transaction. A record already stored is not queued again.
+    bool InsertQueued(const UnitRecord& record, bool requirePassFree, std::string& error);
+    // The first record of the outbox, if any.
+    std::optional<UnitRecord> OldestQueued();
+    // Takes `id` out of the outbox; the record itself stays.
+    bool Dequeue(const std::string& id, std::string& error);
+    std::size_t QueuedCount() override;
+
+private:
+    CSqliteRecordStore(sqlite3* db, std::string path);
+    bool InsertLocked(const UnitRecord& record, bool requirePassFree, bool queue,
+                      std::string& error);
+    // The result name of the serial's last run through the recipe, if any.
+    bool LastRunLocked(const std::string& serial, const std::string& recipeSha256,
+                       std::optional<std::string>& result, std::string& error);
+
+    mutable std::mutex m_lock;  // guards m_db
+    sqlite3* m_db;
+    const std::string m_path;
+};
+
+// Brings the open SQLite database `db` to schema version `target` (at most
+// the newest). False with `error` when its version is newer than the newest
+// this tool knows or a step fails; the database is then unchanged.
+bool MigrateSqliteSchema(sqlite3* db, int target, std::string& error);

@@ -1,0 +1,325 @@
+// The record stores' contract, one table of cases run against both backends.
+
+#include <gtest/gtest.h>
+
+#include <thread>
+
+#include "records/record_schema.h"
+#include "tests/records/store_backend.h"
+
+namespace {
+
+constexpr char kRecipe[] = "9f2c1e";
+constexpr char kOtherRecipe[] = "77aa01";
+
+UnitRecord MakeRecord(const std::string& id, const std::string& serial, UnitResult result,
+                      const std::string& startTime = "2026-12-10T08:00:00.000Z",
+                      const std::string& recipe = kRecipe) {
+    UnitRecord record;
+    record.id = id;
+    record.serial = serial;
+    record.result = result;
+    record.startTime = startTime;
+    record.endTime = startTime;
+    record.recipeSha256 = recipe;
+    record.recipeName = "door-4";
+    record.variant = "LHD";
+    return record;
+}
+
+// Every field set, with text that needs care: quotes, commas, line breaks,
+// Chinese status texts.
+UnitRecord FullRecord() {
+    UnitRecord record = MakeRecord("u-full", "0A1B2C3D", UnitResult::Fail);
+    record.endTime = "2026-12-10T08:00:41.250Z";
+    record.station = "line 2, \"east\"";
+    record.operatorName = "王工";
+    record.slot = "B";
+    record.versionBefore = "BCM V1.0";
+    record.versionAfter = "BCM V1.2";
+    record.packageSha256 = std::string(64, 'e');
+    record.settingsBefore = R"({"central_lock":1})";
+    record.settingsAfter = R"({"central_lock":2})";
+    record.settingsAfterSha256 = std::string(64, 'a');
+    record.retry = true;
+    record.rework = true;
+    record.failedStep = "settings";
+    record.reasonCode = kReasonVerifyMismatch;
+    record.reasonText = "central_lock: wanted 2\ngot 1";
+    record.steps = {{"identify", true, 120, {"设备连接成功."}},
+                    {"settings", false, 900, {"正在写入...", "写入失败, 错误:EF03"}}};
+    record.portDevice = "/dev/ttyUSB0";
+    record.portByPath = "pci-0000:00:14.0-usb-0:2:1.0-port0";
+    record.adapterSerial = "FT4X9";
+    record.toolVersion = "1.2";
+    record.frameTrace = {"> 7E 01 02", "< 7E 81 00"};
+    return record;
+}
+
+RecordFilter Filter(std::optional<std::string> serial, std::optional<std::string> since = {},
+                    std::optional<UnitResult> result = {}, std::size_t limit = 0) {
+    RecordFilter filter;
+    filter.serial = std::move(serial);
+    filter.since = std::move(since);
+    filter.result = result;
+    filter.limit = limit;
+    return filter;
+}
+
+std::vector<std::string> IdsOf(const std::vector<UnitRecord>& records) {
+    std::vector<std::string> ids;
+    for (const UnitRecord& record : records) {
+        ids.push_back(record.id);
+    }
+    return ids;
+}
+
+class RecordStoreTest : public testing::TestWithParam<Backend> {
+protected:
+    void SetUp() override {
+        std::string why;
+        m_backend = CStoreBackend::Create(GetParam(), why);
+        if (!m_backend)
+            GTEST_SKIP() << why;
+    }
+
+    void InsertAll(IRecordStore& store, const std::vector<UnitRecord>& records) {
+        for (const UnitRecord& record : records) {
+            std::string error;
+            ASSERT_TRUE(store.Insert(record, false, error)) << record.id << ": " << error;
+        }
+    }
+
+    // Runs of `serial` through kRecipe, oldest first, all before 09:00.
+    void InsertHistory(IRecordStore& store, const std::string& serial,
+                       const std::vector<UnitResult>& history) {
+        int minute = 10;
+        for (const UnitResult result : history) {
+            InsertAll(store, {MakeRecord(serial + "-" + std::to_string(minute), serial, result,
+                                         "2026-12-10T08:" + std::to_string(minute) + ":00.000Z")});
+            ++minute;
+        }
+    }
+
+    std::unique_ptr<CStoreBackend> m_backend;
+};
+
+TEST_P(RecordStoreTest, KeepsEveryFieldOfARecord) {
+    auto store = m_backend->Open();
+    const UnitRecord record = FullRecord();
+    std::string error;
+    ASSERT_TRUE(store->Insert(record, true, error)) << error;
+
+    // Read back through a second connection: what was committed, not a cache.
+    auto reader = m_backend->Open("b");
+    EXPECT_EQ(reader->Find(record.id), record);
+    EXPECT_EQ(reader->Find("u-none"), std::nullopt);
+}
+
+TEST_P(RecordStoreTest, ListFiltersNewestFirst) {
+    auto store = m_backend->Open();
+    InsertAll(*store, {
+                          MakeRecord("r1", "S1", UnitResult::Fail, "2026-12-09T10:00:00.000Z"),
+                          MakeRecord("r2", "S1", UnitResult::Pass, "2026-12-10T09:00:00.000Z"),
+                          MakeRecord("r3", "S2", UnitResult::Aborted, "2026-12-10T11:00:00.000Z"),
+                          MakeRecord("r4", "S2", UnitResult::Pass, "2026-12-10T11:00:00.000Z"),
+                          MakeRecord("r5", "S3", UnitResult::Fail, "2026-12-11T07:30:00.000Z"),
+                      });
+    struct Case {
+        const char* name;
+        RecordFilter filter;
+        std::vector<std::string> ids;
+    };
+    const Case cases[] = {
+        // Equal start times: the later insert counts as newer.
+        {"all", {}, {"r5", "r4", "r3", "r2", "r1"}},
+        {"serial", Filter("S1"), {"r2", "r1"}},
+        {"unknown serial", Filter("S9"), {}},
+        {"since a date", Filter({}, "2026-12-10"), {"r5", "r4", "r3", "r2"}},
+        {"since an instant", Filter({}, "2026-12-10T11:00:00.000Z"), {"r5", "r4", "r3"}},
+        {"result", Filter({}, {}, UnitResult::Pass), {"r4", "r2"}},
+        {"aborted", Filter({}, {}, UnitResult::Aborted), {"r3"}},
+        {"all filters", Filter("S2", "2026-12-10", UnitResult::Pass), {"r4"}},
+        {"limit", Filter({}, {}, {}, 2), {"r5", "r4"}},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.name);
+        EXPECT_EQ(IdsOf(store->List(c.filter)), c.ids);
+    }
+}
+
+TEST_P(RecordStoreTest, InterlockFollowsTheLastRunOfTheRecipe) {
+    struct Case {
+        const char* name;
+        std::vector<UnitResult> history;  // oldest first, all through kRecipe
+        InterlockState state;
+    };
+    const Case cases[] = {
+        {"never run", {}, InterlockState::New},
+        {"passed", {UnitResult::Pass}, InterlockState::Passed},
+        {"failed", {UnitResult::Fail}, InterlockState::LastFailed},
+        {"aborted", {UnitResult::Aborted}, InterlockState::LastFailed},
+        {"failed, then passed", {UnitResult::Fail, UnitResult::Pass}, InterlockState::Passed},
+        {"passed, then a rework failed",
+         {UnitResult::Pass, UnitResult::Fail},
+         InterlockState::LastFailed},
+    };
+    auto store = m_backend->Open();
+    int serialNumber = 0;
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.name);
+        const std::string serial = "S" + std::to_string(++serialNumber);
+        InsertHistory(*store, serial, c.history);
+        // Another recipe's runs of the same serial don't count.
+        InsertAll(*store, {MakeRecord(serial + "-other", serial, UnitResult::Pass,
+                                      "2026-12-10T09:00:00.000Z", kOtherRecipe)});
+        EXPECT_EQ(store->Interlock(serial, kRecipe), c.state);
+    }
+}
+
+TEST_P(RecordStoreTest, InsertingAStoredIdChangesNothing) {
+    auto store = m_backend->Open();
+    const UnitRecord first = MakeRecord("u-1", "S1", UnitResult::Pass);
+    UnitRecord again = first;
+    again.reasonText = "a second copy";
+    std::string error;
+    ASSERT_TRUE(store->Insert(first, true, error)) << error;
+    // A pass sent again (a forward in doubt) is not refused as a second pass.
+    EXPECT_TRUE(store->Insert(again, true, error)) << error;
+    EXPECT_TRUE(store->Insert(again, false, error)) << error;
+    EXPECT_EQ(IdsOf(store->List({})), std::vector<std::string>{"u-1"});
+    EXPECT_EQ(store->Find("u-1"), first);
+}
+
+TEST_P(RecordStoreTest, PassFreeInsertRefusesASecondPass) {
+    struct Case {
+        const char* name;
+        std::vector<UnitResult> history;
+        UnitResult result;
+        bool requirePassFree;
+        bool stored;
+    };
+    const Case cases[] = {
+        {"first pass", {}, UnitResult::Pass, true, true},
+        {"second pass", {UnitResult::Pass}, UnitResult::Pass, true, false},
+        {"rework pass", {UnitResult::Pass}, UnitResult::Pass, false, true},
+        {"fail after a pass", {UnitResult::Pass}, UnitResult::Fail, true, true},
+        {"pass after a fail", {UnitResult::Fail}, UnitResult::Pass, true, true},
+        {"pass after a failed rework",
+         {UnitResult::Pass, UnitResult::Fail},
+         UnitResult::Pass,
+         true,
+         true},
+    };
+    auto store = m_backend->Open();
+    int serialNumber = 0;
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.name);
+        const std::string serial = "P" + std::to_string(++serialNumber);
+        InsertHistory(*store, serial, c.history);
+        const UnitRecord record =
+            MakeRecord(serial + "-new", serial, c.result, "2026-12-10T09:00:00.000Z");
+        std::string error;
+        EXPECT_EQ(store->Insert(record, c.requirePassFree, error), c.stored) << error;
+        EXPECT_EQ(store->Find(record.id).has_value(), c.stored);
+        if (!c.stored) {
+            EXPECT_NE(error.find("already passed"), std::string::npos) << error;
+        }
+    }
+}
+
+// Two stations pass the same serial at the same moment, each through its own
+// connection: exactly one record is stored, and the other is refused.
+TEST_P(RecordStoreTest, TwoStationsRacingOnASerialPassItOnce) {
+    constexpr int kRounds = 20;
+    auto stationA = m_backend->Open("a");
+    auto stationB = m_backend->Open("b");
+    for (int round = 0; round < kRounds; ++round) {
+        SCOPED_TRACE(round);
+        const std::string serial = "RACE" + std::to_string(round);
+        std::atomic<bool> go{false};
+        bool passed[2] = {false, false};
+        auto run = [&](IRecordStore& store, int index) {
+            while (!go) {
+            }
+            std::string error;
+            passed[index] = store.Insert(
+                MakeRecord(serial + "-" + std::to_string(index), serial, UnitResult::Pass), true,
+                error);
+        };
+        std::thread a(run, std::ref(*stationA), 0);
+        std::thread b(run, std::ref(*stationB), 1);
+        go = true;
+        a.join();
+        b.join();
+        EXPECT_NE(passed[0], passed[1]);
+        EXPECT_EQ(stationA->List(Filter(serial)).size(), 1u);
+    }
+}
+
+TEST_P(RecordStoreTest, BringsAnOlderSchemaForward) {
+    m_backend->BuildSchema(1);
+    m_backend->Execute(
+        "INSERT INTO unit_records (id, start_time, serial, result, recipe_sha256) "
+        "VALUES ('old-1', '2026-01-05T10:00:00.000Z', 'S-OLD', 'pass', '9f2c1e')");
+    ASSERT_EQ(m_backend->SchemaVersion(), 1);
+
+    auto store = m_backend->Open();
+    ASSERT_TRUE(store);
+    const int latest =
+        LatestVersion(GetParam() == Backend::Sqlite ? SqliteSchemaSteps() : PostgresSchemaSteps());
+    EXPECT_EQ(m_backend->SchemaVersion(), latest);
+    const std::optional<UnitRecord> old = store->Find("old-1");
+    ASSERT_TRUE(old);
+    EXPECT_EQ(old->serial, "S-OLD");
+    EXPECT_TRUE(old->steps.empty());
+    EXPECT_EQ(store->Interlock("S-OLD", kRecipe), InterlockState::Passed);
+    std::string error;
+    EXPECT_TRUE(store->Insert(MakeRecord("new-1", "S-OLD", UnitResult::Fail), false, error))
+        << error;
+}
+
+TEST_P(RecordStoreTest, RefusesASchemaNewerThanItKnows) {
+    m_backend->Open().reset();
+    const int newer = m_backend->SchemaVersion() + 1;
+    m_backend->SetSchemaVersion(newer);
+
+    std::string error;
+    EXPECT_FALSE(m_backend->TryOpen("a", error));
+    EXPECT_NE(error.find("newer"), std::string::npos) << error;
+    EXPECT_EQ(m_backend->SchemaVersion(), newer);
+}
+
+INSTANTIATE_TEST_SUITE_P(Backends, RecordStoreTest,
+                         testing::Values(Backend::Sqlite, Backend::Postgres),
+                         [](const testing::TestParamInfo<Backend>& info) {
+                             return BackendName(info.param);
+                         });
+
+TEST(OpenRecordStoreTest, ReadsTheKindOfStoreFromTheUrl) {
+    CTempDir folder{"records"};
+    struct Case {
+        std::string url;
+        bool opens;
+    };
+    const Case cases[] = {
+        {"sqlite:" + folder.Path() + "/a.db", true},
+        {folder.Path() + "/b.db", true},
+        {"sqlite:", false},
+        {"mysql://host/db", false},
+        {"sqlite:" + folder.Path() + "/missing/c.db", false},
+        // A server that does not answer is not an error: the store queues.
+        {"postgresql://nobody@127.0.0.1:1/none", true},
+        {"postgres://nobody@127.0.0.1:1/none", true},
+        {"postgresql://host/db?nosuchsetting=1", false},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.url);
+        std::string error;
+        auto store = OpenRecordStore(c.url, folder.Path() + "/queue.db", error);
+        EXPECT_EQ(store != nullptr, c.opens) << error;
+        EXPECT_EQ(error.empty(), c.opens) << error;
+    }
+}
+
+}  // namespace

@@ -1,0 +1,154 @@
+// vornak-cli records as a process, on a SQLite store the test fills.
+
+#include <gtest/gtest.h>
+
+#include <algorithm>
+#include <filesystem>
+#include <fstream>
+#include <nlohmann/json.hpp>
+#include <sstream>
+
+#include "records/record_store.h"
+#include "tests/cli/cli_process.h"
+#include "tests/records/store_backend.h"
+
+namespace {
+
+UnitRecord Unit(const std::string& id, const std::string& serial, UnitResult result,
+                const std::string& startTime) {
+    UnitRecord record;
+    record.id = id;
+    record.serial = serial;
+    record.result = result;
+    record.startTime = startTime;
+    record.variant = "LHD";
+    record.station = "east";
+    if (result != UnitResult::Pass) {
+        record.failedStep = "settings";
+        record.reasonCode = kReasonVerifyMismatch;
+        record.reasonText = "central_lock: wanted 2, got 1";
+    }
+    return record;
+}
+
+class RecordsCliTest : public testing::Test {
+protected:
+    void SetUp() override {
+        std::string error;
+        auto store = OpenRecordStore(m_folder.Path() + "/records.db", "", error);
+        ASSERT_TRUE(store) << error;
+        for (const UnitRecord& record :
+             {Unit("u-1", "S1", UnitResult::Fail, "2026-12-09T10:00:00.000Z"),
+              Unit("u-2", "S1", UnitResult::Pass, "2026-12-10T09:00:00.000Z"),
+              Unit("u-3", "S2", UnitResult::Aborted, "2026-12-10T11:00:00.000Z")}) {
+            ASSERT_TRUE(store->Insert(record, false, error)) << error;
+        }
+    }
+
+    CliResult Cli(std::vector<std::string> args) {
+        args.insert(args.begin(), "records");
+        CliRun run;
+        run.workDir = m_folder.Path();
+        return RunProcess(VORNAK_CLI_PATH, args, run);
+    }
+
+    std::string ReadFile(const std::string& name) {
+        std::ifstream file(m_folder.Path() + "/" + name, std::ios::binary);
+        std::ostringstream text;
+        text << file.rdbuf();
+        return text.str();
+    }
+
+    CTempDir m_folder{"records"};
+};
+
+TEST_F(RecordsCliTest, ListsWithFilters) {
+    struct Case {
+        std::vector<std::string> args;
+        std::string out;
+    };
+    const Case cases[] = {
+        {{"list"},
+         "2026-12-10T11:00:00.000Z\taborted\tS2\tLHD\teast\tu-3\tsettings\tVERIFY_MISMATCH\n"
+         "2026-12-10T09:00:00.000Z\tpass\tS1\tLHD\teast\tu-2\t-\t-\n"
+         "2026-12-09T10:00:00.000Z\tfail\tS1\tLHD\teast\tu-1\tsettings\tVERIFY_MISMATCH\n"},
+        {{"list", "--serial", "S1", "--result=pass"},
+         "2026-12-10T09:00:00.000Z\tpass\tS1\tLHD\teast\tu-2\t-\t-\n"},
+        // A "Z" on the time counts from that instant, not after it.
+        {{"list", "--since", "2026-12-10T11:00Z"},
+         "2026-12-10T11:00:00.000Z\taborted\tS2\tLHD\teast\tu-3\tsettings\tVERIFY_MISMATCH\n"},
+        {{"list", "--serial", "S9"}, ""},
+        {{"list", "--db", "sqlite:records.db", "--since", "2026-12-11"}, ""},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(testing::PrintToString(c.args));
+        const CliResult r = Cli(c.args);
+        EXPECT_EQ(r.exitCode, 0) << r.err;
+        EXPECT_EQ(r.out, c.out);
+    }
+}
+
+TEST_F(RecordsCliTest, ShowsOneRecordAsJson) {
+    const CliResult r = Cli({"show", "u-1"});
+    ASSERT_EQ(r.exitCode, 0) << r.err;
+    const nlohmann::json json = nlohmann::json::parse(r.out);
+    EXPECT_EQ(json["serial"], "S1");
+    EXPECT_EQ(json["reason_text"], "central_lock: wanted 2, got 1");
+
+    const CliResult missing = Cli({"show", "u-9"});
+    EXPECT_EQ(missing.exitCode, 1);
+    EXPECT_EQ(missing.out, "");
+    EXPECT_NE(missing.err.find("u-9"), std::string::npos) << missing.err;
+}
+
+TEST_F(RecordsCliTest, ExportsCsvAndJsonLines) {
+    const CliResult csv = Cli({"export", "--csv", "out.csv", "--serial", "S1"});
+    ASSERT_EQ(csv.exitCode, 0) << csv.err;
+    EXPECT_EQ(csv.out, "");
+    const std::string table = ReadFile("out.csv");
+    EXPECT_TRUE(table.starts_with("id,start_time,")) << table;
+    EXPECT_NE(table.find("\"central_lock: wanted 2, got 1\""), std::string::npos) << table;
+    EXPECT_EQ(std::count(table.begin(), table.end(), '\n'), 3);
+
+    const CliResult jsonl = Cli({"export", "--jsonl", "out.jsonl"});
+    ASSERT_EQ(jsonl.exitCode, 0) << jsonl.err;
+    const std::string lines = ReadFile("out.jsonl");
+    EXPECT_EQ(std::count(lines.begin(), lines.end(), '\n'), 3);
+    EXPECT_EQ(nlohmann::json::parse(lines.substr(0, lines.find('\n')))["id"], "u-3");
+}
+
+TEST_F(RecordsCliTest, RefusesBadUsageAndAMissingStore) {
+    const std::vector<std::vector<std::string>> usage = {
+        {},
+        {"frobnicate"},
+        {"list", "extra"},
+        {"show"},
+        {"show", "u-1", "--serial", "S1"},
+        {"list", "--result", "passed"},
+        {"list", "--since", "10.12.2026"},
+        {"list", "--since", "2026-13-01"},
+        {"list", "--serial"},
+        {"list", "--serial="},
+        {"list", "--csv", "x.csv"},
+        {"export"},
+        {"export", "--csv", "a.csv", "--jsonl", "b.jsonl"},
+        {"list", "--bogus"},
+    };
+    for (const auto& args : usage) {
+        SCOPED_TRACE(testing::PrintToString(args));
+        const CliResult r = Cli(args);
+        EXPECT_EQ(r.exitCode, 2);
+        EXPECT_EQ(r.out, "");
+        EXPECT_EQ(r.err.rfind("vornak-cli: ", 0), 0u) << r.err;
+    }
+    // Reading a store that isn't there creates none.
+    const CliResult missing = Cli({"list", "--db", "none.db"});
+    EXPECT_EQ(missing.exitCode, 1);
+    EXPECT_FALSE(std::filesystem::exists(m_folder.Path() + "/none.db"));
+
+    const CliResult help = Cli({"--help"});
+    EXPECT_EQ(help.exitCode, 0);
+    EXPECT_TRUE(help.out.starts_with("Usage: vornak-cli records list")) << help.out;
+}
+
+}  // namespace

@@ -1,0 +1,152 @@
+#include "tests/records/store_backend.h"
+
+#include <gtest/gtest.h>
+#include <libpq-fe.h>
+#include <sqlite3.h>
+#include <stdlib.h>
+#include <unistd.h>
+
+#include <atomic>
+#include <filesystem>
+#include <stdexcept>
+
+#include "records/pg_record_store.h"
+#include "records/sqlite_record_store.h"
+
+namespace {
+
+class CSqliteBackend : public CStoreBackend {
+public:
+    std::unique_ptr<IRecordStore> TryOpen(const std::string&, std::string& error) override {
+        return OpenRecordStore("sqlite:" + Path(), "", error);
+    }
+    void BuildSchema(int version) override {
+        sqlite3* db = OpenRaw();
+        std::string error;
+        EXPECT_TRUE(MigrateSqliteSchema(db, version, error)) << error;
+        sqlite3_close(db);
+    }
+    void SetSchemaVersion(int version) override {
+        Execute("PRAGMA user_version = " + std::to_string(version));
+    }
+    int SchemaVersion() override {
+        sqlite3* db = OpenRaw();
+        sqlite3_stmt* statement = nullptr;
+        sqlite3_prepare_v2(db, "PRAGMA user_version", -1, &statement, nullptr);
+        const int version =
+            sqlite3_step(statement) == SQLITE_ROW ? sqlite3_column_int(statement, 0) : -1;
+        sqlite3_finalize(statement);
+        sqlite3_close(db);
+        return version;
+    }
+    void Execute(const std::string& sql) override { SqliteExecute(Path(), sql); }
+
+private:
+    std::string Path() const { return m_folder.Path() + "/records.db"; }
+    sqlite3* OpenRaw() const {
+        sqlite3* db = nullptr;
+        sqlite3_open(Path().c_str(), &db);
+        return db;
+    }
+};
+
+class CPostgresBackend : public CStoreBackend {
+public:
+    CPostgresBackend() {
+        static std::atomic<int> next{0};
+        m_schema = "t" + std::to_string(getpid()) + "_" + std::to_string(next++);
+        PostgresExecute(TestPostgresUrl(), "CREATE SCHEMA " + m_schema);
+        m_url = PostgresUrlForSchema(m_schema);
+    }
+    ~CPostgresBackend() override {
+        PGconn* conn = PQconnectdb(TestPostgresUrl().c_str());
+        PQsetNoticeProcessor(
+            conn, [](void*, const char*) {}, nullptr);
+        if (PQstatus(conn) == CONNECTION_OK)
+            PQclear(PQexec(conn, ("DROP SCHEMA IF EXISTS " + m_schema + " CASCADE").c_str()));
+        PQfinish(conn);
+    }
+    std::unique_ptr<IRecordStore> TryOpen(const std::string& station, std::string& error) override {
+        return OpenRecordStore(m_url, QueuePath(station), error);
+    }
+    void BuildSchema(int version) override {
+        PGconn* conn = PQconnectdb(m_url.c_str());
+        std::string error;
+        EXPECT_TRUE(MigratePostgresSchema(conn, version, error)) << error;
+        PQfinish(conn);
+    }
+    void SetSchemaVersion(int version) override {
+        Execute("UPDATE schema_version SET version = " + std::to_string(version));
+    }
+    int SchemaVersion() override {
+        PGconn* conn = PQconnectdb(m_url.c_str());
+        PGresult* result = PQexec(conn, "SELECT version FROM schema_version");
+        const int version = PQntuples(result) == 1 ? std::stoi(PQgetvalue(result, 0, 0)) : -1;
+        PQclear(result);
+        PQfinish(conn);
+        return version;
+    }
+    void Execute(const std::string& sql) override { PostgresExecute(m_url, sql); }
+    const std::string& Url() const { return m_url; }
+
+private:
+    std::string m_schema;
+    std::string m_url;
+};
+
+}  // namespace
+
+std::unique_ptr<IRecordStore> CStoreBackend::Open(const std::string& station) {
+    std::string error;
+    std::unique_ptr<IRecordStore> store = TryOpen(station, error);
+    EXPECT_TRUE(store) << error;
+    return store;
+}
+
+std::unique_ptr<CStoreBackend> CStoreBackend::Create(Backend backend, std::string& why) {
+    if (backend == Backend::Sqlite)
+        return std::make_unique<CSqliteBackend>();
+    if (TestPostgresUrl().empty()) {
+        why = "VORNAK_TEST_PG_URL is not set: run under scripts/with-postgres.sh";
+        return nullptr;
+    }
+    return std::make_unique<CPostgresBackend>();
+}
+
+std::string TestPostgresUrl() {
+    const char* url = getenv("VORNAK_TEST_PG_URL");
+    return url != nullptr ? url : "";
+}
+
+std::string PostgresUrlForSchema(const std::string& schema) {
+    const std::string base = TestPostgresUrl();
+    return base + (base.find('?') == std::string::npos ? "?" : "&") + "options=-csearch_path%3D" +
+           schema;
+}
+
+void PostgresExecute(const std::string& url, const std::string& sql) {
+    PGconn* conn = PQconnectdb(url.c_str());
+    ASSERT_EQ(PQstatus(conn), CONNECTION_OK) << PQerrorMessage(conn);
+    PQsetNoticeProcessor(
+        conn, [](void*, const char*) {}, nullptr);
+    PGresult* result = PQexec(conn, sql.c_str());
+    const ExecStatusType status = PQresultStatus(result);
+    EXPECT_TRUE(status == PGRES_COMMAND_OK || status == PGRES_TUPLES_OK)
+        << sql << ": " << PQresultErrorMessage(result);
+    PQclear(result);
+    PQfinish(conn);
+}
+
+void SqliteExecute(const std::string& path, const std::string& sql) {
+    sqlite3* db = nullptr;
+    sqlite3_open(path.c_str(), &db);
+    char* message = nullptr;
+    EXPECT_EQ(sqlite3_exec(db, sql.c_str(), nullptr, nullptr, &message), SQLITE_OK)
+        << (message != nullptr ? message : "");
+    sqlite3_free(message);
+    sqlite3_close(db);
+}
+
+const char* BackendName(Backend backend) {
+    return backend == Backend::Sqlite ? "Sqlite" : "Postgres";
+}
