@@ -1,9 +1,8 @@
-// CSV and JSON Lines export, and the whole-or-nothing replacement of a file.
+// CSV and JSON Lines export, each replacing its file whole or not at all.
 
 #include "records/record_export.h"
 
 #include <gtest/gtest.h>
-#include <sys/stat.h>
 
 #include <filesystem>
 #include <fstream>
@@ -90,29 +89,30 @@ TEST(RecordExportTest, JsonLinesCarryEveryFieldOnOneLineEach) {
     EXPECT_EQ(parsed[0].size(), RecordColumnNames().size());
 }
 
-TEST(RecordExportTest, ReplacesAFileWholeOrLeavesItAlone) {
+TEST(RecordExportTest, AnExportReplacesTheFileWholeOrLeavesItAlone) {
     CTempDir folder{"records"};
     const std::string path = folder.Path() + "/out.csv";
+    UnitRecord first;
+    first.id = "u-1";
+    UnitRecord second;
+    second.id = "u-2";
     std::string error;
-    ASSERT_TRUE(ReplaceFileWhole(path, "old content\n", error)) << error;
-    ASSERT_TRUE(ReplaceFileWhole(path, "new", error)) << error;
-    EXPECT_EQ(ReadFile(path), "new");
-    struct stat info {};
-    ASSERT_EQ(stat(path.c_str(), &info), 0);
-    EXPECT_EQ(info.st_mode & 0777, 0644u);
+    ASSERT_TRUE(ExportCsv(path, {first}, error)) << error;
+    ASSERT_TRUE(ExportCsv(path, {first, second}, error)) << error;
+    EXPECT_EQ(ReadFile(path), RecordsCsvText({first, second}));
 
-    // A folder that does not exist: an error, and nothing left anywhere.
-    EXPECT_FALSE(ReplaceFileWhole(folder.Path() + "/none/out.csv", "x", error));
+    // A folder that does not exist, or a folder as the destination: an
+    // error, and no temporary file left anywhere.
+    EXPECT_FALSE(ExportJsonLines(folder.Path() + "/none/out.jsonl", {first}, error));
     EXPECT_FALSE(error.empty());
-    // A destination that is a folder: the rename fails, the temp file goes.
     std::filesystem::create_directory(folder.Path() + "/dir");
-    EXPECT_FALSE(ReplaceFileWhole(folder.Path() + "/dir", "x", error));
+    EXPECT_FALSE(ExportCsv(folder.Path() + "/dir", {first}, error));
     std::size_t entries = 0;
     for ([[maybe_unused]] const auto& entry : std::filesystem::directory_iterator(folder.Path())) {
         ++entries;
     }
     EXPECT_EQ(entries, 2u) << "a temporary file was left behind";
-    EXPECT_EQ(ReadFile(path), "new");
+    EXPECT_EQ(ReadFile(path), RecordsCsvText({first, second}));
 }
 
 }  // namespace
