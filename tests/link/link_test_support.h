@@ -1,7 +1,7 @@
 #pragma once
 // Helpers shared by the link tests: a private port folder, a bare
-// pseudo-terminal that plays a silent or scripted device, and descriptor
-// counting for leak checks.
+// pseudo-terminal that plays a silent or scripted device, descriptor counting
+// for leak checks, and time limits for the build at hand.
 
 #include <dirent.h>
 #include <fcntl.h>
@@ -111,6 +111,14 @@ inline int CountOpenFds() {
         ++count;
     }
     return count;
+}
+
+// Sanitizer builds run several times slower (the build sets the factor): a
+// limit that stands for "the machine is quick enough" stretches by it. A limit
+// that tells one of the product's waits from no wait stays below that wait.
+constexpr int kTimeScale = VORNAK_TEST_TIME_SCALE;
+constexpr long long Scaled(long long ms) {
+    return ms * kTimeScale;
 }
 
 inline long long ElapsedMs(std::chrono::steady_clock::time_point since) {
