@@ -575,11 +575,6 @@ void CBoxSimulator::SetFaults(const SimFaults& faults) {
     m_impl->wake.Signal();
 }
 
-SimFaults CBoxSimulator::Faults() const {
-    std::lock_guard lock(m_impl->mutex);
-    return m_impl->faults;
-}
-
 std::vector<SimRequest> CBoxSimulator::Requests() const {
     std::lock_guard lock(m_impl->mutex);
     return m_impl->requests;

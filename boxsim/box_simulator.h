@@ -26,10 +26,8 @@
 // the request, except when it stays silent (an override's `silent` or the
 // faults' `silent`), which it then ignores.
 //
-// Slot addresses, the package header's magic and the SHA-1 check are the
-// box's own copies, not the tool's: the simulator is an independent check of
-// the tool, so a wrong value in the tool fails a test instead of agreeing with
-// itself.
+// Slot addresses, package magic and SHA-1 are the box's own, not the tool's:
+// the simulator is an independent check of the tool.
 //
 // Firmware restart: after an accepted commit the box answers nothing for the
 // restart time. A request that arrives meanwhile is kept (a later one replaces
@@ -153,7 +151,6 @@ public:
     void SetOverride(std::uint16_t command, const SimOverride& o);
     void ClearOverrides();
     void SetFaults(const SimFaults& faults);
-    SimFaults Faults() const;
 
     // Requests received so far, in order.
     std::vector<SimRequest> Requests() const;
