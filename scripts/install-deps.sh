@@ -10,6 +10,7 @@ packages=(
   libssl-dev nlohmann-json3-dev
   fonts-wqy-microhei
   xvfb xauth
+  clang libclang-rt-14-dev
 )
 
 missing=()

@@ -14,6 +14,8 @@
 
 #include "dialog/dialog_model.h"
 #include "res/resource.h"
+#include "tests/support/temp_dir.h"
+#include "tests/support/working_dir_scope.h"
 
 namespace fs = std::filesystem;
 using ::testing::ElementsAre;
@@ -28,17 +30,6 @@ const std::regex kStampPattern(
 
 class AboutDlgTest : public ::testing::Test {
 protected:
-    void SetUp() override {
-        char work[] = "/tmp/vornak-about.XXXXXX";
-        ASSERT_NE(mkdtemp(work), nullptr);
-        m_workDir = work;
-        m_oldCwd = fs::current_path();
-        fs::current_path(m_workDir);
-    }
-    void TearDown() override {
-        fs::current_path(m_oldCwd);
-        fs::remove_all(m_workDir);
-    }
     void Touch(const std::string& name) {
         fs::create_directories(m_workDir / "Prg");
         std::ofstream(m_workDir / "Prg" / name) << "x";
@@ -47,8 +38,9 @@ protected:
         return model.GetControl(IDC_TESTER_PACKAGES).items;
     }
 
-    fs::path m_workDir;
-    fs::path m_oldCwd;
+    CTempDir m_work{"about"};
+    fs::path m_workDir{m_work.Path()};
+    CWorkingDirScope m_cwd{m_workDir};
 };
 
 }  // namespace

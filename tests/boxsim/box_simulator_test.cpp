@@ -22,6 +22,7 @@
 #include "link/frame_codec.h"
 #include "link/status_words.h"
 #include "tests/boxsim/pty_client.h"
+#include "tests/support/temp_dir.h"
 
 namespace {
 
@@ -75,9 +76,6 @@ Bytes TextBytes(const std::string& s) {
 class BoxSimulatorTest : public ::testing::Test {
 protected:
     void SetUp() override {
-        char tmpl[] = "/tmp/vornak-boxsim-XXXXXX";
-        ASSERT_NE(mkdtemp(tmpl), nullptr);
-        m_dir = tmpl;
         m_sim.SetRestartTime(kRestart);
         ASSERT_TRUE(m_sim.Start(m_dir, 3));
         ASSERT_TRUE(m_client.Open(m_sim.LinkPath())) << m_sim.LinkPath();
@@ -85,7 +83,6 @@ protected:
     void TearDown() override {
         m_client.Close();
         m_sim.Stop();
-        std::filesystem::remove_all(m_dir);
     }
 
     // One transaction that must succeed with the box's success word.
@@ -104,7 +101,8 @@ protected:
         return reply ? reply->resultWord : 0;
     }
 
-    std::string m_dir;
+    CTempDir m_folder{"boxsim"};
+    std::string m_dir{m_folder.Path()};
     CBoxSimulator m_sim;
     PtyClient m_client;
 };
@@ -717,9 +715,8 @@ TEST_F(BoxSimulatorTest, UnplugHangsUpTheLineAndKeepsTheLink) {
 }
 
 TEST(BoxSimulatorLifeTest, StartReplacesAStaleLinkAndStopRemovesIt) {
-    char tmpl[] = "/tmp/vornak-boxsim-XXXXXX";
-    ASSERT_NE(mkdtemp(tmpl), nullptr);
-    const std::string dir = tmpl;
+    const CTempDir folder("boxsim");
+    const std::string dir = folder.Path();
     const std::string link = dir + "/COM12";
     ASSERT_EQ(symlink("/dev/does-not-exist", link.c_str()), 0);
     {
@@ -739,12 +736,12 @@ TEST(BoxSimulatorLifeTest, StartReplacesAStaleLinkAndStopRemovesIt) {
     }
     // The destructor stops and removes the link.
     EXPECT_FALSE(std::filesystem::is_symlink(link));
-    std::filesystem::remove_all(dir);
 }
 
 TEST(BoxSimulatorLifeTest, StartFailsWhenTheFolderIsMissing) {
+    const CTempDir folder("boxsim");
     CBoxSimulator sim;
-    EXPECT_FALSE(sim.Start("/tmp/vornak-no-such-folder/x", 3));
+    EXPECT_FALSE(sim.Start(folder / "missing", 3));
     EXPECT_FALSE(sim.IsServing());
 }
 

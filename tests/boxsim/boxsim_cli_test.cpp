@@ -22,6 +22,7 @@
 #include "link/command_codes.h"
 #include "link/status_words.h"
 #include "tests/boxsim/pty_client.h"
+#include "tests/support/temp_dir.h"
 
 extern char** environ;
 
@@ -110,13 +111,8 @@ int Wait(Child& c) {
 
 class BoxsimCliTest : public ::testing::Test {
 protected:
-    void SetUp() override {
-        char tmpl[] = "/tmp/vornak-boxsim-cli-XXXXXX";
-        ASSERT_NE(mkdtemp(tmpl), nullptr);
-        m_dir = tmpl;
-    }
-    void TearDown() override { std::filesystem::remove_all(m_dir); }
-    std::string m_dir;
+    CTempDir m_folder{"boxsim-cli"};
+    std::string m_dir{m_folder.Path()};
 };
 
 TEST_F(BoxsimCliTest, ServesWithItsOptionsAndRemovesTheLinkOnSigterm) {

@@ -14,6 +14,7 @@
 
 #include "cli_process.h"
 #include "boxsim/box_simulator.h"
+#include "tests/support/temp_dir.h"
 
 using Bytes = std::vector<std::uint8_t>;
 
@@ -28,9 +29,6 @@ inline const char kRefusalText[] = "错误:1234";
 class CliTest : public ::testing::Test {
 protected:
     void SetUp() override {
-        char root[] = "/tmp/vornak-cli-test.XXXXXX";
-        ASSERT_NE(mkdtemp(root), nullptr);
-        m_root = root;
         std::filesystem::create_directory(PortDir());
         std::filesystem::create_directory(WorkDir());
         ASSERT_TRUE(m_box.Start(PortDir(), kBoxPort));
@@ -38,13 +36,10 @@ protected:
         m_box.SetSerial(kBoxSerial);
     }
 
-    void TearDown() override {
-        m_box.Stop();
-        std::filesystem::remove_all(m_root);
-    }
+    void TearDown() override { m_box.Stop(); }
 
-    std::string PortDir() const { return m_root + "/ports"; }
-    std::string WorkDir() const { return m_root + "/work"; }
+    std::string PortDir() const { return m_root / "ports"; }
+    std::string WorkDir() const { return m_root / "work"; }
     std::string InWork(const std::string& name) const { return WorkDir() + "/" + name; }
 
     CliResult Cli(const std::vector<std::string>& args) { return Cli(args, Options()); }
@@ -87,6 +82,6 @@ protected:
         return text.str();
     }
 
-    std::string m_root;
+    CTempDir m_root{"cli"};
     CBoxSimulator m_box;
 };

@@ -34,7 +34,7 @@ TEST_F(CliTest, ConnectPrintsStatusThenPortVersionAndSerial) {
 }
 
 TEST_F(CliTest, ConnectWithoutBoxReportsNoDevice) {
-    const std::string empty = m_root + "/no-ports";
+    const std::string empty = m_root / "no-ports";
     std::filesystem::create_directory(empty);
     CliRun run = Options();
     run.env[0] = "VORNAK_PORT_DIR=" + empty;

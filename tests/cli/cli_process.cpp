@@ -9,6 +9,8 @@
 
 #include <cerrno>
 
+#include "boxsim/pty_pair.h"
+
 namespace {
 
 constexpr std::size_t kReadChunk = 4096;
@@ -35,12 +37,18 @@ CliResult RunProcess(const std::string& program, const std::vector<std::string>&
     if (pipe2(outPipe, O_CLOEXEC) != 0)
         return result;
     if (run.stderrIsTerminal) {
-        const int master = posix_openpt(O_RDWR | O_NOCTTY | O_CLOEXEC);
-        if (master < 0 || grantpt(master) != 0 || unlockpt(master) != 0)
+        // The child's stderr is the slave side; we read the master side.
+        PtyPair pty;
+        if (!OpenRawPty(pty)) {
+            close(outPipe[0]);
+            close(outPipe[1]);
             return result;
-        errPipe[0] = master;
-        errPipe[1] = open(ptsname(master), O_RDWR | O_NOCTTY | O_CLOEXEC);
+        }
+        errPipe[0] = pty.master;
+        errPipe[1] = pty.slave;
     } else if (pipe2(errPipe, O_CLOEXEC) != 0) {
+        close(outPipe[0]);
+        close(outPipe[1]);
         return result;
     }
 

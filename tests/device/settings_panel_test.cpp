@@ -20,6 +20,7 @@
 #include "link/status_words.h"
 #include "res/resource.h"
 #include "settings_vectors.h"
+#include "tests/support/temp_port_dir.h"
 
 namespace {
 
@@ -69,10 +70,6 @@ SimOverride Silent() {
 class SettingsPanelTest : public ::testing::Test {
 protected:
     void SetUp() override {
-        char dir[] = "/tmp/vornak-settings.XXXXXX";
-        ASSERT_NE(mkdtemp(dir), nullptr);
-        m_portDir = dir;
-        setenv("VORNAK_PORT_DIR", m_portDir.c_str(), 1);
         ASSERT_TRUE(m_sim.Start(m_portDir, kBoxPort));
         // Connected up front, so that the scan's probes are not among the
         // requests a test looks at.
@@ -97,7 +94,6 @@ protected:
         m_model->SetObserver(nullptr);
         m_link.Disconnect();
         m_sim.Stop();
-        std::filesystem::remove_all(m_portDir);
     }
 
     void SetBoxBlocks(const Bytes& b1, const Bytes& b2, const Bytes& b3) {
@@ -135,7 +131,8 @@ protected:
 
     std::string Status() const { return m_model->GetItemText(IDC_STATUS); }
 
-    std::string m_portDir;
+    CTempPortDir m_ports{"settings"};
+    std::string m_portDir{m_ports.Path()};
     CBoxSimulator m_sim;
     CDeviceLink m_link;
     std::shared_ptr<CDialogModel> m_model = std::make_shared<CDialogModel>();

@@ -10,17 +10,12 @@
 #include <string>
 #include <vector>
 
+#include "tests/support/temp_dir.h"
+
 namespace {
 
 class FileImageTest : public ::testing::Test {
 protected:
-    void SetUp() override {
-        char dir[] = "/tmp/vornak-image.XXXXXX";
-        ASSERT_NE(mkdtemp(dir), nullptr);
-        m_dir = dir;
-    }
-    void TearDown() override { std::filesystem::remove_all(m_dir); }
-
     std::string Write(const std::string& name, const std::vector<std::uint8_t>& bytes) {
         const std::string path = m_dir + "/" + name;
         std::ofstream(path, std::ios::binary)
@@ -29,7 +24,8 @@ protected:
         return path;
     }
 
-    std::string m_dir;
+    CTempDir m_work{"image"};
+    std::string m_dir{m_work.Path()};
 };
 
 TEST_F(FileImageTest, ReadsWholeFile) {

@@ -15,6 +15,8 @@
 
 #include "dialog/dialog_model.h"
 #include "res/resource.h"
+#include "tests/support/temp_dir.h"
+#include "tests/support/working_dir_scope.h"
 
 namespace fs = std::filesystem;
 
@@ -22,18 +24,6 @@ namespace {
 
 class PrgFolderTest : public ::testing::Test {
 protected:
-    void SetUp() override {
-        char dir[] = "/tmp/vornak-prg.XXXXXX";
-        ASSERT_NE(mkdtemp(dir), nullptr);
-        m_dir = fs::canonical(dir);
-        m_oldCwd = fs::current_path();
-        fs::current_path(m_dir);
-    }
-    void TearDown() override {
-        fs::current_path(m_oldCwd);
-        fs::remove_all(m_dir);
-    }
-
     static void Touch(const fs::path& p) { std::ofstream(p) << "x"; }
 
     static std::vector<std::string> Sorted(std::vector<std::string> v) {
@@ -41,8 +31,9 @@ protected:
         return v;
     }
 
-    fs::path m_dir;
-    fs::path m_oldCwd;
+    CTempDir m_work{"prg"};
+    fs::path m_dir{m_work.Path()};
+    CWorkingDirScope m_cwd{m_dir};
 };
 
 TEST_F(PrgFolderTest, WorkDirIsTheCurrentDirectory) {

@@ -102,12 +102,12 @@ protected:
                Bytes(o.buffer.begin() + kIdentityPrefix, o.buffer.begin() + o.length) == kSerial;
     }
 
-    TempPortDir m_dir;
+    CTempPortDir m_dir;
     CBoxSimulator m_box;
 };
 
 TEST_F(DeviceLinkTest, ScanSkipsDeadPortsAndFindsBoxOnTwelve) {
-    TestPty dead;  // opens, but nobody answers
+    CTestPty dead;  // opens, but nobody answers
     ASSERT_TRUE(dead.LinkAs(m_dir.PortPath(3)));
     StartBox();
 
@@ -130,7 +130,7 @@ TEST_F(DeviceLinkTest, ScanSkipsDeadPortsAndFindsBoxOnTwelve) {
 }
 
 TEST_F(DeviceLinkTest, NoBoxLeavesDestinationsAlone) {
-    TestPty dead;
+    CTestPty dead;
     ASSERT_TRUE(dead.LinkAs(m_dir.PortPath(3)));
     CDeviceLink link(kTestTiming);
     const Outcome o = Exchange(link, CMD_GET_VERSION);
@@ -473,7 +473,7 @@ TEST_F(DeviceLinkTest, UnplugKeepsLinkConnectedWithoutSpinning) {
 // A device end played by the test, to leave a frame half sent.
 class ScriptedBox {
 public:
-    explicit ScriptedBox(TestPty& pty) : m_pty(pty) {}
+    explicit ScriptedBox(CTestPty& pty) : m_pty(pty) {}
     // Answers the next request with a valid reply carrying `data`.
     void AnswerNext(const Bytes& data) {
         const Bytes request = m_pty.Receive(kProbeFrame.size(), 2000);
@@ -486,7 +486,7 @@ public:
     }
 
 private:
-    TestPty& m_pty;
+    CTestPty& m_pty;
 };
 
 // Well below the product's per-byte wait that waiting behind the half frame
@@ -496,7 +496,7 @@ static_assert(kNotBehindHalfFrameMs < kInterByteTimeoutMs);
 
 TEST_F(DeviceLinkTest, TransactionAndStopDoNotWaitBehindHalfFrame) {
     // The product's per-byte wait: a receive thread that held on would cost it.
-    TestPty device;
+    CTestPty device;
     ASSERT_TRUE(device.LinkAs(m_dir.PortPath(4)));
     ScriptedBox box(device);
     CDeviceLink link;
@@ -527,7 +527,7 @@ TEST_F(DeviceLinkTest, TransactionAndStopDoNotWaitBehindHalfFrame) {
 }
 
 TEST_F(DeviceLinkTest, ReceiveThreadDropsOversizeAndBadFramesQuietly) {
-    TestPty device;
+    CTestPty device;
     ASSERT_TRUE(device.LinkAs(m_dir.PortPath(4)));
     ScriptedBox box(device);
     CDeviceLink link(kTestTiming);

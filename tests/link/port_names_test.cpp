@@ -8,6 +8,7 @@
 #include <fstream>
 
 #include "tests/link/link_test_support.h"
+#include "tests/support/temp_dir.h"
 
 namespace {
 
@@ -41,20 +42,20 @@ TEST(PortNames, NumberFromName) {
 }
 
 TEST(PortNames, PortFolderIsReadAtEveryResolve) {
-    TempPortDir dir;
+    CTempPortDir dir;
     EXPECT_EQ(ResolvePortName("COM3"), dir.Path() + "/COM3");
     EXPECT_EQ(ResolvePortName("\\\\.\\COM12"), dir.Path() + "/COM12");
     EXPECT_EQ(ResolvePortName("/dev/ttyS9"), "/dev/ttyS9");
     {
-        TempPortDir other;
+        CTempPortDir other;
         EXPECT_EQ(ResolvePortName("COM3"), other.Path() + "/COM3");
     }
 }
 
 TEST(PortNames, ListPortsInFolderByNumber) {
-    TempPortDir dir;
-    TestPty a;
-    TestPty b;
+    CTempPortDir dir;
+    CTestPty a;
+    CTestPty b;
     ASSERT_TRUE(a.LinkAs(dir.PortPath(12)));
     ASSERT_TRUE(b.LinkAs(dir.PortPath(3)));
     std::ofstream(dir.Path() + "/notes.txt") << "x";
@@ -71,14 +72,8 @@ TEST(PortNames, ListPortsInFolderByNumber) {
 // A sysfs tty folder with devices of each kind.
 class FakeSysfs {
 public:
-    FakeSysfs() {
-        char name[] = "/tmp/vornak-sysfs-XXXXXX";
-        m_root = mkdtemp(name);
+    FakeSysfs() : m_dir("sysfs"), m_root(m_dir.Path()) {
         fs::create_directories(m_root / "class/tty");
-    }
-    ~FakeSysfs() {
-        std::error_code ec;
-        fs::remove_all(m_root, ec);
     }
     // A tty with a device folder at `devicePath` (relative to the root); an
     // empty path gives a tty without a device, like a virtual console.
@@ -103,6 +98,7 @@ public:
     std::string TtyClass() const { return (m_root / "class/tty").string(); }
 
 private:
+    CTempDir m_dir;
     fs::path m_root;
 };
 

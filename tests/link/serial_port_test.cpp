@@ -1,8 +1,10 @@
 // CSerialPort over a bare pseudo-terminal: the test holds the device end.
 #include "link/serial_port.h"
 
+#include <fcntl.h>
 #include <gtest/gtest.h>
 #include <termios.h>
+#include <unistd.h>
 
 #include <fstream>
 #include <thread>
@@ -46,8 +48,8 @@ protected:
         ASSERT_EQ(port.WaitReadable(never, 1000), CSerialPort::WaitResult::Readable);
     }
 
-    TempPortDir m_dir;
-    TestPty m_pty;
+    CTempPortDir m_dir;
+    CTestPty m_pty;
 };
 
 TEST_F(SerialPortTest, FreshPortHasNoName) {
@@ -115,14 +117,16 @@ TEST_F(SerialPortTest, CloseIsIdempotentAndRefusesIo) {
 
 TEST_F(SerialPortTest, LineSettingsAppliedAndRestored) {
     // The device side as another program left it: cooked, echoing, with
-    // hardware flow control and XON/XOFF on.
+    // signals, output processing, hardware flow control and XON/XOFF on (the
+    // test's pseudo-terminal starts raw, so each is set here).
     const int probe = open(m_pty.SlavePath().c_str(), O_RDWR | O_NOCTTY | O_CLOEXEC);
     ASSERT_GE(probe, 0);
     termios before{};
     ASSERT_EQ(tcgetattr(probe, &before), 0);
     before.c_cflag |= CRTSCTS | PARENB | CSTOPB;
-    before.c_iflag |= IXON | ICRNL;
-    before.c_lflag |= ICANON | ECHO;
+    before.c_iflag |= IXON | ICRNL | ISTRIP;
+    before.c_lflag |= ICANON | ECHO | ISIG;
+    before.c_oflag |= OPOST;
     cfsetispeed(&before, B9600);
     cfsetospeed(&before, B9600);
     ASSERT_EQ(tcsetattr(probe, TCSANOW, &before), 0);
@@ -149,6 +153,7 @@ TEST_F(SerialPortTest, LineSettingsAppliedAndRestored) {
     EXPECT_EQ(after.c_cflag, before.c_cflag);
     EXPECT_EQ(after.c_iflag, before.c_iflag);
     EXPECT_EQ(after.c_lflag, before.c_lflag);
+    EXPECT_EQ(after.c_oflag, before.c_oflag);
     EXPECT_EQ(cfgetospeed(&after), static_cast<speed_t>(B9600));
     close(probe);
 }

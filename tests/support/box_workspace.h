@@ -1,47 +1,26 @@
 #pragma once
 // A port directory and a working directory of a test's own: VORNAK_PORT_DIR
 // points at the first and the process works in the second until the
-// workspace goes, when both are removed and the old working directory is
-// back. The working directory is process-wide: one workspace at a time.
+// workspace goes, when both are removed and the old working directory and
+// variable are back. The working directory is process-wide: one workspace at
+// a time.
 
-#include <stdlib.h>
-
-#include <filesystem>
-#include <stdexcept>
 #include <string>
+
+#include "tests/support/temp_dir.h"
+#include "tests/support/temp_port_dir.h"
+#include "tests/support/working_dir_scope.h"
 
 class CBoxWorkspace {
 public:
     explicit CBoxWorkspace(const std::string& tag)
-        : m_portDir(MakeTempDir(tag + "-ports")),
-          m_workDir(MakeTempDir(tag + "-work")),
-          m_oldCwd(std::filesystem::current_path()) {
-        std::filesystem::current_path(m_workDir);
-        setenv("VORNAK_PORT_DIR", m_portDir.c_str(), 1);
-    }
+        : m_portDir(tag + "-ports"), m_workDir(tag + "-work"), m_cwd(m_workDir.Path()) {}
 
-    ~CBoxWorkspace() {
-        std::error_code ec;
-        std::filesystem::current_path(m_oldCwd, ec);
-        std::filesystem::remove_all(m_portDir, ec);
-        std::filesystem::remove_all(m_workDir, ec);
-    }
-
-    CBoxWorkspace(const CBoxWorkspace&) = delete;
-    CBoxWorkspace& operator=(const CBoxWorkspace&) = delete;
-
-    const std::string& PortDir() const { return m_portDir; }
-    const std::string& WorkDir() const { return m_workDir; }
+    const std::string& PortDir() const { return m_portDir.Path(); }
+    const std::string& WorkDir() const { return m_workDir.Path(); }
 
 private:
-    static std::string MakeTempDir(const std::string& tag) {
-        std::string path = "/tmp/vornak-" + tag + ".XXXXXX";
-        if (mkdtemp(path.data()) == nullptr)
-            throw std::runtime_error("mkdtemp failed for " + path);
-        return path;
-    }
-
-    std::string m_portDir;
-    std::string m_workDir;
-    std::filesystem::path m_oldCwd;
+    CTempPortDir m_portDir;
+    CTempDir m_workDir;
+    CWorkingDirScope m_cwd;  // left before the folders go
 };

@@ -1,0 +1,59 @@
+#pragma once
+// IRecordStore: where unit records are kept, behind one interface with two
+// backends: a SQLite file for one PC, a PostgreSQL database shared by a
+// plant's stations (with a local SQLite queue while the server is away).
+//
+// Threads: a store may be used from several threads (one per fixture slot);
+// each implementation serialises its own connection use.
+
+#include <memory>
+#include <optional>
+#include <string>
+#include <vector>
+
+#include "records/unit_record.h"
+
+// The last run of one serial through one recipe (by the recipe file's digest).
+enum class InterlockState {
+    New,         // never run through this recipe
+    Passed,      // its last run passed: refuse unless rework
+    LastFailed,  // its last run failed or was aborted: allowed, marked retry
+};
+
+struct RecordFilter {
+    std::optional<std::string> serial;
+    std::optional<std::string> since;  // ISO 8601 UTC; records that started at or after it
+    std::optional<UnitResult> result;
+    std::size_t limit = 0;  // 0: all
+};
+
+class IRecordStore {
+public:
+    virtual ~IRecordStore() = default;
+
+    // What the interlock knows of `serial` for the recipe with `recipeSha256`.
+    virtual InterlockState Interlock(const std::string& serial, const std::string& recipeSha256) = 0;
+
+    // Commits `record` durably. When `requirePassFree` is set and the record
+    // passed, the insert is refused (false, `error` says so) if another
+    // passing record of the same serial and recipe exists: the check and the
+    // insert are one transaction, so two stations never both pass one serial.
+    // Inserting a record whose id is already stored changes nothing and
+    // succeeds (forwarding is idempotent). False with `error` on failure; the
+    // record is then not stored.
+    virtual bool Insert(const UnitRecord& record, bool requirePassFree, std::string& error) = 0;
+
+    // Newest first.
+    virtual std::vector<UnitRecord> List(const RecordFilter& filter) = 0;
+    virtual std::optional<UnitRecord> Find(const std::string& id) = 0;
+
+    // Where the store lives, for messages ("sqlite:/path/records.db").
+    virtual std::string Describe() const = 0;
+};
+
+// Opens the store `url` names: "sqlite:PATH", a bare path (SQLite), or
+// "postgresql://..." / "postgres://...". `queuePath` is the local SQLite file
+// that holds records while a PostgreSQL server is away. Null with `error`
+// when the URL is malformed or the store cannot be opened.
+std::unique_ptr<IRecordStore> OpenRecordStore(const std::string& url, const std::string& queuePath,
+                                              std::string& error);

@@ -1,0 +1,79 @@
+#pragma once
+// UnitRecord: what the station remembers of one run of one box through a
+// recipe. A record is written once, when the unit ends, and never updated; the
+// station commits it before it shows the unit's result.
+//
+// Times are UTC in ISO 8601 ("2026-12-10T13:45:12.345Z"). Digests are SHA-256
+// in lower-case hex. Settings are the settings file's JSON form, as text.
+
+#include <cstdint>
+#include <string>
+#include <vector>
+
+enum class UnitResult { Pass, Fail, Aborted };
+
+// Stable reason codes, stored and printed as text; a MES or a report may key
+// on them, so existing codes never change meaning.
+inline constexpr const char* kReasonNone = "";
+inline constexpr const char* kReasonNoBox = "NO_BOX";
+inline constexpr const char* kReasonNoReply = "NO_REPLY";
+inline constexpr const char* kReasonBoxRefused = "BOX_REFUSED";
+inline constexpr const char* kReasonVersionMismatch = "VERSION_MISMATCH";
+inline constexpr const char* kReasonVerifyMismatch = "VERIFY_MISMATCH";
+inline constexpr const char* kReasonPackageMismatch = "PACKAGE_MISMATCH";
+inline constexpr const char* kReasonPortError = "PORT_ERROR";
+inline constexpr const char* kReasonFileError = "FILE_ERROR";
+inline constexpr const char* kReasonAlreadyPassed = "ALREADY_PASSED";
+inline constexpr const char* kReasonDuplicateSerial = "DUPLICATE_SERIAL";
+inline constexpr const char* kReasonAborted = "ABORTED";
+
+// One step of the unit run, as it went.
+struct StepRecord {
+    std::string name;                      // "identify", "firmware", "settings", "download", ...
+    bool ok = false;
+    std::uint32_t durationMs = 0;
+    std::vector<std::string> statusTexts;  // what the status line showed, in order
+};
+
+struct UnitRecord {
+    std::string id;  // unique unit id (UUID text), made by the station: forwarding is idempotent on it
+    std::string startTime;
+    std::string endTime;
+    std::string station;
+    std::string operatorName;
+    std::string slot;  // fixture slot name; empty for a single-box station
+
+    std::string recipeName;
+    std::string variant;
+    std::string recipeSha256;
+
+    std::string serial;
+    std::string versionBefore;
+    std::string versionAfter;
+    std::string packageSha256;
+    std::string settingsBefore;  // JSON
+    std::string settingsAfter;   // JSON
+    std::string settingsAfterSha256;
+
+    UnitResult result = UnitResult::Fail;
+    bool retry = false;  // the serial's last run through this recipe failed
+    bool rework = false;  // run again on purpose after a pass
+    std::string failedStep;
+    std::string reasonCode;  // one of kReason...
+    std::string reasonText;  // words for the operator
+
+    std::vector<StepRecord> steps;
+
+    std::string portDevice;
+    std::string portByPath;
+    std::string adapterSerial;
+    std::string toolVersion;
+
+    // For a failed or aborted unit: the link's last frames, hex, oldest first.
+    std::vector<std::string> frameTrace;
+
+    bool operator==(const UnitRecord&) const = default;
+};
+
+const char* UnitResultName(UnitResult result);  // "pass", "fail", "aborted"
+bool UnitResultFromName(const std::string& name, UnitResult& result);
