@@ -59,13 +59,7 @@ struct Options {
     std::optional<std::string> version;
     std::optional<std::vector<std::uint8_t>> serial;
     std::optional<long> restartMs;
-    unsigned throttle = 0;
-    long unsolicitedMs = 0;
-    long byteDelayMs = 0;
-    bool silent = false;
-    bool badChecksum = false;
-    std::vector<std::uint8_t> garbage;
-    std::size_t truncate = 0;
+    SimFaults faults;
     std::vector<std::pair<std::uint16_t, std::uint16_t>> results;
     bool verbose = false;
     std::string packageFile;
@@ -146,9 +140,9 @@ int ParseOptions(int argc, char** argv, Options& o) {
             std::cout << kUsage;
             return -1;
         } else if (arg == "--silent") {
-            o.silent = true;
+            o.faults.silent = true;
         } else if (arg == "--bad-checksum") {
-            o.badChecksum = true;
+            o.faults.badChecksum = true;
         } else if (arg == "--verbose") {
             o.verbose = true;
         } else if (!value(v)) {
@@ -173,22 +167,22 @@ int ParseOptions(int argc, char** argv, Options& o) {
         } else if (arg == "--throttle") {
             if (!ParseNumber(v, 10, 10'000'000, n))
                 return fail("--throttle wants a baud rate");
-            o.throttle = static_cast<unsigned>(n);
+            o.faults.throttleBaud = static_cast<unsigned>(n);
         } else if (arg == "--unsolicited-ms") {
             if (!ParseNumber(v, 10, 3'600'000, n))
                 return fail("--unsolicited-ms wants ms");
-            o.unsolicitedMs = static_cast<long>(n);
+            o.faults.unsolicitedInterval = std::chrono::milliseconds(n);
         } else if (arg == "--byte-delay-ms") {
             if (!ParseNumber(v, 10, 60'000, n))
                 return fail("--byte-delay-ms wants ms");
-            o.byteDelayMs = static_cast<long>(n);
+            o.faults.byteDelay = std::chrono::milliseconds(n);
         } else if (arg == "--garbage") {
-            if (!ParseHexBytes(v, o.garbage))
+            if (!ParseHexBytes(v, o.faults.garbage))
                 return fail("--garbage wants hexadecimal bytes");
         } else if (arg == "--truncate") {
             if (!ParseNumber(v, 10, 0xFFFF, n))
                 return fail("--truncate wants a byte count");
-            o.truncate = n;
+            o.faults.truncateReply = n;
         } else if (arg == "--result") {
             const std::size_t eq = v.find('=');
             std::uint16_t code = 0;
@@ -238,13 +232,7 @@ void Configure(CBoxSimulator& sim, const Options& o) {
         sim.SetSerial(*o.serial);
     if (o.restartMs)
         sim.SetRestartTime(std::chrono::milliseconds(*o.restartMs));
-    sim.SetThrottleBaud(o.throttle);
-    sim.SetUnsolicitedInterval(std::chrono::milliseconds(o.unsolicitedMs));
-    sim.SetByteDelay(std::chrono::milliseconds(o.byteDelayMs));
-    sim.SetSilent(o.silent);
-    sim.SetBadChecksum(o.badChecksum);
-    sim.SetGarbageBeforeReply(o.garbage);
-    sim.SetTruncateReply(o.truncate);
+    sim.SetFaults(o.faults);
     for (const auto& [code, word] : o.results) {
         SimOverride over;
         over.resultWord = word;
