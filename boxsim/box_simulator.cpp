@@ -629,6 +629,11 @@ void CBoxSimulator::SetTruncateReply(std::size_t keepBytes) {
     m_impl->truncate = keepBytes;
 }
 
+void CBoxSimulator::SetStoreFault(const std::optional<SimStoreFault>& fault) {
+    std::lock_guard lock(m_impl->mutex);
+    m_impl->state.storeFault = fault;
+}
+
 void CBoxSimulator::SetByteDelay(std::chrono::milliseconds delay) {
     std::lock_guard lock(m_impl->mutex);
     m_impl->byteDelay = delay;

@@ -79,6 +79,16 @@ struct SimOverride {
     int times = -1;
 };
 
+// A fault of the box's memory: every accepted write of configuration block
+// `block` (1..3) stores byte `byte` with the bits of `flipMask` inverted,
+// while the reply still says the write succeeded. A read shows what was
+// stored, so a tool that reads back finds the difference.
+struct SimStoreFault {
+    int block = 1;
+    std::size_t byte = 0;
+    std::uint8_t flipMask = 0;
+};
+
 struct SimLoadSlot {
     bool infoReceived = false;
     std::uint32_t address = 0;
@@ -140,6 +150,8 @@ public:
     void SetByteDelay(std::chrono::milliseconds delay);
     void SetUnsolicitedInterval(std::chrono::milliseconds interval);  // 0: off
     void SetThrottleBaud(unsigned baud);                              // 0: off (10 bits a byte)
+    // Store fault (SimStoreFault); nullopt switches it off.
+    void SetStoreFault(const std::optional<SimStoreFault>& fault);
 
     // Requests received so far, in order.
     std::vector<SimRequest> Requests() const;

@@ -29,7 +29,8 @@ void Pause(std::uint32_t ms) {
 
 class CUpgradeRun {
 public:
-    CUpgradeRun(IDialogHost& host, const UpgradeTiming& timing) : m_host(host), m_timing(timing) {}
+    CUpgradeRun(IDialogHost& host, std::string packagePath, const UpgradeTiming& timing)
+        : m_host(host), m_packagePath(std::move(packagePath)), m_timing(timing) {}
 
     void Run() {
         if (!Load())
@@ -40,19 +41,9 @@ public:
     }
 
 private:
-    // The package path: the folder and the selected entry of the package list.
-    std::string PackagePath() {
-        std::string strPkg = kPrgRelative;
-        IDialogView& view = m_host.View();
-        const int sel = view.ComboGetCurSel(IDC_PACKAGE_LIST);
-        if (sel >= 0)
-            strPkg += view.ComboGetText(IDC_PACKAGE_LIST, sel);
-        return strPkg;
-    }
-
     bool Load() {
         m_host.ShowStatus(kTextUpgradeLoading);
-        const std::string strPkg = PackagePath();
+        const std::string& strPkg = m_packagePath;
         switch (ReadFileImage(strPkg, m_image)) {
             case ImageLoad::Ok:
                 break;
@@ -182,6 +173,7 @@ private:
     }
 
     IDialogHost& m_host;
+    const std::string m_packagePath;
     const UpgradeTiming& m_timing;
     std::vector<std::uint8_t> m_image;
     std::uint32_t m_headerLength = 0;
@@ -193,6 +185,22 @@ private:
 };
 }  // namespace
 
+namespace {
+// The package path: the folder and the selected entry of the package list.
+std::string SelectedPackagePath(IDialogView& view) {
+    std::string strPkg = kPrgRelative;
+    const int sel = view.ComboGetCurSel(IDC_PACKAGE_LIST);
+    if (sel >= 0)
+        strPkg += view.ComboGetText(IDC_PACKAGE_LIST, sel);
+    return strPkg;
+}
+}  // namespace
+
 void RunUpgrade(IDialogHost& host, const UpgradeTiming& timing) {
-    CUpgradeRun(host, timing).Run();
+    CUpgradeRun(host, SelectedPackagePath(host.View()), timing).Run();
+}
+
+void RunUpgradeFromPath(IDialogHost& host, const std::string& packagePath,
+                        const UpgradeTiming& timing) {
+    CUpgradeRun(host, packagePath, timing).Run();
 }

@@ -7,7 +7,7 @@ packages=(
   build-essential cmake ninja-build pkg-config ccache
   qt6-base-dev libgl-dev
   libgtest-dev libgmock-dev
-  libssl-dev nlohmann-json3-dev
+  libssl-dev nlohmann-json3-dev libtomlplusplus-dev
   fonts-wqy-microhei
   xvfb xauth
 )
