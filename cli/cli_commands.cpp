@@ -10,6 +10,7 @@
 #include "cli/cli_output.h"
 #include "cli/cli_package.h"
 #include "cli/cli_settings_file.h"
+#include "cli/cli_station.h"
 #include "device/option_table.h"
 #include "device/settings_panel.h"
 #include "link/device_link.h"
@@ -96,6 +97,7 @@ int ControlId(CliCommand command) {
         case CliCommand::Jump:
             return IDC_JUMP;
         case CliCommand::Ports:
+        case CliCommand::Station:
             break;
     }
     return 0;
@@ -107,6 +109,8 @@ int RunCommand(const CliRequest& request, std::FILE* out, std::FILE* err) {
     const CliCommand command = *request.command;
     if (command == CliCommand::Ports)
         return ListPortsCommand(out);
+    if (command == CliCommand::Station)
+        return RunStationCommand(request, out, err);
 
     std::string error;
     DeviceSettings settingsToWrite;

@@ -1,5 +1,7 @@
 #include "cli/cli_help.h"
 
+#include "cli/cli_station.h"
+
 namespace {
 
 constexpr char kToolHelp[] =
@@ -19,6 +21,7 @@ Commands:
   send FILE --slot N       download FILE to load slot N (0 to 5)
   jump --slot N            make the box jump to load slot N (0 to 5)
   ports                    list the serial ports and their devices
+  station RECIPE           run every box through a recipe (station --help)
 
 Options:
   --port N   use port COMN without scanning for the box
@@ -178,6 +181,8 @@ std::string HelpText(std::optional<CliCommand> command) {
             return kJumpHelp;
         case CliCommand::Ports:
             return kPortsHelp;
+        case CliCommand::Station:
+            return StationHelpText();
     }
     return kToolHelp;
 }

@@ -20,9 +20,8 @@ SettingsTransfer ReadDeviceSettings(IDialogHost& host, DeviceSettings& settings)
     DeviceSettings read;
     std::uint8_t reply[kHandlerReplyBufSize] = {};
     for (int block = 1; block <= kConfigBlockCount; ++block) {
-        const StepResult r =
-            RunStep(host, kReadCommands[block - 1], SUB_DEFAULT, nullptr, 0, reply,
-                    TIMEOUT_DEFAULT_MS);
+        const StepResult r = RunStep(host, kReadCommands[block - 1], SUB_DEFAULT, nullptr, 0, reply,
+                                     TIMEOUT_DEFAULT_MS);
         if (!r.ok) {
             result.failedBlock = block;
             result.step = r;
@@ -42,14 +41,13 @@ SettingsTransfer WriteDeviceSettings(IDialogHost& host, const DeviceSettings& se
     const auto block1 = EncodeConfigBlock1(settings);
     const auto block2 = EncodeConfigBlock2(settings);
     const auto block3 = EncodeConfigBlock3(settings);
-    const std::array<const std::uint8_t*, kConfigBlockCount> blocks = {
-        block1.data(), block2.data(), block3.data()};
+    const std::array<const std::uint8_t*, kConfigBlockCount> blocks = {block1.data(), block2.data(),
+                                                                       block3.data()};
     std::uint8_t reply[kHandlerReplyBufSize] = {};
     for (int block = 1; block <= kConfigBlockCount; ++block) {
-        const StepResult r = RunStep(host, kWriteCommands[block - 1], SUB_CONFIG_WRITE,
-                                     blocks[block - 1],
-                                     static_cast<std::uint32_t>(ConfigBlockSize(block)), reply,
-                                     TIMEOUT_DEFAULT_MS);
+        const StepResult r =
+            RunStep(host, kWriteCommands[block - 1], SUB_CONFIG_WRITE, blocks[block - 1],
+                    static_cast<std::uint32_t>(ConfigBlockSize(block)), reply, TIMEOUT_DEFAULT_MS);
         if (!r.ok) {
             result.failedBlock = block;
             result.step = r;

@@ -33,8 +33,6 @@ struct StepRecord {
     bool ok = false;
     std::uint32_t durationMs = 0;
     std::vector<std::string> statusTexts;  // what the status line showed, in order
-
-    bool operator==(const StepRecord&) const = default;
 };
 
 struct UnitRecord {

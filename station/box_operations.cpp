@@ -33,8 +33,8 @@ public:
                                  replyLength, firstByteTimeoutMs);
         if (st != ST_OK || *wordOut != RESULT_OK) {
             std::lock_guard lock(m_mutex);
-            m_failure = TransactionFailure{true, st, st == ST_OK ? *wordOut : std::uint16_t{0},
-                                           false};
+            m_failure =
+                TransactionFailure{true, st, st == ST_OK ? *wordOut : std::uint16_t{0}, false};
         }
         return st;
     }
@@ -56,16 +56,16 @@ CBoxOperations::~CBoxOperations() {
 }
 
 void CBoxOperations::SetSinks(StatusSink status, ProgressSink progress) {
-    m_model->SetObserver([this, status = std::move(status),
-                          progress = std::move(progress)](const ControlEvent& e) {
-        if (e.kind == ControlEvent::Kind::Text && e.id == IDC_STATUS) {
-            m_lastStatus = e.text;
-            if (status && !e.text.empty())
-                status(e.text);
-        } else if (e.kind == ControlEvent::Kind::Progress && e.id == IDC_PROGRESS && progress) {
-            progress(e.value, e.total);
-        }
-    });
+    m_model->SetObserver(
+        [this, status = std::move(status), progress = std::move(progress)](const ControlEvent& e) {
+            if (e.kind == ControlEvent::Kind::Text && e.id == IDC_STATUS) {
+                m_lastStatus = e.text;
+                if (status && !e.text.empty())
+                    status(e.text);
+            } else if (e.kind == ControlEvent::Kind::Progress && e.id == IDC_PROGRESS && progress) {
+                progress(e.value, e.total);
+            }
+        });
 }
 
 void CBoxOperations::SetAbortCheck(AbortCheck check) {

@@ -30,7 +30,7 @@ class CDialogModel;
 // The last transaction that did not succeed.
 struct TransactionFailure {
     bool any = false;
-    StatusWord status = ST_OK;   // the link's word; ST_OK when the box answered
+    StatusWord status = ST_OK;     // the link's word; ST_OK when the box answered
     std::uint16_t resultWord = 0;  // the box's word when it answered
     bool aborted = false;          // refused because an abort was asked for
 };

@@ -1,5 +1,7 @@
 #include "station/recipe.h"
 
+#include <toml++/toml.h>
+
 #include <algorithm>
 #include <cctype>
 #include <filesystem>
@@ -7,7 +9,6 @@
 #include <iterator>
 #include <set>
 #include <sstream>
-#include <toml++/toml.h>
 
 #include "device/option_table.h"
 #include "firmware/file_image.h"
@@ -32,9 +33,7 @@ struct RecipeError {
 class CRecipeReader {
 public:
     CRecipeReader(std::string path, Recipe& recipe)
-        : m_path(std::move(path)),
-          m_dir(fs::path(m_path).parent_path()),
-          m_recipe(recipe) {}
+        : m_path(std::move(path)), m_dir(fs::path(m_path).parent_path()), m_recipe(recipe) {}
 
     void Read() {
         std::ifstream in(m_path, std::ios::binary);
@@ -183,8 +182,7 @@ private:
                 const int last = static_cast<int>(o->entries.size()) - 1;
                 const auto value = node.value<std::int64_t>();
                 if (!node.is_integer() || !value || *value < 0 || *value > last)
-                    Fail(&node, where,
-                         "must be an index from 0 to " + std::to_string(last));
+                    Fail(&node, where, "must be an index from 0 to " + std::to_string(last));
                 m_recipe.settingValues.*o->selection = static_cast<int>(*value);
             }
             named.insert(o);
@@ -210,8 +208,7 @@ private:
             if (slot == nullptr)
                 Fail(table, prefix + ".slot", "missing");
             const auto slotValue = slot->value<std::int64_t>();
-            if (!slot->is_integer() || !slotValue || *slotValue < 0 ||
-                *slotValue >= kLoadSlotCount)
+            if (!slot->is_integer() || !slotValue || *slotValue < 0 || *slotValue >= kLoadSlotCount)
                 Fail(slot, prefix + ".slot",
                      "must be a slot from 0 to " + std::to_string(kLoadSlotCount - 1));
             d.slot = static_cast<int>(*slotValue);

@@ -12,7 +12,8 @@ namespace {
 // probes.
 constexpr std::uint32_t kStopPollMs = 20;
 
-constexpr char kTextSecondStopAborts[] = "本单元完成后停止;再按一次 Ctrl-C 立即中止本单元(记录为中止)";
+constexpr char kTextSecondStopAborts[] =
+    "本单元完成后停止;再按一次 Ctrl-C 立即中止本单元(记录为中止)";
 constexpr char kTextRecordFailed[] = "记录未能保存:";
 
 }  // namespace
@@ -51,9 +52,8 @@ bool CStation::SleepUnlessStopped(std::uint32_t ms) const {
         const auto now = std::chrono::steady_clock::now();
         if (now >= end)
             return true;
-        std::this_thread::sleep_for(
-            std::min<std::chrono::steady_clock::duration>(end - now,
-                                                          std::chrono::milliseconds(kStopPollMs)));
+        std::this_thread::sleep_for(std::min<std::chrono::steady_clock::duration>(
+            end - now, std::chrono::milliseconds(kStopPollMs)));
     }
     return false;
 }
@@ -126,11 +126,10 @@ UnitRecord CStation::Commit(const UnitOutcome& outcome, bool& stored) {
     UnitRecord shown = record;
     shown.result = UnitResult::Fail;
     shown.failedStep = "record";
-    shown.reasonCode =
-        requirePassFree && m_store.Interlock(record.serial, record.recipeSha256) ==
-                               InterlockState::Passed
-            ? kReasonAlreadyPassed
-            : kReasonRecordError;
+    shown.reasonCode = requirePassFree && m_store.Interlock(record.serial, record.recipeSha256) ==
+                                              InterlockState::Passed
+                           ? kReasonAlreadyPassed
+                           : kReasonRecordError;
     shown.reasonText = kTextRecordFailed + error;
     return shown;
 }

@@ -26,5 +26,5 @@ struct StationOptions {
     bool once = false;         // stop after one unit
     UpgradeTiming timing;      // the firmware update's pauses
     std::uint32_t probeIntervalMs = kProbeIntervalMs;
-    std::string toolVersion;   // written into every record
+    std::string toolVersion;  // written into every record
 };

@@ -124,16 +124,15 @@ UnitOutcome CUnitRun::Run(const std::string& unitId, const PortIdentity& port) {
     if (m_recipe.firmware)
         m_record.packageSha256 = m_recipe.firmware->sha256;
 
-    m_box.SetSinks(
-        [this](const std::string& text) { m_step.statusTexts.push_back(text); },
-        [this](long long value, long long total) {
-            StationEvent e;
-            e.kind = StationEventKind::Progress;
-            e.step = m_step.name;
-            e.value = value;
-            e.total = total;
-            m_emit(e);
-        });
+    m_box.SetSinks([this](const std::string& text) { m_step.statusTexts.push_back(text); },
+                   [this](long long value, long long total) {
+                       StationEvent e;
+                       e.kind = StationEventKind::Progress;
+                       e.step = m_step.name;
+                       e.value = value;
+                       e.total = total;
+                       m_emit(e);
+                   });
 
     bool store = true;
     const bool passed = Identify() && Interlock(store) && Firmware() && Settings() && Downloads();
@@ -286,8 +285,7 @@ bool CUnitRun::Settings() {
         const std::string key(o.field);
         if (want[key] == got[key])
             continue;
-        const std::string line =
-            key + ": wanted " + want[key].dump() + ", got " + got[key].dump();
+        const std::string line = key + ": wanted " + want[key].dump() + ", got " + got[key].dump();
         Note(line);
         differences += (differences.empty() ? "" : "; ") + line;
     }

@@ -9,8 +9,8 @@
 // apply the recipe's options, write, read back, compare every option),
 // then each download and the jump. The first failing step ends the unit.
 // A step cut short because the station held its requests back for an abort
-// makes the unit aborted, with the step it was in. A failed or aborted record carries the flight recorder's
-// frames.
+// makes the unit aborted, with the step it was in. A failed or aborted record carries the flight
+// recorder's frames.
 //
 // Threads: the unit loop's thread only.
 

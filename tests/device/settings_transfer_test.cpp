@@ -65,10 +65,16 @@ TEST_F(SettingsTransferTest, FailingBlockIsNamedAndTheRestIsNotSent) {
         std::vector<std::uint16_t> sent;
     };
     const Case cases[] = {
-        {"third read", false, CMD_CONFIG_READ_3, 3,
+        {"third read",
+         false,
+         CMD_CONFIG_READ_3,
+         3,
          {CMD_CONFIG_READ_1, CMD_CONFIG_READ_2, CMD_CONFIG_READ_3}},
         {"second write", true, CMD_CONFIG_WRITE_2, 2, {CMD_CONFIG_WRITE_1, CMD_CONFIG_WRITE_2}},
-        {"third write", true, CMD_CONFIG_WRITE_3, 3,
+        {"third write",
+         true,
+         CMD_CONFIG_WRITE_3,
+         3,
          {CMD_CONFIG_WRITE_1, CMD_CONFIG_WRITE_2, CMD_CONFIG_WRITE_3}},
     };
     for (const Case& c : cases) {
@@ -79,8 +85,8 @@ TEST_F(SettingsTransferTest, FailingBlockIsNamedAndTheRestIsNotSent) {
         refused.times = 1;
         m_sim.SetOverride(c.command, refused);
         DeviceSettings settings = AllOnLastEntry();
-        const SettingsTransfer r = c.write ? WriteDeviceSettings(m_host, settings)
-                                           : ReadDeviceSettings(m_host, settings);
+        const SettingsTransfer r =
+            c.write ? WriteDeviceSettings(m_host, settings) : ReadDeviceSettings(m_host, settings);
         EXPECT_FALSE(r.ok);
         EXPECT_EQ(r.failedBlock, c.block);
         EXPECT_EQ(r.step.failureCode, kRefusal);

@@ -43,12 +43,15 @@ protected:
 
 TEST_F(RecipeTest, GoodRecipeReadsWholeWithFilesBesideIt) {
     const std::string pin = Sha256Hex(m_package.data(), m_package.size());
-    const std::string text = "name = \"Door\"\nvariant = \"V-A1\"\n"
-                             "[firmware]\npackage = \"files/fw.pkg\"\nversion = \"VBX-100 V3.0.0\"\n"
-                             "sha256 = \"" + pin + "\"\n"
-                             "[settings]\ncrankTime = 3\nactivePke = true\n"
-                             "[[download]]\nfile = \"files/app.bin\"\nslot = 0\n"
-                             "[[download]]\nfile = \"files/app.bin\"\nslot = 5\njump = true\n";
+    const std::string text =
+        "name = \"Door\"\nvariant = \"V-A1\"\n"
+        "[firmware]\npackage = \"files/fw.pkg\"\nversion = \"VBX-100 V3.0.0\"\n"
+        "sha256 = \"" +
+        pin +
+        "\"\n"
+        "[settings]\ncrankTime = 3\nactivePke = true\n"
+        "[[download]]\nfile = \"files/app.bin\"\nslot = 0\n"
+        "[[download]]\nfile = \"files/app.bin\"\nslot = 5\njump = true\n";
     Recipe r;
     std::string error;
     ASSERT_TRUE(Load(text, r, error)) << error;
@@ -86,9 +89,11 @@ TEST_F(RecipeTest, BadRecipesAreRefusedNamingFileLineAndKey) {
     const Case cases[] = {
         {"syntax", head + "[firmware\n", "r.toml:3: "},
         {"unknown top key", head + "colour = \"red\"\n", "r.toml:3: colour: unknown key"},
-        {"unknown firmware key", head + fw + "speed = 1\n", "r.toml:6: firmware.speed: unknown key"},
+        {"unknown firmware key", head + fw + "speed = 1\n",
+         "r.toml:6: firmware.speed: unknown key"},
         {"missing name", "variant = \"v\"\n", "name: missing"},
-        {"name of the wrong type", "name = 3\nvariant = \"v\"\n", "r.toml:1: name: must be a string"},
+        {"name of the wrong type", "name = 3\nvariant = \"v\"\n",
+         "r.toml:1: name: must be a string"},
         {"unknown option", head + "[settings]\nfrobnicate = true\n",
          "r.toml:4: settings.frobnicate: unknown option"},
         {"flag given a number", head + "[settings]\nactivePke = 1\n",
@@ -133,9 +138,10 @@ TEST_F(RecipeTest, PackageShorterThanItsHeaderIsRefused) {
     WriteBytes("files/short.pkg", Bytes{0xC9, 0x49, 1});
     Recipe r;
     std::string error;
-    EXPECT_FALSE(Load("name = \"n\"\nvariant = \"v\"\n[firmware]\npackage = \"files/short.pkg\"\n"
-                      "version = \"x\"\n",
-                      r, error));
+    EXPECT_FALSE(
+        Load("name = \"n\"\nvariant = \"v\"\n[firmware]\npackage = \"files/short.pkg\"\n"
+             "version = \"x\"\n",
+             r, error));
     EXPECT_NE(error.find("shorter than a package header"), std::string::npos) << error;
 }
 
