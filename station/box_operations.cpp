@@ -49,6 +49,7 @@ CBoxOperations::CBoxOperations(CDeviceLink& link, const UpgradeTiming& timing)
       m_host(std::make_unique<CHost>(m_model, &link)),
       m_timing(timing) {
     FillLoadAddressList(*m_model);
+    m_model->SetObserver([this](const ControlEvent& e) { OnControlEvent(e); });
 }
 
 CBoxOperations::~CBoxOperations() {
@@ -56,16 +57,30 @@ CBoxOperations::~CBoxOperations() {
 }
 
 void CBoxOperations::SetSinks(StatusSink status, ProgressSink progress) {
-    m_model->SetObserver(
-        [this, status = std::move(status), progress = std::move(progress)](const ControlEvent& e) {
-            if (e.kind == ControlEvent::Kind::Text && e.id == IDC_STATUS) {
-                m_lastStatus = e.text;
-                if (status && !e.text.empty())
-                    status(e.text);
-            } else if (e.kind == ControlEvent::Kind::Progress && e.id == IDC_PROGRESS && progress) {
-                progress(e.value, e.total);
-            }
-        });
+    std::lock_guard lock(m_sinkMutex);
+    m_statusSink = std::move(status);
+    m_progressSink = std::move(progress);
+}
+
+std::string CBoxOperations::LastStatus() {
+    std::lock_guard lock(m_sinkMutex);
+    return m_lastStatus;
+}
+
+void CBoxOperations::ClearLastStatus() {
+    std::lock_guard lock(m_sinkMutex);
+    m_lastStatus.clear();
+}
+
+void CBoxOperations::OnControlEvent(const ControlEvent& e) {
+    std::lock_guard lock(m_sinkMutex);
+    if (e.kind == ControlEvent::Kind::Text && e.id == IDC_STATUS) {
+        m_lastStatus = e.text;
+        if (m_statusSink && !e.text.empty())
+            m_statusSink(e.text);
+    } else if (e.kind == ControlEvent::Kind::Progress && e.id == IDC_PROGRESS && m_progressSink) {
+        m_progressSink(e.value, e.total);
+    }
 }
 
 void CBoxOperations::SetAbortCheck(AbortCheck check) {
@@ -87,9 +102,9 @@ bool CBoxOperations::ReadSerial(std::string& serial) {
 }
 
 bool CBoxOperations::UpdateFirmware(const std::string& packagePath) {
-    m_lastStatus.clear();
+    ClearLastStatus();
     RunUpgradeFromPath(*m_host, packagePath, m_timing);
-    return m_lastStatus == kTextUpgradeDone;
+    return LastStatus() == kTextUpgradeDone;
 }
 
 SettingsTransfer CBoxOperations::ReadSettings(DeviceSettings& settings) {
@@ -101,18 +116,18 @@ SettingsTransfer CBoxOperations::WriteSettings(const DeviceSettings& settings) {
 }
 
 bool CBoxOperations::Download(const std::string& file, int slot) {
-    m_lastStatus.clear();
+    ClearLastStatus();
     m_model->SetItemText(IDC_TARGET_FILE, file);
     m_model->ComboSetCurSel(IDC_LOAD_ADDRESS, slot);
     OnSendFile(*m_host);
-    return m_lastStatus == kTextSent;
+    return LastStatus() == kTextSent;
 }
 
 bool CBoxOperations::Jump(int slot) {
-    m_lastStatus.clear();
+    ClearLastStatus();
     m_model->ComboSetCurSel(IDC_LOAD_ADDRESS, slot);
     OnJump(*m_host);
-    return m_lastStatus == kTextJumping;
+    return LastStatus() == kTextJumping;
 }
 
 bool CBoxOperations::Probe() {

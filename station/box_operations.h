@@ -17,6 +17,7 @@
 #include <cstdint>
 #include <functional>
 #include <memory>
+#include <mutex>
 #include <string>
 
 #include "device/device_settings.h"
@@ -26,6 +27,7 @@
 
 class CDeviceLink;
 class CDialogModel;
+struct ControlEvent;
 
 // The last transaction that did not succeed.
 struct TransactionFailure {
@@ -70,8 +72,17 @@ public:
 
 private:
     class CHost;
+    void OnControlEvent(const ControlEvent& event);
+    std::string LastStatus();
+    void ClearLastStatus();
+
     std::shared_ptr<CDialogModel> m_model;
     std::unique_ptr<CHost> m_host;
     UpgradeTiming m_timing;
+    // The model's observer runs on the operation's thread; the lock keeps a
+    // sink change from racing it.
+    std::mutex m_sinkMutex;
+    StatusSink m_statusSink;
+    ProgressSink m_progressSink;
     std::string m_lastStatus;
 };

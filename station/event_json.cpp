@@ -52,7 +52,7 @@ nlohmann::json UnitRecordToJson(const UnitRecord& r) {
         {"start_time", r.startTime},
         {"end_time", r.endTime},
         {"station", r.station},
-        {"operator", r.operatorName},
+        {"operator_name", r.operatorName},
         {"slot", r.slot},
         {"recipe_name", r.recipeName},
         {"variant", r.variant},
