@@ -11,6 +11,7 @@
 #include "device/option_table.h"
 #include "station/digest.h"
 #include "tests/support/box_workspace.h"
+#include "tests/support/test_files.h"
 
 namespace {
 
@@ -21,15 +22,10 @@ protected:
     void SetUp() override {
         std::filesystem::create_directory("files");
         m_package = MakeSamplePackage("VBX-100 V3.0.0", 100);
-        WriteBytes("files/fw.pkg", m_package);
-        WriteBytes("files/app.bin", Bytes(50, 0x11));
+        WriteBytesFile("files/fw.pkg", m_package);
+        WriteBytesFile("files/app.bin", Bytes(50, 0x11));
     }
 
-    static void WriteBytes(const std::string& path, const Bytes& bytes) {
-        std::ofstream(path, std::ios::binary)
-            .write(reinterpret_cast<const char*>(bytes.data()),
-                   static_cast<std::streamsize>(bytes.size()));
-    }
     std::string PathOf(const std::string& name) const { return m_workspace.WorkDir() + "/" + name; }
 
     bool Load(const std::string& text, Recipe& recipe, std::string& error) {
@@ -135,7 +131,7 @@ TEST_F(RecipeTest, BadRecipesAreRefusedNamingFileLineAndKey) {
 }
 
 TEST_F(RecipeTest, PackageShorterThanItsHeaderIsRefused) {
-    WriteBytes("files/short.pkg", Bytes{0xC9, 0x49, 1});
+    WriteBytesFile("files/short.pkg", Bytes{0xC9, 0x49, 1});
     Recipe r;
     std::string error;
     EXPECT_FALSE(

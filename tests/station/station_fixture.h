@@ -19,6 +19,7 @@
 #include "station/station_events.h"
 #include "tests/support/box_workspace.h"
 #include "tests/support/quick_upgrade_timing.h"
+#include "tests/support/test_files.h"
 
 using Bytes = std::vector<std::uint8_t>;
 
@@ -80,19 +81,10 @@ protected:
         ASSERT_TRUE(m_sim.Start(m_workspace.PortDir(), kStationPort));
         m_sim.SetRestartTime(kSimRestart);
         m_package = MakeSamplePackage(kNewVersion, 600);
-        WriteFile("fw.pkg", m_package);
-        WriteFile("app.bin", Bytes(700, 0x5A));
+        WriteBytesFile("fw.pkg", m_package);
+        WriteBytesFile("app.bin", Bytes(700, 0x5A));
     }
     void TearDown() override { m_sim.Stop(); }
-
-    static void WriteFile(const std::string& path, const Bytes& bytes) {
-        std::ofstream(path, std::ios::binary)
-            .write(reinterpret_cast<const char*>(bytes.data()),
-                   static_cast<std::streamsize>(bytes.size()));
-    }
-    static void WriteText(const std::string& path, const std::string& text) {
-        std::ofstream(path, std::ios::binary) << text;
-    }
 
     // Firmware, two options, a download with a jump.
     static std::string FullRecipeText() {
@@ -112,7 +104,7 @@ protected:
 
     // Loads `text` as the recipe (recipe.toml in the working directory).
     void UseRecipe(const std::string& text) {
-        WriteText("recipe.toml", text);
+        WriteTextFile("recipe.toml", text);
         std::string error;
         ASSERT_TRUE(LoadRecipe(m_workspace.WorkDir() + "/recipe.toml", m_recipe, error)) << error;
     }

@@ -156,7 +156,7 @@ TEST_F(StationTest, FailuresNameTheirStepAndReason) {
 
 TEST_F(StationTest, BoxRemovedMidUpdateFailsTheUnitWithItsReason) {
     m_package = MakeSamplePackage(kNewVersion, 64 * 1024);
-    WriteFile("fw.pkg", m_package);
+    WriteBytesFile("fw.pkg", m_package);
     UseRecipe(FullRecipeText());
     // Paced at the line's real speed, so the transfer is still running when
     // the cable goes.
@@ -178,7 +178,7 @@ TEST_F(StationTest, BoxRemovedMidUpdateFailsTheUnitWithItsReason) {
 
 TEST_F(StationTest, SecondStopDuringATransferAbortsAndRecordsTheStep) {
     m_package = MakeSamplePackage(kNewVersion, 16 * 1024);
-    WriteFile("fw.pkg", m_package);
+    WriteBytesFile("fw.pkg", m_package);
     UseRecipe(FullRecipeText());
     CStation station(m_recipe, m_store, m_events, Options());
     int dataPackets = 0;
