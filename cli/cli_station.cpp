@@ -1,12 +1,16 @@
 #include "cli/cli_station.h"
 
+#include <pthread.h>
 #include <signal.h>
 #include <unistd.h>
 
 #include <atomic>
 #include <filesystem>
 #include <memory>
+#include <mutex>
+#include <optional>
 #include <string>
+#include <thread>
 
 #include "records/record_store.h"
 #include "station/event_json.h"
@@ -19,38 +23,13 @@ namespace {
 constexpr char kDefaultDbName[] = "records.db";
 constexpr char kQueueDbName[] = "records-queue.db";
 
-// The running station, for the signal handler: RequestStop only counts in an
-// atomic, which a handler may do.
-std::atomic<CStation*> g_runningStation{nullptr};
+// How often the main thread looks whether the station ended while it waits
+// for Ctrl-C: short enough that the tool exits without a noticeable delay.
+constexpr long kSignalWaitSliceNs = 50'000'000;
 
-void OnStopSignal(int) {
-    if (CStation* station = g_runningStation.load())
-        station->RequestStop();
-}
-
-// Installs the handler for the life of the object and puts the old one back.
-class CStopSignals {
-public:
-    explicit CStopSignals(CStation& station) {
-        g_runningStation = &station;
-        struct sigaction sa {};
-        sa.sa_handler = OnStopSignal;
-        sigemptyset(&sa.sa_mask);
-        sigaction(SIGINT, &sa, &m_oldInt);
-        sigaction(SIGTERM, &sa, &m_oldTerm);
-    }
-    ~CStopSignals() {
-        sigaction(SIGINT, &m_oldInt, nullptr);
-        sigaction(SIGTERM, &m_oldTerm, nullptr);
-        g_runningStation = nullptr;
-    }
-    CStopSignals(const CStopSignals&) = delete;
-    CStopSignals& operator=(const CStopSignals&) = delete;
-
-private:
-    struct sigaction m_oldInt {};
-    struct sigaction m_oldTerm {};
-};
+constexpr char kTextStopping[] = "停止";
+constexpr char kTextStopAfterUnit[] = "本单元完成后停止;再按一次 Ctrl-C 立即中止本单元(记录为中止)";
+constexpr char kTextAborting[] = "正在中止本单元...";
 
 // Renders the station's events: result lines (or JSON) on stdout, words for
 // the operator on stderr.
@@ -60,6 +39,7 @@ public:
         : m_out(out), m_err(err), m_json(json) {}
 
     void OnStationEvent(const StationEvent& e) override {
+        std::lock_guard lock(m_mutex);
         if (m_json) {
             const std::string line =
                 StationEventToJson(e, UtcNowText())
@@ -102,10 +82,53 @@ private:
         std::fflush(m_err);
     }
 
+    // The station's thread and the thread that takes Ctrl-C both print.
+    std::mutex m_mutex;
     std::FILE* m_out;
     std::FILE* m_err;
     bool m_json;
 };
+
+// Runs the station on a thread of its own while this thread takes SIGINT and
+// SIGTERM with sigtimedwait (blocked in every thread, so no handler runs):
+// each one is a stop request, and the operator hears at once what it does.
+std::optional<UnitResult> RunUntilStopped(CStation& station, CStationPrinter& printer) {
+    sigset_t stopSignals;
+    sigemptyset(&stopSignals);
+    sigaddset(&stopSignals, SIGINT);
+    sigaddset(&stopSignals, SIGTERM);
+    sigset_t oldMask;
+    pthread_sigmask(SIG_BLOCK, &stopSignals, &oldMask);
+
+    std::optional<UnitResult> last;
+    std::atomic<bool> done{false};
+    std::thread loop([&] {
+        last = station.Run();
+        done = true;
+    });
+    while (!done.load()) {
+        const timespec slice{0, kSignalWaitSliceNs};
+        if (sigtimedwait(&stopSignals, nullptr, &slice) < 0)
+            continue;
+        StationEvent notice;
+        notice.kind = StationEventKind::Notice;
+        switch (station.RequestStop()) {
+            case CStation::StopEffect::EndsNow:
+                notice.text = kTextStopping;
+                break;
+            case CStation::StopEffect::EndsAfterTheUnit:
+                notice.text = kTextStopAfterUnit;
+                break;
+            case CStation::StopEffect::AbortsTheUnit:
+                notice.text = kTextAborting;
+                break;
+        }
+        printer.OnStationEvent(notice);
+    }
+    loop.join();
+    pthread_sigmask(SIG_SETMASK, &oldMask, nullptr);
+    return last;
+}
 
 std::string HostName() {
     char name[256] = {};
@@ -150,11 +173,7 @@ int RunStationCommand(const CliRequest& request, std::FILE* out, std::FILE* err)
     CStation station(recipe, *store, printer, options);
     std::fprintf(err, "配方 %s (%s), 记录: %s\n", recipe.name.c_str(), recipe.variant.c_str(),
                  store->Describe().c_str());
-    std::optional<UnitResult> last;
-    {
-        const CStopSignals signals(station);
-        last = station.Run();
-    }
+    const std::optional<UnitResult> last = RunUntilStopped(station, printer);
     if (!request.once)
         return kExitSuccess;
     return last == UnitResult::Pass ? kExitSuccess : kExitFailure;

@@ -36,8 +36,11 @@ CStation::~CStation() {
     m_link.Disconnect();
 }
 
-void CStation::RequestStop() {
-    m_stopRequests.fetch_add(1);
+CStation::StopEffect CStation::RequestStop() {
+    const int requests = m_stopRequests.fetch_add(1) + 1;
+    if (!m_inUnit.load())
+        return StopEffect::EndsNow;
+    return requests >= 2 ? StopEffect::AbortsTheUnit : StopEffect::EndsAfterTheUnit;
 }
 
 void CStation::Emit(StationEvent event) {
@@ -58,16 +61,8 @@ bool CStation::SleepUnlessStopped(std::uint32_t ms) const {
     return false;
 }
 
-bool CStation::AbortCheck() {
-    const int requests = m_stopRequests.load();
-    if (requests == 1 && !m_stopNoticeShown) {
-        m_stopNoticeShown = true;
-        StationEvent e;
-        e.kind = StationEventKind::Notice;
-        e.text = kTextSecondStopAborts;
-        Emit(e);
-    }
-    return requests >= 2;
+bool CStation::AbortCheck() const {
+    return m_stopRequests.load() >= 2;
 }
 
 bool CStation::WaitForBox() {
@@ -140,8 +135,12 @@ std::optional<UnitResult> CStation::Run() {
         m_unitId.clear();
         if (!WaitForBox())
             return last;
+        m_inUnit = true;
+        if (StopRequested()) {
+            m_inUnit = false;
+            return last;
+        }
         m_unitId = NewUnitId();
-        m_stopNoticeShown = false;
         const int com = m_options.port ? *m_options.port : m_link.ConnectedPortNumber();
         StationEvent start;
         start.kind = StationEventKind::UnitStart;
@@ -151,6 +150,7 @@ std::optional<UnitResult> CStation::Run() {
         CUnitRun unit(m_recipe, m_store, m_box, m_recorder, m_options,
                       [this](StationEvent e) { Emit(std::move(e)); });
         const UnitOutcome outcome = unit.Run(m_unitId, DescribePort(com));
+        m_inUnit = false;
         m_recorder.Clear();
 
         bool stored = false;

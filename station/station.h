@@ -11,13 +11,14 @@
 // the box stops answering and start again. With `once` it stops after one
 // unit.
 //
-// Stopping. RequestStop() may be called from any thread and from a signal
-// handler (it only counts, in an atomic). While no unit runs, the first
-// request ends Run() at once. During a unit the first request lets the unit
-// finish and ends Run() after it, and tells the operator (Notice) that a
-// second request aborts the unit; the second makes the box operations hold
-// back every further request, so the step in progress (a transfer included)
-// ends at its next packet and the unit is recorded as aborted with that step.
+// Stopping. RequestStop() may be called from any thread. While no unit
+// runs, the first request ends Run() at once. During a unit the first request
+// lets the unit finish and ends Run() after it; the second makes the box
+// operations hold back every further request, so the step in progress (a
+// transfer included) ends at its next packet and the unit is recorded as
+// aborted with that step. RequestStop says which of these it caused, so the
+// front end can tell the operator at once (a firmware update may sit in a
+// pause of several seconds before its next request).
 //
 // Threads: Run() on one thread (the unit loop); the observer is called on it.
 // Several stations, each with its own options and link, may run on threads
@@ -49,7 +50,12 @@ public:
     // when it stopped before any unit ended.
     std::optional<UnitResult> Run();
 
-    void RequestStop();
+    enum class StopEffect {
+        EndsNow,           // no unit runs: Run() returns
+        EndsAfterTheUnit,  // the unit finishes first; another request aborts it
+        AbortsTheUnit,     // the unit ends at its next request, recorded aborted
+    };
+    StopEffect RequestStop();
 
 private:
     bool StopRequested() const { return m_stopRequests.load() > 0; }
@@ -58,7 +64,7 @@ private:
     bool WaitForBox();
     bool WaitForRemoval();
     // Asked before every request of a unit.
-    bool AbortCheck();
+    bool AbortCheck() const;
     // Commits the unit's record; returns the record to show (failed at step
     // "record" when it could not be stored) and whether it was stored.
     UnitRecord Commit(const UnitOutcome& outcome, bool& stored);
@@ -75,6 +81,8 @@ private:
     CBoxOperations m_box;
 
     std::atomic<int> m_stopRequests{0};
-    bool m_stopNoticeShown = false;  // unit-loop thread only
-    std::string m_unitId;            // unit-loop thread only
+    // Set before the last look at the stop requests ahead of a unit, so a
+    // request is either seen there or told that the unit finishes first.
+    std::atomic<bool> m_inUnit{false};
+    std::string m_unitId;  // unit-loop thread only
 };

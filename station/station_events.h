@@ -25,7 +25,7 @@ enum class StationEventKind {
     Progress,   // a transfer moved on: value of total bytes
     UnitEnd,    // the unit is over: record (and whether it was stored)
     Removed,    // the box stopped answering
-    Notice,     // words for the operator (text), e.g. what a second Ctrl-C does
+    Notice,     // words for the operator (text), e.g. what a stop request did
 };
 
 struct StationEvent {
