@@ -234,6 +234,9 @@ bool CUnitRun::Firmware() {
     }
     if (FileSha256(fw.package) != fw.sha256)
         return FailStep(kReasonPackageMismatch, kTextFileChanged + fw.package);
+    // Unknown until the box reports it again: a failed update may have left
+    // it in its loader.
+    m_record.versionAfter.clear();
     if (!m_box.UpdateFirmware(fw.package))
         return FailFromBox(kReasonFileError);
     m_box.ClearFailure();

@@ -172,6 +172,7 @@ TEST_F(StationTest, BoxRemovedMidUpdateFailsTheUnitWithItsReason) {
     EXPECT_EQ(r.result, UnitResult::Fail);
     EXPECT_EQ(r.failedStep, "firmware");
     EXPECT_TRUE(r.reasonCode == kReasonNoReply || r.reasonCode == kReasonPortError) << r.reasonCode;
+    EXPECT_EQ(r.versionAfter, "");  // not known after a failed update
     EXPECT_FALSE(r.frameTrace.empty());
     ASSERT_EQ(m_store.Records().size(), 1u);
     ExpectSameRecord(m_store.Records().front(), r);
