@@ -12,6 +12,7 @@
 #include <string>
 #include <thread>
 
+#include "cli/cli_output.h"
 #include "records/record_store.h"
 #include "station/event_json.h"
 #include "station/station.h"
@@ -169,6 +170,13 @@ int RunStationCommand(const CliRequest& request, std::FILE* out, std::FILE* err)
     options.rework = request.rework;
     options.toolVersion = VORNAK_TOOL_VERSION;
 
+    // Declared before the station, whose link traces into it.
+    CCliReporter tracer(out, err, false);
+    if (request.trace) {
+        options.trace = [&tracer](bool outgoing, const std::uint8_t* bytes, std::size_t n) {
+            tracer.Trace(outgoing, bytes, n);
+        };
+    }
     CStationPrinter printer(out, err, request.json);
     CStation station(recipe, *store, printer, options);
     std::fprintf(err, "配方 %s (%s), 记录: %s\n", recipe.name.c_str(), recipe.variant.c_str(),

@@ -2,7 +2,7 @@
 
 const char* StationHelpText() {
     return R"(Usage: vornak-cli station RECIPE [--db URL] [--station NAME] [--operator NAME]
-                          [--once] [--rework] [--json] [--port N]
+                          [--once] [--rework] [--json] [--port N] [--trace]
 
 Runs every box that is connected through the recipe (a TOML file): identity,
 interlock, firmware update when the version differs, settings written, read
@@ -20,6 +20,7 @@ Options:
   --rework         run a serial that already passed this recipe (marked rework)
   --json           one JSON object per event on stdout (schema in README)
   --port N         watch COMN only; otherwise every port is scanned
+  --trace          print every frame in hex on stderr
 
 stdout, one line per unit:
   PASS <serial> <variant> <seconds>

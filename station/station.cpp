@@ -27,6 +27,8 @@ CStation::CStation(const Recipe& recipe, IRecordStore& store, IStationObserver& 
       m_box(m_link, m_options.timing) {
     m_link.SetTraceHook([this](bool outgoing, const std::uint8_t* bytes, std::size_t n) {
         m_recorder.Record(outgoing, bytes, n);
+        if (m_options.trace)
+            m_options.trace(outgoing, bytes, n);
     });
     m_box.SetAbortCheck([this] { return AbortCheck(); });
 }

@@ -8,6 +8,7 @@
 #include <string>
 
 #include "firmware/firmware_update.h"
+#include "link/device_link.h"
 
 // Ports are probed for a box, and a box that passed is probed for its
 // removal, at most this often: often enough that an operator sees no delay,
@@ -27,4 +28,7 @@ struct StationOptions {
     UpgradeTiming timing;      // the firmware update's pauses
     std::uint32_t probeIntervalMs = kProbeIntervalMs;
     std::string toolVersion;  // written into every record
+    // Also hears every frame of the station's link (--trace), beside the
+    // flight recorder; called from the link's threads (see SetTraceHook).
+    CDeviceLink::TraceHook trace;
 };

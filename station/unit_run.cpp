@@ -27,6 +27,10 @@ constexpr char kTextRework[] = "返工";
 constexpr char kTextAborted[] = "已中止";
 constexpr char kTextSettingsWritten[] = "设置已写入并读回一致";
 
+// Transfers report every packet; a window or a bridge needs no more than
+// this many milliseconds between two progress events.
+constexpr long long kProgressIntervalMs = 100;
+
 long long NowMs() {
     using namespace std::chrono;
     return duration_cast<milliseconds>(steady_clock::now().time_since_epoch()).count();
@@ -126,6 +130,10 @@ UnitOutcome CUnitRun::Run(const std::string& unitId, const PortIdentity& port) {
 
     m_box.SetSinks([this](const std::string& text) { m_step.statusTexts.push_back(text); },
                    [this](long long value, long long total) {
+                       const long long now = NowMs();
+                       if (m_lastProgressMs >= 0 && now - m_lastProgressMs < kProgressIntervalMs)
+                           return;
+                       m_lastProgressMs = now;
                        StationEvent e;
                        e.kind = StationEventKind::Progress;
                        e.step = m_step.name;
@@ -150,6 +158,7 @@ void CUnitRun::BeginStep(const char* name) {
     m_step = StepRecord{};
     m_step.name = name;
     m_stepStartMs = NowMs();
+    m_lastProgressMs = -1;
     m_box.ClearFailure();
     StationEvent e;
     e.kind = StationEventKind::StepStart;

@@ -71,6 +71,7 @@ private:
     UnitRecord m_record;
     StepRecord m_step;
     long long m_stepStartMs = 0;
+    long long m_lastProgressMs = -1;  // -1: none yet in this step
 };
 
 // Text of the current UTC time, ISO 8601 with milliseconds.
