@@ -13,12 +13,7 @@ class CMemoryRecordStore : public IRecordStore {
 public:
     InterlockState Interlock(const std::string& serial, const std::string& recipeSha256) override {
         std::lock_guard lock(m_mutex);
-        for (auto it = m_records.rbegin(); it != m_records.rend(); ++it) {
-            if (it->serial == serial && it->recipeSha256 == recipeSha256)
-                return it->result == UnitResult::Pass ? InterlockState::Passed
-                                                      : InterlockState::LastFailed;
-        }
-        return InterlockState::New;
+        return InterlockLocked(serial, recipeSha256);
     }
 
     bool Insert(const UnitRecord& record, bool requirePassFree, std::string& error) override {
@@ -31,12 +26,8 @@ public:
         const auto same = [&](const UnitRecord& r) { return r.id == record.id; };
         if (std::any_of(m_records.begin(), m_records.end(), same))
             return true;
-        const auto passed = [&](const UnitRecord& r) {
-            return r.serial == record.serial && r.recipeSha256 == record.recipeSha256 &&
-                   r.result == UnitResult::Pass;
-        };
         if (requirePassFree && record.result == UnitResult::Pass &&
-            std::any_of(m_records.begin(), m_records.end(), passed)) {
+            InterlockLocked(record.serial, record.recipeSha256) == InterlockState::Passed) {
             error = "serial already passed";
             return false;
         }
@@ -71,6 +62,17 @@ public:
     }
 
 private:
+    // By the serial's last run through the recipe.
+    InterlockState InterlockLocked(const std::string& serial,
+                                   const std::string& recipeSha256) const {
+        for (auto it = m_records.rbegin(); it != m_records.rend(); ++it) {
+            if (it->serial == serial && it->recipeSha256 == recipeSha256)
+                return it->result == UnitResult::Pass ? InterlockState::Passed
+                                                      : InterlockState::LastFailed;
+        }
+        return InterlockState::New;
+    }
+
     mutable std::mutex m_mutex;
     std::vector<UnitRecord> m_records;
     bool m_failNext = false;
