@@ -566,6 +566,11 @@ void CBoxSimulator::ClearOverrides() {
     m_impl->overrides.clear();
 }
 
+void CBoxSimulator::SetStoreFault(const std::optional<SimStoreFault>& fault) {
+    std::lock_guard lock(m_impl->mutex);
+    m_impl->state.storeFault = fault;
+}
+
 void CBoxSimulator::SetFaults(const SimFaults& faults) {
     {
         std::lock_guard lock(m_impl->mutex);

@@ -95,6 +95,16 @@ struct SimFaults {
     unsigned throttleBaud = 0;  // paces the line at this rate (10 bits a byte); 0: off
 };
 
+// A fault of the box's memory: every accepted write of configuration block
+// `block` (1..3) stores byte `byte` with the bits of `flipMask` inverted,
+// while the reply still says the write succeeded. A read shows what was
+// stored, so a tool that reads back finds the difference.
+struct SimStoreFault {
+    int block = 1;
+    std::size_t byte = 0;
+    std::uint8_t flipMask = 0;
+};
+
 struct SimLoadSlot {
     bool infoReceived = false;
     std::uint32_t address = 0;
@@ -151,6 +161,8 @@ public:
     void SetOverride(std::uint16_t command, const SimOverride& o);
     void ClearOverrides();
     void SetFaults(const SimFaults& faults);
+    // Store fault (SimStoreFault); nullopt switches it off.
+    void SetStoreFault(const std::optional<SimStoreFault>& fault);
 
     // Requests received so far, in order.
     std::vector<SimRequest> Requests() const;

@@ -44,6 +44,8 @@ constexpr char kUsage[] =
     "  --result CMD=WORD     answer command CMD with the result word WORD (hex);\n"
     "                        CMD is a name such as CMD_CONFIG_READ_1 or a hex code;\n"
     "                        may be repeated\n"
+    "  --store-fault B:K:M   store byte K of configuration block B (1..3) with\n"
+    "                        the bits of hex mask M flipped on every write\n"
     "  --verbose             log every request (command, data length) on stderr\n"
     "  --make-package FILE   write a sample firmware package to FILE and exit\n"
     "  --package-version T   version text inside that package (default VBX-100 V2.4.0)\n"
@@ -61,6 +63,7 @@ struct Options {
     std::optional<long> restartMs;
     SimFaults faults;
     std::vector<std::pair<std::uint16_t, std::uint16_t>> results;
+    std::optional<SimStoreFault> storeFault;
     bool verbose = false;
     std::string packageFile;
     std::string packageVersion = kDefaultPackageVersion;
@@ -76,6 +79,22 @@ bool ParseNumber(const std::string& text, int base, unsigned long max, unsigned 
     if (errno != 0 || *end != '\0' || text[0] == '-' || v > max)
         return false;
     value = v;
+    return true;
+}
+
+// "B:K:M": block 1..3, byte index, hexadecimal mask of one byte.
+bool ParseStoreFault(const std::string& text, std::optional<SimStoreFault>& fault) {
+    const std::size_t a = text.find(':');
+    const std::size_t b = a == std::string::npos ? a : text.find(':', a + 1);
+    unsigned long block = 0;
+    unsigned long byte = 0;
+    unsigned long mask = 0;
+    if (b == std::string::npos || !ParseNumber(text.substr(0, a), 10, 3, block) || block == 0 ||
+        !ParseNumber(text.substr(a + 1, b - a - 1), 10, 255, byte) ||
+        !ParseNumber(text.substr(b + 1), 16, 0xFF, mask)) {
+        return false;
+    }
+    fault = SimStoreFault{static_cast<int>(block), byte, static_cast<std::uint8_t>(mask)};
     return true;
 }
 
@@ -195,6 +214,9 @@ int ParseOptions(int argc, char** argv, Options& o) {
                 return fail("--result wants CMD=WORD, e.g. CMD_CONFIG_READ_1=1234");
             }
             o.results.emplace_back(code, static_cast<std::uint16_t>(word));
+        } else if (arg == "--store-fault") {
+            if (!ParseStoreFault(v, o.storeFault))
+                return fail("--store-fault wants BLOCK:BYTE:MASK, e.g. 1:0:01");
         } else if (arg == "--make-package") {
             o.packageFile = v;
         } else if (arg == "--package-version") {
@@ -233,6 +255,7 @@ void Configure(CBoxSimulator& sim, const Options& o) {
     if (o.restartMs)
         sim.SetRestartTime(std::chrono::milliseconds(*o.restartMs));
     sim.SetFaults(o.faults);
+    sim.SetStoreFault(o.storeFault);
     for (const auto& [code, word] : o.results) {
         SimOverride over;
         over.resultWord = word;

@@ -14,6 +14,7 @@
 #include "cli/cli_package.h"
 #include "cli/cli_port_report.h"
 #include "cli/cli_settings_file.h"
+#include "cli/cli_station.h"
 #include "cli/cli_text_escape.h"
 #include "device/option_table.h"
 #include "device/settings_panel.h"
@@ -75,6 +76,8 @@ int RunCommand(const CliRequest& request, std::FILE* out, std::FILE* err) {
     const CliCommand command = *request.command;
     if (command == CliCommand::Ports)
         return ListPortsCommand(out, err);
+    if (command == CliCommand::Station)
+        return RunStationCommand(request, out, err);
 
     std::string error;
     DeviceSettings settingsToWrite;

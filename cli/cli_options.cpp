@@ -30,6 +30,7 @@ constexpr CliCommandRow kCommands[] = {
     {CliCommand::Send, "send", 1, "FILE", true, false, true},
     {CliCommand::Jump, "jump", 0, "", true, false, true},
     {CliCommand::Ports, "ports", 0, "", false, false, false},
+    {CliCommand::Station, "station", 1, "RECIPE", false, false, true},
 };
 
 // Every command but ports runs the dialog's handler that the dialog's table
@@ -70,6 +71,27 @@ bool ParseNumber(std::string_view text, int min, int max, int& value) {
     return true;
 }
 
+// The station's own options (cli/cli_station.h): a flag's member, or nullptr.
+bool* StationFlag(CliRequest& request, std::string_view token) {
+    if (token == "--once")
+        return &request.once;
+    if (token == "--rework")
+        return &request.rework;
+    if (token == "--json")
+        return &request.json;
+    return nullptr;
+}
+
+std::optional<std::string>* StationValue(CliRequest& request, std::string_view name) {
+    if (name == "--db")
+        return &request.db;
+    if (name == "--station")
+        return &request.stationName;
+    if (name == "--operator")
+        return &request.operatorName;
+    return nullptr;
+}
+
 }  // namespace
 
 const char* CommandName(CliCommand command) {
@@ -86,6 +108,7 @@ bool ParseCommandLine(int argc, const char* const* argv, CliRequest& request, st
     std::optional<std::string> portText;
     std::optional<std::string> slotText;
     bool optionsEnded = false;
+    bool stationOptionSeen = false;
 
     const std::span<const char* const> tokens(argv + 1, argc > 1 ? argc - 1 : 0);
     for (std::size_t i = 0; i < tokens.size(); ++i) {
@@ -106,6 +129,11 @@ bool ParseCommandLine(int argc, const char* const* argv, CliRequest& request, st
             request.trace = true;
             continue;
         }
+        if (bool* flag = StationFlag(request, token)) {
+            *flag = true;
+            stationOptionSeen = true;
+            continue;
+        }
         // Options with a value: "--name VALUE" or "--name=VALUE" ("-o FILE" only).
         std::optional<std::string>* target = nullptr;
         std::string_view name = token;
@@ -120,6 +148,9 @@ bool ParseCommandLine(int argc, const char* const* argv, CliRequest& request, st
             target = &slotText;
         } else if (name == "-o" && !inlineValue) {
             target = &request.output;
+        } else if (std::optional<std::string>* value = StationValue(request, name)) {
+            target = value;
+            stationOptionSeen = true;
         } else {
             error = "unknown option '" + std::string(token) + "'";
             return false;
@@ -159,6 +190,11 @@ bool ParseCommandLine(int argc, const char* const* argv, CliRequest& request, st
     }
     if (request.output && !row->takesOutput) {
         error = "option '-o' does not apply to " + command;
+        return false;
+    }
+    if (stationOptionSeen && row->command != CliCommand::Station) {
+        error = "options --db, --station, --operator, --once, --rework and --json apply to "
+                "station only";
         return false;
     }
     if (request.output && request.output->empty()) {

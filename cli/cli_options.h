@@ -25,6 +25,7 @@ enum class CliCommand {
     Send,
     Jump,
     Ports,
+    Station,
 };
 
 struct CliRequest {
@@ -36,6 +37,13 @@ struct CliRequest {
     bool trace = false;                 // --trace
     std::optional<std::string> output;  // read-settings -o FILE
     std::optional<int> slot;            // send/jump --slot N
+    // station only (cli/cli_station.h)
+    std::optional<std::string> db;            // --db URL
+    std::optional<std::string> stationName;   // --station NAME
+    std::optional<std::string> operatorName;  // --operator NAME
+    bool once = false;                        // --once
+    bool rework = false;                      // --rework
+    bool json = false;                        // --json
 };
 
 // Port numbers --port takes: the link's port numbers are 8-bit.

@@ -195,6 +195,21 @@ TEST_F(BoxSimulatorTest, ConfigurationWriteOfTheWrongLengthIsRefusedAndStoresNot
     }
 }
 
+TEST_F(BoxSimulatorTest, StoreFaultFlipsOneStoredByteWhileTheWriteSucceeds) {
+    m_sim.SetStoreFault(SimStoreFault{2, 3, 0x81});
+    const Bytes written(20, 0x10);
+    Ok(CMD_CONFIG_WRITE_2, written, SUB_CONFIG_WRITE);
+    Bytes expected = written;
+    expected[3] = 0x91;
+    EXPECT_EQ(BlockOf(Ok(CMD_CONFIG_READ_2)), expected);
+    Ok(CMD_CONFIG_WRITE_1, Bytes(16, 0x10), SUB_CONFIG_WRITE);
+    EXPECT_EQ(m_sim.ConfigBlock(1), Bytes(16, 0x10));  // other blocks untouched
+
+    m_sim.SetStoreFault(std::nullopt);
+    Ok(CMD_CONFIG_WRITE_2, written, SUB_CONFIG_WRITE);
+    EXPECT_EQ(m_sim.ConfigBlock(2), written);
+}
+
 TEST_F(BoxSimulatorTest, FactoryResetRestoresDefaultsSetByTheTest) {
     const Bytes defaults(16, 0x11);
     m_sim.SetFactoryDefaults(1, defaults);
