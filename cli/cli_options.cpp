@@ -33,11 +33,12 @@ constexpr CliCommandRow kCommands[] = {
     {CliCommand::Station, "station", 1, "RECIPE", false, false, true},
 };
 
-// Every command but ports runs the dialog's handler that the dialog's table
-// names for it.
+// Every command but ports and station (which runs whole units) runs the
+// dialog's handler that the dialog's table names for it.
 constexpr bool EveryBoxCommandHasAHandler() {
     for (const CliCommandRow& row : kCommands) {
-        if (row.command != CliCommand::Ports && FindCliHandler(row.name) == nullptr)
+        if (row.command != CliCommand::Ports && row.command != CliCommand::Station &&
+            FindCliHandler(row.name) == nullptr)
             return false;
     }
     return true;

@@ -168,7 +168,7 @@ int RunStationCommand(const CliRequest& request, std::FILE* out, std::FILE* err)
     options.port = request.port;
     options.once = request.once;
     options.rework = request.rework;
-    options.toolVersion = VORNAK_TOOL_VERSION;
+    options.toolVersion = VORNAK_PACKAGE_VERSION;
 
     // Declared before the station, whose link traces into it.
     CCliReporter tracer(out, err, false);
