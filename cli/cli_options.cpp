@@ -5,6 +5,7 @@
 #include <string_view>
 
 #include "app/dialog_handlers.h"
+#include "cli/cli_option_split.h"
 #include "firmware/load_slots.h"
 
 namespace {
@@ -59,6 +60,12 @@ const CliCommandRow& RowOf(CliCommand command) {
     return kCommands[0];
 }
 
+constexpr OptionSpec kOptions[] = {
+    {"--trace", OptionValue::None},   {"--port", OptionValue::Required},
+    {"--usb", OptionValue::Required}, {"--slot", OptionValue::Required},
+    {"-o", OptionValue::Required},    {"--wait", OptionValue::Inline},
+};
+
 // A decimal number in [min, max], nothing else (no sign, no blanks).
 bool ParseNumber(std::string_view text, int min, int max, int& value) {
     int parsed = 0;
@@ -82,57 +89,14 @@ bool CommandTalksToBox(CliCommand command) {
 
 bool ParseCommandLine(int argc, const char* const* argv, CliRequest& request, std::string& error) {
     request = CliRequest{};
-    std::vector<std::string> positional;
-    std::optional<std::string> portText;
-    std::optional<std::string> slotText;
-    bool optionsEnded = false;
-
+    SplitCommandLine line;
     const std::span<const char* const> tokens(argv + 1, argc > 1 ? argc - 1 : 0);
-    for (std::size_t i = 0; i < tokens.size(); ++i) {
-        const std::string_view token = tokens[i];
-        if (optionsEnded || token.size() < 2 || token[0] != '-') {
-            positional.emplace_back(token);
-            continue;
-        }
-        if (token == "--") {
-            optionsEnded = true;
-            continue;
-        }
-        if (token == "--help" || token == "-h") {
-            request.help = true;
-            continue;
-        }
-        if (token == "--trace") {
-            request.trace = true;
-            continue;
-        }
-        // Options with a value: "--name VALUE" or "--name=VALUE" ("-o FILE" only).
-        std::optional<std::string>* target = nullptr;
-        std::string_view name = token;
-        std::optional<std::string> inlineValue;
-        if (const auto eq = token.find('='); token.starts_with("--") && eq != token.npos) {
-            name = token.substr(0, eq);
-            inlineValue = std::string(token.substr(eq + 1));
-        }
-        if (name == "--port") {
-            target = &portText;
-        } else if (name == "--slot") {
-            target = &slotText;
-        } else if (name == "-o" && !inlineValue) {
-            target = &request.output;
-        } else {
-            error = "unknown option '" + std::string(token) + "'";
-            return false;
-        }
-        if (inlineValue) {
-            *target = *inlineValue;
-        } else if (i + 1 < tokens.size()) {
-            *target = std::string(tokens[++i]);
-        } else {
-            error = "option '" + std::string(name) + "' needs a value";
-            return false;
-        }
-    }
+    if (!SplitOptions(tokens, kOptions, line, error))
+        return false;
+    request.help = line.help;
+    request.trace = line.Has("--trace");
+    request.output = line.Value("-o");
+    const std::vector<std::string>& positional = line.words;
 
     if (positional.empty()) {
         if (request.help)
@@ -165,6 +129,7 @@ bool ParseCommandLine(int argc, const char* const* argv, CliRequest& request, st
         error = "option '-o' needs a file name";
         return false;
     }
+    const std::optional<std::string> slotText = line.Value("--slot");
     if (row->takesSlot) {
         int slot = 0;
         if (!slotText) {
@@ -181,14 +146,34 @@ bool ParseCommandLine(int argc, const char* const* argv, CliRequest& request, st
         error = "option '--slot' does not apply to " + command;
         return false;
     }
-    if (portText) {
-        int port = 0;
-        if (!ParseNumber(*portText, kMinPortNumber, kMaxPortNumber, port)) {
-            error = "bad port number '" + *portText + "': give " + std::to_string(kMinPortNumber) +
-                    " to " + std::to_string(kMaxPortNumber);
+    if (line.Has("--port") && line.Has("--usb")) {
+        error = "give --port or --usb, not both";
+        return false;
+    }
+    if (const std::optional<std::string> port = line.Value("--port");
+        port && !ParsePortArgument(*port, request.port, error)) {
+        return false;
+    }
+    if (const std::optional<std::string> usb = line.Value("--usb")) {
+        request.port.kind = PortChoice::Kind::Usb;
+        if (!ParseUsbIdentity(*usb, request.port.usb, error))
+            return false;
+    }
+    if (line.Has("--wait")) {
+        if (!row->talksToBox) {
+            error = "option '--wait' does not apply to " + command;
             return false;
         }
-        request.port = port;
+        request.wait = true;
+        if (const std::optional<std::string> seconds = line.Value("--wait")) {
+            int value = 0;
+            if (!ParseNumber(*seconds, 1, kMaxWaitSeconds, value)) {
+                error = "bad wait '" + *seconds + "': give whole seconds, 1 to " +
+                        std::to_string(kMaxWaitSeconds) + ", or --wait alone for no limit";
+                return false;
+            }
+            request.waitLimit = std::chrono::seconds(value);
+        }
     }
     return true;
 }
