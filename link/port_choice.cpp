@@ -10,9 +10,8 @@ namespace fs = std::filesystem;
 
 namespace {
 
-// Port numbers a choice may name: the link's port numbers are 8-bit.
+// Port numbers start at COM1.
 constexpr int kMinChosenPort = 1;
-constexpr int kMaxChosenPort = 255;
 // A USB vendor or product id: four hex digits.
 constexpr std::size_t kUsbIdDigits = 4;
 
@@ -94,9 +93,9 @@ bool ParsePortArgument(std::string_view text, PortChoice& choice, std::string& e
         const auto [end, ec] =
             std::from_chars(digits.data(), digits.data() + digits.size(), number);
         if (ec != std::errc() || end != digits.data() + digits.size() || number < kMinChosenPort ||
-            number > kMaxChosenPort) {
+            number > kMaxPortNumber) {
             error = "bad port number '" + std::string(text) + "': give " +
-                    std::to_string(kMinChosenPort) + " to " + std::to_string(kMaxChosenPort) +
+                    std::to_string(kMinChosenPort) + " to " + std::to_string(kMaxPortNumber) +
                     ", a device path or a /dev/serial/by-id or by-path name";
             return false;
         }
