@@ -90,7 +90,7 @@ int RunCommand(const CliRequest& request, std::FILE* out, std::FILE* errTarget) 
     }
 
     // Declared first, so it outlives the link that traces into it.
-    CCliReporter reporter(out, err, isatty(fileno(err)) != 0);
+    CCliReporter reporter(out, err, isatty(fileno(errTarget)) != 0);
     // A link of this run's own: it disconnects when the run ends. Its
     // diagnostics go to `err`, so `out` carries only what the tool promises.
     CDeviceLink link;
