@@ -34,7 +34,7 @@ Options (each at most once):
                  --port or --usb chose, else on any port), at most S seconds
                  (exit 1 then); without S, until one does. A port that
                  appears is tried at once. Ctrl-C ends the wait: exit 130,
-                 nothing sent
+                 the command does not run
   --trace        print every frame in hex on stderr ("> " sent, "< " received)
   --help         this text; COMMAND --help for a command's own
   --version      print the version (alone on the command line)

@@ -16,7 +16,7 @@ constexpr int kExitSuccess = 0;
 constexpr int kExitFailure = 1;  // the box or the link reported a failure
 constexpr int kExitUsage = 2;    // usage error or bad input; nothing was sent
 // Ctrl-C ended a --wait before any box answered (128 + SIGINT, as a shell
-// reports a command it interrupted); nothing was sent to a box.
+// reports a command it interrupted); the command did not run.
 constexpr int kExitInterrupted = 130;
 
 enum class CliCommand {

@@ -78,7 +78,7 @@ int WaitForBoxFirst(CDeviceLink& link, const CliRequest& request, std::FILE* err
             return kExitSuccess;
         case BoxWaitEnd::Cancelled:
             link.Disconnect();
-            PrintCliMessage(err, "the wait for a box was ended by Ctrl-C; nothing was sent");
+            PrintCliMessage(err, "the wait for a box was ended by Ctrl-C; the command did not run");
             return kExitInterrupted;
         case BoxWaitEnd::Ambiguous:
             PrintCliMessage(err, result.pick.problem);
