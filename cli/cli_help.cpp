@@ -124,7 +124,8 @@ and no status text is an error text. The window does not report a failed
 write of the third block; the tool does, by exit status 1.
 )";
 
-constexpr char kFactoryResetHelp[] = R"(Usage: vornak-cli factory-reset [--port P | --usb ID] [--wait[=S]]
+constexpr char kFactoryResetHelp[] =
+    R"(Usage: vornak-cli factory-reset [--port P | --usb ID] [--wait[=S]]
                   [--trace]
 
 The Factory reset button: restores the box's factory settings.
@@ -132,7 +133,8 @@ The Factory reset button: restores the box's factory settings.
 Success (exit 0): the last status text is "恢复出厂设置成功".
 )";
 
-constexpr char kUpgradeHelp[] = R"(Usage: vornak-cli upgrade PACKAGE [--port P | --usb ID] [--wait[=S]]
+constexpr char kUpgradeHelp[] =
+    R"(Usage: vornak-cli upgrade PACKAGE [--port P | --usb ID] [--wait[=S]]
                   [--trace]
 
 The Upgrade firmware button: sends the package, makes the box apply it, reads
@@ -147,7 +149,8 @@ Success (exit 0): the last status text is "固件刷新成功!" and no status te
 an error text ("错误:...").
 )";
 
-constexpr char kSendHelp[] = R"(Usage: vornak-cli send FILE --slot N [--port P | --usb ID] [--wait[=S]]
+constexpr char kSendHelp[] =
+    R"(Usage: vornak-cli send FILE --slot N [--port P | --usb ID] [--wait[=S]]
                   [--trace]
 
 The Send button: downloads FILE to load slot N (0 to 5, at (N + 1) * 0x1E000),
