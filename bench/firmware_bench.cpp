@@ -187,7 +187,7 @@ int main() {
 
     bool ok = true;
     std::printf("Throttled to %u baud, 256 KiB each:\n", kLineBaud);
-    b.sim.SetThrottleBaud(kLineBaud);
+    b.sim.SetFaults({.throttleBaud = kLineBaud});
     const UpgradeTiming timing;  // the product's pauses
     ok &= RunUpdate(b, timing);
     ok &= Report(
@@ -198,7 +198,7 @@ int main() {
     ok &= Report("file download", b.meter, 0, b.model->GetItemText(IDC_STATUS), "文件发送完成.");
 
     std::printf("Unthrottled:\n");
-    b.sim.SetThrottleBaud(0);
+    b.sim.SetFaults({});
     b.sim.SetRestartTime(std::chrono::milliseconds(0));
     UpgradeTiming noPauses;
     noPauses.prepareSettleMs = noPauses.restartSettleMs = noPauses.versionPauseMs = 0;

@@ -155,10 +155,8 @@ int main(int argc, char** argv) {
                       &replyLength, TIMEOUT_DEFAULT_MS);
         const std::size_t replyFrameSize = replyLength + kMinReplyPayload + kFrameOverhead;
 
-        std::vector<std::uint8_t> payload;
-        BuildRequestPayload(CMD_GET_SERIAL, SUB_DEFAULT, nullptr, 0, payload);
-        std::vector<std::uint8_t> request;
-        BuildFrame(kRequestStart, payload.data(), payload.size(), request);
+        std::vector<std::uint8_t> request(kTxBufSize);
+        request.resize(BuildRequestFrame(CMD_GET_SERIAL, SUB_DEFAULT, nullptr, 0, request.data()));
 
         // (a) and (b) take turns in batches, so that both see the same load.
         std::vector<double> viaLink;

@@ -1,6 +1,5 @@
 #include "boxsim/box_simulator.h"
 
-#include <fcntl.h>
 #include <poll.h>
 #include <sys/stat.h>
 #include <unistd.h>
@@ -10,12 +9,14 @@
 #include <condition_variable>
 #include <map>
 #include <mutex>
+#include <span>
 #include <thread>
 
 #include "boxsim/box_state.h"
 #include "boxsim/pty_pair.h"
 #include "link/frame_codec.h"
 #include "link/status_words.h"
+#include "link/wake_signal.h"
 
 namespace {
 
@@ -60,13 +61,7 @@ struct CBoxSimulator::Impl {
     BoxState state;
 
     std::map<std::uint16_t, SimOverride> overrides;
-    bool silent = false;
-    bool badChecksum = false;
-    std::vector<std::uint8_t> garbage;
-    std::size_t truncate = 0;
-    milliseconds byteDelay{0};
-    milliseconds unsolicitedInterval{0};
-    unsigned throttleBaud = 0;
+    SimFaults faults;
     milliseconds restartTime{kDefaultRestartTime};
     bool answerAfterRestart = true;
     std::optional<Clock::time_point> restartUntil;
@@ -79,16 +74,12 @@ struct CBoxSimulator::Impl {
     bool serving = false;
 
     // Start, Stop and Unplug are serialised by `lifeMutex`; the pty changes
-    // only while no serving thread runs. The wake-up pipe lives as long as the
-    // simulator, so setters may poke it without any lock.
+    // only while no serving thread runs. The wake-up signal lives as long as
+    // the simulator, so setters may signal it without any lock.
     std::mutex lifeMutex;
     PtyPair pty;
-    int wakeRead = -1;
-    int wakeWrite = -1;
+    CWakeSignal wake;
     std::thread thread;
-
-    Impl();
-    ~Impl();
 
     // Serving thread only.
     CFrameAssembler assembler{kRequestStart, kMaxRequestPayload};
@@ -104,7 +95,7 @@ struct CBoxSimulator::Impl {
 
     void Serve();
     void OnBytes(const std::uint8_t* bytes, std::size_t n);
-    void OnRequest(const std::vector<std::uint8_t>& payload);
+    void OnRequest(std::span<const std::uint8_t> payload);
     void Answer(const SimRequest& request);
     void EndRestart();
     std::vector<std::uint8_t> UnsolicitedFrame();
@@ -112,44 +103,9 @@ struct CBoxSimulator::Impl {
     bool WriteWire(const std::vector<std::uint8_t>& bytes, bool reply);
     bool WriteAll(const std::uint8_t* p, std::size_t n);
     bool SleepUntil(Clock::time_point t);
-    void DrainWake();
-    void Wake();
     void StopThread();
     void RemoveLink();
 };
-
-CBoxSimulator::Impl::Impl() {
-    int wake[2];
-    if (pipe(wake) != 0)
-        return;  // Start() then refuses to serve
-    for (int fd : wake) {
-        fcntl(fd, F_SETFL, fcntl(fd, F_GETFL) | O_NONBLOCK);
-        fcntl(fd, F_SETFD, FD_CLOEXEC);
-    }
-    wakeRead = wake[0];
-    wakeWrite = wake[1];
-}
-
-CBoxSimulator::Impl::~Impl() {
-    if (wakeRead >= 0)
-        close(wakeRead);
-    if (wakeWrite >= 0)
-        close(wakeWrite);
-}
-
-void CBoxSimulator::Impl::Wake() {
-    if (wakeWrite < 0)
-        return;
-    const char c = 0;
-    // A full pipe already holds a wake-up; nothing is lost.
-    [[maybe_unused]] const ssize_t r = write(wakeWrite, &c, 1);
-}
-
-void CBoxSimulator::Impl::DrainWake() {
-    char buf[64];
-    while (read(wakeRead, buf, sizeof buf) > 0) {
-    }
-}
 
 // Sleeps until `t` unless the simulator stops first; returns false then.
 bool CBoxSimulator::Impl::SleepUntil(Clock::time_point t) {
@@ -173,11 +129,11 @@ bool CBoxSimulator::Impl::WriteAll(const std::uint8_t* p, std::size_t n) {
         const auto left = std::chrono::duration_cast<milliseconds>(giveUp - Clock::now());
         if (left.count() <= 0)
             return false;
-        pollfd fds[2] = {{pty.master, POLLOUT, 0}, {wakeRead, POLLIN, 0}};
+        pollfd fds[2] = {{pty.master, POLLOUT, 0}, {wake.Fd(), POLLIN, 0}};
         if (poll(fds, 2, static_cast<int>(left.count()) + 1) < 0 && errno != EINTR)
             return false;
         if (fds[1].revents & POLLIN)
-            DrainWake();
+            wake.Clear();
         std::lock_guard lock(mutex);
         if (stopping)
             return false;
@@ -190,8 +146,8 @@ bool CBoxSimulator::Impl::WriteWire(const std::vector<std::uint8_t>& bytes, bool
     unsigned baud = 0;
     {
         std::lock_guard lock(mutex);
-        delay = reply ? byteDelay : milliseconds{0};
-        baud = throttleBaud;
+        delay = reply ? faults.byteDelay : milliseconds{0};
+        baud = faults.throttleBaud;
     }
     if (baud == 0 && delay.count() == 0)
         return WriteAll(bytes.data(), bytes.size());
@@ -235,7 +191,7 @@ void CBoxSimulator::Impl::Answer(const SimRequest& request) {
             if (it->second.times > 0 && --it->second.times == 0)
                 overrides.erase(it);
         }
-        if (!silent && !o.silent) {
+        if (!faults.silent && !o.silent) {
             BoxAnswer answer = AnswerRequest(state, request);
             restart = answer.restart;
             std::vector<std::uint8_t> payload = std::move(answer.payload);
@@ -250,11 +206,11 @@ void CBoxSimulator::Impl::Answer(const SimRequest& request) {
                 }
             }
             std::vector<std::uint8_t> frame = Frame(payload);
-            if (badChecksum || o.badChecksum)
+            if (faults.badChecksum || o.badChecksum)
                 frame.back() ^= 0xFF;
-            if (truncate != 0 && truncate < frame.size())
-                frame.resize(truncate);
-            wire = garbage;
+            if (faults.truncateReply != 0 && faults.truncateReply < frame.size())
+                frame.resize(faults.truncateReply);
+            wire = faults.garbage;
             wire.insert(wire.end(), frame.begin(), frame.end());
         }
     }
@@ -288,7 +244,7 @@ void CBoxSimulator::Impl::EndRestart() {
         Answer(*waiting);
 }
 
-void CBoxSimulator::Impl::OnRequest(const std::vector<std::uint8_t>& payload) {
+void CBoxSimulator::Impl::OnRequest(std::span<const std::uint8_t> payload) {
     // Shorter than command code and sub-code: no request the box knows.
     if (payload.size() < kRequestHeaderSize)
         return;
@@ -312,7 +268,7 @@ void CBoxSimulator::Impl::OnBytes(const std::uint8_t* bytes, std::size_t n) {
     unsigned baud = 0;
     {
         std::lock_guard lock(mutex);
-        baud = throttleBaud;
+        baud = faults.throttleBaud;
     }
     if (baud != 0) {
         const auto byteTime = std::chrono::nanoseconds(kBitsPerByte * 1'000'000'000LL / baud);
@@ -352,12 +308,13 @@ void CBoxSimulator::Impl::Serve() {
             if (stopping)
                 return;
             deadline = restartUntil;
-            unsolicitedOn = unsolicitedInterval.count() > 0 && !restartUntil;
+            unsolicitedOn = faults.unsolicitedInterval.count() > 0 && !restartUntil;
             if (!unsolicitedOn) {
                 nextUnsolicited = Clock::time_point::max();
                 ownFrameDue = false;
             } else {
-                nextUnsolicited = std::min(nextUnsolicited, Clock::now() + unsolicitedInterval);
+                nextUnsolicited =
+                    std::min(nextUnsolicited, Clock::now() + faults.unsolicitedInterval);
                 // Never inside a request: its remaining bytes wake the loop.
                 if (!midFrame && (!deadline || nextUnsolicited < *deadline)) {
                     deadline = nextUnsolicited;
@@ -371,11 +328,11 @@ void CBoxSimulator::Impl::Serve() {
             // Round up, so the deadline has passed when poll returns.
             timeoutMs = left.count() <= 0 ? 0 : static_cast<int>((left.count() + 999) / 1000);
         }
-        pollfd fds[2] = {{pty.master, POLLIN, 0}, {wakeRead, POLLIN, 0}};
+        pollfd fds[2] = {{pty.master, POLLIN, 0}, {wake.Fd(), POLLIN, 0}};
         if (poll(fds, 2, timeoutMs) < 0 && errno != EINTR)
             return;
         if (fds[1].revents & POLLIN)
-            DrainWake();
+            wake.Clear();
 
         if (fds[0].revents & POLLIN) {
             const ssize_t n = read(pty.master, buf, sizeof buf);
@@ -403,7 +360,7 @@ void CBoxSimulator::Impl::Serve() {
             milliseconds interval{0};
             {
                 std::lock_guard lock(mutex);
-                interval = unsolicitedInterval;
+                interval = faults.unsolicitedInterval;
             }
             nextUnsolicited = Clock::now() + interval;
         }
@@ -419,7 +376,7 @@ void CBoxSimulator::Impl::StopThread() {
         serving = false;
     }
     cv.notify_all();
-    Wake();
+    wake.Signal();
     thread.join();
 }
 
@@ -450,11 +407,11 @@ bool CBoxSimulator::Start(const std::string& portDir, int comNumber) {
     std::lock_guard life(d.lifeMutex);
     if (d.thread.joinable())
         return false;
-    if (d.wakeRead < 0)
+    if (d.wake.Fd() < 0)
         return false;
     // After an Unplug: the old slave side goes now.
     ClosePty(d.pty);
-    d.DrainWake();
+    d.wake.Clear();
 
     PtyPair pty;
     if (!OpenRawPty(pty))
@@ -609,43 +566,18 @@ void CBoxSimulator::ClearOverrides() {
     m_impl->overrides.clear();
 }
 
-void CBoxSimulator::SetSilent(bool silent) {
+void CBoxSimulator::SetStoreFault(const std::optional<SimStoreFault>& fault) {
     std::lock_guard lock(m_impl->mutex);
-    m_impl->silent = silent;
+    m_impl->state.storeFault = fault;
 }
 
-void CBoxSimulator::SetBadChecksum(bool bad) {
-    std::lock_guard lock(m_impl->mutex);
-    m_impl->badChecksum = bad;
-}
-
-void CBoxSimulator::SetGarbageBeforeReply(const std::vector<std::uint8_t>& bytes) {
-    std::lock_guard lock(m_impl->mutex);
-    m_impl->garbage = bytes;
-}
-
-void CBoxSimulator::SetTruncateReply(std::size_t keepBytes) {
-    std::lock_guard lock(m_impl->mutex);
-    m_impl->truncate = keepBytes;
-}
-
-void CBoxSimulator::SetByteDelay(std::chrono::milliseconds delay) {
-    std::lock_guard lock(m_impl->mutex);
-    m_impl->byteDelay = delay;
-}
-
-void CBoxSimulator::SetUnsolicitedInterval(std::chrono::milliseconds interval) {
+void CBoxSimulator::SetFaults(const SimFaults& faults) {
     {
         std::lock_guard lock(m_impl->mutex);
-        m_impl->unsolicitedInterval = interval;
+        m_impl->faults = faults;
     }
-    // The serving thread recomputes its wait.
-    m_impl->Wake();
-}
-
-void CBoxSimulator::SetThrottleBaud(unsigned baud) {
-    std::lock_guard lock(m_impl->mutex);
-    m_impl->throttleBaud = baud;
+    // The serving thread recomputes its wait (the unsolicited interval).
+    m_impl->wake.Signal();
 }
 
 std::vector<SimRequest> CBoxSimulator::Requests() const {

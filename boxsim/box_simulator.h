@@ -5,9 +5,10 @@
 // side in raw mode and keeps one slave descriptor open for the simulator's
 // whole life, so the tool may close and reopen the port without the box side
 // ever seeing a hang-up. The slave is linked as <portDir>/COM<n>. One serving
-// thread waits in poll() on the master side and on a wake-up pipe; it parses
-// request frames, answers each accepted request with one reply frame, and
-// sends unsolicited frames between requests when asked to.
+// thread waits in poll() on the master side and on a wake-up signal; it reads
+// request frames with the frame codec's reader, answers each accepted request
+// with one reply frame, and sends unsolicited frames between requests when
+// asked to.
 //
 // The box keeps state (identity, three configuration blocks and their factory
 // defaults, firmware transfer, load slots) and injects faults on demand. One
@@ -22,8 +23,11 @@
 // which the tool takes as success for firmware transfer requests).
 //
 // Overrides and faults change only what goes on the wire: the box still acts on
-// the request, except when it stays silent (an override's `silent` or
-// SetSilent), which it then ignores.
+// the request, except when it stays silent (an override's `silent` or the
+// faults' `silent`), which it then ignores.
+//
+// Slot addresses, package magic and SHA-1 are the box's own, not the tool's:
+// the simulator is an independent check of the tool.
 //
 // Firmware restart: after an accepted commit the box answers nothing for the
 // restart time. A request that arrives meanwhile is kept (a later one replaces
@@ -79,6 +83,28 @@ struct SimOverride {
     int times = -1;
 };
 
+// How the box misbehaves on the line, for every request until changed. The
+// defaults are a well-behaved box.
+struct SimFaults {
+    bool silent = false;                               // answers no request and ignores it
+    bool badChecksum = false;                          // corrupts the checksum of every reply
+    std::vector<std::uint8_t> garbage{};               // written ahead of every reply
+    std::size_t truncateReply = 0;                     // bytes of each reply frame sent; 0: all
+    std::chrono::milliseconds byteDelay{0};            // pause between the bytes of a reply
+    std::chrono::milliseconds unsolicitedInterval{0};  // a frame of the box's own; 0: off
+    unsigned throttleBaud = 0;  // paces the line at this rate (10 bits a byte); 0: off
+};
+
+// A fault of the box's memory: every accepted write of configuration block
+// `block` (1..3) stores byte `byte` with the bits of `flipMask` inverted,
+// while the reply still says the write succeeded. A read shows what was
+// stored, so a tool that reads back finds the difference.
+struct SimStoreFault {
+    int block = 1;
+    std::size_t byte = 0;
+    std::uint8_t flipMask = 0;
+};
+
 struct SimLoadSlot {
     bool infoReceived = false;
     std::uint32_t address = 0;
@@ -130,16 +156,13 @@ public:
     SimLoadSlot Slot(int index) const;
     std::optional<std::uint32_t> LastJumpAddress() const;
 
-    // Faults.
+    // Faults: per command (overrides) and for the whole line. SetFaults
+    // replaces all line faults at once; SetFaults({}) clears them.
     void SetOverride(std::uint16_t command, const SimOverride& o);
     void ClearOverrides();
-    void SetSilent(bool silent);
-    void SetBadChecksum(bool bad);
-    void SetGarbageBeforeReply(const std::vector<std::uint8_t>& bytes);
-    void SetTruncateReply(std::size_t keepBytes);  // 0: off
-    void SetByteDelay(std::chrono::milliseconds delay);
-    void SetUnsolicitedInterval(std::chrono::milliseconds interval);  // 0: off
-    void SetThrottleBaud(unsigned baud);                              // 0: off (10 bits a byte)
+    void SetFaults(const SimFaults& faults);
+    // Store fault (SimStoreFault); nullopt switches it off.
+    void SetStoreFault(const std::optional<SimStoreFault>& fault);
 
     // Requests received so far, in order.
     std::vector<SimRequest> Requests() const;

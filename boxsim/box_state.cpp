@@ -192,6 +192,8 @@ BoxAnswer AnswerRequest(BoxState& s, const SimRequest& r) {
             answer.payload = Plain(kSimResultBadLength);
         } else {
             s.blocks[i] = d;
+            if (const auto& f = s.storeFault; f && f->block == i + 1 && f->byte < d.size())
+                s.blocks[i][f->byte] ^= f->flipMask;
             answer.payload = Plain(RESULT_OK);
         }
         return answer;

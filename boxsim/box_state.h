@@ -33,6 +33,8 @@ struct BoxState {
     // The version the box reports once the restart after a commit is over.
     std::string versionAfterRestart;
 
+    std::optional<SimStoreFault> storeFault;
+
     std::array<SimLoadSlot, kSimSlotCount> slots;
     std::optional<std::uint32_t> lastJumpAddress;
 };

@@ -44,6 +44,8 @@ constexpr char kUsage[] =
     "  --result CMD=WORD     answer command CMD with the result word WORD (hex);\n"
     "                        CMD is a name such as CMD_CONFIG_READ_1 or a hex code;\n"
     "                        may be repeated\n"
+    "  --store-fault B:K:M   store byte K of configuration block B (1..3) with\n"
+    "                        the bits of hex mask M flipped on every write\n"
     "  --verbose             log every request (command, data length) on stderr\n"
     "  --make-package FILE   write a sample firmware package to FILE and exit\n"
     "  --package-version T   version text inside that package (default VBX-100 V2.4.0)\n"
@@ -59,14 +61,9 @@ struct Options {
     std::optional<std::string> version;
     std::optional<std::vector<std::uint8_t>> serial;
     std::optional<long> restartMs;
-    unsigned throttle = 0;
-    long unsolicitedMs = 0;
-    long byteDelayMs = 0;
-    bool silent = false;
-    bool badChecksum = false;
-    std::vector<std::uint8_t> garbage;
-    std::size_t truncate = 0;
+    SimFaults faults;
     std::vector<std::pair<std::uint16_t, std::uint16_t>> results;
+    std::optional<SimStoreFault> storeFault;
     bool verbose = false;
     std::string packageFile;
     std::string packageVersion = kDefaultPackageVersion;
@@ -82,6 +79,22 @@ bool ParseNumber(const std::string& text, int base, unsigned long max, unsigned 
     if (errno != 0 || *end != '\0' || text[0] == '-' || v > max)
         return false;
     value = v;
+    return true;
+}
+
+// "B:K:M": block 1..3, byte index, hexadecimal mask of one byte.
+bool ParseStoreFault(const std::string& text, std::optional<SimStoreFault>& fault) {
+    const std::size_t a = text.find(':');
+    const std::size_t b = a == std::string::npos ? a : text.find(':', a + 1);
+    unsigned long block = 0;
+    unsigned long byte = 0;
+    unsigned long mask = 0;
+    if (b == std::string::npos || !ParseNumber(text.substr(0, a), 10, 3, block) || block == 0 ||
+        !ParseNumber(text.substr(a + 1, b - a - 1), 10, 255, byte) ||
+        !ParseNumber(text.substr(b + 1), 16, 0xFF, mask)) {
+        return false;
+    }
+    fault = SimStoreFault{static_cast<int>(block), byte, static_cast<std::uint8_t>(mask)};
     return true;
 }
 
@@ -146,9 +159,9 @@ int ParseOptions(int argc, char** argv, Options& o) {
             std::cout << kUsage;
             return -1;
         } else if (arg == "--silent") {
-            o.silent = true;
+            o.faults.silent = true;
         } else if (arg == "--bad-checksum") {
-            o.badChecksum = true;
+            o.faults.badChecksum = true;
         } else if (arg == "--verbose") {
             o.verbose = true;
         } else if (!value(v)) {
@@ -173,22 +186,22 @@ int ParseOptions(int argc, char** argv, Options& o) {
         } else if (arg == "--throttle") {
             if (!ParseNumber(v, 10, 10'000'000, n))
                 return fail("--throttle wants a baud rate");
-            o.throttle = static_cast<unsigned>(n);
+            o.faults.throttleBaud = static_cast<unsigned>(n);
         } else if (arg == "--unsolicited-ms") {
             if (!ParseNumber(v, 10, 3'600'000, n))
                 return fail("--unsolicited-ms wants ms");
-            o.unsolicitedMs = static_cast<long>(n);
+            o.faults.unsolicitedInterval = std::chrono::milliseconds(n);
         } else if (arg == "--byte-delay-ms") {
             if (!ParseNumber(v, 10, 60'000, n))
                 return fail("--byte-delay-ms wants ms");
-            o.byteDelayMs = static_cast<long>(n);
+            o.faults.byteDelay = std::chrono::milliseconds(n);
         } else if (arg == "--garbage") {
-            if (!ParseHexBytes(v, o.garbage))
+            if (!ParseHexBytes(v, o.faults.garbage))
                 return fail("--garbage wants hexadecimal bytes");
         } else if (arg == "--truncate") {
             if (!ParseNumber(v, 10, 0xFFFF, n))
                 return fail("--truncate wants a byte count");
-            o.truncate = n;
+            o.faults.truncateReply = n;
         } else if (arg == "--result") {
             const std::size_t eq = v.find('=');
             std::uint16_t code = 0;
@@ -201,6 +214,9 @@ int ParseOptions(int argc, char** argv, Options& o) {
                 return fail("--result wants CMD=WORD, e.g. CMD_CONFIG_READ_1=1234");
             }
             o.results.emplace_back(code, static_cast<std::uint16_t>(word));
+        } else if (arg == "--store-fault") {
+            if (!ParseStoreFault(v, o.storeFault))
+                return fail("--store-fault wants BLOCK:BYTE:MASK, e.g. 1:0:01");
         } else if (arg == "--make-package") {
             o.packageFile = v;
         } else if (arg == "--package-version") {
@@ -238,13 +254,8 @@ void Configure(CBoxSimulator& sim, const Options& o) {
         sim.SetSerial(*o.serial);
     if (o.restartMs)
         sim.SetRestartTime(std::chrono::milliseconds(*o.restartMs));
-    sim.SetThrottleBaud(o.throttle);
-    sim.SetUnsolicitedInterval(std::chrono::milliseconds(o.unsolicitedMs));
-    sim.SetByteDelay(std::chrono::milliseconds(o.byteDelayMs));
-    sim.SetSilent(o.silent);
-    sim.SetBadChecksum(o.badChecksum);
-    sim.SetGarbageBeforeReply(o.garbage);
-    sim.SetTruncateReply(o.truncate);
+    sim.SetFaults(o.faults);
+    sim.SetStoreFault(o.storeFault);
     for (const auto& [code, word] : o.results) {
         SimOverride over;
         over.resultWord = word;

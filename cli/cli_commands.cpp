@@ -14,6 +14,7 @@
 #include "cli/cli_package.h"
 #include "cli/cli_port_report.h"
 #include "cli/cli_settings_file.h"
+#include "cli/cli_station.h"
 #include "cli/cli_stderr.h"
 #include "cli/cli_text_escape.h"
 #include "cli/cli_wait.h"
@@ -76,6 +77,8 @@ int RunCommand(const CliRequest& request, std::FILE* out, std::FILE* errTarget) 
     std::FILE* const err = errStreams.Messages();
     if (command == CliCommand::Ports)
         return ListPortsCommand(out, err);
+    if (command == CliCommand::Station)
+        return RunStationCommand(request, out, err);
 
     std::string error;
     DeviceSettings settingsToWrite;

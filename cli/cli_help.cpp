@@ -1,5 +1,7 @@
 #include "cli/cli_help.h"
 
+#include "cli/cli_station.h"
+
 namespace {
 
 constexpr char kToolHelp[] =
@@ -21,6 +23,7 @@ Commands:
   ports                    list the serial ports and their devices
   records list|show|export the unit records a station wrote, from records.db
                            in the current folder or --db URL (records --help)
+  station RECIPE           run every box through a recipe (station --help)
 
 Options (each at most once):
   --port P       use this port without scanning for the box: a number N
@@ -206,6 +209,8 @@ std::string HelpText(std::optional<CliCommand> command) {
             return kJumpHelp;
         case CliCommand::Ports:
             return kPortsHelp;
+        case CliCommand::Station:
+            return StationHelpText();
     }
     return kToolHelp;
 }

@@ -1,5 +1,6 @@
 #include "cli/cli_options.h"
 
+#include <algorithm>
 #include <charconv>
 #include <span>
 #include <string_view>
@@ -31,13 +32,15 @@ constexpr CliCommandRow kCommands[] = {
     {CliCommand::Send, "send", 1, "FILE", true, false, true},
     {CliCommand::Jump, "jump", 0, "", true, false, true},
     {CliCommand::Ports, "ports", 0, "", false, false, false},
+    {CliCommand::Station, "station", 1, "RECIPE", false, false, true},
 };
 
-// Every command but ports runs the dialog's handler that the dialog's table
-// names for it.
+// Every command but ports and station (which runs whole units) runs the
+// dialog's handler that the dialog's table names for it.
 constexpr bool EveryBoxCommandHasAHandler() {
     for (const CliCommandRow& row : kCommands) {
-        if (row.command != CliCommand::Ports && FindCliHandler(row.name) == nullptr)
+        if (row.command != CliCommand::Ports && row.command != CliCommand::Station &&
+            FindCliHandler(row.name) == nullptr)
             return false;
     }
     return true;
@@ -61,10 +64,21 @@ const CliCommandRow& RowOf(CliCommand command) {
 }
 
 constexpr OptionSpec kOptions[] = {
-    {"--trace", OptionValue::None},   {"--port", OptionValue::Required},
-    {"--usb", OptionValue::Required}, {"--slot", OptionValue::Required},
-    {"-o", OptionValue::Required},    {"--wait", OptionValue::Inline},
+    {"--trace", OptionValue::None},
+    {"--port", OptionValue::Required},
+    {"--usb", OptionValue::Required},
+    {"--slot", OptionValue::Required},
+    {"-o", OptionValue::Required},
+    {"--wait", OptionValue::Inline},
+    // From here on the station's own (cli/cli_station.h).
+    {"--once", OptionValue::None},
+    {"--rework", OptionValue::None},
+    {"--json", OptionValue::None},
+    {"--db", OptionValue::Required},
+    {"--station", OptionValue::Required},
+    {"--operator", OptionValue::Required},
 };
+constexpr std::size_t kFirstStationOption = 6;
 
 // A decimal number in [min, max], nothing else (no sign, no blanks).
 bool ParseNumber(std::string_view text, int min, int max, int& value) {
@@ -97,6 +111,15 @@ bool ParseCommandLine(int argc, const char* const* argv, CliRequest& request, st
     request.trace = line.Has("--trace");
     request.output = line.Value("-o");
     const std::vector<std::string>& positional = line.words;
+    request.once = line.Has("--once");
+    request.rework = line.Has("--rework");
+    request.json = line.Has("--json");
+    request.db = line.Value("--db");
+    request.stationName = line.Value("--station");
+    request.operatorName = line.Value("--operator");
+    const bool stationOptionSeen =
+        std::any_of(std::begin(kOptions) + kFirstStationOption, std::end(kOptions),
+                    [&line](const OptionSpec& option) { return line.Has(option.name); });
 
     if (positional.empty()) {
         if (request.help)
@@ -123,6 +146,12 @@ bool ParseCommandLine(int argc, const char* const* argv, CliRequest& request, st
     }
     if (request.output && !row->takesOutput) {
         error = "option '-o' does not apply to " + command;
+        return false;
+    }
+    if (stationOptionSeen && row->command != CliCommand::Station) {
+        error =
+            "options --db, --station, --operator, --once, --rework and --json apply to "
+            "station only";
         return false;
     }
     if (request.output && request.output->empty()) {
@@ -158,6 +187,12 @@ bool ParseCommandLine(int argc, const char* const* argv, CliRequest& request, st
         request.port.kind = PortChoice::Kind::Usb;
         if (!ParseUsbIdentity(*usb, request.port.usb, error))
             return false;
+    }
+    // The station waits for its boxes itself, on a numbered port or any.
+    if (row->command == CliCommand::Station &&
+        (line.Has("--wait") || line.Has("--usb") || request.port.kind == PortChoice::Kind::Path)) {
+        error = "station takes --port N only, and waits for each box itself";
+        return false;
     }
     if (line.Has("--wait")) {
         if (!row->talksToBox) {

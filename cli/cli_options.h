@@ -30,6 +30,7 @@ enum class CliCommand {
     Send,
     Jump,
     Ports,
+    Station,
 };
 
 struct CliRequest {
@@ -44,6 +45,13 @@ struct CliRequest {
     std::optional<std::chrono::seconds> waitLimit;
     std::optional<std::string> output;  // read-settings -o FILE
     std::optional<int> slot;            // send/jump --slot N
+    // station only (cli/cli_station.h)
+    std::optional<std::string> db;            // --db URL
+    std::optional<std::string> stationName;   // --station NAME
+    std::optional<std::string> operatorName;  // --operator NAME
+    bool once = false;                        // --once
+    bool rework = false;                      // --rework
+    bool json = false;                        // --json
 };
 
 // The longest --wait=SECONDS: a day; a longer limit is surely a typo (and a

@@ -58,6 +58,8 @@ bool IsSuccessfulOutcome(CliCommand command, const CCliReporter& reporter) {
             return LastIs(texts, kTextJumping);
         case CliCommand::Ports:
             return true;
+        case CliCommand::Station:  // judged by cli/cli_station.cpp
+            break;
     }
     return false;
 }

@@ -27,7 +27,8 @@ void Pause(std::uint32_t ms) {
 
 class CUpgradeRun {
 public:
-    CUpgradeRun(IDialogHost& host, const UpgradeTiming& timing) : m_host(host), m_timing(timing) {}
+    CUpgradeRun(IDialogHost& host, std::string packagePath, const UpgradeTiming& timing)
+        : m_host(host), m_packagePath(std::move(packagePath)), m_timing(timing) {}
 
     void Run() {
         if (!Load())
@@ -38,16 +39,9 @@ public:
     }
 
 private:
-    // The package path: the file the selected entry of the package list names.
-    std::string PackagePath() {
-        IDialogView& view = m_host.View();
-        const int sel = view.ComboGetCurSel(IDC_PACKAGE_LIST);
-        return PackagePathForEntry(sel >= 0 ? view.ComboGetText(IDC_PACKAGE_LIST, sel) : "");
-    }
-
     bool Load() {
         m_host.ShowStatus(kTextUpgradeLoading);
-        const std::string strPkg = PackagePath();
+        const std::string& strPkg = m_packagePath;
         switch (ReadFileImage(strPkg, m_image)) {
             case ImageLoad::Ok:
                 break;
@@ -171,6 +165,7 @@ private:
     }
 
     IDialogHost& m_host;
+    const std::string m_packagePath;
     const UpgradeTiming& m_timing;
     std::vector<std::uint8_t> m_image;
     std::uint32_t m_headerLength = 0;
@@ -182,6 +177,19 @@ private:
 };
 }  // namespace
 
+namespace {
+// The package path: the file the selected entry of the package list names.
+std::string SelectedPackagePath(IDialogView& view) {
+    const int sel = view.ComboGetCurSel(IDC_PACKAGE_LIST);
+    return PackagePathForEntry(sel >= 0 ? view.ComboGetText(IDC_PACKAGE_LIST, sel) : "");
+}
+}  // namespace
+
 void RunUpgrade(IDialogHost& host, const UpgradeTiming& timing) {
-    CUpgradeRun(host, timing).Run();
+    CUpgradeRun(host, SelectedPackagePath(host.View()), timing).Run();
+}
+
+void RunUpgradeFromPath(IDialogHost& host, const std::string& packagePath,
+                        const UpgradeTiming& timing) {
+    CUpgradeRun(host, packagePath, timing).Run();
 }

@@ -15,6 +15,7 @@
 // touches only what the host gives it.
 
 #include <cstdint>
+#include <string>
 
 #include "link/command_codes.h"
 
@@ -54,4 +55,9 @@ struct UpgradeTiming {
 };
 
 // The whole procedure, on the calling thread; outcomes go to the status line.
+// The package is the selected entry of the package list in ./Prg.
 void RunUpgrade(IDialogHost& host, const UpgradeTiming& timing);
+// The same procedure for a package anywhere (the station's recipe names one
+// beside the recipe); the package list is not looked at.
+void RunUpgradeFromPath(IDialogHost& host, const std::string& packagePath,
+                        const UpgradeTiming& timing);

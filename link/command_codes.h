@@ -1,7 +1,7 @@
 #pragma once
-// Every request the tool sends, in one table: code, sub-code and the wait for
-// the first reply byte. The handlers name the constants; the simulator and the
-// trace output use the table to name a code.
+// Every request the tool sends, with its sub-code and the waits for the first
+// reply byte. The handlers name the constants; the table below gives each code
+// its name for the simulator's options and log.
 
 #include <cstdint>
 #include <string_view>
@@ -41,34 +41,33 @@ constexpr std::uint32_t REPLY_LIMIT = 512;
 struct CommandInfo {
     std::uint16_t code;
     std::string_view name;
-    std::uint16_t subCode;
-    std::uint32_t timeoutMs;
 };
 
 inline constexpr CommandInfo kCommands[] = {
-    {CMD_GET_VERSION, "CMD_GET_VERSION", SUB_DEFAULT, TIMEOUT_DEFAULT_MS},
-    {CMD_GET_SERIAL, "CMD_GET_SERIAL", SUB_DEFAULT, TIMEOUT_DEFAULT_MS},
-    {CMD_CONFIG_READ_1, "CMD_CONFIG_READ_1", SUB_DEFAULT, TIMEOUT_DEFAULT_MS},
-    {CMD_CONFIG_READ_2, "CMD_CONFIG_READ_2", SUB_DEFAULT, TIMEOUT_DEFAULT_MS},
-    {CMD_CONFIG_READ_3, "CMD_CONFIG_READ_3", SUB_DEFAULT, TIMEOUT_DEFAULT_MS},
-    {CMD_CONFIG_WRITE_1, "CMD_CONFIG_WRITE_1", SUB_CONFIG_WRITE, TIMEOUT_DEFAULT_MS},
-    {CMD_CONFIG_WRITE_2, "CMD_CONFIG_WRITE_2", SUB_CONFIG_WRITE, TIMEOUT_DEFAULT_MS},
-    {CMD_CONFIG_WRITE_3, "CMD_CONFIG_WRITE_3", SUB_CONFIG_WRITE, TIMEOUT_DEFAULT_MS},
-    {CMD_FACTORY_RESET, "CMD_FACTORY_RESET", SUB_DEFAULT, TIMEOUT_DEFAULT_MS},
-    {CMD_PREPARE_A, "CMD_PREPARE_A", SUB_DEFAULT, TIMEOUT_DEFAULT_MS},
-    {CMD_PREPARE_B, "CMD_PREPARE_B", SUB_DEFAULT, TIMEOUT_DEFAULT_MS},
-    {CMD_UPGRADE_BEGIN, "CMD_UPGRADE_BEGIN", SUB_DEFAULT, TIMEOUT_UPGRADE_BEGIN_MS},
-    {CMD_UPGRADE_DATA, "CMD_UPGRADE_DATA", SUB_DEFAULT, TIMEOUT_TRANSFER_MS},
-    {CMD_UPGRADE_END, "CMD_UPGRADE_END", SUB_DEFAULT, TIMEOUT_TRANSFER_MS},
-    {CMD_UPGRADE_COMMIT, "CMD_UPGRADE_COMMIT", SUB_DEFAULT, TIMEOUT_TRANSFER_MS},
-    {CMD_FILE_DATA, "CMD_FILE_DATA", SUB_DEFAULT, TIMEOUT_TRANSFER_MS},
-    {CMD_JUMP, "CMD_JUMP", SUB_DEFAULT, TIMEOUT_TRANSFER_MS},
+    {CMD_GET_VERSION, "CMD_GET_VERSION"},
+    {CMD_GET_SERIAL, "CMD_GET_SERIAL"},
+    {CMD_CONFIG_READ_1, "CMD_CONFIG_READ_1"},
+    {CMD_CONFIG_READ_2, "CMD_CONFIG_READ_2"},
+    {CMD_CONFIG_READ_3, "CMD_CONFIG_READ_3"},
+    {CMD_CONFIG_WRITE_1, "CMD_CONFIG_WRITE_1"},
+    {CMD_CONFIG_WRITE_2, "CMD_CONFIG_WRITE_2"},
+    {CMD_CONFIG_WRITE_3, "CMD_CONFIG_WRITE_3"},
+    {CMD_FACTORY_RESET, "CMD_FACTORY_RESET"},
+    {CMD_PREPARE_A, "CMD_PREPARE_A"},
+    {CMD_PREPARE_B, "CMD_PREPARE_B"},
+    {CMD_UPGRADE_BEGIN, "CMD_UPGRADE_BEGIN"},
+    {CMD_UPGRADE_DATA, "CMD_UPGRADE_DATA"},
+    {CMD_UPGRADE_END, "CMD_UPGRADE_END"},
+    {CMD_UPGRADE_COMMIT, "CMD_UPGRADE_COMMIT"},
+    {CMD_FILE_DATA, "CMD_FILE_DATA"},
+    {CMD_JUMP, "CMD_JUMP"},
 };
 
 // The table entry of a code, or nullptr for a code the tool never sends.
 constexpr const CommandInfo* FindCommand(std::uint16_t code) {
     for (const CommandInfo& c : kCommands) {
-        if (c.code == code) return &c;
+        if (c.code == code)
+            return &c;
     }
     return nullptr;
 }

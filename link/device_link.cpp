@@ -1,9 +1,8 @@
 #include "link/device_link.h"
 
 #include <cstdio>
-#include <cstring>
+#include <span>
 #include <string>
-#include <vector>
 
 #include "link/command_codes.h"
 
@@ -12,8 +11,8 @@ namespace {
 // The receive thread reads only after poll said a byte is there, so this
 // wait for it is a formality; it bounds the attempt if a transaction took it.
 constexpr std::uint32_t kRxFirstByteTimeoutMs = 80;
-// Wait for the length field and body of an unsolicited frame after its start
-// byte: such a frame comes in one go.
+// Wait for the length field and for the rest of an unsolicited frame after its
+// start byte: such a frame comes in one go.
 constexpr std::uint32_t kRxFrameTimeoutMs = 300;
 // After a hang-up the line reports itself readable at once and for ever; this
 // pause keeps the receive thread from spinning on it while the cable is out.
@@ -37,7 +36,7 @@ CDeviceLink* CDeviceLink::GetInstance() {
     return instance;
 }
 
-CDeviceLink::CDeviceLink() = default;
+CDeviceLink::CDeviceLink(LinkTiming timing) : m_timing(timing), m_port(timing) {}
 
 CDeviceLink::~CDeviceLink() {
     Disconnect();
@@ -203,71 +202,62 @@ StatusWord CDeviceLink::Disconnect() {
 
 StatusWord CDeviceLink::SendRequest(std::uint16_t command, std::uint16_t subCode,
                                     const std::uint8_t* data, std::uint32_t dataLength) {
-    if (dataLength > kMaxRequestData)
-        return ST_SEND_FAILED;
-    WriteBigEndian16(&m_requestBuf[0], command);
-    WriteBigEndian16(&m_requestBuf[2], subCode);
-    if (dataLength != 0) {
-        // Without data, send zeros rather than whatever the last request left.
-        if (data != nullptr) {
-            std::memcpy(&m_requestBuf[kRequestHeaderSize], data, dataLength);
-        } else {
-            std::memset(&m_requestBuf[kRequestHeaderSize], 0, dataLength);
-        }
-    }
-    const StatusWord st = SendFrame(m_requestBuf, dataLength + kRequestHeaderSize);
-    return st == ST_OK ? ST_OK : ST_SEND_FAILED;
-}
-
-StatusWord CDeviceLink::SendFrame(const std::uint8_t* payload, std::uint32_t length) {
-    const std::size_t frameLength = BuildRequestFrame(payload, length, m_txBuf);
+    const std::size_t frameLength = BuildRequestFrame(command, subCode, data, dataLength, m_txBuf);
     if (frameLength == 0)
-        return kFrameRefused;
-    if (m_port.Write(m_txBuf, static_cast<std::uint32_t>(frameLength)) != ST_PORT_OK) {
-        return ST_FRAME_WRITE_FAILED;
-    }
+        return ST_SEND_FAILED;
+    if (m_port.Write(m_txBuf, static_cast<std::uint32_t>(frameLength)) != ST_PORT_OK)
+        return ST_SEND_FAILED;
     Trace(true, m_txBuf, frameLength);
     return ST_OK;
+}
+
+CFrameAssembler::Result CDeviceLink::ReadFrame(CFrameAssembler& frame,
+                                               std::uint32_t firstByteTimeoutMs,
+                                               std::uint32_t partTimeoutMs,
+                                               const CWakeSignal* wake) {
+    frame.Reset();
+    std::uint32_t waitMs = firstByteTimeoutMs;
+    for (;;) {
+        // Exactly the bytes the assembler wants: nothing past the frame is
+        // taken off the line.
+        const std::size_t wanted = frame.Wanted();
+        std::uint32_t received = 0;
+        if (m_port.Read(frame.Room(), static_cast<std::uint32_t>(wanted), &received, waitMs,
+                        wake) != ST_PORT_OK) {
+            return CFrameAssembler::Result::NeedMore;
+        }
+        const CFrameAssembler::Result result = frame.Take(wanted);
+        if (result == CFrameAssembler::Result::Frame ||
+            result == CFrameAssembler::Result::BadChecksum) {
+            const std::span<const std::uint8_t> bytes = frame.FrameBytes();
+            Trace(false, bytes.data(), bytes.size());
+        }
+        if (result != CFrameAssembler::Result::NeedMore)
+            return result;
+        waitMs = partTimeoutMs;
+    }
 }
 
 StatusWord CDeviceLink::ReadReply(std::uint16_t* resultWord, std::uint8_t* reply,
                                   std::uint32_t replyLimit, std::uint32_t* replyLength,
                                   std::uint32_t firstByteTimeoutMs) {
-    std::uint8_t head = 0;
-    std::uint32_t received = 0;
-    if (m_port.Read(&head, 1, &received, firstByteTimeoutMs) != ST_PORT_OK || received != 1 ||
-        head != kReplyStart) {
-        return ST_NO_REPLY;
-    }
-    const std::uint32_t byteTimeoutMs = CSerialPort::InterByteTimeoutMs();
-    if (m_port.Read(m_frameBuf, 2, &received, byteTimeoutMs) != ST_PORT_OK || received != 2) {
-        return ST_NO_REPLY;
-    }
-    const std::uint32_t length = ReadBigEndian16(m_frameBuf);
-    // A length the buffer cannot hold is not read at all; the next request
-    // discards whatever of it is still coming.
-    if (length > kMaxReplyPayload)
-        return ST_NO_REPLY;
-    if (m_port.Read(&m_frameBuf[2], length + 2, &received, byteTimeoutMs) != ST_PORT_OK ||
-        received != length + 2) {
-        return ST_NO_REPLY;
-    }
-    if (m_traceOn.load(std::memory_order_relaxed)) {
-        std::vector<std::uint8_t> frame{head};
-        frame.insert(frame.end(), m_frameBuf, m_frameBuf + length + 4);
-        Trace(false, frame.data(), frame.size());
-    }
-    if (!ChecksumMatches(&m_frameBuf[2], length, m_frameBuf[2 + length], m_frameBuf[3 + length])) {
+    // A stray first byte or a length the buffer cannot hold ends the read; the
+    // next request discards whatever of it is still coming.
+    const CFrameAssembler::Result result =
+        ReadFrame(m_replyFrame, firstByteTimeoutMs, m_timing.interByteTimeoutMs, nullptr);
+    if (result == CFrameAssembler::Result::BadChecksum) {
         std::FILE* diagnostics = m_diagnostics.load();
         std::fputs("ABC", diagnostics);
         std::fflush(diagnostics);
         return ST_NO_REPLY;
     }
-    // Without a whole result word there is nothing to hand over.
-    if (length < kMinReplyPayload)
+    if (result != CFrameAssembler::Result::Frame)
         return ST_NO_REPLY;
-    std::memmove(m_frameBuf, &m_frameBuf[2], length);
-    HandOverReply(m_frameBuf, length, resultWord, reply, replyLimit, replyLength);
+    const std::span<const std::uint8_t> payload = m_replyFrame.Payload();
+    // Without a whole result word there is nothing to hand over.
+    if (payload.size() < kMinReplyPayload)
+        return ST_NO_REPLY;
+    HandOverReply(payload.data(), payload.size(), resultWord, reply, replyLimit, replyLength);
     return ST_OK;
 }
 
@@ -327,30 +317,12 @@ void CDeviceLink::ReceiveOneFrame() {
     if (m_transactionsWaiting.load() > 0 || m_stopRequested.load())
         return;
 
-    // Every read below gives way at once when a transaction or a stop signals.
-    std::uint8_t head = 0;
-    std::uint32_t received = 0;
-    // Any byte but a start byte is eaten here, one per round.
-    if (m_port.Read(&head, 1, &received, kRxFirstByteTimeoutMs, &m_wake) != ST_PORT_OK ||
-        head != kReplyStart) {
-        return;
-    }
-    if (m_port.Read(m_rxBuf, 2, &received, kRxFrameTimeoutMs, &m_wake) != ST_PORT_OK)
-        return;
-    const std::uint32_t length = ReadBigEndian16(m_rxBuf);
-    // Too long for the buffer: its bytes are eaten as strays in later rounds.
-    if (length > kMaxUnsolicitedPayload)
-        return;
-    if (m_port.Read(&m_rxBuf[2], length + 2, &received, kRxFrameTimeoutMs, &m_wake) != ST_PORT_OK) {
-        return;
-    }
-    if (m_traceOn.load(std::memory_order_relaxed)) {
-        std::vector<std::uint8_t> frame{head};
-        frame.insert(frame.end(), m_rxBuf, m_rxBuf + length + 4);
-        Trace(false, frame.data(), frame.size());
-    }
-    // A frame with a wrong checksum is dropped without a trace on stdout.
-    if (ChecksumMatches(&m_rxBuf[2], length, m_rxBuf[2 + length], m_rxBuf[3 + length])) {
+    // The read gives way at once when a transaction or a stop signals. A
+    // stray byte is eaten here, one per round; the bytes of a frame too long
+    // for the buffer are eaten as strays in later rounds; a frame with a wrong
+    // checksum is dropped without a trace on stdout.
+    if (ReadFrame(m_unsolicitedFrame, kRxFirstByteTimeoutMs, kRxFrameTimeoutMs, &m_wake) ==
+        CFrameAssembler::Result::Frame) {
         m_unsolicitedFrames.fetch_add(1);
     }
 }

@@ -7,7 +7,8 @@
 // receive thread starts. A transaction writes one request frame (the port
 // discards pending input first) and reads one reply frame; the first valid
 // reply after the request is its reply. Between transactions the box may send
-// frames of its own; the receive thread reads and drops them.
+// frames of its own; the receive thread reads and drops them. Both read a
+// frame the same way (ReadFrame), each with its own waits and buffer.
 //
 // Threads: callers of Transact (the dialog thread, the firmware worker),
 // callers of ScanPorts and Disconnect, and the receive thread.
@@ -46,6 +47,7 @@
 #include <vector>
 
 #include "link/frame_codec.h"
+#include "link/link_timing.h"
 #include "link/serial_port.h"
 #include "link/status_words.h"
 
@@ -61,8 +63,8 @@ public:
     static CDeviceLink* GetInstance();
 
     // Tests and tools may make links of their own; the product uses the
-    // process-wide instance only.
-    CDeviceLink();
+    // process-wide instance only, at the product's timing.
+    explicit CDeviceLink(LinkTiming timing = {});
     ~CDeviceLink();
     CDeviceLink(const CDeviceLink&) = delete;
     CDeviceLink& operator=(const CDeviceLink&) = delete;
@@ -125,7 +127,15 @@ private:
     StatusWord OpenNamedPort(const std::string& name, std::uint8_t comNum, PortFailure* failure);
     StatusWord SendRequest(std::uint16_t command, std::uint16_t subCode, const std::uint8_t* data,
                            std::uint32_t dataLength);
-    StatusWord SendFrame(const std::uint8_t* payload, std::uint32_t length);
+    // Reads one frame into `frame` (whose size limit applies): its start byte
+    // within firstByteTimeoutMs, the first byte of each later part (length
+    // field, rest of the frame) within partTimeoutMs and every other byte
+    // within the timing's inter-byte wait; with `wake`, every wait ends when it
+    // is signalled. A whole frame is traced, whatever its checksum. Returns the
+    // assembler's verdict, NeedMore when the line fell silent or was woken
+    // first. Caller holds the port lock.
+    CFrameAssembler::Result ReadFrame(CFrameAssembler& frame, std::uint32_t firstByteTimeoutMs,
+                                      std::uint32_t partTimeoutMs, const CWakeSignal* wake);
     StatusWord ReadReply(std::uint16_t* resultWord, std::uint8_t* reply, std::uint32_t replyLimit,
                          std::uint32_t* replyLength, std::uint32_t firstByteTimeoutMs);
     void StartReceiveThread();
@@ -134,16 +144,16 @@ private:
     void ReceiveOneFrame();
     void Trace(bool outgoing, const std::uint8_t* bytes, std::size_t n);
 
+    const LinkTiming m_timing;
     std::mutex m_lifecycleMutex;
     std::mutex m_portMutex;
 
     // Guarded by m_portMutex (and by the receive thread being stopped while the
     // port is opened or closed).
     CSerialPort m_port;
-    std::uint8_t m_frameBuf[kFrameBufSize] = {};  // length field, payload, checksum
-    std::uint8_t m_requestBuf[kTxBufSize] = {};   // command, sub-code, data
-    std::uint8_t m_txBuf[kTxBufSize] = {};        // the frame being written
-    std::uint8_t m_rxBuf[kRxBufSize] = {};        // an unsolicited frame being read
+    std::uint8_t m_txBuf[kTxBufSize] = {};  // the request frame being written
+    CFrameAssembler m_replyFrame{kReplyStart, kMaxReplyPayload};
+    CFrameAssembler m_unsolicitedFrame{kReplyStart, kMaxUnsolicitedPayload};
 
     // Guarded by m_lifecycleMutex.
     std::thread m_receiveThread;

@@ -19,41 +19,51 @@ bool ChecksumMatches(const std::uint8_t* payload, std::size_t count, std::uint8_
     return static_cast<std::uint16_t>(hi << 8 | lo) == FrameChecksum(payload, count);
 }
 
+namespace {
+
+// Bytes ahead of the payload: start byte and length field.
+constexpr std::size_t kFrameHeaderSize = 3;
+
+// The frame layout, written once: `frame` holds the payload at
+// kFrameHeaderSize; the start byte, length and checksum go around it. Returns
+// the frame's length.
+std::size_t SealFrame(std::uint8_t start, std::uint8_t* frame, std::size_t count) {
+    frame[0] = start;
+    WriteBigEndian16(&frame[1], static_cast<std::uint16_t>(count));
+    WriteBigEndian16(&frame[kFrameHeaderSize + count],
+                     FrameChecksum(&frame[kFrameHeaderSize], count));
+    return count + kFrameOverhead;
+}
+
+}  // namespace
+
 bool BuildFrame(std::uint8_t start, const std::uint8_t* payload, std::size_t count,
                 std::vector<std::uint8_t>& frame) {
     if (count > 0xFFFF)
         return false;
     frame.assign(count + kFrameOverhead, 0);
-    frame[0] = start;
-    WriteBigEndian16(&frame[1], static_cast<std::uint16_t>(count));
     if (count != 0)
-        std::memcpy(&frame[3], payload, count);
-    WriteBigEndian16(&frame[3 + count], FrameChecksum(payload, count));
+        std::memcpy(&frame[kFrameHeaderSize], payload, count);
+    SealFrame(start, frame.data(), count);
     return true;
 }
 
-std::size_t BuildRequestFrame(const std::uint8_t* payload, std::size_t count, std::uint8_t* txBuf) {
-    if (count > kMaxRequestPayload)
-        return 0;
-    std::memset(txBuf, 0, kTxBufSize);
-    txBuf[0] = kRequestStart;
-    WriteBigEndian16(&txBuf[1], static_cast<std::uint16_t>(count));
-    if (count != 0)
-        std::memcpy(&txBuf[3], payload, count);
-    WriteBigEndian16(&txBuf[3 + count], FrameChecksum(payload, count));
-    return count + kFrameOverhead;
-}
-
-bool BuildRequestPayload(std::uint16_t command, std::uint16_t subCode, const std::uint8_t* data,
-                         std::size_t count, std::vector<std::uint8_t>& payload) {
+std::size_t BuildRequestFrame(std::uint16_t command, std::uint16_t subCode,
+                              const std::uint8_t* data, std::size_t count, std::uint8_t* txBuf) {
     if (count > kMaxRequestData)
-        return false;
-    payload.assign(kRequestHeaderSize + count, 0);
+        return 0;
+    std::uint8_t* payload = &txBuf[kFrameHeaderSize];
     WriteBigEndian16(&payload[0], command);
     WriteBigEndian16(&payload[2], subCode);
-    if (count != 0 && data != nullptr)
-        std::memcpy(&payload[4], data, count);
-    return true;
+    if (count != 0) {
+        // Without data, send zeros rather than whatever the buffer held.
+        if (data != nullptr) {
+            std::memcpy(&payload[kRequestHeaderSize], data, count);
+        } else {
+            std::memset(&payload[kRequestHeaderSize], 0, count);
+        }
+    }
+    return SealFrame(kRequestStart, txBuf, kRequestHeaderSize + count);
 }
 
 void HandOverReply(const std::uint8_t* payload, std::size_t count, std::uint16_t* resultWord,
@@ -104,48 +114,60 @@ void WriteLittleEndian32(std::uint8_t* p, std::uint32_t v) {
 }
 
 CFrameAssembler::CFrameAssembler(std::uint8_t start, std::size_t maxPayload)
-    : m_start(start), m_maxPayload(maxPayload) {}
+    : m_start(start), m_maxPayload(maxPayload), m_frame(maxPayload + kFrameOverhead) {}
 
 void CFrameAssembler::Reset() {
-    m_state = 0;
-    m_length = 0;
+    m_have = 0;
+    m_done = 0;
+}
+
+std::size_t CFrameAssembler::AnnouncedLength() const {
+    return ReadBigEndian16(&m_frame[1]);
+}
+
+std::size_t CFrameAssembler::Wanted() const {
+    if (m_have < kFrameHeaderSize)
+        return m_have == 0 ? 1 : kFrameHeaderSize - m_have;
+    return AnnouncedLength() + kFrameOverhead - m_have;
 }
 
 CFrameAssembler::Result CFrameAssembler::Feed(std::uint8_t byte) {
-    enum { kStart, kLenHi, kLenLo, kPayload, kCheckHi, kCheckLo };
-    switch (m_state) {
-        case kStart:
-            if (byte != m_start)
-                return Result::Skipped;
-            m_state = kLenHi;
+    *Room() = byte;
+    return Take(1);
+}
+
+CFrameAssembler::Result CFrameAssembler::Take(std::size_t count) {
+    m_done = 0;
+    m_have += count;
+    if (m_have == 1) {
+        if (m_frame[0] == m_start)
             return Result::NeedMore;
-        case kLenHi:
-            m_length = std::size_t{byte} << 8;
-            m_state = kLenLo;
-            return Result::NeedMore;
-        case kLenLo:
-            m_length |= byte;
-            if (m_length > m_maxPayload) {
-                Reset();
-                return Result::TooLong;
-            }
-            m_payload.clear();
-            m_payload.reserve(m_length);
-            m_state = m_length == 0 ? kCheckHi : kPayload;
-            return Result::NeedMore;
-        case kPayload:
-            m_payload.push_back(byte);
-            if (m_payload.size() == m_length)
-                m_state = kCheckHi;
-            return Result::NeedMore;
-        case kCheckHi:
-            m_checkHi = byte;
-            m_state = kCheckLo;
-            return Result::NeedMore;
-        default:
-            Reset();
-            return ChecksumMatches(m_payload.data(), m_payload.size(), m_checkHi, byte)
-                       ? Result::Frame
-                       : Result::BadChecksum;
+        m_have = 0;
+        return Result::Skipped;
     }
+    if (m_have < kFrameHeaderSize)
+        return Result::NeedMore;
+    const std::size_t length = AnnouncedLength();
+    if (m_have == kFrameHeaderSize && length > m_maxPayload) {
+        m_have = 0;
+        return Result::TooLong;
+    }
+    if (m_have < length + kFrameOverhead)
+        return Result::NeedMore;
+    m_done = m_have;
+    m_have = 0;
+    const std::uint8_t* check = &m_frame[kFrameHeaderSize + length];
+    return ChecksumMatches(&m_frame[kFrameHeaderSize], length, check[0], check[1])
+               ? Result::Frame
+               : Result::BadChecksum;
+}
+
+std::span<const std::uint8_t> CFrameAssembler::FrameBytes() const {
+    return {m_frame.data(), m_done};
+}
+
+std::span<const std::uint8_t> CFrameAssembler::Payload() const {
+    if (m_done == 0)
+        return {};
+    return {m_frame.data() + kFrameHeaderSize, m_done - kFrameOverhead};
 }

@@ -5,11 +5,14 @@
 // 16-bit payload length L, L payload bytes and a big-endian checksum, which is
 // 0xFFFF minus the 16-bit wrapping sum of the payload bytes. A request payload
 // opens with command code and sub-code; a reply payload opens with the box's
-// result word. Everything here is a pure function of its bytes; the device
-// link does the reading and writing.
+// result word. The frame layout is written in one place (every builder here
+// ends in it) and read in one place (CFrameAssembler, which the device link,
+// the simulator and the tests all read frames with). Nothing here does input
+// or output; the device link does the reading and writing.
 
 #include <cstddef>
 #include <cstdint>
+#include <span>
 #include <vector>
 
 constexpr std::uint8_t kRequestStart = 0x3E;  // '>'
@@ -22,12 +25,11 @@ constexpr std::size_t kRequestHeaderSize = 4;
 constexpr std::size_t kMaxRequestData = kMaxRequestPayload - kRequestHeaderSize;
 // Transmit buffer: the largest frame (1045 bytes) with room to spare.
 constexpr std::size_t kTxBufSize = 1056;
-// Reply frame buffer: length field, payload and checksum.
-constexpr std::size_t kFrameBufSize = 2080;
-constexpr std::size_t kMaxReplyPayload = kFrameBufSize - 4;
-// Unsolicited frames are read into a buffer of their own.
-constexpr std::size_t kRxBufSize = 1056;
-constexpr std::size_t kMaxUnsolicitedPayload = kRxBufSize - 4;
+// A reply is read whole into a 2080-byte buffer with its length field and
+// checksum, so its payload may take the rest.
+constexpr std::size_t kMaxReplyPayload = 2080 - 4;
+// A frame of the box's own is read into a 1056-byte buffer the same way.
+constexpr std::size_t kMaxUnsolicitedPayload = 1056 - 4;
 // A reply must carry at least its result word to be accepted.
 constexpr std::size_t kMinReplyPayload = 2;
 // Bytes a frame adds around its payload: start byte, length, checksum.
@@ -46,15 +48,12 @@ bool ChecksumMatches(const std::uint8_t* payload, std::size_t count, std::uint8_
 bool BuildFrame(std::uint8_t start, const std::uint8_t* payload, std::size_t count,
                 std::vector<std::uint8_t>& frame);
 
-// Builds a request frame into `txBuf` (kTxBufSize bytes, cleared first) and
-// returns its length, or 0 when the payload is over kMaxRequestPayload; then
-// nothing is written to `txBuf`.
-std::size_t BuildRequestFrame(const std::uint8_t* payload, std::size_t count, std::uint8_t* txBuf);
-
-// Request payload: command code, sub-code, data. Returns false when the data is
-// longer than kMaxRequestData.
-bool BuildRequestPayload(std::uint16_t command, std::uint16_t subCode, const std::uint8_t* data,
-                         std::size_t count, std::vector<std::uint8_t>& payload);
+// The request frame the device link writes: command code, sub-code and `count`
+// bytes of data (zeros when `data` is null), framed with the request start
+// byte, into `txBuf` (kTxBufSize bytes). Returns its length, or 0 when the data
+// is longer than kMaxRequestData; then nothing is written to `txBuf`.
+std::size_t BuildRequestFrame(std::uint16_t command, std::uint16_t subCode,
+                              const std::uint8_t* data, std::size_t count, std::uint8_t* txBuf);
 
 // Hands an accepted reply payload (at least kMinReplyPayload bytes) to the
 // caller's destinations; each may be null. The reply length is the full data
@@ -69,25 +68,43 @@ void WriteBigEndian16(std::uint8_t* p, std::uint16_t v);
 void WriteBigEndian32(std::uint8_t* p, std::uint32_t v);
 void WriteLittleEndian32(std::uint8_t* p, std::uint32_t v);
 
-// Incremental frame reader for the stream side that has no time-outs of its
-// own (the simulator, tests): feed bytes one at a time; bytes before a start
-// byte are skipped. A frame whose length exceeds `maxPayload` is rejected as
-// soon as its length field is seen and reading starts over.
+// The one frame reader. Bytes go in either one at a time (Feed: a stream
+// with no time-outs of its own, as the simulator and the tests read) or a part
+// at a time (Wanted, Room, Take: the device link, which reads each part with
+// its own wait and never reads past a frame). A frame must open with the start
+// byte: any other byte there is skipped. A frame whose length exceeds
+// `maxPayload` is rejected as soon as its length field is in, and reading
+// starts over. The frame is kept whole as it came off the line, in a buffer
+// sized once for the largest frame.
 class CFrameAssembler {
 public:
     enum class Result { NeedMore, Frame, BadChecksum, TooLong, Skipped };
 
     CFrameAssembler(std::uint8_t start, std::size_t maxPayload);
+
     Result Feed(std::uint8_t byte);
-    // The payload of the last Frame or BadChecksum result.
-    const std::vector<std::uint8_t>& Payload() const { return m_payload; }
+
+    // Bytes still to come before the assembler can say more: 1 for the start
+    // byte, then the rest of the length field, then the rest of the frame.
+    std::size_t Wanted() const;
+    // Where the next Wanted() bytes go.
+    std::uint8_t* Room() { return m_frame.data() + m_have; }
+    // Takes `count` (1 to Wanted()) bytes written to Room().
+    Result Take(std::size_t count);
+
+    // The last Frame or BadChecksum: the whole frame as read, and its payload.
+    // Valid until the next Feed, Take or Reset.
+    std::span<const std::uint8_t> FrameBytes() const;
+    std::span<const std::uint8_t> Payload() const;
+    // Drops a frame half read.
     void Reset();
 
 private:
+    std::size_t AnnouncedLength() const;
+
     std::uint8_t m_start;
     std::size_t m_maxPayload;
-    int m_state = 0;
-    std::size_t m_length = 0;
-    std::uint8_t m_checkHi = 0;
-    std::vector<std::uint8_t> m_payload;
+    std::vector<std::uint8_t> m_frame;  // start byte, length, payload, checksum
+    std::size_t m_have = 0;             // bytes of the frame being read
+    std::size_t m_done = 0;             // size of the last whole frame
 };

@@ -10,7 +10,7 @@
 
 #include "link/port_names.h"
 #include "link/port_watch.h"
-#include "link/serial_port.h"
+#include "link/wake_signal.h"
 
 namespace {
 // Room for a burst of folder notices, each a header and a name.

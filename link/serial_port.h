@@ -15,15 +15,19 @@
 // every call, with two exceptions that are safe from any thread: IsOpen (an
 // atomic flag) and, while the port stays open, WaitReadable and the reads'
 // wake-up watch, which the link's receive thread uses without the link's lock.
+// The wait for each byte of a read after its first is the port's timing, given
+// at construction.
 
 #include <atomic>
 #include <cstdint>
 #include <memory>
 #include <string>
 
+#include "link/link_timing.h"
 #include "link/low_latency.h"
 #include "link/port_failure.h"
 #include "link/status_words.h"
+#include "link/wake_signal.h"
 
 struct termios;
 
@@ -46,36 +50,9 @@ constexpr std::uint8_t kStopBitsOne = 0;
 constexpr std::uint8_t kStopBitsOneAndHalf = 1;
 constexpr std::uint8_t kStopBitsTwo = 2;
 
-// A wake-up that a thread blocked in CSerialPort::WaitReadable or in a read
-// given this signal notices at once. Signal() may be called from any thread;
-// signals do not count: one Clear() takes back all of them.
-class CWakeSignal {
-public:
-    CWakeSignal();
-    ~CWakeSignal();
-    CWakeSignal(const CWakeSignal&) = delete;
-    CWakeSignal& operator=(const CWakeSignal&) = delete;
-
-    void Signal();
-    void Clear();
-    // Waits until signalled or until timeoutMs has passed (-1: no limit);
-    // true when signalled. The signal stays set.
-    bool Wait(int timeoutMs) const;
-    bool IsSignalled() const { return Wait(0); }
-    int Fd() const { return m_readFd; }
-
-private:
-    int m_readFd = -1;
-    int m_writeFd = -1;
-};
-
 class CSerialPort {
 public:
-    // Every byte after the first of a Read may take this long: a box sends a
-    // frame in one go, so a longer gap means the frame is lost.
-    static constexpr std::uint32_t kInterByteTimeoutMs = 3000;
-
-    CSerialPort();
+    explicit CSerialPort(LinkTiming timing = {});
     ~CSerialPort();
     CSerialPort(const CSerialPort&) = delete;
     CSerialPort& operator=(const CSerialPort&) = delete;
@@ -83,7 +60,6 @@ public:
     // Copies name, baud rate, byte size, parity and stop bits; takes effect at
     // the next Open.
     void SetParams(const ComPara& params);
-    const ComPara& Params() const { return m_params; }
 
     // Where Open looks for a USB adapter's latency timer (link/low_latency.h);
     // takes effect at the next Open.
@@ -115,7 +91,7 @@ public:
                         const CWakeSignal* wake = nullptr);
 
     // Reads `count` (>= 1) bytes: the first within firstByteTimeoutMs, each
-    // further one within the inter-byte time-out. When the first byte fails:
+    // further one within the timing's inter-byte wait. When the first byte fails:
     // *received = 0 and ST_PORT_IO_ERROR. When a later byte fails: *received =
     // the bytes read so far and that byte's status. Otherwise *received = count
     // and 0.
@@ -128,15 +104,10 @@ public:
     // worth reading then.
     WaitResult WaitReadable(const CWakeSignal& wake, int timeoutMs) const;
 
-    // The per-byte wait of Read after the first byte. Tests only: shortens it so
-    // that a missing byte costs milliseconds; pass kInterByteTimeoutMs to put
-    // the product's value back.
-    static void SetInterByteTimeoutForTests(std::uint32_t ms);
-    static std::uint32_t InterByteTimeoutMs();
-
 private:
     void Release();
 
+    const LinkTiming m_timing;
     ComPara m_params;
     std::atomic<int> m_fd{-1};
     std::atomic<bool> m_open{false};

@@ -16,8 +16,6 @@ namespace {
 
 using Clock = std::chrono::steady_clock;
 
-std::atomic<std::uint32_t> g_interByteTimeoutMs{CSerialPort::kInterByteTimeoutMs};
-
 // The XON and XOFF characters the line settings carry (DC1, DC3).
 constexpr cc_t kXonChar = 0x11;
 constexpr cc_t kXoffChar = 0x13;
@@ -141,48 +139,7 @@ int MillisecondsUntil(Clock::time_point deadline) {
 
 }  // namespace
 
-CWakeSignal::CWakeSignal() {
-    int fds[2];
-    if (pipe(fds) == 0) {
-        for (int fd : fds) {
-            fcntl(fd, F_SETFL, fcntl(fd, F_GETFL) | O_NONBLOCK);
-            fcntl(fd, F_SETFD, FD_CLOEXEC);
-        }
-        m_readFd = fds[0];
-        m_writeFd = fds[1];
-    }
-}
-
-CWakeSignal::~CWakeSignal() {
-    if (m_readFd >= 0)
-        close(m_readFd);
-    if (m_writeFd >= 0)
-        close(m_writeFd);
-}
-
-void CWakeSignal::Signal() {
-    const std::uint8_t one = 1;
-    // A full pipe is already signalled; nothing more to do.
-    while (write(m_writeFd, &one, 1) < 0 && errno == EINTR) {
-    }
-}
-
-void CWakeSignal::Clear() {
-    std::uint8_t sink[64];
-    while (read(m_readFd, sink, sizeof sink) > 0) {
-    }
-}
-
-bool CWakeSignal::Wait(int timeoutMs) const {
-    pollfd p{m_readFd, POLLIN, 0};
-    int rc;
-    do {
-        rc = poll(&p, 1, timeoutMs);
-    } while (rc < 0 && errno == EINTR);
-    return rc > 0 && (p.revents & POLLIN) != 0;
-}
-
-CSerialPort::CSerialPort() = default;
+CSerialPort::CSerialPort(LinkTiming timing) : m_timing(timing) {}
 
 CSerialPort::~CSerialPort() {
     Close();
@@ -190,14 +147,6 @@ CSerialPort::~CSerialPort() {
 
 void CSerialPort::SetParams(const ComPara& params) {
     m_params = params;
-}
-
-void CSerialPort::SetInterByteTimeoutForTests(std::uint32_t ms) {
-    g_interByteTimeoutMs = ms;
-}
-
-std::uint32_t CSerialPort::InterByteTimeoutMs() {
-    return g_interByteTimeoutMs.load();
 }
 
 void CSerialPort::Release() {
@@ -329,9 +278,8 @@ StatusWord CSerialPort::Read(std::uint8_t* buffer, std::uint32_t count, std::uin
         *received = 0;
         return ST_PORT_IO_ERROR;
     }
-    const std::uint32_t interByteMs = InterByteTimeoutMs();
     for (std::uint32_t i = 1; i < count; ++i) {
-        const StatusWord st = ReadByte(&buffer[i], interByteMs, wake);
+        const StatusWord st = ReadByte(&buffer[i], m_timing.interByteTimeoutMs, wake);
         if (st != ST_PORT_OK) {
             *received = i;
             return st;

@@ -19,9 +19,5 @@ constexpr StatusWord ST_PORT_IO_ERROR = 0xA000;
 constexpr StatusWord ST_PORT_NAME_EMPTY = 0xA001;
 constexpr StatusWord ST_PORT_NOT_OPEN = 0xA004;
 
-// What SendFrame returns for a payload over the frame limit: deliberately not a
-// status word, so that SendRequest cannot mistake it for one it passes through.
-constexpr StatusWord kFrameRefused = 1;
-
 // The box's result word for success.
 constexpr std::uint16_t RESULT_OK = 0xEE00;

@@ -3,7 +3,8 @@
 # simulator: vornak-boxsim serves as COM3 in a fresh port directory, a sample
 # firmware package waits in the demo's Prg folder, and the window starts with
 # VORNAK_PORT_DIR pointing at the simulator. Without a display the same
-# session runs through vornak-cli instead.
+# session runs through vornak-cli instead, followed by one production-station
+# unit (vornak-cli station --once) with the sample recipe demo/station/line-a.toml.
 set -euo pipefail
 cd "$(dirname "$0")/.."
 root=$(pwd)
@@ -41,4 +42,33 @@ else
     # shellcheck disable=SC2086
     "$cli" $args || true
   done
+
+  # One station unit: firmware to V3.00, three options, a download with a
+  # jump; the record goes to demo/station/records.db, started afresh here so
+  # the interlock does not refuse the demo box as already passed.
+  mkdir -p "$demo/station"
+  "$root/build/boxsim/vornak-boxsim" --make-package "$demo/station/demo-v3.pkg" \
+    --package-version "VK-BCM V3.00 demo" --package-size 16384 >/dev/null
+  rm -f "$demo/station"/records.db*
+  cat >"$demo/station/line-a.toml" <<EOF
+name = "Demo body-control box"
+variant = "DEMO-A"
+
+[firmware]
+package = "demo-v3.pkg"
+version = "VK-BCM V3.00 demo"
+sha256 = "$(sha256sum "$demo/station/demo-v3.pkg" | cut -d' ' -f1)"
+
+[settings]
+activePke = true
+lockHornChirp = true
+crankTime = 2
+
+[[download]]
+file = "../app-demo.bin"
+slot = 1
+jump = true
+EOF
+  echo "\$ vornak-cli station station/line-a.toml --once --station demo --operator demo"
+  "$cli" station station/line-a.toml --once --station demo --operator demo || true
 fi

@@ -1,9 +1,11 @@
 #!/usr/bin/env bash
 # Installs what is missing, builds everything and runs every test; then builds
 # the core (no Qt) under AddressSanitizer+UBSan and under ThreadSanitizer, each
-# in a build folder of its own, and runs its tests there; last, builds the
-# Debian package from the full build, installs it and checks it
-# (scripts/package-test.sh).
+# in a build folder of its own, and runs its tests there; runs every fuzz
+# target for a short while (scripts/fuzz.sh, clang); last, builds the Debian
+# package from the full build, installs it and checks it
+# (scripts/package-test.sh). Tests that need PostgreSQL start a throwaway
+# server of their own (scripts/with-postgres.sh, run by ctest).
 set -euo pipefail
 cd "$(dirname "$0")/.."
 
@@ -29,6 +31,9 @@ ASAN_OPTIONS=detect_leaks=1:abort_on_error=1 UBSAN_OPTIONS=print_stacktrace=1:ha
 echo "== core under ThreadSanitizer"
 TSAN_OPTIONS=halt_on_error=1:second_deadlock_stack=1 \
   build_and_test build-tsan -DVORNAK_BUILD_GUI=OFF -DVORNAK_SANITIZE=thread
+
+echo "== fuzz targets, ${VORNAK_FUZZ_SECONDS:-20} s each"
+./scripts/fuzz.sh "${VORNAK_FUZZ_SECONDS:-20}"
 
 echo "== Debian package"
 ./scripts/package-test.sh build

@@ -66,7 +66,7 @@ TEST_F(WindowFixture, ConnectAndDisconnectThroughTheWindow) {
 // controls enabled, and holds a close request back until the handler ends.
 TEST_F(WindowFixture, BusyWindowSwallowsInputAndDefersClose) {
     StartBox(3);
-    m_sim.SetSilent(true);
+    m_sim.SetFaults({.silent = true});
     Open();
     m_model->SetItemText(IDC_SERIAL, "ABCD");
     QTest::qWait(1);
@@ -99,7 +99,7 @@ TEST_F(WindowFixture, BusyWindowSwallowsInputAndDefersClose) {
 // Destroying the window while a click handler runs waits for the handler.
 TEST_F(WindowFixture, DestroyingTheWindowDuringAHandler) {
     StartBox(3);
-    m_sim.SetSilent(true);
+    m_sim.SetFaults({.silent = true});
     Open();
     MouseClick(IDC_CONNECT);
     ASSERT_TRUE(m_window->IsBusy());
@@ -128,7 +128,7 @@ TEST_F(WindowFixture, EveryStatusTextShows) {
 
 TEST_F(WindowFixture, ProgressBarShowsWhileATransferRuns) {
     StartBox(3);
-    m_sim.SetThrottleBaud(kSlowBaud);
+    m_sim.SetFaults({.throttleBaud = kSlowBaud});
     WriteFile(m_workDir / "app.bin", 8192);
     Open();
     m_model->SetItemText(IDC_TARGET_FILE, (m_workDir / "app.bin").string());
@@ -228,7 +228,7 @@ TEST_F(WindowFixture, BrowseOpensTheFileDialog) {
 TEST_F(WindowFixture, ClosingDuringAFirmwareUpdate) {
     StartBox(3);
     m_sim.SetRestartTime(std::chrono::milliseconds(0));
-    m_sim.SetThrottleBaud(kSlowBaud);
+    m_sim.SetFaults({.throttleBaud = kSlowBaud});
     std::filesystem::create_directories(m_workDir / "Prg");
     const auto package = MakeSamplePackage("VK-BCM V2.00", 4096);
     std::ofstream(m_workDir / "Prg" / "fw.pkg", std::ios::binary)

@@ -54,11 +54,9 @@ bool PtyClient::WriteRaw(const std::vector<std::uint8_t>& bytes) {
 
 bool PtyClient::Send(std::uint16_t command, std::uint16_t subCode,
                      const std::vector<std::uint8_t>& data) {
-    std::vector<std::uint8_t> payload;
-    if (!BuildRequestPayload(command, subCode, data.data(), data.size(), payload))
-        return false;
     std::vector<std::uint8_t> frame(kTxBufSize);
-    const std::size_t n = BuildRequestFrame(payload.data(), payload.size(), frame.data());
+    const std::size_t n = BuildRequestFrame(command, subCode, data.empty() ? nullptr : data.data(),
+                                            data.size(), frame.data());
     if (n == 0)
         return false;
     frame.resize(n);
@@ -79,7 +77,8 @@ std::optional<std::vector<std::uint8_t>> PtyClient::ReadPayload(std::chrono::mil
             return std::nullopt;
         switch (assembler.Feed(byte)) {
             case CFrameAssembler::Result::Frame:
-                return assembler.Payload();
+                return std::vector<std::uint8_t>(assembler.Payload().begin(),
+                                                 assembler.Payload().end());
             case CFrameAssembler::Result::BadChecksum:
                 return std::nullopt;
             default:

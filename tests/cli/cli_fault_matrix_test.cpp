@@ -99,25 +99,25 @@ void Inject(CBoxSimulator& box, Fault f) {
         case Fault::None:
             break;
         case Fault::Silent:
-            box.SetSilent(true);
+            box.SetFaults({.silent = true});
             break;
         case Fault::BadChecksum:
-            box.SetBadChecksum(true);
+            box.SetFaults({.badChecksum = true});
             break;
         case Fault::Garbage:
-            box.SetGarbageBeforeReply({0x00, 0xFF, 0x55, 0x13});
+            box.SetFaults({.garbage = {0x00, 0xFF, 0x55, 0x13}});
             break;
         case Fault::Truncated:
-            box.SetTruncateReply(kTruncatedReplyBytes);
+            box.SetFaults({.truncateReply = kTruncatedReplyBytes});
             break;
         case Fault::SlowBytes:
-            box.SetByteDelay(kSlowByte);
+            box.SetFaults({.byteDelay = kSlowByte});
             break;
         case Fault::Unsolicited:
-            box.SetUnsolicitedInterval(kUnsolicitedInterval);
+            box.SetFaults({.unsolicitedInterval = kUnsolicitedInterval});
             break;
         case Fault::Throttled:
-            box.SetThrottleBaud(kLineBaud);
+            box.SetFaults({.throttleBaud = kLineBaud});
             break;
         case Fault::Refusal: {
             SimOverride o;

@@ -92,7 +92,7 @@ TEST_F(CliTest, VersionTextInTheLocalesCharsetArrivesIntact) {
 }
 
 TEST_F(CliTest, ChecksumDiagnosticStaysOffStdout) {
-    m_box.SetBadChecksum(true);
+    m_box.SetFaults({.badChecksum = true});
     // No scan: a probe with a bad checksum would find no box at all.
     const CliResult r = Cli({"info", "--port", "3"});
     EXPECT_EQ(r.out, Lines({"status: 错误:EF03", "status: 错误:EF03"}));
@@ -139,7 +139,7 @@ TEST_F(CliTwoBoxesTest, PortOptionUsesThatPortWithoutScanning) {
 }
 
 TEST_F(CliTwoBoxesTest, PortOptionWithASilentBoxDoesNotFallBackToTheScan) {
-    m_box.SetSilent(true);
+    m_box.SetFaults({.silent = true});
     const CliResult r = Cli({"info", "--port=3"});
     EXPECT_EQ(r.out, Lines({"status: 错误:EF03", "status: 错误:EF03"}));
     EXPECT_EQ(r.exitCode, 1);

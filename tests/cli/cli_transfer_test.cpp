@@ -101,7 +101,7 @@ TEST_F(CliTest, SendFailures) {
     };
     for (const Case& c : cases) {
         SCOPED_TRACE(c.name);
-        m_box.SetSilent(c.silentBox);
+        m_box.SetFaults({.silent = c.silentBox});
         const CliResult r = Cli({"send", c.file, "--slot", "1"});
         EXPECT_EQ(r.out, Lines(c.expected));
         EXPECT_EQ(r.exitCode, 1);
@@ -116,7 +116,7 @@ TEST_F(CliTest, JumpGoesToTheSlotsLoadAddress) {
 }
 
 TEST_F(CliTest, JumpUnansweredShowsNothingAndFails) {
-    m_box.SetSilent(true);
+    m_box.SetFaults({.silent = true});
     const CliResult r = Cli({"jump", "--slot", "0", "--port", "3"});
     EXPECT_EQ(r.out, "");
     EXPECT_EQ(r.exitCode, 1);

@@ -37,6 +37,14 @@ TEST_F(CliTest, UsageErrorsExitWithTwoAndTouchNothing) {
         {"write-settings"},
         {"write-settings", "a.json", "b.json"},
         {"upgrade"},
+        {"station"},
+        {"station", "a.toml", "b.toml"},
+        {"info", "--once"},
+        {"connect", "--db", "sqlite:x.db"},
+        {"station", "a.toml", "--once", "--once"},
+        {"station", "a.toml", "--wait"},
+        {"station", "a.toml", "--usb", "0403:6001"},
+        {"station", "a.toml", "--port", "/dev/ttyUSB0"},
     };
     for (const auto& args : cases) {
         std::string shown;
@@ -56,7 +64,7 @@ TEST_F(CliTest, HelpForTheToolAndEachCommand) {
     const CliResult tool = Cli({"--help"});
     EXPECT_EQ(tool.exitCode, 0);
     for (const char* command : {"connect", "info", "disconnect", "read-settings", "write-settings",
-                                "factory-reset", "upgrade", "send", "jump", "ports"}) {
+                                "factory-reset", "upgrade", "send", "jump", "ports", "station"}) {
         SCOPED_TRACE(command);
         EXPECT_NE(tool.out.find(std::string("\n  ") + command + " "), std::string::npos);
         // Help needs none of the command's arguments.

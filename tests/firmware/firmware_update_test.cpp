@@ -257,6 +257,28 @@ TEST_F(UpgradeTest, LoadingFailuresSendNothing) {
     EXPECT_TRUE(m_sim.Requests().empty());
 }
 
+// A package given by path is sent from there; the package list is not read,
+// and a path that can't be opened is named as given.
+TEST_F(UpgradeTest, PackageGivenByPathOutsidePrg) {
+    std::filesystem::create_directory("elsewhere");
+    const Bytes package = MakeSamplePackage(kNewVersion, 300);
+    WriteFile("elsewhere/v3.pkg", package);
+    m_model->ComboSetCurSel(IDC_PACKAGE_LIST, -1);
+    StartBox();
+
+    RunUpgradeFromPath(*m_host, "elsewhere/v3.pkg", QuickUpgradeTiming());
+    EXPECT_EQ(StatusTexts().back(), kRefreshed);
+    EXPECT_EQ(m_sim.UpgradeData(), Bytes(package.begin() + 32, package.end()));
+    EXPECT_EQ(Text(IDC_VERSION), kNewVersion);
+
+    m_log.Clear();
+    m_sim.ClearRequests();
+    RunUpgradeFromPath(*m_host, "elsewhere/none.pkg", QuickUpgradeTiming());
+    EXPECT_EQ(StatusTexts(),
+              (std::vector<std::string>{kLoading, "无法打开程序文件:elsewhere/none.pkg"}));
+    EXPECT_TRUE(m_sim.Requests().empty());
+}
+
 TEST_F(UpgradeTest, StepsAfterTheCommitOnlyChooseTheirText) {
     struct Case {
         const char* name;

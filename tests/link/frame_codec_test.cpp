@@ -14,41 +14,73 @@ namespace {
 
 using Bytes = std::vector<std::uint8_t>;
 
-Bytes RequestFrame(std::uint16_t command, std::uint16_t subCode, const Bytes& data) {
-    Bytes payload;
-    EXPECT_TRUE(BuildRequestPayload(command, subCode, data.data(), data.size(), payload));
+// The bytes the device link writes for this request (BuildRequestFrame is
+// what it sends with).
+Bytes RequestFrame(std::uint16_t command, std::uint16_t subCode, const Bytes& data,
+                   const std::uint8_t* dataPointer) {
     std::uint8_t tx[kTxBufSize];
-    const std::size_t n = BuildRequestFrame(payload.data(), payload.size(), tx);
+    const std::size_t n = BuildRequestFrame(command, subCode, dataPointer, data.size(), tx);
+    EXPECT_NE(n, 0u);
     return Bytes(tx, tx + n);
+}
+
+Bytes RequestFrame(std::uint16_t command, std::uint16_t subCode, const Bytes& data) {
+    return RequestFrame(command, subCode, data, data.empty() ? nullptr : data.data());
 }
 
 struct RequestCase {
     const char* name;
     std::uint16_t command;
     std::uint16_t subCode;
+    Bytes data;
+    bool dataGiven;  // false: the caller passes no data pointer
     Bytes frame;
 };
 
 TEST(FrameCodec, RequestFramesMatchWorkedExamples) {
     const RequestCase cases[] = {
-        {"serial", CMD_GET_SERIAL, 1, {0x3E, 0x00, 0x04, 0x1A, 0x9B, 0x00, 0x01, 0xFF, 0x49}},
-        {"factory", CMD_FACTORY_RESET, 1, {0x3E, 0x00, 0x04, 0x2E, 0x09, 0x00, 0x01, 0xFF, 0xC7}},
+        {"serial",
+         CMD_GET_SERIAL,
+         1,
+         {},
+         true,
+         {0x3E, 0x00, 0x04, 0x1A, 0x9B, 0x00, 0x01, 0xFF, 0x49}},
+        {"factory",
+         CMD_FACTORY_RESET,
+         1,
+         {},
+         true,
+         {0x3E, 0x00, 0x04, 0x2E, 0x09, 0x00, 0x01, 0xFF, 0xC7}},
+        {"settings write with data",
+         CMD_CONFIG_WRITE_1,
+         SUB_CONFIG_WRITE,
+         {0x01, 0x02},
+         true,
+         {0x3E, 0x00, 0x06, 0x2E, 0x07, 0x00, 0x00, 0x01, 0x02, 0xFF, 0xC7}},
+        {"length without data sends zeros",
+         CMD_JUMP,
+         1,
+         {0x00, 0x00, 0x00},
+         false,
+         {0x3E, 0x00, 0x07, 0x36, 0x05, 0x00, 0x01, 0x00, 0x00, 0x00, 0xFF, 0xC3}},
     };
     for (const RequestCase& c : cases) {
         SCOPED_TRACE(c.name);
-        EXPECT_EQ(RequestFrame(c.command, c.subCode, {}), c.frame);
+        const std::uint8_t* data = c.dataGiven && !c.data.empty() ? c.data.data() : nullptr;
+        EXPECT_EQ(RequestFrame(c.command, c.subCode, c.data, data), c.frame);
     }
     const std::uint8_t serialPayload[] = {0x1A, 0x9B, 0x00, 0x01};
     EXPECT_EQ(ByteSum16(serialPayload, sizeof serialPayload), 0x00B6);
 }
 
 TEST(FrameCodec, ChecksumWrapsAtSixteenBits) {
+    // Command code and sub-code 0xFFFF: the whole payload is 0xFF bytes.
     const Bytes payload(kMaxRequestPayload, 0xFF);
     EXPECT_EQ(ByteSum16(payload.data(), payload.size()), 0x0BF0);
     EXPECT_EQ(FrameChecksum(payload.data(), payload.size()), 0xF40F);
 
     std::uint8_t tx[kTxBufSize];
-    ASSERT_EQ(BuildRequestFrame(payload.data(), payload.size(), tx), 1045u);
+    ASSERT_EQ(BuildRequestFrame(0xFFFF, 0xFFFF, payload.data(), kMaxRequestData, tx), 1045u);
     EXPECT_EQ(tx[1], 0x04);
     EXPECT_EQ(tx[2], 0x10);
     EXPECT_EQ(tx[1043], 0xF4);
@@ -56,28 +88,20 @@ TEST(FrameCodec, ChecksumWrapsAtSixteenBits) {
 }
 
 TEST(FrameCodec, RequestSizeLimit) {
-    Bytes payload;
     const Bytes largest(kMaxRequestData, 0x5A);
-    ASSERT_TRUE(BuildRequestPayload(CMD_FILE_DATA, 1, largest.data(), largest.size(), payload));
-    EXPECT_EQ(payload.size(), 1040u);
     EXPECT_EQ(RequestFrame(CMD_FILE_DATA, 1, largest).size(), 1045u);
 
+    // One byte more is refused without touching the transmit buffer.
     const Bytes tooLarge(kMaxRequestData + 1, 0x5A);
-    Bytes untouched = {1, 2, 3};
-    EXPECT_FALSE(
-        BuildRequestPayload(CMD_FILE_DATA, 1, tooLarge.data(), tooLarge.size(), untouched));
-    EXPECT_EQ(untouched, (Bytes{1, 2, 3}));
-
-    // The frame builder refuses too, without touching the transmit buffer.
-    const Bytes oversize(kMaxRequestPayload + 1, 0x00);
     std::uint8_t tx[kTxBufSize];
     std::memset(tx, 0xA5, sizeof tx);
-    EXPECT_EQ(BuildRequestFrame(oversize.data(), oversize.size(), tx), 0u);
+    EXPECT_EQ(BuildRequestFrame(CMD_FILE_DATA, 1, tooLarge.data(), tooLarge.size(), tx), 0u);
     EXPECT_EQ(tx[0], 0xA5);
     EXPECT_EQ(tx[kTxBufSize - 1], 0xA5);
 }
 
-// Reply acceptance: the assembler as the simulator and tests read frames.
+// Reply acceptance by the one frame reader, fed a byte at a time (the
+// simulator, the tests) and a part at a time (the device link).
 struct AssembleCase {
     const char* name;
     Bytes wire;
@@ -97,13 +121,34 @@ TEST(FrameCodec, ReplyAcceptance) {
     };
     for (const AssembleCase& c : cases) {
         SCOPED_TRACE(c.name);
-        CFrameAssembler assembler(kReplyStart, 8);
+        CFrameAssembler bytewise(kReplyStart, 8);
         CFrameAssembler::Result r = CFrameAssembler::Result::NeedMore;
         for (std::uint8_t b : c.wire)
-            r = assembler.Feed(b);
+            r = bytewise.Feed(b);
         EXPECT_EQ(r, c.last);
+
+        CFrameAssembler partwise(kReplyStart, 8);
+        std::size_t at = 0;
+        std::vector<std::size_t> parts;
+        CFrameAssembler::Result p = CFrameAssembler::Result::NeedMore;
+        while (p == CFrameAssembler::Result::NeedMore && at < c.wire.size()) {
+            const std::size_t n = partwise.Wanted();
+            ASSERT_LE(at + n, c.wire.size());
+            std::memcpy(partwise.Room(), &c.wire[at], n);
+            at += n;
+            parts.push_back(n);
+            p = partwise.Take(n);
+        }
+        EXPECT_EQ(p, c.last);
+        EXPECT_EQ(at, c.wire.size());
+
         if (!c.payload.empty()) {
-            EXPECT_EQ(assembler.Payload(), c.payload);
+            for (const CFrameAssembler* a : {&bytewise, &partwise}) {
+                EXPECT_EQ(Bytes(a->Payload().begin(), a->Payload().end()), c.payload);
+                EXPECT_EQ(Bytes(a->FrameBytes().begin(), a->FrameBytes().end()), c.wire);
+            }
+            // Start byte, length field, the rest: never a byte past the frame.
+            EXPECT_EQ(parts, (std::vector<std::size_t>{1, 2, c.wire.size() - 3}));
         }
     }
 }

@@ -1,8 +1,8 @@
 #pragma once
 // Helpers shared by the link tests: a private port folder, a bare
 // pseudo-terminal that plays a silent or scripted device (both from
-// tests/support), descriptor counting for leak checks, elapsed time, and the
-// scan's probe frame.
+// tests/support), descriptor counting for leak checks, elapsed time, time
+// limits for the build at hand, and the scan's probe frame.
 
 #include <chrono>
 #include <cstdint>
@@ -18,6 +18,14 @@ inline int CountOpenFds() {
         ++count;
     }
     return count;
+}
+
+// Sanitizer builds run several times slower (the build sets the factor): a
+// limit that stands for "the machine is quick enough" stretches by it. A limit
+// that tells one of the product's waits from no wait stays below that wait.
+constexpr int kTimeScale = VORNAK_TEST_TIME_SCALE;
+constexpr long long Scaled(long long ms) {
+    return ms * kTimeScale;
 }
 
 inline long long ElapsedMs(std::chrono::steady_clock::time_point since) {

@@ -19,16 +19,13 @@ using Clock = std::chrono::steady_clock;
 // Short enough to keep the tests fast, long enough to be told apart from an
 // immediate failure on a loaded machine.
 constexpr std::uint32_t kTestInterByteMs = 150;
+constexpr LinkTiming kTestTiming{.interByteTimeoutMs = kTestInterByteMs};
 
 class SerialPortTest : public ::testing::Test {
 protected:
     void SetUp() override {
         ASSERT_TRUE(m_pty.Valid());
         ASSERT_TRUE(m_pty.LinkAs(m_dir.PortPath(3)));
-        CSerialPort::SetInterByteTimeoutForTests(kTestInterByteMs);
-    }
-    void TearDown() override {
-        CSerialPort::SetInterByteTimeoutForTests(CSerialPort::kInterByteTimeoutMs);
     }
 
     static ComPara Params(const std::string& name, std::uint32_t baud = 115200) {
@@ -292,7 +289,7 @@ TEST_F(SerialPortTest, ReadTimeouts) {
         {"three of five", {1, 2, 3}, 5, 1000, ST_PORT_IO_ERROR, 3, kTestInterByteMs},
         {"first byte missing", {}, 5, 100, ST_PORT_IO_ERROR, 0, 100},
     };
-    CSerialPort port;
+    CSerialPort port(kTestTiming);
     OpenPort(port);
     for (const ReadCase& c : cases) {
         SCOPED_TRACE(c.name);
@@ -311,7 +308,7 @@ TEST_F(SerialPortTest, ReadTimeouts) {
 }
 
 TEST_F(SerialPortTest, FirstByteGetsCallersWaitNotInterByteWait) {
-    CSerialPort port;
+    CSerialPort port(kTestTiming);
     OpenPort(port);
     std::thread late([&] {
         std::this_thread::sleep_for(std::chrono::milliseconds(2 * kTestInterByteMs));
@@ -325,6 +322,9 @@ TEST_F(SerialPortTest, FirstByteGetsCallersWaitNotInterByteWait) {
     EXPECT_EQ(buffer[1], 0xA2);
 }
 
+// Well before the reads' 2000 ms time-out, however slow the build.
+constexpr long long kWellBeforeTimeoutMs = std::min<long long>(Scaled(500), 1000);
+
 TEST_F(SerialPortTest, WaitsEndOnWakeAndHangUp) {
     CSerialPort port;
     OpenPort(port);
@@ -336,7 +336,7 @@ TEST_F(SerialPortTest, WaitsEndOnWakeAndHangUp) {
     std::uint8_t byte = 0;
     Clock::time_point start = Clock::now();
     EXPECT_EQ(port.ReadByte(&byte, 2000, &wake), ST_PORT_IO_ERROR);
-    EXPECT_LT(ElapsedMs(start), 500);
+    EXPECT_LT(ElapsedMs(start), kWellBeforeTimeoutMs);
     wake.Clear();
     EXPECT_FALSE(wake.IsSignalled());
 
@@ -350,7 +350,7 @@ TEST_F(SerialPortTest, WaitsEndOnWakeAndHangUp) {
     EXPECT_EQ(port.WaitReadable(wake, 2000), CSerialPort::WaitResult::Hangup);
     start = Clock::now();
     EXPECT_EQ(port.ReadByte(&byte, 2000), ST_PORT_IO_ERROR);
-    EXPECT_LT(ElapsedMs(start), 500);
+    EXPECT_LT(ElapsedMs(start), kWellBeforeTimeoutMs);
     EXPECT_EQ(port.Write(&byte, 1), ST_PORT_IO_ERROR);
     EXPECT_TRUE(port.IsOpen());
 

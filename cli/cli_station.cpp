@@ -1,0 +1,189 @@
+#include "cli/cli_station.h"
+
+#include <pthread.h>
+#include <signal.h>
+#include <unistd.h>
+
+#include <atomic>
+#include <filesystem>
+#include <memory>
+#include <mutex>
+#include <optional>
+#include <string>
+#include <thread>
+
+#include "cli/cli_output.h"
+#include "records/record_store.h"
+#include "station/event_json.h"
+#include "station/station.h"
+#include "station/unit_run.h"
+
+namespace {
+
+// Files the station keeps beside the recipe unless told otherwise.
+constexpr char kDefaultDbName[] = "records.db";
+constexpr char kQueueDbName[] = "records-queue.db";
+
+// How often the main thread looks whether the station ended while it waits
+// for Ctrl-C: short enough that the tool exits without a noticeable delay.
+constexpr long kSignalWaitSliceNs = 50'000'000;
+
+constexpr char kTextStopping[] = "停止";
+constexpr char kTextStopAfterUnit[] = "本单元完成后停止;再按一次 Ctrl-C 立即中止本单元(记录为中止)";
+constexpr char kTextAborting[] = "正在中止本单元...";
+
+// Renders the station's events: result lines (or JSON) on stdout, words for
+// the operator on stderr.
+class CStationPrinter : public IStationObserver {
+public:
+    CStationPrinter(std::FILE* out, std::FILE* err, bool json)
+        : m_out(out), m_err(err), m_json(json) {}
+
+    void OnStationEvent(const StationEvent& e) override {
+        std::lock_guard lock(m_mutex);
+        if (m_json) {
+            const std::string line =
+                StationEventToJson(e, UtcNowText())
+                    .dump(-1, ' ', false, nlohmann::json::error_handler_t::replace);
+            std::fprintf(m_out, "%s\n", line.c_str());
+            std::fflush(m_out);
+        }
+        switch (e.kind) {
+            case StationEventKind::Waiting:
+                Say("等待设备" + (e.text.empty() ? std::string() : " (" + e.text + ")") + " ...");
+                break;
+            case StationEventKind::UnitStart:
+                Say("设备已连接 " + e.text);
+                break;
+            case StationEventKind::StepEnd:
+                if (!e.ok)
+                    Say("步骤 " + e.step + " 失败: " + e.text);
+                break;
+            case StationEventKind::UnitEnd:
+                if (e.record != nullptr && !m_json) {
+                    std::fprintf(m_out, "%s\n", ResultLine(*e.record).c_str());
+                    std::fflush(m_out);
+                }
+                break;
+            case StationEventKind::Removed:
+                Say("设备已移除");
+                break;
+            case StationEventKind::Notice:
+                Say(e.text);
+                break;
+            case StationEventKind::StepStart:
+            case StationEventKind::Progress:
+                break;
+        }
+    }
+
+private:
+    void Say(const std::string& text) {
+        std::fprintf(m_err, "%s\n", text.c_str());
+        std::fflush(m_err);
+    }
+
+    // The station's thread and the thread that takes Ctrl-C both print.
+    std::mutex m_mutex;
+    std::FILE* m_out;
+    std::FILE* m_err;
+    bool m_json;
+};
+
+// Runs the station on a thread of its own while this thread takes SIGINT and
+// SIGTERM with sigtimedwait (blocked in every thread, so no handler runs):
+// each one is a stop request, and the operator hears at once what it does.
+std::optional<UnitResult> RunUntilStopped(CStation& station, CStationPrinter& printer) {
+    sigset_t stopSignals;
+    sigemptyset(&stopSignals);
+    sigaddset(&stopSignals, SIGINT);
+    sigaddset(&stopSignals, SIGTERM);
+    sigset_t oldMask;
+    pthread_sigmask(SIG_BLOCK, &stopSignals, &oldMask);
+
+    std::optional<UnitResult> last;
+    std::atomic<bool> done{false};
+    std::thread loop([&] {
+        last = station.Run();
+        done = true;
+    });
+    while (!done.load()) {
+        const timespec slice{0, kSignalWaitSliceNs};
+        if (sigtimedwait(&stopSignals, nullptr, &slice) < 0)
+            continue;
+        StationEvent notice;
+        notice.kind = StationEventKind::Notice;
+        switch (station.RequestStop()) {
+            case CStation::StopEffect::EndsNow:
+                notice.text = kTextStopping;
+                break;
+            case CStation::StopEffect::EndsAfterTheUnit:
+                notice.text = kTextStopAfterUnit;
+                break;
+            case CStation::StopEffect::AbortsTheUnit:
+                notice.text = kTextAborting;
+                break;
+        }
+        printer.OnStationEvent(notice);
+    }
+    loop.join();
+    pthread_sigmask(SIG_SETMASK, &oldMask, nullptr);
+    return last;
+}
+
+std::string HostName() {
+    char name[256] = {};
+    return gethostname(name, sizeof name - 1) == 0 ? name : "";
+}
+
+std::string EnvOr(const char* name, const std::string& fallback) {
+    const char* value = std::getenv(name);
+    return value != nullptr ? value : fallback;
+}
+
+}  // namespace
+
+int RunStationCommand(const CliRequest& request, std::FILE* out, std::FILE* err) {
+    const std::string recipePath = request.args.front();
+    Recipe recipe;
+    std::string error;
+    if (!LoadRecipe(recipePath, recipe, error)) {
+        std::fprintf(err, "vornak-cli: %s\n", error.c_str());
+        return kExitUsage;
+    }
+    const std::filesystem::path besideRecipe = std::filesystem::absolute(recipePath).parent_path();
+    const std::string url =
+        request.db.value_or("sqlite:" + (besideRecipe / kDefaultDbName).string());
+    std::unique_ptr<IRecordStore> store =
+        OpenRecordStore(url, (besideRecipe / kQueueDbName).string(), error);
+    if (!store) {
+        std::fprintf(err, "vornak-cli: cannot open the records store %s: %s\n", url.c_str(),
+                     error.c_str());
+        return kExitUsage;
+    }
+
+    StationOptions options;
+    options.station = request.stationName.value_or(HostName());
+    options.operatorName = request.operatorName.value_or(EnvOr("USER", ""));
+    if (request.port.kind == PortChoice::Kind::Number)
+        options.port = request.port.number;
+    options.once = request.once;
+    options.rework = request.rework;
+    options.toolVersion = VORNAK_PACKAGE_VERSION;
+
+    // Declared before the station, whose link traces into it.
+    CCliReporter tracer(out, err, false);
+    if (request.trace) {
+        options.trace = [&tracer](bool outgoing, const std::uint8_t* bytes, std::size_t n) {
+            tracer.Trace(outgoing, bytes, n);
+        };
+    }
+    CStationPrinter printer(out, err, request.json);
+    CStation station(recipe, *store, printer, options);
+    std::fprintf(err, "配方 %s (%s), 记录: %s\n", recipe.name.c_str(), recipe.variant.c_str(),
+                 store->Describe().c_str());
+    const std::optional<UnitResult> last = RunUntilStopped(station, printer);
+    if (!request.once)
+        return kExitSuccess;
+    return last == UnitResult::Pass ? kExitSuccess : kExitFailure;
+}

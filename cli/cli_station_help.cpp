@@ -1,0 +1,35 @@
+#include "cli/cli_station.h"
+
+const char* StationHelpText() {
+    return R"(Usage: vornak-cli station RECIPE [--db URL] [--station NAME] [--operator NAME]
+                          [--once] [--rework] [--json] [--port N] [--trace]
+
+Runs every box that is connected through the recipe (a TOML file): identity,
+interlock, firmware update when the version differs, settings written, read
+back and compared, downloads and the jump; records each unit in the store,
+then prints its result and waits for the box to be removed and the next one
+to answer. The recipe and every file it names are checked before any box is
+touched; an error names the file, the line and the key (exit 2).
+
+Options:
+  --db URL         sqlite:PATH (default: records.db beside the recipe) or
+                   postgresql://...
+  --station NAME   station name in the records (default: the host name)
+  --operator NAME  operator name in the records (default: $USER)
+  --once           stop after one unit
+  --rework         run a serial that already passed this recipe (marked rework)
+  --json           one JSON object per event on stdout (schema in README)
+  --port N         watch COMN only; otherwise every port is scanned
+  --trace          print every frame in hex on stderr
+
+stdout, one line per unit:
+  PASS <serial> <variant> <seconds>
+  FAIL <serial> <step> <reason>
+Progress and messages go to stderr. Ctrl-C while waiting for a box ends the
+station; during a unit the unit finishes first, and a second Ctrl-C aborts it
+(recorded as aborted with its step).
+
+Exit status with --once: 0 pass, 1 fail or aborted, 2 bad recipe, store or
+usage. Without --once: 0 after Ctrl-C, 2 as above.
+)";
+}

@@ -1,0 +1,267 @@
+#include "station/recipe.h"
+
+#include <toml++/toml.h>
+
+#include <algorithm>
+#include <cctype>
+#include <filesystem>
+#include <fstream>
+#include <iterator>
+#include <set>
+#include <sstream>
+
+#include "device/option_table.h"
+#include "firmware/file_image.h"
+#include "firmware/load_slots.h"
+#include "firmware/transfer_packets.h"
+#include "station/digest.h"
+
+namespace {
+
+namespace fs = std::filesystem;
+
+// Keys each table may hold.
+const std::set<std::string> kTopKeys = {"name", "variant", "firmware", "settings", "download"};
+const std::set<std::string> kFirmwareKeys = {"package", "sha256", "version"};
+const std::set<std::string> kDownloadKeys = {"file", "slot", "sha256", "jump"};
+
+// Throws out of the checks with the message; caught once in LoadRecipe.
+struct RecipeError {
+    std::string message;
+};
+
+class CRecipeReader {
+public:
+    CRecipeReader(std::string path, Recipe& recipe)
+        : m_path(std::move(path)), m_dir(fs::path(m_path).parent_path()), m_recipe(recipe) {}
+
+    void Read() {
+        std::ifstream in(m_path, std::ios::binary);
+        if (!in)
+            Fail(nullptr, "", "cannot read the file");
+        const std::string bytes((std::istreambuf_iterator<char>(in)),
+                                std::istreambuf_iterator<char>());
+        if (in.bad())
+            Fail(nullptr, "", "cannot read the file");
+        m_recipe = Recipe{};
+        m_recipe.path = m_path;
+        m_recipe.sha256 = Sha256Hex(bytes);
+
+        toml::table root;
+        try {
+            root = toml::parse(bytes, m_path);
+        } catch (const toml::parse_error& e) {
+            std::ostringstream message;
+            message << m_path << ":" << e.source().begin.line << ": " << e.description();
+            throw RecipeError{message.str()};
+        }
+        CheckKeys(root, kTopKeys, "");
+        m_recipe.name = RequiredString(root, "name", "");
+        m_recipe.variant = RequiredString(root, "variant", "");
+        if (const toml::node* n = root.get("firmware"))
+            ReadFirmware(*Table(*n, "firmware"));
+        if (const toml::node* n = root.get("settings"))
+            ReadSettings(*Table(*n, "settings"));
+        if (const toml::node* n = root.get("download"))
+            ReadDownloads(*n);
+    }
+
+private:
+    [[noreturn]] void Fail(const toml::node* node, const std::string& key,
+                           const std::string& what) const {
+        std::string message = m_path;
+        if (node != nullptr && node->source().begin.line != 0)
+            message += ":" + std::to_string(node->source().begin.line);
+        message += ": ";
+        if (!key.empty())
+            message += key + ": ";
+        throw RecipeError{message + what};
+    }
+
+    static std::string Join(const std::string& prefix, const std::string& key) {
+        return prefix.empty() ? key : prefix + "." + key;
+    }
+
+    void CheckKeys(const toml::table& table, const std::set<std::string>& allowed,
+                   const std::string& prefix) const {
+        for (auto&& [key, node] : table) {
+            const std::string name(key.str());
+            if (!allowed.contains(name))
+                Fail(&node, Join(prefix, name), "unknown key");
+        }
+    }
+
+    const toml::table* Table(const toml::node& node, const std::string& key) const {
+        const toml::table* table = node.as_table();
+        if (table == nullptr)
+            Fail(&node, key, "must be a table");
+        return table;
+    }
+
+    std::string RequiredString(const toml::table& table, const std::string& key,
+                               const std::string& prefix) const {
+        const toml::node* node = table.get(key);
+        if (node == nullptr)
+            Fail(&table, Join(prefix, key), "missing");
+        const auto value = node->value<std::string>();
+        if (!node->is_string() || !value)
+            Fail(node, Join(prefix, key), "must be a string");
+        if (value->empty())
+            Fail(node, Join(prefix, key), "must not be empty");
+        return *value;
+    }
+
+    // The optional pin, lower-cased; empty when absent.
+    std::string Pin(const toml::table& table, const std::string& prefix) const {
+        const toml::node* node = table.get("sha256");
+        if (node == nullptr)
+            return {};
+        const auto value = node->value<std::string>();
+        if (!node->is_string() || !value || !IsSha256Hex(*value))
+            Fail(node, Join(prefix, "sha256"), "must be 64 hexadecimal digits");
+        std::string pin = *value;
+        std::transform(pin.begin(), pin.end(), pin.begin(),
+                       [](unsigned char c) { return static_cast<char>(std::tolower(c)); });
+        return pin;
+    }
+
+    // The file at `key` of `table`, resolved against the recipe's folder,
+    // read whole; its digest checked against the table's pin.
+    std::string ReadFile(const toml::table& table, const std::string& key,
+                         const std::string& prefix, std::vector<std::uint8_t>& image,
+                         std::string& sha256) const {
+        const std::string named = RequiredString(table, key, prefix);
+        const fs::path given(named);
+        const std::string path = (given.is_absolute() ? given : m_dir / given).lexically_normal();
+        const toml::node* node = table.get(key);
+        switch (ReadFileImage(path, image)) {
+            case ImageLoad::Ok:
+                break;
+            case ImageLoad::OpenFailed:
+                Fail(node, Join(prefix, key), "cannot open " + path);
+            case ImageLoad::NoMemory:
+            case ImageLoad::ShortRead:
+                Fail(node, Join(prefix, key), "cannot read " + path);
+            case ImageLoad::TooLarge:
+                Fail(node, Join(prefix, key), path + " is larger than 4 GiB");
+        }
+        sha256 = Sha256Hex(image.data(), image.size());
+        const std::string pin = Pin(table, prefix);
+        if (!pin.empty() && pin != sha256)
+            Fail(table.get("sha256"), Join(prefix, "sha256"),
+                 "does not match " + path + " (its SHA-256 is " + sha256 + ")");
+        return path;
+    }
+
+    void ReadFirmware(const toml::table& table) {
+        CheckKeys(table, kFirmwareKeys, "firmware");
+        RecipeFirmware fw;
+        std::vector<std::uint8_t> image;
+        fw.package = ReadFile(table, "package", "firmware", image, fw.sha256);
+        if (image.size() < UpgradeHeaderLength(image))
+            Fail(table.get("package"), "firmware.package",
+                 fw.package + " is shorter than a package header");
+        fw.version = RequiredString(table, "version", "firmware");
+        m_recipe.firmware = fw;
+    }
+
+    void ReadSettings(const toml::table& table) {
+        std::set<const OptionInfo*> named;
+        for (auto&& [key, node] : table) {
+            const std::string field(key.str());
+            const std::string where = "settings." + field;
+            const OptionInfo* o = FindOptionByField(field);
+            if (o == nullptr)
+                Fail(&node, where, "unknown option");
+            if (o->IsFlag()) {
+                const auto value = node.value<bool>();
+                if (!node.is_boolean() || !value)
+                    Fail(&node, where, "must be true or false");
+                m_recipe.settingValues.*o->flag = *value;
+            } else {
+                const int last = static_cast<int>(o->entries.size()) - 1;
+                const auto value = node.value<std::int64_t>();
+                if (!node.is_integer() || !value || *value < 0 || *value > last)
+                    Fail(&node, where, "must be an index from 0 to " + std::to_string(last));
+                m_recipe.settingValues.*o->selection = static_cast<int>(*value);
+            }
+            named.insert(o);
+        }
+        for (const OptionInfo& o : Options()) {
+            if (named.contains(&o))
+                m_recipe.settingOptions.push_back(&o);
+        }
+    }
+
+    void ReadDownloads(const toml::node& node) {
+        const toml::array* entries = node.as_array();
+        if (entries == nullptr)
+            Fail(&node, "download", "must be an array of tables ([[download]])");
+        for (std::size_t i = 0; i < entries->size(); ++i) {
+            const toml::node& entry = *entries->get(i);
+            const std::string prefix = "download[" + std::to_string(i + 1) + "]";
+            const toml::table* table = Table(entry, prefix);
+            CheckKeys(*table, kDownloadKeys, prefix);
+            RecipeDownload d;
+
+            const toml::node* slot = table->get("slot");
+            if (slot == nullptr)
+                Fail(table, prefix + ".slot", "missing");
+            const auto slotValue = slot->value<std::int64_t>();
+            if (!slot->is_integer() || !slotValue || *slotValue < 0 || *slotValue >= kLoadSlotCount)
+                Fail(slot, prefix + ".slot",
+                     "must be a slot from 0 to " + std::to_string(kLoadSlotCount - 1));
+            d.slot = static_cast<int>(*slotValue);
+
+            if (const toml::node* jump = table->get("jump")) {
+                const auto value = jump->value<bool>();
+                if (!jump->is_boolean() || !value)
+                    Fail(jump, prefix + ".jump", "must be true or false");
+                if (*value && i + 1 != entries->size())
+                    Fail(jump, prefix + ".jump", "only the last download may jump");
+                d.jump = *value;
+            }
+
+            std::vector<std::uint8_t> image;
+            d.file = ReadFile(*table, "file", prefix, image, d.sha256);
+            if (!DownloadFitsAddressSpace(LoadAddressForIndex(d.slot),
+                                          static_cast<std::uint32_t>(image.size())))
+                Fail(table->get("file"), prefix + ".file",
+                     d.file + " does not fit above slot " + std::to_string(d.slot));
+            m_recipe.downloads.push_back(d);
+        }
+    }
+
+    std::string m_path;
+    fs::path m_dir;
+    Recipe& m_recipe;
+};
+
+}  // namespace
+
+bool LoadRecipe(const std::string& path, Recipe& recipe, std::string& error) {
+    try {
+        CRecipeReader(path, recipe).Read();
+        return true;
+    } catch (const RecipeError& e) {
+        error = e.message;
+        return false;
+    }
+}
+
+void ApplyRecipeSettings(const Recipe& recipe, DeviceSettings& settings) {
+    for (const OptionInfo* o : recipe.settingOptions) {
+        if (o->IsFlag()) {
+            settings.*o->flag = recipe.settingValues.*o->flag;
+        } else {
+            settings.*o->selection = recipe.settingValues.*o->selection;
+        }
+    }
+}
+
+std::string FileSha256(const std::string& path) {
+    std::vector<std::uint8_t> image;
+    if (ReadFileImage(path, image) != ImageLoad::Ok)
+        return {};
+    return Sha256Hex(image.data(), image.size());
+}

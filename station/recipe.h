@@ -1,0 +1,59 @@
+#pragma once
+// A recipe: what every box of one vehicle variant gets (firmware, settings,
+// downloads), read from a TOML file and checked whole before any box is
+// touched.
+//
+// Principles of operation. LoadRecipe reads the file's bytes once, hashes
+// them (the recipe's identity in every record and in the interlock) and
+// parses them. Every key is checked: unknown keys, wrong types, settings
+// named or valued outside the option table, slots outside 0..5, a jump that
+// is not on the last download. Files named by the recipe are taken relative
+// to the recipe's folder, read whole and hashed; a sha256 pin that differs
+// refuses the recipe. Errors name the file, the line (where the file has
+// one) and the key. Pure: no threads, no port.
+
+#include <optional>
+#include <string>
+#include <vector>
+
+#include "device/device_settings.h"
+
+struct OptionInfo;
+
+struct RecipeFirmware {
+    std::string package;  // path, resolved against the recipe's folder
+    std::string sha256;   // of the package's bytes as read at load
+    std::string version;  // the version text the box must report afterwards
+};
+
+struct RecipeDownload {
+    std::string file;  // path, resolved against the recipe's folder
+    int slot = 0;      // load slot 0..5
+    std::string sha256;
+    bool jump = false;  // jump to the slot after the download (last entry only)
+};
+
+struct Recipe {
+    std::string path;
+    std::string sha256;  // of the recipe file's bytes
+    std::string name;
+    std::string variant;
+    std::optional<RecipeFirmware> firmware;
+    // The options the recipe names, in the option table's order, and their
+    // values (other members of `settingValues` mean nothing).
+    std::vector<const OptionInfo*> settingOptions;
+    DeviceSettings settingValues;
+    std::vector<RecipeDownload> downloads;
+};
+
+// Reads and checks the recipe at `path`. False with a one-line message in
+// `error` ("FILE:LINE: KEY: what is wrong"); `recipe` is then unspecified.
+bool LoadRecipe(const std::string& path, Recipe& recipe, std::string& error);
+
+// Sets the recipe's options in `settings`; the others keep their values.
+void ApplyRecipeSettings(const Recipe& recipe, DeviceSettings& settings);
+
+// The SHA-256 of the file at `path` now, or empty when it can't be read: the
+// station checks a file again before sending it, so a file changed on disk
+// after the recipe was loaded is never sent under the old digest.
+std::string FileSha256(const std::string& path);

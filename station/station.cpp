@@ -1,0 +1,172 @@
+#include "station/station.h"
+
+#include <algorithm>
+#include <chrono>
+#include <thread>
+
+#include "station/unit_run.h"
+
+namespace {
+
+// A stop request is noticed within this while the station sleeps between
+// probes.
+constexpr std::uint32_t kStopPollMs = 20;
+
+constexpr char kTextSecondStopAborts[] =
+    "本单元完成后停止;再按一次 Ctrl-C 立即中止本单元(记录为中止)";
+constexpr char kTextRecordFailed[] = "记录未能保存:";
+
+}  // namespace
+
+CStation::CStation(const Recipe& recipe, IRecordStore& store, IStationObserver& observer,
+                   StationOptions options)
+    : m_recipe(recipe),
+      m_store(store),
+      m_observer(observer),
+      m_options(std::move(options)),
+      m_box(m_link, m_options.timing) {
+    m_link.SetTraceHook([this](bool outgoing, const std::uint8_t* bytes, std::size_t n) {
+        m_recorder.Record(outgoing, bytes, n);
+        if (m_options.trace)
+            m_options.trace(outgoing, bytes, n);
+    });
+    m_box.SetAbortCheck([this] { return AbortCheck(); });
+}
+
+CStation::~CStation() {
+    m_link.SetTraceHook(nullptr);
+    m_link.Disconnect();
+}
+
+CStation::StopEffect CStation::RequestStop() {
+    const int requests = m_stopRequests.fetch_add(1) + 1;
+    if (!m_inUnit.load())
+        return StopEffect::EndsNow;
+    return requests >= 2 ? StopEffect::AbortsTheUnit : StopEffect::EndsAfterTheUnit;
+}
+
+void CStation::Emit(StationEvent event) {
+    event.slot = m_options.slot;
+    event.unitId = m_unitId;
+    m_observer.OnStationEvent(event);
+}
+
+bool CStation::SleepUnlessStopped(std::uint32_t ms) const {
+    const auto end = std::chrono::steady_clock::now() + std::chrono::milliseconds(ms);
+    while (!StopRequested()) {
+        const auto now = std::chrono::steady_clock::now();
+        if (now >= end)
+            return true;
+        std::this_thread::sleep_for(std::min<std::chrono::steady_clock::duration>(
+            end - now, std::chrono::milliseconds(kStopPollMs)));
+    }
+    return false;
+}
+
+bool CStation::AbortCheck() const {
+    return m_stopRequests.load() >= 2;
+}
+
+bool CStation::WaitForBox() {
+    StationEvent waiting;
+    waiting.kind = StationEventKind::Waiting;
+    if (m_options.port)
+        waiting.text = "COM" + std::to_string(*m_options.port);
+    Emit(waiting);
+    for (;;) {
+        if (StopRequested())
+            return false;
+        if (m_options.port) {
+            // Opened afresh for every probe: a port that came back (a box
+            // plugged in again) is a new device behind the same name.
+            if (m_link.OpenPort(static_cast<std::uint8_t>(*m_options.port)) == ST_OK &&
+                m_box.Probe())
+                return true;
+            m_link.Disconnect();
+        } else {
+            std::uint8_t com = 0;
+            if (m_link.ScanPorts(&com) == ST_OK)
+                return true;
+        }
+        if (!SleepUnlessStopped(m_options.probeIntervalMs))
+            return false;
+    }
+}
+
+bool CStation::WaitForRemoval() {
+    int misses = 0;
+    while (misses < kRemovalMisses) {
+        if (!SleepUnlessStopped(m_options.probeIntervalMs))
+            return false;
+        misses = m_box.Probe() ? 0 : misses + 1;
+    }
+    m_link.Disconnect();
+    StationEvent e;
+    e.kind = StationEventKind::Removed;
+    Emit(e);
+    return true;
+}
+
+UnitRecord CStation::Commit(const UnitOutcome& outcome, bool& stored) {
+    stored = false;
+    if (!outcome.store)
+        return outcome.record;
+    const UnitRecord& record = outcome.record;
+    const bool requirePassFree = record.result == UnitResult::Pass && !record.rework;
+    std::string error;
+    if (m_store.Insert(record, requirePassFree, error)) {
+        stored = true;
+        return record;
+    }
+    // Not stored, so not shown as passed: another station may have passed
+    // the serial meanwhile, or the store failed.
+    UnitRecord shown = record;
+    shown.result = UnitResult::Fail;
+    shown.failedStep = "record";
+    shown.reasonCode = requirePassFree && m_store.Interlock(record.serial, record.recipeSha256) ==
+                                              InterlockState::Passed
+                           ? kReasonAlreadyPassed
+                           : kReasonRecordError;
+    shown.reasonText = kTextRecordFailed + error;
+    return shown;
+}
+
+std::optional<UnitResult> CStation::Run() {
+    std::optional<UnitResult> last;
+    for (;;) {
+        m_unitId.clear();
+        if (!WaitForBox())
+            return last;
+        m_inUnit = true;
+        if (StopRequested()) {
+            m_inUnit = false;
+            return last;
+        }
+        m_unitId = NewUnitId();
+        const int com = m_options.port ? *m_options.port : m_link.ConnectedPortNumber();
+        StationEvent start;
+        start.kind = StationEventKind::UnitStart;
+        start.text = "COM" + std::to_string(com);
+        Emit(start);
+
+        CUnitRun unit(m_recipe, m_store, m_box, m_recorder, m_options,
+                      [this](StationEvent e) { Emit(std::move(e)); });
+        const UnitOutcome outcome = unit.Run(m_unitId, DescribePort(com));
+        m_inUnit = false;
+        m_recorder.Clear();
+
+        bool stored = false;
+        const UnitRecord shown = Commit(outcome, stored);
+        StationEvent end;
+        end.kind = StationEventKind::UnitEnd;
+        end.record = &shown;
+        end.stored = stored;
+        Emit(end);
+        last = shown.result;
+
+        if (m_options.once || StopRequested())
+            return last;
+        if (!WaitForRemoval())
+            return last;
+    }
+}

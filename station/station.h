@@ -1,0 +1,88 @@
+#pragma once
+// CStation: the production station's unit loop for one fixture slot.
+//
+// Principles of operation. The station owns a link of its own (never the
+// window's process-wide one), a flight recorder fed by the link's trace hook
+// and the box operations over that link. Run() loops: wait for a box (probe
+// the given port, or scan for one, at most every probe interval), run one
+// unit through the recipe (CUnitRun), commit its record to the store, tell
+// the observer the unit's end (the result line is shown from that event, so
+// a record is always committed before its result is shown), then wait until
+// the box stops answering and start again. With `once` it stops after one
+// unit.
+//
+// Stopping. RequestStop() may be called from any thread. While no unit
+// runs, the first request ends Run() at once. During a unit the first request
+// lets the unit finish and ends Run() after it; the second makes the box
+// operations hold back every further request, so the step in progress (a
+// transfer included) ends at its next packet and the unit is recorded as
+// aborted with that step. RequestStop says which of these it caused, so the
+// front end can tell the operator at once (a firmware update may sit in a
+// pause of several seconds before its next request).
+//
+// Threads: Run() on one thread (the unit loop); the observer is called on it.
+// Several stations, each with its own options and link, may run on threads
+// of their own against one store.
+
+#include <atomic>
+#include <optional>
+
+#include "link/device_link.h"
+#include "records/record_store.h"
+#include "station/box_operations.h"
+#include "station/flight_recorder.h"
+#include "station/recipe.h"
+#include "station/station_events.h"
+#include "station/station_options.h"
+#include "station/unit_run.h"
+
+class CStation {
+public:
+    // `recipe`, `store` and `observer` must outlive the station.
+    CStation(const Recipe& recipe, IRecordStore& store, IStationObserver& observer,
+             StationOptions options);
+    ~CStation();
+    CStation(const CStation&) = delete;
+    CStation& operator=(const CStation&) = delete;
+
+    // The loop, on the calling thread. The result of the last unit as shown
+    // (a unit whose record could not be stored shows as failed), or nullopt
+    // when it stopped before any unit ended.
+    std::optional<UnitResult> Run();
+
+    enum class StopEffect {
+        EndsNow,           // no unit runs: Run() returns
+        EndsAfterTheUnit,  // the unit finishes first; another request aborts it
+        AbortsTheUnit,     // the unit ends at its next request, recorded aborted
+    };
+    StopEffect RequestStop();
+
+private:
+    bool StopRequested() const { return m_stopRequests.load() > 0; }
+    // Sleeps up to `ms`, waking early for a stop request; false when stopped.
+    bool SleepUnlessStopped(std::uint32_t ms) const;
+    bool WaitForBox();
+    bool WaitForRemoval();
+    // Asked before every request of a unit.
+    bool AbortCheck() const;
+    // Commits the unit's record; returns the record to show (failed at step
+    // "record" when it could not be stored) and whether it was stored.
+    UnitRecord Commit(const UnitOutcome& outcome, bool& stored);
+    void Emit(StationEvent event);
+
+    const Recipe& m_recipe;
+    IRecordStore& m_store;
+    IStationObserver& m_observer;
+    const StationOptions m_options;
+
+    // Declared before the link, whose trace hook feeds it, so it outlives it.
+    CFlightRecorder m_recorder;
+    CDeviceLink m_link;
+    CBoxOperations m_box;
+
+    std::atomic<int> m_stopRequests{0};
+    // Set before the last look at the stop requests ahead of a unit, so a
+    // request is either seen there or told that the unit finishes first.
+    std::atomic<bool> m_inUnit{false};
+    std::string m_unitId;  // unit-loop thread only
+};

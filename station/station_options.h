@@ -1,0 +1,34 @@
+#pragma once
+// How one station runs: who and where it is, which port it watches, and the
+// waits it uses. Plain values handed to the constructor; nothing is global,
+// so several stations (one per fixture slot) may run side by side.
+
+#include <cstdint>
+#include <optional>
+#include <string>
+
+#include "firmware/firmware_update.h"
+#include "link/device_link.h"
+
+// Ports are probed for a box, and a box that passed is probed for its
+// removal, at most this often: often enough that an operator sees no delay,
+// rarely enough to leave the line (and the processor) alone.
+constexpr std::uint32_t kProbeIntervalMs = 200;
+// A box counts as removed after this many probes in a row went unanswered,
+// so one lost reply does not end the wait early.
+constexpr int kRemovalMisses = 2;
+
+struct StationOptions {
+    std::string station;       // station name for the records
+    std::string operatorName;  // operator name for the records
+    std::string slot;          // fixture slot name; empty for a single box
+    std::optional<int> port;   // COMn to watch; empty: scan for any box
+    bool rework = false;       // run serials that already passed, marked rework
+    bool once = false;         // stop after one unit
+    UpgradeTiming timing;      // the firmware update's pauses
+    std::uint32_t probeIntervalMs = kProbeIntervalMs;
+    std::string toolVersion;  // written into every record
+    // Also hears every frame of the station's link (--trace), beside the
+    // flight recorder; called from the link's threads (see SetTraceHook).
+    CDeviceLink::TraceHook trace;
+};

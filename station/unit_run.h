@@ -1,0 +1,80 @@
+#pragma once
+// CUnitRun: one box through the recipe, from its identity to the record that
+// describes the run; the station stores the record and shows the result.
+//
+// Steps, each timed and recorded with the status texts it showed:
+// identify (version, serial), interlock (what the store knows of the serial
+// for this recipe), firmware (skipped when the box already reports the
+// recipe's version; the version is checked afterwards), settings (read,
+// apply the recipe's options, write, read back, compare every option),
+// then each download and the jump. The first failing step ends the unit.
+// A step cut short because the station held its requests back for an abort
+// makes the unit aborted, with the step it was in. A failed or aborted record carries the flight
+// recorder's frames.
+//
+// Threads: the unit loop's thread only.
+
+#include <functional>
+#include <string>
+
+#include "records/record_store.h"
+#include "records/unit_record.h"
+#include "station/port_identity.h"
+#include "station/recipe.h"
+#include "station/station_events.h"
+#include "station/station_options.h"
+
+class CBoxOperations;
+class CFlightRecorder;
+
+struct UnitOutcome {
+    UnitRecord record;
+    // False for a serial the interlock refused: storing that refusal would
+    // make the serial's last run a failure, which the next attempt would
+    // then be allowed to retry.
+    bool store = true;
+};
+
+class CUnitRun {
+public:
+    using Emit = std::function<void(StationEvent event)>;
+
+    CUnitRun(const Recipe& recipe, IRecordStore& store, CBoxOperations& box,
+             CFlightRecorder& recorder, const StationOptions& options, Emit emit);
+
+    UnitOutcome Run(const std::string& unitId, const PortIdentity& port);
+
+private:
+    bool Identify();
+    bool Interlock(bool& store);
+    bool Firmware();
+    bool Settings();
+    bool Downloads();
+
+    void BeginStep(const char* name);
+    // Ends the current step; false when it failed (the caller returns false).
+    bool EndStep(bool ok);
+    // Ends the current step as failed with `reason` and the operator's words.
+    bool FailStep(const char* reason, const std::string& text);
+    // Fails the current step with the reason the last failed transaction
+    // gives, or `noTransaction` when none failed.
+    bool FailFromBox(const char* noTransaction);
+    void Note(const std::string& text);
+
+    const Recipe& m_recipe;
+    IRecordStore& m_store;
+    CBoxOperations& m_box;
+    CFlightRecorder& m_recorder;
+    const StationOptions& m_options;
+    Emit m_emit;
+
+    UnitRecord m_record;
+    StepRecord m_step;
+    long long m_stepStartMs = 0;
+    long long m_lastProgressMs = -1;  // -1: none yet in this step
+};
+
+// Text of the current UTC time, ISO 8601 with milliseconds.
+std::string UtcNowText();
+// A fresh random unit id (UUID version 4 text).
+std::string NewUnitId();

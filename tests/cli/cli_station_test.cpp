@@ -1,0 +1,109 @@
+// vornak-cli station: the result line, the JSON events, the exit status and
+// the records store beside the recipe.
+
+#include <filesystem>
+#include <nlohmann/json.hpp>
+#include <regex>
+#include <sstream>
+
+#include "cli_fixture.h"
+#include "device/option_table.h"
+
+namespace {
+
+// The box already reports this version, so no unit here waits out the
+// update's real pauses.
+const std::string kRecipe =
+    "name = \"Door module\"\n"
+    "variant = \"V-A1\"\n"
+    "[firmware]\n"
+    "package = \"fw.pkg\"\n"
+    "version = \"" +
+    std::string(kBoxVersion) +
+    "\"\n"
+    "[settings]\n"
+    "activePke = true\n"
+    "[[download]]\n"
+    "file = \"app.bin\"\n"
+    "slot = 2\n";
+
+class CliStationTest : public CliTest {
+protected:
+    void SetUp() override {
+        CliTest::SetUp();
+        WriteFile(InWork("fw.pkg"), MakeSamplePackage(kBoxVersion, 300));
+        WriteFile(InWork("app.bin"), Bytes(400, 0x42));
+        WriteText(InWork("line.toml"), kRecipe);
+    }
+
+    CliResult Station(std::vector<std::string> extra = {}) {
+        std::vector<std::string> args = {"station", "line.toml", "--once", "--port",
+                                         std::to_string(kBoxPort)};
+        args.insert(args.end(), extra.begin(), extra.end());
+        return Cli(args);
+    }
+};
+
+TEST_F(CliStationTest, PassPrintsOneLineAndKeepsTheRecordBesideTheRecipe) {
+    const CliResult r = Station();
+    EXPECT_EQ(r.exitCode, 0) << r.err;
+    EXPECT_TRUE(std::regex_match(r.out, std::regex("PASS 1234AB005E01 V-A1 [0-9]+\\.[0-9]\n")))
+        << r.out;
+    EXPECT_TRUE(std::filesystem::exists(InWork("records.db")));
+    EXPECT_TRUE(m_box.Slot(2).sha1Matches);
+
+    // The same serial again is refused without touching the box, unless rework.
+    m_box.ClearRequests();
+    const CliResult again = Station();
+    EXPECT_EQ(again.exitCode, 1);
+    EXPECT_EQ(again.out, "FAIL 1234AB005E01 interlock ALREADY_PASSED\n");
+    const CliResult rework = Station({"--rework"});
+    EXPECT_EQ(rework.exitCode, 0) << rework.err;
+    EXPECT_TRUE(rework.out.starts_with("PASS ")) << rework.out;
+}
+
+TEST_F(CliStationTest, ReadBackMismatchFailsWithItsStepAndReason) {
+    const OptionInfo* pke = FindOptionByField("activePke");
+    m_box.SetStoreFault(SimStoreFault{pke->block, static_cast<std::size_t>(pke->byte),
+                                      static_cast<std::uint8_t>(1u << pke->bit)});
+    const CliResult r = Station();
+    EXPECT_EQ(r.exitCode, 1);
+    EXPECT_EQ(r.out, "FAIL 1234AB005E01 settings VERIFY_MISMATCH\n");
+    EXPECT_NE(r.err.find("activePke: wanted true, got false"), std::string::npos) << r.err;
+}
+
+TEST_F(CliStationTest, JsonPrintsOneObjectPerEvent) {
+    const CliResult r = Station({"--json"});
+    EXPECT_EQ(r.exitCode, 0) << r.err;
+    std::istringstream lines(r.out);
+    std::vector<std::string> kinds;
+    nlohmann::json last;
+    for (std::string line; std::getline(lines, line);) {
+        last = nlohmann::json::parse(line);
+        EXPECT_EQ(last["schema"], 1);
+        kinds.push_back(last["event"]);
+    }
+    ASSERT_GE(kinds.size(), 4u);
+    EXPECT_EQ(kinds.front(), "waiting");
+    EXPECT_EQ(kinds[1], "unit_start");
+    EXPECT_EQ(kinds.back(), "unit_end");
+    EXPECT_EQ(std::count(kinds.begin(), kinds.end(), "step_start"),
+              std::count(kinds.begin(), kinds.end(), "step_end"));
+    EXPECT_EQ(last["stored"], true);
+    EXPECT_EQ(last["record"]["result"], "pass");
+    EXPECT_EQ(last["record"]["serial"], kBoxSerialHex);
+    EXPECT_TRUE(last["line"].get<std::string>().starts_with("PASS "));
+}
+
+TEST_F(CliStationTest, BadRecipeIsRefusedBeforeAnyBoxIsTouched) {
+    WriteText(InWork("bad.toml"), "name = \"n\"\nvariant = \"v\"\n[settings]\ncrankTime = 99\n");
+    const CliResult r = Cli({"station", "bad.toml", "--once"});
+    EXPECT_EQ(r.exitCode, 2);
+    EXPECT_EQ(r.out, "");
+    EXPECT_NE(r.err.find("bad.toml:4: settings.crankTime: must be an index"), std::string::npos)
+        << r.err;
+    EXPECT_TRUE(m_box.Requests().empty());
+    EXPECT_EQ(Cli({"info", "--once"}).exitCode, 2);
+}
+
+}  // namespace

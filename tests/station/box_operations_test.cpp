@@ -1,0 +1,61 @@
+// The station's adapter to the box operations, on its own: each operation's
+// outcome, the reason a failed transaction leaves, and the abort check that
+// holds requests back.
+
+#include "station/box_operations.h"
+
+#include <gtest/gtest.h>
+
+#include "link/command_codes.h"
+#include "station_fixture.h"
+
+namespace {
+
+using BoxOperationsTest = StationTest;
+
+TEST_F(BoxOperationsTest, OperationsReportTheirOutcomeFromTheFirstCall) {
+    CDeviceLink link;
+    CBoxOperations box(link, QuickUpgradeTiming());
+    ASSERT_EQ(link.OpenPort(kStationPort), ST_OK);
+    ASSERT_TRUE(box.Probe());
+    EXPECT_TRUE(box.Download("app.bin", 3));
+    EXPECT_TRUE(m_sim.Slot(3).sha1Matches);
+    EXPECT_TRUE(box.Jump(3));
+    EXPECT_TRUE(box.UpdateFirmware("fw.pkg"));
+    std::string version;
+    EXPECT_TRUE(box.ReadVersion(version));
+    EXPECT_EQ(version, kNewVersion);
+    EXPECT_FALSE(box.LastFailure().any);
+
+    EXPECT_FALSE(box.Download("missing.bin", 0));
+    EXPECT_FALSE(box.LastFailure().any);  // nothing was sent
+
+    SimOverride refused;
+    refused.resultWord = 0x4321;
+    m_sim.SetOverride(CMD_GET_SERIAL, refused);
+    std::string serial;
+    EXPECT_FALSE(box.ReadSerial(serial));
+    const TransactionFailure f = box.LastFailure();
+    EXPECT_TRUE(f.any);
+    EXPECT_EQ(f.status, ST_OK);
+    EXPECT_EQ(f.resultWord, 0x4321);
+}
+
+TEST_F(BoxOperationsTest, AbortCheckHoldsEveryRequestBack) {
+    CDeviceLink link;
+    CBoxOperations box(link, QuickUpgradeTiming());
+    ASSERT_EQ(link.OpenPort(kStationPort), ST_OK);
+    bool abort = true;
+    box.SetAbortCheck([&] { return abort; });
+    m_sim.ClearRequests();
+    EXPECT_FALSE(box.UpdateFirmware("fw.pkg"));
+    EXPECT_TRUE(box.LastFailure().aborted);
+    EXPECT_TRUE(m_sim.Requests().empty());
+    abort = false;
+    box.ClearFailure();
+    std::string version;
+    EXPECT_TRUE(box.ReadVersion(version));
+    EXPECT_FALSE(box.LastFailure().any);
+}
+
+}  // namespace

@@ -1,0 +1,151 @@
+// Recipes: a good one read whole, and every kind of bad one refused with the
+// file, the line and the key.
+
+#include "station/recipe.h"
+
+#include <gtest/gtest.h>
+
+#include <fstream>
+
+#include "boxsim/box_simulator.h"
+#include "device/option_table.h"
+#include "station/digest.h"
+#include "tests/support/box_workspace.h"
+#include "tests/support/test_files.h"
+
+namespace {
+
+using Bytes = std::vector<std::uint8_t>;
+
+class RecipeTest : public ::testing::Test {
+protected:
+    void SetUp() override {
+        std::filesystem::create_directory("files");
+        m_package = MakeSamplePackage("VBX-100 V3.0.0", 100);
+        WriteBytesFile("files/fw.pkg", m_package);
+        WriteBytesFile("files/app.bin", Bytes(50, 0x11));
+    }
+
+    std::string PathOf(const std::string& name) const { return m_workspace.WorkDir() + "/" + name; }
+
+    bool Load(const std::string& text, Recipe& recipe, std::string& error) {
+        std::ofstream(PathOf("r.toml"), std::ios::binary) << text;
+        return LoadRecipe(PathOf("r.toml"), recipe, error);
+    }
+
+    CBoxWorkspace m_workspace{"recipe"};
+    Bytes m_package;
+};
+
+TEST_F(RecipeTest, GoodRecipeReadsWholeWithFilesBesideIt) {
+    const std::string pin = Sha256Hex(m_package.data(), m_package.size());
+    const std::string text =
+        "name = \"Door\"\nvariant = \"V-A1\"\n"
+        "[firmware]\npackage = \"files/fw.pkg\"\nversion = \"VBX-100 V3.0.0\"\n"
+        "sha256 = \"" +
+        pin +
+        "\"\n"
+        "[settings]\ncrankTime = 3\nactivePke = true\n"
+        "[[download]]\nfile = \"files/app.bin\"\nslot = 0\n"
+        "[[download]]\nfile = \"files/app.bin\"\nslot = 5\njump = true\n";
+    Recipe r;
+    std::string error;
+    ASSERT_TRUE(Load(text, r, error)) << error;
+    EXPECT_EQ(r.name, "Door");
+    EXPECT_EQ(r.variant, "V-A1");
+    EXPECT_EQ(r.sha256, Sha256Hex(text));
+    ASSERT_TRUE(r.firmware);
+    EXPECT_EQ(r.firmware->package, PathOf("files/fw.pkg"));
+    EXPECT_EQ(r.firmware->sha256, pin);
+    ASSERT_EQ(r.downloads.size(), 2u);
+    EXPECT_EQ(r.downloads[1].slot, 5);
+    EXPECT_TRUE(r.downloads[1].jump);
+    EXPECT_FALSE(r.downloads[0].jump);
+
+    // Only the named options change; table order.
+    ASSERT_EQ(r.settingOptions.size(), 2u);
+    EXPECT_EQ(r.settingOptions[0]->field, "activePke");
+    DeviceSettings s;
+    s.hornOutputTime = 1;
+    ApplyRecipeSettings(r, s);
+    EXPECT_TRUE(s.activePke);
+    EXPECT_EQ(s.crankTime, 3);
+    EXPECT_EQ(s.hornOutputTime, 1);
+}
+
+TEST_F(RecipeTest, BadRecipesAreRefusedNamingFileLineAndKey) {
+    const std::string head = "name = \"n\"\nvariant = \"v\"\n";
+    const std::string fw = "[firmware]\npackage = \"files/fw.pkg\"\nversion = \"x\"\n";
+    const std::string zeros(64, '0');
+    struct Case {
+        const char* name;
+        std::string text;
+        std::string expected;  // part of the message after "r.toml"
+    };
+    const Case cases[] = {
+        {"syntax", head + "[firmware\n", "r.toml:3: "},
+        {"unknown top key", head + "colour = \"red\"\n", "r.toml:3: colour: unknown key"},
+        {"unknown firmware key", head + fw + "speed = 1\n",
+         "r.toml:6: firmware.speed: unknown key"},
+        {"missing name", "variant = \"v\"\n", "name: missing"},
+        {"name of the wrong type", "name = 3\nvariant = \"v\"\n",
+         "r.toml:1: name: must be a string"},
+        {"unknown option", head + "[settings]\nfrobnicate = true\n",
+         "r.toml:4: settings.frobnicate: unknown option"},
+        {"flag given a number", head + "[settings]\nactivePke = 1\n",
+         "r.toml:4: settings.activePke: must be true or false"},
+        {"selection out of range", head + "[settings]\ncrankTime = 99\n",
+         "r.toml:4: settings.crankTime: must be an index from 0 to"},
+        {"selection given text", head + "[settings]\ncrankTime = \"2\"\n",
+         "settings.crankTime: must be an index"},
+        {"missing package", head + "[firmware]\npackage = \"files/none.pkg\"\nversion = \"x\"\n",
+         "r.toml:4: firmware.package: cannot open " + PathOf("files/none.pkg")},
+        {"package pin differs", head + fw + "sha256 = \"" + zeros + "\"\n",
+         "r.toml:6: firmware.sha256: does not match"},
+        {"pin not hex", head + fw + "sha256 = \"abc\"\n",
+         "firmware.sha256: must be 64 hexadecimal digits"},
+        {"missing version", head + "[firmware]\npackage = \"files/fw.pkg\"\n",
+         "firmware.version: missing"},
+        {"download pin differs",
+         head + "[[download]]\nfile = \"files/app.bin\"\nslot = 1\nsha256 = \"" + zeros + "\"\n",
+         "r.toml:6: download[1].sha256: does not match"},
+        {"jump not last",
+         head + "[[download]]\nfile = \"files/app.bin\"\nslot = 1\njump = true\n"
+                "[[download]]\nfile = \"files/app.bin\"\nslot = 2\n",
+         "r.toml:6: download[1].jump: only the last download may jump"},
+        {"slot out of range", head + "[[download]]\nfile = \"files/app.bin\"\nslot = 6\n",
+         "r.toml:5: download[1].slot: must be a slot from 0 to 5"},
+        {"download not an array", head + "[download]\nfile = \"files/app.bin\"\n",
+         "download: must be an array of tables"},
+        {"firmware not a table", head + "firmware = \"fw.pkg\"\n",
+         "r.toml:3: firmware: must be a table"},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.name);
+        Recipe r;
+        std::string error;
+        EXPECT_FALSE(Load(c.text, r, error));
+        EXPECT_TRUE(error.starts_with(PathOf("r.toml"))) << error;
+        EXPECT_NE(error.find(c.expected), std::string::npos) << error;
+    }
+}
+
+TEST_F(RecipeTest, PackageShorterThanItsHeaderIsRefused) {
+    WriteBytesFile("files/short.pkg", Bytes{0xC9, 0x49, 1});
+    Recipe r;
+    std::string error;
+    EXPECT_FALSE(
+        Load("name = \"n\"\nvariant = \"v\"\n[firmware]\npackage = \"files/short.pkg\"\n"
+             "version = \"x\"\n",
+             r, error));
+    EXPECT_NE(error.find("shorter than a package header"), std::string::npos) << error;
+}
+
+TEST_F(RecipeTest, MissingRecipeFileIsNamed) {
+    Recipe r;
+    std::string error;
+    EXPECT_FALSE(LoadRecipe(PathOf("none.toml"), r, error));
+    EXPECT_EQ(error, PathOf("none.toml") + ": cannot read the file");
+}
+
+}  // namespace

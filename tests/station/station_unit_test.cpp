@@ -1,0 +1,307 @@
+// One unit, and the loop, of the station against the box simulator.
+
+#include <gtest/gtest.h>
+
+#include <algorithm>
+#include <atomic>
+#include <thread>
+
+#include "device/option_table.h"
+#include "link/command_codes.h"
+#include "station/digest.h"
+#include "station/event_json.h"
+#include "station_fixture.h"
+
+namespace {
+
+// Every field, compared through the record's JSON form.
+void ExpectSameRecord(const UnitRecord& a, const UnitRecord& b) {
+    EXPECT_EQ(UnitRecordToJson(a), UnitRecordToJson(b));
+}
+
+std::vector<std::string> StepNames(const UnitRecord& r) {
+    std::vector<std::string> names;
+    for (const StepRecord& s : r.steps)
+        names.push_back(s.name);
+    return names;
+}
+
+bool HasText(const std::vector<std::string>& texts, const std::string& part) {
+    return std::any_of(texts.begin(), texts.end(),
+                       [&](const std::string& t) { return t.find(part) != std::string::npos; });
+}
+
+TEST_F(StationTest, PassRunsEveryStepAndStoresTheRecordBeforeShowingIt) {
+    UseRecipe(FullRecipeText());
+    const UnitRecord r = RunOnce();
+
+    EXPECT_EQ(r.result, UnitResult::Pass) << r.reasonCode << " " << r.reasonText;
+    EXPECT_EQ(StepNames(r), (std::vector<std::string>{"identify", "interlock", "firmware",
+                                                      "settings", "download", "jump"}));
+    EXPECT_EQ(r.serial, kBoxSerialHex);
+    EXPECT_EQ(r.versionBefore, "VBX-100 V2.3.1");
+    EXPECT_EQ(r.versionAfter, kNewVersion);
+    EXPECT_EQ(r.packageSha256, Sha256Hex(m_package.data(), m_package.size()));
+    EXPECT_EQ(r.recipeSha256, m_recipe.sha256);
+    EXPECT_EQ(r.station, "line-1");
+    EXPECT_FALSE(r.portDevice.empty());
+    EXPECT_TRUE(r.frameTrace.empty());  // kept for failures only
+    const auto after = nlohmann::json::parse(r.settingsAfter);
+    EXPECT_EQ(after["activePke"], true);
+    EXPECT_EQ(after["crankTime"], 2);
+    EXPECT_EQ(r.settingsAfterSha256, Sha256Hex(r.settingsAfter));
+    EXPECT_TRUE(m_sim.Slot(1).sha1Matches);
+    EXPECT_EQ(m_sim.LastJumpAddress(), std::optional<std::uint32_t>(2 * 0x1E000));
+
+    // Stored whole, and stored when the end was shown.
+    const auto stored = m_store.Records();
+    ASSERT_EQ(stored.size(), 1u);
+    ExpectSameRecord(stored.front(), r);
+    const auto ends = m_events.OfKind(StationEventKind::UnitEnd);
+    ASSERT_EQ(ends.size(), 1u);
+    EXPECT_TRUE(ends.front().event.stored);
+    EXPECT_TRUE(ResultLine(r).starts_with("PASS 1234AB005E01 V-A1 ")) << ResultLine(r);
+
+    // Each step started and ended once, in order, and the update showed progress.
+    EXPECT_EQ(m_events.OfKind(StationEventKind::StepEnd).size(), r.steps.size());
+    EXPECT_FALSE(m_events.OfKind(StationEventKind::Progress).empty());
+
+    StationEvent end = ends.front().event;
+    end.record = &r;
+    const nlohmann::json j = StationEventToJson(end, "t");
+    EXPECT_EQ(j["schema"], kStationEventSchema);
+    EXPECT_EQ(j["event"], "unit_end");
+    EXPECT_EQ(j["record"]["result"], "pass");
+    EXPECT_EQ(j["record"]["steps"].size(), r.steps.size());
+}
+
+TEST_F(StationTest, BoxAlreadyAtTheVersionSkipsTheUpdate) {
+    m_sim.SetVersion(kNewVersion);
+    UseRecipe(FullRecipeText());
+    const UnitRecord r = RunOnce();
+    EXPECT_EQ(r.result, UnitResult::Pass) << r.reasonText;
+    EXPECT_EQ(RequestCount(CMD_UPGRADE_BEGIN), 0u);
+    ASSERT_GE(r.steps.size(), 3u);
+    EXPECT_EQ(r.steps[2].name, "firmware");
+    EXPECT_TRUE(r.steps[2].ok);
+    EXPECT_EQ(r.versionAfter, kNewVersion);
+}
+
+// Units that fail at one step: the step, the reason, and what was stored.
+TEST_F(StationTest, FailuresNameTheirStepAndReason) {
+    const OptionInfo* pke = FindOptionByField("activePke");
+    ASSERT_NE(pke, nullptr);
+    struct Case {
+        const char* name;
+        std::function<void(CBoxSimulator&)> fault;
+        std::string recipe;
+        std::string step;
+        std::string reason;
+        std::string detail;  // part of a status text of the failed step
+    };
+    const std::string wrongVersion = [] {
+        std::string t = FullRecipeText();
+        t.replace(t.find("VBX-100 V3.0.0"), 14, "VBX-100 V9.9.9");
+        return t;
+    }();
+    const Case cases[] = {
+        {"read-back mismatch",
+         [&](CBoxSimulator& sim) {
+             sim.SetStoreFault(SimStoreFault{pke->block, static_cast<std::size_t>(pke->byte),
+                                             static_cast<std::uint8_t>(1u << pke->bit)});
+         },
+         FullRecipeText(), "settings", kReasonVerifyMismatch, "activePke: wanted true, got false"},
+        {"refused write",
+         [](CBoxSimulator& sim) {
+             SimOverride refused;
+             refused.resultWord = 0x1234;
+             sim.SetOverride(CMD_CONFIG_WRITE_2, refused);
+         },
+         FullRecipeText(), "settings", kReasonBoxRefused, "1234"},
+        {"version after the update differs", [](CBoxSimulator&) {}, wrongVersion, "firmware",
+         kReasonVersionMismatch, "VBX-100 V3.0.0"},
+        {"silent jump",
+         [](CBoxSimulator& sim) {
+             SimOverride silent;
+             silent.silent = true;
+             sim.SetOverride(CMD_JUMP, silent);
+         },
+         FullRecipeText(), "jump", kReasonNoReply, ""},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.name);
+        m_sim.Stop();
+        CBoxSimulator sim;
+        ASSERT_TRUE(sim.Start(m_workspace.PortDir(), kStationPort));
+        sim.SetRestartTime(kSimRestart);
+        c.fault(sim);
+        UseRecipe(c.recipe);
+        const std::size_t before = m_store.Records().size();
+
+        const UnitRecord r = RunOnce();
+        EXPECT_EQ(r.result, UnitResult::Fail);
+        EXPECT_EQ(r.failedStep, c.step);
+        EXPECT_EQ(r.reasonCode, c.reason);
+        ASSERT_FALSE(r.steps.empty());
+        EXPECT_FALSE(r.steps.back().ok);
+        EXPECT_TRUE(HasText(r.steps.back().statusTexts, c.detail));
+        EXPECT_FALSE(r.frameTrace.empty());
+        EXPECT_LE(r.frameTrace.size(), 64u);
+        EXPECT_EQ(ResultLine(r),
+                  "FAIL " + std::string(kBoxSerialHex) + " " + c.step + " " + c.reason);
+        ASSERT_EQ(m_store.Records().size(), before + 1);
+        ExpectSameRecord(m_store.Records().back(), r);
+        sim.Stop();
+    }
+}
+
+TEST_F(StationTest, BoxRemovedMidUpdateFailsTheUnitWithItsReason) {
+    m_package = MakeSamplePackage(kNewVersion, 64 * 1024);
+    WriteBytesFile("fw.pkg", m_package);
+    UseRecipe(FullRecipeText());
+    // Paced at the line's real speed, so the transfer is still running when
+    // the cable goes.
+    m_sim.SetFaults({.throttleBaud = 115200});
+    std::thread unplug([this] {
+        m_sim.WaitForRequestCount(12, std::chrono::seconds(10));
+        m_sim.Unplug();
+    });
+    const UnitRecord r = RunOnce();
+    unplug.join();
+
+    EXPECT_EQ(r.result, UnitResult::Fail);
+    EXPECT_EQ(r.failedStep, "firmware");
+    EXPECT_TRUE(r.reasonCode == kReasonNoReply || r.reasonCode == kReasonPortError) << r.reasonCode;
+    EXPECT_EQ(r.versionAfter, "");  // not known after a failed update
+    EXPECT_FALSE(r.frameTrace.empty());
+    ASSERT_EQ(m_store.Records().size(), 1u);
+    ExpectSameRecord(m_store.Records().front(), r);
+}
+
+TEST_F(StationTest, SecondStopDuringATransferAbortsAndRecordsTheStep) {
+    m_package = MakeSamplePackage(kNewVersion, 16 * 1024);
+    WriteBytesFile("fw.pkg", m_package);
+    UseRecipe(FullRecipeText());
+    CStation station(m_recipe, m_store, m_events, Options());
+    int dataPackets = 0;
+    std::atomic<int> firstEffect{-1};
+    std::atomic<int> secondEffect{-1};
+    m_sim.SetRequestHook([&](const SimRequest& request) {
+        // The first stop lets the unit finish; the second, a few packets on,
+        // aborts it.
+        if (request.command != CMD_UPGRADE_DATA)
+            return;
+        if (++dataPackets == 10)
+            firstEffect = static_cast<int>(station.RequestStop());
+        if (dataPackets == 15)
+            secondEffect = static_cast<int>(station.RequestStop());
+    });
+    const auto result = station.Run();
+    m_sim.SetRequestHook(nullptr);
+
+    EXPECT_EQ(firstEffect, static_cast<int>(CStation::StopEffect::EndsAfterTheUnit));
+    EXPECT_EQ(secondEffect, static_cast<int>(CStation::StopEffect::AbortsTheUnit));
+    EXPECT_EQ(result, std::optional<UnitResult>(UnitResult::Aborted));
+    ASSERT_EQ(m_store.Records().size(), 1u);
+    const UnitRecord r = m_store.Records().front();
+    EXPECT_EQ(r.result, UnitResult::Aborted);
+    EXPECT_EQ(r.failedStep, "firmware");
+    EXPECT_EQ(r.reasonCode, kReasonAborted);
+    EXPECT_EQ(dataPackets, 15);  // nothing was sent after the abort
+    EXPECT_EQ(ResultLine(r), "FAIL 1234AB005E01 firmware ABORTED");
+}
+
+TEST_F(StationTest, StopBetweenUnitsEndsAtOnceAndOneStopLetsAUnitFinish) {
+    UseRecipe(FullRecipeText());
+    m_sim.SetFaults({.silent = true});  // no box answers: the station waits
+    {
+        CStation station(m_recipe, m_store, m_events, Options(false));
+        std::thread stopper([&] {
+            m_events.WaitFor(StationEventKind::Waiting, 1);
+            EXPECT_EQ(station.RequestStop(), CStation::StopEffect::EndsNow);
+        });
+        EXPECT_EQ(station.Run(), std::nullopt);
+        stopper.join();
+    }
+    m_sim.SetFaults({});
+    CStation station(m_recipe, m_store, m_events, Options(false));
+    int dataPackets = 0;
+    m_sim.SetRequestHook([&](const SimRequest& request) {
+        if (request.command == CMD_UPGRADE_DATA && ++dataPackets == 1)
+            station.RequestStop();
+    });
+    EXPECT_EQ(station.Run(), std::optional<UnitResult>(UnitResult::Pass));
+    m_sim.SetRequestHook(nullptr);
+    EXPECT_EQ(m_store.Records().size(), 1u);
+}
+
+TEST_F(StationTest, InterlockRefusesAPassedSerialUnlessRework) {
+    UseRecipe(FullRecipeText());
+    ASSERT_EQ(RunOnce().result, UnitResult::Pass);
+
+    const UnitRecord refused = RunOnce();
+    EXPECT_EQ(refused.result, UnitResult::Fail);
+    EXPECT_EQ(refused.failedStep, "interlock");
+    EXPECT_EQ(refused.reasonCode, kReasonAlreadyPassed);
+    EXPECT_FALSE(m_events.OfKind(StationEventKind::UnitEnd).back().event.stored);
+    EXPECT_EQ(m_store.Records().size(), 1u);          // a refusal is not a run
+    EXPECT_EQ(RequestCount(CMD_CONFIG_WRITE_1), 1u);  // the box was left alone
+
+    StationOptions rework = Options();
+    rework.rework = true;
+    const UnitRecord again = RunOnce(rework);
+    EXPECT_EQ(again.result, UnitResult::Pass);
+    EXPECT_TRUE(again.rework);
+    EXPECT_EQ(m_store.Records().size(), 2u);
+}
+
+TEST_F(StationTest, SerialWhoseLastRunFailedIsRetried) {
+    UseRecipe(FullRecipeText());
+    SimOverride refused;
+    refused.resultWord = 0x1234;
+    refused.times = 1;
+    m_sim.SetOverride(CMD_CONFIG_WRITE_1, refused);
+    ASSERT_EQ(RunOnce().result, UnitResult::Fail);
+    const UnitRecord retry = RunOnce();
+    EXPECT_EQ(retry.result, UnitResult::Pass);
+    EXPECT_TRUE(retry.retry);
+}
+
+TEST_F(StationTest, RecordTheStoreRefusesIsNeverShownAsPassed) {
+    UseRecipe(FullRecipeText());
+    m_store.FailNextInsert();
+    const UnitRecord r = RunOnce();
+    EXPECT_EQ(r.result, UnitResult::Fail);
+    EXPECT_EQ(r.failedStep, "record");
+    EXPECT_EQ(r.reasonCode, kReasonRecordError);
+    EXPECT_TRUE(m_store.Records().empty());
+}
+
+// Without --once the loop waits for the box to go and takes the next one.
+TEST_F(StationTest, LoopTakesTheNextBoxAfterTheFirstIsRemoved) {
+    UseRecipe("name = \"n\"\nvariant = \"v\"\n[settings]\nactivePke = true\n");
+    StationOptions options = Options(false);
+    options.port.reset();  // scan for the box
+    CStation station(m_recipe, m_store, m_events, options);
+    std::thread loop([&] { station.Run(); });
+
+    ASSERT_TRUE(m_events.WaitFor(StationEventKind::UnitEnd, 1));
+    m_sim.Stop();
+    ASSERT_TRUE(m_events.WaitFor(StationEventKind::Removed, 1));
+    CBoxSimulator second;
+    ASSERT_TRUE(second.Start(m_workspace.PortDir(), kStationPort));
+    second.SetSerial({0x77, 0x01});
+    ASSERT_TRUE(m_events.WaitFor(StationEventKind::UnitEnd, 2));
+    station.RequestStop();
+    loop.join();
+    second.Stop();
+
+    const auto records = m_store.Records();
+    ASSERT_EQ(records.size(), 2u);
+    EXPECT_EQ(records[0].serial, kBoxSerialHex);
+    EXPECT_EQ(records[1].serial, "7701");
+    EXPECT_EQ(records[1].result, UnitResult::Pass);
+    EXPECT_NE(records[0].id, records[1].id);
+}
+
+}  // namespace
