@@ -165,7 +165,8 @@ int RunStationCommand(const CliRequest& request, std::FILE* out, std::FILE* err)
     StationOptions options;
     options.station = request.stationName.value_or(HostName());
     options.operatorName = request.operatorName.value_or(EnvOr("USER", ""));
-    options.port = request.port;
+    if (request.port.kind == PortChoice::Kind::Number)
+        options.port = request.port.number;
     options.once = request.once;
     options.rework = request.rework;
     options.toolVersion = VORNAK_PACKAGE_VERSION;
