@@ -59,8 +59,6 @@ constexpr const DialogHandler* FindDialogHandler(int id) {
     return nullptr;
 }
 
-// The row that vornak-cli's `command` runs; nullptr for a command that runs no
-// handler of the dialog.
 // Whether a vornak-cli command has a row. A bool rather than a pointer test,
 // so that it stays a constant expression in sanitizer builds, which do not
 // fold comparisons of a table element's address.
@@ -72,6 +70,8 @@ constexpr bool HasCliHandler(std::string_view command) {
     return false;
 }
 
+// The row that vornak-cli's `command` runs; nullptr for a command that runs no
+// handler of the dialog.
 constexpr const DialogHandler* FindCliHandler(std::string_view command) {
     for (const DialogHandler& row : kDialogHandlers) {
         if (row.cliCommand != nullptr && command == row.cliCommand)
