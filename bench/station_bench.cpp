@@ -107,7 +107,7 @@ int main() {
 
     StationOptions options;
     options.station = "bench";
-    options.port = kPort;
+    options.port = "COM" + std::to_string(kPort);
     options.once = true;
     options.rework = true;  // the same box every time
     CSilentObserver observer;

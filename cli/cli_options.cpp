@@ -90,6 +90,8 @@ std::optional<std::string>* StationValue(CliRequest& request, std::string_view n
         return &request.stationName;
     if (name == "--operator")
         return &request.operatorName;
+    if (name == "--slots")
+        return &request.slotsFile;
     return nullptr;
 }
 
@@ -107,6 +109,8 @@ bool ParseCommandLine(int argc, const char* const* argv, CliRequest& request, st
     request = CliRequest{};
     std::vector<std::string> positional;
     std::optional<std::string> portText;
+    // --slot is the only option that may be repeated (station NAME=PORT).
+    std::vector<std::string> slotTexts;
     std::optional<std::string> slotText;
     bool optionsEnded = false;
     bool stationOptionSeen = false;
@@ -164,6 +168,8 @@ bool ParseCommandLine(int argc, const char* const* argv, CliRequest& request, st
             error = "option '" + std::string(name) + "' needs a value";
             return false;
         }
+        if (target == &slotText)
+            slotTexts.push_back(*slotText);
     }
 
     if (positional.empty()) {
@@ -194,8 +200,25 @@ bool ParseCommandLine(int argc, const char* const* argv, CliRequest& request, st
         return false;
     }
     if (stationOptionSeen && row->command != CliCommand::Station) {
-        error = "options --db, --station, --operator, --once, --rework and --json apply to "
-                "station only";
+        error =
+            "options --db, --station, --operator, --once, --rework, --json and --slots "
+            "apply to station only";
+        return false;
+    }
+    if (row->command == CliCommand::Station) {
+        // A station's --slot names a fixture slot and its port: NAME=PORT.
+        request.stationSlots = slotTexts;
+        slotText.reset();
+        if (request.slotsFile && !slotTexts.empty()) {
+            error = "give the slots either in a file (--slots) or as --slot NAME=PORT, not both";
+            return false;
+        }
+        if (portText && (request.slotsFile || !slotTexts.empty())) {
+            error = "option '--port' is for one box; give each slot its port instead";
+            return false;
+        }
+    } else if (slotTexts.size() > 1) {
+        error = "option '--slot' given more than once";
         return false;
     }
     if (request.output && request.output->empty()) {

@@ -44,6 +44,8 @@ struct CliRequest {
     bool once = false;                        // --once
     bool rework = false;                      // --rework
     bool json = false;                        // --json
+    std::optional<std::string> slotsFile;     // --slots FILE
+    std::vector<std::string> stationSlots;    // --slot NAME=PORT, as given, in order
 };
 
 // Port numbers --port takes: the link's port numbers are 8-bit.

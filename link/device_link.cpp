@@ -98,8 +98,12 @@ StatusWord CDeviceLink::Transact(std::uint16_t command, std::uint16_t subCode,
 }
 
 StatusWord CDeviceLink::OpenLinePort(int number, PortFailure* failure) {
+    return OpenLineName(PortNameFor(number), failure);
+}
+
+StatusWord CDeviceLink::OpenLineName(const std::string& name, PortFailure* failure) {
     ComPara params;
-    params.name = PortNameFor(number);
+    params.name = name;
     params.baud = kLineBaud;
     params.byteSize = 8;
     params.parity = kParityNone;
@@ -163,12 +167,21 @@ void CDeviceLink::SetSkippedPortsHook(SkippedPortsHook hook) {
 }
 
 StatusWord CDeviceLink::OpenPort(std::uint8_t comNum, PortFailure* failure) {
+    return OpenNamedPort(PortNameFor(comNum), comNum, failure);
+}
+
+StatusWord CDeviceLink::OpenPortPath(const std::string& path, PortFailure* failure) {
+    return OpenNamedPort(path, 0, failure);
+}
+
+StatusWord CDeviceLink::OpenNamedPort(const std::string& name, std::uint8_t comNum,
+                                      PortFailure* failure) {
     std::lock_guard lifecycle(m_lifecycleMutex);
     StopReceiveThread();
     StatusWord status = ST_NO_DEVICE;
     {
         std::lock_guard lock(m_portMutex);
-        if (OpenLinePort(comNum, failure) == ST_PORT_OK) {
+        if (OpenLineName(name, failure) == ST_PORT_OK) {
             status = ST_OK;
             m_openPortNumber = comNum;
         } else {

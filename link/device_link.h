@@ -42,6 +42,7 @@
 #include <functional>
 #include <memory>
 #include <mutex>
+#include <string>
 #include <thread>
 #include <vector>
 
@@ -78,6 +79,9 @@ public:
     // told which port the box is on. ST_OK, or ST_NO_DEVICE (port closed) when
     // the port can't be opened; `failure` (optional) then says why.
     StatusWord OpenPort(std::uint8_t comNum, PortFailure* failure = nullptr);
+    // The same for a device path ("/dev/ttyUSB0", a /dev/serial/by-path
+    // link); ConnectedPortNumber() then says 0.
+    StatusWord OpenPortPath(const std::string& path, PortFailure* failure = nullptr);
     StatusWord Disconnect();
     bool IsOpen() const;
     // Number n of the port COMn the link holds open, 0 when closed: what the
@@ -117,6 +121,9 @@ private:
     // Sets port COM<number> to the line's settings (115200 8N1) and opens
     // it; the port's own status word. Caller holds the port lock.
     StatusWord OpenLinePort(int number, PortFailure* failure);
+    StatusWord OpenLineName(const std::string& name, PortFailure* failure);
+    // OpenPort and OpenPortPath: `comNum` is what ConnectedPortNumber says.
+    StatusWord OpenNamedPort(const std::string& name, std::uint8_t comNum, PortFailure* failure);
     StatusWord SendRequest(std::uint16_t command, std::uint16_t subCode, const std::uint8_t* data,
                            std::uint32_t dataLength);
     // Reads one frame into `frame` (whose size limit applies): its start byte
