@@ -22,6 +22,7 @@
 #include <thread>
 #include <vector>
 
+#include "bench/bench_station_files.h"
 #include "boxsim/box_simulator.h"
 #include "records/record_store.h"
 #include "station/recipe.h"
@@ -130,29 +131,10 @@ int main() {
     const fs::path portDir = dir / "ports";
     fs::create_directory(portDir);
     setenv("VORNAK_PORT_DIR", portDir.c_str(), 1);
-    {
-        const auto package = MakeSamplePackage(kNewVersion, kPackageBytes);
-        std::ofstream(dir / "fw.pkg", std::ios::binary)
-            .write(reinterpret_cast<const char*>(package.data()),
-                   static_cast<std::streamsize>(package.size()));
-        std::ofstream(dir / "r.toml") << "name = \"bench\"\nvariant = \"B\"\n"
-                                         "[firmware]\npackage = \"fw.pkg\"\nversion = \""
-                                      << kNewVersion
-                                      << "\"\n[settings]\nactivePke = true\ncrankTime = 2\n"
-                                         "hornOutputTime = 1\n";
-    }
     Recipe recipe;
-    std::string error;
-    if (!LoadRecipe((dir / "r.toml").string(), recipe, error)) {
-        std::fprintf(stderr, "%s\n", error.c_str());
+    std::unique_ptr<IRecordStore> store;
+    if (!MakeBenchStation(dir, kNewVersion, kPackageBytes, "", recipe, store))
         return 1;
-    }
-    auto store = OpenRecordStore("sqlite:" + (dir / "records.db").string(),
-                                 (dir / "queue.db").string(), error);
-    if (!store) {
-        std::fprintf(stderr, "%s\n", error.c_str());
-        return 1;
-    }
 
     StationOptions options;
     options.station = "bench";

@@ -5,10 +5,10 @@
 
 #include <fstream>
 #include <iterator>
-#include <sstream>
 
 #include "station/port_spec.h"
 #include "station/station_group.h"
+#include "station/toml_error.h"
 
 namespace {
 
@@ -75,9 +75,7 @@ public:
         try {
             root = toml::parse(bytes, m_path);
         } catch (const toml::parse_error& e) {
-            std::ostringstream message;
-            message << m_path << ":" << e.source().begin.line << ": " << e.description();
-            throw SlotsError{message.str()};
+            throw SlotsError{TomlParseErrorText(m_path, e)};
         }
         for (auto&& [key, node] : root) {
             if (key.str() != "slot")
@@ -109,13 +107,7 @@ public:
 private:
     [[noreturn]] void Fail(const toml::node* node, const std::string& key,
                            const std::string& what) const {
-        std::string message = m_path;
-        if (node != nullptr && node->source().begin.line != 0)
-            message += ":" + std::to_string(node->source().begin.line);
-        message += ": ";
-        if (!key.empty())
-            message += key + ": ";
-        throw SlotsError{message + what};
+        throw SlotsError{TomlErrorText(m_path, node, key, what)};
     }
 
     std::string String(const toml::table& table, const std::string& key,
