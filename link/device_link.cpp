@@ -97,11 +97,7 @@ StatusWord CDeviceLink::Transact(std::uint16_t command, std::uint16_t subCode,
     return st;
 }
 
-StatusWord CDeviceLink::OpenLinePort(int number, PortFailure* failure) {
-    return OpenLineName(PortNameFor(number), failure);
-}
-
-StatusWord CDeviceLink::OpenLineName(const std::string& name, PortFailure* failure) {
+StatusWord CDeviceLink::OpenLinePort(const std::string& name, PortFailure* failure) {
     ComPara params;
     params.name = name;
     params.baud = kLineBaud;
@@ -127,7 +123,7 @@ StatusWord CDeviceLink::ScanPortsLocked(std::uint8_t* byComNum) {
         m_port.Close();
         for (int n = kFirstPort; n <= kLastPort; ++n) {
             PortFailure failure;
-            if (OpenLinePort(n, &failure) != ST_PORT_OK) {
+            if (OpenLinePort(PortNameFor(n), &failure) != ST_PORT_OK) {
                 if (!failure.nothingThere)
                     skipped.push_back({n, std::move(failure)});
                 continue;
@@ -170,8 +166,9 @@ StatusWord CDeviceLink::OpenPort(std::uint8_t comNum, PortFailure* failure) {
     return OpenNamedPort(PortNameFor(comNum), comNum, failure);
 }
 
-StatusWord CDeviceLink::OpenPortPath(const std::string& path, PortFailure* failure) {
-    return OpenNamedPort(path, 0, failure);
+StatusWord CDeviceLink::OpenPortPath(const std::string& path, std::uint8_t comNum,
+                                     PortFailure* failure) {
+    return OpenNamedPort(path, comNum, failure);
 }
 
 StatusWord CDeviceLink::OpenNamedPort(const std::string& name, std::uint8_t comNum,
@@ -181,7 +178,7 @@ StatusWord CDeviceLink::OpenNamedPort(const std::string& name, std::uint8_t comN
     StatusWord status = ST_NO_DEVICE;
     {
         std::lock_guard lock(m_portMutex);
-        if (OpenLineName(name, failure) == ST_PORT_OK) {
+        if (OpenLinePort(name, failure) == ST_PORT_OK) {
             status = ST_OK;
             m_openPortNumber = comNum;
         } else {

@@ -81,7 +81,7 @@ bool CStation::OpenWatchedPort() {
             Emit(notice);
         }
     }
-    return !m_portPath.empty() && m_link.OpenPortPath(m_portPath) == ST_OK;
+    return !m_portPath.empty() && m_link.OpenPortPath(m_portPath, 0) == ST_OK;
 }
 
 bool CStation::WaitForBox() {
