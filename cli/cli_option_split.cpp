@@ -5,6 +5,11 @@ std::optional<std::string> SplitCommandLine::Value(std::string_view name) const 
     return it != options.end() ? it->second : std::nullopt;
 }
 
+std::vector<std::string> SplitCommandLine::Values(std::string_view name) const {
+    const auto it = repeated.find(name);
+    return it != repeated.end() ? it->second : std::vector<std::string>{};
+}
+
 bool SplitOptions(std::span<const char* const> tokens, std::span<const OptionSpec> specs,
                   SplitCommandLine& line, std::string& error) {
     line = SplitCommandLine{};
@@ -49,8 +54,10 @@ bool SplitOptions(std::span<const char* const> tokens, std::span<const OptionSpe
             }
             value = std::string(tokens[++i]);
         }
+        if (spec->repeatable && value)
+            line.repeated[std::string(name)].push_back(*value);
         // A second value would silently win over the first.
-        if (!line.options.emplace(std::string(name), std::move(value)).second) {
+        if (!line.options.emplace(std::string(name), value).second && !spec->repeatable) {
             error = "option '" + std::string(name) + "' given twice";
             return false;
         }

@@ -67,7 +67,8 @@ constexpr OptionSpec kOptions[] = {
     {"--trace", OptionValue::None},
     {"--port", OptionValue::Required},
     {"--usb", OptionValue::Required},
-    {"--slot", OptionValue::Required},
+    // send/jump --slot N, or station --slot NAME=PORT, once per fixture slot.
+    {"--slot", OptionValue::Required, true},
     {"-o", OptionValue::Required},
     {"--wait", OptionValue::Inline},
     // From here on the station's own (cli/cli_station.h).
@@ -77,6 +78,7 @@ constexpr OptionSpec kOptions[] = {
     {"--db", OptionValue::Required},
     {"--station", OptionValue::Required},
     {"--operator", OptionValue::Required},
+    {"--slots", OptionValue::Required},
 };
 constexpr std::size_t kFirstStationOption = 6;
 
@@ -117,6 +119,7 @@ bool ParseCommandLine(int argc, const char* const* argv, CliRequest& request, st
     request.db = line.Value("--db");
     request.stationName = line.Value("--station");
     request.operatorName = line.Value("--operator");
+    request.slotsFile = line.Value("--slots");
     const bool stationOptionSeen =
         std::any_of(std::begin(kOptions) + kFirstStationOption, std::end(kOptions),
                     [&line](const OptionSpec& option) { return line.Has(option.name); });
@@ -150,16 +153,32 @@ bool ParseCommandLine(int argc, const char* const* argv, CliRequest& request, st
     }
     if (stationOptionSeen && row->command != CliCommand::Station) {
         error =
-            "options --db, --station, --operator, --once, --rework and --json apply to "
-            "station only";
+            "options --db, --station, --operator, --once, --rework, --json and --slots "
+            "apply to station only";
         return false;
     }
     if (request.output && request.output->empty()) {
         error = "option '-o' needs a file name";
         return false;
     }
+    const std::vector<std::string> slotTexts = line.Values("--slot");
     const std::optional<std::string> slotText = line.Value("--slot");
-    if (row->takesSlot) {
+    if (row->command == CliCommand::Station) {
+        // A station's --slot names a fixture slot and its port: NAME=PORT.
+        request.stationSlots = slotTexts;
+        if (request.slotsFile && !slotTexts.empty()) {
+            error = "give the slots either in a file (--slots) or as --slot NAME=PORT, not both";
+            return false;
+        }
+        if (line.Has("--port") && (request.slotsFile || !slotTexts.empty())) {
+            error = "option '--port' is for one box; give each slot its port instead";
+            return false;
+        }
+    } else if (slotTexts.size() > 1) {
+        // A second value would silently win over the first.
+        error = "option '--slot' given twice";
+        return false;
+    } else if (row->takesSlot) {
         int slot = 0;
         if (!slotText) {
             error =

@@ -52,6 +52,8 @@ struct CliRequest {
     bool once = false;                        // --once
     bool rework = false;                      // --rework
     bool json = false;                        // --json
+    std::optional<std::string> slotsFile;     // --slots FILE
+    std::vector<std::string> stationSlots;    // --slot NAME=PORT, as given, in order
 };
 
 // The longest --wait=SECONDS: a day; a longer limit is surely a typo (and a
