@@ -5,6 +5,7 @@
 #include <QApplication>
 #include <QCheckBox>
 #include <QFileDialog>
+#include <QMessageBox>
 #include <QProgressBar>
 #include <QPushButton>
 #include <chrono>
@@ -172,9 +173,10 @@ TEST_F(WindowFixture, OperatorInputReachesTheModel) {
     QTest::keyClick(combo, Qt::Key_Down);
     EXPECT_EQ(m_model->ComboGetCurSel(IDC_LOAD_ADDRESS), 1);
 
-    // Text typed into a combo box's field selects nothing and adds nothing.
+    // Text typed into a combo box's field that is no entry adds nothing and
+    // leaves no selection.
     QTest::keyClicks(combo->lineEdit(), "0x1234");
-    EXPECT_EQ(m_model->ComboGetCurSel(IDC_LOAD_ADDRESS), 1);
+    EXPECT_EQ(m_model->ComboGetCurSel(IDC_LOAD_ADDRESS), -1);
     EXPECT_EQ(combo->count(), 6);
 
     QTest::keyClicks(W(IDC_DATA_EXCHANGE), "hello");
@@ -238,7 +240,10 @@ TEST_F(WindowFixture, ClosingDuringAFirmwareUpdate) {
 
     MouseClick(IDC_UPGRADE);
     ASSERT_TRUE(QTest::qWaitFor([this] { return W(IDC_PROGRESS)->isVisible(); }, kHandlerWaitMs));
-    m_window->close();
+    auto watch = OnNextWindow([](QWidget* question) {
+        qobject_cast<QMessageBox*>(question)->button(QMessageBox::Yes)->click();
+    });
+    EXPECT_TRUE(m_window->close());
     m_window.reset();
 
     const auto deadline = std::chrono::steady_clock::now() + std::chrono::seconds(20);
