@@ -307,8 +307,8 @@ void CDialogPage::SetText(int id, QWidget* widget, const std::string& text) {
     emit textShown(id, value);
 }
 
-void CDialogPage::SetComboItems(QWidget* widget, const std::vector<std::string>& items,
-                                int curSel, const std::string& text) {
+void CDialogPage::SetComboItems(QWidget* widget, const std::vector<std::string>& items, int curSel,
+                                const std::string& text) {
     auto* combo = qobject_cast<QComboBox*>(widget);
     const QSignalBlocker block(combo);
     combo->clear();

@@ -41,8 +41,7 @@ constexpr int kLineGoneRecheckMs = 200;
 // leaves the box's firmware incomplete. Quit anyway?", and for a download,
 // whose end the window waits for: "A file download is running; the tool quits
 // once it has ended. Quit?".
-constexpr char kCloseDuringUpgrade[] =
-    "固件升级正在进行,现在退出会使设备固件不完整。确定退出吗?";
+constexpr char kCloseDuringUpgrade[] = "固件升级正在进行,现在退出会使设备固件不完整。确定退出吗?";
 constexpr char kCloseDuringDownload[] = "文件下载正在进行,将在下载结束后退出。确定退出吗?";
 constexpr char kAnswerYes[] = "是(&Y)";
 constexpr char kAnswerNo[] = "否(&N)";
@@ -75,8 +74,7 @@ CVornakWindow::CVornakWindow(std::shared_ptr<CDialogModel> model, CDeviceLink* l
     m_scroll->setWidget(m_page);
     m_blocker = new CInputBlocker(this);
     connect(m_page, &CDialogPage::controlClicked, this, &CVornakWindow::Click);
-    connect(m_page, &CDialogPage::listAboutToDropDown, this,
-            &CVornakWindow::OnListAboutToDropDown);
+    connect(m_page, &CDialogPage::listAboutToDropDown, this, &CVornakWindow::OnListAboutToDropDown);
     m_lineGoneRecheck = new QTimer(this);
     m_lineGoneRecheck->setInterval(kLineGoneRecheckMs);
     connect(m_lineGoneRecheck, &QTimer::timeout, this, &CVornakWindow::SyncLinkLook);

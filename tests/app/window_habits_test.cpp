@@ -9,13 +9,15 @@
 #include <QMessageBox>
 #include <QProgressBar>
 #include <QPushButton>
+#include <QScreen>
 #include <QScrollArea>
 #include <QScrollBar>
-#include <QScreen>
+#include <QTranslator>
 #include <chrono>
 #include <fstream>
 #include <thread>
 
+#include "app/qt/qt_translations.h"
 #include "firmware/firmware_update.h"
 #include "res/resource.h"
 #include "res/status_texts.h"
@@ -301,8 +303,8 @@ TEST_F(WindowHabits, BusyBarWhileTheBoxRestarts) {
     Open(QuickUpgradeTiming());
     auto* bar = qobject_cast<QProgressBar*>(W(IDC_PROGRESS));
     MouseClick(IDC_UPGRADE);
-    ASSERT_TRUE(QTest::qWaitFor([this] { return Text(IDC_STATUS) == "正在更新固件..."; },
-                                kHandlerWaitMs));
+    ASSERT_TRUE(
+        QTest::qWaitFor([this] { return Text(IDC_STATUS) == "正在更新固件..."; }, kHandlerWaitMs));
     EXPECT_TRUE(bar->isVisible());
     EXPECT_EQ(bar->maximum(), 0) << "a busy bar";
     ASSERT_TRUE(WaitForStatus(kTextUpgradeDone, 30000));
@@ -347,7 +349,8 @@ TEST_F(WindowHabits, LongStatusShowsWholeInTheTooltip) {
 
     m_sim.SetSilent(true);
     ASSERT_TRUE(ClickAndWait(IDC_GET_DEVICE_INFO));
-    EXPECT_TRUE(label->toolTip().startsWith(QString("错误:EF03\n"))) << label->toolTip().toStdString();
+    EXPECT_TRUE(label->toolTip().startsWith(QString("错误:EF03\n")))
+        << label->toolTip().toStdString();
 }
 
 // The window moves back onto the screen when the toggle widens it past the
@@ -404,4 +407,28 @@ TEST_F(SmallScreen, LargeWindowScrollsInsteadOfCuttingOff) {
     scroll->ensureWidgetVisible(write);
     const QRect shown(write->mapTo(scroll->viewport(), QPoint(0, 0)), write->size());
     EXPECT_TRUE(scroll->viewport()->rect().contains(shown));
+}
+
+// Qt's own texts come in Chinese on a Chinese or unset locale, not otherwise.
+TEST(QtTranslations, ChineseOrUnsetLocaleLoadsQtsChineseTexts) {
+    struct Case {
+        QLocale locale;
+        bool wanted;
+    };
+    const Case cases[] = {{QLocale(QLocale::Chinese, QLocale::China), true},
+                          {QLocale::c(), true},
+                          {QLocale(QLocale::English, QLocale::UnitedStates), false},
+                          {QLocale(QLocale::German, QLocale::Germany), false}};
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.locale.name().toStdString());
+        EXPECT_EQ(WantsChineseQtTexts(c.locale), c.wanted);
+        QTranslator* translator = InstallQtTranslations(*qApp, c.locale);
+        EXPECT_EQ(translator != nullptr, c.wanted);
+        const QString cancel = QCoreApplication::translate("QPlatformTheme", "Cancel");
+        EXPECT_EQ(cancel != QString("Cancel"), c.wanted) << cancel.toStdString();
+        if (translator != nullptr) {
+            QCoreApplication::removeTranslator(translator);
+            delete translator;
+        }
+    }
 }
