@@ -85,11 +85,14 @@ void CVornakDlg::ClearConnectionFields() {
         m_model->SetItemText(id, "");
 }
 
-void CVornakDlg::OnLineGone() {
+bool CVornakDlg::OnLineGone() {
+    if (m_pLink->IsOpen())
+        return false;
     m_pLink->ReleaseDeadLine();
     UpdateConnectButtons();
     ClearConnectionFields();
     ShowStatus(kTextLineGone);
+    return true;
 }
 
 void CVornakDlg::OnPackageListDropDown() {

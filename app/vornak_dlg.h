@@ -37,8 +37,9 @@ public:
     void UpdateConnectButtons();
     // The link found its line gone: closes the port and shows the
     // disconnected look with a status text that says so. Call it when no
-    // operation runs (it never reconnects anything).
-    void OnLineGone();
+    // operation runs (it never reconnects anything). False, doing nothing,
+    // when the link is open again (a scan since found the box).
+    bool OnLineGone();
     // The package list is about to drop down: reads the Prg folder again.
     void OnPackageListDropDown();
 

@@ -332,8 +332,8 @@ void CVornakWindow::SyncLinkLook() {
         }
         m_lineGoneRecheck->stop();
         m_lineGone = false;
-        m_dlg->OnLineGone();
-        return;
+        if (m_dlg->OnLineGone())
+            return;
     }
     if (m_model->IsItemVisible(IDC_DOT_OPEN) != m_link->IsOpen())
         m_dlg->UpdateConnectButtons();

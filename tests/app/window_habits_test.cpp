@@ -26,25 +26,9 @@
 
 namespace {
 
-// Line speed at which an update of a few kilobytes lasts a few seconds.
-constexpr unsigned kSlowBaud = 115200;
 constexpr std::size_t kPackageData = 8192;
 // A door-handle option list (block 1).
 constexpr int kDoorHandleList = 1064;
-
-void WritePackage(const std::filesystem::path& path, std::size_t dataSize) {
-    std::filesystem::create_directories(path.parent_path());
-    const auto package = MakeSamplePackage("VK-BCM V2.00", dataSize);
-    std::ofstream(path, std::ios::binary)
-        .write(reinterpret_cast<const char*>(package.data()),
-               static_cast<std::streamsize>(package.size()));
-}
-
-void WriteFile(const std::filesystem::path& path, std::size_t size) {
-    std::ofstream out(path, std::ios::binary);
-    for (std::size_t i = 0; i < size; ++i)
-        out.put(static_cast<char>(i * 3));
-}
 
 bool WaitForModel(const std::function<bool()>& ready, int ms = kHandlerWaitMs) {
     return QTest::qWaitFor(ready, ms);
@@ -431,4 +415,22 @@ TEST(QtTranslations, ChineseOrUnsetLocaleLoadsQtsChineseTexts) {
             delete translator;
         }
     }
+}
+
+// A scan that found no box leaves why each port could not be opened in the
+// status field's tooltip; a scan that finds the box clears it.
+TEST_F(WindowFixture, PortFailuresShowInTheStatusTooltip) {
+    std::ofstream(std::filesystem::path(m_portDir) / "COM2") << "not a device";
+    Open();
+    ASSERT_TRUE(ClickAndWait(IDC_CONNECT));
+    auto* label = qobject_cast<QLabel*>(W(IDC_STATUS));
+    EXPECT_EQ(label->text(), QString("错误:EF00"));
+    EXPECT_TRUE(label->toolTip().contains(QString("\nCOM2: "))) << label->toolTip().toStdString();
+
+    StartBox(3);
+    ASSERT_TRUE(ClickAndWait(IDC_CONNECT));
+    ASSERT_TRUE(ClickAndWait(IDC_GET_DEVICE_INFO));
+    m_sim.SetSilent(true);
+    ASSERT_TRUE(ClickAndWait(IDC_GET_DEVICE_INFO));
+    EXPECT_FALSE(label->toolTip().contains(QString("COM2: "))) << label->toolTip().toStdString();
 }

@@ -18,19 +18,6 @@
 #include "tests/support/quick_upgrade_timing.h"
 #include "window_fixture.h"
 
-namespace {
-
-// Line speed that makes a transfer of a few kilobytes last a while.
-constexpr unsigned kSlowBaud = 115200;
-
-void WriteFile(const std::filesystem::path& path, std::size_t size) {
-    std::ofstream out(path, std::ios::binary);
-    for (std::size_t i = 0; i < size; ++i)
-        out.put(static_cast<char>(i * 7));
-}
-
-}  // namespace
-
 TEST_F(WindowFixture, ConnectAndDisconnectThroughTheWindow) {
     StartBox(3);
     m_sim.SetVersion("VK-BCM V1.00");
@@ -231,11 +218,7 @@ TEST_F(WindowFixture, ClosingDuringAFirmwareUpdate) {
     StartBox(3);
     m_sim.SetRestartTime(std::chrono::milliseconds(0));
     m_sim.SetThrottleBaud(kSlowBaud);
-    std::filesystem::create_directories(m_workDir / "Prg");
-    const auto package = MakeSamplePackage("VK-BCM V2.00", 4096);
-    std::ofstream(m_workDir / "Prg" / "fw.pkg", std::ios::binary)
-        .write(reinterpret_cast<const char*>(package.data()),
-               static_cast<std::streamsize>(package.size()));
+    WritePackage(m_workDir / "Prg" / "fw.pkg", 4096);
     Open(QuickUpgradeTiming());
 
     MouseClick(IDC_UPGRADE);
