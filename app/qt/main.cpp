@@ -8,6 +8,7 @@
 #include <string_view>
 
 #include "app/qt/app_icons.h"
+#include "app/qt/qt_translations.h"
 #include "app/qt/vornak_window.h"
 #include "res/resource.h"
 
@@ -23,6 +24,7 @@ public:
         // operator's locale.
         std::setlocale(LC_ALL, "");
         setWindowIcon(LoadResIcon(IDR_MAINFRAME));
+        InstallQtTranslations(*this, QLocale::system());
         CVornakWindow dlg;
         dlg.exec();
         return 0;
