@@ -39,6 +39,9 @@ CDeviceLink* CDeviceLink::GetInstance() {
 CDeviceLink::CDeviceLink(LinkTiming timing) : m_timing(timing), m_port(timing) {}
 
 CDeviceLink::~CDeviceLink() {
+    // Whoever set the hooks may already be gone (a link destroyed after the
+    // state its hook writes to): a link being destroyed tells nobody.
+    SetStateHook({});
     Disconnect();
 }
 

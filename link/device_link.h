@@ -123,7 +123,8 @@ public:
     enum class State { Open, Closed, LineGone };
     // Called from whichever thread changed the state (a transaction's caller,
     // the receive thread, a scan with the lifecycle lock held); it must be
-    // thread-safe and must not call back into the link. Off by default.
+    // thread-safe and must not call back into the link. Off by default; the
+    // destructor closes the port without calling it.
     using StateHook = std::function<void(State state)>;
     void SetStateHook(StateHook hook);
 
