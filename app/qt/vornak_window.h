@@ -18,8 +18,9 @@
 // core. The firmware update's own worker never delays closing: it holds the
 // shared model, and the window stops listening to the model when it goes.
 //
-// The tester information item ("关于 Vornak(&A)...") is in the context menu of
-// the dialog's background, the one menu a dialog without a menu bar offers.
+// The tester information item ("关于 Vornak(&A)...") and the production
+// station ("打开生产配方...") are in the context menu of the dialog's
+// background, the one menu a dialog without a menu bar offers.
 
 #include <QDialog>
 #include <QSize>
@@ -60,6 +61,10 @@ public:
 
     // Opens the tester information dialog modally.
     void OnAboutBox();
+    // Asks for a recipe file and opens the station window on it (one slot,
+    // any port), a window of its own kept as this one's child so that this
+    // modal dialog does not block it.
+    void OnOpenRecipe();
     // Runs a click on control `id` as the operator's click runs: a handler
     // that talks to the box on the worker, any other at once. Ignored while
     // busy.
@@ -90,6 +95,7 @@ private:
     CDialogPage* m_page = nullptr;
     CInputBlocker* m_blocker = nullptr;
     QAction* m_aboutAction = nullptr;
+    QAction* m_recipeAction = nullptr;
     std::unique_ptr<CVornakDlg> m_dlg;
     std::thread m_handler;
     bool m_busy = false;
