@@ -5,12 +5,15 @@
 #include <QPixmap>
 #include <QScreen>
 #include <QTimer>
+#include <QTreeWidget>
 #include <QWidget>
 #include <cstdio>
 #include <functional>
 #include <memory>
 
 #include "app/qt/dialog_page.h"
+#include "app/qt/station_tile.h"
+#include "app/qt/station_window.h"
 #include "app/qt/vornak_window.h"
 #include "res/resource.h"
 
@@ -22,6 +25,10 @@ constexpr int kSettleMs = 700;
 // transfer run before the picture.
 constexpr int kPollMs = 20;
 constexpr int kProgressShowMs = 3500;
+// The station's picture waits at most this long for its four states (a real
+// firmware update's pauses come first), and shows a transfer this far along.
+constexpr int kStationWaitMs = 60000;
+constexpr int kStationProgressPercent = 30;
 
 // The window as the screen shows it, frame included when there is one.
 void Save(QWidget* window, const QString& path) {
@@ -51,17 +58,17 @@ void ClickAndThen(CVornakWindow& window, int id, std::function<void()> then) {
 
 // Starts a firmware update and takes the picture once its progress bar shows;
 // the program then ends (the update's worker ends with the process).
-void ShowUpgrade(CVornakWindow* w, const QString& prefix) {
+void ShowUpgrade(CVornakWindow* w, const QString& prefix, std::function<void()> done) {
     w->Click(IDC_UPGRADE);
     auto* poll = new QTimer(w);
-    QObject::connect(poll, &QTimer::timeout, w, [w, poll, prefix] {
+    QObject::connect(poll, &QTimer::timeout, w, [w, poll, prefix, done] {
         QWidget* bar = w->Page().Control(IDC_PROGRESS);
         if (bar == nullptr || !bar->isVisible())
             return;
         poll->stop();
-        QTimer::singleShot(kProgressShowMs, w, [w, prefix] {
+        QTimer::singleShot(kProgressShowMs, w, [w, prefix, done] {
             Save(w, prefix + "-progress.png");
-            QApplication::quit();
+            done();
         });
     });
     poll->start(kPollMs);
@@ -69,15 +76,17 @@ void ShowUpgrade(CVornakWindow* w, const QString& prefix) {
 
 }  // namespace
 
-void StartScreenshotTour(CVornakWindow& window, const QString& prefix) {
+void StartScreenshotTour(CVornakWindow& window, const QString& prefix, std::function<void()> done) {
+    if (!done)
+        done = [] { QApplication::quit(); };
     CVornakWindow* w = &window;
     window.show();
 
-    QTimer::singleShot(kSettleMs, w, [w, prefix] {
+    QTimer::singleShot(kSettleMs, w, [w, prefix, done] {
         Save(w, prefix + "-small.png");
-        ClickAndThen(*w, IDC_CONNECT, [w, prefix] {
+        ClickAndThen(*w, IDC_CONNECT, [w, prefix, done] {
             Save(w, prefix + "-connected.png");
-            ClickAndThen(*w, IDC_ADVANCED_TOGGLE, [w, prefix] {
+            ClickAndThen(*w, IDC_ADVANCED_TOGGLE, [w, prefix, done] {
                 Save(w, prefix + "-large.png");
                 QTimer::singleShot(kSettleMs, w, [prefix] {
                     if (QWidget* about = QApplication::activeModalWidget()) {
@@ -86,8 +95,48 @@ void StartScreenshotTour(CVornakWindow& window, const QString& prefix) {
                     }
                 });
                 w->OnAboutBox();
-                ClickAndThen(*w, IDC_ADVANCED_TOGGLE, [w, prefix] { ShowUpgrade(w, prefix); });
+                ClickAndThen(*w, IDC_ADVANCED_TOGGLE,
+                             [w, prefix, done] { ShowUpgrade(w, prefix, done); });
             });
         });
     });
+}
+
+void StartStationShot(CStationWindow& window, const QString& prefix) {
+    CStationWindow* w = &window;
+    window.show();
+    const auto inView = [w] {
+        return w->Tile(0)->State() == TileState::Passed &&
+               w->Tile(1)->State() == TileState::Failed &&
+               w->Tile(2)->Progress() >= kStationProgressPercent &&
+               w->Tile(3)->State() == TileState::Waiting;
+    };
+    auto* poll = new QTimer(w);
+    auto* limit = new QTimer(w);
+    limit->setSingleShot(true);
+    const auto shoot = [w, poll, limit, prefix] {
+        poll->stop();
+        limit->stop();
+        // The failed unit's record, opened, shows the detail view too.
+        QTreeWidget* list = w->RecordList();
+        for (int row = 0; row < list->topLevelItemCount(); ++row) {
+            if (list->topLevelItem(row)->text(3).contains(QStringLiteral("不合格")))
+                list->setCurrentItem(list->topLevelItem(row));
+        }
+        if (list->currentItem() == nullptr && list->topLevelItemCount() > 0)
+            list->setCurrentItem(list->topLevelItem(0));
+        QTimer::singleShot(kSettleMs, w, [w, prefix] {
+            Save(w, prefix + "-station.png");
+            // Not quit(): that closes the windows, and the station window
+            // asks first while a unit runs. Its destructor stops the slots.
+            QCoreApplication::exit(0);
+        });
+    };
+    QObject::connect(poll, &QTimer::timeout, w, [inView, shoot] {
+        if (inView())
+            shoot();
+    });
+    QObject::connect(limit, &QTimer::timeout, w, shoot);
+    poll->start(kPollMs);
+    limit->start(kStationWaitMs);
 }

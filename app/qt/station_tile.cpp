@@ -19,6 +19,7 @@ constexpr int kNamePointSize = 24;
 constexpr int kLinePointSize = 18;
 constexpr int kIconPixels = 64;
 constexpr int kMinTileWidth = 320;
+constexpr long long kMinuteMs = 60'000;
 
 struct StateLook {
     const char* word;
@@ -114,6 +115,9 @@ QString Q(const std::string& text) {
 QString ElapsedWords(long long ms) {
     if (ms < 0)
         return QStringLiteral("用时 —");
+    // Tenths while a unit is short, minutes once it is long.
+    if (ms < kMinuteMs)
+        return QStringLiteral("用时 %1 s").arg(static_cast<double>(ms) / 1000.0, 0, 'f', 1);
     const long long seconds = ms / 1000;
     return QStringLiteral("用时 %1:%2")
         .arg(seconds / 60)
@@ -135,6 +139,8 @@ CStationTile::CStationTile(const QString& slot, QWidget* parent) : QFrame(parent
     m_stateText = MakeLabel(kStatePointSize, true, this);
     m_detail = MakeLabel(kLinePointSize, false, this);
     m_detail->setWordWrap(true);
+    // A long reason wraps instead of widening its tile.
+    m_detail->setSizePolicy(QSizePolicy::Ignored, QSizePolicy::Preferred);
     m_progress = new QProgressBar(this);
     m_progress->setTextVisible(true);
     m_progress->setMinimumHeight(kLinePointSize * 2);

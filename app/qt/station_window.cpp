@@ -16,6 +16,7 @@
 #include <QTimer>
 #include <QTreeWidget>
 #include <QVBoxLayout>
+#include <algorithm>
 #include <chrono>
 #include <filesystem>
 #include <system_error>
@@ -151,6 +152,9 @@ CStationWindow::CStationWindow(const Recipe& recipe, std::vector<StationSlot> fi
         grid->addWidget(tile, static_cast<int>(i) / kTilesPerRow,
                         static_cast<int>(i) % kTilesPerRow);
     }
+    // Tiles of one width, whatever their texts.
+    for (int c = 0; c < std::min<int>(kTilesPerRow, static_cast<int>(m_slots.size())); ++c)
+        grid->setColumnStretch(c, 1);
 
     auto* counters = new QHBoxLayout;
     for (QLabel** label : {&m_passed, &m_failed, &m_yield, &m_cycle}) {

@@ -55,3 +55,26 @@ bool CStationGroup::AnyUnitRunning() const {
 const std::vector<StationSlot>& CStationGroup::Slots() const {
     return m_impl->slots;
 }
+
+#include <fstream>
+bool LoadSlotsFile(const std::string& path, std::vector<StationSlot>& out, std::string& error) {
+    std::ifstream in(path);
+    if (!in) {
+        error = path + ": cannot read";
+        return false;
+    }
+    std::string line;
+    const auto value = [](const std::string& l) {
+        const auto a = l.find('"');
+        return l.substr(a + 1, l.rfind('"') - a - 1);
+    };
+    while (std::getline(in, line)) {
+        if (line.rfind("[[slot]]", 0) == 0)
+            out.push_back({});
+        else if (line.rfind("name", 0) == 0)
+            out.back().name = value(line);
+        else if (line.rfind("port", 0) == 0)
+            out.back().port = value(line);
+    }
+    return true;
+}
