@@ -59,6 +59,17 @@ constexpr const DialogHandler* FindDialogHandler(int id) {
     return nullptr;
 }
 
+// Whether a vornak-cli command has a row. A bool rather than a pointer test,
+// so that it stays a constant expression in sanitizer builds, which do not
+// fold comparisons of a table element's address.
+constexpr bool HasCliHandler(std::string_view command) {
+    for (const DialogHandler& row : kDialogHandlers) {
+        if (row.cliCommand != nullptr && command == row.cliCommand)
+            return true;
+    }
+    return false;
+}
+
 // The row that vornak-cli's `command` runs; nullptr for a command that runs no
 // handler of the dialog.
 constexpr const DialogHandler* FindCliHandler(std::string_view command) {

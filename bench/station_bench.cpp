@@ -14,6 +14,7 @@
 #include <string>
 #include <vector>
 
+#include "bench/bench_station_files.h"
 #include "boxsim/box_simulator.h"
 #include "link/device_link.h"
 #include "records/record_store.h"
@@ -79,35 +80,16 @@ int main() {
     if (!sim.Start((dir / "ports").string(), kPort))
         return 1;
     sim.SetVersion(kBoxVersion);
-    {
-        const auto package = MakeSamplePackage(kBoxVersion, 64 * 1024);
-        std::ofstream(dir / "fw.pkg", std::ios::binary)
-            .write(reinterpret_cast<const char*>(package.data()),
-                   static_cast<std::streamsize>(package.size()));
-        std::ofstream(dir / "app.bin", std::ios::binary) << std::string(kDownloadSize, 'x');
-        std::ofstream(dir / "r.toml") << "name = \"bench\"\nvariant = \"B\"\n"
-                                         "[firmware]\npackage = \"fw.pkg\"\nversion = \""
-                                      << kBoxVersion
-                                      << "\"\n[settings]\nactivePke = true\ncrankTime = 2\n"
-                                         "hornOutputTime = 1\n"
-                                         "[[download]]\nfile = \"app.bin\"\nslot = 0\n";
-    }
+    std::ofstream(dir / "app.bin", std::ios::binary) << std::string(kDownloadSize, 'x');
     Recipe recipe;
-    std::string error;
-    if (!LoadRecipe((dir / "r.toml").string(), recipe, error)) {
-        std::fprintf(stderr, "%s\n", error.c_str());
+    std::unique_ptr<IRecordStore> store;
+    if (!MakeBenchStation(dir, kBoxVersion, 64 * 1024,
+                          "[[download]]\nfile = \"app.bin\"\nslot = 0\n", recipe, store))
         return 1;
-    }
-    auto store = OpenRecordStore("sqlite:" + (dir / "records.db").string(),
-                                 (dir / "queue.db").string(), error);
-    if (!store) {
-        std::fprintf(stderr, "%s\n", error.c_str());
-        return 1;
-    }
 
     StationOptions options;
     options.station = "bench";
-    options.port = kPort;
+    options.port = "COM" + std::to_string(kPort);
     options.once = true;
     options.rework = true;  // the same box every time
     CSilentObserver observer;

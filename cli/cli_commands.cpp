@@ -15,7 +15,9 @@
 #include "cli/cli_port_report.h"
 #include "cli/cli_settings_file.h"
 #include "cli/cli_station.h"
+#include "cli/cli_stderr.h"
 #include "cli/cli_text_escape.h"
+#include "cli/cli_wait.h"
 #include "device/option_table.h"
 #include "device/settings_panel.h"
 #include "link/device_link.h"
@@ -27,11 +29,6 @@ namespace {
 // How often the wait for an upgrade's worker wakes; the worker's own
 // time-outs bound the run, so the tool waits for as long as it takes.
 constexpr std::uint32_t kUpgradeWaitSliceMs = 1000;
-
-void PrintError(std::FILE* err, const std::string& message) {
-    std::fprintf(err, "vornak-cli: %s\n", EscapeForOutput(message).c_str());
-    std::fflush(err);
-}
 
 // Selects the entry `text` of the package list, adding it when missing.
 void SelectPackage(CDialogModel& model, const std::string& text) {
@@ -72,8 +69,12 @@ void PrepareControls(const CliRequest& request, CDialogModel& model,
 
 }  // namespace
 
-int RunCommand(const CliRequest& request, std::FILE* out, std::FILE* err) {
+int RunCommand(const CliRequest& request, std::FILE* out, std::FILE* errTarget) {
     const CliCommand command = *request.command;
+    // The link's "ABC" and the tool's messages share stderr, each message on
+    // a line of its own.
+    const CCliStderr errStreams(errTarget);
+    std::FILE* const err = errStreams.Messages();
     if (command == CliCommand::Ports)
         return ListPortsCommand(out, err);
     if (command == CliCommand::Station)
@@ -83,20 +84,20 @@ int RunCommand(const CliRequest& request, std::FILE* out, std::FILE* err) {
     DeviceSettings settingsToWrite;
     if (command == CliCommand::WriteSettings &&
         !LoadSettingsFile(request.args.front(), settingsToWrite, error)) {
-        PrintError(err, error);
+        PrintCliMessage(err, error);
         return kExitUsage;
     }
     if (request.output && !CanWriteFile(*request.output, error)) {
-        PrintError(err, error);
+        PrintCliMessage(err, error);
         return kExitUsage;
     }
 
     // Declared first, so it outlives the link that traces into it.
-    CCliReporter reporter(out, err, isatty(fileno(err)) != 0);
+    CCliReporter reporter(out, err, isatty(fileno(errTarget)) != 0);
     // A link of this run's own: it disconnects when the run ends. Its
     // diagnostics go to `err`, so `out` carries only what the tool promises.
     CDeviceLink link;
-    link.SetDiagnosticStream(err);
+    link.SetDiagnosticStream(errStreams.Diagnostics());
     if (request.trace) {
         link.SetTraceHook([&reporter](bool outgoing, const std::uint8_t* bytes, std::size_t n) {
             reporter.Trace(outgoing, bytes, n);
@@ -113,12 +114,15 @@ int RunCommand(const CliRequest& request, std::FILE* out, std::FILE* err) {
     CVornakDlg dlg(model, &link);
     dlg.OnInitDialog(CommandUsesPrgFolder(request));
 
-    if (request.port && CommandTalksToBox(command)) {
-        const auto port = static_cast<std::uint8_t>(*request.port);
-        PortFailure failure;
-        if (link.OpenPort(port, &failure) != ST_OK) {
-            PrintPortFailure(err, *request.port, failure);
-            return kExitFailure;
+    // Where --port or --usb led; empty for a scan.
+    PortPick pick;
+    if (CommandTalksToBox(command)) {
+        if (const int status = PrepareBoxPort(link, request, err, pick); status != kExitSuccess) {
+            if (status == kExitFailure) {
+                std::lock_guard lock(skippedMutex);
+                PrintSkippedPorts(err, skipped);
+            }
+            return status;
         }
     }
 
@@ -132,6 +136,9 @@ int RunCommand(const CliRequest& request, std::FILE* out, std::FILE* err) {
     }
     model->SetObserver(nullptr);
     reporter.FinishProgress();
+    // A device the port list does not number shows as its path, not as COM0.
+    if (!pick.path.empty() && pick.number == 0 && reporter.WasWritten(IDC_PORT_NAME))
+        model->SetItemText(IDC_PORT_NAME, pick.path);
 
     const bool success = IsSuccessfulOutcome(command, reporter);
     reporter.PrintFields(*model);
@@ -140,19 +147,19 @@ int RunCommand(const CliRequest& request, std::FILE* out, std::FILE* err) {
         if (!request.output) {
             reporter.PrintLine(SettingsJsonText(settings));
         } else if (!SaveSettingsFile(*request.output, settings, error)) {
-            PrintError(err, error);
+            PrintCliMessage(err, error);
             return kExitUsage;
         }
     }
-    if (const int number = link.ConnectedPortNumber(); number != 0)
-        WarnSlowLatencyTimer(err, number);
+    if (link.IsOpen())
+        WarnSlowLatencyTimer(err, link.ConnectedPortNumber(), pick.path);
     PrintStatusHints(err, reporter.StatusTexts(), request);
     if (!success) {
         {
             std::lock_guard lock(skippedMutex);
             PrintSkippedPorts(err, skipped);
         }
-        PrintError(err, std::string(CommandName(command)) + " failed");
+        PrintCliMessage(err, std::string(CommandName(command)) + " failed");
         return kExitFailure;
     }
     return kExitSuccess;

@@ -1,10 +1,12 @@
 #include "cli/cli_options.h"
 
+#include <algorithm>
 #include <charconv>
 #include <span>
 #include <string_view>
 
 #include "app/dialog_handlers.h"
+#include "cli/cli_option_split.h"
 #include "firmware/load_slots.h"
 
 namespace {
@@ -38,7 +40,7 @@ constexpr CliCommandRow kCommands[] = {
 constexpr bool EveryBoxCommandHasAHandler() {
     for (const CliCommandRow& row : kCommands) {
         if (row.command != CliCommand::Ports && row.command != CliCommand::Station &&
-            FindCliHandler(row.name) == nullptr)
+            !HasCliHandler(row.name))
             return false;
     }
     return true;
@@ -61,6 +63,25 @@ const CliCommandRow& RowOf(CliCommand command) {
     return kCommands[0];
 }
 
+constexpr OptionSpec kOptions[] = {
+    {"--trace", OptionValue::None},
+    {"--port", OptionValue::Required},
+    {"--usb", OptionValue::Required},
+    // send/jump --slot N, or station --slot NAME=PORT, once per fixture slot.
+    {"--slot", OptionValue::Required, true},
+    {"-o", OptionValue::Required},
+    {"--wait", OptionValue::Inline},
+    // From here on the station's own (cli/cli_station.h).
+    {"--once", OptionValue::None},
+    {"--rework", OptionValue::None},
+    {"--json", OptionValue::None},
+    {"--db", OptionValue::Required},
+    {"--station", OptionValue::Required},
+    {"--operator", OptionValue::Required},
+    {"--slots", OptionValue::Required},
+};
+constexpr std::size_t kFirstStationOption = 6;
+
 // A decimal number in [min, max], nothing else (no sign, no blanks).
 bool ParseNumber(std::string_view text, int min, int max, int& value) {
     int parsed = 0;
@@ -70,27 +91,6 @@ bool ParseNumber(std::string_view text, int min, int max, int& value) {
         return false;
     value = parsed;
     return true;
-}
-
-// The station's own options (cli/cli_station.h): a flag's member, or nullptr.
-bool* StationFlag(CliRequest& request, std::string_view token) {
-    if (token == "--once")
-        return &request.once;
-    if (token == "--rework")
-        return &request.rework;
-    if (token == "--json")
-        return &request.json;
-    return nullptr;
-}
-
-std::optional<std::string>* StationValue(CliRequest& request, std::string_view name) {
-    if (name == "--db")
-        return &request.db;
-    if (name == "--station")
-        return &request.stationName;
-    if (name == "--operator")
-        return &request.operatorName;
-    return nullptr;
 }
 
 }  // namespace
@@ -105,66 +105,24 @@ bool CommandTalksToBox(CliCommand command) {
 
 bool ParseCommandLine(int argc, const char* const* argv, CliRequest& request, std::string& error) {
     request = CliRequest{};
-    std::vector<std::string> positional;
-    std::optional<std::string> portText;
-    std::optional<std::string> slotText;
-    bool optionsEnded = false;
-    bool stationOptionSeen = false;
-
+    SplitCommandLine line;
     const std::span<const char* const> tokens(argv + 1, argc > 1 ? argc - 1 : 0);
-    for (std::size_t i = 0; i < tokens.size(); ++i) {
-        const std::string_view token = tokens[i];
-        if (optionsEnded || token.size() < 2 || token[0] != '-') {
-            positional.emplace_back(token);
-            continue;
-        }
-        if (token == "--") {
-            optionsEnded = true;
-            continue;
-        }
-        if (token == "--help" || token == "-h") {
-            request.help = true;
-            continue;
-        }
-        if (token == "--trace") {
-            request.trace = true;
-            continue;
-        }
-        if (bool* flag = StationFlag(request, token)) {
-            *flag = true;
-            stationOptionSeen = true;
-            continue;
-        }
-        // Options with a value: "--name VALUE" or "--name=VALUE" ("-o FILE" only).
-        std::optional<std::string>* target = nullptr;
-        std::string_view name = token;
-        std::optional<std::string> inlineValue;
-        if (const auto eq = token.find('='); token.starts_with("--") && eq != token.npos) {
-            name = token.substr(0, eq);
-            inlineValue = std::string(token.substr(eq + 1));
-        }
-        if (name == "--port") {
-            target = &portText;
-        } else if (name == "--slot") {
-            target = &slotText;
-        } else if (name == "-o" && !inlineValue) {
-            target = &request.output;
-        } else if (std::optional<std::string>* value = StationValue(request, name)) {
-            target = value;
-            stationOptionSeen = true;
-        } else {
-            error = "unknown option '" + std::string(token) + "'";
-            return false;
-        }
-        if (inlineValue) {
-            *target = *inlineValue;
-        } else if (i + 1 < tokens.size()) {
-            *target = std::string(tokens[++i]);
-        } else {
-            error = "option '" + std::string(name) + "' needs a value";
-            return false;
-        }
-    }
+    if (!SplitOptions(tokens, kOptions, line, error))
+        return false;
+    request.help = line.help;
+    request.trace = line.Has("--trace");
+    request.output = line.Value("-o");
+    const std::vector<std::string>& positional = line.words;
+    request.once = line.Has("--once");
+    request.rework = line.Has("--rework");
+    request.json = line.Has("--json");
+    request.db = line.Value("--db");
+    request.stationName = line.Value("--station");
+    request.operatorName = line.Value("--operator");
+    request.slotsFile = line.Value("--slots");
+    const bool stationOptionSeen =
+        std::any_of(std::begin(kOptions) + kFirstStationOption, std::end(kOptions),
+                    [&line](const OptionSpec& option) { return line.Has(option.name); });
 
     if (positional.empty()) {
         if (request.help)
@@ -194,15 +152,33 @@ bool ParseCommandLine(int argc, const char* const* argv, CliRequest& request, st
         return false;
     }
     if (stationOptionSeen && row->command != CliCommand::Station) {
-        error = "options --db, --station, --operator, --once, --rework and --json apply to "
-                "station only";
+        error =
+            "options --db, --station, --operator, --once, --rework, --json and --slots "
+            "apply to station only";
         return false;
     }
     if (request.output && request.output->empty()) {
         error = "option '-o' needs a file name";
         return false;
     }
-    if (row->takesSlot) {
+    const std::vector<std::string> slotTexts = line.Values("--slot");
+    const std::optional<std::string> slotText = line.Value("--slot");
+    if (row->command == CliCommand::Station) {
+        // A station's --slot names a fixture slot and its port: NAME=PORT.
+        request.stationSlots = slotTexts;
+        if (request.slotsFile && !slotTexts.empty()) {
+            error = "give the slots either in a file (--slots) or as --slot NAME=PORT, not both";
+            return false;
+        }
+        if (line.Has("--port") && (request.slotsFile || !slotTexts.empty())) {
+            error = "option '--port' is for one box; give each slot its port instead";
+            return false;
+        }
+    } else if (slotTexts.size() > 1) {
+        // A second value would silently win over the first.
+        error = "option '--slot' given twice";
+        return false;
+    } else if (row->takesSlot) {
         int slot = 0;
         if (!slotText) {
             error =
@@ -218,14 +194,40 @@ bool ParseCommandLine(int argc, const char* const* argv, CliRequest& request, st
         error = "option '--slot' does not apply to " + command;
         return false;
     }
-    if (portText) {
-        int port = 0;
-        if (!ParseNumber(*portText, kMinPortNumber, kMaxPortNumber, port)) {
-            error = "bad port number '" + *portText + "': give " + std::to_string(kMinPortNumber) +
-                    " to " + std::to_string(kMaxPortNumber);
+    if (line.Has("--port") && line.Has("--usb")) {
+        error = "give --port or --usb, not both";
+        return false;
+    }
+    if (const std::optional<std::string> port = line.Value("--port");
+        port && !ParsePortArgument(*port, request.port, error)) {
+        return false;
+    }
+    if (const std::optional<std::string> usb = line.Value("--usb")) {
+        request.port.kind = PortChoice::Kind::Usb;
+        if (!ParseUsbIdentity(*usb, request.port.usb, error))
+            return false;
+    }
+    // The station waits for its boxes itself, on a numbered port or any.
+    if (row->command == CliCommand::Station &&
+        (line.Has("--wait") || line.Has("--usb") || request.port.kind == PortChoice::Kind::Path)) {
+        error = "station takes --port N only, and waits for each box itself";
+        return false;
+    }
+    if (line.Has("--wait")) {
+        if (!row->talksToBox) {
+            error = "option '--wait' does not apply to " + command;
             return false;
         }
-        request.port = port;
+        request.wait = true;
+        if (const std::optional<std::string> seconds = line.Value("--wait")) {
+            int value = 0;
+            if (!ParseNumber(*seconds, 1, kMaxWaitSeconds, value)) {
+                error = "bad wait '" + *seconds + "': give whole seconds, 1 to " +
+                        std::to_string(kMaxWaitSeconds) + ", or --wait alone for no limit";
+                return false;
+            }
+            request.waitLimit = std::chrono::seconds(value);
+        }
     }
     return true;
 }

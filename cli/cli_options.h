@@ -2,17 +2,22 @@
 // The command line of vornak-cli, parsed and checked before anything touches a
 // port or the disk: a usage error leaves the box and the file system alone.
 //
-// Options may stand before, between or after the command's arguments; "--"
-// ends them, so a file name may begin with '-'.
+// Options are split as cli/cli_option_split.h describes; each at most once.
 
+#include <chrono>
 #include <optional>
 #include <string>
 #include <vector>
+
+#include "link/port_choice.h"
 
 // Exit status of the tool.
 constexpr int kExitSuccess = 0;
 constexpr int kExitFailure = 1;  // the box or the link reported a failure
 constexpr int kExitUsage = 2;    // usage error or bad input; nothing was sent
+// Ctrl-C ended a --wait before any box answered (128 + SIGINT, as a shell
+// reports a command it interrupted); the command did not run.
+constexpr int kExitInterrupted = 130;
 
 enum class CliCommand {
     Connect,
@@ -32,9 +37,12 @@ struct CliRequest {
     // Empty with `help` set: the tool's own help.
     std::optional<CliCommand> command;
     bool help = false;
-    std::vector<std::string> args;      // the command's arguments, options removed
-    std::optional<int> port;            // --port N
-    bool trace = false;                 // --trace
+    std::vector<std::string> args;  // the command's arguments, options removed
+    PortChoice port;                // --port N|PATH|NAME, --usb VID:PID[:SERIAL]
+    bool trace = false;             // --trace
+    // --wait[=SECONDS]: wait for a box first; no limit when the value is empty.
+    bool wait = false;
+    std::optional<std::chrono::seconds> waitLimit;
     std::optional<std::string> output;  // read-settings -o FILE
     std::optional<int> slot;            // send/jump --slot N
     // station only (cli/cli_station.h)
@@ -44,11 +52,13 @@ struct CliRequest {
     bool once = false;                        // --once
     bool rework = false;                      // --rework
     bool json = false;                        // --json
+    std::optional<std::string> slotsFile;     // --slots FILE
+    std::vector<std::string> stationSlots;    // --slot NAME=PORT, as given, in order
 };
 
-// Port numbers --port takes: the link's port numbers are 8-bit.
-constexpr int kMinPortNumber = 1;
-constexpr int kMaxPortNumber = 255;
+// The longest --wait=SECONDS: a day; a longer limit is surely a typo (and a
+// wait with no limit is --wait alone).
+constexpr int kMaxWaitSeconds = 24 * 60 * 60;
 
 // Parses argv[1..argc-1]. On a usage error returns false and puts a one-line
 // message into `error`; `request` is then unspecified.
@@ -56,5 +66,6 @@ bool ParseCommandLine(int argc, const char* const* argv, CliRequest& request, st
 
 // The command's name as typed ("read-settings").
 const char* CommandName(CliCommand command);
-// Whether the command sends requests to the box (and so honours --port).
+// Whether the command sends requests to the box (and so honours --port,
+// --usb and --wait).
 bool CommandTalksToBox(CliCommand command);

@@ -27,6 +27,8 @@ std::string DeviceOf(const std::string& path) {
 }
 
 std::string PortLabel(int number, const std::string& path) {
+    if (number == 0)
+        return DeviceOf(path);
     std::string label = "COM" + std::to_string(number);
     if (!path.empty())
         label += " (" + DeviceOf(path) + ")";
@@ -46,9 +48,9 @@ void PrintField(std::FILE* out, const char* label, const std::string& value) {
 }  // namespace
 
 void PrintPortFailure(std::FILE* err, int number, const PortFailure& failure) {
-    std::fprintf(err, "vornak-cli: %s\n",
-                 EscapeForOutput(PortLabel(number, failure.path) + ": " + PortFailureText(failure))
-                     .c_str());
+    std::fprintf(
+        err, "vornak-cli: %s\n",
+        EscapeForOutput(PortLabel(number, failure.path) + ": " + PortFailureText(failure)).c_str());
     std::fflush(err);
 }
 
@@ -76,8 +78,9 @@ void PrintStatusHints(std::FILE* err, const std::vector<std::string>& statusText
     std::fflush(err);
 }
 
-void WarnSlowLatencyTimer(std::FILE* err, int number) {
-    const std::string path = ResolvePortName("COM" + std::to_string(number));
+void WarnSlowLatencyTimer(std::FILE* err, int number, const std::string& portPath) {
+    const std::string path =
+        portPath.empty() ? ResolvePortName("COM" + std::to_string(number)) : portPath;
     const std::optional<LatencyTimer> timer = ReadLatencyTimer(kSystemSysfsRoot, path);
     if (!timer || timer->ms <= kLowLatencyTimerMs || timer->writable)
         return;

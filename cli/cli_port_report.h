@@ -10,7 +10,8 @@
 #include "cli/cli_options.h"
 #include "link/device_link.h"
 
-// "vornak-cli: COM3 (/dev/ttyUSB0): permission denied: ..."
+// "vornak-cli: COM3 (/dev/ttyUSB0): permission denied: ..."; a port the list
+// does not number (0) shows as its device alone.
 void PrintPortFailure(std::FILE* err, int number, const PortFailure& failure);
 
 // The ports a scan could not open, one line each; nothing when none.
@@ -21,9 +22,10 @@ void PrintSkippedPorts(std::FILE* err, const std::vector<CDeviceLink::SkippedPor
 void PrintStatusHints(std::FILE* err, const std::vector<std::string>& statusTexts,
                       const CliRequest& request);
 
-// When port COM<number> is an adapter whose latency timer is above 1 ms and
-// cannot be lowered, says so, with the udev rule that lowers it.
-void WarnSlowLatencyTimer(std::FILE* err, int number);
+// When the open port (COM<number>, or `path` when not empty) is an adapter
+// whose latency timer is above 1 ms and cannot be lowered, says so, with the
+// udev rule that lowers it.
+void WarnSlowLatencyTimer(std::FILE* err, int number, const std::string& path);
 
 // The `ports` command: every port with what the system knows about it on
 // stdout, the names in the port folder that are no ports on stderr. Exit

@@ -7,6 +7,7 @@
 #include <string_view>
 #include <vector>
 
+#include "cli/cli_option_split.h"
 #include "cli/cli_options.h"
 #include "records/pg_record_store.h"
 #include "records/record_export.h"
@@ -77,57 +78,31 @@ constexpr ActionRow kActions[] = {
     {"export", 0, true},
 };
 
+constexpr OptionSpec kRecordsOptions[] = {
+    {"--serial", OptionValue::Required}, {"--since", OptionValue::Required},
+    {"--result", OptionValue::Required}, {"--db", OptionValue::Required},
+    {"--csv", OptionValue::Required},    {"--jsonl", OptionValue::Required},
+};
+
 bool ParseRecordsLine(std::span<const char* const> tokens, RecordsRequest& request,
                       std::string& error) {
-    std::vector<std::string> positional;
-    std::optional<std::string> serial, since, result, db, csv, jsonl;
-    bool optionsEnded = false;
-    for (std::size_t i = 0; i < tokens.size(); ++i) {
-        const std::string_view token = tokens[i];
-        if (optionsEnded || token.size() < 2 || token[0] != '-') {
-            positional.emplace_back(token);
-            continue;
-        }
-        if (token == "--") {
-            optionsEnded = true;
-            continue;
-        }
-        if (token == "--help" || token == "-h") {
-            request.help = true;
-            continue;
-        }
-        std::string_view name = token;
-        std::optional<std::string> inlineValue;
-        if (const auto eq = token.find('='); eq != token.npos) {
-            name = token.substr(0, eq);
-            inlineValue = std::string(token.substr(eq + 1));
-        }
-        const std::pair<const char*, std::optional<std::string>*> options[] = {
-            {"--serial", &serial}, {"--since", &since}, {"--result", &result},
-            {"--db", &db},         {"--csv", &csv},     {"--jsonl", &jsonl},
-        };
-        std::optional<std::string>* target = nullptr;
-        for (const auto& [optionName, slot] : options) {
-            if (name == optionName)
-                target = slot;
-        }
-        if (target == nullptr) {
-            error = "unknown option '" + std::string(token) + "'";
-            return false;
-        }
-        if (inlineValue) {
-            *target = *inlineValue;
-        } else if (i + 1 < tokens.size()) {
-            *target = std::string(tokens[++i]);
-        } else {
-            error = "option '" + std::string(name) + "' needs a value";
-            return false;
-        }
-        if ((*target)->empty()) {
-            error = "option '" + std::string(name) + "' needs a value";
+    SplitCommandLine line;
+    if (!SplitOptions(tokens, kRecordsOptions, line, error))
+        return false;
+    for (const auto& [name, value] : line.options) {
+        if (value->empty()) {
+            error = "option '" + name + "' needs a value";
             return false;
         }
     }
+    request.help = line.help;
+    const std::vector<std::string>& positional = line.words;
+    const std::optional<std::string> serial = line.Value("--serial");
+    const std::optional<std::string> since = line.Value("--since");
+    const std::optional<std::string> result = line.Value("--result");
+    const std::optional<std::string> db = line.Value("--db");
+    const std::optional<std::string> csv = line.Value("--csv");
+    const std::optional<std::string> jsonl = line.Value("--jsonl");
     if (request.help && positional.empty())
         return true;
     if (positional.empty()) {

@@ -1,6 +1,5 @@
 #include "cli/cli_settings_file.h"
 
-#include "device/option_table.h"
 #include "device/settings_json.h"
 #include "link/file_replace.h"
 #include "link/regular_file.h"
@@ -19,25 +18,13 @@ bool LoadSettingsFile(const std::string& path, DeviceSettings& settings, std::st
         error = path + ": can't read the file: " + FileErrorText(readError);
         return false;
     }
-    const nlohmann::json json = nlohmann::json::parse(text, nullptr, false);
-    if (json.is_discarded()) {
-        error = path + ": not valid JSON";
-        return false;
-    }
-    DeviceSettings parsed;
+    nlohmann::json json;
     std::string why;
-    if (!SettingsFromJson(json, parsed, why)) {
+    if (!ParseJsonWithoutDuplicates(text, json, why) ||
+        !SettingsFromJson(json, settings, why, NullSelection::Refused)) {
         error = path + ": " + why;
         return false;
     }
-    for (const OptionInfo& o : Options()) {
-        if (!o.IsFlag() && !(parsed.*o.selection)) {
-            error = path + ": key \"" + std::string(o.field) +
-                    "\" is null: every option needs a value to be written";
-            return false;
-        }
-    }
-    settings = parsed;
     return true;
 }
 

@@ -7,8 +7,9 @@
 
 // Reads a settings file for writing to the box. Refuses (false, with a message
 // naming the file in `error`) a file that can't be read, isn't JSON or isn't a
-// whole record (device/settings_json.h), and a record with a selection that is
-// null: the box has no value for "none". `settings` is untouched on refusal.
+// whole record (device/settings_json.h), holds a key twice, or has a selection
+// that is null: the box has no value for "none". `settings` is untouched on
+// refusal.
 bool LoadSettingsFile(const std::string& path, DeviceSettings& settings, std::string& error);
 
 // Whether `path` can be written: a regular file or nothing there, in a

@@ -4,18 +4,22 @@
 #include <signal.h>
 #include <unistd.h>
 
+#include <algorithm>
 #include <atomic>
 #include <filesystem>
+#include <functional>
 #include <memory>
 #include <mutex>
 #include <optional>
 #include <string>
 #include <thread>
+#include <vector>
 
 #include "cli/cli_output.h"
 #include "records/record_store.h"
 #include "station/event_json.h"
 #include "station/station.h"
+#include "station/station_group.h"
 #include "station/unit_run.h"
 
 namespace {
@@ -48,6 +52,7 @@ public:
             std::fprintf(m_out, "%s\n", line.c_str());
             std::fflush(m_out);
         }
+        m_slot = e.slot;
         switch (e.kind) {
             case StationEventKind::Waiting:
                 Say("等待设备" + (e.text.empty() ? std::string() : " (" + e.text + ")") + " ...");
@@ -61,7 +66,9 @@ public:
                 break;
             case StationEventKind::UnitEnd:
                 if (e.record != nullptr && !m_json) {
-                    std::fprintf(m_out, "%s\n", ResultLine(*e.record).c_str());
+                    // A slot's line leads with the slot's name (which holds no blank).
+                    const std::string slot = e.slot.empty() ? std::string() : e.slot + " ";
+                    std::fprintf(m_out, "%s%s\n", slot.c_str(), ResultLine(*e.record).c_str());
                     std::fflush(m_out);
                 }
                 break;
@@ -79,7 +86,8 @@ public:
 
 private:
     void Say(const std::string& text) {
-        std::fprintf(m_err, "%s\n", text.c_str());
+        const std::string slot = m_slot.empty() ? std::string() : "[" + m_slot + "] ";
+        std::fprintf(m_err, "%s%s\n", slot.c_str(), text.c_str());
         std::fflush(m_err);
     }
 
@@ -88,12 +96,15 @@ private:
     std::FILE* m_out;
     std::FILE* m_err;
     bool m_json;
+    std::string m_slot;  // of the event being rendered
 };
 
-// Runs the station on a thread of its own while this thread takes SIGINT and
-// SIGTERM with sigtimedwait (blocked in every thread, so no handler runs):
-// each one is a stop request, and the operator hears at once what it does.
-std::optional<UnitResult> RunUntilStopped(CStation& station, CStationPrinter& printer) {
+// Runs the station (`run`, on a thread of its own) while this thread takes
+// SIGINT and SIGTERM with sigtimedwait (blocked in every thread, so no
+// handler runs): each one is a stop request (`stop`), and the operator hears
+// at once what it does.
+void RunUntilStopped(const std::function<void()>& run,
+                     const std::function<CStation::StopEffect()>& stop, CStationPrinter& printer) {
     sigset_t stopSignals;
     sigemptyset(&stopSignals);
     sigaddset(&stopSignals, SIGINT);
@@ -101,10 +112,9 @@ std::optional<UnitResult> RunUntilStopped(CStation& station, CStationPrinter& pr
     sigset_t oldMask;
     pthread_sigmask(SIG_BLOCK, &stopSignals, &oldMask);
 
-    std::optional<UnitResult> last;
     std::atomic<bool> done{false};
     std::thread loop([&] {
-        last = station.Run();
+        run();
         done = true;
     });
     while (!done.load()) {
@@ -113,7 +123,7 @@ std::optional<UnitResult> RunUntilStopped(CStation& station, CStationPrinter& pr
             continue;
         StationEvent notice;
         notice.kind = StationEventKind::Notice;
-        switch (station.RequestStop()) {
+        switch (stop()) {
             case CStation::StopEffect::EndsNow:
                 notice.text = kTextStopping;
                 break;
@@ -128,7 +138,20 @@ std::optional<UnitResult> RunUntilStopped(CStation& station, CStationPrinter& pr
     }
     loop.join();
     pthread_sigmask(SIG_SETMASK, &oldMask, nullptr);
-    return last;
+}
+
+// The slots of --slots FILE or of repeated --slot NAME=PORT; false with `error`.
+bool RequestedSlots(const CliRequest& request, std::vector<StationSlot>& slots,
+                    std::string& error) {
+    if (request.slotsFile)
+        return LoadSlotsFile(*request.slotsFile, slots, error);
+    for (const std::string& text : request.stationSlots) {
+        StationSlot slot;
+        if (!ParseSlotOption(text, slot, error))
+            return false;
+        slots.push_back(slot);
+    }
+    return CheckSlots(slots, error);
 }
 
 std::string HostName() {
@@ -151,6 +174,12 @@ int RunStationCommand(const CliRequest& request, std::FILE* out, std::FILE* err)
         std::fprintf(err, "vornak-cli: %s\n", error.c_str());
         return kExitUsage;
     }
+    const bool grouped = request.slotsFile || !request.stationSlots.empty();
+    std::vector<StationSlot> slots;
+    if (grouped && !RequestedSlots(request, slots, error)) {
+        std::fprintf(err, "vornak-cli: %s\n", error.c_str());
+        return kExitUsage;
+    }
     const std::filesystem::path besideRecipe = std::filesystem::absolute(recipePath).parent_path();
     const std::string url =
         request.db.value_or("sqlite:" + (besideRecipe / kDefaultDbName).string());
@@ -165,7 +194,8 @@ int RunStationCommand(const CliRequest& request, std::FILE* out, std::FILE* err)
     StationOptions options;
     options.station = request.stationName.value_or(HostName());
     options.operatorName = request.operatorName.value_or(EnvOr("USER", ""));
-    options.port = request.port;
+    if (request.port.kind == PortChoice::Kind::Number)
+        options.port = "COM" + std::to_string(request.port.number);
     options.once = request.once;
     options.rework = request.rework;
     options.toolVersion = VORNAK_PACKAGE_VERSION;
@@ -178,11 +208,26 @@ int RunStationCommand(const CliRequest& request, std::FILE* out, std::FILE* err)
         };
     }
     CStationPrinter printer(out, err, request.json);
-    CStation station(recipe, *store, printer, options);
     std::fprintf(err, "配方 %s (%s), 记录: %s\n", recipe.name.c_str(), recipe.variant.c_str(),
                  store->Describe().c_str());
-    const std::optional<UnitResult> last = RunUntilStopped(station, printer);
+    std::vector<std::optional<UnitResult>> results;
+    if (grouped) {
+        CStationGroup group(recipe, *store, printer, options, slots);
+        if (!group.Start(error)) {
+            std::fprintf(err, "vornak-cli: %s\n", error.c_str());
+            return kExitUsage;
+        }
+        RunUntilStopped([&group] { group.Wait(); }, [&group] { return group.Stop(); }, printer);
+        results = group.Results();
+    } else {
+        CStation station(recipe, *store, printer, options);
+        RunUntilStopped([&] { results.push_back(station.Run()); },
+                        [&station] { return station.RequestStop(); }, printer);
+    }
     if (!request.once)
         return kExitSuccess;
-    return last == UnitResult::Pass ? kExitSuccess : kExitFailure;
+    // With --once every slot ran one unit, and all of them had to pass.
+    const bool allPassed = std::all_of(results.begin(), results.end(),
+                                       [](const auto& r) { return r == UnitResult::Pass; });
+    return allPassed ? kExitSuccess : kExitFailure;
 }

@@ -3,6 +3,7 @@
 const char* StationHelpText() {
     return R"(Usage: vornak-cli station RECIPE [--db URL] [--station NAME] [--operator NAME]
                           [--once] [--rework] [--json] [--port N] [--trace]
+       vornak-cli station RECIPE (--slots FILE | --slot NAME=PORT ...) [options]
 
 Runs every box that is connected through the recipe (a TOML file): identity,
 interlock, firmware update when the version differs, settings written, read
@@ -20,16 +21,24 @@ Options:
   --rework         run a serial that already passed this recipe (marked rework)
   --json           one JSON object per event on stdout (schema in README)
   --port N         watch COMN only; otherwise every port is scanned
+  --slots FILE     run one box per fixture slot, all at once; FILE (TOML) has
+                   one [[slot]] table per slot with name = "..." and
+                   port = "..."
+  --slot NAME=PORT one fixture slot (repeat for more): PORT is COMn or n, a
+                   device path (/dev/serial/by-path/... names one USB socket),
+                   or usb:VID:PID[:SERIAL]
   --trace          print every frame in hex on stderr
 
 stdout, one line per unit:
   PASS <serial> <variant> <seconds>
   FAIL <serial> <step> <reason>
+With slots each line starts with the slot's name: "<slot> PASS ...". Two slots
+holding the same serial fail the second with reason DUPLICATE_SERIAL.
 Progress and messages go to stderr. Ctrl-C while waiting for a box ends the
 station; during a unit the unit finishes first, and a second Ctrl-C aborts it
 (recorded as aborted with its step).
 
-Exit status with --once: 0 pass, 1 fail or aborted, 2 bad recipe, store or
+Exit status with --once: 0 pass (every slot), 1 fail or aborted, 2 bad recipe, store or
 usage. Without --once: 0 after Ctrl-C, 2 as above.
 )";
 }

@@ -90,3 +90,8 @@ std::string EscapeForOutput(std::string_view text) {
     }
     return out;
 }
+
+void PrintCliMessage(std::FILE* err, std::string_view message) {
+    std::fprintf(err, "vornak-cli: %s\n", EscapeForOutput(message).c_str());
+    std::fflush(err);
+}

@@ -4,6 +4,7 @@
 // another: control characters and invalid UTF-8 are escaped, valid UTF-8
 // (Chinese included) passes unchanged.
 
+#include <cstdio>
 #include <string>
 #include <string_view>
 
@@ -13,3 +14,6 @@
 // points above U+10FFFF, stray or missing continuation bytes). A backslash is
 // left as it is.
 std::string EscapeForOutput(std::string_view text);
+
+// Prints "vornak-cli: MESSAGE" (escaped) as one line on `err` and flushes it.
+void PrintCliMessage(std::FILE* err, std::string_view message);

@@ -1,6 +1,9 @@
 #include "device/settings_json.h"
 
 #include <cstdint>
+#include <optional>
+#include <set>
+#include <vector>
 
 #include "device/option_table.h"
 
@@ -19,7 +22,8 @@ nlohmann::json SettingsToJson(const DeviceSettings& settings) {
     return json;
 }
 
-bool SettingsFromJson(const nlohmann::json& json, DeviceSettings& settings, std::string& error) {
+bool SettingsFromJson(const nlohmann::json& json, DeviceSettings& settings, std::string& error,
+                      NullSelection nulls) {
     if (!json.is_object()) {
         error = "settings must be a JSON object, not " + std::string(json.type_name());
         return false;
@@ -48,12 +52,14 @@ bool SettingsFromJson(const nlohmann::json& json, DeviceSettings& settings, std:
             parsed.*o.flag = value.get<bool>();
             continue;
         }
-        if (value.is_null()) {
+        const bool nullAllowed = nulls == NullSelection::Allowed;
+        if (value.is_null() && nullAllowed) {
             parsed.*o.selection = std::nullopt;
             continue;
         }
         const int last = static_cast<int>(o.entries.size()) - 1;
-        const std::string range = "an index from 0 to " + std::to_string(last) + " or null";
+        const std::string range =
+            "an index from 0 to " + std::to_string(last) + (nullAllowed ? " or null" : "");
         if (!value.is_number_integer()) {
             error =
                 "key \"" + key + "\" must be " + range + ", not " + std::string(value.type_name());
@@ -71,5 +77,33 @@ bool SettingsFromJson(const nlohmann::json& json, DeviceSettings& settings, std:
         parsed.*o.selection = value.get<int>();
     }
     settings = parsed;
+    return true;
+}
+
+bool ParseJsonWithoutDuplicates(const std::string& text, nlohmann::json& json, std::string& error) {
+    using Event = nlohmann::json::parse_event_t;
+    // The keys seen so far in each object being read, innermost last.
+    std::vector<std::set<std::string>> open;
+    std::optional<std::string> duplicate;
+    const auto check = [&](int, Event event, nlohmann::json& parsed) {
+        if (event == Event::object_start) {
+            open.emplace_back();
+        } else if (event == Event::object_end && !open.empty()) {
+            open.pop_back();
+        } else if (event == Event::key && !open.empty() && !duplicate &&
+                   !open.back().insert(parsed.get<std::string>()).second) {
+            duplicate = parsed.get<std::string>();
+        }
+        return true;
+    };
+    json = nlohmann::json::parse(text, check, false);
+    if (json.is_discarded()) {
+        error = "not valid JSON";
+        return false;
+    }
+    if (duplicate) {
+        error = "duplicate key \"" + *duplicate + "\"";
+        return false;
+    }
     return true;
 }

@@ -97,9 +97,9 @@ StatusWord CDeviceLink::Transact(std::uint16_t command, std::uint16_t subCode,
     return st;
 }
 
-StatusWord CDeviceLink::OpenLinePort(int number, PortFailure* failure) {
+StatusWord CDeviceLink::OpenLinePort(const std::string& name, PortFailure* failure) {
     ComPara params;
-    params.name = PortNameFor(number);
+    params.name = name;
     params.baud = kLineBaud;
     params.byteSize = 8;
     params.parity = kParityNone;
@@ -123,7 +123,7 @@ StatusWord CDeviceLink::ScanPortsLocked(std::uint8_t* byComNum) {
         m_port.Close();
         for (int n = kFirstPort; n <= kLastPort; ++n) {
             PortFailure failure;
-            if (OpenLinePort(n, &failure) != ST_PORT_OK) {
+            if (OpenLinePort(PortNameFor(n), &failure) != ST_PORT_OK) {
                 if (!failure.nothingThere)
                     skipped.push_back({n, std::move(failure)});
                 continue;
@@ -163,12 +163,22 @@ void CDeviceLink::SetSkippedPortsHook(SkippedPortsHook hook) {
 }
 
 StatusWord CDeviceLink::OpenPort(std::uint8_t comNum, PortFailure* failure) {
+    return OpenNamedPort(PortNameFor(comNum), comNum, failure);
+}
+
+StatusWord CDeviceLink::OpenPortPath(const std::string& path, std::uint8_t comNum,
+                                     PortFailure* failure) {
+    return OpenNamedPort(path, comNum, failure);
+}
+
+StatusWord CDeviceLink::OpenNamedPort(const std::string& name, std::uint8_t comNum,
+                                      PortFailure* failure) {
     std::lock_guard lifecycle(m_lifecycleMutex);
     StopReceiveThread();
     StatusWord status = ST_NO_DEVICE;
     {
         std::lock_guard lock(m_portMutex);
-        if (OpenLinePort(comNum, failure) == ST_PORT_OK) {
+        if (OpenLinePort(name, failure) == ST_PORT_OK) {
             status = ST_OK;
             m_openPortNumber = comNum;
         } else {

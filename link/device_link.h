@@ -42,6 +42,7 @@
 #include <functional>
 #include <memory>
 #include <mutex>
+#include <string>
 #include <thread>
 #include <vector>
 
@@ -78,6 +79,11 @@ public:
     // told which port the box is on. ST_OK, or ST_NO_DEVICE (port closed) when
     // the port can't be opened; `failure` (optional) then says why.
     StatusWord OpenPort(std::uint8_t comNum, PortFailure* failure = nullptr);
+    // OpenPort for the device at `path` (a tty, or a link to one such as a
+    // /dev/serial/by-id name). `comNum` is the port's number in the port list,
+    // 0 when it has none; ConnectedPortNumber reports it.
+    StatusWord OpenPortPath(const std::string& path, std::uint8_t comNum,
+                            PortFailure* failure = nullptr);
     StatusWord Disconnect();
     bool IsOpen() const;
     // Number n of the port COMn the link holds open, 0 when closed: what the
@@ -114,9 +120,11 @@ public:
 
 private:
     StatusWord ScanPortsLocked(std::uint8_t* byComNum);
-    // Sets port COM<number> to the line's settings (115200 8N1) and opens
-    // it; the port's own status word. Caller holds the port lock.
-    StatusWord OpenLinePort(int number, PortFailure* failure);
+    // Sets the port named `name` ("COMn" or a path) to the line's settings
+    // (115200 8N1) and opens it; the port's own status word. Caller holds the
+    // port lock.
+    StatusWord OpenLinePort(const std::string& name, PortFailure* failure);
+    StatusWord OpenNamedPort(const std::string& name, std::uint8_t comNum, PortFailure* failure);
     StatusWord SendRequest(std::uint16_t command, std::uint16_t subCode, const std::uint8_t* data,
                            std::uint32_t dataLength);
     // Reads one frame into `frame` (whose size limit applies): its start byte

@@ -17,6 +17,12 @@
 #include "link/low_latency.h"
 
 constexpr char kPortDirVariable[] = "VORNAK_PORT_DIR";
+// The highest port number a name may give: the link's port numbers are 8-bit
+// (and a malformed number cannot overflow).
+constexpr int kMaxPortNumber = 255;
+// Where udev keeps the stable names of serial devices.
+constexpr char kSerialByIdDir[] = "/dev/serial/by-id";
+constexpr char kSerialByPathDir[] = "/dev/serial/by-path";
 
 // The port number that "COMn" or "\\.\COMn" names (the "COM" in any case), or 0
 // when the name is neither form.

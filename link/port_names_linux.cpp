@@ -19,9 +19,6 @@ namespace fs = std::filesystem;
 
 namespace {
 
-// Ports above this are never formed by the scan; it keeps a malformed number
-// from overflowing.
-constexpr int kMaxPortNumber = 255;
 // Unix98 pseudo-terminal slaves use these character majors; they have no
 // sysfs entry to ask (the kernel's device list fixes them).
 constexpr unsigned kFirstPtySlaveMajor = 136;

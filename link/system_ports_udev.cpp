@@ -13,9 +13,6 @@ namespace fs = std::filesystem;
 
 namespace {
 
-// Where udev keeps the stable names of serial devices.
-constexpr char kByIdDir[] = "/dev/serial/by-id";
-constexpr char kByPathDir[] = "/dev/serial/by-path";
 constexpr char kSerialCorePortDriver[] = "port";
 
 struct UdevDeleter {
@@ -87,8 +84,8 @@ void FillPortDetails(PortInfo& port, const std::string& sysfsRoot) {
     if (ec)
         return;
     port.device = device.string();
-    port.byId = LinksTo(kByIdDir, device);
-    port.byPath = LinksTo(kByPathDir, device);
+    port.byId = LinksTo(kSerialByIdDir, device);
+    port.byPath = LinksTo(kSerialByPathDir, device);
     if (const std::optional<LatencyTimer> timer = ReadLatencyTimer(sysfsRoot, port.path))
         port.latencyTimerMs = timer->ms;
 

@@ -26,6 +26,9 @@ inline constexpr const char* kReasonFileError = "FILE_ERROR";
 inline constexpr const char* kReasonAlreadyPassed = "ALREADY_PASSED";
 inline constexpr const char* kReasonDuplicateSerial = "DUPLICATE_SERIAL";
 inline constexpr const char* kReasonAborted = "ABORTED";
+// The store did not take the unit's record; the unit shows as failed at
+// step "record".
+inline constexpr const char* kReasonRecordError = "RECORD_ERROR";
 
 // One step of the unit run, as it went.
 struct StepRecord {

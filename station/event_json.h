@@ -6,10 +6,8 @@
 
 #include <nlohmann/json.hpp>
 
-#include "records/unit_record.h"
 #include "station/station_events.h"
 
 constexpr int kStationEventSchema = 1;
 
-nlohmann::json UnitRecordToJson(const UnitRecord& record);
 nlohmann::json StationEventToJson(const StationEvent& event, const std::string& time);

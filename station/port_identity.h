@@ -14,3 +14,5 @@ struct PortIdentity {
 // For port COM<number> as the link opens it. Fields the system cannot tell
 // stay empty.
 PortIdentity DescribePort(int number);
+// For the device at `path` (a device path or a link to one).
+PortIdentity DescribePortPath(const std::string& path);

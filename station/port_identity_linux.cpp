@@ -41,8 +41,11 @@ std::string AdapterSerial(const fs::path& device) {
 }  // namespace
 
 PortIdentity DescribePort(int number) {
+    return DescribePortPath(ResolvePortName("COM" + std::to_string(number)));
+}
+
+PortIdentity DescribePortPath(const std::string& path) {
     PortIdentity id;
-    const std::string path = ResolvePortName("COM" + std::to_string(number));
     if (path.empty())
         return id;
     std::error_code ec;

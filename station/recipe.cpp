@@ -8,13 +8,13 @@
 #include <fstream>
 #include <iterator>
 #include <set>
-#include <sstream>
 
 #include "device/option_table.h"
 #include "firmware/file_image.h"
 #include "firmware/load_slots.h"
 #include "firmware/transfer_packets.h"
 #include "station/digest.h"
+#include "station/toml_error.h"
 
 namespace {
 
@@ -51,9 +51,7 @@ public:
         try {
             root = toml::parse(bytes, m_path);
         } catch (const toml::parse_error& e) {
-            std::ostringstream message;
-            message << m_path << ":" << e.source().begin.line << ": " << e.description();
-            throw RecipeError{message.str()};
+            throw RecipeError{TomlParseErrorText(m_path, e)};
         }
         CheckKeys(root, kTopKeys, "");
         m_recipe.name = RequiredString(root, "name", "");
@@ -69,13 +67,7 @@ public:
 private:
     [[noreturn]] void Fail(const toml::node* node, const std::string& key,
                            const std::string& what) const {
-        std::string message = m_path;
-        if (node != nullptr && node->source().begin.line != 0)
-            message += ":" + std::to_string(node->source().begin.line);
-        message += ": ";
-        if (!key.empty())
-            message += key + ": ";
-        throw RecipeError{message + what};
+        throw RecipeError{TomlErrorText(m_path, node, key, what)};
     }
 
     static std::string Join(const std::string& prefix, const std::string& key) {

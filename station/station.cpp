@@ -4,6 +4,7 @@
 #include <chrono>
 #include <thread>
 
+#include "station/port_spec.h"
 #include "station/unit_run.h"
 
 namespace {
@@ -67,20 +68,34 @@ bool CStation::AbortCheck() const {
     return m_stopRequests.load() >= 2;
 }
 
+bool CStation::OpenWatchedPort() {
+    std::string error;
+    m_portPath = ResolvePortSpec(m_options.port, error);
+    if (error != m_portProblem) {
+        // Said once, not at every probe.
+        m_portProblem = error;
+        if (!error.empty()) {
+            StationEvent notice;
+            notice.kind = StationEventKind::Notice;
+            notice.text = error;
+            Emit(notice);
+        }
+    }
+    return !m_portPath.empty() && m_link.OpenPortPath(m_portPath, 0) == ST_OK;
+}
+
 bool CStation::WaitForBox() {
     StationEvent waiting;
     waiting.kind = StationEventKind::Waiting;
-    if (m_options.port)
-        waiting.text = "COM" + std::to_string(*m_options.port);
+    waiting.text = PortSpecKey(m_options.port);
     Emit(waiting);
     for (;;) {
         if (StopRequested())
             return false;
-        if (m_options.port) {
-            // Opened afresh for every probe: a port that came back (a box
-            // plugged in again) is a new device behind the same name.
-            if (m_link.OpenPort(static_cast<std::uint8_t>(*m_options.port)) == ST_OK &&
-                m_box.Probe())
+        if (!m_options.port.empty()) {
+            // Resolved and opened afresh for every probe: a port that came
+            // back (a box plugged in again) is a new device behind the name.
+            if (OpenWatchedPort() && m_box.Probe())
                 return true;
             m_link.Disconnect();
         } else {
@@ -131,10 +146,24 @@ UnitRecord CStation::Commit(const UnitOutcome& outcome, bool& stored) {
     return shown;
 }
 
+std::string CStation::PortText() const {
+    const std::string key = PortSpecKey(m_options.port);
+    return key.empty() ? "COM" + std::to_string(m_link.ConnectedPortNumber()) : key;
+}
+
 std::optional<UnitResult> CStation::Run() {
+    const std::optional<UnitResult> last = Loop();
+    if (m_options.serials != nullptr)
+        m_options.serials->Release(m_options.slot);
+    return last;
+}
+
+std::optional<UnitResult> CStation::Loop() {
     std::optional<UnitResult> last;
     for (;;) {
         m_unitId.clear();
+        if (m_options.serials != nullptr)
+            m_options.serials->Release(m_options.slot);
         if (!WaitForBox())
             return last;
         m_inUnit = true;
@@ -143,15 +172,17 @@ std::optional<UnitResult> CStation::Run() {
             return last;
         }
         m_unitId = NewUnitId();
-        const int com = m_options.port ? *m_options.port : m_link.ConnectedPortNumber();
         StationEvent start;
         start.kind = StationEventKind::UnitStart;
-        start.text = "COM" + std::to_string(com);
+        start.text = PortText();
         Emit(start);
+        const PortIdentity port = m_options.port.empty()
+                                      ? DescribePort(m_link.ConnectedPortNumber())
+                                      : DescribePortPath(m_portPath);
 
         CUnitRun unit(m_recipe, m_store, m_box, m_recorder, m_options,
                       [this](StationEvent e) { Emit(std::move(e)); });
-        const UnitOutcome outcome = unit.Run(m_unitId, DescribePort(com));
+        const UnitOutcome outcome = unit.Run(m_unitId, port);
         m_inUnit = false;
         m_recorder.Clear();
 

@@ -21,6 +21,7 @@
 // pause of several seconds before its next request).
 //
 // Threads: Run() on one thread (the unit loop); the observer is called on it.
+// RequestStop() and InUnit() from any thread.
 // Several stations, each with its own options and link, may run on threads
 // of their own against one store.
 
@@ -56,11 +57,19 @@ public:
         AbortsTheUnit,     // the unit ends at its next request, recorded aborted
     };
     StopEffect RequestStop();
+    // Whether a unit runs now; any thread (a window asks before closing).
+    bool InUnit() const { return m_inUnit.load(); }
 
 private:
     bool StopRequested() const { return m_stopRequests.load() > 0; }
     // Sleeps up to `ms`, waking early for a stop request; false when stopped.
     bool SleepUnlessStopped(std::uint32_t ms) const;
+    std::optional<UnitResult> Loop();
+    // Resolves the watched port's spec and opens it; false when nothing is
+    // there (or it cannot be opened) now.
+    bool OpenWatchedPort();
+    // The port for the operator: the watched port, or the COM number a scan found.
+    std::string PortText() const;
     bool WaitForBox();
     bool WaitForRemoval();
     // Asked before every request of a unit.
@@ -84,5 +93,8 @@ private:
     // Set before the last look at the stop requests ahead of a unit, so a
     // request is either seen there or told that the unit finishes first.
     std::atomic<bool> m_inUnit{false};
-    std::string m_unitId;  // unit-loop thread only
+    // Unit-loop thread only.
+    std::string m_unitId;
+    std::string m_portPath;     // the watched port's device at the last probe
+    std::string m_portProblem;  // what was last said about resolving it
 };

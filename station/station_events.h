@@ -13,10 +13,6 @@
 
 #include "records/unit_record.h"
 
-// Reason of a unit whose record the store did not take (the store failed);
-// the unit shows as failed at step "record".
-inline constexpr const char* kReasonRecordError = "RECORD_ERROR";
-
 enum class StationEventKind {
     Waiting,    // looking for a box (text: the port, or empty for any)
     UnitStart,  // a box answered (text: the port)

@@ -14,6 +14,7 @@
 // joins them. The observer is called on the slots' threads, concurrently.
 
 #include <memory>
+#include <optional>
 #include <string>
 #include <vector>
 
@@ -32,10 +33,20 @@ struct StationSlot {
 };
 
 // Reads a slots file (TOML: one [[slot]] table per slot with `name` and
-// `port`). False with a message naming the file, line and key in `error`.
+// `port`), checked as CheckSlots does. False with a message naming the file,
+// line and key in `error`.
 bool LoadSlotsFile(const std::string& path, std::vector<StationSlot>& slots, std::string& error);
 // Parses "NAME=PORT" (the --slot option). False with `error`.
 bool ParseSlotOption(const std::string& text, StationSlot& slot, std::string& error);
+// Whether the slots can run together: at least one, each name usable (not
+// empty, at most kMaxSlotNameBytes, no blank, control character or '=', so a
+// result line still splits into words), each port a port spec
+// (station/port_spec.h; a lone slot may leave it empty to scan for any box),
+// no name and no port twice. False with `error`.
+bool CheckSlots(const std::vector<StationSlot>& slots, std::string& error);
+// Slot names longer than this are refused: a name is shown on a tile and
+// leads every result line.
+constexpr std::size_t kMaxSlotNameBytes = 64;
 
 class CStationGroup {
 public:
@@ -43,7 +54,10 @@ public:
     // the stations' common options; each slot's name and port replace its own.
     CStationGroup(const Recipe& recipe, IRecordStore& store, IStationObserver& observer,
                   const StationOptions& options, std::vector<StationSlot> slots);
-    ~CStationGroup();  // stops and joins every slot
+    // Stops every slot as two stop requests do (a running unit ends at its
+    // next request, recorded aborted) and joins them: whoever owns the
+    // group asks the operator before letting it go during a unit.
+    ~CStationGroup();
     CStationGroup(const CStationGroup&) = delete;
     CStationGroup& operator=(const CStationGroup&) = delete;
 
@@ -55,6 +69,9 @@ public:
     // Whether a unit runs on any slot now (a window asks before closing).
     bool AnyUnitRunning() const;
     const std::vector<StationSlot>& Slots() const;
+    // After Wait(): each slot's last unit result as CStation::Run returned
+    // it, in the order of Slots().
+    std::vector<std::optional<UnitResult>> Results() const;
 
 private:
     struct Impl;

@@ -4,11 +4,11 @@
 // so several stations (one per fixture slot) may run side by side.
 
 #include <cstdint>
-#include <optional>
 #include <string>
 
 #include "firmware/firmware_update.h"
 #include "link/device_link.h"
+#include "station/serial_registry.h"
 
 // Ports are probed for a box, and a box that passed is probed for its
 // removal, at most this often: often enough that an operator sees no delay,
@@ -22,13 +22,19 @@ struct StationOptions {
     std::string station;       // station name for the records
     std::string operatorName;  // operator name for the records
     std::string slot;          // fixture slot name; empty for a single box
-    std::optional<int> port;   // COMn to watch; empty: scan for any box
-    bool rework = false;       // run serials that already passed, marked rework
-    bool once = false;         // stop after one unit
-    UpgradeTiming timing;      // the firmware update's pauses
+    // The port to watch (station/port_spec.h: "COM3", "3", a device path,
+    // "usb:VID:PID[:SERIAL]"); empty: scan for any box.
+    std::string port;
+    bool rework = false;   // run serials that already passed, marked rework
+    bool once = false;     // stop after one unit
+    UpgradeTiming timing;  // the firmware update's pauses
     std::uint32_t probeIntervalMs = kProbeIntervalMs;
     std::string toolVersion;  // written into every record
     // Also hears every frame of the station's link (--trace), beside the
     // flight recorder; called from the link's threads (see SetTraceHook).
     CDeviceLink::TraceHook trace;
+    // The serials a group's slots hold (a station group sets it); the unit
+    // fails DUPLICATE_SERIAL when another slot holds its box's serial. None
+    // for a single box.
+    CSerialRegistry* serials = nullptr;
 };

@@ -26,6 +26,8 @@ constexpr char kTextRetry[] = "上次未通过,重试";
 constexpr char kTextRework[] = "返工";
 constexpr char kTextAborted[] = "已中止";
 constexpr char kTextSettingsWritten[] = "设置已写入并读回一致";
+constexpr char kTextDuplicateSerialBefore[] = "序列号重复:该序列号正在工位 ";
+constexpr char kTextDuplicateSerialAfter[] = " 测试(设备放错?)";
 
 // Transfers report every packet; a window or a bridge needs no more than
 // this many milliseconds between two progress events.
@@ -214,6 +216,16 @@ bool CUnitRun::Identify() {
 
 bool CUnitRun::Interlock(bool& store) {
     BeginStep("interlock");
+    std::string holder;
+    if (m_options.serials != nullptr && !m_record.serial.empty() &&
+        !m_options.serials->Claim(m_record.serial, m_options.slot, holder)) {
+        // Not stored: the other slot's run decides what the serial's last
+        // run was, and a failure stored here would make a passed serial
+        // look retryable.
+        store = false;
+        return FailStep(kReasonDuplicateSerial,
+                        kTextDuplicateSerialBefore + holder + kTextDuplicateSerialAfter);
+    }
     switch (m_store.Interlock(m_record.serial, m_recipe.sha256)) {
         case InterlockState::New:
             break;

@@ -12,8 +12,8 @@
 #include <string>
 #include <vector>
 
-#include "cli_process.h"
 #include "boxsim/box_simulator.h"
+#include "cli_process.h"
 #include "tests/support/temp_dir.h"
 
 using Bytes = std::vector<std::uint8_t>;

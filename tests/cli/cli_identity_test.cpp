@@ -98,6 +98,14 @@ TEST_F(CliTest, ChecksumDiagnosticStaysOffStdout) {
     EXPECT_EQ(r.out, Lines({"status: 错误:EF03", "status: 错误:EF03"}));
     EXPECT_NE(r.err.find("ABC"), std::string::npos);
     EXPECT_EQ(r.exitCode, 1);
+    // The tool's own messages start lines of their own after the link's ABC.
+    for (const char* start : {"vornak-cli: ", "hint: "}) {
+        SCOPED_TRACE(start);
+        std::size_t at = r.err.find(start);
+        EXPECT_NE(at, std::string::npos) << r.err;
+        for (; at != std::string::npos; at = r.err.find(start, at + 1))
+            EXPECT_TRUE(at == 0 || r.err[at - 1] == '\n') << r.err;
+    }
 }
 
 TEST_F(CliTest, DisconnectReportsNormalClose) {

@@ -79,7 +79,8 @@ TEST_F(CliPortTest, PermissionDeniedNamesGroupAndFix) {
     if (geteuid() != 0)
         GTEST_SKIP() << "only root can run the tool as user nobody";
     // The unprivileged user must reach the port folder and the work folder.
-    fs::permissions(m_root.Path(), fs::perms::owner_all | fs::perms::group_exec | fs::perms::others_exec);
+    fs::permissions(m_root.Path(),
+                    fs::perms::owner_all | fs::perms::group_exec | fs::perms::others_exec);
     fs::permissions(WorkDir(), fs::perms::all);
     struct stat st {};
     ASSERT_EQ(stat(m_box.SlavePath().c_str(), &st), 0);
@@ -206,3 +207,54 @@ TEST_F(CliPortTest, FailureTextsComeWithHints) {
 }
 
 }  // namespace
+
+TEST_F(CliPortTest, PortChosenByPath) {
+    // A second box in a folder of its own, which the port list does not hold.
+    CTempDir otherDir("other-ports");
+    CBoxSimulator other;
+    ASSERT_TRUE(other.Start(otherDir.Path(), 7));
+    other.SetVersion(kBoxVersion);
+    other.SetSerial(kBoxSerial);
+    struct Case {
+        const char* what;
+        std::string port;
+        std::string shownAs;
+    };
+    const Case cases[] = {
+        {"the port folder's link", Com3(), "COM3"},
+        {"the device behind it", m_box.SlavePath(), "COM3"},
+        {"a device the list does not number", other.LinkPath(), other.LinkPath()},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.what);
+        const CliResult r = Cli({"connect", "--port", c.port});
+        EXPECT_EQ(r.exitCode, 0) << r.err;
+        EXPECT_EQ(r.out, Lines({"status: 设备连接成功.", "port: " + c.shownAs,
+                                std::string("version: ") + kBoxVersion,
+                                std::string("serial: ") + kBoxSerialHex}));
+    }
+}
+
+TEST_F(CliPortTest, AChoiceThatLeadsNowhereSendsNothing) {
+    struct Case {
+        std::vector<std::string> args;
+        std::string reason;
+    };
+    const Case cases[] = {
+        {{"info", "--port", PortDir() + "/COM9"},
+         "vornak-cli: " + PortDir() + "/COM9: gone: no device there"},
+        {{"info", "--port", "usb-Nobody_Cable-if00-port0"},
+         "vornak-cli: /dev/serial/by-id/usb-Nobody_Cable-if00-port0: gone"},
+        // The port folder's ports have no USB identity.
+        {{"info", "--usb", "0403:6001:A50285BI"},
+         "vornak-cli: no USB adapter 0403:6001:A50285BI is plugged in"},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.args.back());
+        const CliResult r = Cli(c.args);
+        EXPECT_EQ(r.exitCode, 1);
+        EXPECT_EQ(r.out, "");
+        EXPECT_NE(r.err.find(c.reason), std::string::npos) << r.err;
+    }
+    ExpectNothingSent();
+}

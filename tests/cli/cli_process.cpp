@@ -8,6 +8,7 @@
 #include <sys/wait.h>
 #include <unistd.h>
 
+#include <algorithm>
 #include <cerrno>
 
 #include "boxsim/pty_pair.h"
@@ -74,7 +75,8 @@ CliResult RunProcess(const std::string& program, const std::vector<std::string>&
     const pid_t pid = fork();
     if (pid == 0) {
         signal(SIGPIPE, SIG_DFL);
-        if ((run.fileSizeLimit && setrlimit(RLIMIT_FSIZE, &fileLimit) != 0) || chdir(run.workDir.c_str()) != 0 || dup2(outPipe[1], STDOUT_FILENO) < 0 ||
+        if ((run.fileSizeLimit && setrlimit(RLIMIT_FSIZE, &fileLimit) != 0) ||
+            chdir(run.workDir.c_str()) != 0 || dup2(outPipe[1], STDOUT_FILENO) < 0 ||
             dup2(errPipe[1], STDERR_FILENO) < 0) {
             _exit(127);
         }
@@ -89,7 +91,11 @@ CliResult RunProcess(const std::string& program, const std::vector<std::string>&
         return result;
     }
 
-    const auto deadline = std::chrono::steady_clock::now() + run.timeout;
+    const auto started = std::chrono::steady_clock::now();
+    const auto deadline = started + run.timeout;
+    std::optional<std::chrono::steady_clock::time_point> interruptAt;
+    if (run.interruptAfter)
+        interruptAt = started + *run.interruptAfter;
     bool outOpen = true;
     bool errOpen = true;
     bool killed = false;
@@ -101,10 +107,24 @@ CliResult RunProcess(const std::string& program, const std::vector<std::string>&
             killed = true;
             break;
         }
+        auto wait = left;
+        if (interruptAt) {
+            const auto untilInterrupt = std::chrono::duration_cast<std::chrono::milliseconds>(
+                *interruptAt - std::chrono::steady_clock::now());
+            if (untilInterrupt.count() <= 0) {
+                kill(pid, SIGINT);
+                interruptAt.reset();
+                continue;
+            }
+            wait = std::min(wait, untilInterrupt);
+        }
         pollfd fds[2] = {{outOpen ? outPipe[0] : -1, POLLIN, 0},
                          {errOpen ? errPipe[0] : -1, POLLIN, 0}};
-        if (poll(fds, 2, static_cast<int>(left.count())) < 0 && errno != EINTR)
+        const int ready = poll(fds, 2, static_cast<int>(wait.count()));
+        if (ready < 0 && errno != EINTR)
             break;
+        if (ready <= 0)
+            continue;
         if (outOpen && fds[0].revents != 0) {
             outOpen = Drain(outPipe[0], result.out);
             if (run.closeStdoutAfterFirstLine && result.out.find('\n') != std::string::npos) {

@@ -154,29 +154,52 @@ TEST_F(CliTest, WriteSettingsRefusesBadFilesWithoutSending) {
         j[key] = std::move(value);
         return j.dump();
     };
+    const std::string goodText = good.dump();
+    // The record with a key of its own put first (as raw JSON text).
+    auto withRawKeyFirst = [&goodText](const std::string& member) {
+        return "{" + member + "," + goodText.substr(1);
+    };
+    const int lastDoorHandle =
+        static_cast<int>(FindOptionByField("doorHandleType")->entries.size()) - 1;
     struct Case {
         const char* name;
         std::optional<std::string> content;  // none: the file does not exist
         const char* messageHolds;
+        const char* messageLacks = nullptr;
+        bool folder = false;  // a folder stands where the file should be
     };
-    // What the tool checks itself (the file, its JSON, a null selection)
-    // and one of the settings reader's refusals, whose every kind
-    // SettingsJson.RefusesMalformedInputAndKeepsTheRecord covers.
+    // What the tool checks itself (the file, its JSON, duplicate keys, a
+    // null selection) and one of the settings reader's refusals, whose every
+    // kind SettingsJson.RefusesMalformedInputAndKeepsTheRecord covers.
+    const std::string nullRefusal = "key \"doorHandleType\" must be an index from 0 to " +
+                                    std::to_string(lastDoorHandle) + ", not null";
     const Case cases[] = {
-        {"missing file", std::nullopt, "settings.json"},
+        {"missing file", std::nullopt, "settings.json: can't read the file: No such file"},
+        {"a folder", std::nullopt, "settings.json: can't read the file: not a regular file",
+         nullptr, true},
         {"not JSON", "{\"activePke\": tru", "JSON"},
         {"reader refuses", with("sunroofAutoClose", true), "sunroofAutoClose"},
-        {"selection null", with("doorHandleType", nullptr), "doorHandleType"},
+        {"selection null", with("doorHandleType", nullptr), nullRefusal.c_str(), "or null"},
+        {"selection out of range", with("doorHandleType", lastDoorHandle + 1), "doorHandleType",
+         "or null"},
+        {"a key twice", withRawKeyFirst("\"activePke\": false"), "duplicate key \"activePke\""},
+        {"a key with a NUL", withRawKeyFirst("\"active\\u0000Pke\": true"),
+         "unknown key \"active\\x00Pke\""},
     };
     for (const Case& c : cases) {
         SCOPED_TRACE(c.name);
         std::filesystem::remove(InWork("settings.json"));
         if (c.content)
             WriteText(InWork("settings.json"), *c.content);
+        if (c.folder)
+            std::filesystem::create_directory(InWork("settings.json"));
         const CliResult r = Cli({"write-settings", "settings.json"});
         EXPECT_EQ(r.exitCode, 2);
         EXPECT_EQ(r.out, "");
         EXPECT_NE(r.err.find(c.messageHolds), std::string::npos) << r.err;
+        if (c.messageLacks != nullptr) {
+            EXPECT_EQ(r.err.find(c.messageLacks), std::string::npos) << r.err;
+        }
         EXPECT_TRUE(m_box.Requests().empty());
     }
     // Refused before the tool set itself up: not even the Prg folder appeared.

@@ -4,6 +4,7 @@
 #include <filesystem>
 #include <nlohmann/json.hpp>
 #include <regex>
+#include <set>
 #include <sstream>
 
 #include "cli_fixture.h"
@@ -104,6 +105,77 @@ TEST_F(CliStationTest, BadRecipeIsRefusedBeforeAnyBoxIsTouched) {
         << r.err;
     EXPECT_TRUE(m_box.Requests().empty());
     EXPECT_EQ(Cli({"info", "--once"}).exitCode, 2);
+}
+
+// Two slots named on the command line, one box each: a line per slot, led by
+// its name, and the slot in every JSON event.
+TEST_F(CliStationTest, TwoSlotsRunTogetherAndNameTheirLines) {
+    CBoxSimulator second;
+    ASSERT_TRUE(second.Start(PortDir(), kBoxPort + 1));
+    second.SetVersion(kBoxVersion);
+    second.SetSerial({0x12, 0x34, 0xAB, 0x00, 0x5E, 0x02});
+    const std::vector<std::string> args = {"station",
+                                           "line.toml",
+                                           "--once",
+                                           "--slot",
+                                           "A=" + std::to_string(kBoxPort),
+                                           "--slot=B=COM" + std::to_string(kBoxPort + 1)};
+    const CliResult r = Cli(args);
+    EXPECT_EQ(r.exitCode, 0) << r.err;
+    std::istringstream lines(r.out);
+    std::vector<std::string> sorted;
+    for (std::string line; std::getline(lines, line);)
+        sorted.push_back(line);
+    std::sort(sorted.begin(), sorted.end());
+    ASSERT_EQ(sorted.size(), 2u) << r.out;
+    EXPECT_TRUE(std::regex_match(sorted[0], std::regex("A PASS 1234AB005E01 V-A1 [0-9.]+")))
+        << sorted[0];
+    EXPECT_TRUE(std::regex_match(sorted[1], std::regex("B PASS 1234AB005E02 V-A1 [0-9.]+")))
+        << sorted[1];
+    EXPECT_NE(r.err.find("[B] "), std::string::npos) << r.err;
+
+    std::vector<std::string> json = args;
+    json.push_back("--json");
+    json.push_back("--rework");
+    const CliResult j = Cli(json);
+    EXPECT_EQ(j.exitCode, 0) << j.err;
+    std::istringstream objects(j.out);
+    std::set<std::string> ended;
+    for (std::string line; std::getline(objects, line);) {
+        const nlohmann::json event = nlohmann::json::parse(line);
+        EXPECT_TRUE(event["slot"] == "A" || event["slot"] == "B") << line;
+        if (event["event"] == "unit_end")
+            ended.insert(event["record"]["slot"].get<std::string>() +
+                         event["slot"].get<std::string>());
+    }
+    EXPECT_EQ(ended, (std::set<std::string>{"AA", "BB"}));
+    second.Stop();
+}
+
+TEST_F(CliStationTest, SlotOptionsAreCheckedBeforeAnyBoxIsTouched) {
+    WriteText(InWork("slots.toml"), "[[slot]]\nname = \"A\"\nport = \"3\"\nbad = 1\n");
+    const struct {
+        std::vector<std::string> args;
+        const char* error;
+    } cases[] = {
+        {{"--slot", "A=3", "--slot", "A=4"}, "slot name 'A' given twice"},
+        {{"--slot", "A=3", "--slot", "B=COM3"}, "is already slot 'A''s port"},
+        {{"--slot", "A"}, "give NAME=PORT"},
+        {{"--slot", "A=3", "--port", "3"}, "option '--port' is for one box"},
+        {{"--slot", "A=3", "--slots", "slots.toml"}, "not both"},
+        {{"--slots", "slots.toml"}, "slots.toml:4: slot[1].bad: unknown key"},
+    };
+    for (const auto& c : cases) {
+        std::vector<std::string> args = {"station", "line.toml", "--once"};
+        args.insert(args.end(), c.args.begin(), c.args.end());
+        const CliResult r = Cli(args);
+        EXPECT_EQ(r.exitCode, 2) << c.error;
+        EXPECT_NE(r.err.find(c.error), std::string::npos) << r.err;
+    }
+    EXPECT_TRUE(m_box.Requests().empty());
+    const CliResult send = Cli({"send", "app.bin", "--slot", "1", "--slot", "2"});
+    EXPECT_EQ(send.exitCode, 2);
+    EXPECT_NE(send.err.find("'--slot' given twice"), std::string::npos) << send.err;
 }
 
 }  // namespace

@@ -82,3 +82,32 @@ TEST(SettingsJson, RefusesMalformedInputAndKeepsTheRecord) {
 }
 
 }  // namespace
+
+namespace {
+
+TEST(SettingsJson, KeysTwiceInOneObjectAreRefused) {
+    using namespace std::string_literals;
+    struct Case {
+        const char* text;
+        std::string error;  // empty: accepted
+    };
+    const Case cases[] = {
+        {R"({"a": 1, "b": 2})", ""},
+        {R"({"a": {"x": 1}, "b": {"x": 2}})", ""},
+        {R"([{"a": 1}, {"a": 2}])", ""},
+        {R"({"a": 1, "b": 2, "a": 3})", "duplicate key \"a\""},
+        {R"({"a": {"x": 1, "x": 1}})", "duplicate key \"x\""},
+        // Named whole, NUL and all.
+        {R"({"a\u0000b": 1, "a\u0000b": 2})", "duplicate key \"a\0b\""s},
+        {R"({"a": 1,)", "not valid JSON"},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.text);
+        nlohmann::json json;
+        std::string error;
+        EXPECT_EQ(ParseJsonWithoutDuplicates(c.text, json, error), c.error.empty());
+        EXPECT_EQ(error, c.error);
+    }
+}
+
+}  // namespace

@@ -113,7 +113,7 @@ protected:
         StationOptions o;
         o.station = "line-1";
         o.operatorName = "op";
-        o.port = kStationPort;
+        o.port = "COM" + std::to_string(kStationPort);
         o.once = once;
         o.timing = QuickUpgradeTiming();
         o.toolVersion = "test";

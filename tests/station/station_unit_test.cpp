@@ -8,6 +8,7 @@
 
 #include "device/option_table.h"
 #include "link/command_codes.h"
+#include "records/record_json.h"
 #include "station/digest.h"
 #include "station/event_json.h"
 #include "station_fixture.h"
@@ -16,7 +17,7 @@ namespace {
 
 // Every field, compared through the record's JSON form.
 void ExpectSameRecord(const UnitRecord& a, const UnitRecord& b) {
-    EXPECT_EQ(UnitRecordToJson(a), UnitRecordToJson(b));
+    EXPECT_EQ(RecordToJson(a), RecordToJson(b));
 }
 
 std::vector<std::string> StepNames(const UnitRecord& r) {
@@ -281,7 +282,7 @@ TEST_F(StationTest, RecordTheStoreRefusesIsNeverShownAsPassed) {
 TEST_F(StationTest, LoopTakesTheNextBoxAfterTheFirstIsRemoved) {
     UseRecipe("name = \"n\"\nvariant = \"v\"\n[settings]\nactivePke = true\n");
     StationOptions options = Options(false);
-    options.port.reset();  // scan for the box
+    options.port.clear();  // scan for the box
     CStation station(m_recipe, m_store, m_events, options);
     std::thread loop([&] { station.Run(); });
 

@@ -1,0 +1,167 @@
+// The slots of a station group: the slots file, the --slot option and the
+// checks both pass through.
+
+#include <toml++/toml.h>
+
+#include <fstream>
+#include <iterator>
+
+#include "station/port_spec.h"
+#include "station/station_group.h"
+#include "station/toml_error.h"
+
+namespace {
+
+// Why `name` cannot name a slot, or empty.
+std::string BadNameReason(const std::string& name) {
+    if (name.empty())
+        return "must not be empty";
+    if (name.size() > kMaxSlotNameBytes)
+        return "longer than " + std::to_string(kMaxSlotNameBytes) + " bytes";
+    for (const char c : name) {
+        const auto u = static_cast<unsigned char>(c);
+        if (u <= ' ' || u == 0x7F || c == '=')
+            return "must hold no blank, control character or '='";
+    }
+    return {};
+}
+
+// What is wrong with slot `index` among the first `index` slots, and which
+// key it concerns; false when nothing is.
+bool SlotProblem(const std::vector<StationSlot>& slots, std::size_t index, std::string& key,
+                 std::string& what) {
+    const StationSlot& slot = slots[index];
+    what = BadNameReason(slot.name);
+    if (!what.empty()) {
+        key = "name";
+        return true;
+    }
+    std::string portError;
+    // A lone slot without a port scans for any box, as a single station does.
+    const bool scans = slot.port.empty() && slots.size() == 1;
+    if (!scans && !CheckPortSpec(slot.port, portError)) {
+        key = "port";
+        what = portError;
+        return true;
+    }
+    for (std::size_t i = 0; i < index; ++i) {
+        if (slots[i].name == slot.name) {
+            key = "name";
+            what = "slot name '" + slot.name + "' given twice";
+            return true;
+        }
+        if (PortSpecKey(slots[i].port) == PortSpecKey(slot.port)) {
+            key = "port";
+            what = "port '" + slot.port + "' is already slot '" + slots[i].name + "''s port";
+            return true;
+        }
+    }
+    return false;
+}
+
+struct SlotsError {
+    std::string message;
+};
+
+class CSlotsReader {
+public:
+    explicit CSlotsReader(std::string path) : m_path(std::move(path)) {}
+
+    std::vector<StationSlot> Read() {
+        std::ifstream in(m_path, std::ios::binary);
+        const std::string bytes((std::istreambuf_iterator<char>(in)),
+                                std::istreambuf_iterator<char>());
+        if (!in.is_open() || in.bad())
+            Fail(nullptr, "", "cannot read the file");
+        toml::table root;
+        try {
+            root = toml::parse(bytes, m_path);
+        } catch (const toml::parse_error& e) {
+            throw SlotsError{TomlParseErrorText(m_path, e)};
+        }
+        for (auto&& [key, node] : root) {
+            if (key.str() != "slot")
+                Fail(&node, std::string(key.str()), "unknown key");
+        }
+        const toml::array* array = root["slot"].as_array();
+        if (array == nullptr || array->empty())
+            Fail(root.get("slot"), "slot", "give one [[slot]] table per slot");
+
+        std::vector<StationSlot> slots;
+        for (std::size_t i = 0; i < array->size(); ++i) {
+            const std::string prefix = "slot[" + std::to_string(i + 1) + "]";
+            const toml::table* table = (*array)[i].as_table();
+            if (table == nullptr)
+                Fail(&(*array)[i], prefix, "must be a table");
+            for (auto&& [key, node] : *table) {
+                if (key.str() != "name" && key.str() != "port")
+                    Fail(&node, prefix + "." + std::string(key.str()), "unknown key");
+            }
+            slots.push_back({String(*table, "name", prefix), String(*table, "port", prefix)});
+            std::string key;
+            std::string what;
+            if (SlotProblem(slots, i, key, what))
+                Fail(table->get(key), prefix + "." + key, what);
+        }
+        return slots;
+    }
+
+private:
+    [[noreturn]] void Fail(const toml::node* node, const std::string& key,
+                           const std::string& what) const {
+        throw SlotsError{TomlErrorText(m_path, node, key, what)};
+    }
+
+    std::string String(const toml::table& table, const std::string& key,
+                       const std::string& prefix) const {
+        const toml::node* node = table.get(key);
+        if (node == nullptr)
+            Fail(&table, prefix + "." + key, "missing");
+        const auto value = node->value<std::string>();
+        if (!node->is_string() || !value)
+            Fail(node, prefix + "." + key, "must be a string");
+        return *value;
+    }
+
+    const std::string m_path;
+};
+
+}  // namespace
+
+bool LoadSlotsFile(const std::string& path, std::vector<StationSlot>& slots, std::string& error) {
+    try {
+        slots = CSlotsReader(path).Read();
+        return true;
+    } catch (const SlotsError& e) {
+        error = e.message;
+        return false;
+    }
+}
+
+bool ParseSlotOption(const std::string& text, StationSlot& slot, std::string& error) {
+    const std::size_t equals = text.find('=');
+    if (equals == std::string::npos || equals == 0 || equals + 1 == text.size()) {
+        error = "bad slot '" + text + "': give NAME=PORT";
+        return false;
+    }
+    slot.name = text.substr(0, equals);
+    slot.port = text.substr(equals + 1);
+    return true;
+}
+
+bool CheckSlots(const std::vector<StationSlot>& slots, std::string& error) {
+    if (slots.empty()) {
+        error = "no slots";
+        return false;
+    }
+    for (std::size_t i = 0; i < slots.size(); ++i) {
+        std::string key;
+        std::string what;
+        if (SlotProblem(slots, i, key, what)) {
+            error =
+                "slot " + std::to_string(i + 1) + " (" + slots[i].name + "): " + key + ": " + what;
+            return false;
+        }
+    }
+    return true;
+}

@@ -1,0 +1,106 @@
+// The slots file and the --slot option: what a group of slots accepts.
+
+#include <gtest/gtest.h>
+
+#include "station/port_spec.h"
+#include "station/station_group.h"
+#include "tests/support/temp_dir.h"
+#include "tests/support/test_files.h"
+
+namespace {
+
+class SlotsFileTest : public ::testing::Test {
+protected:
+    // Loads `text` as slots.toml; the error (empty when it loaded).
+    std::string Load(const std::string& text, std::vector<StationSlot>* slots = nullptr) {
+        const std::string path = m_dir.Path() + "/slots.toml";
+        WriteTextFile(path, text);
+        std::vector<StationSlot> loaded;
+        std::string error;
+        if (!LoadSlotsFile(path, loaded, error))
+            return error.substr(m_dir.Path().size() + 1);
+        if (slots != nullptr)
+            *slots = loaded;
+        return {};
+    }
+
+    CTempDir m_dir{"slots"};
+};
+
+TEST_F(SlotsFileTest, EveryPortFormLoadsInOrder) {
+    std::vector<StationSlot> slots;
+    ASSERT_EQ(Load("[[slot]]\nname = \"A\"\nport = \"COM3\"\n"
+                   "[[slot]]\nname = \"工位2\"\nport = \"4\"\n"
+                   "[[slot]]\nname = \"C\"\nport = \"/dev/serial/by-path/pci-0:1.2:1.0-port0\"\n"
+                   "[[slot]]\nname = \"D\"\nport = \"usb:0403:6001:FT12AB\"\n",
+                   &slots),
+              "");
+    ASSERT_EQ(slots.size(), 4u);
+    EXPECT_EQ(slots[1].name, "工位2");
+    EXPECT_EQ(slots[1].port, "4");
+    EXPECT_EQ(slots[3].port, "usb:0403:6001:FT12AB");
+}
+
+TEST_F(SlotsFileTest, ErrorsNameTheLineAndTheKey) {
+    const struct {
+        const char* text;
+        const char* error;
+    } cases[] = {
+        {"", "slots.toml: slot: give one [[slot]] table per slot"},
+        {"name = \"x\"\n", "slots.toml:1: name: unknown key"},
+        {"[[slot]]\nname = \"A\"\n", "slots.toml:1: slot[1].port: missing"},
+        {"[[slot]]\nname = 3\nport = \"3\"\n", "slots.toml:2: slot[1].name: must be a string"},
+        {"[[slot]]\nname = \"A\"\nport = \"3\"\ncolor = 1\n",
+         "slots.toml:4: slot[1].color: unknown key"},
+        {"[[slot]]\nname = \"A B\"\nport = \"3\"\n", "slots.toml:2: slot[1].name: must hold no"},
+        {"[[slot]]\nname = \"\"\nport = \"3\"\n", "slots.toml:2: slot[1].name: must not be empty"},
+        {"[[slot]]\nname = \"A\"\nport = \"ttyUSB0\"\n", "slots.toml:3: slot[1].port: bad port"},
+        {"[[slot]]\nname = \"A\"\nport = \"COM0\"\n", "slots.toml:3: slot[1].port: bad port"},
+        {"[[slot]]\nname = \"A\"\nport = \"usb:403:6001\"\n",
+         "slots.toml:3: slot[1].port: bad port"},
+        {"[[slot]]\nname = \"A\"\nport = \"3\"\n[[slot]]\nname = \"A\"\nport = \"4\"\n",
+         "slots.toml:5: slot[2].name: slot name 'A' given twice"},
+        {"[[slot]]\nname = \"A\"\nport = \"3\"\n[[slot]]\nname = \"B\"\nport = \"com3\"\n",
+         "slots.toml:6: slot[2].port: port 'com3' is already slot 'A''s port"},
+        {"[[slot]]\nname = \"A\"\nport = \"usb:0403:6001\"\n[[slot]]\nname = \"B\"\n"
+         "port = \"usb:0403:6001\"\n",
+         "slots.toml:6: slot[2].port: port 'usb:0403:6001' is already"},
+        {"[[slot]]\nname = \"A\"\nport = \"3\"\n[[slot]\n", "slots.toml:4: "},
+    };
+    for (const auto& c : cases) {
+        const std::string error = Load(c.text);
+        EXPECT_TRUE(error.starts_with(c.error)) << c.text << "\n-> " << error;
+    }
+    std::vector<StationSlot> slots;
+    std::string error;
+    EXPECT_FALSE(LoadSlotsFile(m_dir.Path() + "/none.toml", slots, error));
+    EXPECT_NE(error.find("none.toml: cannot read the file"), std::string::npos) << error;
+}
+
+TEST(SlotOptionTest, NameEqualsPort) {
+    StationSlot slot;
+    std::string error;
+    ASSERT_TRUE(ParseSlotOption("A=/dev/ttyUSB0", slot, error));
+    EXPECT_EQ(slot.name, "A");
+    EXPECT_EQ(slot.port, "/dev/ttyUSB0");
+    for (const char* bad : {"A", "=3", "A=", ""})
+        EXPECT_FALSE(ParseSlotOption(bad, slot, error)) << bad;
+    // The same port in two spellings is one port.
+    EXPECT_FALSE(CheckSlots({{"A", "3"}, {"B", "\\\\.\\COM3"}}, error));
+    EXPECT_NE(error.find("slot 2 (B): port"), std::string::npos) << error;
+    EXPECT_FALSE(CheckSlots({}, error));
+    EXPECT_TRUE(CheckSlots({{"A", "usb:0403:6001:X"}, {"B", "usb:0403:6001:Y"}}, error));
+}
+
+TEST(PortSpecTest, KeysAndPathsResolve) {
+    EXPECT_EQ(PortSpecKey("7"), "COM7");
+    EXPECT_EQ(PortSpecKey("com7"), "COM7");
+    EXPECT_EQ(PortSpecKey("usb:0403:60AB"), "usb:0403:60ab");
+    EXPECT_EQ(PortSpecKey("usb:0403:60AB:Ser"), "usb:0403:60ab:Ser");
+    std::string error;
+    EXPECT_EQ(ResolvePortSpec("/dev/serial/by-path/x", error), "/dev/serial/by-path/x");
+    for (const char* bad : {"", "COM", "256", "usb:0403", "usb:0403:6001:", "usb:04031:6001"})
+        EXPECT_FALSE(CheckPortSpec(bad, error)) << bad;
+}
+
+}  // namespace
