@@ -20,18 +20,6 @@ std::string ValueText(const nlohmann::json& object, const std::string& key) {
     return it == object.end() ? std::string("-") : it->dump();
 }
 
-const char* ResultWords(UnitResult result) {
-    switch (result) {
-        case UnitResult::Pass:
-            return "合格";
-        case UnitResult::Fail:
-            return "不合格";
-        case UnitResult::Aborted:
-            return "已中止";
-    }
-    return "不合格";
-}
-
 std::string OrDash(const std::string& text) {
     return text.empty() ? std::string("-") : text;
 }

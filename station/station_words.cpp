@@ -51,3 +51,15 @@ std::string StepWords(const std::string& step) {
 std::string ReasonWords(const std::string& reasonCode) {
     return Lookup(kReasons, reasonCode);
 }
+
+const char* ResultWords(UnitResult result) {
+    switch (result) {
+        case UnitResult::Pass:
+            return "合格";
+        case UnitResult::Fail:
+            return "不合格";
+        case UnitResult::Aborted:
+            return "已中止";
+    }
+    return "不合格";
+}

@@ -76,16 +76,10 @@ QString LocalTimeText(const std::string& utc) {
     return when.toLocalTime().toString(QStringLiteral("MM-dd HH:mm:ss"));
 }
 
+// The word with a mark, so the list does not rely on its colour.
 QString ResultText(UnitResult result) {
-    switch (result) {
-        case UnitResult::Pass:
-            return QStringLiteral("✔ 合格");
-        case UnitResult::Fail:
-            return QStringLiteral("✘ 不合格");
-        case UnitResult::Aborted:
-            return QStringLiteral("✘ 中止");
-    }
-    return {};
+    return QString::fromUtf8(result == UnitResult::Pass ? "✔ " : "✘ ") +
+           QString::fromUtf8(ResultWords(result));
 }
 
 }  // namespace
