@@ -16,6 +16,7 @@
 #include <memory>
 #include <vector>
 
+#include "app/qt/station_launch.h"
 #include "app/qt/station_tile.h"
 #include "boxsim/box_simulator.h"
 #include "device/option_table.h"
@@ -102,7 +103,8 @@ protected:
         options.operatorName = "op";
         options.timing = QuickUpgradeTiming();
         options.toolVersion = "test";
-        m_window = std::make_unique<CStationWindow>(recipe, fixtureSlots, std::move(store), options);
+        m_window =
+            std::make_unique<CStationWindow>(recipe, fixtureSlots, std::move(store), options);
         QSignalSpy started(m_window.get(), &CStationWindow::groupStarted);
         m_window->show();
         ASSERT_TRUE(QTest::qWaitForWindowExposed(m_window.get()));
@@ -193,6 +195,14 @@ TEST_F(StationWindowTest, ScanPicksTheRecipeOfAVariant) {
     EXPECT_EQ(m_window->CurrentRecipe().variant, "V-B2");
     EXPECT_TRUE(m_window->windowTitle().contains("V-B2"));
     EXPECT_TRUE(m_window->IsRunning());
+
+    // With no unit running, a close asks nothing and the slots stop.
+    bool asked = false;
+    auto answer = AnswerNextQuestion("否", &asked);
+    m_window->close();
+    ASSERT_TRUE(QTest::qWaitFor([&] { return !m_window->isVisible(); }, kUnitWaitMs));
+    EXPECT_FALSE(asked);
+    EXPECT_FALSE(m_window->IsRunning());
 }
 
 TEST_F(StationWindowTest, SwitchingOrClosingDuringAUnitAsksFirst) {
@@ -231,4 +241,46 @@ TEST_F(StationWindowTest, SwitchingOrClosingDuringAUnitAsksFirst) {
     EXPECT_EQ(m_window->Board().Latest().front().result, UnitResult::Aborted);
     EXPECT_EQ(Tile(0).State(), TileState::Failed);
     EXPECT_TRUE(Tile(0).StateText().contains("中止"));
+}
+
+TEST(StationLaunchArgs, CommandLine) {
+    struct Case {
+        std::vector<const char*> args;
+        bool ok;
+        const char* recipe;
+        const char* slotsFile;
+        const char* db;
+    };
+    const Case cases[] = {
+        {{"--station", "a.toml"}, true, "a.toml", nullptr, nullptr},
+        {{"--slots", "s.toml", "--station", "a.toml", "--db", "x.db"},
+         true,
+         "a.toml",
+         "s.toml",
+         "x.db"},
+        {{"--station"}, false, nullptr, nullptr, nullptr},
+        {{"--station", "a.toml", "--slots"}, false, nullptr, nullptr, nullptr},
+        {{"--slots", "s.toml"}, false, nullptr, nullptr, nullptr},
+        {{"--station", "a.toml", "--port", "3"}, false, nullptr, nullptr, nullptr},
+    };
+    for (const Case& c : cases) {
+        std::vector<char*> argv{const_cast<char*>("vornak")};
+        for (const char* a : c.args)
+            argv.push_back(const_cast<char*>(a));
+        SCOPED_TRACE(c.args.size() > 1 ? c.args[1] : c.args[0]);
+        EXPECT_TRUE(WantsStationWindow(static_cast<int>(argv.size()), argv.data()) ||
+                    std::string(c.args[0]) != "--station");
+        StationLaunch launch;
+        std::string error;
+        EXPECT_EQ(ParseStationLaunch(static_cast<int>(argv.size()), argv.data(), launch, error),
+                  c.ok)
+            << error;
+        if (!c.ok) {
+            EXPECT_FALSE(error.empty());
+            continue;
+        }
+        EXPECT_EQ(launch.recipePath, c.recipe);
+        EXPECT_EQ(launch.slotsFile.value_or(""), c.slotsFile != nullptr ? c.slotsFile : "");
+        EXPECT_EQ(launch.dbUrl.value_or(""), c.db != nullptr ? c.db : "");
+    }
 }
