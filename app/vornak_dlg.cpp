@@ -64,16 +64,39 @@ void CVornakDlg::OnBnClickedConnect() {
 }
 
 void CVornakDlg::OnBnClickedDisconnect() {
+    // The update needs the line to its end; a disconnect under it would only
+    // make its next step scan and reconnect behind the operator's back.
+    if (m_hUpgradeThread->IsRunning()) {
+        ShowStatus(kTextDisconnectDuringUpgrade);
+        return;
+    }
     const StatusWord status = Disconnect(*this);
     UpdateConnectButtons();
     if (status == ST_OK) {
-        for (int id : {IDC_PORT_NAME, IDC_BAUD_RATE, IDC_SERIAL, IDC_VERSION}) {
-            m_model->SetItemText(id, "");
-        }
+        ClearConnectionFields();
         ShowStatus(kTextDisconnected);
     } else {
         ShowStatus(kTextDisconnectFailed);
     }
+}
+
+void CVornakDlg::ClearConnectionFields() {
+    for (int id : {IDC_PORT_NAME, IDC_BAUD_RATE, IDC_SERIAL, IDC_VERSION})
+        m_model->SetItemText(id, "");
+}
+
+bool CVornakDlg::OnLineGone() {
+    if (m_pLink->IsOpen())
+        return false;
+    m_pLink->ReleaseDeadLine();
+    UpdateConnectButtons();
+    ClearConnectionFields();
+    ShowStatus(kTextLineGone);
+    return true;
+}
+
+void CVornakDlg::OnPackageListDropDown() {
+    RefillComboWithPrgEntries(*m_model, IDC_PACKAGE_LIST, ".pkg");
 }
 
 void CVornakDlg::OnBnClickedGetDeviceInfo() {
@@ -147,4 +170,8 @@ bool CVornakDlg::IsBoxHandler(int id) {
 
 bool CVornakDlg::WaitForUpgrade(std::uint32_t timeoutMs) const {
     return m_hUpgradeThread->Wait(timeoutMs);
+}
+
+bool CVornakDlg::IsUpgradeRunning() const {
+    return m_hUpgradeThread->IsRunning();
 }

@@ -35,6 +35,13 @@ public:
     bool OnInitDialog(bool createPrgFolder = true);
 
     void UpdateConnectButtons();
+    // The link found its line gone: closes the port and shows the
+    // disconnected look with a status text that says so. Call it when no
+    // operation runs (it never reconnects anything). False, doing nothing,
+    // when the link is open again (a scan since found the box).
+    bool OnLineGone();
+    // The package list is about to drop down: reads the Prg folder again.
+    void OnPackageListDropDown();
 
     // Click handlers.
     void OnBnClickedConnect();
@@ -61,8 +68,11 @@ public:
     // Waits for the firmware update worker to end; true when none runs
     // (tests and the command-line tool; the window never waits).
     bool WaitForUpgrade(std::uint32_t timeoutMs) const;
+    bool IsUpgradeRunning() const;
 
 private:
+    void ClearConnectionFields();
+
     // The firmware update worker's guard: idle when no update runs.
     std::shared_ptr<CUpgradeRunner> m_hUpgradeThread;
     UpgradeTiming m_upgradeTiming;

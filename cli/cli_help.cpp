@@ -106,9 +106,7 @@ or writes it to FILE.json. Keys are the option names ("activePke", ...); flags
 are true or false, selections the index of the chosen entry, or null for none.
 
 Success (exit 0): no status text is an error text ("错误:...") and all three
-blocks were read. The window does not report a failed read of the third
-block; the tool does, by exit status 1. On failure no JSON is printed or
-written.
+blocks were read. On failure no JSON is printed or written.
 )";
 
 constexpr char kWriteSettingsHelp[] =
@@ -123,15 +121,16 @@ wrong type, an index out of range, a null selection or a key given twice is
 refused with a message on stderr and exit status 2; nothing is sent.
 
 Success (exit 0): "写入设置成功" is shown once for each of the three blocks
-and no status text is an error text. The window does not report a failed
-write of the third block; the tool does, by exit status 1.
+and no status text is an error text.
 )";
 
 constexpr char kFactoryResetHelp[] =
     R"(Usage: vornak-cli factory-reset [--port P | --usb ID] [--wait[=S]]
                   [--trace]
 
-The Factory reset button: restores the box's factory settings.
+The Factory reset button: restores the box's factory settings, then reads
+the three configuration blocks back into the settings panel (a failed read
+shows its error text after the success text).
 
 Success (exit 0): the last status text is "恢复出厂设置成功".
 )";

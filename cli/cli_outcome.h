@@ -6,10 +6,9 @@
 //  info            no status text holds an error text ("错误:...")
 //  disconnect      last status text "断开连接正常!"
 //  read-settings   no error text, and the controls of all three blocks were
-//                  set from the box (the window keeps quiet about a failed
-//                  third read)
+//                  set from the box
 //  write-settings  no error text, and "写入设置成功" once for each of the three
-//                  blocks (the window keeps quiet about a failed third write)
+//                  blocks
 //  factory-reset   last status text "恢复出厂设置成功"
 //  upgrade         last status text "固件刷新成功!" and no error text
 //  send            last status text "文件发送完成."

@@ -43,7 +43,8 @@ void CCliReporter::OnEvent(const ControlEvent& event) {
             m_written.insert(event.id);
             break;
         case ControlEvent::Kind::Progress:
-            if (event.id == IDC_PROGRESS) {
+            // A busy wait has no count to draw.
+            if (event.id == IDC_PROGRESS && event.total != kProgressBusy) {
                 m_progressValue = event.value;
                 m_progressTotal = event.total;
                 m_progressShown = m_showProgress;

@@ -57,8 +57,7 @@ void ReadAllBlocks(IDialogHost& host, ReadReporting reporting) {
                 strDis1 = BlockDigits(abRxBuf, r.dwRxLen);
                 host.ShowStatus(strDis + strDis1);
             }
-        } else if (block < kConfigBlockCount) {
-            // A failed third read is not reported: the line keeps step 2's text.
+        } else {
             strDis = ErrorText(r.failureCode);
             host.ShowStatus(strDis);
         }
@@ -118,12 +117,11 @@ void OnBnClickedWriteSettings(IDialogHost& host) {
     struct WriteStep {
         std::uint16_t command;
         std::size_t size;
-        bool reportFailure;  // a failed third write leaves step 2's text
     };
     static constexpr WriteStep kSteps[kConfigBlockCount] = {
-        {CMD_CONFIG_WRITE_1, kConfigBlock1Size, true},
-        {CMD_CONFIG_WRITE_2, kConfigBlock2Size, true},
-        {CMD_CONFIG_WRITE_3, kConfigBlock3Size, false},
+        {CMD_CONFIG_WRITE_1, kConfigBlock1Size},
+        {CMD_CONFIG_WRITE_2, kConfigBlock2Size},
+        {CMD_CONFIG_WRITE_3, kConfigBlock3Size},
     };
 
     host.ShowStatus("");
@@ -146,11 +144,7 @@ void OnBnClickedWriteSettings(IDialogHost& host) {
         const StepResult r =
             RunStep(host, step.command, SUB_CONFIG_WRITE, abTxBuf,
                     static_cast<std::uint32_t>(step.size), abRxBuf, TIMEOUT_DEFAULT_MS);
-        if (r.ok) {
-            host.ShowStatus(kTextWriteOk);
-        } else if (step.reportFailure) {
-            host.ShowStatus(ErrorText(r.failureCode));
-        }
+        host.ShowStatus(r.ok ? std::string(kTextWriteOk) : ErrorText(r.failureCode));
     }
 }
 
@@ -160,4 +154,8 @@ void OnBnClickedFactoryReset(IDialogHost& host) {
     const StepResult r =
         RunStep(host, CMD_FACTORY_RESET, SUB_DEFAULT, nullptr, 0, abRxBuf, TIMEOUT_DEFAULT_MS);
     host.ShowStatus(r.ok ? kTextFactoryResetOk : ErrorText(r.failureCode));
+    // The panel still shows the values from before the reset, and a Write
+    // settings would put them back: show what the box holds now.
+    if (r.ok)
+        ReadSettingsQuietly(host);
 }

@@ -13,9 +13,9 @@
 // Fills every option list in order and leaves every option control without a
 // value until a read succeeds.
 void FillOptionLists(IDialogView& view);
-// Reads the three blocks into the controls, reporting only failures of the
-// first two reads and no success: what the advanced toggle does after it opens
-// or closes the panel.
+// Reads the three blocks into the controls, reporting failures and no
+// success: what the advanced toggle does after it opens or closes the panel,
+// and Factory reset after the box accepted it.
 void ReadSettingsQuietly(IDialogHost& host);
 void OnBnClickedReadSettings(IDialogHost& host);
 void OnBnClickedWriteSettings(IDialogHost& host);

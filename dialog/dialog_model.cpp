@@ -1,5 +1,6 @@
 #include "dialog/dialog_model.h"
 
+#include <algorithm>
 #include <utility>
 
 void CDialogModel::SetObserver(Observer observer) {
@@ -107,6 +108,16 @@ bool CDialogModel::GetCheck(int id) const {
     return it != m_controls.end() && it->second.checked;
 }
 
+void CDialogModel::ComboResetContent(int id) {
+    {
+        std::lock_guard lock(m_mutex);
+        ControlState& c = m_controls[id];
+        c.items.clear();
+        c.curSel = -1;
+    }
+    Notify({ControlEvent::Kind::ItemsCleared, id, {}});
+}
+
 void CDialogModel::ComboInsert(int id, int index, const std::string& text) {
     int at;
     {
@@ -129,6 +140,7 @@ void CDialogModel::ComboSetCurSel(int id, int index) {
         ControlState& c = m_controls[id];
         sel = (index >= 0 && index < static_cast<int>(c.items.size())) ? index : -1;
         c.curSel = sel;
+        c.text = sel >= 0 ? c.items[sel] : std::string();
     }
     Notify({ControlEvent::Kind::Selection, id, {}, false, sel});
 }
@@ -199,9 +211,18 @@ void CDialogModel::OperatorSetCurSel(int id, int index) {
     std::lock_guard lock(m_mutex);
     ControlState& c = m_controls[id];
     c.curSel = (index >= 0 && index < static_cast<int>(c.items.size())) ? index : -1;
+    c.text = c.curSel >= 0 ? c.items[c.curSel] : std::string();
 }
 
 void CDialogModel::OperatorSetText(int id, const std::string& text) {
     std::lock_guard lock(m_mutex);
     m_controls[id].text = text;
+}
+
+void CDialogModel::OperatorTypeComboText(int id, const std::string& text) {
+    std::lock_guard lock(m_mutex);
+    ControlState& c = m_controls[id];
+    c.text = text;
+    const auto it = std::find(c.items.begin(), c.items.end(), text);
+    c.curSel = it == c.items.end() ? -1 : static_cast<int>(it - c.items.begin());
 }

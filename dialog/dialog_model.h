@@ -37,6 +37,7 @@ struct ControlEvent {
         Focus,
         Check,
         Items,
+        ItemsCleared,
         Selection,
         Progress,
         WindowSize
@@ -77,6 +78,7 @@ public:
     void SetFocusItem(int id) override;
     void SetCheck(int id, bool checked) override;
     bool GetCheck(int id) const override;
+    void ComboResetContent(int id) override;
     void ComboInsert(int id, int index, const std::string& text) override;
     void ComboSetCurSel(int id, int index) override;
     int ComboGetCurSel(int id) const override;
@@ -93,6 +95,9 @@ public:
     void OperatorSetCheck(int id, bool checked);
     void OperatorSetCurSel(int id, int index);
     void OperatorSetText(int id, const std::string& text);
+    // Text typed into a combo box's field: the entry with exactly that text
+    // becomes the selection, or none when no entry has it.
+    void OperatorTypeComboText(int id, const std::string& text);
 
 private:
     void Notify(const ControlEvent& event);

@@ -7,10 +7,16 @@
 // method may be called from any thread (the firmware update writes from its
 // worker); implementations serialise access themselves.
 //
-// Texts are UTF-8. Combo indexes are 0-based; -1 means no selection.
+// Texts are UTF-8. Combo indexes are 0-based; -1 means no selection. A combo
+// box's text is what its field shows: the selected entry's text, or, with no
+// selection, whatever the operator typed (typing an entry's exact text selects
+// that entry).
 
 #include <optional>
 #include <string>
+
+// The progress total of a wait whose length is unknown (a box restarting).
+inline constexpr long long kProgressBusy = -1;
 
 class IDialogView {
 public:
@@ -29,14 +35,18 @@ public:
     virtual void SetCheck(int id, bool checked) = 0;
     virtual bool GetCheck(int id) const = 0;
 
+    // Removes every entry; the selection goes, the field's text stays.
+    virtual void ComboResetContent(int id) = 0;
     // Inserts at `index` (appends when index is -1 or past the end).
     virtual void ComboInsert(int id, int index, const std::string& text) = 0;
+    // Also makes the field show the entry's text (none for -1).
     virtual void ComboSetCurSel(int id, int index) = 0;
     virtual int ComboGetCurSel(int id) const = 0;
     virtual int ComboGetCount(int id) const = 0;
     virtual std::string ComboGetText(int id, int index) const = 0;
 
-    // Progress bar: value of total; shown only while a transfer runs.
+    // Progress bar: value of total; shown only while a transfer runs. A total
+    // of kProgressBusy shows work going on with no measure of how far.
     virtual void SetProgress(int id, long long value, long long total) = 0;
 
     // Outer window size in pixels, title bar included.

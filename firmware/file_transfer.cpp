@@ -1,5 +1,6 @@
 #include "firmware/file_transfer.h"
 
+#include <optional>
 #include <string>
 #include <vector>
 
@@ -15,8 +16,13 @@
 
 namespace {
 
-std::uint32_t SelectedLoadAddress(IDialogView& view) {
-    return LoadAddressForIndex(view.ComboGetCurSel(IDC_LOAD_ADDRESS));
+// The load address the list's field shows; none when the field shows typed
+// text that is no entry (an address of the operator's own is never used).
+std::optional<std::uint32_t> SelectedLoadAddress(IDialogView& view) {
+    const int sel = view.ComboGetCurSel(IDC_LOAD_ADDRESS);
+    if (sel < 0 || sel >= kLoadSlotCount)
+        return std::nullopt;
+    return LoadAddressForIndex(sel);
 }
 
 // One download request; done when the link says ST_OK, whatever the box's
@@ -33,6 +39,11 @@ bool SendPacket(IDialogHost& host, const std::uint8_t* packet, std::size_t lengt
 
 void OnSendFile(IDialogHost& host) {
     IDialogView& view = host.View();
+    const std::optional<std::uint32_t> selected = SelectedLoadAddress(view);
+    if (!selected) {
+        host.ShowStatus(kTextNoLoadAddress);
+        return;
+    }
     const std::string file_path = view.GetItemText(IDC_TARGET_FILE);
     std::vector<std::uint8_t> image;
     switch (ReadFileImage(file_path, image)) {
@@ -50,7 +61,7 @@ void OnSendFile(IDialogHost& host) {
             return;
     }
     const auto length = static_cast<std::uint32_t>(image.size());
-    const std::uint32_t loadAddress = SelectedLoadAddress(view);
+    const std::uint32_t loadAddress = *selected;
     // A file reaching past the top of the box's address space would wrap its
     // target addresses onto the bottom of memory.
     if (!DownloadFitsAddressSpace(loadAddress, length)) {
@@ -91,7 +102,12 @@ void OnSendFile(IDialogHost& host) {
 }
 
 void OnJump(IDialogHost& host) {
-    const auto request = BuildJumpRequest(SelectedLoadAddress(host.View()));
+    const std::optional<std::uint32_t> selected = SelectedLoadAddress(host.View());
+    if (!selected) {
+        host.ShowStatus(kTextNoLoadAddress);
+        return;
+    }
+    const auto request = BuildJumpRequest(*selected);
     std::uint16_t result_code = 0;
     std::uint32_t recieve_length = 0;
     std::uint8_t usart_recieve_buffer[kHandlerReplyBufSize] = {};

@@ -146,6 +146,10 @@ private:
 
     void Reidentify() {
         IDialogView& view = m_host.View();
+        // The box is silent while it applies the package and restarts: the
+        // bar shows that the tool is waiting, not stuck.
+        CTransferProgress busy(view);
+        busy.SetBusy();
         m_host.ShowStatus(kTextUpgradeUpdating);
         view.SetItemText(IDC_SERIAL, "");
         view.SetItemText(IDC_VERSION, "");
@@ -178,10 +182,13 @@ private:
 }  // namespace
 
 namespace {
-// The package path: the file the selected entry of the package list names.
+// The package path: the file the package list's field names, the selected
+// entry or else the text typed there (never an entry the field no longer
+// shows).
 std::string SelectedPackagePath(IDialogView& view) {
     const int sel = view.ComboGetCurSel(IDC_PACKAGE_LIST);
-    return PackagePathForEntry(sel >= 0 ? view.ComboGetText(IDC_PACKAGE_LIST, sel) : "");
+    return PackagePathForEntry(sel >= 0 ? view.ComboGetText(IDC_PACKAGE_LIST, sel)
+                                        : view.GetItemText(IDC_PACKAGE_LIST));
 }
 }  // namespace
 

@@ -4,10 +4,12 @@
 #include <sys/stat.h>
 #include <unistd.h>
 
+#include <algorithm>
 #include <cerrno>
 #include <memory>
 
 #include "dialog/dialog_view.h"
+#include "link/natural_order.h"
 
 namespace {
 // Separator and folder name as the absolute forms join them.
@@ -91,6 +93,9 @@ std::vector<std::string> ListPrgEntries(const std::string& extension) {
         if (EndsWithIgnoringAsciiCase(name, extension))
             names.push_back(name);
     }
+    std::sort(names.begin(), names.end(), [](const std::string& a, const std::string& b) {
+        return NaturalLess(a, b, NameCase::IgnoreAscii);
+    });
     return names;
 }
 
@@ -100,4 +105,20 @@ void FillComboWithPrgEntries(IDialogView& view, int id, const std::string& exten
         view.ComboInsert(id, -1, name);
     if (!names.empty())
         view.ComboSetCurSel(id, 0);
+}
+
+void RefillComboWithPrgEntries(IDialogView& view, int id, const std::string& extension) {
+    const int sel = view.ComboGetCurSel(id);
+    const std::string shown = sel >= 0 ? view.ComboGetText(id, sel) : view.GetItemText(id);
+    view.ComboResetContent(id);
+    const std::vector<std::string> names = ListPrgEntries(extension);
+    for (const std::string& name : names)
+        view.ComboInsert(id, -1, name);
+    const auto it = std::find(names.begin(), names.end(), shown);
+    if (it != names.end()) {
+        view.ComboSetCurSel(id, static_cast<int>(it - names.begin()));
+    } else {
+        view.ComboSetCurSel(id, -1);
+        view.SetItemText(id, shown);
+    }
 }

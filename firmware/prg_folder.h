@@ -2,7 +2,8 @@
 // The Prg folder under the current directory, where firmware packages (*.pkg)
 // and tester packages (*.tpg) are kept, and the package lists filled from it.
 //
-// Lists keep the order in which they were filled. When the current directory
+// Lists are in natural name order with ASCII case ignored (v2.pkg before
+// v10.pkg, A.pkg beside a.pkg), the order the operator looks for. When the current directory
 // can't be read, nothing is created and every list from the folder is empty
 // (a Prg folder at the file system's root is never what the operator meant).
 
@@ -28,8 +29,12 @@ void EnsurePrgFolder();
 // Names (file name with extension) of the entries of the Prg folder whose name
 // ends in `extension` (".pkg", ".tpg"; ASCII case ignored, as the folder's
 // search by pattern does on the operators' file systems), folders included, in
-// the order the directory yields them. Empty when the folder is missing.
+// natural name order, ASCII case ignored. Empty when the folder is missing.
 std::vector<std::string> ListPrgEntries(const std::string& extension);
 
 // Appends the names to combo `id` and selects entry 0 (nothing when empty).
 void FillComboWithPrgEntries(IDialogView& view, int id, const std::string& extension);
+// Lists the folder again into combo `id`, keeping what its field shows: the
+// entry of that name stays selected while the file exists; otherwise the text
+// stays with no selection (an update then names that missing file).
+void RefillComboWithPrgEntries(IDialogView& view, int id, const std::string& extension);

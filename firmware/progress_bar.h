@@ -1,6 +1,7 @@
 #pragma once
-// The transfer progress bar: shown while a transfer runs, hidden again when
-// the object goes, so every way out of a transfer hides it.
+// The transfer progress bar: shown while a transfer runs (or, busy, while the
+// box applies an update), hidden again when the object goes, so every way out
+// hides it.
 
 #include "dialog/dialog_view.h"
 #include "res/resource.h"
@@ -15,6 +16,8 @@ public:
     CTransferProgress& operator=(const CTransferProgress&) = delete;
 
     void Set(long long value, long long total) { m_view.SetProgress(IDC_PROGRESS, value, total); }
+    // Work goes on with no count to show (the box restarting).
+    void SetBusy() { m_view.SetProgress(IDC_PROGRESS, 0, kProgressBusy); }
 
 private:
     IDialogView& m_view;

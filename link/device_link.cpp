@@ -14,8 +14,8 @@ constexpr std::uint32_t kRxFirstByteTimeoutMs = 80;
 // Wait for the length field and for the rest of an unsolicited frame after its
 // start byte: such a frame comes in one go.
 constexpr std::uint32_t kRxFrameTimeoutMs = 300;
-// After a hang-up the line reports itself readable at once and for ever; this
-// pause keeps the receive thread from spinning on it while the cable is out.
+// A line in error (without a hang-up) reports itself readable at once and for
+// ever; this pause keeps the receive thread from spinning on it.
 constexpr int kDeadLineBackoffMs = 50;
 // While transactions own the line the receive thread stays off it and looks
 // again this often; frames it misses meanwhile are discarded by the next
@@ -43,11 +43,40 @@ CDeviceLink::~CDeviceLink() {
 }
 
 bool CDeviceLink::IsOpen() const {
-    return m_port.IsOpen();
+    return m_port.IsOpen() && !m_port.LineGone();
 }
 
 std::uint8_t CDeviceLink::ConnectedPortNumber() const {
-    return m_port.IsOpen() ? m_openPortNumber.load() : 0;
+    return IsOpen() ? m_openPortNumber.load() : 0;
+}
+
+bool CDeviceLink::ReleaseDeadLine() {
+    std::lock_guard lifecycle(m_lifecycleMutex);
+    if (!m_port.LineGone())
+        return false;
+    StopReceiveThread();
+    {
+        std::lock_guard lock(m_portMutex);
+        m_port.Close();
+    }
+    NotifyState(State::Closed);
+    return true;
+}
+
+void CDeviceLink::SetStateHook(StateHook hook) {
+    std::lock_guard lock(m_stateHookMutex);
+    m_stateHook = std::move(hook);
+}
+
+void CDeviceLink::NotifyState(State state) {
+    std::lock_guard lock(m_stateHookMutex);
+    if (m_stateHook)
+        m_stateHook(state);
+}
+
+void CDeviceLink::ReportIfLineGone() {
+    if (m_port.LineGone() && !m_lineGoneReported.exchange(true))
+        NotifyState(State::LineGone);
 }
 
 void CDeviceLink::SetTraceHook(TraceHook hook) {
@@ -94,6 +123,7 @@ StatusWord CDeviceLink::Transact(std::uint16_t command, std::uint16_t subCode,
     // No wake-up here: the receive thread looks again by itself, so that a
     // run of transactions does not wake it once per exchange.
     m_transactionsWaiting.fetch_sub(1);
+    ReportIfLineGone();
     return st;
 }
 
@@ -146,12 +176,14 @@ StatusWord CDeviceLink::ScanPortsLocked(std::uint8_t* byComNum) {
             m_port.Close();
     }
     if (status == ST_OK) {
+        m_lineGoneReported = false;
         StartReceiveThread();
     } else {
         std::lock_guard hookLock(m_skippedHookMutex);
         if (m_skippedHook)
             m_skippedHook(skipped);
     }
+    NotifyState(status == ST_OK ? State::Open : State::Closed);
     if (byComNum != nullptr)
         *byComNum = found;
     return status;
@@ -185,8 +217,11 @@ StatusWord CDeviceLink::OpenNamedPort(const std::string& name, std::uint8_t comN
             m_port.Close();
         }
     }
-    if (status == ST_OK)
+    if (status == ST_OK) {
+        m_lineGoneReported = false;
         StartReceiveThread();
+    }
+    NotifyState(status == ST_OK ? State::Open : State::Closed);
     return status;
 }
 
@@ -197,7 +232,9 @@ StatusWord CDeviceLink::Disconnect() {
         std::lock_guard lock(m_portMutex);
         m_port.Close();
     }
-    return m_port.IsOpen() ? ST_CLOSE_FAILED : ST_OK;
+    const bool open = m_port.IsOpen();
+    NotifyState(open ? State::Open : State::Closed);
+    return open ? ST_CLOSE_FAILED : ST_OK;
 }
 
 StatusWord CDeviceLink::SendRequest(std::uint16_t command, std::uint16_t subCode,
@@ -300,6 +337,11 @@ void CDeviceLink::ReceiveLoop() {
                 ReceiveOneFrame();
                 break;
             case CSerialPort::WaitResult::Hangup:
+                if (m_port.LineGone()) {
+                    // Nothing more will come; the port waits to be released.
+                    ReportIfLineGone();
+                    return;
+                }
                 m_wake.Wait(kDeadLineBackoffMs);
                 break;
             case CSerialPort::WaitResult::NotOpen:

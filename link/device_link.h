@@ -32,9 +32,13 @@
 // reading, so a transaction never waits behind it. While transactions follow
 // one another it stays off the line and looks again every few milliseconds,
 // so it is not woken once per exchange. Stopping the receive thread
-// joins it before the port is closed. When the box is unplugged the receive
-// thread backs off instead of spinning on the dead line; the link stays
-// connected until a disconnect or a new scan, as the operator expects.
+// joins it before the port is closed.
+//
+// A line that goes away (the port reports a hang-up, EIO or ENXIO: the box or
+// adapter unplugged) makes the link closed for IsOpen at once; the receive
+// thread ends, and the port stays held (every use fails, nothing rescans in
+// the middle of an operation) until ReleaseDeadLine or the next scan, open or
+// disconnect closes it. The state hook hears of every change of the open state.
 
 #include <atomic>
 #include <cstdint>
@@ -85,7 +89,11 @@ public:
     StatusWord OpenPortPath(const std::string& path, std::uint8_t comNum,
                             PortFailure* failure = nullptr);
     StatusWord Disconnect();
+    // Open and not found gone.
     bool IsOpen() const;
+    // Closes a port whose line went away (see above); false, doing nothing,
+    // when the line is not gone.
+    bool ReleaseDeadLine();
     // Number n of the port COMn the link holds open, 0 when closed: what the
     // connect handler shows when it ran no scan of its own.
     std::uint8_t ConnectedPortNumber() const;
@@ -108,6 +116,16 @@ public:
     // the link. Off by default.
     using SkippedPortsHook = std::function<void(const std::vector<SkippedPort>& skipped)>;
     void SetSkippedPortsHook(SkippedPortsHook hook);
+
+    // What the state hook hears: a port opened (a scan that found the box, or
+    // OpenPort), the port closed (Disconnect, a scan that found nothing,
+    // ReleaseDeadLine), or the line went away while open.
+    enum class State { Open, Closed, LineGone };
+    // Called from whichever thread changed the state (a transaction's caller,
+    // the receive thread, a scan with the lifecycle lock held); it must be
+    // thread-safe and must not call back into the link. Off by default.
+    using StateHook = std::function<void(State state)>;
+    void SetStateHook(StateHook hook);
 
     // Where the link writes its one diagnostic, "ABC" for a reply whose
     // checksum does not match; stdout by default. A tool whose stdout is a
@@ -143,6 +161,9 @@ private:
     void ReceiveLoop();
     void ReceiveOneFrame();
     void Trace(bool outgoing, const std::uint8_t* bytes, std::size_t n);
+    void NotifyState(State state);
+    // Tells the state hook once that the port found its line gone.
+    void ReportIfLineGone();
 
     const LinkTiming m_timing;
     std::mutex m_lifecycleMutex;
@@ -170,6 +191,11 @@ private:
     std::mutex m_traceMutex;
     TraceHook m_traceHook;
     std::atomic<bool> m_traceOn{false};
+
+    std::mutex m_stateHookMutex;
+    StateHook m_stateHook;
+    // The line's loss was told to the state hook (cleared with each open).
+    std::atomic<bool> m_lineGoneReported{false};
 
     std::mutex m_skippedHookMutex;
     SkippedPortsHook m_skippedHook;

@@ -12,6 +12,7 @@
 #include <string>
 #include <system_error>
 
+#include "link/natural_order.h"
 #include "link/port_names.h"
 #include "link/system_ports.h"
 
@@ -34,44 +35,6 @@ bool EqualsNoCase(std::string_view a, std::string_view b) {
 std::string PortDirFromEnvironment() {
     const char* dir = std::getenv(kPortDirVariable);
     return dir != nullptr ? std::string(dir) : std::string();
-}
-
-// Natural order: runs of digits compare by value, so ttyUSB2 < ttyUSB10.
-bool NaturalLess(const std::string& a, const std::string& b) {
-    std::size_t i = 0;
-    std::size_t j = 0;
-    while (i < a.size() && j < b.size()) {
-        const bool da = std::isdigit(static_cast<unsigned char>(a[i])) != 0;
-        const bool db = std::isdigit(static_cast<unsigned char>(b[j])) != 0;
-        if (da && db) {
-            std::size_t ei = i;
-            std::size_t ej = j;
-            while (ei < a.size() && std::isdigit(static_cast<unsigned char>(a[ei])))
-                ++ei;
-            while (ej < b.size() && std::isdigit(static_cast<unsigned char>(b[ej])))
-                ++ej;
-            // Compare values without converting: skip leading zeros, then length.
-            std::size_t si = i;
-            std::size_t sj = j;
-            while (si + 1 < ei && a[si] == '0')
-                ++si;
-            while (sj + 1 < ej && b[sj] == '0')
-                ++sj;
-            if (ei - si != ej - sj)
-                return ei - si < ej - sj;
-            const int c = a.compare(si, ei - si, b, sj, ej - sj);
-            if (c != 0)
-                return c < 0;
-            i = ei;
-            j = ej;
-        } else {
-            if (a[i] != b[j])
-                return a[i] < b[j];
-            ++i;
-            ++j;
-        }
-    }
-    return a.size() - i < b.size() - j;
 }
 
 bool IsUsbAdapter(const std::string& name) {

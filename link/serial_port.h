@@ -12,8 +12,8 @@
 // ST_PORT_NOT_OPEN.
 //
 // Threads: the port has no lock. Its one user (the device link) serialises
-// every call, with two exceptions that are safe from any thread: IsOpen (an
-// atomic flag) and, while the port stays open, WaitReadable and the reads'
+// every call, with two exceptions that are safe from any thread: IsOpen and
+// LineGone (atomic flags) and, while the port stays open, WaitReadable and the reads'
 // wake-up watch, which the link's receive thread uses without the link's lock.
 // The wait for each byte of a read after its first is the port's timing, given
 // at construction.
@@ -77,6 +77,11 @@ public:
     // Puts back the settings found at Open and releases the device. Idempotent.
     void Close();
     bool IsOpen() const { return m_open.load(std::memory_order_acquire); }
+    // Whether a read, write or wait since the last Open found the device gone
+    // (a hang-up, EIO or ENXIO: the cable or adapter unplugged, the other side
+    // of a pseudo-terminal closed). The port stays open until Close; every
+    // further use fails. Safe from any thread.
+    bool LineGone() const { return m_lineGone.load(std::memory_order_acquire); }
 
     // Discards all pending input and output, then writes the whole buffer,
     // waiting as long as the line needs (there is no write time-out).
@@ -106,11 +111,15 @@ public:
 
 private:
     void Release();
+    // Remembers that the device is gone when `gone`; never clears.
+    void NoteLineGone(bool gone) const;
 
     const LinkTiming m_timing;
     ComPara m_params;
     std::atomic<int> m_fd{-1};
     std::atomic<bool> m_open{false};
+    // Set by whichever call finds the device gone, the waits included.
+    mutable std::atomic<bool> m_lineGone{false};
     // The settings found at Open, put back by Close; null when none were read.
     std::unique_ptr<termios> m_savedSettings;
     std::string m_sysfsRoot = kSystemSysfsRoot;

@@ -16,6 +16,12 @@ namespace {
 
 using Clock = std::chrono::steady_clock;
 
+// Errors with which a tty says its device is gone (an unplugged adapter, a
+// pseudo-terminal whose other side closed), as against a passing failure.
+bool IsLineGoneError(int error) {
+    return error == EIO || error == ENXIO;
+}
+
 // The XON and XOFF characters the line settings carry (DC1, DC3).
 constexpr cc_t kXonChar = 0x11;
 constexpr cc_t kXoffChar = 0x13;
@@ -149,8 +155,14 @@ void CSerialPort::SetParams(const ComPara& params) {
     m_params = params;
 }
 
+void CSerialPort::NoteLineGone(bool gone) const {
+    if (gone)
+        m_lineGone.store(true, std::memory_order_release);
+}
+
 void CSerialPort::Release() {
     m_open.store(false, std::memory_order_release);
+    m_lineGone.store(false, std::memory_order_release);
     const int fd = m_fd.exchange(-1);
     if (fd < 0)
         return;
@@ -227,14 +239,18 @@ StatusWord CSerialPort::Write(const std::uint8_t* bytes, std::uint32_t count) {
         }
         if (n < 0 && errno == EINTR)
             continue;
-        if (n < 0 && errno != EAGAIN && errno != EWOULDBLOCK)
+        if (n < 0 && errno != EAGAIN && errno != EWOULDBLOCK) {
+            NoteLineGone(IsLineGoneError(errno));
             return ST_PORT_IO_ERROR;
+        }
         pollfd p{fd, POLLOUT, 0};
         const int rc = poll(&p, 1, -1);
         if (rc < 0 && errno != EINTR)
             return ST_PORT_IO_ERROR;
-        if (rc > 0 && (p.revents & POLLOUT) == 0)
+        if (rc > 0 && (p.revents & POLLOUT) == 0) {
+            NoteLineGone((p.revents & POLLHUP) != 0);
             return ST_PORT_IO_ERROR;  // hang-up, error
+        }
     }
     return ST_PORT_OK;
 }
@@ -253,8 +269,10 @@ StatusWord CSerialPort::ReadByte(std::uint8_t* byte, std::uint32_t timeoutMs,
             return ST_PORT_IO_ERROR;  // end of file: the other end is gone
         if (errno == EINTR)
             continue;
-        if (errno != EAGAIN && errno != EWOULDBLOCK)
+        if (errno != EAGAIN && errno != EWOULDBLOCK) {
+            NoteLineGone(IsLineGoneError(errno));
             return ST_PORT_IO_ERROR;
+        }
 
         const int left = MillisecondsUntil(deadline);
         if (left == 0)
@@ -267,8 +285,10 @@ StatusWord CSerialPort::ReadByte(std::uint8_t* byte, std::uint32_t timeoutMs,
             continue;  // time-out or signal: the deadline decides
         if (wake != nullptr && (p[1].revents & POLLIN) != 0)
             return ST_PORT_IO_ERROR;
-        if ((p[0].revents & POLLIN) == 0)
+        if ((p[0].revents & POLLIN) == 0) {
+            NoteLineGone((p[0].revents & POLLHUP) != 0);
             return ST_PORT_IO_ERROR;  // hang-up or error
+        }
     }
 }
 
@@ -306,7 +326,10 @@ CSerialPort::WaitResult CSerialPort::WaitReadable(const CWakeSignal& wake, int t
         return WaitResult::Woken;
     // A hung-up line also reports itself readable (reads give end of file), so
     // the hang-up is looked at first.
-    if ((p[0].revents & (POLLHUP | POLLERR | POLLNVAL)) != 0)
+    if ((p[0].revents & (POLLHUP | POLLERR | POLLNVAL)) != 0) {
+        // Reads are not tried on a hung-up line, so the wait reports it.
+        NoteLineGone((p[0].revents & POLLHUP) != 0);
         return WaitResult::Hangup;
+    }
     return WaitResult::Readable;
 }

@@ -6,6 +6,10 @@
 inline constexpr char kTextConnected[] = "设备连接成功.";
 inline constexpr char kTextDisconnected[] = "断开连接正常!";
 inline constexpr char kTextDisconnectFailed[] = "断开连接异常!";
+// Disconnect while a firmware update runs does nothing but say why.
+inline constexpr char kTextDisconnectDuringUpgrade[] = "固件升级正在进行,升级结束后才能断开连接.";
+// The line went away (box or cable unplugged); the port is closed.
+inline constexpr char kTextLineGone[] = "设备连接已断开,请检查连线后重新连接.";
 // Every failed step: the failure code follows as four hexadecimal digits.
 inline constexpr char kTextErrorPrefix[] = "错误:";
 
@@ -34,6 +38,9 @@ inline constexpr char kTextSending[] = "文件发送中";
 inline constexpr char kTextSent[] = "文件发送完成.";
 inline constexpr char kTextSendFailed[] = "文件发送失败.";
 inline constexpr char kTextJumping[] = "正在装载 ...";
+// Send and Jump refuse while the load-address list shows no entry of its own
+// (typed text): "Choose a load address first."
+inline constexpr char kTextNoLoadAddress[] = "请先选择装载地址";
 
 // Tail of every progress text.
 inline constexpr char kTextProgressTail[] = "  ....";

@@ -2,9 +2,11 @@
 # Takes pictures of the window for the documentation: vornak-screenshots runs
 # under a virtual X server (xvfb-run) against the box simulator on COM3 and
 # saves the start-up look, the look after Connect, the expanded settings panel,
-# the tester information dialog and a firmware update in progress as PNG files;
-# then the station window with four slots mid-run (COM4 passes, COM5 fails its
-# settings read-back, COM6 is in a firmware transfer, COM7 stays silent).
+# the tester information dialog, a firmware update in progress, the question a
+# close asks while it runs and the busy bar while the box applies it as PNG
+# files; then the station window with four slots mid-run (COM4 passes, COM5
+# fails its settings read-back, COM6 is in a firmware transfer, COM7 stays
+# silent).
 #
 # Usage: scripts/screenshot.sh [output folder] (default /work/notes)
 # BUILD_DIR names the build folder (default build; it needs -DVORNAK_BUILD_GUI=ON).

@@ -1,9 +1,9 @@
 #include "station/port_spec.h"
 
 #include <algorithm>
-#include <cctype>
 #include <string_view>
 
+#include "link/port_choice.h"
 #include "link/port_names.h"
 
 namespace {
@@ -12,7 +12,6 @@ constexpr std::string_view kUsbPrefix = "usb:";
 // COM numbers the link can name.
 constexpr int kMinComNumber = 1;
 constexpr int kMaxComNumber = 255;
-constexpr std::size_t kUsbIdDigits = 4;
 
 bool IsDigits(std::string_view text) {
     return !text.empty() &&
@@ -31,39 +30,11 @@ int ComNumber(const std::string& spec) {
     return n <= kMaxComNumber ? n : 0;
 }
 
-bool IsHexId(std::string_view text) {
-    return text.size() == kUsbIdDigits && std::all_of(text.begin(), text.end(), [](char c) {
-               return std::isxdigit(static_cast<unsigned char>(c)) != 0;
-           });
-}
-
-std::string Lower(std::string text) {
-    for (char& c : text)
-        c = static_cast<char>(std::tolower(static_cast<unsigned char>(c)));
-    return text;
-}
-
-struct UsbIdentity {
-    std::string vidPid;  // "0403:6001", lower case
-    std::string serial;  // empty: any
-};
-
+// A "usb:VID:PID[:SERIAL]" spec, read by the link's own USB identity rules.
 bool ParseUsb(const std::string& spec, UsbIdentity& id) {
-    if (spec.compare(0, kUsbPrefix.size(), kUsbPrefix) != 0)
-        return false;
-    const std::string rest = spec.substr(kUsbPrefix.size());
-    const std::string_view vid = std::string_view(rest).substr(0, kUsbIdDigits);
-    const std::string_view pid = rest.size() > kUsbIdDigits
-                                     ? std::string_view(rest).substr(kUsbIdDigits + 1, kUsbIdDigits)
-                                     : std::string_view();
-    if (!IsHexId(vid) || rest.size() <= kUsbIdDigits || rest[kUsbIdDigits] != ':' || !IsHexId(pid))
-        return false;
-    const std::size_t tail = 2 * kUsbIdDigits + 1;
-    if (rest.size() > tail && (rest[tail] != ':' || rest.size() == tail + 1))
-        return false;
-    id.vidPid = Lower(rest.substr(0, tail));
-    id.serial = rest.size() > tail ? rest.substr(tail + 1) : std::string();
-    return true;
+    std::string ignored;
+    return spec.compare(0, kUsbPrefix.size(), kUsbPrefix) == 0 &&
+           ParseUsbIdentity(std::string_view(spec).substr(kUsbPrefix.size()), id, ignored);
 }
 
 }  // namespace
@@ -82,7 +53,7 @@ std::string PortSpecKey(const std::string& spec) {
         return "COM" + std::to_string(n);
     UsbIdentity usb;
     if (ParseUsb(spec, usb))
-        return std::string(kUsbPrefix) + usb.vidPid + (usb.serial.empty() ? "" : ":" + usb.serial);
+        return std::string(kUsbPrefix) + UsbIdentityText(usb);
     return spec;
 }
 
@@ -93,18 +64,12 @@ std::string ResolvePortSpec(const std::string& spec, std::string& error) {
     UsbIdentity usb;
     if (!ParseUsb(spec, usb))
         return spec;
-    std::string found;
-    int matches = 0;
-    for (const PortInfo& port : ListPorts().ports) {
-        if (Lower(port.vidPid) != usb.vidPid || (!usb.serial.empty() && port.serial != usb.serial))
-            continue;
-        ++matches;
-        found = port.path;
-    }
+    const std::vector<PortInfo> matching = MatchUsbPorts(ListPorts().ports, usb);
+    const std::size_t matches = matching.size();
     if (matches > 1) {
         // Either could be the slot's box: opening one at random would mix slots up.
         error = std::to_string(matches) + " adapters match " + spec + ": add the serial number";
         return {};
     }
-    return found;
+    return matches == 1 ? matching.front().path : std::string();
 }

@@ -12,6 +12,9 @@
 
 #include "app/qt/app_icons.h"
 #include "app/qt/clickable_label.h"
+#include "app/qt/drop_down_combo.h"
+#include "res/resource.h"
+#include "res/status_hints.h"
 
 namespace {
 
@@ -89,6 +92,10 @@ QWidget* CDialogPage::CreateControl(const DialogControl& control) {
             label->setTextFormat(Qt::PlainText);
             label->setAlignment(Qt::AlignLeft | Qt::AlignTop);
             label->setText(caption);
+            // The status line's text may be longer than its field: the
+            // operator selects and copies it, the whole of it in the tooltip.
+            if (id == IDC_STATUS)
+                label->setTextInteractionFlags(Qt::TextSelectableByMouse);
             widget = label;
             break;
         }
@@ -139,13 +146,19 @@ QWidget* CDialogPage::CreateControl(const DialogControl& control) {
             break;
         }
         case ControlKind::ComboBox: {
-            auto* combo = new QComboBox(this);
+            auto* combo = new CDropDownCombo(this);
             combo->setEditable(true);
-            // Typed text never becomes an entry: operations use the selection.
+            // Typed text never becomes an entry. What the field shows is what
+            // operations use: the entry of that text, or the text itself.
             combo->setInsertPolicy(QComboBox::NoInsert);
             combo->setMaxVisibleItems(kComboVisibleItems);
+            connect(combo, &QComboBox::editTextChanged, this, [this, id](const QString& text) {
+                m_model->OperatorTypeComboText(id, text.toStdString());
+            });
             connect(combo, &QComboBox::activated, this,
                     [this, id](int index) { m_model->OperatorSetCurSel(id, index); });
+            connect(combo, &CDropDownCombo::aboutToDropDown, this,
+                    [this, id] { emit listAboutToDropDown(id); });
             widget = combo;
             break;
         }
@@ -200,7 +213,7 @@ void CDialogPage::SyncFromModel() {
             box->setChecked(state.checked);
         }
         if (qobject_cast<QComboBox*>(widget) != nullptr) {
-            SetComboItems(widget, state.items, state.curSel);
+            SetComboItems(widget, state.items, state.curSel, state.text);
         } else if (qobject_cast<QProgressBar*>(widget) != nullptr) {
             SetProgress(widget, state.progressValue, state.progressTotal);
         } else {
@@ -250,6 +263,14 @@ void CDialogPage::ApplyEvent(const ControlEvent& event) {
                 combo->setCurrentIndex(selected < 0 ? -1 : combo->currentIndex());
             }
             break;
+        case Kind::ItemsCleared:
+            if (auto* combo = qobject_cast<QComboBox*>(widget)) {
+                const QSignalBlocker block(combo);
+                const QString shown = combo->currentText();
+                combo->clear();
+                combo->setEditText(shown);
+            }
+            break;
         case Kind::Selection:
             if (auto* combo = qobject_cast<QComboBox*>(widget)) {
                 const QSignalBlocker block(combo);
@@ -278,26 +299,53 @@ void CDialogPage::SetText(int id, QWidget* widget, const std::string& text) {
     } else if (auto* label = qobject_cast<QLabel*>(widget)) {
         if (label->pixmap().isNull())
             label->setText(value);
+        if (id == IDC_STATUS)
+            UpdateStatusToolTip(label, value);
     } else {
         return;
     }
     emit textShown(id, value);
 }
 
-void CDialogPage::SetComboItems(QWidget* widget, const std::vector<std::string>& items,
-                                int curSel) {
+void CDialogPage::SetComboItems(QWidget* widget, const std::vector<std::string>& items, int curSel,
+                                const std::string& text) {
     auto* combo = qobject_cast<QComboBox*>(widget);
     const QSignalBlocker block(combo);
     combo->clear();
     for (const std::string& item : items)
         combo->addItem(ToQString(item));
     combo->setCurrentIndex(curSel);
+    if (curSel < 0)
+        combo->setEditText(ToQString(text));
+}
+
+void CDialogPage::SetStatusDetail(const QString& detail) {
+    m_statusDetail = detail;
+}
+
+void CDialogPage::UpdateStatusToolTip(QWidget* widget, const QString& text) {
+    // The whole text (the field may cut it), what it means, and the detail.
+    QStringList lines;
+    if (!text.isEmpty())
+        lines << text;
+    const std::string hint = HintForStatus(text.toStdString());
+    if (!hint.empty())
+        lines << ToQString(hint);
+    if (!text.isEmpty() && !m_statusDetail.isEmpty())
+        lines << m_statusDetail;
+    widget->setToolTip(lines.join(QLatin1Char('\n')));
 }
 
 void CDialogPage::SetProgress(QWidget* widget, long long value, long long total) {
     auto* bar = qobject_cast<QProgressBar*>(widget);
     if (bar == nullptr)
         return;
+    if (total == kProgressBusy) {
+        // No count to show: Qt's busy bar, moving by itself.
+        bar->setRange(0, 0);
+        return;
+    }
+    bar->setRange(0, kProgressSteps);
     const long long steps = total > 0 ? value * kProgressSteps / total : 0;
     bar->setValue(static_cast<int>(std::clamp<long long>(steps, 0, kProgressSteps)));
 }

@@ -45,17 +45,25 @@ public:
     // One change of the model. GUI thread only.
     void ApplyEvent(const ControlEvent& event);
 
+    // Extra lines for the status field's tooltip (why a scan found no box);
+    // empty for none. Shown from the next status text on.
+    void SetStatusDetail(const QString& detail);
+
 signals:
     void controlClicked(int id);
+    // The list of combo box `id` is about to drop down.
+    void listAboutToDropDown(int id);
     // A text that a control has just been given, for anyone who follows it.
     void textShown(int id, const QString& text);
 
 private:
     QWidget* CreateControl(const DialogControl& control);
     void SetText(int id, QWidget* widget, const std::string& text);
-    void SetComboItems(QWidget* widget, const std::vector<std::string>& items, int curSel);
+    void SetComboItems(QWidget* widget, const std::vector<std::string>& items, int curSel,
+                       const std::string& text);
     void SetProgress(QWidget* widget, long long value, long long total);
     void SetDefaultButton(int id);
+    void UpdateStatusToolTip(QWidget* widget, const QString& text);
     void ChainTabOrder();
 
     const DialogTemplate& m_template;
@@ -63,4 +71,5 @@ private:
     std::shared_ptr<CDialogModel> m_model;
     std::vector<RenderedControl> m_rendered;
     std::map<int, QWidget*> m_byId;
+    QString m_statusDetail;
 };

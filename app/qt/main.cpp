@@ -8,6 +8,7 @@
 #include <string_view>
 
 #include "app/qt/app_icons.h"
+#include "app/qt/qt_translations.h"
 #include "app/qt/station_launch.h"
 #include "app/qt/vornak_window.h"
 #include "res/resource.h"
@@ -25,6 +26,7 @@ public:
         // operator's locale.
         std::setlocale(LC_ALL, "");
         setWindowIcon(LoadResIcon(IDR_MAINFRAME));
+        InstallQtTranslations(*this, QLocale::system());
         // Qt has taken its own options out of the command line by now.
         if (WantsStationWindow(m_argc, m_argv))
             return RunStationWindow(m_argc, m_argv);

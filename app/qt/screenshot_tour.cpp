@@ -2,6 +2,7 @@
 
 #include <QApplication>
 #include <QGuiApplication>
+#include <QLabel>
 #include <QPixmap>
 #include <QScreen>
 #include <QTimer>
@@ -16,6 +17,7 @@
 #include "app/qt/station_window.h"
 #include "app/qt/vornak_window.h"
 #include "res/resource.h"
+#include "res/status_texts.h"
 
 namespace {
 
@@ -30,11 +32,14 @@ constexpr int kProgressShowMs = 3500;
 constexpr int kStationWaitMs = 60000;
 constexpr int kStationProgressPercent = 30;
 
-// The window as the screen shows it, frame included when there is one.
-void Save(QWidget* window, const QString& path) {
+// The window as the screen shows it, frame included when there is one, and
+// with `over` (a dialog in front of it) when given.
+void Save(QWidget* window, const QString& path, QWidget* over = nullptr) {
     QPixmap picture;
     if (QScreen* screen = window->screen()) {
-        const QRect frame = window->frameGeometry();
+        QRect frame = window->frameGeometry();
+        if (over != nullptr)
+            frame = frame.united(over->frameGeometry());
         picture = screen->grabWindow(0, frame.x(), frame.y(), frame.width(), frame.height());
     }
     if (picture.isNull())
@@ -56,29 +61,69 @@ void ClickAndThen(CVornakWindow& window, int id, std::function<void()> then) {
     window.Click(id);
 }
 
-// Starts a firmware update and takes the picture once its progress bar shows;
-// the program then ends (the update's worker ends with the process).
-void ShowUpgrade(CVornakWindow* w, const QString& prefix, std::function<void()> done) {
-    w->Click(IDC_UPGRADE);
+// Calls `then` once `ready` holds, looking every kPollMs.
+void When(CVornakWindow* w, std::function<bool()> ready, std::function<void()> then) {
     auto* poll = new QTimer(w);
-    QObject::connect(poll, &QTimer::timeout, w, [w, poll, prefix, done] {
-        QWidget* bar = w->Page().Control(IDC_PROGRESS);
-        if (bar == nullptr || !bar->isVisible())
+    QObject::connect(poll, &QTimer::timeout, w, [poll, ready, then] {
+        if (!ready())
             return;
         poll->stop();
-        QTimer::singleShot(kProgressShowMs, w, [w, prefix, done] {
-            Save(w, prefix + "-progress.png");
-            done();
-        });
+        poll->deleteLater();
+        then();
     });
     poll->start(kPollMs);
+}
+
+// While the update runs: a close asks first; the picture shows the question,
+// which is then answered with its default, "no".
+void ShowCloseQuestion(CVornakWindow* w, const QString& prefix) {
+    QTimer::singleShot(kSettleMs, w, [w, prefix] {
+        QWidget* question = QApplication::activeModalWidget();
+        if (question == nullptr)
+            return;
+        Save(w, prefix + "-close-question.png", question);
+        question->close();
+    });
+    w->close();
+}
+
+// The box applying the update: the bar is busy while the status says so. The
+// program then ends (the update's worker ends with the process).
+void ShowBusy(CVornakWindow* w, const QString& prefix, std::function<void()> done) {
+    auto* status = qobject_cast<QLabel*>(w->Page().Control(IDC_STATUS));
+    When(
+        w, [status] { return status != nullptr && status->text() == kTextUpgradeUpdating; },
+        [w, prefix, done] {
+            QTimer::singleShot(kSettleMs, w, [w, prefix, done] {
+                Save(w, prefix + "-busy.png");
+                done();
+            });
+        });
+}
+
+// Starts a firmware update and takes the picture once its progress bar shows,
+// then the close question and the busy bar.
+void ShowUpgrade(CVornakWindow* w, const QString& prefix, std::function<void()> done) {
+    w->Click(IDC_UPGRADE);
+    QWidget* bar = w->Page().Control(IDC_PROGRESS);
+    When(
+        w, [bar] { return bar != nullptr && bar->isVisible(); },
+        [w, prefix, done] {
+            QTimer::singleShot(kProgressShowMs, w, [w, prefix, done] {
+                Save(w, prefix + "-progress.png");
+                ShowCloseQuestion(w, prefix);
+                ShowBusy(w, prefix, done);
+            });
+        });
 }
 
 }  // namespace
 
 void StartScreenshotTour(CVornakWindow& window, const QString& prefix, std::function<void()> done) {
+    // Not quit(): that asks to close the windows, and a close while an update
+    // or a unit runs asks the operator.
     if (!done)
-        done = [] { QApplication::quit(); };
+        done = [] { QCoreApplication::exit(0); };
     CVornakWindow* w = &window;
     window.show();
 

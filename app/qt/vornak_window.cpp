@@ -5,14 +5,21 @@
 #include <QContextMenuEvent>
 #include <QFileDialog>
 #include <QGuiApplication>
+#include <QKeyEvent>
 #include <QMenu>
 #include <QMessageBox>
 #include <QMetaObject>
+#include <QPushButton>
+#include <QScreen>
+#include <QScrollArea>
 #include <QThread>
 #include <QTimer>
 #include <QWindow>
+#include <algorithm>
+#include <cstdio>
 #include <system_error>
 #include <utility>
+#include <vector>
 
 #include "app/qt/about_window.h"
 #include "app/qt/app_icons.h"
@@ -20,6 +27,7 @@
 #include "app/qt/input_blocker.h"
 #include "app/qt/station_launch.h"
 #include "app/qt/station_window.h"
+#include "link/port_failure.h"
 #include "res/dialog_templates.h"
 #include "res/resource.h"
 #include "res/string_table.h"
@@ -27,6 +35,18 @@
 namespace {
 // Time after showing by which a window manager has framed the window.
 constexpr int kFrameSettleMs = 300;
+// How often a line found gone during a firmware update looks again whether
+// the update has ended, so that the port can be closed.
+constexpr int kLineGoneRecheckMs = 200;
+
+// Closing while a transfer runs: "A firmware update is running; quitting now
+// leaves the box's firmware incomplete. Quit anyway?", and for a download,
+// whose end the window waits for: "A file download is running; the tool quits
+// once it has ended. Quit?".
+constexpr char kCloseDuringUpgrade[] = "固件升级正在进行,现在退出会使设备固件不完整。确定退出吗?";
+constexpr char kCloseDuringDownload[] = "文件下载正在进行,将在下载结束后退出。确定退出吗?";
+constexpr char kAnswerYes[] = "是(&Y)";
+constexpr char kAnswerNo[] = "否(&N)";
 
 QString ToQString(std::string_view text) {
     return QString::fromUtf8(text.data(), static_cast<qsizetype>(text.size()));
@@ -46,9 +66,20 @@ CVornakWindow::CVornakWindow(std::shared_ptr<CDialogModel> model, CDeviceLink* l
     setWindowTitle(ToQString(dialogTemplate.caption));
     setWindowIcon(LoadResIcon(IDR_MAINFRAME));
 
-    m_page = new CDialogPage(dialogTemplate, m_metrics, m_model, this);
+    // The page scrolls only on a screen too small for the window.
+    m_scroll = new QScrollArea(this);
+    m_scroll->setFrameShape(QFrame::NoFrame);
+    m_scroll->setWidgetResizable(false);
+    // Tab walks the controls, never the area around them.
+    m_scroll->setFocusPolicy(Qt::NoFocus);
+    m_page = new CDialogPage(dialogTemplate, m_metrics, m_model);
+    m_scroll->setWidget(m_page);
     m_blocker = new CInputBlocker(this);
     connect(m_page, &CDialogPage::controlClicked, this, &CVornakWindow::Click);
+    connect(m_page, &CDialogPage::listAboutToDropDown, this, &CVornakWindow::OnListAboutToDropDown);
+    m_lineGoneRecheck = new QTimer(this);
+    m_lineGoneRecheck->setInterval(kLineGoneRecheckMs);
+    connect(m_lineGoneRecheck, &QTimer::timeout, this, &CVornakWindow::SyncLinkLook);
 
     if (const std::string_view about = LoadResString(IDS_ABOUTBOX); !about.empty()) {
         m_aboutAction = new QAction(ToQString(about), this);
@@ -61,7 +92,8 @@ CVornakWindow::CVornakWindow(std::shared_ptr<CDialogModel> model, CDeviceLink* l
     // The frame is unknown until the window shows; until then there is none.
     m_model->SetFrameWidth(0);
     m_page->SeedModel();
-    m_dlg = std::make_unique<CVornakDlg>(m_model, link, upgradeTiming);
+    m_link = link != nullptr ? link : CDeviceLink::GetInstance();
+    m_dlg = std::make_unique<CVornakDlg>(m_model, m_link, upgradeTiming);
     m_dlg->OnInitDialog();
     // Nothing but this thread has touched the model so far, so the page takes
     // its state once and follows its changes from here on.
@@ -76,6 +108,23 @@ CVornakWindow::CVornakWindow(std::shared_ptr<CDialogModel> model, CDeviceLink* l
     m_model->SetFileChooser([this](const std::string& filterText, const std::string& pattern) {
         return ChooseOpenFile(filterText, pattern);
     });
+    m_link->SetStateHook([this](CDeviceLink::State state) {
+        QMetaObject::invokeMethod(
+            this, [this, state] { OnLinkState(state); }, Qt::QueuedConnection);
+    });
+    m_link->SetSkippedPortsHook([this](const std::vector<CDeviceLink::SkippedPort>& skipped) {
+        QStringList lines;
+        for (const CDeviceLink::SkippedPort& port : skipped) {
+            const std::string line =
+                "COM" + std::to_string(port.number) + ": " + PortFailureText(port.failure);
+            // A log the tester can read where the tool was started.
+            std::fprintf(stderr, "%s\n", line.c_str());
+            lines << ToQString(line);
+        }
+        const QString detail = lines.join(QLatin1Char('\n'));
+        QMetaObject::invokeMethod(
+            this, [this, detail] { m_page->SetStatusDetail(detail); }, Qt::QueuedConnection);
+    });
 
     // Keyboard input starts at the first control with a tab stop.
     if (QWidget* first = m_page->FirstTabStop())
@@ -87,6 +136,8 @@ CVornakWindow::~CVornakWindow() {
     // on, writes from any thread stay in the model, which outlives the window.
     m_model->SetObserver(nullptr);
     m_model->SetFileChooser(nullptr);
+    m_link->SetStateHook(nullptr);
+    m_link->SetSkippedPortsHook(nullptr);
     if (m_handler.joinable())
         m_handler.join();
     if (m_busy)
@@ -113,8 +164,30 @@ void CVornakWindow::ApplyOuterSize() {
     const QSize client(m_outerSize.width() - frame.left() - frame.right(),
                        m_outerSize.height() - frame.top() - frame.bottom());
     m_model->SetFrameWidth(frame.left() + frame.right());
+    m_page->resize(client);
+    KeepOnScreen(m_outerSize, frame);
+}
+
+void CVornakWindow::KeepOnScreen(QSize outer, QMargins frame) {
+    const QScreen* screen = this->screen();
+    const QRect available = screen != nullptr ? screen->availableGeometry() : QRect();
+    // Too big for the screen: the window takes the screen, the page scrolls.
+    if (available.isValid())
+        outer = outer.boundedTo(available.size());
+    const QSize client(outer.width() - frame.left() - frame.right(),
+                       outer.height() - frame.top() - frame.bottom());
     if (size() != client || minimumSize() != client || maximumSize() != client)
         setFixedSize(client);
+    m_scroll->setGeometry(QRect(QPoint(0, 0), client));
+    if (!isVisible() || !available.isValid())
+        return;
+    // Past the right or bottom edge: move left or up until it fits.
+    const QRect frameRect(pos(), outer);
+    QPoint to = frameRect.topLeft();
+    to.setX(std::max(available.left(), std::min(to.x(), available.right() + 1 - outer.width())));
+    to.setY(std::max(available.top(), std::min(to.y(), available.bottom() + 1 - outer.height())));
+    if (to != frameRect.topLeft())
+        move(to);
 }
 
 void CVornakWindow::showEvent(QShowEvent* event) {
@@ -151,6 +224,7 @@ void CVornakWindow::Click(int id) {
 
 void CVornakWindow::RunOnWorker(int id) {
     m_busy = true;
+    m_busyId = id;
     m_blocker->SetActive(true);
     QGuiApplication::setOverrideCursor(Qt::WaitCursor);
     try {
@@ -172,8 +246,10 @@ void CVornakWindow::OnHandlerFinished(int id) {
     if (m_handler.joinable())
         m_handler.join();
     m_busy = false;
+    m_busyId = 0;
     m_blocker->SetActive(false);
     QGuiApplication::restoreOverrideCursor();
+    SyncLinkLook();
     emit handlerFinished(id);
     if (m_closePending) {
         m_closePending = false;
@@ -181,13 +257,108 @@ void CVornakWindow::OnHandlerFinished(int id) {
     }
 }
 
+QString CVornakWindow::TransferCloseQuestion() const {
+    if (m_dlg->IsUpgradeRunning())
+        return ToQString(kCloseDuringUpgrade);
+    if (m_busy && m_busyId == IDC_SEND_FILE)
+        return ToQString(kCloseDuringDownload);
+    return {};
+}
+
+bool CVornakWindow::AskYesNo(const QString& question) {
+    QMessageBox box(QMessageBox::Warning, windowTitle(), question,
+                    QMessageBox::Yes | QMessageBox::No, this);
+    box.setDefaultButton(QMessageBox::No);
+    box.setEscapeButton(QMessageBox::No);
+    box.button(QMessageBox::Yes)->setText(ToQString(kAnswerYes));
+    box.button(QMessageBox::No)->setText(ToQString(kAnswerNo));
+    return box.exec() == QMessageBox::Yes;
+}
+
 void CVornakWindow::closeEvent(QCloseEvent* event) {
+    // A second close while the question is open is the same close.
+    if (m_asking) {
+        event->ignore();
+        return;
+    }
+    // A station window opened from here closes first, asking its own
+    // question; this window closes at the next request once it has gone.
+    for (CStationWindow* station : findChildren<CStationWindow*>()) {
+        if (station->isVisible() && !station->close()) {
+            event->ignore();
+            return;
+        }
+    }
+    if (const QString question = TransferCloseQuestion(); !question.isEmpty()) {
+        m_asking = true;
+        const bool quit = AskYesNo(question);
+        m_asking = false;
+        if (!quit) {
+            event->ignore();
+            return;
+        }
+    }
     if (m_busy) {
         m_closePending = true;
         event->ignore();
         return;
     }
     QDialog::closeEvent(event);
+}
+
+void CVornakWindow::keyPressEvent(QKeyEvent* event) {
+    const int key = event->key();
+    // Esc would reject the dialog, which ends the tool.
+    if (key == Qt::Key_Escape) {
+        event->accept();
+        return;
+    }
+    // Enter in a field would press the default button (Connect/Disconnect).
+    // A focused button takes Enter itself before it comes here.
+    if ((key == Qt::Key_Return || key == Qt::Key_Enter) &&
+        qobject_cast<QPushButton*>(focusWidget()) == nullptr) {
+        event->accept();
+        return;
+    }
+    QDialog::keyPressEvent(event);
+}
+
+void CVornakWindow::OnLinkState(CDeviceLink::State state) {
+    if (state == CDeviceLink::State::LineGone)
+        m_lineGone = true;
+    if (state == CDeviceLink::State::Open)
+        m_page->SetStatusDetail({});
+    SyncLinkLook();
+}
+
+void CVornakWindow::SyncLinkLook() {
+    // A handler on the worker owns the look until it ends (it calls again).
+    if (m_busy)
+        return;
+    if (m_lineGone) {
+        // The update still uses the port: show the look now, close it later.
+        if (m_dlg->IsUpgradeRunning()) {
+            if (m_model->IsItemVisible(IDC_DOT_OPEN))
+                m_dlg->UpdateConnectButtons();
+            m_lineGoneRecheck->start();
+            return;
+        }
+        m_lineGoneRecheck->stop();
+        m_lineGone = false;
+        if (m_dlg->OnLineGone())
+            return;
+    }
+    if (m_model->IsItemVisible(IDC_DOT_OPEN) != m_link->IsOpen())
+        m_dlg->UpdateConnectButtons();
+}
+
+void CVornakWindow::OnListAboutToDropDown(int id) {
+    if (id != IDC_PACKAGE_LIST || m_busy)
+        return;
+    m_dlg->OnPackageListDropDown();
+    // The model's changes reach the page as queued calls: take them now, so
+    // that the list drops down with the folder's entries.
+    QCoreApplication::sendPostedEvents(this, QEvent::MetaCall);
 }
 
 void CVornakWindow::contextMenuEvent(QContextMenuEvent* event) {

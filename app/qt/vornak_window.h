@@ -18,9 +18,26 @@
 // core. The firmware update's own worker never delays closing: it holds the
 // shared model, and the window stops listening to the model when it goes.
 //
+// Closing while a transfer runs (a firmware update, a file download) asks
+// first, default "no": an update cut short leaves the box's firmware
+// incomplete. Esc never closes the window, and Enter presses a button only
+// when that button has the focus: on a line an operator presses them by
+// habit, not to end the tool or to connect.
+//
+// The connect-state look follows the link: the link's state hook (any
+// thread) posts each change here. A line found gone is closed, with the
+// disconnected look and a status text, once no operation uses the link; a
+// scan that found no box leaves the reasons the ports could not be opened in
+// the status field's tooltip and on stderr.
+//
+// The window keeps on its screen: when a resize would reach past the screen's
+// edge it moves left or up, and on a screen too small for it the client area
+// is capped to the screen with scroll bars.
+//
 // The tester information item ("关于 Vornak(&A)...") and the production
 // station ("打开生产配方...") are in the context menu of the dialog's
-// background, the one menu a dialog without a menu bar offers.
+// background, the one menu a dialog without a menu bar offers. A station
+// window opened there is closed (with its own question) before this one.
 
 #include <QDialog>
 #include <QSize>
@@ -32,9 +49,11 @@
 #include "app/qt/dialog_metrics.h"
 #include "app/vornak_dlg.h"
 #include "dialog/dialog_model.h"
+#include "link/device_link.h"
 
 class QAction;
-class CDeviceLink;
+class QScrollArea;
+class QTimer;
 class CDialogPage;
 class CInputBlocker;
 
@@ -76,6 +95,9 @@ signals:
 
 protected:
     void closeEvent(QCloseEvent* event) override;
+    void keyPressEvent(QKeyEvent* event) override;
+    // Asks the operator `question` (yes/no, default no); true for yes.
+    virtual bool AskYesNo(const QString& question);
     void contextMenuEvent(QContextMenuEvent* event) override;
     void showEvent(QShowEvent* event) override;
     bool event(QEvent* event) override;
@@ -89,6 +111,15 @@ private:
     void ApplyOuterSize();
     std::optional<std::string> ChooseOpenFile(const std::string& filterText,
                                               const std::string& pattern);
+    // The question a close asks while a transfer runs; empty when none runs.
+    QString TransferCloseQuestion() const;
+    void OnLinkState(CDeviceLink::State state);
+    // Brings the connect-state look in line with the link, and closes a line
+    // found gone once nothing uses it.
+    void SyncLinkLook();
+    void OnListAboutToDropDown(int id);
+    // Moves the window back onto its screen, or caps it to the screen.
+    void KeepOnScreen(QSize outer, QMargins frame);
 
     std::shared_ptr<CDialogModel> m_model;
     DialogMetrics m_metrics;
@@ -96,9 +127,16 @@ private:
     CInputBlocker* m_blocker = nullptr;
     QAction* m_aboutAction = nullptr;
     QAction* m_recipeAction = nullptr;
+    QScrollArea* m_scroll = nullptr;
+    CDeviceLink* m_link = nullptr;
     std::unique_ptr<CVornakDlg> m_dlg;
     std::thread m_handler;
     bool m_busy = false;
+    int m_busyId = 0;
     bool m_closePending = false;
+    bool m_asking = false;
+    // The link reported its line gone; the close waits for the operation.
+    bool m_lineGone = false;
+    QTimer* m_lineGoneRecheck = nullptr;
     QSize m_outerSize;
 };

@@ -8,6 +8,7 @@
 #include <QLineEdit>
 #include <QMessageBox>
 #include <QPlainTextEdit>
+#include <QPointer>
 #include <QPushButton>
 #include <QSignalSpy>
 #include <QTest>
@@ -283,4 +284,26 @@ TEST(StationLaunchArgs, CommandLine) {
         EXPECT_EQ(launch.slotsFile.value_or(""), c.slotsFile != nullptr ? c.slotsFile : "");
         EXPECT_EQ(launch.dbUrl.value_or(""), c.db != nullptr ? c.db : "");
     }
+}
+
+// A station window opened from the main window closes before it: the main
+// window's close first closes the station (which stops its slots) and stays.
+TEST_F(WindowFixture, StationWindowClosesBeforeTheMainWindow) {
+    Open();
+    WriteTextFile("a.toml", RecipeText("V-A1", false));
+    StationLaunch launch;
+    launch.recipePath = (m_workDir / "a.toml").string();
+    std::string error;
+    QPointer<CStationWindow> station = MakeStationWindow(launch, error, m_window.get());
+    ASSERT_TRUE(station) << error;
+    station->setAttribute(Qt::WA_DeleteOnClose);
+    QSignalSpy started(station.data(), &CStationWindow::groupStarted);
+    station->show();
+    ASSERT_TRUE(!started.isEmpty() || started.wait(kUnitWaitMs));
+
+    m_window->close();
+    EXPECT_TRUE(m_window->isVisible());
+    ASSERT_TRUE(QTest::qWaitFor([&] { return station.isNull(); }, kUnitWaitMs));
+    m_window->close();
+    EXPECT_FALSE(m_window->isVisible());
 }

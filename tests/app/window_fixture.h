@@ -16,14 +16,15 @@
 #include <QTest>
 #include <QTimer>
 #include <filesystem>
+#include <fstream>
 #include <functional>
 #include <memory>
 #include <string>
 
 #include "app/qt/dialog_page.h"
 #include "app/qt/vornak_window.h"
-#include "dialog/dialog_model.h"
 #include "boxsim/box_simulator.h"
+#include "dialog/dialog_model.h"
 #include "link/device_link.h"
 #include "tests/support/box_workspace.h"
 
@@ -53,6 +54,25 @@ inline std::unique_ptr<QObject> OnNextWindow(std::function<void(QWidget*)> act,
     });
     timer->start(kPollMs);
     return watch;
+}
+
+// Line speed that makes a transfer of a few kilobytes last a while.
+constexpr unsigned kSlowBaud = 115200;
+
+// A file of `size` bytes of a pattern.
+inline void WriteFile(const std::filesystem::path& path, std::size_t size) {
+    std::ofstream out(path, std::ios::binary);
+    for (std::size_t i = 0; i < size; ++i)
+        out.put(static_cast<char>(i * 7));
+}
+
+// A firmware package with `dataSize` bytes of data, its folder made.
+inline void WritePackage(const std::filesystem::path& path, std::size_t dataSize) {
+    std::filesystem::create_directories(path.parent_path());
+    const auto package = MakeSamplePackage("VK-BCM V2.00", dataSize);
+    std::ofstream(path, std::ios::binary)
+        .write(reinterpret_cast<const char*>(package.data()),
+               static_cast<std::streamsize>(package.size()));
 }
 
 class WindowFixture : public ::testing::Test {

@@ -5,6 +5,7 @@
 #include <QApplication>
 #include <QCheckBox>
 #include <QFileDialog>
+#include <QMessageBox>
 #include <QProgressBar>
 #include <QPushButton>
 #include <chrono>
@@ -16,19 +17,6 @@
 #include "res/resource.h"
 #include "tests/support/quick_upgrade_timing.h"
 #include "window_fixture.h"
-
-namespace {
-
-// Line speed that makes a transfer of a few kilobytes last a while.
-constexpr unsigned kSlowBaud = 115200;
-
-void WriteFile(const std::filesystem::path& path, std::size_t size) {
-    std::ofstream out(path, std::ios::binary);
-    for (std::size_t i = 0; i < size; ++i)
-        out.put(static_cast<char>(i * 7));
-}
-
-}  // namespace
 
 TEST_F(WindowFixture, ConnectAndDisconnectThroughTheWindow) {
     StartBox(3);
@@ -172,9 +160,10 @@ TEST_F(WindowFixture, OperatorInputReachesTheModel) {
     QTest::keyClick(combo, Qt::Key_Down);
     EXPECT_EQ(m_model->ComboGetCurSel(IDC_LOAD_ADDRESS), 1);
 
-    // Text typed into a combo box's field selects nothing and adds nothing.
+    // Text typed into a combo box's field that is no entry adds nothing and
+    // leaves no selection.
     QTest::keyClicks(combo->lineEdit(), "0x1234");
-    EXPECT_EQ(m_model->ComboGetCurSel(IDC_LOAD_ADDRESS), 1);
+    EXPECT_EQ(m_model->ComboGetCurSel(IDC_LOAD_ADDRESS), -1);
     EXPECT_EQ(combo->count(), 6);
 
     QTest::keyClicks(W(IDC_DATA_EXCHANGE), "hello");
@@ -229,16 +218,15 @@ TEST_F(WindowFixture, ClosingDuringAFirmwareUpdate) {
     StartBox(3);
     m_sim.SetRestartTime(std::chrono::milliseconds(0));
     m_sim.SetFaults({.throttleBaud = kSlowBaud});
-    std::filesystem::create_directories(m_workDir / "Prg");
-    const auto package = MakeSamplePackage("VK-BCM V2.00", 4096);
-    std::ofstream(m_workDir / "Prg" / "fw.pkg", std::ios::binary)
-        .write(reinterpret_cast<const char*>(package.data()),
-               static_cast<std::streamsize>(package.size()));
+    WritePackage(m_workDir / "Prg" / "fw.pkg", 4096);
     Open(QuickUpgradeTiming());
 
     MouseClick(IDC_UPGRADE);
     ASSERT_TRUE(QTest::qWaitFor([this] { return W(IDC_PROGRESS)->isVisible(); }, kHandlerWaitMs));
-    m_window->close();
+    auto watch = OnNextWindow([](QWidget* question) {
+        qobject_cast<QMessageBox*>(question)->button(QMessageBox::Yes)->click();
+    });
+    EXPECT_TRUE(m_window->close());
     m_window.reset();
 
     const auto deadline = std::chrono::steady_clock::now() + std::chrono::seconds(20);

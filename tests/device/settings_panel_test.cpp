@@ -13,10 +13,10 @@
 
 #include "app/panel_layout.h"
 #include "app/vornak_dlg.h"
+#include "boxsim/box_simulator.h"
+#include "device/option_table.h"
 #include "dialog/dialog_model.h"
 #include "dialog/model_host.h"
-#include "device/option_table.h"
-#include "boxsim/box_simulator.h"
 #include "link/command_codes.h"
 #include "link/device_link.h"
 #include "link/status_words.h"
@@ -211,7 +211,7 @@ TEST_F(SettingsPanelTest, FindCarBoxesShowTheirOwnBits) {
 
 // A failed read changes no control of its block and reports as the sequence
 // says: a failed first read ahead of the second's digits, a failed second read
-// alone, a failed third read not at all.
+// alone, a failed third read after the digits of the first two.
 TEST_F(SettingsPanelTest, FailedReadsKeepTheirBlockAndReportInOrder) {
     struct Case {
         const char* name;
@@ -232,7 +232,11 @@ TEST_F(SettingsPanelTest, FailedReadsKeepTheirBlockAndReportInOrder) {
          {"", "错误:EE00", "错误:EE00" + kOffHex2},
          1},
         {"second read refused", CMD_CONFIG_READ_2, Result(0x5678), {"", "错误:5678"}, 2},
-        {"third read refused", CMD_CONFIG_READ_3, Result(0x9ABC), {"", kOffHex1 + kOffHex2}, 3},
+        {"third read refused",
+         CMD_CONFIG_READ_3,
+         Result(0x9ABC),
+         {"", kOffHex1 + kOffHex2, "错误:9ABC"},
+         3},
     };
     SetBoxBlocks(kOffBlock1, kOffBlock2, kOffBlock3);
     for (const Case& c : cases) {
@@ -297,8 +301,7 @@ TEST_F(SettingsPanelTest, WriteSendsTheThreeBlocks) {
     }
 }
 
-// Each write runs whatever the one before gave; a failed third write leaves
-// the second's text.
+// Each write runs whatever the one before gave, and each failure shows.
 TEST_F(SettingsPanelTest, FailedWritesReportAndTheRestStillRun) {
     struct Case {
         const char* name;
@@ -319,7 +322,10 @@ TEST_F(SettingsPanelTest, FailedWritesReportAndTheRestStillRun) {
          CMD_CONFIG_WRITE_2,
          Result(0x1234),
          {"", kWriteOk, "错误:1234", kWriteOk}},
-        {"third write refused", CMD_CONFIG_WRITE_3, Result(0x4321), {"", kWriteOk, kWriteOk}},
+        {"third write refused",
+         CMD_CONFIG_WRITE_3,
+         Result(0x4321),
+         {"", kWriteOk, kWriteOk, "错误:4321"}},
     };
     SetAllControls(AllOnLastEntry());
     for (const Case& c : cases) {
@@ -349,17 +355,27 @@ TEST_F(SettingsPanelTest, WriteWithAnEmptyOptionIsRefusedBeforeSending) {
     }
 }
 
-TEST_F(SettingsPanelTest, FactoryResetReportsAndLeavesThePanelAlone) {
+// An accepted reset is followed by a read of the three blocks, so the panel
+// shows the box's factory values and a later Write settings cannot undo the
+// reset; a refused one leaves the panel alone.
+TEST_F(SettingsPanelTest, FactoryResetReportsAndReadsThePanelBack) {
     struct Case {
         const char* name;
         std::optional<SimOverride> reply;
-        std::string status;
+        Strings status;
+        std::vector<std::uint16_t> commands;
     };
+    const std::vector<std::uint16_t> resetAndReads = {CMD_FACTORY_RESET, CMD_CONFIG_READ_1,
+                                                      CMD_CONFIG_READ_2, CMD_CONFIG_READ_3};
     const Case cases[] = {
-        {"accepted", std::nullopt, kResetOk},
-        {"1 data byte", Raw({0xEE, 0x00, 0x5A}), "错误:EE00"},
-        {"refused", Result(0x1234), "错误:1234"},
+        {"accepted", std::nullopt, {"", kResetOk}, resetAndReads},
+        {"1 data byte", Raw({0xEE, 0x00, 0x5A}), {"", "错误:EE00"}, {CMD_FACTORY_RESET}},
+        {"refused", Result(0x1234), {"", "错误:1234"}, {CMD_FACTORY_RESET}},
     };
+    for (int block = 1; block <= 3; ++block)
+        m_sim.SetFactoryDefaults(block, block == 1   ? kOffBlock1
+                                        : block == 2 ? kOffBlock2
+                                                     : kOffBlock3);
     for (const Case& c : cases) {
         SetBoxBlocks(kOnBlock1, kOnBlock2, kOnBlock3);
         SetAllControls(AllOnLastEntry());
@@ -367,14 +383,27 @@ TEST_F(SettingsPanelTest, FactoryResetReportsAndLeavesThePanelAlone) {
             m_sim.SetOverride(CMD_FACTORY_RESET, *c.reply);
         StartRecording();
         OnBnClickedFactoryReset(m_host);
-        EXPECT_EQ(m_status, (Strings{"", c.status})) << c.name;
-        ASSERT_EQ(m_sim.Requests().size(), 1u) << c.name;
-        EXPECT_EQ(m_sim.Requests()[0].command, CMD_FACTORY_RESET) << c.name;
-        EXPECT_EQ(m_sim.Requests()[0].subCode, SUB_DEFAULT) << c.name;
-        EXPECT_TRUE(m_sim.Requests()[0].data.empty()) << c.name;
+        EXPECT_EQ(m_status, c.status) << c.name;
+        const std::vector<SimRequest> requests = m_sim.Requests();
+        ASSERT_EQ(requests.size(), c.commands.size()) << c.name;
+        for (std::size_t i = 0; i < requests.size(); ++i)
+            EXPECT_EQ(requests[i].command, c.commands[i]) << c.name << " " << i;
+        EXPECT_EQ(requests[0].subCode, SUB_DEFAULT) << c.name;
+        EXPECT_TRUE(requests[0].data.empty()) << c.name;
+        const bool readBack = !c.reply.has_value();
         for (int block = 1; block <= 3; ++block)
-            ExpectBlockShows(block, AllOnLastEntry(), c.name);
+            ExpectBlockShows(block, readBack ? AllOffFirstEntry() : AllOnLastEntry(), c.name);
+        m_sim.ClearOverrides();
     }
+}
+
+// A reset accepted but a read-back refused: the refusal shows after the
+// reset's success, as the toggle's read shows it.
+TEST_F(SettingsPanelTest, FactoryResetReportsAFailedReadBack) {
+    m_sim.SetOverride(CMD_CONFIG_READ_2, Result(0x5678));
+    StartRecording();
+    OnBnClickedFactoryReset(m_host);
+    EXPECT_EQ(m_status, (Strings{"", kResetOk, "错误:5678"}));
 }
 
 TEST_F(SettingsPanelTest, ToggleWidensThenNarrowsAndReadsEachTime) {
@@ -415,7 +444,7 @@ TEST_F(SettingsPanelTest, ToggleThresholdIsClientWidth700) {
     }
 }
 
-TEST_F(SettingsPanelTest, ToggleReportsOnlyFirstAndSecondReadFailures) {
+TEST_F(SettingsPanelTest, ToggleReportsEveryReadFailure) {
     struct Case {
         const char* name;
         std::uint16_t command;
@@ -425,7 +454,7 @@ TEST_F(SettingsPanelTest, ToggleReportsOnlyFirstAndSecondReadFailures) {
     const Case cases[] = {
         {"first read refused", CMD_CONFIG_READ_1, 0x1234, {"错误:1234"}},
         {"second read refused", CMD_CONFIG_READ_2, 0x5678, {"错误:5678"}},
-        {"third read refused", CMD_CONFIG_READ_3, 0x9ABC, {}},
+        {"third read refused", CMD_CONFIG_READ_3, 0x9ABC, {"错误:9ABC"}},
     };
     for (const Case& c : cases) {
         m_sim.SetOverride(c.command, Result(c.result));

@@ -125,21 +125,33 @@ TEST_F(DownloadTest, SendsInformationBlockThenTheFile) {
     }
 }
 
-TEST_F(DownloadTest, NoSlotSelectedLoadsAtAddressZeroAndIgnoresResultWords) {
+// Only the link's status counts for a download packet: a box answering with
+// a result word of its own still gets the whole file.
+TEST_F(DownloadTest, ResultWordsOfDataPacketsAreIgnored) {
     StartBox();
     ChooseFile(FileBytes(300));
-    m_model->ComboSetCurSel(IDC_LOAD_ADDRESS, -1);
+    SimOverride refuse;
+    refuse.resultWord = 0x1234;
+    m_sim.SetOverride(CMD_FILE_DATA, refuse);
 
     OnSendFile(*m_host);
 
-    // The box refuses address 0 with its own result word; only the link's
-    // status counts, so the whole file still goes out.
-    const auto requests = m_sim.Requests();
-    ASSERT_EQ(requests.size(), 3u);
-    EXPECT_EQ(ReadLittleEndian32(&requests[0].data[0]), 0u);
-    EXPECT_EQ(ReadLittleEndian32(&requests[1].data[0]), 0x100u);
-    EXPECT_EQ(ReadLittleEndian32(&requests[2].data[0]), 0x200u);
+    EXPECT_EQ(m_sim.Requests().size(), 3u);
     EXPECT_EQ(Text(IDC_STATUS), kSent);
+}
+
+// A load-address list showing no entry (the operator typed over it) names no
+// address: Send and Jump refuse and send nothing, rather than loading at 0.
+TEST_F(DownloadTest, NoSlotSelectedSendsNothing) {
+    StartBox();
+    ChooseFile(FileBytes(300));
+    m_model->ComboSetCurSel(IDC_LOAD_ADDRESS, -1);
+    for (void (*handler)(IDialogHost&) : {&OnSendFile, &OnJump}) {
+        m_model->SetItemText(IDC_STATUS, "before");
+        handler(*m_host);
+        EXPECT_TRUE(m_sim.Requests().empty());
+        EXPECT_EQ(Text(IDC_STATUS), "请先选择装载地址");
+    }
 }
 
 TEST_F(DownloadTest, UnopenableFileSendsNothing) {
@@ -199,7 +211,7 @@ TEST_F(DownloadTest, PacketWithoutValidReplyEndsTheDownload) {
 }
 
 TEST_F(DownloadTest, JumpGoesToTheSelectedSlot) {
-    const std::pair<int, std::uint32_t> cases[] = {{5, 0x000B4000}, {0, 0x0001E000}, {-1, 0}};
+    const std::pair<int, std::uint32_t> cases[] = {{5, 0x000B4000}, {0, 0x0001E000}};
     StartBox();
     for (const auto& [slot, address] : cases) {
         SCOPED_TRACE(slot);

@@ -92,11 +92,13 @@ TEST_F(UpgradeTest, SendsDataInPacketsAndReidentifies) {
         EXPECT_EQ(m_log.Texts(IDC_SERIAL), (std::vector<std::string>{"", kSimSerialHex}));
         EXPECT_EQ(m_log.Texts(IDC_VERSION), (std::vector<std::string>{"", kNewVersion}));
 
-        EXPECT_EQ(m_log.Visibility(IDC_PROGRESS), (std::vector<bool>{true, false}));
+        // The transfer's count, then a busy bar while the box restarts.
+        EXPECT_EQ(m_log.Visibility(IDC_PROGRESS), (std::vector<bool>{true, false, true, false}));
         std::vector<std::pair<long long, long long>> progress;
         for (std::size_t i = 0; i + 1 < c.packets.size(); ++i) {
             progress.emplace_back(c.packets[i + 1].first, c.dataSize);
         }
+        progress.emplace_back(0, kProgressBusy);
         EXPECT_EQ(m_log.Progress(), progress);
     }
     EXPECT_EQ(m_sim.CommitCount(), 3);

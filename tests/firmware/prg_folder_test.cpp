@@ -2,7 +2,6 @@
 // process-wide, so these tests stay in this executable and on one thread.
 #include "firmware/prg_folder.h"
 
-#include <dirent.h>
 #include <gtest/gtest.h>
 #include <stdlib.h>
 #include <unistd.h>
@@ -66,29 +65,51 @@ TEST_F(PrgFolderTest, ListsMatchingNamesFoldersIncluded) {
     EXPECT_EQ(ListPrgEntries(".tpg"), std::vector<std::string>{"t.tpg"});
 }
 
-TEST_F(PrgFolderTest, ComboGetsTheEntriesInDirectoryOrderWithTheFirstSelected) {
+// Names sort as the operator reads them: numbers by value, case ignored.
+TEST_F(PrgFolderTest, ComboGetsTheEntriesInNaturalOrderWithTheFirstSelected) {
     EnsurePrgFolder();
-    for (const char* name : {"one.pkg", "two.pkg", "three.pkg"})
+    for (const char* name : {"v10.pkg", "v2.pkg", "B.pkg", "a.pkg", "v1.pkg", "V3.PKG"})
         Touch(m_dir / "Prg" / name);
-
-    // Order as the directory yields it, whatever that order is.
-    std::vector<std::string> dirOrder;
-    DIR* d = opendir("Prg");
-    ASSERT_NE(d, nullptr);
-    while (dirent* e = readdir(d)) {
-        const std::string n = e->d_name;
-        if (n.size() > 4 && n.ends_with(".pkg"))
-            dirOrder.push_back(n);
-    }
-    closedir(d);
 
     CDialogModel model;
     model.ComboInsert(IDC_PACKAGE_LIST, -1, "earlier");
     FillComboWithPrgEntries(model, IDC_PACKAGE_LIST, ".pkg");
-    std::vector<std::string> expected{"earlier"};
-    expected.insert(expected.end(), dirOrder.begin(), dirOrder.end());
-    EXPECT_EQ(model.GetControl(IDC_PACKAGE_LIST).items, expected);
+    EXPECT_EQ(model.GetControl(IDC_PACKAGE_LIST).items,
+              (std::vector<std::string>{"earlier", "a.pkg", "B.pkg", "v1.pkg", "v2.pkg", "V3.PKG",
+                                        "v10.pkg"}));
     EXPECT_EQ(model.ComboGetCurSel(IDC_PACKAGE_LIST), 0);
+}
+
+// Reading the folder again keeps what the field shows: the same file stays
+// selected while it exists; a vanished file or typed text stays as text with
+// no selection, and typed text naming a file that has appeared selects it.
+TEST_F(PrgFolderTest, RefillKeepsWhatTheFieldShows) {
+    EnsurePrgFolder();
+    const fs::path prg = m_dir / "Prg";
+    Touch(prg / "v2.pkg");
+    Touch(prg / "v10.pkg");
+    CDialogModel model;
+    FillComboWithPrgEntries(model, IDC_PACKAGE_LIST, ".pkg");
+    model.ComboSetCurSel(IDC_PACKAGE_LIST, 1);  // v10.pkg
+
+    Touch(prg / "v1.pkg");
+    RefillComboWithPrgEntries(model, IDC_PACKAGE_LIST, ".pkg");
+    EXPECT_EQ(model.GetControl(IDC_PACKAGE_LIST).items,
+              (std::vector<std::string>{"v1.pkg", "v2.pkg", "v10.pkg"}));
+    EXPECT_EQ(model.ComboGetCurSel(IDC_PACKAGE_LIST), 2);
+    EXPECT_EQ(model.GetItemText(IDC_PACKAGE_LIST), "v10.pkg");
+
+    fs::remove(prg / "v10.pkg");
+    RefillComboWithPrgEntries(model, IDC_PACKAGE_LIST, ".pkg");
+    EXPECT_EQ(model.ComboGetCount(IDC_PACKAGE_LIST), 2);
+    EXPECT_EQ(model.ComboGetCurSel(IDC_PACKAGE_LIST), -1);
+    EXPECT_EQ(model.GetItemText(IDC_PACKAGE_LIST), "v10.pkg");
+
+    model.OperatorTypeComboText(IDC_PACKAGE_LIST, "v3.pkg");
+    Touch(prg / "v3.pkg");
+    RefillComboWithPrgEntries(model, IDC_PACKAGE_LIST, ".pkg");
+    EXPECT_EQ(model.ComboGetCurSel(IDC_PACKAGE_LIST), 2);
+    EXPECT_EQ(model.GetItemText(IDC_PACKAGE_LIST), "v3.pkg");
 }
 
 TEST_F(PrgFolderTest, EmptyListSelectsNothing) {

@@ -450,24 +450,56 @@ TEST_F(DeviceLinkTest, SoakWithUnsolicitedFrames) {
     EXPECT_GT(link.UnsolicitedFramesDrained(), 0u);
 }
 
-TEST_F(DeviceLinkTest, UnplugKeepsLinkConnectedWithoutSpinning) {
+// An unplugged box: the link reads as closed at once and says so, the port
+// stays held without rescanning until it is released, and only then does a
+// transaction scan again (finding a box plugged in elsewhere meanwhile).
+TEST_F(DeviceLinkTest, UnplugClosesTheLinkWithoutRescanningMidOperation) {
     StartBox();
     CDeviceLink link(kTestTiming);
+    std::mutex statesMutex;
+    std::vector<CDeviceLink::State> states;
+    link.SetStateHook([&](CDeviceLink::State state) {
+        std::lock_guard lock(statesMutex);
+        states.push_back(state);
+    });
+    const auto seen = [&] {
+        std::lock_guard lock(statesMutex);
+        return states;
+    };
     Connect(link);
+    using S = CDeviceLink::State;
+    EXPECT_EQ(seen(), std::vector<S>{S::Open});
+    EXPECT_FALSE(link.ReleaseDeadLine()) << "a live line is not released";
     m_box.Unplug();
+    // The receive thread finds the hang-up by itself.
+    EXPECT_TRUE(WaitUntil([&] { return !link.IsOpen(); }, milliseconds(2000)));
+    EXPECT_EQ(seen(), (std::vector<S>{S::Open, S::LineGone}));
+    EXPECT_EQ(link.ConnectedPortNumber(), 0);
 
-    const Outcome o = Exchange(link, CMD_GET_VERSION, 300);
-    EXPECT_TRUE(o.status == ST_NO_REPLY || o.status == ST_SEND_FAILED) << std::hex << o.status;
-    EXPECT_TRUE(Untouched(o));
-    EXPECT_TRUE(link.IsOpen());
+    CBoxSimulator other;
+    other.SetSerial(kSerial);
+    ASSERT_TRUE(other.Start(m_dir.Path(), kBoxPort + 1));
+    for (int i = 0; i < 2; ++i) {
+        const Outcome o = Exchange(link, CMD_GET_VERSION, 300);
+        EXPECT_EQ(o.status, ST_SEND_FAILED) << std::hex << o.status;
+        EXPECT_TRUE(Untouched(o));
+    }
+    EXPECT_TRUE(other.Requests().empty()) << "no rescan in the middle of an operation";
+    EXPECT_EQ(seen().size(), 2u) << "the loss is told once";
 
-    // The receive thread backs off on the dead line instead of spinning.
+    // The dead line costs no CPU while it waits to be released.
     const double cpuBefore = ProcessCpuMs();
-    std::this_thread::sleep_for(milliseconds(500));
+    std::this_thread::sleep_for(milliseconds(300));
     EXPECT_LT(ProcessCpuMs() - cpuBefore, Scaled(50));
-    EXPECT_TRUE(link.IsOpen());
-    EXPECT_EQ(link.Disconnect(), ST_OK);
+
+    EXPECT_TRUE(link.ReleaseDeadLine());
+    EXPECT_EQ(seen().back(), S::Closed);
     EXPECT_FALSE(link.IsOpen());
+    EXPECT_TRUE(IsSerialReply(Exchange(link, CMD_GET_SERIAL)));
+    EXPECT_EQ(link.ConnectedPortNumber(), kBoxPort + 1);
+    EXPECT_EQ(seen().back(), S::Open);
+    EXPECT_EQ(link.Disconnect(), ST_OK);
+    EXPECT_EQ(seen().back(), S::Closed);
 }
 
 // A device end played by the test, to leave a frame half sent.

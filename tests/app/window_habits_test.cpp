@@ -1,0 +1,436 @@
+// What an operator on a line does by habit, through the real window against
+// the box simulator: closing during a transfer, typing into a list, pressing
+// Esc or Enter, unplugging the box, disconnecting during an update. Nothing of
+// it may half-flash a box or leave the screen showing something that did not
+// happen.
+
+#include <QCheckBox>
+#include <QKeyEvent>
+#include <QMessageBox>
+#include <QProgressBar>
+#include <QPushButton>
+#include <QScreen>
+#include <QScrollArea>
+#include <QScrollBar>
+#include <QTranslator>
+#include <chrono>
+#include <fstream>
+#include <thread>
+
+#include "app/qt/qt_translations.h"
+#include "firmware/firmware_update.h"
+#include "res/resource.h"
+#include "res/status_texts.h"
+#include "tests/support/quick_upgrade_timing.h"
+#include "window_fixture.h"
+
+namespace {
+
+constexpr std::size_t kPackageData = 8192;
+// A door-handle option list (block 1).
+constexpr int kDoorHandleList = 1064;
+
+bool WaitForModel(const std::function<bool()>& ready, int ms = kHandlerWaitMs) {
+    return QTest::qWaitFor(ready, ms);
+}
+
+class WindowHabits : public WindowFixture {
+protected:
+    // Starts a slow firmware update of Prg/fw.pkg and waits for its bar.
+    void StartSlowUpgrade() {
+        StartBox(3);
+        m_sim.SetRestartTime(std::chrono::milliseconds(0));
+        m_sim.SetFaults({.throttleBaud = kSlowBaud});
+        WritePackage(m_workDir / "Prg" / "fw.pkg", kPackageData);
+        Open(QuickUpgradeTiming());
+        MouseClick(IDC_UPGRADE);
+        ASSERT_TRUE(
+            QTest::qWaitFor([this] { return W(IDC_PROGRESS)->isVisible(); }, kHandlerWaitMs));
+    }
+
+    bool WaitForStatus(const std::string& text, int ms = kHandlerWaitMs) {
+        return WaitForModel([&] { return m_model->GetItemText(IDC_STATUS) == text; }, ms);
+    }
+
+    // Answers the close question with its default button (Enter), or Yes.
+    std::unique_ptr<QObject> AnswerClose(bool yes, QString* asked) {
+        return OnNextWindow([yes, asked](QWidget* modal) {
+            auto* box = qobject_cast<QMessageBox*>(modal);
+            ASSERT_NE(box, nullptr);
+            *asked = box->text();
+            EXPECT_EQ(box->defaultButton(), box->button(QMessageBox::No));
+            if (yes)
+                box->button(QMessageBox::Yes)->click();
+            else
+                QTest::keyClick(box, Qt::Key_Return);
+        });
+    }
+
+    // Types over the field of list `id`, as one key event (Chinese text
+    // comes that way from an input method).
+    void TypeInto(int id, const QString& text) {
+        QLineEdit* field = qobject_cast<QComboBox*>(W(id))->lineEdit();
+        field->selectAll();
+        QTest::sendKeyEvent(QTest::Click, field, Qt::Key_unknown, text, Qt::NoModifier);
+    }
+};
+
+// Closing during an update asks first; the default answer keeps the window
+// and the update goes on to its commit. "Yes" closes at once.
+TEST_F(WindowHabits, CloseDuringAnUpdateAsksAndDefaultsToNo) {
+    StartSlowUpgrade();
+    QString asked;
+    auto watch = AnswerClose(false, &asked);
+    EXPECT_FALSE(m_window->close());
+    EXPECT_EQ(asked, QString("固件升级正在进行,现在退出会使设备固件不完整。确定退出吗?"));
+    EXPECT_TRUE(m_window->isVisible());
+    // Esc on its own never closes the main window.
+    QTest::keyClick(m_window.get(), Qt::Key_Escape);
+    EXPECT_TRUE(m_window->isVisible());
+
+    ASSERT_TRUE(WaitForStatus(kTextUpgradeDone, 30000));
+    EXPECT_EQ(m_sim.CommitCount(), 1);
+
+    // Nothing runs: closing asks nothing.
+    EXPECT_TRUE(m_window->close());
+}
+
+TEST_F(WindowHabits, CloseDuringAnUpdateAnsweredYesClosesAtOnce) {
+    StartSlowUpgrade();
+    QString asked;
+    auto watch = AnswerClose(true, &asked);
+    EXPECT_TRUE(m_window->close());
+    EXPECT_FALSE(asked.isEmpty());
+    EXPECT_FALSE(m_window->isVisible());
+    EXPECT_EQ(m_sim.CommitCount(), 0) << "the window waited for the update";
+    m_window.reset();
+    ASSERT_TRUE(WaitForStatus(kTextUpgradeDone, 30000));
+}
+
+// A download: the question, and on "yes" the close once the download ends.
+TEST_F(WindowHabits, CloseDuringADownloadAsksAndClosesAfterIt) {
+    StartBox(3);
+    m_sim.SetFaults({.throttleBaud = kSlowBaud});
+    WriteFile(m_workDir / "app.bin", 8192);
+    Open();
+    m_model->SetItemText(IDC_TARGET_FILE, (m_workDir / "app.bin").string());
+    QSignalSpy finished(m_window.get(), &CVornakWindow::handlerFinished);
+    MouseClick(IDC_SEND_FILE);
+    ASSERT_TRUE(m_window->IsBusy());
+
+    QString asked;
+    auto watch = AnswerClose(true, &asked);
+    EXPECT_FALSE(m_window->close());
+    EXPECT_EQ(asked, QString("文件下载正在进行,将在下载结束后退出。确定退出吗?"));
+    ASSERT_TRUE(finished.wait(kHandlerWaitMs));
+    EXPECT_FALSE(m_window->isVisible());
+    EXPECT_EQ(m_model->GetItemText(IDC_STATUS), kTextSent);
+}
+
+// Enter in a field or a list's field presses nothing; on a focused button it
+// presses that button.
+TEST_F(WindowHabits, EnterPressesOnlyAFocusedButton) {
+    StartBox(3);
+    Open();
+    QWidget* listField = qobject_cast<QComboBox*>(W(IDC_PACKAGE_LIST))->lineEdit();
+    for (QWidget* field : {W(IDC_DATA_EXCHANGE), listField}) {
+        field->setFocus();
+        QTest::keyClick(field, Qt::Key_Return);
+        QTest::keyClick(field, Qt::Key_Enter);
+        EXPECT_FALSE(m_window->IsBusy());
+    }
+    QTest::qWait(50);
+    EXPECT_TRUE(m_sim.Requests().empty());
+    EXPECT_FALSE(m_link.IsOpen());
+
+    QSignalSpy finished(m_window.get(), &CVornakWindow::handlerFinished);
+    W(IDC_CONNECT)->setFocus();
+    QTest::keyClick(W(IDC_CONNECT), Qt::Key_Return);
+    ASSERT_TRUE(finished.wait(kHandlerWaitMs));
+    EXPECT_EQ(Text(IDC_STATUS), QString("设备连接成功."));
+}
+
+// What the box gets is what the fields show.
+TEST_F(WindowHabits, TypedListTextIsWhatTheToolUses) {
+    StartBox(3);
+    WritePackage(m_workDir / "Prg" / "v1.pkg", 1024);
+    Open();
+
+    // A package name that is no entry: the file of that name, missing here.
+    TypeInto(IDC_PACKAGE_LIST, "v999.pkg");
+    MouseClick(IDC_UPGRADE);
+    EXPECT_TRUE(WaitForStatus("无法打开程序文件:./Prg/v999.pkg"));
+    EXPECT_TRUE(m_sim.Requests().empty());
+
+    // Typing an entry's exact text selects that entry.
+    TypeInto(IDC_PACKAGE_LIST, "v1.pkg");
+    EXPECT_EQ(m_model->ComboGetCurSel(IDC_PACKAGE_LIST), 0);
+
+    // Text over an option list that is no entry: no selection, no write.
+    ASSERT_TRUE(ClickAndWait(IDC_READ_SETTINGS));
+    ASSERT_EQ(m_model->ComboGetCurSel(kDoorHandleList), 0);
+    const QString entry = qobject_cast<QComboBox*>(W(kDoorHandleList))->itemText(1);
+    TypeInto(kDoorHandleList, entry);
+    EXPECT_EQ(m_model->ComboGetCurSel(kDoorHandleList), 1);
+    TypeInto(kDoorHandleList, "xyz");
+    EXPECT_EQ(m_model->ComboGetCurSel(kDoorHandleList), -1);
+    m_sim.ClearRequests();
+    ASSERT_TRUE(ClickAndWait(IDC_WRITE_SETTINGS));
+    EXPECT_EQ(Text(IDC_STATUS), QString("请先读出设置:有选项未选择"));
+    EXPECT_TRUE(m_sim.Requests().empty());
+
+    // A typed load address is no address: nothing is sent or jumped to.
+    WriteFile(m_workDir / "app.bin", 300);
+    m_model->SetItemText(IDC_TARGET_FILE, (m_workDir / "app.bin").string());
+    TypeInto(IDC_LOAD_ADDRESS, "0x1234");
+    for (int id : {IDC_SEND_FILE, IDC_JUMP}) {
+        ASSERT_TRUE(ClickAndWait(id));
+        EXPECT_EQ(Text(IDC_STATUS), QString("请先选择装载地址")) << id;
+    }
+    EXPECT_TRUE(m_sim.Requests().empty());
+}
+
+// A refused third block shows its error as the first two do.
+TEST_F(WindowHabits, RefusedThirdBlockShowsItsError) {
+    StartBox(3);
+    Open();
+    SimOverride refuse;
+    refuse.resultWord = 0x9ABC;
+    m_sim.SetOverride(CMD_CONFIG_READ_3, refuse);
+    ASSERT_TRUE(ClickAndWait(IDC_READ_SETTINGS));
+    EXPECT_EQ(Text(IDC_STATUS), QString("错误:9ABC"));
+
+    m_sim.ClearOverrides();
+    ASSERT_TRUE(ClickAndWait(IDC_READ_SETTINGS));
+    m_sim.SetOverride(CMD_CONFIG_WRITE_3, refuse);
+    ASSERT_TRUE(ClickAndWait(IDC_WRITE_SETTINGS));
+    EXPECT_EQ(Text(IDC_STATUS), QString("错误:9ABC"));
+}
+
+// Disconnect during an update says why it does nothing; the update ends on
+// the same connection, and Disconnect works again afterwards.
+TEST_F(WindowHabits, DisconnectWaitsForTheUpdate) {
+    StartBox(3);
+    m_sim.SetRestartTime(std::chrono::milliseconds(0));
+    m_sim.SetFaults({.throttleBaud = kSlowBaud});
+    WritePackage(m_workDir / "Prg" / "fw.pkg", kPackageData);
+    Open(QuickUpgradeTiming());
+    ASSERT_TRUE(ClickAndWait(IDC_CONNECT));
+    MouseClick(IDC_UPGRADE);
+    ASSERT_TRUE(QTest::qWaitFor([this] { return W(IDC_PROGRESS)->isVisible(); }, kHandlerWaitMs));
+
+    ASSERT_TRUE(ClickAndWait(IDC_DISCONNECT));
+    const QString refused = Text(IDC_STATUS);
+    EXPECT_TRUE(m_link.IsOpen());
+    EXPECT_TRUE(W(IDC_DOT_OPEN)->isVisible());
+    ASSERT_TRUE(WaitForStatus(kTextUpgradeDone, 30000));
+    EXPECT_EQ(refused, QString("固件升级正在进行,升级结束后才能断开连接."));
+    EXPECT_EQ(m_sim.CommitCount(), 1);
+
+    ASSERT_TRUE(ClickAndWait(IDC_DISCONNECT));
+    EXPECT_EQ(Text(IDC_STATUS), QString("断开连接正常!"));
+    EXPECT_FALSE(m_link.IsOpen());
+}
+
+// The dot follows the link: an operation before Connect that finds the box
+// turns it green; an unplugged box turns it red with a status text, without a
+// click; the next Connect scans again.
+TEST_F(WindowHabits, TheDotFollowsTheLink) {
+    StartBox(3);
+    Open();
+    ASSERT_TRUE(ClickAndWait(IDC_GET_DEVICE_INFO));
+    EXPECT_TRUE(m_link.IsOpen());
+    EXPECT_TRUE(QTest::qWaitFor([this] { return W(IDC_DOT_OPEN)->isVisible(); }));
+    EXPECT_FALSE(W(IDC_DOT_CLOSED)->isVisible());
+    EXPECT_TRUE(W(IDC_DISCONNECT)->isVisible());
+
+    m_sim.Unplug();
+    EXPECT_TRUE(QTest::qWaitFor([this] { return W(IDC_DOT_CLOSED)->isVisible(); }, 3000));
+    EXPECT_FALSE(W(IDC_DOT_OPEN)->isVisible());
+    EXPECT_TRUE(W(IDC_CONNECT)->isVisible());
+    EXPECT_EQ(Text(IDC_STATUS), QString("设备连接已断开,请检查连线后重新连接."));
+    EXPECT_FALSE(m_link.IsOpen());
+
+    // Plugged in again: Connect scans and finds it.
+    m_sim.Stop();
+    StartBox(3);
+    ASSERT_TRUE(ClickAndWait(IDC_CONNECT));
+    EXPECT_EQ(Text(IDC_STATUS), QString("设备连接成功."));
+    EXPECT_TRUE(W(IDC_DOT_OPEN)->isVisible());
+}
+
+// Unplugged in the middle of an operation: it fails without reconnecting,
+// and the look turns disconnected once it has ended.
+TEST_F(WindowHabits, UnplugDuringAnOperation) {
+    StartBox(3);
+    m_sim.SetFaults({.throttleBaud = kSlowBaud});
+    WriteFile(m_workDir / "app.bin", 8192);
+    Open();
+    ASSERT_TRUE(ClickAndWait(IDC_CONNECT));
+    m_model->SetItemText(IDC_TARGET_FILE, (m_workDir / "app.bin").string());
+    QSignalSpy finished(m_window.get(), &CVornakWindow::handlerFinished);
+    MouseClick(IDC_SEND_FILE);
+    ASSERT_TRUE(QTest::qWaitFor([this] { return W(IDC_PROGRESS)->isVisible(); }, kHandlerWaitMs));
+    m_sim.Unplug();
+    ASSERT_TRUE(finished.wait(kHandlerWaitMs));
+    QTest::qWait(50);
+    EXPECT_TRUE(W(IDC_DOT_CLOSED)->isVisible());
+    EXPECT_TRUE(W(IDC_CONNECT)->isVisible());
+    EXPECT_EQ(Text(IDC_STATUS), QString("设备连接已断开,请检查连线后重新连接."));
+}
+
+// While the box applies the update the bar is busy, not standing still.
+TEST_F(WindowHabits, BusyBarWhileTheBoxRestarts) {
+    StartBox(3);
+    m_sim.SetRestartTime(std::chrono::milliseconds(1500));
+    WritePackage(m_workDir / "Prg" / "fw.pkg", 1024);
+    Open(QuickUpgradeTiming());
+    auto* bar = qobject_cast<QProgressBar*>(W(IDC_PROGRESS));
+    MouseClick(IDC_UPGRADE);
+    ASSERT_TRUE(
+        QTest::qWaitFor([this] { return Text(IDC_STATUS) == "正在更新固件..."; }, kHandlerWaitMs));
+    EXPECT_TRUE(bar->isVisible());
+    EXPECT_EQ(bar->maximum(), 0) << "a busy bar";
+    ASSERT_TRUE(WaitForStatus(kTextUpgradeDone, 30000));
+    QTest::qWait(20);
+    EXPECT_FALSE(bar->isVisible());
+}
+
+// The package list is read again when it drops down, keeping the selection.
+TEST_F(WindowHabits, PackageListFollowsTheFolder) {
+    WritePackage(m_workDir / "Prg" / "v10.pkg", 16);
+    WritePackage(m_workDir / "Prg" / "v2.pkg", 16);
+    Open();
+    auto* combo = qobject_cast<QComboBox*>(W(IDC_PACKAGE_LIST));
+    ASSERT_EQ(combo->count(), 2);
+    EXPECT_EQ(combo->itemText(0), QString("v2.pkg"));
+    combo->setFocus();
+    QTest::keyClick(combo, Qt::Key_Down);  // v10.pkg
+    ASSERT_EQ(m_model->ComboGetCurSel(IDC_PACKAGE_LIST), 1);
+
+    WritePackage(m_workDir / "Prg" / "V1.pkg", 16);
+    combo->showPopup();
+    QStringList items;
+    for (int i = 0; i < combo->count(); ++i)
+        items << combo->itemText(i);
+    combo->hidePopup();
+    EXPECT_EQ(items, (QStringList{"V1.pkg", "v2.pkg", "v10.pkg"}));
+    EXPECT_EQ(combo->currentText(), QString("v10.pkg"));
+    EXPECT_EQ(m_model->ComboGetCurSel(IDC_PACKAGE_LIST), 2);
+}
+
+// A status text longer than its field shows whole in the tooltip, with what
+// it means, and can be selected for copying.
+TEST_F(WindowHabits, LongStatusShowsWholeInTheTooltip) {
+    StartBox(3);
+    Open();
+    ASSERT_TRUE(ClickAndWait(IDC_READ_SETTINGS));
+    const QString digits = Text(IDC_STATUS);
+    ASSERT_EQ(digits.size(), 72);
+    auto* label = qobject_cast<QLabel*>(W(IDC_STATUS));
+    EXPECT_TRUE(label->toolTip().startsWith(digits));
+    EXPECT_TRUE(label->textInteractionFlags() & Qt::TextSelectableByMouse);
+
+    m_sim.SetFaults({.silent = true});
+    ASSERT_TRUE(ClickAndWait(IDC_GET_DEVICE_INFO));
+    EXPECT_TRUE(label->toolTip().startsWith(QString("错误:EF03\n")))
+        << label->toolTip().toStdString();
+}
+
+// The window moves back onto the screen when the toggle widens it past the
+// right or bottom edge.
+TEST_F(WindowHabits, WidenedWindowStaysOnTheScreen) {
+    StartBox(3);
+    Open();
+    const QRect screen = m_window->screen()->availableGeometry();
+    m_window->move(screen.right() - 600, screen.bottom() - 400);
+    QTest::qWait(20);
+    ASSERT_TRUE(ClickAndWait(IDC_ADVANCED_TOGGLE));
+    QTest::qWait(20);
+    EXPECT_EQ(m_window->frameGeometry().size(), QSize(1000, 720));
+    EXPECT_TRUE(screen.contains(m_window->frameGeometry()))
+        << m_window->frameGeometry().x() << "," << m_window->frameGeometry().y();
+}
+
+TEST_F(WindowHabits, DialogsAreFixedSize) {
+    Open();
+    EXPECT_FALSE(m_window->windowFlags() & Qt::WindowMaximizeButtonHint);
+    EXPECT_EQ(m_window->minimumSize(), m_window->maximumSize());
+    auto watch = OnNextWindow([](QWidget* about) {
+        EXPECT_FALSE(about->windowFlags() & Qt::WindowMaximizeButtonHint);
+        EXPECT_FALSE(about->windowFlags() & Qt::WindowMinimizeButtonHint);
+        EXPECT_EQ(about->minimumSize(), about->maximumSize());
+        // Esc still closes the tester dialog.
+        QTest::keyClick(about, Qt::Key_Escape);
+        EXPECT_FALSE(about->isVisible());
+    });
+    m_window->OnAboutBox();
+}
+
+}  // namespace
+
+// A 1280 x 1024 screen at 150 %: the large window is capped to the screen
+// and the settings panel scrolls, so no button is cut off.
+class SmallScreen : public WindowFixture {};
+
+TEST_F(SmallScreen, LargeWindowScrollsInsteadOfCuttingOff) {
+    StartBox(3);
+    Open();
+    const QRect screen = m_window->screen()->availableGeometry();
+    ASSERT_LT(screen.height(), 720) << "run with the small screen (app_window_small_screen)";
+    ASSERT_TRUE(ClickAndWait(IDC_ADVANCED_TOGGLE));
+    QTest::qWait(20);
+    EXPECT_TRUE(screen.contains(m_window->frameGeometry()));
+    auto* scroll = m_window->findChild<QScrollArea*>();
+    ASSERT_NE(scroll, nullptr);
+    EXPECT_TRUE(scroll->verticalScrollBar()->isVisible());
+    EXPECT_TRUE(scroll->horizontalScrollBar()->isVisible());
+
+    // The bottom-right button can be scrolled to and pressed.
+    QWidget* write = W(IDC_WRITE_SETTINGS);
+    scroll->ensureWidgetVisible(write);
+    const QRect shown(write->mapTo(scroll->viewport(), QPoint(0, 0)), write->size());
+    EXPECT_TRUE(scroll->viewport()->rect().contains(shown));
+}
+
+// Qt's own texts come in Chinese on a Chinese or unset locale, not otherwise.
+TEST(QtTranslations, ChineseOrUnsetLocaleLoadsQtsChineseTexts) {
+    struct Case {
+        QLocale locale;
+        bool wanted;
+    };
+    const Case cases[] = {{QLocale(QLocale::Chinese, QLocale::China), true},
+                          {QLocale::c(), true},
+                          {QLocale(QLocale::English, QLocale::UnitedStates), false},
+                          {QLocale(QLocale::German, QLocale::Germany), false}};
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.locale.name().toStdString());
+        EXPECT_EQ(WantsChineseQtTexts(c.locale), c.wanted);
+        QTranslator* translator = InstallQtTranslations(*qApp, c.locale);
+        EXPECT_EQ(translator != nullptr, c.wanted);
+        const QString cancel = QCoreApplication::translate("QPlatformTheme", "Cancel");
+        EXPECT_EQ(cancel != QString("Cancel"), c.wanted) << cancel.toStdString();
+        if (translator != nullptr) {
+            QCoreApplication::removeTranslator(translator);
+            delete translator;
+        }
+    }
+}
+
+// A scan that found no box leaves why each port could not be opened in the
+// status field's tooltip; a scan that finds the box clears it.
+TEST_F(WindowFixture, PortFailuresShowInTheStatusTooltip) {
+    std::ofstream(std::filesystem::path(m_portDir) / "COM2") << "not a device";
+    Open();
+    ASSERT_TRUE(ClickAndWait(IDC_CONNECT));
+    auto* label = qobject_cast<QLabel*>(W(IDC_STATUS));
+    EXPECT_EQ(label->text(), QString("错误:EF00"));
+    EXPECT_TRUE(label->toolTip().contains(QString("\nCOM2: "))) << label->toolTip().toStdString();
+
+    StartBox(3);
+    ASSERT_TRUE(ClickAndWait(IDC_CONNECT));
+    ASSERT_TRUE(ClickAndWait(IDC_GET_DEVICE_INFO));
+    m_sim.SetFaults({.silent = true});
+    ASSERT_TRUE(ClickAndWait(IDC_GET_DEVICE_INFO));
+    EXPECT_FALSE(label->toolTip().contains(QString("COM2: "))) << label->toolTip().toStdString();
+}
