@@ -6,7 +6,6 @@
 
 #include <algorithm>
 #include <atomic>
-#include <filesystem>
 #include <functional>
 #include <memory>
 #include <mutex>
@@ -20,13 +19,10 @@
 #include "station/event_json.h"
 #include "station/station.h"
 #include "station/station_group.h"
+#include "station/station_store.h"
 #include "station/unit_run.h"
 
 namespace {
-
-// Files the station keeps beside the recipe unless told otherwise.
-constexpr char kDefaultDbName[] = "records.db";
-constexpr char kQueueDbName[] = "records-queue.db";
 
 // How often the main thread looks whether the station ended while it waits
 // for Ctrl-C: short enough that the tool exits without a noticeable delay.
@@ -180,14 +176,9 @@ int RunStationCommand(const CliRequest& request, std::FILE* out, std::FILE* err)
         std::fprintf(err, "vornak-cli: %s\n", error.c_str());
         return kExitUsage;
     }
-    const std::filesystem::path besideRecipe = std::filesystem::absolute(recipePath).parent_path();
-    const std::string url =
-        request.db.value_or("sqlite:" + (besideRecipe / kDefaultDbName).string());
-    std::unique_ptr<IRecordStore> store =
-        OpenRecordStore(url, (besideRecipe / kQueueDbName).string(), error);
+    std::unique_ptr<IRecordStore> store = OpenStationStore(recipePath, request.db, error);
     if (!store) {
-        std::fprintf(err, "vornak-cli: cannot open the records store %s: %s\n", url.c_str(),
-                     error.c_str());
+        std::fprintf(err, "vornak-cli: cannot open the records store %s\n", error.c_str());
         return kExitUsage;
     }
 

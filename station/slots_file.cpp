@@ -37,7 +37,9 @@ bool SlotProblem(const std::vector<StationSlot>& slots, std::size_t index, std::
         return true;
     }
     std::string portError;
-    if (!CheckPortSpec(slot.port, portError)) {
+    // A lone slot without a port scans for any box, as a single station does.
+    const bool scans = slot.port.empty() && slots.size() == 1;
+    if (!scans && !CheckPortSpec(slot.port, portError)) {
         key = "port";
         what = portError;
         return true;

@@ -34,6 +34,9 @@ struct StationEvent {
     long long value = 0;
     long long total = 0;
     std::string text;
+    // StepEnd: the box's serial once identify has read it (empty before), so
+    // a front end can show whose unit runs before the unit ends.
+    std::string serial;
     // UnitEnd: the unit's record, valid during the call only. `stored` says
     // whether it was committed to the store; when it was not, the record
     // says why (failed step "record").

@@ -178,6 +178,7 @@ bool CUnitRun::EndStep(bool ok) {
     e.ok = ok;
     e.durationMs = m_step.durationMs;
     e.text = m_step.statusTexts.empty() ? std::string() : m_step.statusTexts.back();
+    e.serial = m_record.serial;
     m_emit(e);
     return ok;
 }

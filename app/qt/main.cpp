@@ -9,6 +9,7 @@
 
 #include "app/qt/app_icons.h"
 #include "app/qt/qt_translations.h"
+#include "app/qt/station_launch.h"
 #include "app/qt/vornak_window.h"
 #include "res/resource.h"
 
@@ -16,19 +17,27 @@
 // it lives in main() rather than as a global constructed before start-up.
 class CVornakApp : public QApplication {
 public:
-    CVornakApp(int& argc, char** argv) : QApplication(argc, argv) {}
+    CVornakApp(int& argc, char** argv) : QApplication(argc, argv), m_argc(argc), m_argv(argv) {}
 
-    // Runs the main window modally; its end code is not examined.
+    // Runs the main window modally (its end code is not examined), or the
+    // station window with --station.
     int InitInstance() {
         // Texts below the window are UTF-8 and file names follow the
         // operator's locale.
         std::setlocale(LC_ALL, "");
         setWindowIcon(LoadResIcon(IDR_MAINFRAME));
         InstallQtTranslations(*this, QLocale::system());
+        // Qt has taken its own options out of the command line by now.
+        if (WantsStationWindow(m_argc, m_argv))
+            return RunStationWindow(m_argc, m_argv);
         CVornakWindow dlg;
         dlg.exec();
         return 0;
     }
+
+private:
+    int& m_argc;
+    char** m_argv;
 };
 
 int main(int argc, char** argv) {

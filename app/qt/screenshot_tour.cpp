@@ -6,12 +6,15 @@
 #include <QPixmap>
 #include <QScreen>
 #include <QTimer>
+#include <QTreeWidget>
 #include <QWidget>
 #include <cstdio>
 #include <functional>
 #include <memory>
 
 #include "app/qt/dialog_page.h"
+#include "app/qt/station_tile.h"
+#include "app/qt/station_window.h"
 #include "app/qt/vornak_window.h"
 #include "res/resource.h"
 #include "res/status_texts.h"
@@ -24,6 +27,10 @@ constexpr int kSettleMs = 700;
 // transfer run before the picture.
 constexpr int kPollMs = 20;
 constexpr int kProgressShowMs = 3500;
+// The station's picture waits at most this long for its four states (a real
+// firmware update's pauses come first), and shows a transfer this far along.
+constexpr int kStationWaitMs = 60000;
+constexpr int kStationProgressPercent = 30;
 
 // The window as the screen shows it, frame included when there is one, and
 // with `over` (a dialog in front of it) when given.
@@ -82,47 +89,49 @@ void ShowCloseQuestion(CVornakWindow* w, const QString& prefix) {
 
 // The box applying the update: the bar is busy while the status says so. The
 // program then ends (the update's worker ends with the process).
-void ShowBusy(CVornakWindow* w, const QString& prefix) {
+void ShowBusy(CVornakWindow* w, const QString& prefix, std::function<void()> done) {
     auto* status = qobject_cast<QLabel*>(w->Page().Control(IDC_STATUS));
     When(
         w, [status] { return status != nullptr && status->text() == kTextUpgradeUpdating; },
-        [w, prefix] {
-            QTimer::singleShot(kSettleMs, w, [w, prefix] {
+        [w, prefix, done] {
+            QTimer::singleShot(kSettleMs, w, [w, prefix, done] {
                 Save(w, prefix + "-busy.png");
-                // Not quit(): that asks to close the window, and a close
-                // while the update runs asks the operator.
-                QCoreApplication::exit(0);
+                done();
             });
         });
 }
 
 // Starts a firmware update and takes the picture once its progress bar shows,
 // then the close question and the busy bar.
-void ShowUpgrade(CVornakWindow* w, const QString& prefix) {
+void ShowUpgrade(CVornakWindow* w, const QString& prefix, std::function<void()> done) {
     w->Click(IDC_UPGRADE);
     QWidget* bar = w->Page().Control(IDC_PROGRESS);
     When(
         w, [bar] { return bar != nullptr && bar->isVisible(); },
-        [w, prefix] {
-            QTimer::singleShot(kProgressShowMs, w, [w, prefix] {
+        [w, prefix, done] {
+            QTimer::singleShot(kProgressShowMs, w, [w, prefix, done] {
                 Save(w, prefix + "-progress.png");
                 ShowCloseQuestion(w, prefix);
-                ShowBusy(w, prefix);
+                ShowBusy(w, prefix, done);
             });
         });
 }
 
 }  // namespace
 
-void StartScreenshotTour(CVornakWindow& window, const QString& prefix) {
+void StartScreenshotTour(CVornakWindow& window, const QString& prefix, std::function<void()> done) {
+    // Not quit(): that asks to close the windows, and a close while an update
+    // or a unit runs asks the operator.
+    if (!done)
+        done = [] { QCoreApplication::exit(0); };
     CVornakWindow* w = &window;
     window.show();
 
-    QTimer::singleShot(kSettleMs, w, [w, prefix] {
+    QTimer::singleShot(kSettleMs, w, [w, prefix, done] {
         Save(w, prefix + "-small.png");
-        ClickAndThen(*w, IDC_CONNECT, [w, prefix] {
+        ClickAndThen(*w, IDC_CONNECT, [w, prefix, done] {
             Save(w, prefix + "-connected.png");
-            ClickAndThen(*w, IDC_ADVANCED_TOGGLE, [w, prefix] {
+            ClickAndThen(*w, IDC_ADVANCED_TOGGLE, [w, prefix, done] {
                 Save(w, prefix + "-large.png");
                 QTimer::singleShot(kSettleMs, w, [prefix] {
                     if (QWidget* about = QApplication::activeModalWidget()) {
@@ -131,8 +140,48 @@ void StartScreenshotTour(CVornakWindow& window, const QString& prefix) {
                     }
                 });
                 w->OnAboutBox();
-                ClickAndThen(*w, IDC_ADVANCED_TOGGLE, [w, prefix] { ShowUpgrade(w, prefix); });
+                ClickAndThen(*w, IDC_ADVANCED_TOGGLE,
+                             [w, prefix, done] { ShowUpgrade(w, prefix, done); });
             });
         });
     });
+}
+
+void StartStationShot(CStationWindow& window, const QString& prefix) {
+    CStationWindow* w = &window;
+    window.show();
+    const auto inView = [w] {
+        return w->Tile(0)->State() == TileState::Passed &&
+               w->Tile(1)->State() == TileState::Failed &&
+               w->Tile(2)->Progress() >= kStationProgressPercent &&
+               w->Tile(3)->State() == TileState::Waiting;
+    };
+    auto* poll = new QTimer(w);
+    auto* limit = new QTimer(w);
+    limit->setSingleShot(true);
+    const auto shoot = [w, poll, limit, prefix] {
+        poll->stop();
+        limit->stop();
+        // The failed unit's record, opened, shows the detail view too.
+        QTreeWidget* list = w->RecordList();
+        for (int row = 0; row < list->topLevelItemCount(); ++row) {
+            if (list->topLevelItem(row)->text(3).contains(QStringLiteral("不合格")))
+                list->setCurrentItem(list->topLevelItem(row));
+        }
+        if (list->currentItem() == nullptr && list->topLevelItemCount() > 0)
+            list->setCurrentItem(list->topLevelItem(0));
+        QTimer::singleShot(kSettleMs, w, [w, prefix] {
+            Save(w, prefix + "-station.png");
+            // Not quit(): that closes the windows, and the station window
+            // asks first while a unit runs. Its destructor stops the slots.
+            QCoreApplication::exit(0);
+        });
+    };
+    QObject::connect(poll, &QTimer::timeout, w, [inView, shoot] {
+        if (inView())
+            shoot();
+    });
+    QObject::connect(limit, &QTimer::timeout, w, shoot);
+    poll->start(kPollMs);
+    limit->start(kStationWaitMs);
 }

@@ -25,6 +25,8 @@
 #include "app/qt/app_icons.h"
 #include "app/qt/dialog_page.h"
 #include "app/qt/input_blocker.h"
+#include "app/qt/station_launch.h"
+#include "app/qt/station_window.h"
 #include "link/port_failure.h"
 #include "res/dialog_templates.h"
 #include "res/resource.h"
@@ -83,6 +85,9 @@ CVornakWindow::CVornakWindow(std::shared_ptr<CDialogModel> model, CDeviceLink* l
         m_aboutAction = new QAction(ToQString(about), this);
         connect(m_aboutAction, &QAction::triggered, this, &CVornakWindow::OnAboutBox);
     }
+
+    m_recipeAction = new QAction(QStringLiteral("打开生产配方..."), this);
+    connect(m_recipeAction, &QAction::triggered, this, &CVornakWindow::OnOpenRecipe);
 
     // The frame is unknown until the window shows; until then there is none.
     m_model->SetFrameWidth(0);
@@ -276,6 +281,14 @@ void CVornakWindow::closeEvent(QCloseEvent* event) {
         event->ignore();
         return;
     }
+    // A station window opened from here closes first, asking its own
+    // question; this window closes at the next request once it has gone.
+    for (CStationWindow* station : findChildren<CStationWindow*>()) {
+        if (station->isVisible() && !station->close()) {
+            event->ignore();
+            return;
+        }
+    }
     if (const QString question = TransferCloseQuestion(); !question.isEmpty()) {
         m_asking = true;
         const bool quit = AskYesNo(question);
@@ -349,16 +362,33 @@ void CVornakWindow::OnListAboutToDropDown(int id) {
 }
 
 void CVornakWindow::contextMenuEvent(QContextMenuEvent* event) {
-    if (m_aboutAction == nullptr)
-        return;
     QMenu menu(this);
-    menu.addAction(m_aboutAction);
+    if (m_aboutAction != nullptr)
+        menu.addAction(m_aboutAction);
+    menu.addAction(m_recipeAction);
     menu.exec(event->globalPos());
 }
 
 void CVornakWindow::OnAboutBox() {
     CAboutWindow dlgAbout(m_metrics, this);
     dlgAbout.exec();
+}
+
+void CVornakWindow::OnOpenRecipe() {
+    const QString path = QFileDialog::getOpenFileName(
+        this, QStringLiteral("打开生产配方"), QString(), QStringLiteral("生产配方 (*.toml)"));
+    if (path.isEmpty())
+        return;
+    StationLaunch launch;
+    launch.recipePath = path.toStdString();
+    std::string error;
+    CStationWindow* station = MakeStationWindow(launch, error, this);
+    if (station == nullptr) {
+        QMessageBox::warning(this, windowTitle(), ToQString(error));
+        return;
+    }
+    station->setAttribute(Qt::WA_DeleteOnClose);
+    station->show();
 }
 
 std::optional<std::string> CVornakWindow::ChooseOpenFile(const std::string& filterText,

@@ -34,8 +34,10 @@
 // edge it moves left or up, and on a screen too small for it the client area
 // is capped to the screen with scroll bars.
 //
-// The tester information item ("关于 Vornak(&A)...") is in the context menu of
-// the dialog's background, the one menu a dialog without a menu bar offers.
+// The tester information item ("关于 Vornak(&A)...") and the production
+// station ("打开生产配方...") are in the context menu of the dialog's
+// background, the one menu a dialog without a menu bar offers. A station
+// window opened there is closed (with its own question) before this one.
 
 #include <QDialog>
 #include <QSize>
@@ -78,6 +80,10 @@ public:
 
     // Opens the tester information dialog modally.
     void OnAboutBox();
+    // Asks for a recipe file and opens the station window on it (one slot,
+    // any port), a window of its own kept as this one's child so that this
+    // modal dialog does not block it.
+    void OnOpenRecipe();
     // Runs a click on control `id` as the operator's click runs: a handler
     // that talks to the box on the worker, any other at once. Ignored while
     // busy.
@@ -120,6 +126,7 @@ private:
     CDialogPage* m_page = nullptr;
     CInputBlocker* m_blocker = nullptr;
     QAction* m_aboutAction = nullptr;
+    QAction* m_recipeAction = nullptr;
     QScrollArea* m_scroll = nullptr;
     CDeviceLink* m_link = nullptr;
     std::unique_ptr<CVornakDlg> m_dlg;

@@ -21,7 +21,7 @@ QString TextOf(QWidget* w) {
 }
 }  // namespace
 
-TEST_F(WindowFixture, ContextMenuCarriesTheAboutItem) {
+TEST_F(WindowFixture, ContextMenuCarriesTheAboutAndRecipeItems) {
     Open();
     QStringList items;
     auto watch = OnNextWindow(
@@ -37,7 +37,7 @@ TEST_F(WindowFixture, ContextMenuCarriesTheAboutItem) {
     QContextMenuEvent event(QContextMenuEvent::Mouse, QPoint(3, 3),
                             page->mapToGlobal(QPoint(3, 3)));
     QApplication::sendEvent(page, &event);
-    EXPECT_EQ(items, QStringList{"关于 Vornak(&A)..."});
+    EXPECT_EQ(items, (QStringList{"关于 Vornak(&A)...", "打开生产配方..."}));
 }
 
 TEST_F(WindowFixture, TesterInformationDialog) {

@@ -66,6 +66,10 @@ TEST_F(StationTest, PassRunsEveryStepAndStoresTheRecordBeforeShowingIt) {
     // Each step started and ended once, in order, and the update showed progress.
     EXPECT_EQ(m_events.OfKind(StationEventKind::StepEnd).size(), r.steps.size());
     EXPECT_FALSE(m_events.OfKind(StationEventKind::Progress).empty());
+    // The serial travels with every step's end from identify on, so a screen
+    // shows whose unit runs before it ends.
+    for (const KeptEvent& e : m_events.OfKind(StationEventKind::StepEnd))
+        EXPECT_EQ(e.event.serial, kBoxSerialHex) << e.event.step;
 
     StationEvent end = ends.front().event;
     end.record = &r;

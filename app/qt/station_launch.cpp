@@ -1,0 +1,106 @@
+#include "app/qt/station_launch.h"
+
+#include <unistd.h>
+
+#include <QApplication>
+#include <cstdio>
+#include <cstdlib>
+#include <string_view>
+
+#include "app/qt/station_window.h"
+#include "station/station_store.h"
+
+namespace {
+
+// Exit status for a wrong command line or input, as vornak-cli uses it.
+constexpr int kExitUsage = 2;
+// The one slot of a station opened without a slots file: it scans every port.
+constexpr char kSingleSlotName[] = "1";
+
+std::string HostName() {
+    char name[256] = {};
+    return gethostname(name, sizeof name - 1) == 0 ? name : "";
+}
+
+}  // namespace
+
+bool WantsStationWindow(int argc, char** argv) {
+    for (int i = 1; i < argc; ++i) {
+        if (std::string_view(argv[i]) == "--station")
+            return true;
+    }
+    return false;
+}
+
+bool ParseStationLaunch(int argc, char** argv, StationLaunch& launch, std::string& error) {
+    for (int i = 1; i < argc; ++i) {
+        const std::string_view arg = argv[i];
+        std::optional<std::string>* target = nullptr;
+        if (arg == "--slots")
+            target = &launch.slotsFile;
+        else if (arg == "--db")
+            target = &launch.dbUrl;
+        else if (arg != "--station") {
+            error = "unknown option '" + std::string(arg) + "'";
+            return false;
+        }
+        if (i + 1 >= argc) {
+            error = std::string(arg) + " needs a value";
+            return false;
+        }
+        const std::string value = argv[++i];
+        if (target != nullptr)
+            *target = value;
+        else
+            launch.recipePath = value;
+    }
+    if (launch.recipePath.empty()) {
+        error = "--station needs a recipe file";
+        return false;
+    }
+    return true;
+}
+
+CStationWindow* MakeStationWindow(const StationLaunch& launch, std::string& error,
+                                  QWidget* parent) {
+    Recipe recipe;
+    if (!LoadRecipe(launch.recipePath, recipe, error))
+        return nullptr;
+    std::vector<StationSlot> fixtureSlots;
+    if (launch.slotsFile) {
+        if (!LoadSlotsFile(*launch.slotsFile, fixtureSlots, error))
+            return nullptr;
+    } else {
+        fixtureSlots.push_back({kSingleSlotName, ""});
+    }
+    std::unique_ptr<IRecordStore> store = OpenStationStore(launch.recipePath, launch.dbUrl, error);
+    if (!store) {
+        error = "无法打开记录库 " + error;
+        return nullptr;
+    }
+    StationOptions options;
+    options.station = HostName();
+    const char* user = std::getenv("USER");
+    options.operatorName = user != nullptr ? user : "";
+    options.toolVersion = VORNAK_PACKAGE_VERSION;
+    return new CStationWindow(recipe, fixtureSlots, std::move(store), options, parent);
+}
+
+int RunStationWindow(int argc, char** argv) {
+    StationLaunch launch;
+    std::string error;
+    if (!ParseStationLaunch(argc, argv, launch, error)) {
+        std::fprintf(stderr,
+                     "vornak: %s\nusage: vornak --station RECIPE [--slots FILE] [--db URL]\n",
+                     error.c_str());
+        return kExitUsage;
+    }
+    CStationWindow* window = MakeStationWindow(launch, error);
+    if (window == nullptr) {
+        std::fprintf(stderr, "vornak: %s\n", error.c_str());
+        return kExitUsage;
+    }
+    window->setAttribute(Qt::WA_DeleteOnClose);
+    window->show();
+    return QApplication::exec();
+}

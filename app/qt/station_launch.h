@@ -1,0 +1,34 @@
+#pragma once
+// Opening the station window: from the command line (`vornak --station
+// RECIPE [--slots FILE] [--db URL]`) and from the main window's context menu
+// (a recipe file the operator picks, one slot that scans for a box).
+
+#include <QString>
+#include <optional>
+#include <string>
+#include <vector>
+
+#include "station/station_group.h"
+
+class QWidget;
+class CStationWindow;
+
+struct StationLaunch {
+    std::string recipePath;
+    std::optional<std::string> slotsFile;
+    std::optional<std::string> dbUrl;
+};
+
+// Whether the command line asks for the station window.
+bool WantsStationWindow(int argc, char** argv);
+// Reads `--station RECIPE [--slots FILE] [--db URL]`; false with `error`.
+bool ParseStationLaunch(int argc, char** argv, StationLaunch& launch, std::string& error);
+
+// Loads the recipe, the slots and the store and makes the window (not shown).
+// Null with a Chinese message in `error` when any of them fails.
+CStationWindow* MakeStationWindow(const StationLaunch& launch, std::string& error,
+                                  QWidget* parent = nullptr);
+
+// The whole `--station` mode: the window until it closes. Exit status 0, or
+// 2 (on stderr) for a wrong command line, recipe, slots file or store.
+int RunStationWindow(int argc, char** argv);

@@ -1,0 +1,241 @@
+#include "app/qt/station_tile.h"
+
+#include <QHBoxLayout>
+#include <QLabel>
+#include <QPainter>
+#include <QPainterPath>
+#include <QPixmap>
+#include <QProgressBar>
+#include <QVBoxLayout>
+
+#include "station/station_words.h"
+
+namespace {
+
+// Point sizes chosen for a screen read from two metres: the state word is the
+// largest thing on the tile, the slot name and serial next.
+constexpr int kStatePointSize = 34;
+constexpr int kNamePointSize = 24;
+constexpr int kLinePointSize = 18;
+constexpr int kIconPixels = 64;
+constexpr int kMinTileWidth = 320;
+constexpr long long kMinuteMs = 60'000;
+
+struct StateLook {
+    const char* word;
+    const char* background;  // tile
+    const char* foreground;  // state word and icon
+};
+
+const StateLook& LookOf(TileState state) {
+    static const StateLook kWaiting{"等待设备", "#eceff1", "#455a64"};
+    static const StateLook kRunning{"进行中", "#e3f2fd", "#0d47a1"};
+    static const StateLook kPassed{"合格", "#c8e6c9", "#1b5e20"};
+    static const StateLook kFailed{"不合格", "#ffcdd2", "#b71c1c"};
+    switch (state) {
+        case TileState::Waiting:
+            return kWaiting;
+        case TileState::Running:
+            return kRunning;
+        case TileState::Passed:
+            return kPassed;
+        case TileState::Failed:
+            return kFailed;
+    }
+    return kWaiting;
+}
+
+// A disc with a shape of its own per state: ring (waiting), triangle
+// (running), tick (passed), cross (failed).
+QPixmap StateIcon(TileState state, const QColor& colour) {
+    const qreal dpr = 2.0;
+    QPixmap pixmap(static_cast<int>(kIconPixels * dpr), static_cast<int>(kIconPixels * dpr));
+    pixmap.setDevicePixelRatio(dpr);
+    pixmap.fill(Qt::transparent);
+    QPainter p(&pixmap);
+    p.setRenderHint(QPainter::Antialiasing);
+    const QRectF box(2, 2, kIconPixels - 4, kIconPixels - 4);
+    QPen mark(Qt::white, kIconPixels / 9.0, Qt::SolidLine, Qt::RoundCap, Qt::RoundJoin);
+    const qreal s = kIconPixels;
+    switch (state) {
+        case TileState::Waiting:
+            p.setPen(QPen(colour, s / 10.0));
+            p.setBrush(Qt::NoBrush);
+            p.drawEllipse(box.adjusted(s / 20, s / 20, -s / 20, -s / 20));
+            p.setPen(QPen(colour, s / 12.0, Qt::SolidLine, Qt::RoundCap));
+            p.drawLine(QPointF(s / 2, s / 2), QPointF(s / 2, s * 0.25));
+            p.drawLine(QPointF(s / 2, s / 2), QPointF(s * 0.68, s / 2));
+            return pixmap;
+        case TileState::Running: {
+            p.setPen(Qt::NoPen);
+            p.setBrush(colour);
+            p.drawEllipse(box);
+            QPainterPath triangle;
+            triangle.moveTo(s * 0.38, s * 0.28);
+            triangle.lineTo(s * 0.74, s * 0.5);
+            triangle.lineTo(s * 0.38, s * 0.72);
+            triangle.closeSubpath();
+            p.setBrush(Qt::white);
+            p.drawPath(triangle);
+            return pixmap;
+        }
+        case TileState::Passed:
+            p.setPen(Qt::NoPen);
+            p.setBrush(colour);
+            p.drawEllipse(box);
+            p.setPen(mark);
+            p.drawPolyline(QPolygonF({QPointF(s * 0.27, s * 0.52), QPointF(s * 0.44, s * 0.69),
+                                      QPointF(s * 0.74, s * 0.33)}));
+            return pixmap;
+        case TileState::Failed:
+            p.setPen(Qt::NoPen);
+            p.setBrush(colour);
+            p.drawEllipse(box);
+            p.setPen(mark);
+            p.drawLine(QPointF(s * 0.32, s * 0.32), QPointF(s * 0.68, s * 0.68));
+            p.drawLine(QPointF(s * 0.68, s * 0.32), QPointF(s * 0.32, s * 0.68));
+            return pixmap;
+    }
+    return pixmap;
+}
+
+QLabel* MakeLabel(int pointSize, bool bold, QWidget* parent) {
+    auto* label = new QLabel(parent);
+    QFont font = label->font();
+    font.setPointSize(pointSize);
+    font.setBold(bold);
+    label->setFont(font);
+    return label;
+}
+
+QString Q(const std::string& text) {
+    return QString::fromUtf8(text.data(), static_cast<qsizetype>(text.size()));
+}
+
+QString ElapsedWords(long long ms) {
+    if (ms < 0)
+        return QStringLiteral("用时 —");
+    // Tenths while a unit is short, minutes once it is long.
+    if (ms < kMinuteMs)
+        return QStringLiteral("用时 %1 s").arg(static_cast<double>(ms) / 1000.0, 0, 'f', 1);
+    const long long seconds = ms / 1000;
+    return QStringLiteral("用时 %1:%2")
+        .arg(seconds / 60)
+        .arg(seconds % 60, 2, 10, QLatin1Char('0'));
+}
+
+}  // namespace
+
+CStationTile::CStationTile(const QString& slot, QWidget* parent) : QFrame(parent) {
+    setObjectName(QStringLiteral("stationTile"));
+    setFrameShape(QFrame::StyledPanel);
+    setMinimumWidth(kMinTileWidth);
+    setAutoFillBackground(true);
+
+    m_name = MakeLabel(kNamePointSize, true, this);
+    m_name->setText(QStringLiteral("工位 ") + slot);
+    m_icon = new QLabel(this);
+    m_icon->setFixedSize(kIconPixels, kIconPixels);
+    m_stateText = MakeLabel(kStatePointSize, true, this);
+    m_detail = MakeLabel(kLinePointSize, false, this);
+    m_detail->setWordWrap(true);
+    // A long reason wraps instead of widening its tile.
+    m_detail->setSizePolicy(QSizePolicy::Ignored, QSizePolicy::Preferred);
+    m_progress = new QProgressBar(this);
+    m_progress->setTextVisible(true);
+    m_progress->setMinimumHeight(kLinePointSize * 2);
+    QFont barFont = m_progress->font();
+    barFont.setPointSize(kLinePointSize - 4);
+    m_progress->setFont(barFont);
+    m_serial = MakeLabel(kLinePointSize, true, this);
+    m_elapsed = MakeLabel(kLinePointSize, false, this);
+
+    auto* stateRow = new QHBoxLayout;
+    stateRow->addWidget(m_icon);
+    stateRow->addWidget(m_stateText, 1);
+    auto* column = new QVBoxLayout(this);
+    column->addWidget(m_name);
+    column->addLayout(stateRow);
+    column->addWidget(m_detail);
+    column->addWidget(m_progress);
+    column->addStretch(1);
+    column->addWidget(m_serial);
+    column->addWidget(m_elapsed);
+
+    Show(StationTile{}, -1);
+}
+
+void CStationTile::Show(const StationTile& tile, long long elapsedMs) {
+    m_state = tile.state;
+    const StateLook& look = LookOf(tile.state);
+    if (m_shownState != static_cast<int>(tile.state)) {
+        m_shownState = static_cast<int>(tile.state);
+        setStyleSheet(QStringLiteral("#stationTile { background: %1; border: 3px solid %2;"
+                                     " border-radius: 8px; }")
+                          .arg(QLatin1String(look.background), QLatin1String(look.foreground)));
+        m_stateText->setStyleSheet(
+            QStringLiteral("color: %1;").arg(QLatin1String(look.foreground)));
+        m_icon->setPixmap(StateIcon(tile.state, QColor(QLatin1String(look.foreground))));
+    }
+    QString state = QString::fromUtf8(look.word);
+    if (tile.state == TileState::Failed && tile.aborted)
+        state += QStringLiteral(" (中止)");
+    m_stateText->setText(state);
+
+    QString detail;
+    bool showBar = false;
+    switch (tile.state) {
+        case TileState::Waiting:
+            detail = QStringLiteral("请放入设备");
+            break;
+        case TileState::Running:
+            detail = tile.step.empty() ? QStringLiteral("设备已连接")
+                                       : QStringLiteral("步骤: ") + Q(StepWords(tile.step));
+            showBar = true;
+            break;
+        case TileState::Passed:
+            detail =
+                tile.removed ? QStringLiteral("已取下,请放入下一台") : QStringLiteral("请取下设备");
+            break;
+        case TileState::Failed:
+            detail = Q(StepWords(tile.failedStep)) + QStringLiteral(": ") +
+                     Q(ReasonWords(tile.reasonCode));
+            if (!tile.reasonText.empty() && tile.reasonText != ReasonWords(tile.reasonCode))
+                detail += QStringLiteral("\n") + Q(tile.reasonText);
+            break;
+    }
+    m_detail->setText(detail);
+    m_progress->setVisible(showBar);
+    if (showBar) {
+        // A step that moves no bytes shows a busy bar.
+        if (tile.progressTotal > 0) {
+            m_progress->setRange(0, 100);
+            m_progress->setValue(static_cast<int>(100 * tile.progressValue / tile.progressTotal));
+        } else {
+            m_progress->setRange(0, 0);
+        }
+    }
+    m_serial->setText(QStringLiteral("序列号 ") +
+                      (tile.serial.empty() ? QStringLiteral("—") : Q(tile.serial)));
+    m_elapsed->setText(ElapsedWords(elapsedMs));
+}
+
+QString CStationTile::StateText() const {
+    return m_stateText->text();
+}
+
+QString CStationTile::DetailText() const {
+    return m_detail->text();
+}
+
+QString CStationTile::SerialText() const {
+    return m_serial->text();
+}
+
+QString CStationTile::ElapsedText() const {
+    return m_elapsed->text();
+}
+
+int CStationTile::Progress() const {
+    return m_progress->isHidden() ? -1 : m_progress->value();
+}

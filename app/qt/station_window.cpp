@@ -1,0 +1,419 @@
+#include "app/qt/station_window.h"
+
+#include <QCloseEvent>
+#include <QDateTime>
+#include <QFontDatabase>
+#include <QGridLayout>
+#include <QHBoxLayout>
+#include <QHeaderView>
+#include <QLabel>
+#include <QLineEdit>
+#include <QMessageBox>
+#include <QMetaObject>
+#include <QPlainTextEdit>
+#include <QPushButton>
+#include <QSplitter>
+#include <QTimer>
+#include <QTreeWidget>
+#include <QVBoxLayout>
+#include <algorithm>
+#include <chrono>
+#include <filesystem>
+#include <system_error>
+#include <utility>
+
+#include "app/qt/app_icons.h"
+#include "app/qt/station_tile.h"
+#include "records/record_json.h"
+#include "res/resource.h"
+#include "station/recipe_catalog.h"
+#include "station/record_detail.h"
+#include "station/station_words.h"
+
+namespace {
+
+// The running tiles' clocks tick this often.
+constexpr int kClockTickMs = 500;
+// At most this many tiles side by side; more slots wrap onto further rows.
+constexpr int kTilesPerRow = 4;
+constexpr int kHeaderPointSize = 18;
+constexpr int kCounterPointSize = 20;
+// A size that shows four tiles, the counters and a useful part of the list.
+constexpr int kStartWidth = 1500;
+constexpr int kStartHeight = 960;
+
+enum RecordColumn { kColTime, kColSlot, kColSerial, kColResult, kColReason, kColumnCount };
+
+long long SteadyNowMs() {
+    return std::chrono::duration_cast<std::chrono::milliseconds>(
+               std::chrono::steady_clock::now().time_since_epoch())
+        .count();
+}
+
+QString Q(const std::string& text) {
+    return QString::fromUtf8(text.data(), static_cast<qsizetype>(text.size()));
+}
+
+std::vector<std::string> SlotNames(const std::vector<StationSlot>& fixtureSlots) {
+    std::vector<std::string> names;
+    for (const StationSlot& s : fixtureSlots)
+        names.push_back(s.name);
+    return names;
+}
+
+QFont PointFont(QWidget* widget, int pointSize, bool bold) {
+    QFont font = widget->font();
+    font.setPointSize(pointSize);
+    font.setBold(bold);
+    return font;
+}
+
+// A record's start as local time of day (records keep UTC).
+QString LocalTimeText(const std::string& utc) {
+    QDateTime when = QDateTime::fromString(Q(utc), Qt::ISODateWithMs);
+    if (!when.isValid())
+        return Q(utc);
+    return when.toLocalTime().toString(QStringLiteral("MM-dd HH:mm:ss"));
+}
+
+// The word with a mark, so the list does not rely on its colour.
+QString ResultText(UnitResult result) {
+    return QString::fromUtf8(result == UnitResult::Pass ? "✔ " : "✘ ") +
+           QString::fromUtf8(ResultWords(result));
+}
+
+}  // namespace
+
+// Carries each event from a slot's thread to the window's, with its own copy
+// of the record (the event's pointer is valid during the call only).
+class CStationEventForwarder : public IStationObserver {
+public:
+    explicit CStationEventForwarder(CStationWindow* window) : m_window(window) {}
+
+    void OnStationEvent(const StationEvent& event) override {
+        KeptStationEvent kept = KeepStationEvent(event);
+        CStationWindow* window = m_window;
+        QMetaObject::invokeMethod(
+            window, [window, kept = std::move(kept)] { window->ShowEvent(kept); },
+            Qt::QueuedConnection);
+    }
+
+private:
+    CStationWindow* m_window;
+};
+
+CStationWindow::CStationWindow(const Recipe& recipe, std::vector<StationSlot> fixtureSlots,
+                               std::unique_ptr<IRecordStore> store, const StationOptions& options,
+                               QWidget* parent)
+    : QWidget(parent),
+      m_recipe(std::make_unique<Recipe>(recipe)),
+      m_recipeFolder(std::filesystem::absolute(recipe.path).parent_path().string()),
+      m_store(std::move(store)),
+      m_options(options),
+      m_slots(std::move(fixtureSlots)),
+      m_board(SlotNames(m_slots)),
+      m_forwarder(std::make_unique<CStationEventForwarder>(this)) {
+    setWindowFlag(Qt::Window);
+    setWindowIcon(LoadResIcon(IDR_MAINFRAME));
+    resize(kStartWidth, kStartHeight);
+
+    m_recipeLabel = new QLabel(this);
+    m_recipeLabel->setFont(PointFont(m_recipeLabel, kHeaderPointSize, true));
+    auto* scanLabel = new QLabel(QStringLiteral("扫描型号条码:"), this);
+    scanLabel->setFont(PointFont(scanLabel, kHeaderPointSize, false));
+    m_scan = new QLineEdit(this);
+    m_scan->setFont(PointFont(m_scan, kHeaderPointSize, false));
+    m_scan->setPlaceholderText(QStringLiteral("扫描或输入型号后按回车"));
+    m_scan->setMinimumWidth(kStartWidth / 4);
+    connect(m_scan, &QLineEdit::returnPressed, this, [this] {
+        const QString text = m_scan->text();
+        m_scan->clear();
+        OnScan(text);
+    });
+    auto* header = new QHBoxLayout;
+    header->addWidget(m_recipeLabel, 1);
+    header->addWidget(scanLabel);
+    header->addWidget(m_scan);
+
+    m_message = new QLabel(this);
+    m_message->setFont(PointFont(m_message, kHeaderPointSize - 4, false));
+    m_message->setWordWrap(true);
+
+    auto* grid = new QGridLayout;
+    for (std::size_t i = 0; i < m_slots.size(); ++i) {
+        auto* tile = new CStationTile(Q(m_slots[i].name), this);
+        m_tiles.push_back(tile);
+        grid->addWidget(tile, static_cast<int>(i) / kTilesPerRow,
+                        static_cast<int>(i) % kTilesPerRow);
+    }
+    // Tiles of one width, whatever their texts.
+    for (int c = 0; c < std::min<int>(kTilesPerRow, static_cast<int>(m_slots.size())); ++c)
+        grid->setColumnStretch(c, 1);
+
+    auto* counters = new QHBoxLayout;
+    for (QLabel** label : {&m_passed, &m_failed, &m_yield, &m_cycle}) {
+        *label = new QLabel(this);
+        (*label)->setFont(PointFont(*label, kCounterPointSize, true));
+        counters->addWidget(*label);
+    }
+    counters->addStretch(1);
+
+    m_records = new QTreeWidget(this);
+    m_records->setColumnCount(kColumnCount);
+    m_records->setHeaderLabels({QStringLiteral("时间"), QStringLiteral("工位"),
+                                QStringLiteral("序列号"), QStringLiteral("结果"),
+                                QStringLiteral("原因")});
+    m_records->setRootIsDecorated(false);
+    m_records->setUniformRowHeights(true);
+    m_records->setFont(PointFont(m_records, kHeaderPointSize - 6, false));
+    m_records->header()->setStretchLastSection(true);
+    connect(m_records, &QTreeWidget::currentItemChanged, this, [this] { ShowDetail(); });
+    m_detail = new QPlainTextEdit(this);
+    m_detail->setReadOnly(true);
+    m_detail->setFont(QFontDatabase::systemFont(QFontDatabase::FixedFont));
+    m_detail->setPlaceholderText(QStringLiteral("选择一条记录查看详情"));
+    auto* split = new QSplitter(Qt::Horizontal, this);
+    split->addWidget(m_records);
+    split->addWidget(m_detail);
+    split->setStretchFactor(0, 3);
+    split->setStretchFactor(1, 2);
+
+    auto* column = new QVBoxLayout(this);
+    column->addLayout(header);
+    column->addWidget(m_message);
+    column->addLayout(grid, 3);
+    column->addLayout(counters);
+    column->addWidget(split, 2);
+
+    RecordFilter latest;
+    latest.limit = kBoardRecords;
+    m_board.SetLatest(m_store->List(latest));
+    ShowRecords();
+    ShowCounters();
+    for (std::size_t i = 0; i < m_tiles.size(); ++i)
+        ShowTile(i);
+
+    m_clock = new QTimer(this);
+    connect(m_clock, &QTimer::timeout, this, [this] {
+        for (std::size_t i = 0; i < m_tiles.size(); ++i) {
+            if (m_board.Tiles()[i].state == TileState::Running)
+                ShowTile(i);
+        }
+    });
+    m_clock->start(kClockTickMs);
+
+    ShowRecipe();
+    m_scan->setFocus(Qt::OtherFocusReason);
+    // Started once the constructor's caller can connect to groupStarted.
+    QTimer::singleShot(0, this, &CStationWindow::StartGroup);
+}
+
+CStationWindow::~CStationWindow() {
+    // The group calls the forwarder, which posts to this window: it must end
+    // before either goes. Posted calls still queued die with the window.
+    if (m_waiter.joinable())
+        m_waiter.join();
+    if (m_group) {
+        m_group->Stop();
+        m_group->Stop();
+        m_group->Wait();
+    }
+    m_group.reset();
+}
+
+void CStationWindow::StartGroup() {
+    if (m_group || m_stopping || m_closeAgreed)
+        return;
+    m_group =
+        std::make_unique<CStationGroup>(*m_recipe, *m_store, *m_forwarder, m_options, m_slots);
+    std::string error;
+    if (!m_group->Start(error)) {
+        m_group.reset();
+        Say(QStringLiteral("无法启动工位: ") + Q(error), true);
+        emit groupStarted(false);
+        return;
+    }
+    emit groupStarted(true);
+}
+
+void CStationWindow::StopGroupThen(bool abort, std::function<void()> then) {
+    if (!m_group) {
+        then();
+        return;
+    }
+    m_stopping = true;
+    // The first request ends idle slots and lets a running unit finish; the
+    // second makes a running unit stop at its next request (aborted).
+    const CStation::StopEffect effect = m_group->Stop();
+    if (abort && effect != CStation::StopEffect::EndsNow) {
+        m_group->Stop();
+        Say(QStringLiteral("正在中止进行中的单元..."), false);
+    }
+    CStationGroup* group = m_group.get();
+    try {
+        m_waiter = std::thread([this, group, then] {
+            group->Wait();
+            QMetaObject::invokeMethod(
+                this, [this, then] { OnWaiterDone(then); }, Qt::QueuedConnection);
+        });
+    } catch (const std::system_error&) {
+        // No thread to be had: wait here rather than leave the group running.
+        group->Wait();
+        OnWaiterDone(then);
+    }
+}
+
+void CStationWindow::OnWaiterDone(std::function<void()> then) {
+    if (m_waiter.joinable())
+        m_waiter.join();
+    m_group.reset();
+    m_stopping = false;
+    then();
+}
+
+bool CStationWindow::ConfirmAbort(const QString& question) {
+    const bool running = (m_group && m_group->AnyUnitRunning()) || m_board.AnyRunning();
+    if (!running)
+        return true;
+    QMessageBox box(QMessageBox::Warning, windowTitle(), question, QMessageBox::NoButton, this);
+    QPushButton* yes = box.addButton(QStringLiteral("是(&Y)"), QMessageBox::YesRole);
+    QPushButton* no = box.addButton(QStringLiteral("否(&N)"), QMessageBox::NoRole);
+    box.setDefaultButton(no);
+    box.setEscapeButton(no);
+    box.exec();
+    return box.clickedButton() == yes;
+}
+
+void CStationWindow::closeEvent(QCloseEvent* event) {
+    if (m_closeAgreed && !m_group && !m_stopping) {
+        event->accept();
+        return;
+    }
+    event->ignore();
+    if (m_stopping)
+        return;  // a stop is under way; the close follows it when agreed
+    if (!ConfirmAbort(
+            QStringLiteral("有设备正在进行中,关闭将中止这些单元(记录为中止)。\n确定关闭吗?")))
+        return;
+    m_closeAgreed = true;
+    Say(QStringLiteral("正在停止工位..."), false);
+    StopGroupThen(true, [this] { close(); });
+}
+
+void CStationWindow::OnScan(const QString& text) {
+    if (m_stopping || m_closeAgreed)
+        return;
+    Recipe recipe;
+    std::string error;
+    if (!FindRecipeByVariant(m_recipeFolder, text.toStdString(), recipe, error)) {
+        Say(Q(error), true);
+        return;
+    }
+    if (recipe.sha256 == m_recipe->sha256) {
+        Say(QStringLiteral("已是当前配方: ") + Q(recipe.variant), false);
+        return;
+    }
+    if (!ConfirmAbort(
+            QStringLiteral("有设备正在进行中,切换配方将中止这些单元(记录为中止)。\n确定切换到 ") +
+            Q(recipe.variant) + QStringLiteral(" 吗?")))
+        return;
+    auto next = std::make_shared<Recipe>(std::move(recipe));
+    StopGroupThen(true, [this, next] {
+        // The old group is gone, so nothing refers to the old recipe now.
+        m_recipe = std::make_unique<Recipe>(std::move(*next));
+        ShowRecipe();
+        Say(QStringLiteral("已切换配方: ") + Q(m_recipe->variant), false);
+        StartGroup();
+    });
+}
+
+void CStationWindow::ShowEvent(const KeptStationEvent& kept) {
+    const StationEvent& e = kept.event;
+    const int tile = m_board.Apply(kept, SteadyNowMs());
+    if (tile >= 0)
+        ShowTile(static_cast<std::size_t>(tile));
+    if (e.kind == StationEventKind::UnitEnd) {
+        ShowCounters();
+        ShowRecords();
+    }
+    if (e.kind == StationEventKind::Notice)
+        Say((e.slot.empty() ? QString() : Q(e.slot) + QStringLiteral(": ")) + Q(e.text), false);
+    emit eventShown();
+}
+
+void CStationWindow::ShowTile(std::size_t index) {
+    m_tiles[index]->Show(m_board.Tiles()[index], m_board.ElapsedMs(index, SteadyNowMs()));
+}
+
+void CStationWindow::ShowCounters() {
+    const ShiftCounters& c = m_board.Counters();
+    m_passed->setText(QStringLiteral("合格 %1").arg(c.passed));
+    m_failed->setText(QStringLiteral("   不合格 %1").arg(c.failed));
+    const std::optional<double> yield = c.FirstPassYield();
+    m_yield->setText(
+        QStringLiteral("   一次通过率 ") +
+        (yield ? QStringLiteral("%1%").arg(*yield * 100.0, 0, 'f', 1) : QStringLiteral("—")));
+    const std::optional<double> cycle = c.MeanCycleSeconds();
+    m_cycle->setText(QStringLiteral("   平均节拍 ") +
+                     (cycle ? QStringLiteral("%1 s").arg(*cycle, 0, 'f', 1) : QStringLiteral("—")));
+}
+
+void CStationWindow::ShowRecords() {
+    const QString selected = m_records->currentItem() != nullptr
+                                 ? m_records->currentItem()->data(0, Qt::UserRole).toString()
+                                 : QString();
+    m_records->clear();
+    QTreeWidgetItem* reselect = nullptr;
+    for (const UnitRecord& r : m_board.Latest()) {
+        const QString reason =
+            r.result == UnitResult::Pass
+                ? QString()
+                : Q(StepWords(r.failedStep)) + QStringLiteral(": ") + Q(ReasonWords(r.reasonCode));
+        auto* item = new QTreeWidgetItem(m_records, {LocalTimeText(r.startTime), Q(r.slot),
+                                                     Q(r.serial), ResultText(r.result), reason});
+        item->setData(0, Qt::UserRole, Q(r.id));
+        item->setForeground(kColResult, r.result == UnitResult::Pass ? QColor(0x1b, 0x5e, 0x20)
+                                                                     : QColor(0xb7, 0x1c, 0x1c));
+        if (!selected.isEmpty() && Q(r.id) == selected)
+            reselect = item;
+    }
+    for (int c = 0; c < kColReason; ++c)
+        m_records->resizeColumnToContents(c);
+    if (reselect != nullptr)
+        m_records->setCurrentItem(reselect);
+}
+
+void CStationWindow::ShowDetail() {
+    QTreeWidgetItem* item = m_records->currentItem();
+    if (item == nullptr) {
+        m_detail->clear();
+        return;
+    }
+    const std::string id = item->data(0, Qt::UserRole).toString().toStdString();
+    for (const UnitRecord& r : m_board.Latest()) {
+        if (r.id == id) {
+            m_detail->setPlainText(Q(RecordDetailText(r)));
+            return;
+        }
+    }
+}
+
+void CStationWindow::ShowRecipe() {
+    setWindowTitle(QStringLiteral("Vornak 生产工位 - ") + Q(m_recipe->variant));
+    m_recipeLabel->setText(QStringLiteral("配方: ") + Q(m_recipe->name) + QStringLiteral("  [") +
+                           Q(m_recipe->variant) + QStringLiteral("]"));
+}
+
+void CStationWindow::Say(const QString& text, bool problem) {
+    m_message->setStyleSheet(problem ? QStringLiteral("color: #b71c1c; font-weight: bold;")
+                                     : QString());
+    m_message->setText(text);
+}
+
+QString CStationWindow::MessageText() const {
+    return m_message->text();
+}
+
+QString CStationWindow::CountersText() const {
+    return m_passed->text() + m_failed->text() + m_yield->text() + m_cycle->text();
+}

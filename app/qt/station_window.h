@@ -1,0 +1,121 @@
+#pragma once
+// CStationWindow: the production station's own window, a view of a
+// CStationGroup (one unit loop per fixture slot) through a CStationBoard.
+//
+// Principles of operation. The group calls its observer on the slots'
+// threads; the window's observer copies each event (the record included) and
+// posts it to the GUI thread as a queued call, where the board takes it and
+// the tiles, counters and list show it. Nothing on the GUI thread waits for a
+// slot: stopping the group (to close the window or to switch recipe) asks
+// every slot to stop, and a waiter thread joins them and posts the rest of
+// the work back; the window keeps painting meanwhile and takes the close or
+// switch as done only then. The destructor stops and joins whatever is left,
+// so the group never outlives the window that observes it.
+//
+// Closing or switching recipe while a unit runs asks first (default 否); a
+// yes aborts the running units (recorded as aborted with their step).
+//
+// Recipes are picked by scanning a variant's barcode into the scan field (a
+// keyboard wedge types it and presses Enter): the recipe of that variant
+// among the *.toml files in the first recipe's folder.
+//
+// Threads: the GUI thread, the slots' threads (observer calls only), and one
+// waiter thread at a time while the group stops.
+
+#include <QWidget>
+#include <functional>
+#include <memory>
+#include <string>
+#include <thread>
+#include <vector>
+
+#include "records/record_store.h"
+#include "station/recipe.h"
+#include "station/station_board.h"
+#include "station/station_group.h"
+#include "station/station_options.h"
+
+class QLabel;
+class QLineEdit;
+class QPlainTextEdit;
+class QTimer;
+class QTreeWidget;
+class CStationTile;
+
+class CStationWindow : public QWidget {
+    Q_OBJECT
+public:
+    // Starts the group on `recipe` at once. `options` are the slots' common
+    // options (station name, operator, waits); `store` is the records store.
+    CStationWindow(const Recipe& recipe, std::vector<StationSlot> fixtureSlots,
+                   std::unique_ptr<IRecordStore> store, const StationOptions& options,
+                   QWidget* parent = nullptr);
+    ~CStationWindow() override;
+    CStationWindow(const CStationWindow&) = delete;
+    CStationWindow& operator=(const CStationWindow&) = delete;
+
+    const Recipe& CurrentRecipe() const { return *m_recipe; }
+    const CStationBoard& Board() const { return m_board; }
+    CStationTile* Tile(std::size_t slot) const { return m_tiles.at(slot); }
+    QLineEdit* ScanField() const { return m_scan; }
+    QTreeWidget* RecordList() const { return m_records; }
+    QPlainTextEdit* DetailView() const { return m_detail; }
+    QString MessageText() const;
+    QString CountersText() const;
+    // Whether the group runs (false while it stops and after a close).
+    bool IsRunning() const { return m_group != nullptr && !m_stopping; }
+
+    // Picks the recipe of the scanned variant, as Enter in the scan field does.
+    void OnScan(const QString& text);
+
+signals:
+    // The group runs on a (new) recipe, or could not start (`ok` false).
+    void groupStarted(bool ok);
+    // An event from a slot has been shown.
+    void eventShown();
+
+protected:
+    void closeEvent(QCloseEvent* event) override;
+
+private:
+    void StartGroup();
+    // Asks the group to stop (aborting running units when `abort`), joins it
+    // off the GUI thread, then drops it and runs `then` on the GUI thread.
+    void StopGroupThen(bool abort, std::function<void()> then);
+    void OnWaiterDone(std::function<void()> then);
+    // True when no unit runs or the operator agreed to abort them.
+    bool ConfirmAbort(const QString& question);
+    void ShowEvent(const KeptStationEvent& kept);
+    void ShowTile(std::size_t index);
+    void ShowCounters();
+    void ShowRecords();
+    void ShowDetail();
+    void ShowRecipe();
+    void Say(const QString& text, bool problem);
+
+    friend class CStationEventForwarder;
+
+    std::unique_ptr<Recipe> m_recipe;
+    const std::string m_recipeFolder;
+    std::unique_ptr<IRecordStore> m_store;
+    StationOptions m_options;
+    std::vector<StationSlot> m_slots;
+    CStationBoard m_board;
+    std::unique_ptr<IStationObserver> m_forwarder;
+    std::unique_ptr<CStationGroup> m_group;
+    std::thread m_waiter;
+    bool m_stopping = false;
+    bool m_closeAgreed = false;
+
+    QLabel* m_recipeLabel = nullptr;
+    QLineEdit* m_scan = nullptr;
+    QLabel* m_message = nullptr;
+    std::vector<CStationTile*> m_tiles;
+    QLabel* m_passed = nullptr;
+    QLabel* m_failed = nullptr;
+    QLabel* m_yield = nullptr;
+    QLabel* m_cycle = nullptr;
+    QTreeWidget* m_records = nullptr;
+    QPlainTextEdit* m_detail = nullptr;
+    QTimer* m_clock = nullptr;
+};

@@ -1,0 +1,14 @@
+#pragma once
+// The records store a station front end opens: the URL it was given, or
+// records.db beside the recipe; a PostgreSQL store's queue file lives there
+// too.
+
+#include <memory>
+#include <optional>
+#include <string>
+
+#include "records/record_store.h"
+
+std::unique_ptr<IRecordStore> OpenStationStore(const std::string& recipePath,
+                                               const std::optional<std::string>& url,
+                                               std::string& error);

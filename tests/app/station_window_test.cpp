@@ -1,0 +1,309 @@
+// The station window on the offscreen platform, against box simulators on
+// pseudo-terminals (one per fixture slot) and a SQLite records store.
+
+#include "app/qt/station_window.h"
+
+#include <gtest/gtest.h>
+
+#include <QLineEdit>
+#include <QMessageBox>
+#include <QPlainTextEdit>
+#include <QPointer>
+#include <QPushButton>
+#include <QSignalSpy>
+#include <QTest>
+#include <QTreeWidget>
+#include <chrono>
+#include <memory>
+#include <vector>
+
+#include "app/qt/station_launch.h"
+#include "app/qt/station_tile.h"
+#include "boxsim/box_simulator.h"
+#include "device/option_table.h"
+#include "records/record_store.h"
+#include "tests/support/box_workspace.h"
+#include "tests/support/quick_upgrade_timing.h"
+#include "tests/support/test_files.h"
+#include "window_fixture.h"
+
+namespace {
+
+const char kNewVersion[] = "VBX-100 V3.0.0";
+// Long enough for a few units against the simulators on a loaded machine.
+constexpr int kUnitWaitMs = 30000;
+// The simulated box restarts quickly; the update's waits shrink to match.
+constexpr std::chrono::milliseconds kSimRestart{30};
+// A package that takes seconds at the line's real speed, so a unit is still
+// running when the test acts.
+constexpr std::size_t kSlowPackageBytes = 64 * 1024;
+constexpr unsigned kLineBaud = 115200;
+
+std::string RecipeText(const char* variant, bool firmware) {
+    std::string text = std::string("name = \"Door module\"\nvariant = \"") + variant + "\"\n";
+    if (firmware)
+        text += "[firmware]\npackage = \"fw.pkg\"\nversion = \"VBX-100 V3.0.0\"\n";
+    text += "[settings]\nactivePke = true\ncrankTime = 2\n";
+    return text;
+}
+
+// Answers the next message box with the button whose text starts with
+// `answer`, after checking that 否 is its default.
+std::unique_ptr<QObject> AnswerNextQuestion(const QString& answer, bool* asked) {
+    return OnNextWindow([answer, asked](QWidget* window) {
+        auto* box = qobject_cast<QMessageBox*>(window);
+        ASSERT_NE(box, nullptr);
+        *asked = true;
+        ASSERT_NE(box->defaultButton(), nullptr);
+        EXPECT_TRUE(box->defaultButton()->text().startsWith(QStringLiteral("否")));
+        for (QAbstractButton* button : box->buttons()) {
+            if (button->text().startsWith(answer)) {
+                button->click();
+                return;
+            }
+        }
+        ADD_FAILURE() << "no button " << answer.toStdString();
+    });
+}
+
+}  // namespace
+
+class StationWindowTest : public ::testing::Test {
+protected:
+    void SetUp() override {
+        WriteBytesFile("fw.pkg", MakeSamplePackage(kNewVersion, 600));
+        WriteTextFile("a.toml", RecipeText("V-A1", true));
+        WriteTextFile("b.toml", RecipeText("V-B2", false));
+    }
+
+    void TearDown() override {
+        m_window.reset();
+        for (auto& sim : m_sims)
+            sim->Stop();
+    }
+
+    CBoxSimulator& StartBox(int com, std::uint8_t serialTail) {
+        m_sims.push_back(std::make_unique<CBoxSimulator>());
+        CBoxSimulator& sim = *m_sims.back();
+        EXPECT_TRUE(sim.Start(m_workspace.PortDir(), com));
+        sim.SetRestartTime(kSimRestart);
+        sim.SetSerial({0x12, 0x34, 0xAB, 0x00, 0x5E, serialTail});
+        return sim;
+    }
+
+    void Open(const std::vector<StationSlot>& fixtureSlots) {
+        Recipe recipe;
+        std::string error;
+        ASSERT_TRUE(LoadRecipe(m_workspace.WorkDir() + "/a.toml", recipe, error)) << error;
+        std::unique_ptr<IRecordStore> store =
+            OpenRecordStore("sqlite:" + m_workspace.WorkDir() + "/records.db",
+                            m_workspace.WorkDir() + "/queue.db", error);
+        ASSERT_TRUE(store) << error;
+        StationOptions options;
+        options.station = "line-1";
+        options.operatorName = "op";
+        options.timing = QuickUpgradeTiming();
+        options.toolVersion = "test";
+        m_window =
+            std::make_unique<CStationWindow>(recipe, fixtureSlots, std::move(store), options);
+        QSignalSpy started(m_window.get(), &CStationWindow::groupStarted);
+        m_window->show();
+        ASSERT_TRUE(QTest::qWaitForWindowExposed(m_window.get()));
+        // The group starts from the event loop, which showing the window runs.
+        ASSERT_TRUE(!started.isEmpty() || started.wait(kUnitWaitMs));
+        ASSERT_TRUE(started.front().front().toBool()) << m_window->MessageText().toStdString();
+    }
+
+    CStationTile& Tile(std::size_t i) const { return *m_window->Tile(i); }
+
+    void Scan(const QString& text) {
+        QTest::keyClicks(m_window->ScanField(), text);
+        QTest::keyClick(m_window->ScanField(), Qt::Key_Return);
+    }
+
+    CBoxWorkspace m_workspace{"stationwin"};
+    std::vector<std::unique_ptr<CBoxSimulator>> m_sims;
+    std::unique_ptr<CStationWindow> m_window;
+};
+
+TEST_F(StationWindowTest, TilesCountersAndListFollowTheUnits) {
+    StartBox(3, 0x01);
+    CBoxSimulator& failing = StartBox(4, 0x02);
+    const OptionInfo* pke = FindOptionByField("activePke");
+    ASSERT_NE(pke, nullptr);
+    failing.SetStoreFault(SimStoreFault{pke->block, static_cast<std::size_t>(pke->byte),
+                                        static_cast<std::uint8_t>(1u << pke->bit)});
+    Open({{"A", "COM3"}, {"B", "COM4"}, {"C", "COM5"}});
+
+    // What the first tile showed while its unit ran.
+    bool sawRunningStep = false;
+    QObject::connect(m_window.get(), &CStationWindow::eventShown, m_window.get(), [&] {
+        if (Tile(0).State() == TileState::Running && Tile(0).DetailText().startsWith("步骤"))
+            sawRunningStep = true;
+    });
+    ASSERT_TRUE(QTest::qWaitFor(
+        [&] {
+            return Tile(0).State() == TileState::Passed && Tile(1).State() == TileState::Failed;
+        },
+        kUnitWaitMs));
+
+    EXPECT_TRUE(sawRunningStep);
+    EXPECT_EQ(Tile(0).StateText(), "合格");
+    EXPECT_TRUE(Tile(0).SerialText().contains("1234AB005E01"));
+    EXPECT_FALSE(Tile(0).ElapsedText().contains("—"));
+    EXPECT_EQ(Tile(1).StateText(), "不合格");
+    EXPECT_TRUE(Tile(1).DetailText().contains("写入配置: 配置读回不一致"))
+        << Tile(1).DetailText().toStdString();
+    EXPECT_TRUE(Tile(1).DetailText().contains("activePke"));
+    EXPECT_EQ(Tile(2).State(), TileState::Waiting);
+    EXPECT_EQ(Tile(2).StateText(), "等待设备");
+
+    const QString counters = m_window->CountersText();
+    EXPECT_TRUE(counters.contains("合格 1") && counters.contains("不合格 1") &&
+                counters.contains("一次通过率 50.0%"))
+        << counters.toStdString();
+
+    QTreeWidget* list = m_window->RecordList();
+    ASSERT_EQ(list->topLevelItemCount(), 2);
+    for (int row = 0; row < 2; ++row) {
+        QTreeWidgetItem* item = list->topLevelItem(row);
+        list->setCurrentItem(item);
+        const QString detail = m_window->DetailView()->toPlainText();
+        if (item->text(1) == "B") {
+            EXPECT_TRUE(item->text(3).contains("不合格"));
+            EXPECT_TRUE(detail.contains("VERIFY_MISMATCH")) << detail.toStdString();
+            EXPECT_TRUE(detail.contains("最后的帧"));
+        } else {
+            EXPECT_TRUE(item->text(3).contains("合格"));
+            EXPECT_TRUE(detail.contains("activePke: false -> true")) << detail.toStdString();
+            EXPECT_TRUE(detail.contains("版本: ") && detail.contains(kNewVersion));
+        }
+    }
+}
+
+TEST_F(StationWindowTest, ScanPicksTheRecipeOfAVariant) {
+    Open({{"A", "COM3"}});
+
+    Scan("NOPE-1");
+    EXPECT_TRUE(m_window->MessageText().contains("未知型号: NOPE-1"))
+        << m_window->MessageText().toStdString();
+    EXPECT_EQ(m_window->CurrentRecipe().variant, "V-A1");
+
+    QSignalSpy started(m_window.get(), &CStationWindow::groupStarted);
+    Scan("V-B2");
+    ASSERT_TRUE(started.wait(kUnitWaitMs));
+    EXPECT_TRUE(started.front().front().toBool());
+    EXPECT_EQ(m_window->CurrentRecipe().variant, "V-B2");
+    EXPECT_TRUE(m_window->windowTitle().contains("V-B2"));
+    EXPECT_TRUE(m_window->IsRunning());
+
+    // With no unit running, a close asks nothing and the slots stop.
+    bool asked = false;
+    auto answer = AnswerNextQuestion("否", &asked);
+    m_window->close();
+    ASSERT_TRUE(QTest::qWaitFor([&] { return !m_window->isVisible(); }, kUnitWaitMs));
+    EXPECT_FALSE(asked);
+    EXPECT_FALSE(m_window->IsRunning());
+}
+
+TEST_F(StationWindowTest, SwitchingOrClosingDuringAUnitAsksFirst) {
+    WriteBytesFile("fw.pkg", MakeSamplePackage(kNewVersion, kSlowPackageBytes));
+    StartBox(3, 0x01).SetFaults({.throttleBaud = kLineBaud});
+    Open({{"A", "COM3"}});
+    ASSERT_TRUE(QTest::qWaitFor([&] { return Tile(0).Progress() > 0; }, kUnitWaitMs));
+
+    bool asked = false;
+    {
+        auto answer = AnswerNextQuestion("否", &asked);
+        Scan("V-B2");
+    }
+    EXPECT_TRUE(asked);
+    EXPECT_EQ(m_window->CurrentRecipe().variant, "V-A1");
+    EXPECT_EQ(Tile(0).State(), TileState::Running);
+
+    asked = false;
+    {
+        auto answer = AnswerNextQuestion("否", &asked);
+        m_window->close();
+    }
+    EXPECT_TRUE(asked);
+    EXPECT_TRUE(m_window->isVisible());
+    EXPECT_TRUE(m_window->IsRunning());
+
+    asked = false;
+    {
+        auto answer = AnswerNextQuestion("是", &asked);
+        m_window->close();
+    }
+    EXPECT_TRUE(asked);
+    // The window stays responsive while the slot stops, and closes after.
+    ASSERT_TRUE(QTest::qWaitFor([&] { return !m_window->isVisible(); }, kUnitWaitMs));
+    ASSERT_FALSE(m_window->Board().Latest().empty());
+    EXPECT_EQ(m_window->Board().Latest().front().result, UnitResult::Aborted);
+    EXPECT_EQ(Tile(0).State(), TileState::Failed);
+    EXPECT_TRUE(Tile(0).StateText().contains("中止"));
+}
+
+TEST(StationLaunchArgs, CommandLine) {
+    struct Case {
+        std::vector<const char*> args;
+        bool ok;
+        const char* recipe;
+        const char* slotsFile;
+        const char* db;
+    };
+    const Case cases[] = {
+        {{"--station", "a.toml"}, true, "a.toml", nullptr, nullptr},
+        {{"--slots", "s.toml", "--station", "a.toml", "--db", "x.db"},
+         true,
+         "a.toml",
+         "s.toml",
+         "x.db"},
+        {{"--station"}, false, nullptr, nullptr, nullptr},
+        {{"--station", "a.toml", "--slots"}, false, nullptr, nullptr, nullptr},
+        {{"--slots", "s.toml"}, false, nullptr, nullptr, nullptr},
+        {{"--station", "a.toml", "--port", "3"}, false, nullptr, nullptr, nullptr},
+    };
+    for (const Case& c : cases) {
+        std::vector<char*> argv{const_cast<char*>("vornak")};
+        for (const char* a : c.args)
+            argv.push_back(const_cast<char*>(a));
+        SCOPED_TRACE(c.args.size() > 1 ? c.args[1] : c.args[0]);
+        EXPECT_TRUE(WantsStationWindow(static_cast<int>(argv.size()), argv.data()) ||
+                    std::string(c.args[0]) != "--station");
+        StationLaunch launch;
+        std::string error;
+        EXPECT_EQ(ParseStationLaunch(static_cast<int>(argv.size()), argv.data(), launch, error),
+                  c.ok)
+            << error;
+        if (!c.ok) {
+            EXPECT_FALSE(error.empty());
+            continue;
+        }
+        EXPECT_EQ(launch.recipePath, c.recipe);
+        EXPECT_EQ(launch.slotsFile.value_or(""), c.slotsFile != nullptr ? c.slotsFile : "");
+        EXPECT_EQ(launch.dbUrl.value_or(""), c.db != nullptr ? c.db : "");
+    }
+}
+
+// A station window opened from the main window closes before it: the main
+// window's close first closes the station (which stops its slots) and stays.
+TEST_F(WindowFixture, StationWindowClosesBeforeTheMainWindow) {
+    Open();
+    WriteTextFile("a.toml", RecipeText("V-A1", false));
+    StationLaunch launch;
+    launch.recipePath = (m_workDir / "a.toml").string();
+    std::string error;
+    QPointer<CStationWindow> station = MakeStationWindow(launch, error, m_window.get());
+    ASSERT_TRUE(station) << error;
+    station->setAttribute(Qt::WA_DeleteOnClose);
+    QSignalSpy started(station.data(), &CStationWindow::groupStarted);
+    station->show();
+    ASSERT_TRUE(!started.isEmpty() || started.wait(kUnitWaitMs));
+
+    m_window->close();
+    EXPECT_TRUE(m_window->isVisible());
+    ASSERT_TRUE(QTest::qWaitFor([&] { return station.isNull(); }, kUnitWaitMs));
+    m_window->close();
+    EXPECT_FALSE(m_window->isVisible());
+}
