@@ -310,7 +310,8 @@ bool CUnitRun::Settings() {
         const std::string key(o.field);
         if (want[key] == got[key])
             continue;
-        const std::string line = key + ": wanted " + want[key].dump() + ", got " + got[key].dump();
+        const std::string line =
+            key + ": 应为 " + want[key].dump() + ", 读回 " + got[key].dump();
         Note(line);
         differences += (differences.empty() ? "" : "; ") + line;
     }

@@ -70,7 +70,7 @@ TEST_F(CliStationTest, ReadBackMismatchFailsWithItsStepAndReason) {
     const CliResult r = Station();
     EXPECT_EQ(r.exitCode, 1);
     EXPECT_EQ(r.out, "FAIL 1234AB005E01 settings VERIFY_MISMATCH\n");
-    EXPECT_NE(r.err.find("activePke: wanted true, got false"), std::string::npos) << r.err;
+    EXPECT_NE(r.err.find("activePke: 应为 true, 读回 false"), std::string::npos) << r.err;
 }
 
 TEST_F(CliStationTest, JsonPrintsOneObjectPerEvent) {
