@@ -61,6 +61,17 @@ constexpr const DialogHandler* FindDialogHandler(int id) {
 
 // The row that vornak-cli's `command` runs; nullptr for a command that runs no
 // handler of the dialog.
+// Whether a row runs for vornak-cli's `command`: a test the compiler can also
+// make in a sanitizer build, which cannot compare a row's address with null
+// at compile time.
+constexpr bool HasCliHandler(std::string_view command) {
+    for (const DialogHandler& row : kDialogHandlers) {
+        if (row.cliCommand != nullptr && command == row.cliCommand)
+            return true;
+    }
+    return false;
+}
+
 constexpr const DialogHandler* FindCliHandler(std::string_view command) {
     for (const DialogHandler& row : kDialogHandlers) {
         if (row.cliCommand != nullptr && command == row.cliCommand)

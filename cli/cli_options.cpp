@@ -38,7 +38,7 @@ constexpr CliCommandRow kCommands[] = {
 constexpr bool EveryBoxCommandHasAHandler() {
     for (const CliCommandRow& row : kCommands) {
         if (row.command != CliCommand::Ports && row.command != CliCommand::Station &&
-            FindCliHandler(row.name) == nullptr)
+            !HasCliHandler(row.name))
             return false;
     }
     return true;
