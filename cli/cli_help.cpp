@@ -92,7 +92,8 @@ are true or false, selections the index of the chosen entry, or null for none.
 
 Success (exit 0): no status text is an error text ("错误:...") and all three
 blocks were read. The window does not report a failed read of the third
-block; the tool does, by exit status 1. On failure no JSON is printed or
+block; the tool does, by exit status 1. A reply shorter than its block is a
+failed read ("错误:EF04"), whichever block. On failure no JSON is printed or
 written.
 )";
 
