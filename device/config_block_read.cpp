@@ -12,11 +12,13 @@ namespace {
 constexpr std::array<std::uint16_t, kConfigBlockCount> kReadCommands = {
     CMD_CONFIG_READ_1, CMD_CONFIG_READ_2, CMD_CONFIG_READ_3};
 
-}  // namespace
-
+// Whether a successful reply of `replyLength` data bytes holds the lead bytes
+// and every byte of block `block`.
 bool IsWholeConfigReply(int block, std::uint32_t replyLength) {
     return replyLength >= kConfigReplyLeadBytes + ConfigBlockSize(block);
 }
+
+}  // namespace
 
 ConfigBlockRead ReadConfigBlock(IDialogHost& host, int block, std::uint8_t* reply,
                                 DeviceSettings& settings) {

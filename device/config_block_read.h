@@ -29,7 +29,3 @@ struct ConfigBlockRead {
 // `applied`.
 ConfigBlockRead ReadConfigBlock(IDialogHost& host, int block, std::uint8_t* reply,
                                 DeviceSettings& settings);
-
-// Whether a successful reply of `replyLength` data bytes holds the whole of
-// block `block`: the lead bytes and every block byte.
-bool IsWholeConfigReply(int block, std::uint32_t replyLength);
