@@ -59,25 +59,23 @@ constexpr const DialogHandler* FindDialogHandler(int id) {
     return nullptr;
 }
 
-// The index of the row that vornak-cli's `command` runs; the table's size for
-// a command that runs no handler of the dialog.
-constexpr std::size_t CliHandlerIndex(std::string_view command) {
-    std::size_t i = 0;
-    while (i < std::size(kDialogHandlers) &&
-           (kDialogHandlers[i].cliCommand == nullptr || command != kDialogHandlers[i].cliCommand))
-        ++i;
-    return i;
-}
-
-// A test the compiler can make in a sanitizer build too, which cannot compare
-// a row's address with null at compile time.
+// Whether a vornak-cli command has a row. A bool rather than a pointer test,
+// so that it stays a constant expression in sanitizer builds, which do not
+// fold comparisons of a table element's address.
 constexpr bool HasCliHandler(std::string_view command) {
-    return CliHandlerIndex(command) < std::size(kDialogHandlers);
+    for (const DialogHandler& row : kDialogHandlers) {
+        if (row.cliCommand != nullptr && command == row.cliCommand)
+            return true;
+    }
+    return false;
 }
 
 // The row that vornak-cli's `command` runs; nullptr for a command that runs no
 // handler of the dialog.
 constexpr const DialogHandler* FindCliHandler(std::string_view command) {
-    const std::size_t i = CliHandlerIndex(command);
-    return i < std::size(kDialogHandlers) ? &kDialogHandlers[i] : nullptr;
+    for (const DialogHandler& row : kDialogHandlers) {
+        if (row.cliCommand != nullptr && command == row.cliCommand)
+            return &row;
+    }
+    return nullptr;
 }
