@@ -7,6 +7,7 @@
 #include <algorithm>
 #include <cerrno>
 #include <condition_variable>
+#include <deque>
 #include <map>
 #include <mutex>
 #include <span>
@@ -66,7 +67,9 @@ struct CBoxSimulator::Impl {
     bool answerAfterRestart = true;
     std::optional<Clock::time_point> restartUntil;
     std::optional<SimRequest> waitingRequest;
-    std::vector<SimRequest> requests;
+    std::deque<SimRequest> requests;  // at most kSimRequestHistory
+    std::uint64_t requestCount = 0;
+    std::map<std::uint16_t, std::uint64_t> commandCounts;
     RequestHook hook;
     bool stopping = false;
     std::string linkPath;
@@ -182,6 +185,10 @@ void CBoxSimulator::Impl::Answer(const SimRequest& request) {
     {
         std::lock_guard lock(mutex);
         requests.push_back(request);
+        if (requests.size() > kSimRequestHistory)
+            requests.pop_front();
+        ++requestCount;
+        ++commandCounts[request.command];
         cv.notify_all();
         hookCopy = hook;
 
@@ -194,6 +201,10 @@ void CBoxSimulator::Impl::Answer(const SimRequest& request) {
         if (!faults.silent && !o.silent) {
             BoxAnswer answer = AnswerRequest(state, request);
             restart = answer.restart;
+            // Restarting from before the reply goes out: whoever reads the
+            // reply must find the box restarting, however the threads run.
+            if (restart)
+                restartUntil = Clock::now() + restartTime;
             std::vector<std::uint8_t> payload = std::move(answer.payload);
             if (o.rawPayload) {
                 payload = *o.rawPayload;
@@ -227,6 +238,7 @@ void CBoxSimulator::Impl::Answer(const SimRequest& request) {
     if (!wire.empty())
         WriteWire(wire, true);
     if (restart) {
+        // The silence is counted from the end of the reply, as the box's is.
         std::lock_guard lock(mutex);
         restartUntil = Clock::now() + restartTime;
     }
@@ -582,17 +594,30 @@ void CBoxSimulator::SetFaults(const SimFaults& faults) {
 
 std::vector<SimRequest> CBoxSimulator::Requests() const {
     std::lock_guard lock(m_impl->mutex);
-    return m_impl->requests;
+    return {m_impl->requests.begin(), m_impl->requests.end()};
+}
+
+std::uint64_t CBoxSimulator::RequestCount() const {
+    std::lock_guard lock(m_impl->mutex);
+    return m_impl->requestCount;
+}
+
+std::uint64_t CBoxSimulator::RequestCount(std::uint16_t command) const {
+    std::lock_guard lock(m_impl->mutex);
+    const auto it = m_impl->commandCounts.find(command);
+    return it == m_impl->commandCounts.end() ? 0 : it->second;
 }
 
 void CBoxSimulator::ClearRequests() {
     std::lock_guard lock(m_impl->mutex);
     m_impl->requests.clear();
+    m_impl->requestCount = 0;
+    m_impl->commandCounts.clear();
 }
 
 bool CBoxSimulator::WaitForRequestCount(std::size_t n, std::chrono::milliseconds timeout) const {
     std::unique_lock lock(m_impl->mutex);
-    return m_impl->cv.wait_for(lock, timeout, [&] { return m_impl->requests.size() >= n; });
+    return m_impl->cv.wait_for(lock, timeout, [&] { return m_impl->requestCount >= n; });
 }
 
 void CBoxSimulator::SetRequestHook(RequestHook hook) {

@@ -64,6 +64,11 @@ constexpr std::uint32_t kSimSlotStride = 0x1E000;
 // The information block of a download is one 256-byte packet at the load address.
 constexpr std::size_t kSimInfoBlockSize = 256;
 
+// Requests the simulator retains (Requests()): more than any one test or
+// operation sends (a 256 KiB update is about 1030), few enough that a soak of
+// any length holds well under a megabyte of them.
+constexpr std::size_t kSimRequestHistory = 4096;
+
 struct SimRequest {
     std::uint16_t command = 0;
     std::uint16_t subCode = 0;
@@ -164,9 +169,15 @@ public:
     // Store fault (SimStoreFault); nullopt switches it off.
     void SetStoreFault(const std::optional<SimStoreFault>& fault);
 
-    // Requests received so far, in order.
+    // The last kSimRequestHistory requests received, in order; older ones
+    // are only counted, so a long soak keeps its memory bounded.
     std::vector<SimRequest> Requests() const;
+    // Requests received in all, and those of one command, retained or not.
+    std::uint64_t RequestCount() const;
+    std::uint64_t RequestCount(std::uint16_t command) const;
+    // Forgets the retained requests and resets the counts.
     void ClearRequests();
+    // Waits until RequestCount() reaches n.
     bool WaitForRequestCount(std::size_t n, std::chrono::milliseconds timeout) const;
     // Called on the serving thread for every accepted request, after its reply
     // has been made and before it is written (the executable's --verbose log).

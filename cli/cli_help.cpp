@@ -106,7 +106,8 @@ or writes it to FILE.json. Keys are the option names ("activePke", ...); flags
 are true or false, selections the index of the chosen entry, or null for none.
 
 Success (exit 0): no status text is an error text ("错误:...") and all three
-blocks were read. On failure no JSON is printed or written.
+blocks were read. A reply shorter than its block is a failed read
+("错误:EF04"), whichever block. On failure no JSON is printed or written.
 )";
 
 constexpr char kWriteSettingsHelp[] =

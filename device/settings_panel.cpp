@@ -5,6 +5,7 @@
 #include <cstring>
 #include <string>
 
+#include "device/config_block_read.h"
 #include "device/option_table.h"
 #include "device/settings_codec.h"
 #include "dialog/step.h"
@@ -15,21 +16,9 @@
 
 namespace {
 
-constexpr std::uint16_t kReadCommands[kConfigBlockCount] = {CMD_CONFIG_READ_1, CMD_CONFIG_READ_2,
-                                                            CMD_CONFIG_READ_3};
-
 // How a read sequence reports: Read settings shows the blocks' digits, the
 // toggle shows failures only.
 enum class ReadReporting { ShowDigits, FailuresOnly };
-
-// Makes a record from the controls, applies the block's reply and shows the
-// block's values again.
-void ApplyReadReply(IDialogView& view, int block, const std::uint8_t* reply,
-                    std::uint32_t replyLength) {
-    DeviceSettings settings = SettingsFromControls(view);
-    DecodeConfigBlock(block, reply, replyLength, settings);
-    SetBlockControls(view, settings, block);
-}
 
 // The reply data from the block's first byte to the reply's end, never beyond
 // the bytes copied into the buffer; empty for a reply of 3 data bytes or fewer.
@@ -45,10 +34,12 @@ void ReadAllBlocks(IDialogHost& host, ReadReporting reporting) {
     std::string strDis;
     std::string strDis1;
     for (int block = 1; block <= kConfigBlockCount; ++block) {
-        const StepResult r = RunStep(host, kReadCommands[block - 1], SUB_DEFAULT, nullptr, 0,
-                                     abRxBuf, TIMEOUT_DEFAULT_MS);
+        DeviceSettings settings = SettingsFromControls(host.View());
+        const ConfigBlockRead read = ReadConfigBlock(host, block, abRxBuf, settings);
+        if (read.applied)
+            SetBlockControls(host.View(), settings, block);
+        const StepResult& r = read.step;
         if (r.ok) {
-            ApplyReadReply(host.View(), block, abRxBuf, r.dwRxLen);
             if (reporting != ReadReporting::ShowDigits)
                 continue;
             if (block == 1) {

@@ -2,14 +2,13 @@
 
 #include <array>
 
+#include "device/config_block_read.h"
 #include "device/option_table.h"
 #include "device/settings_codec.h"
 #include "link/command_codes.h"
 
 namespace {
 
-constexpr std::array<std::uint16_t, kConfigBlockCount> kReadCommands = {
-    CMD_CONFIG_READ_1, CMD_CONFIG_READ_2, CMD_CONFIG_READ_3};
 constexpr std::array<std::uint16_t, kConfigBlockCount> kWriteCommands = {
     CMD_CONFIG_WRITE_1, CMD_CONFIG_WRITE_2, CMD_CONFIG_WRITE_3};
 
@@ -20,14 +19,12 @@ SettingsTransfer ReadDeviceSettings(IDialogHost& host, DeviceSettings& settings)
     DeviceSettings read;
     std::uint8_t reply[kHandlerReplyBufSize] = {};
     for (int block = 1; block <= kConfigBlockCount; ++block) {
-        const StepResult r = RunStep(host, kReadCommands[block - 1], SUB_DEFAULT, nullptr, 0, reply,
-                                     TIMEOUT_DEFAULT_MS);
-        if (!r.ok) {
+        const ConfigBlockRead r = ReadConfigBlock(host, block, reply, read);
+        if (!r.step.ok) {
             result.failedBlock = block;
-            result.step = r;
+            result.step = r.step;
             return result;
         }
-        DecodeConfigBlock(block, reply, r.dwRxLen, read);
     }
     settings = read;
     result.ok = true;

@@ -13,6 +13,10 @@ constexpr StatusWord ST_NO_DEVICE = 0xEF00;
 constexpr StatusWord ST_CLOSE_FAILED = 0xEF01;
 constexpr StatusWord ST_SEND_FAILED = 0xEF02;
 constexpr StatusWord ST_NO_REPLY = 0xEF03;
+// A successful reply too short to be the answer to its request (a
+// configuration read whose reply holds less than the block). The link never
+// returns it: the step that knows what the reply must hold does.
+constexpr StatusWord ST_SHORT_REPLY = 0xEF04;
 
 constexpr StatusWord ST_PORT_OK = 0;
 constexpr StatusWord ST_PORT_IO_ERROR = 0xA000;

@@ -34,6 +34,9 @@ constexpr CodeHint kCodeHints[] = {
      "串口已打开,但设备没有在规定时间内应答或应答不完整:请检查设备是否上电、串口线是否接在这个"
      "串口上、线缆是否松动。"},
     {ST_FRAME_WRITE_FAILED, "数据帧未能写入串口:请检查串口线和 USB 串口适配器。"},
+    {ST_SHORT_REPLY,
+     "设备的应答比所读的设置块短,不能当作读出的设置(可能是设备自发的数据帧恰好被当成了应答):"
+     "请再读一次;反复出现时请检查设备和串口线。"},
 };
 
 bool ParseHex16(std::string_view text, std::uint16_t& value) {

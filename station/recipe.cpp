@@ -5,20 +5,23 @@
 #include <algorithm>
 #include <cctype>
 #include <filesystem>
-#include <fstream>
-#include <iterator>
 #include <set>
 
 #include "device/option_table.h"
 #include "firmware/file_image.h"
 #include "firmware/load_slots.h"
 #include "firmware/transfer_packets.h"
+#include "link/regular_file.h"
 #include "station/digest.h"
 #include "station/toml_error.h"
 
 namespace {
 
 namespace fs = std::filesystem;
+
+// A recipe is a page of text; a file this large is not one, and is refused
+// unread.
+constexpr std::size_t kMaxRecipeBytes = 1 << 20;
 
 // Keys each table may hold.
 const std::set<std::string> kTopKeys = {"name", "variant", "firmware", "settings", "download"};
@@ -36,13 +39,11 @@ public:
         : m_path(std::move(path)), m_dir(fs::path(m_path).parent_path()), m_recipe(recipe) {}
 
     void Read() {
-        std::ifstream in(m_path, std::ios::binary);
-        if (!in)
-            Fail(nullptr, "", "cannot read the file");
-        const std::string bytes((std::istreambuf_iterator<char>(in)),
-                                std::istreambuf_iterator<char>());
-        if (in.bad())
-            Fail(nullptr, "", "cannot read the file");
+        // Never a plain stream: a FIFO named as the recipe would block it.
+        std::string bytes;
+        int readError = 0;
+        if (!ReadRegularFile(m_path, kMaxRecipeBytes, bytes, readError))
+            Fail(nullptr, "", "cannot read the file: " + FileErrorText(readError));
         m_recipe = Recipe{};
         m_recipe.path = m_path;
         m_recipe.sha256 = Sha256Hex(bytes);

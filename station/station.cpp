@@ -13,8 +13,6 @@ namespace {
 // probes.
 constexpr std::uint32_t kStopPollMs = 20;
 
-constexpr char kTextSecondStopAborts[] =
-    "本单元完成后停止;再按一次 Ctrl-C 立即中止本单元(记录为中止)";
 constexpr char kTextRecordFailed[] = "记录未能保存:";
 
 }  // namespace

@@ -9,6 +9,8 @@
 
 #include "device/option_table.h"
 #include "device/settings_json.h"
+#include "dialog/step.h"
+#include "link/status_words.h"
 #include "station/box_operations.h"
 #include "station/digest.h"
 #include "station/flight_recorder.h"
@@ -25,6 +27,8 @@ constexpr char kTextAlreadyPassed[] = "该序列号已通过此配方(需返工�
 constexpr char kTextRetry[] = "上次未通过,重试";
 constexpr char kTextRework[] = "返工";
 constexpr char kTextAborted[] = "已中止";
+// A configuration reply shorter than its block: "the reply was incomplete".
+constexpr char kTextShortReply[] = "应答不完整:";
 constexpr char kTextSettingsWritten[] = "设置已写入并读回一致";
 constexpr char kTextDuplicateSerialBefore[] = "序列号重复:该序列号正在工位 ";
 constexpr char kTextDuplicateSerialAfter[] = " 测试(设备放错?)";
@@ -206,6 +210,13 @@ bool CUnitRun::FailFromBox(const char* noTransaction) {
     return FailStep(ReasonOf(f, noTransaction), text);
 }
 
+bool CUnitRun::FailSettingsRead(const SettingsTransfer& read) {
+    if (read.step.status == ST_OK && read.step.wCode == RESULT_OK &&
+        read.step.failureCode == ST_SHORT_REPLY)
+        return FailStep(kReasonNoReply, kTextShortReply + ErrorText(ST_SHORT_REPLY));
+    return FailFromBox(kReasonBoxRefused);
+}
+
 bool CUnitRun::Identify() {
     BeginStep("identify");
     if (!m_box.ReadVersion(m_record.versionBefore) || !m_box.ReadSerial(m_record.serial))
@@ -274,8 +285,8 @@ bool CUnitRun::Firmware() {
 bool CUnitRun::Settings() {
     BeginStep("settings");
     DeviceSettings before;
-    if (!m_box.ReadSettings(before).ok)
-        return FailFromBox(kReasonBoxRefused);
+    if (const SettingsTransfer read = m_box.ReadSettings(before); !read.ok)
+        return FailSettingsRead(read);
     m_record.settingsBefore = SettingsText(before);
     if (m_recipe.settingOptions.empty()) {
         // Nothing to write: the settings as read are the settings after.
@@ -297,8 +308,8 @@ bool CUnitRun::Settings() {
     if (!m_box.WriteSettings(wanted).ok)
         return FailFromBox(kReasonBoxRefused);
     DeviceSettings after;
-    if (!m_box.ReadSettings(after).ok)
-        return FailFromBox(kReasonBoxRefused);
+    if (const SettingsTransfer read = m_box.ReadSettings(after); !read.ok)
+        return FailSettingsRead(read);
     m_record.settingsAfter = SettingsText(after);
     m_record.settingsAfterSha256 = Sha256Hex(m_record.settingsAfter);
 

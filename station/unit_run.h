@@ -17,6 +17,7 @@
 #include <functional>
 #include <string>
 
+#include "device/settings_transfer.h"
 #include "records/record_store.h"
 #include "records/unit_record.h"
 #include "station/port_identity.h"
@@ -59,6 +60,9 @@ private:
     // Fails the current step with the reason the last failed transaction
     // gives, or `noTransaction` when none failed.
     bool FailFromBox(const char* noTransaction);
+    // A settings read that failed: a reply too short for its block is a
+    // reply that never came whole (NO_REPLY), not a refusal of the box.
+    bool FailSettingsRead(const SettingsTransfer& read);
     void Note(const std::string& text);
 
     const Recipe& m_recipe;

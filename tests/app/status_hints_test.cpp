@@ -23,6 +23,7 @@ TEST(StatusHints, WhichTextsAreExplained) {
         {"错误:EF00", "COM1 至 COM29 上没有设备应答"},
         {"错误:EF03", "没有在规定时间内应答"},
         {"错误:EF02", "未能写入串口"},
+        {"错误:EF04", "应答比所读的设置块短"},
         {"错误:1234", "结果码为 1234"},
         {"错误:EF0", ""},  // not a code
         {"wErr=EF03; Code=EE00; wLen=0002;", "没有在规定时间内应答"},

@@ -9,9 +9,11 @@
 #include <poll.h>
 #include <sys/resource.h>
 #include <sys/stat.h>
+#include <termios.h>
 #include <unistd.h>
 
 #include <array>
+#include <atomic>
 #include <cerrno>
 #include <filesystem>
 #include <functional>
@@ -263,6 +265,38 @@ TEST_F(BoxSimulatorTest, RequestsAreRecordedInOrderWithSubCodeAndData) {
     EXPECT_TRUE(m_sim.Requests().empty());
 }
 
+TEST_F(BoxSimulatorTest, LongRunKeepsABoundedHistoryAndCountsEveryRequest) {
+    constexpr std::uint64_t kRequests = 100'000;
+    // Requests written in one go, their replies discarded unread.
+    constexpr int kBatch = 50;
+    Bytes batch;
+    for (int i = 0; i < kBatch; ++i) {
+        const Bytes payload = Cat({Be16(i % 2 == 0 ? CMD_GET_SERIAL : CMD_GET_VERSION),
+                                   Be16(SUB_DEFAULT), Be16(static_cast<std::uint16_t>(i))});
+        Bytes frame;
+        BuildFrame(kRequestStart, payload.data(), payload.size(), frame);
+        batch.insert(batch.end(), frame.begin(), frame.end());
+    }
+    for (std::uint64_t sent = 0; sent < kRequests;) {
+        ASSERT_TRUE(m_client.WriteRaw(batch));
+        sent += kBatch;
+        ASSERT_TRUE(m_sim.WaitForRequestCount(sent, 5s)) << sent;
+        tcflush(m_client.Fd(), TCIFLUSH);
+    }
+    EXPECT_EQ(m_sim.RequestCount(), kRequests);
+    EXPECT_EQ(m_sim.RequestCount(CMD_GET_SERIAL), kRequests / 2);
+    EXPECT_EQ(m_sim.RequestCount(CMD_GET_VERSION), kRequests / 2);
+    EXPECT_EQ(m_sim.RequestCount(CMD_JUMP), 0u);
+    const std::vector<SimRequest> kept = m_sim.Requests();
+    ASSERT_EQ(kept.size(), kSimRequestHistory);
+    // The newest are kept, in order: the batch's last request is the last one.
+    EXPECT_EQ(kept.back().command, CMD_GET_VERSION);
+    EXPECT_EQ(kept.back().data, Be16(kBatch - 1));
+    m_sim.ClearRequests();
+    EXPECT_EQ(m_sim.RequestCount(), 0u);
+    EXPECT_TRUE(m_sim.Requests().empty());
+}
+
 TEST_F(BoxSimulatorTest, EveryOtherCommandGetsTheResultWordAndTwoBytes) {
     for (const std::uint16_t command :
          {CMD_PREPARE_A, CMD_PREPARE_B, CMD_UPGRADE_END, CMD_FACTORY_RESET}) {
@@ -347,6 +381,20 @@ TEST_F(BoxSimulatorTest, FirmwareUpdateRestartsSilentlyAndReportsTheNewVersion) 
         EXPECT_EQ(m_sim.Version(), c.versionAfter);
         EXPECT_FALSE(m_sim.IsRestarting());
     }
+}
+
+TEST_F(BoxSimulatorTest, CommitReplyGoesOutWithTheBoxAlreadyRestarting) {
+    // The hook runs after the reply is made and before it is written: a
+    // client that reads the reply must never find the box still up.
+    std::atomic<int> seenRestarting{-1};
+    m_sim.SetRequestHook([&](const SimRequest& r) {
+        if (r.command == CMD_UPGRADE_COMMIT)
+            seenRestarting = m_sim.IsRestarting() ? 1 : 0;
+    });
+    TransferPackage(m_client, MakeSamplePackage("VBX-100 V7.0", 10));
+    m_sim.SetRequestHook(nullptr);
+    EXPECT_EQ(seenRestarting.load(), 1);
+    EXPECT_TRUE(m_sim.IsRestarting());
 }
 
 TEST_F(BoxSimulatorTest, RestartCanDropRequestsInstead) {

@@ -76,26 +76,33 @@ TEST_F(CliTest, ReadSettingsToAFileKeepsStdoutToTheStatus) {
 }
 
 TEST_F(CliTest, ReadSettingsWithAFailedBlockPrintsNoJson) {
+    SimOverride refuse;
+    refuse.resultWord = kRefusal;
+    // A reply shorter than the block, such as a frame of the box's own taken
+    // for the reply (55 AA and a counter).
+    SimOverride shortReply;
+    shortReply.replyData = Bytes{0x55, 0xAA, 0x07};
+    const std::string refused = std::string("status: ") + kRefusalText;
+    const std::string tooShort = "status: 错误:EF04";
     struct Case {
         const char* name;
-        std::uint16_t refused;
+        std::uint16_t command;
+        const SimOverride& reply;
         std::vector<std::string> expected;
     };
     const std::string block2 = Hex(m_box.ConfigBlock(2));
     const std::string both = Hex(m_box.ConfigBlock(1)) + block2;
     const Case cases[] = {
-        {"first",
-         CMD_CONFIG_READ_1,
-         {std::string("status: ") + kRefusalText, std::string("status: ") + kRefusalText + block2}},
-        {"second", CMD_CONFIG_READ_2, {std::string("status: ") + kRefusalText}},
-        {"third", CMD_CONFIG_READ_3, {"status: " + both, std::string("status: ") + kRefusalText}},
+        {"first", CMD_CONFIG_READ_1, refuse, {refused, refused + block2}},
+        {"second", CMD_CONFIG_READ_2, refuse, {refused}},
+        {"third", CMD_CONFIG_READ_3, refuse, {"status: " + both, refused}},
+        {"first short", CMD_CONFIG_READ_1, shortReply, {tooShort, tooShort + block2}},
+        {"third short", CMD_CONFIG_READ_3, shortReply, {"status: " + both, tooShort}},
     };
     for (const Case& c : cases) {
         SCOPED_TRACE(c.name);
         m_box.ClearOverrides();
-        SimOverride refuse;
-        refuse.resultWord = kRefusal;
-        m_box.SetOverride(c.refused, refuse);
+        m_box.SetOverride(c.command, c.reply);
         const CliResult r = Cli({"read-settings", "-o", "panel.json"});
         EXPECT_EQ(r.out, Lines(c.expected));
         EXPECT_EQ(r.exitCode, 1);

@@ -253,14 +253,14 @@ TEST_F(SettingsPanelTest, FailedReadsKeepTheirBlockAndReportInOrder) {
 }
 
 // A reply that ends inside its block sets only the controls whose bytes came,
-// and shows only the digits that came.
-TEST_F(SettingsPanelTest, ShortReadReplySetsOnlyWhatArrived) {
+// and fails the read: it may be a frame the box sent on its own.
+TEST_F(SettingsPanelTest, ShortReadReplySetsOnlyWhatArrivedAndFails) {
     SetBoxBlocks(kOffBlock1, kOffBlock2, kOffBlock3);
     SetAllControls(AllOffFirstEntry());
     m_sim.SetOverride(CMD_CONFIG_READ_1, Data({0x00, 0x00, 0x01, 0xFD, 0x7F}));
     StartRecording();
     OnBnClickedReadSettings(m_host);
-    EXPECT_EQ(Status(), "FD7F" + kOffHex2);
+    EXPECT_EQ(m_status, (Strings{"", "错误:EF04", "错误:EF04" + kOffHex2}));
 
     DeviceSettings expected = AllOffFirstEntry();
     for (const OptionInfo& o : Options()) {
@@ -274,13 +274,30 @@ TEST_F(SettingsPanelTest, ShortReadReplySetsOnlyWhatArrived) {
     }
     ExpectBlockShows(1, expected, "two block bytes");
 
-    // Only the three leading bytes: no digits, no control of block 1 changes.
-    SetAllControls(AllOnLastEntry());
-    m_sim.SetOverride(CMD_CONFIG_READ_1, Data({0x00, 0x00, 0x01}));
-    StartRecording();
-    OnBnClickedReadSettings(m_host);
-    EXPECT_EQ(Status(), kOffHex2);
-    ExpectBlockShows(1, AllOnLastEntry(), "leading bytes only");
+    // Only the three leading bytes, as in a frame of the box's own (55 AA and
+    // a counter): no control of the block changes. A short third reply is
+    // reported too, unlike a refused one.
+    struct Case {
+        const char* name;
+        std::uint16_t command;
+        Strings status;
+    };
+    const Case cases[] = {
+        {"first", CMD_CONFIG_READ_1, {"", "错误:EF04", "错误:EF04" + kOffHex2}},
+        {"second", CMD_CONFIG_READ_2, {"", "错误:EF04"}},
+        {"third", CMD_CONFIG_READ_3, {"", kOffHex1 + kOffHex2, "错误:EF04"}},
+    };
+    for (int i = 0; i < 3; ++i) {
+        const Case& c = cases[i];
+        SetAllControls(AllOnLastEntry());
+        m_sim.SetOverride(c.command, Data({0x55, 0xAA, 0x07}));
+        StartRecording();
+        OnBnClickedReadSettings(m_host);
+        EXPECT_EQ(m_status, c.status) << c.name;
+        for (int block = 1; block <= 3; ++block) {
+            ExpectBlockShows(block, block == i + 1 ? AllOnLastEntry() : AllOffFirstEntry(), c.name);
+        }
+    }
 }
 
 TEST_F(SettingsPanelTest, WriteSendsTheThreeBlocks) {

@@ -13,6 +13,7 @@
 #include "dialog/model_host.h"
 #include "link/command_codes.h"
 #include "link/device_link.h"
+#include "link/status_words.h"
 #include "settings_vectors.h"
 #include "tests/support/box_workspace.h"
 
@@ -57,10 +58,22 @@ TEST_F(SettingsTransferTest, WrittenRecordReadsBackEqual) {
 }
 
 TEST_F(SettingsTransferTest, FailingBlockIsNamedAndTheRestIsNotSent) {
+    SimOverride refused;
+    refused.resultWord = kRefusal;
+    refused.times = 1;
+    // A successful reply shorter than the block, as a frame the box sends on
+    // its own (55 AA and a counter) taken for the reply would be.
+    SimOverride shortReply;
+    shortReply.replyData = std::vector<std::uint8_t>{0x55, 0xAA, 0x07};
+    shortReply.times = 1;
+    SimOverride blockLessOne = shortReply;
+    blockLessOne.replyData = std::vector<std::uint8_t>(3 + 20 - 1, 0x00);
     struct Case {
         const char* name;
         bool write;
         std::uint16_t command;
+        const SimOverride& reply;
+        std::uint16_t code;
         int block;
         std::vector<std::uint16_t> sent;
     };
@@ -68,28 +81,49 @@ TEST_F(SettingsTransferTest, FailingBlockIsNamedAndTheRestIsNotSent) {
         {"third read",
          false,
          CMD_CONFIG_READ_3,
+         refused,
+         kRefusal,
          3,
          {CMD_CONFIG_READ_1, CMD_CONFIG_READ_2, CMD_CONFIG_READ_3}},
-        {"second write", true, CMD_CONFIG_WRITE_2, 2, {CMD_CONFIG_WRITE_1, CMD_CONFIG_WRITE_2}},
+        {"short first read",
+         false,
+         CMD_CONFIG_READ_1,
+         shortReply,
+         ST_SHORT_REPLY,
+         1,
+         {CMD_CONFIG_READ_1}},
+        {"second read a byte short",
+         false,
+         CMD_CONFIG_READ_2,
+         blockLessOne,
+         ST_SHORT_REPLY,
+         2,
+         {CMD_CONFIG_READ_1, CMD_CONFIG_READ_2}},
+        {"second write",
+         true,
+         CMD_CONFIG_WRITE_2,
+         refused,
+         kRefusal,
+         2,
+         {CMD_CONFIG_WRITE_1, CMD_CONFIG_WRITE_2}},
         {"third write",
          true,
          CMD_CONFIG_WRITE_3,
+         refused,
+         kRefusal,
          3,
          {CMD_CONFIG_WRITE_1, CMD_CONFIG_WRITE_2, CMD_CONFIG_WRITE_3}},
     };
     for (const Case& c : cases) {
         SCOPED_TRACE(c.name);
         m_sim.ClearRequests();
-        SimOverride refused;
-        refused.resultWord = kRefusal;
-        refused.times = 1;
-        m_sim.SetOverride(c.command, refused);
+        m_sim.SetOverride(c.command, c.reply);
         DeviceSettings settings = AllOnLastEntry();
         const SettingsTransfer r =
             c.write ? WriteDeviceSettings(m_host, settings) : ReadDeviceSettings(m_host, settings);
         EXPECT_FALSE(r.ok);
         EXPECT_EQ(r.failedBlock, c.block);
-        EXPECT_EQ(r.step.failureCode, kRefusal);
+        EXPECT_EQ(r.step.failureCode, c.code);
         EXPECT_EQ(Commands(), c.sent);
         EXPECT_EQ(settings, AllOnLastEntry());  // a failed read changes nothing
     }

@@ -181,6 +181,10 @@ Bytes Counting(std::size_t n) {
     return b;
 }
 
+// Long enough for the simulator to finish writing a frame the link rejected
+// at its length field (about 2 KB over a pseudo-terminal).
+constexpr long long kRejectedFrameSettleMs = 50;
+
 TEST_F(DeviceLinkTest, RepliesAcceptedAndRejected) {
     const Bytes longData = Counting(600);
     Bytes fullPayload = {0xEE, 0x00};
@@ -299,8 +303,13 @@ TEST_F(DeviceLinkTest, RepliesAcceptedAndRejected) {
             // Nothing past what was handed over.
             EXPECT_EQ(o.buffer[std::min<std::uint32_t>(c.length, REPLY_LIMIT)], 0x77);
         }
-        // The link stays connected and the next exchange is normal.
+        // The link stays connected and the next exchange is normal, once the
+        // rest of a rejected frame has come in: bytes of it still on their way
+        // when the next request discards its input would be taken for the start
+        // of that reply (seen in sanitizer builds under load).
         EXPECT_TRUE(link.IsOpen());
+        if (c.status != ST_OK)
+            std::this_thread::sleep_for(milliseconds(Scaled(kRejectedFrameSettleMs)));
         EXPECT_TRUE(IsSerialReply(Exchange(link, CMD_GET_SERIAL)));
     }
 }
@@ -532,9 +541,9 @@ TEST_F(DeviceLinkTest, TransactionAndStopDoNotWaitBehindHalfFrame) {
     ASSERT_TRUE(device.LinkAs(m_dir.PortPath(4)));
     ScriptedBox box(device);
     CDeviceLink link;
-    std::thread answerProbe([&] { box.AnswerNext({0x01}); });
-    Connect(link, 4);
-    answerProbe.join();
+    // Opened without a scan: the scan's probe has the product's 300 ms, which
+    // a scripted answer on a loaded machine under a sanitizer can miss.
+    ASSERT_EQ(link.OpenPort(4), ST_OK);
 
     for (int round = 0; round < 2; ++round) {
         SCOPED_TRACE(round);

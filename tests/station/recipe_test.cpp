@@ -4,6 +4,7 @@
 #include "station/recipe.h"
 
 #include <gtest/gtest.h>
+#include <sys/stat.h>
 
 #include <fstream>
 
@@ -141,11 +142,28 @@ TEST_F(RecipeTest, PackageShorterThanItsHeaderIsRefused) {
     EXPECT_NE(error.find("shorter than a package header"), std::string::npos) << error;
 }
 
-TEST_F(RecipeTest, MissingRecipeFileIsNamed) {
-    Recipe r;
-    std::string error;
-    EXPECT_FALSE(LoadRecipe(PathOf("none.toml"), r, error));
-    EXPECT_EQ(error, PathOf("none.toml") + ": cannot read the file");
+// A recipe that is no regular file, or far too large, is refused at once,
+// never waited on: a FIFO would block a plain read until a writer came.
+TEST_F(RecipeTest, RecipeThatCannotBeReadIsNamedWithTheReason) {
+    ASSERT_EQ(mkfifo(PathOf("fifo.toml").c_str(), 0600), 0);
+    std::filesystem::create_directory(PathOf("folder.toml"));
+    WriteBytesFile("huge.toml", Bytes((1 << 20) + 1, '#'));
+    struct Case {
+        const char* name;
+        std::string reason;
+    };
+    const Case cases[] = {
+        {"none.toml", "No such file or directory"},
+        {"fifo.toml", "not a regular file"},
+        {"folder.toml", "not a regular file"},
+        {"huge.toml", "File too large"},
+    };
+    for (const Case& c : cases) {
+        Recipe r;
+        std::string error;
+        EXPECT_FALSE(LoadRecipe(PathOf(c.name), r, error));
+        EXPECT_EQ(error, PathOf(c.name) + ": cannot read the file: " + c.reason);
+    }
 }
 
 }  // namespace

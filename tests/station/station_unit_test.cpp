@@ -123,6 +123,14 @@ TEST_F(StationTest, FailuresNameTheirStepAndReason) {
              sim.SetOverride(CMD_CONFIG_WRITE_2, refused);
          },
          FullRecipeText(), "settings", kReasonBoxRefused, "1234"},
+        {"short settings reply, as a frame of the box's own",
+         [](CBoxSimulator& sim) {
+             SimOverride own;
+             own.replyData = std::vector<std::uint8_t>{0x55, 0xAA, 0x07};
+             own.times = 1;
+             sim.SetOverride(CMD_CONFIG_READ_2, own);
+         },
+         FullRecipeText(), "settings", kReasonNoReply, "EF04"},
         {"version after the update differs", [](CBoxSimulator&) {}, wrongVersion, "firmware",
          kReasonVersionMismatch, "VBX-100 V3.0.0"},
         {"silent jump",
