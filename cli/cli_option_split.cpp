@@ -10,7 +10,7 @@ std::vector<std::string> SplitCommandLine::Values(std::string_view name) const {
     return it != repeated.end() ? it->second : std::vector<std::string>{};
 }
 
-bool SplitOptions(std::span<const char* const> tokens, std::span<const OptionSpec> specs,
+bool SplitOptions(std::span<const char* const> tokens, std::span<const OptionSpec> options,
                   SplitCommandLine& line, std::string& error) {
     line = SplitCommandLine{};
     bool optionsEnded = false;
@@ -34,30 +34,30 @@ bool SplitOptions(std::span<const char* const> tokens, std::span<const OptionSpe
             name = token.substr(0, eq);
             value = std::string(token.substr(eq + 1));
         }
-        const OptionSpec* spec = nullptr;
-        for (const OptionSpec& s : specs) {
+        const OptionSpec* option = nullptr;
+        for (const OptionSpec& s : options) {
             if (s.name == name)
-                spec = &s;
+                option = &s;
         }
-        if (spec == nullptr) {
+        if (option == nullptr) {
             error = "unknown option '" + std::string(token) + "'";
             return false;
         }
-        if (spec->value == OptionValue::None && value) {
+        if (option->value == OptionValue::None && value) {
             error = "option '" + std::string(name) + "' takes no value";
             return false;
         }
-        if (spec->value == OptionValue::Required && !value) {
+        if (option->value == OptionValue::Required && !value) {
             if (i + 1 >= tokens.size()) {
                 error = "option '" + std::string(name) + "' needs a value";
                 return false;
             }
             value = std::string(tokens[++i]);
         }
-        if (spec->repeatable && value)
+        if (option->repeatable && value)
             line.repeated[std::string(name)].push_back(*value);
         // A second value would silently win over the first.
-        if (!line.options.emplace(std::string(name), value).second && !spec->repeatable) {
+        if (!line.options.emplace(std::string(name), value).second && !option->repeatable) {
             error = "option '" + std::string(name) + "' given twice";
             return false;
         }

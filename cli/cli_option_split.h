@@ -47,5 +47,5 @@ struct SplitCommandLine {
 // Splits `tokens` (argv without the program). False with a one-line message
 // in `error` for an unknown option, a missing or unwanted value, or an
 // option given twice that is not repeatable; `line` is then unspecified.
-bool SplitOptions(std::span<const char* const> tokens, std::span<const OptionSpec> specs,
+bool SplitOptions(std::span<const char* const> tokens, std::span<const OptionSpec> options,
                   SplitCommandLine& line, std::string& error);

@@ -19,56 +19,57 @@ bool IsDigits(std::string_view text) {
 }
 
 // n of "COMn", "\\.\COMn" or "n", or 0.
-int ComNumber(const std::string& spec) {
-    if (IsDigits(spec)) {
-        if (spec.size() > 3)
+int ComNumber(const std::string& portText) {
+    if (IsDigits(portText)) {
+        if (portText.size() > 3)
             return 0;
-        const int n = std::stoi(spec);
+        const int n = std::stoi(portText);
         return n >= kMinComNumber && n <= kMaxComNumber ? n : 0;
     }
-    const int n = PortNumberFromName(spec);
+    const int n = PortNumberFromName(portText);
     return n <= kMaxComNumber ? n : 0;
 }
 
-// A "usb:VID:PID[:SERIAL]" spec, read by the link's own USB identity rules.
-bool ParseUsb(const std::string& spec, UsbIdentity& id) {
+// A "usb:VID:PID[:SERIAL]" portText, read by the link's own USB identity rules.
+bool ParseUsb(const std::string& portText, UsbIdentity& id) {
     std::string ignored;
-    return spec.compare(0, kUsbPrefix.size(), kUsbPrefix) == 0 &&
-           ParseUsbIdentity(std::string_view(spec).substr(kUsbPrefix.size()), id, ignored);
+    return portText.compare(0, kUsbPrefix.size(), kUsbPrefix) == 0 &&
+           ParseUsbIdentity(std::string_view(portText).substr(kUsbPrefix.size()), id, ignored);
 }
 
 }  // namespace
 
-bool CheckPortSpec(const std::string& spec, std::string& error) {
+bool CheckPortSpec(const std::string& portText, std::string& error) {
     UsbIdentity usb;
-    if (ComNumber(spec) != 0 || ParseUsb(spec, usb) || (!spec.empty() && spec.front() == '/'))
+    if (ComNumber(portText) != 0 || ParseUsb(portText, usb) ||
+        (!portText.empty() && portText.front() == '/'))
         return true;
-    error = "bad port '" + spec + "': give COMn or n (1 to " + std::to_string(kMaxComNumber) +
+    error = "bad port '" + portText + "': give COMn or n (1 to " + std::to_string(kMaxComNumber) +
             "), a device path, or usb:VID:PID[:SERIAL]";
     return false;
 }
 
-std::string PortSpecKey(const std::string& spec) {
-    if (const int n = ComNumber(spec))
+std::string PortSpecKey(const std::string& portText) {
+    if (const int n = ComNumber(portText))
         return "COM" + std::to_string(n);
     UsbIdentity usb;
-    if (ParseUsb(spec, usb))
+    if (ParseUsb(portText, usb))
         return std::string(kUsbPrefix) + UsbIdentityText(usb);
-    return spec;
+    return portText;
 }
 
-std::string ResolvePortSpec(const std::string& spec, std::string& error) {
+std::string ResolvePortSpec(const std::string& portText, std::string& error) {
     error.clear();
-    if (const int n = ComNumber(spec))
+    if (const int n = ComNumber(portText))
         return ResolvePortName("COM" + std::to_string(n));
     UsbIdentity usb;
-    if (!ParseUsb(spec, usb))
-        return spec;
+    if (!ParseUsb(portText, usb))
+        return portText;
     const std::vector<PortInfo> matching = MatchUsbPorts(ListPorts().ports, usb);
     const std::size_t matches = matching.size();
     if (matches > 1) {
         // Either could be the slot's box: opening one at random would mix slots up.
-        error = std::to_string(matches) + " adapters match " + spec + ": add the serial number";
+        error = std::to_string(matches) + " adapters match " + portText + ": add the serial number";
         return {};
     }
     return matches == 1 ? matching.front().path : std::string();

@@ -65,7 +65,7 @@ private:
     // Sleeps up to `ms`, waking early for a stop request; false when stopped.
     bool SleepUnlessStopped(std::uint32_t ms) const;
     std::optional<UnitResult> Loop();
-    // Resolves the watched port's spec and opens it; false when nothing is
+    // Resolves the watched port's text and opens it; false when nothing is
     // there (or it cannot be opened) now.
     bool OpenWatchedPort();
     // The port for the operator: the watched port, or the COM number a scan found.

@@ -40,7 +40,7 @@ bool LoadSlotsFile(const std::string& path, std::vector<StationSlot>& slots, std
 bool ParseSlotOption(const std::string& text, StationSlot& slot, std::string& error);
 // Whether the slots can run together: at least one, each name usable (not
 // empty, at most kMaxSlotNameBytes, no blank, control character or '=', so a
-// result line still splits into words), each port a port spec
+// result line still splits into words), each port a port text
 // (station/port_spec.h; a lone slot may leave it empty to scan for any box),
 // no name and no port twice. False with `error`.
 bool CheckSlots(const std::vector<StationSlot>& slots, std::string& error);
