@@ -17,11 +17,11 @@ std::string RecordTimeText(std::chrono::system_clock::time_point when) {
     return text;
 }
 
-bool ParseSinceTime(const std::string& text, std::string& since) {
+bool ParseRecordTime(const std::string& text, std::string& bound) {
     static const std::regex kSince(
         R"(\d{4}-(0[1-9]|1[0-2])-(0[1-9]|[12]\d|3[01])(T([01]\d|2[0-3]):[0-5]\d(:[0-5]\d(\.\d{1,9})?)?)?Z?)");
     if (!std::regex_match(text, kSince))
         return false;
-    since = text.ends_with('Z') ? text.substr(0, text.size() - 1) : text;
+    bound = text.ends_with('Z') ? text.substr(0, text.size() - 1) : text;
     return true;
 }

@@ -23,6 +23,8 @@ UnitRecord Unit(const std::string& id, const std::string& serial, UnitResult res
     record.startTime = startTime;
     record.variant = "LHD";
     record.station = "east";
+    if (result == UnitResult::Pass)
+        record.packageSha256 = std::string(64, 'e');
     if (result != UnitResult::Pass) {
         record.failedStep = "settings";
         record.reasonCode = kReasonVerifyMismatch;
@@ -79,6 +81,13 @@ TEST_F(RecordsCliTest, ListsWithFilters) {
          "2026-12-10T11:00:00.000Z\taborted\tS2\tLHD\teast\tu-3\tsettings\tVERIFY_MISMATCH\n"},
         {{"list", "--serial", "S9"}, ""},
         {{"list", "--db", "sqlite:records.db", "--since", "2026-12-11"}, ""},
+        {{"list", "--until", "2026-12-10T11:00", "--station", "east", "--variant", "LHD"},
+         "2026-12-10T09:00:00.000Z\tpass\tS1\tLHD\teast\tu-2\t-\t-\n"
+         "2026-12-09T10:00:00.000Z\tfail\tS1\tLHD\teast\tu-1\tsettings\tVERIFY_MISMATCH\n"},
+        {{"list", "--version", "V2.3.1"}, ""},
+        // A digest in capitals finds the records' lower-case one.
+        {{"list", "--package-sha256", std::string(64, 'E')},
+         "2026-12-10T09:00:00.000Z\tpass\tS1\tLHD\teast\tu-2\t-\t-\n"},
     };
     for (const Case& c : cases) {
         SCOPED_TRACE(testing::PrintToString(c.args));
@@ -124,6 +133,10 @@ TEST_F(RecordsCliTest, RefusesBadUsageAndAMissingStore) {
         {"list", "extra"},
         {"show"},
         {"show", "u-1", "--serial", "S1"},
+        {"show", "u-1", "--until", "2026-12-10"},
+        {"list", "--package-sha256", "e3b0c442"},
+        {"list", "--recipe-sha256", std::string(63, 'a') + "g"},
+        {"list", "--until", "yesterday"},
         {"list", "--result", "passed"},
         {"list", "--since", "10.12.2026"},
         {"list", "--since", "2026-13-01"},
