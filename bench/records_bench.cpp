@@ -368,6 +368,8 @@ int main(int argc, char** argv) {
         const std::string schemaUrl = base + (base.find('?') == std::string::npos ? "?" : "&") +
                                       "options=-csearch_path%3D" + schema;
         PGconn* admin = PQconnectdb(url);
+        PQsetNoticeProcessor(
+            admin, [](void*, const char*) {}, nullptr);
         PgCommand(admin, "CREATE SCHEMA " + schema);
         const std::string queue = folder + "-queue.db";
         auto pg = OpenRecordStore(schemaUrl, queue, error);
