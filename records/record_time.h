@@ -8,6 +8,10 @@
 // `when` in the records' format, to the millisecond.
 std::string RecordTimeText(std::chrono::system_clock::time_point when);
 
+// Reads a stored time ("2026-12-10T13:45:12.345Z") into `when`. False for
+// any other text; `when` is then unchanged.
+bool RecordTimePoint(const std::string& text, std::chrono::system_clock::time_point& when);
+
 // Reads a bound of a time range a user typed: a date "2026-12-10" or a UTC
 // time "2026-12-10T13:45", with seconds and fractions optional and a "Z"
 // allowed. Puts into `bound` the text that compares correctly with stored
