@@ -219,6 +219,27 @@ TEST_F(ReportRenderTest, ChartsHaveTheirMarksAndTheTextsShow) {
     EXPECT_EQ(dom.find("<b>"), std::string::npos);
 }
 
+// What a station's report button writes: the shift `now` is in, whole, and
+// nothing of the shifts around it.
+TEST_F(ReportRenderTest, ShiftReportHoldsTheShiftOfNow) {
+    std::string error;
+    auto store = OpenRecordStore(m_folder.Path() + "/records.db", "", error);
+    ASSERT_TRUE(store) << error;
+    ShiftSchedule shifts;
+    ASSERT_TRUE(ParseShiftSchedule(kDefaultShifts, shifts, error));
+    std::chrono::system_clock::time_point now;
+    ASSERT_TRUE(RecordTimePoint("2026-12-10T14:07:00.000Z", now));
+    const std::string path = m_folder.Path() + "/shift.html";
+    ASSERT_TRUE(WriteShiftReport(*store, now, shifts, path, error)) << error;
+    const std::string page = ReadFile(path);
+    // 14:05, 14:10 (failed) and 15:05, also the unit after `now`.
+    EXPECT_NE(page.find("<td>2026-12-10 14:00-22:00</td><td class=\"num\">3</td>"
+                        "<td class=\"num\">2</td><td class=\"num\">1</td>"),
+              std::string::npos);
+    EXPECT_EQ(page.find("06:00-14:00"), std::string::npos);
+    EXPECT_EQ(page.find("22:00-06:00"), std::string::npos);
+}
+
 TEST_F(ReportRenderTest, LoadsNothingFromOutside) {
     const std::string html = ReadFile(Page());
     // The browser may fetch nothing: the policy comes before anything else.
