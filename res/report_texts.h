@@ -37,10 +37,8 @@ inline constexpr char kReportNoFailures[] = "没有不合格或中止的设备."
 inline constexpr char kReportPerSlot[] = "各工位不合格数";
 inline constexpr char kReportPerAdapter[] = "各串口适配器不合格数";
 inline constexpr char kReportSlot[] = "工位";
-inline constexpr char kReportAdapter[] = "适配器序列号";
 inline constexpr char kReportNoSlot[] = "(单工位)";
 inline constexpr char kReportNoAdapter[] = "(未知)";
-inline constexpr char kReportFailureRate[] = "不合格率";
 
 inline constexpr char kReportCycleCharts[] = "各工位节拍运行图";
 inline constexpr char kReportCycleLegend[] = "均值与 ±3σ 控制限; 红点为超出控制限的设备";
