@@ -157,18 +157,25 @@ bool CBoxSimulator::Impl::WriteWire(const std::vector<std::uint8_t>& bytes, bool
 
     const auto byteTime =
         std::chrono::nanoseconds(baud == 0 ? 0 : kBitsPerByte * 1'000'000'000LL / baud);
-    if (baud != 0 && reply) {
-        // A reply cannot start before the request has crossed the wire.
-        if (!SleepUntil(rxWireEnd))
-            return false;
-    }
+    // The line's deadlines are absolute: each byte is due one byte time after
+    // the one before it, so a wake-up that runs late delays that byte only and
+    // never the rest of the transfer. The line starts afresh only from idle:
+    // now, or for a reply ready before its request has crossed the wire, the
+    // moment it has.
+    Clock::time_point lineStart = Clock::now();
+    if (baud != 0 && reply)
+        lineStart = std::max(lineStart, rxWireEnd);
     for (std::size_t i = 0; i < bytes.size(); ++i) {
-        if (i > 0 && delay.count() > 0 && !SleepUntil(Clock::now() + delay))
-            return false;
+        if (i > 0 && delay.count() > 0) {
+            if (!SleepUntil(Clock::now() + delay))
+                return false;
+            lineStart = Clock::now();
+        }
         if (baud != 0) {
-            // The byte arrives when its last bit has; the running total never
-            // gets ahead of wire time.
-            txWireFree = std::max(txWireFree, Clock::now()) + byteTime;
+            // The byte arrives when its last bit has.
+            if (i == 0 || delay.count() > 0)
+                txWireFree = std::max(txWireFree, lineStart);
+            txWireFree += byteTime;
             if (!SleepUntil(txWireFree))
                 return false;
         }

@@ -1,6 +1,9 @@
 #include "cli/cli_records.h"
 
+#include <algorithm>
+#include <cctype>
 #include <filesystem>
+#include <iterator>
 #include <optional>
 #include <span>
 #include <string>
@@ -9,11 +12,13 @@
 
 #include "cli/cli_option_split.h"
 #include "cli/cli_options.h"
+#include "cli/cli_report.h"
 #include "records/pg_record_store.h"
 #include "records/record_export.h"
 #include "records/record_json.h"
 #include "records/record_store.h"
 #include "records/record_time.h"
+#include "records/report/report_shifts.h"
 
 namespace {
 
@@ -27,10 +32,10 @@ constexpr char kDefaultQueueFile[] = "records-queue.db";
 constexpr int kShowIndent = 2;
 
 constexpr char kRecordsHelp[] =
-    R"(Usage: vornak-cli records list [--serial S] [--since T] [--result R] [--db URL]
+    R"(Usage: vornak-cli records list [FILTERS] [--db URL]
        vornak-cli records show ID [--db URL]
-       vornak-cli records export --csv FILE | --jsonl FILE [--serial S] [--since T]
-                                 [--result R] [--db URL]
+       vornak-cli records export --csv FILE | --jsonl FILE [FILTERS] [--db URL]
+       vornak-cli records report --html FILE [--shifts HH:MM,...] [FILTERS] [--db URL]
 
 The unit records a station wrote, newest first.
 
@@ -41,28 +46,47 @@ The unit records a station wrote, newest first.
   export   the records to FILE as CSV (RFC 4180, a header line, CRLF line
            ends) or as JSON Lines (one record's JSON per line); FILE is
            replaced whole or, on failure, left as it was
+  report   the shift report of the records as one HTML page (figures per
+           shift and hour, failure reasons, failures per slot and adapter,
+           cycle-time run charts, the units that did not pass; in Chinese,
+           nothing fetched from outside, prints on A4); FILE is replaced
+           whole or, on failure, left as it was
+
+Filters (each narrows the records; times are UTC):
+  --serial S          the box with serial number S
+  --since T           units started at or after T: 2026-12-10 or
+                      2026-12-10T13:45[:SS[.fff]][Z]
+  --until T           units started before T (same forms)
+  --result R          pass, fail or aborted
+  --version V         the box reported version V after the unit
+  --package-sha256 H  the firmware package with SHA-256 H (64 hex digits)
+  --recipe-sha256 H   the recipe file with SHA-256 H
+  --variant V         the recipe's vehicle variant V
+  --station S         station S
 
 Options:
-  --serial S   only the box with serial number S
-  --since T    only units started at or after T (UTC): 2026-12-10 or
-               2026-12-10T13:45[:SS[.fff]][Z]
-  --result R   only pass, fail or aborted
-  --db URL     the store: sqlite:PATH or a path (a SQLite file), or
-               postgresql://USER@HOST[:PORT]/DB; default records.db in the
-               current folder. A PostgreSQL store that does not answer shows
-               the records of records-queue.db in the current folder (this
-               station's own) and says so on stderr.
+  --shifts HH:MM,...  report: the local times the shifts start, default
+                      06:00,14:00,22:00
+  --db URL            the store: sqlite:PATH or a path (a SQLite file), or
+                      postgresql://USER@HOST[:PORT]/DB; default records.db in
+                      the current folder. A PostgreSQL store that does not
+                      answer shows the records of records-queue.db in the
+                      current folder (this station's own) and says so on
+                      stderr.
 
-Exit status: 0 done, 1 the store can't be read or ID is unknown, 2 usage error.
+Exit status: 0 done, 1 the store can't be read, ID is unknown or FILE can't
+be written, 2 usage error.
 )";
 
 struct RecordsRequest {
-    std::string action;  // list, show, export
+    std::string action;  // list, show, export, report
     std::vector<std::string> args;
     std::string db = kDefaultStore;
     RecordFilter filter;
     std::optional<std::string> csv;
     std::optional<std::string> jsonl;
+    std::optional<std::string> html;
+    ShiftSchedule shifts;
     bool help = false;
 };
 
@@ -76,13 +100,96 @@ constexpr ActionRow kActions[] = {
     {"list", 0, true},
     {"show", 1, false},
     {"export", 0, true},
+    {"report", 0, true},
 };
 
-constexpr OptionSpec kRecordsOptions[] = {
-    {"--serial", OptionValue::Required}, {"--since", OptionValue::Required},
-    {"--result", OptionValue::Required}, {"--db", OptionValue::Required},
-    {"--csv", OptionValue::Required},    {"--jsonl", OptionValue::Required},
+// The filters that match a column's text whole.
+struct TextFilter {
+    std::string_view option;
+    std::optional<std::string> RecordFilter::*field;
+    bool digest;  // a SHA-256 in hex, matched in lower case
 };
+
+constexpr TextFilter kTextFilters[] = {
+    {"--serial", &RecordFilter::serial, false},
+    {"--version", &RecordFilter::versionAfter, false},
+    {"--package-sha256", &RecordFilter::packageSha256, true},
+    {"--recipe-sha256", &RecordFilter::recipeSha256, true},
+    {"--variant", &RecordFilter::variant, false},
+    {"--station", &RecordFilter::station, false},
+};
+
+struct TimeFilter {
+    std::string_view option;
+    std::optional<std::string> RecordFilter::*field;
+};
+
+constexpr TimeFilter kTimeFilters[] = {
+    {"--since", &RecordFilter::since},
+    {"--until", &RecordFilter::until},
+};
+
+constexpr char kResultOption[] = "--result";
+
+constexpr OptionSpec kRecordsOptions[] = {
+    {"--serial", OptionValue::Required},        {"--since", OptionValue::Required},
+    {"--until", OptionValue::Required},         {kResultOption, OptionValue::Required},
+    {"--version", OptionValue::Required},       {"--package-sha256", OptionValue::Required},
+    {"--recipe-sha256", OptionValue::Required}, {"--variant", OptionValue::Required},
+    {"--station", OptionValue::Required},       {"--db", OptionValue::Required},
+    {"--csv", OptionValue::Required},           {"--jsonl", OptionValue::Required},
+    {"--html", OptionValue::Required},          {"--shifts", OptionValue::Required},
+};
+
+bool IsSha256Hex(const std::string& text) {
+    return text.size() == 64 && std::all_of(text.begin(), text.end(),
+                                            [](unsigned char c) { return std::isxdigit(c) != 0; });
+}
+
+// Fills request.filter from the filter options given. False with `error`
+// for a value that is not one the filter can take.
+bool ReadFilters(const SplitCommandLine& line, RecordFilter& filter, std::string& error) {
+    for (const TextFilter& f : kTextFilters) {
+        std::optional<std::string> value = line.Value(f.option);
+        if (value && f.digest) {
+            if (!IsSha256Hex(*value)) {
+                error = "bad " + std::string(f.option.substr(2)) + " '" + *value +
+                        "': give 64 hex digits";
+                return false;
+            }
+            std::transform(value->begin(), value->end(), value->begin(),
+                           [](unsigned char c) { return static_cast<char>(std::tolower(c)); });
+        }
+        filter.*f.field = value;
+    }
+    for (const TimeFilter& f : kTimeFilters) {
+        if (const std::optional<std::string> value = line.Value(f.option)) {
+            std::string bound;
+            if (!ParseRecordTime(*value, bound)) {
+                error = "bad time '" + *value + "': give 2026-12-10 or 2026-12-10T13:45 (UTC)";
+                return false;
+            }
+            filter.*f.field = bound;
+        }
+    }
+    if (const std::optional<std::string> result = line.Value(kResultOption)) {
+        UnitResult value;
+        if (!UnitResultFromName(*result, value)) {
+            error = "bad result '" + *result + "': give pass, fail or aborted";
+            return false;
+        }
+        filter.result = value;
+    }
+    return true;
+}
+
+bool AnyFilterGiven(const SplitCommandLine& line) {
+    return line.Has(kResultOption) ||
+           std::any_of(std::begin(kTextFilters), std::end(kTextFilters),
+                       [&](const TextFilter& f) { return line.Has(f.option); }) ||
+           std::any_of(std::begin(kTimeFilters), std::end(kTimeFilters),
+                       [&](const TimeFilter& f) { return line.Has(f.option); });
+}
 
 bool ParseRecordsLine(std::span<const char* const> tokens, RecordsRequest& request,
                       std::string& error) {
@@ -97,16 +204,15 @@ bool ParseRecordsLine(std::span<const char* const> tokens, RecordsRequest& reque
     }
     request.help = line.help;
     const std::vector<std::string>& positional = line.words;
-    const std::optional<std::string> serial = line.Value("--serial");
-    const std::optional<std::string> since = line.Value("--since");
-    const std::optional<std::string> result = line.Value("--result");
     const std::optional<std::string> db = line.Value("--db");
     const std::optional<std::string> csv = line.Value("--csv");
     const std::optional<std::string> jsonl = line.Value("--jsonl");
+    const std::optional<std::string> html = line.Value("--html");
+    const std::optional<std::string> shifts = line.Value("--shifts");
     if (request.help && positional.empty())
         return true;
     if (positional.empty()) {
-        error = "records needs list, show or export";
+        error = "records needs list, show, export or report";
         return false;
     }
     const ActionRow* action = nullptr;
@@ -127,8 +233,8 @@ bool ParseRecordsLine(std::span<const char* const> tokens, RecordsRequest& reque
                                       : "records " + request.action + " takes one argument, ID";
         return false;
     }
-    if (!action->takesFilters && (serial || since || result)) {
-        error = "records " + request.action + " takes no --serial, --since or --result";
+    if (!action->takesFilters && AnyFilterGiven(line)) {
+        error = "records " + request.action + " takes no filters";
         return false;
     }
     const bool exports = request.action == "export";
@@ -140,28 +246,23 @@ bool ParseRecordsLine(std::span<const char* const> tokens, RecordsRequest& reque
         error = "--csv and --jsonl belong to records export";
         return false;
     }
+    const bool reports = request.action == "report";
+    if (reports && !html) {
+        error = "records report needs --html FILE";
+        return false;
+    }
+    if (!reports && (html || shifts)) {
+        error = "--html and --shifts belong to records report";
+        return false;
+    }
     if (db)
         request.db = *db;
-    request.filter.serial = serial;
-    if (since) {
-        std::string text;
-        if (!ParseSinceTime(*since, text)) {
-            error = "bad time '" + *since + "': give 2026-12-10 or 2026-12-10T13:45 (UTC)";
-            return false;
-        }
-        request.filter.since = text;
-    }
-    if (result) {
-        UnitResult value;
-        if (!UnitResultFromName(*result, value)) {
-            error = "bad result '" + *result + "': give pass, fail or aborted";
-            return false;
-        }
-        request.filter.result = value;
-    }
+    if (!ReadFilters(line, request.filter, error))
+        return false;
     request.csv = csv;
     request.jsonl = jsonl;
-    return true;
+    request.html = html;
+    return !reports || ParseShiftSchedule(shifts.value_or(kDefaultShifts), request.shifts, error);
 }
 
 std::string FieldOrDash(const std::string& text) {
@@ -225,6 +326,8 @@ int RunRecordsCommandLine(int argc, const char* const* argv, std::FILE* out, std
             PrintError(err, "no record " + request.args.front() + " in " + store->Describe());
             status = kExitFailure;
         }
+    } else if (request.action == "report") {
+        status = RunRecordsReport(*store, request.filter, request.shifts, *request.html, err);
     } else {
         const std::vector<UnitRecord> records = store->List(request.filter);
         if (request.action == "list") {

@@ -1,5 +1,7 @@
 #include "records/record_queries.h"
 
+#include <utility>
+
 #include "records/record_columns.h"
 
 namespace {
@@ -44,11 +46,23 @@ RecordQuery ListRecordsQuery(ParamStyle style, const RecordFilter& filter) {
         where += (where.empty() ? " WHERE " : " AND ") + std::string(condition) +
                  Param(style, query.params.size());
     };
-    if (filter.serial)
-        add("serial = ", *filter.serial);
+    const std::pair<const char*, const std::optional<std::string>*> equal[] = {
+        {"serial = ", &filter.serial},
+        {"version_after = ", &filter.versionAfter},
+        {"package_sha256 = ", &filter.packageSha256},
+        {"recipe_sha256 = ", &filter.recipeSha256},
+        {"variant = ", &filter.variant},
+        {"station = ", &filter.station},
+    };
+    for (const auto& [condition, value] : equal) {
+        if (*value)
+            add(condition, **value);
+    }
     // Times share one format, so text order is time order.
     if (filter.since)
         add("start_time >= ", *filter.since);
+    if (filter.until)
+        add("start_time < ", *filter.until);
     if (filter.result)
         add("result = ", UnitResultName(*filter.result));
     query.sql = "SELECT " + RecordColumnList() + " FROM unit_records" + where + kNewestFirst;

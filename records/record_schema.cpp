@@ -41,6 +41,53 @@ constexpr char kIndexesV2[] =
     "CREATE INDEX unit_records_serial_time ON unit_records (serial, start_time);"
     "CREATE INDEX unit_records_time ON unit_records (start_time);";
 
+// The recall indexes: each recall field, then the start time, so a query
+// that names one of them and a time range reads only its own rows, newest
+// first. The interlock gets an index of its own (serial, recipe, time): with
+// the recipe index beside the serial one, a planner without statistics could
+// otherwise walk a whole recipe's runs to find one serial's last.
+constexpr char kRecallIndexes[] =
+    "CREATE INDEX unit_records_interlock ON unit_records (serial, recipe_sha256, start_time);"
+    "CREATE INDEX unit_records_version_time ON unit_records (version_after, start_time);"
+    "CREATE INDEX unit_records_package_time ON unit_records (package_sha256, start_time);"
+    "CREATE INDEX unit_records_recipe_time ON unit_records (recipe_sha256, start_time);"
+    "CREATE INDEX unit_records_variant_time ON unit_records (variant, start_time);"
+    "CREATE INDEX unit_records_station_time ON unit_records (station, start_time);"
+    "CREATE INDEX unit_records_result_time ON unit_records (result, start_time);";
+
+// The view vornak_units, for a plant's own queries and dashboards: one row
+// per unit with its times as times, its cycle time in seconds and its flags
+// as truth values. The columns after `started_at` are the same in both
+// dialects; only the time arithmetic differs.
+constexpr char kUnitsViewColumns[] = R"(
+    station, slot, operator_name, recipe_name, variant, recipe_sha256, serial,
+    version_before, version_after, package_sha256, result,
+    retry <> 0 AS retry, rework <> 0 AS rework, (retry = 0 AND rework = 0) AS first_run,
+    failed_step, reason_code, reason_text, port_device, port_by_path, adapter_serial,
+    tool_version
+    FROM unit_records;)";
+
+// SQLite has no time type: the times stay text (they sort and compare), the
+// cycle time comes from julianday(), to the millisecond.
+constexpr char kSqliteUnitsView[] = R"(CREATE VIEW vornak_units AS SELECT id,
+    start_time AS started_at, NULLIF(end_time, '') AS ended_at,
+    ROUND((julianday(end_time) - julianday(start_time)) * 86400.0, 3) AS cycle_seconds,)";
+
+// The records' time format, as a PostgreSQL pattern.
+constexpr char kPgTimePattern[] = R"(^\d{4}-\d\d-\d\dT\d\d:\d\d:\d\d(\.\d+)?Z$)";
+
+// PostgreSQL reads the times as timestamptz; a time text that is not the
+// records' format reads as NULL rather than failing every query of the view.
+std::string PgUnitsView() {
+    const auto time = [](const std::string& column) {
+        return "CASE WHEN " + column + " ~ '" + kPgTimePattern + "' THEN " + column +
+               "::timestamptz END";
+    };
+    return "CREATE VIEW vornak_units AS SELECT id, " + time("start_time") + " AS started_at, " +
+           time("end_time") + " AS ended_at, EXTRACT(EPOCH FROM " + time("end_time") + " - " +
+           time("start_time") + ")::float8 AS cycle_seconds," + kUnitsViewColumns;
+}
+
 }  // namespace
 
 std::vector<SchemaStep> SqliteSchemaSteps() {
@@ -53,6 +100,8 @@ std::vector<SchemaStep> SqliteSchemaSteps() {
         {3,
          "CREATE TABLE outbox (seq INTEGER PRIMARY KEY AUTOINCREMENT, "
          "id TEXT NOT NULL UNIQUE REFERENCES unit_records (id));"},
+        // Version 4: recall queries and the view.
+        {4, std::string(kRecallIndexes) + kSqliteUnitsView + kUnitsViewColumns},
     };
 }
 
@@ -61,6 +110,8 @@ std::vector<SchemaStep> PostgresSchemaSteps() {
         {1, std::string("CREATE TABLE unit_records (seq BIGSERIAL PRIMARY KEY,") +
                 kRecordColumnsV1 + ");"},
         {2, kIndexesV2},
+        // Version 3: recall queries and the view.
+        {3, kRecallIndexes + PgUnitsView()},
     };
 }
 

@@ -20,11 +20,21 @@ enum class InterlockState {
     LastFailed,  // its last run failed or was aborted: allowed, marked retry
 };
 
+// Each field set narrows the records to those that match it exactly (times:
+// the range). The recall fields have an index each, led by the field and
+// followed by the start time, so a narrowed range of a large store is quick.
 struct RecordFilter {
-    std::optional<std::string> serial;
-    std::optional<std::string> since;  // ISO 8601 UTC; records that started at or after it
-                                       // (ParseSinceTime() reads what a user typed)
-    std::optional<UnitResult> result;
+    std::optional<std::string> serial = {};
+    std::optional<std::string> since = {};  // ISO 8601 UTC; records that started at or after it
+                                            // (ParseRecordTime() reads what a user typed)
+    std::optional<std::string> until = {};  // records that started before it (the end is open,
+                                            // so one day is --since D --until D+1)
+    std::optional<UnitResult> result = {};
+    std::optional<std::string> versionAfter = {};  // the version the box reported after the unit
+    std::optional<std::string> packageSha256 = {};
+    std::optional<std::string> recipeSha256 = {};
+    std::optional<std::string> variant = {};
+    std::optional<std::string> station = {};
     std::size_t limit = 0;  // 0: all
 };
 

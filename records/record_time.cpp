@@ -1,5 +1,7 @@
 #include "records/record_time.h"
 
+#include <time.h>
+
 #include <cstdio>
 #include <ctime>
 #include <regex>
@@ -17,11 +19,25 @@ std::string RecordTimeText(std::chrono::system_clock::time_point when) {
     return text;
 }
 
-bool ParseSinceTime(const std::string& text, std::string& since) {
+bool RecordTimePoint(const std::string& text, std::chrono::system_clock::time_point& when) {
+    static const std::regex kStored(R"(\d{4}-\d\d-\d\dT\d\d:\d\d:\d\d\.\d{3}Z)");
+    if (!std::regex_match(text, kStored))
+        return false;
+    std::tm utc{};
+    int millis = 0;
+    std::sscanf(text.c_str(), "%4d-%2d-%2dT%2d:%2d:%2d.%3dZ", &utc.tm_year, &utc.tm_mon,
+                &utc.tm_mday, &utc.tm_hour, &utc.tm_min, &utc.tm_sec, &millis);
+    utc.tm_year -= 1900;
+    utc.tm_mon -= 1;
+    when = std::chrono::system_clock::from_time_t(timegm(&utc)) + std::chrono::milliseconds(millis);
+    return true;
+}
+
+bool ParseRecordTime(const std::string& text, std::string& bound) {
     static const std::regex kSince(
         R"(\d{4}-(0[1-9]|1[0-2])-(0[1-9]|[12]\d|3[01])(T([01]\d|2[0-3]):[0-5]\d(:[0-5]\d(\.\d{1,9})?)?)?Z?)");
     if (!std::regex_match(text, kSince))
         return false;
-    since = text.ends_with('Z') ? text.substr(0, text.size() - 1) : text;
+    bound = text.ends_with('Z') ? text.substr(0, text.size() - 1) : text;
     return true;
 }

@@ -11,6 +11,7 @@ packages=(
   dpkg-dev lintian
   libsqlite3-dev libpq-dev postgresql
   fonts-wqy-microhei
+  chromium
   xvfb xauth
   clang libclang-rt-14-dev
 )

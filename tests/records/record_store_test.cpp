@@ -148,6 +148,99 @@ TEST_P(RecordStoreTest, ListFiltersNewestFirst) {
     }
 }
 
+// A recall: which units left with a version, package or recipe, on a
+// variant or station, in a time range, with a result.
+TEST_P(RecordStoreTest, RecallFiltersNarrowTheList) {
+    const std::string pkgA(64, 'a');
+    const std::string pkgB(64, 'b');
+    auto unit = [](const char* id, const char* start, UnitResult result, const char* version,
+                   const std::string& package, const char* recipe, const char* variant,
+                   const char* station) {
+        UnitRecord record = MakeRecord(id, std::string("S-") + id, result, start, recipe);
+        record.versionAfter = version;
+        record.packageSha256 = package;
+        record.variant = variant;
+        record.station = station;
+        return record;
+    };
+    auto store = m_backend->Open();
+    InsertAll(*store, {
+                          unit("r1", "2026-12-09T23:59:59.999Z", UnitResult::Pass, "V2.3.1", pkgA,
+                               kRecipe, "LHD", "east"),
+                          unit("r2", "2026-12-10T00:00:00.000Z", UnitResult::Pass, "V2.3.1", pkgA,
+                               kRecipe, "RHD", "west"),
+                          unit("r3", "2026-12-10T12:00:00.000Z", UnitResult::Fail, "V2.3.0", pkgB,
+                               kOtherRecipe, "LHD", "east"),
+                          unit("r4", "2026-12-11T00:00:00.000Z", UnitResult::Pass, "V2.3.1", pkgB,
+                               kOtherRecipe, "LHD", "west"),
+                          unit("r5", "2026-12-11T06:30:00.000Z", UnitResult::Aborted, "", "",
+                               kRecipe, "LHD", "east"),
+                      });
+    struct Case {
+        const char* name;
+        RecordFilter filter;
+        std::vector<std::string> ids;
+    };
+    const Case cases[] = {
+        {"version", {.versionAfter = "V2.3.1"}, {"r4", "r2", "r1"}},
+        {"version is matched whole", {.versionAfter = "V2.3"}, {}},
+        {"package", {.packageSha256 = pkgB}, {"r4", "r3"}},
+        {"recipe", {.recipeSha256 = kOtherRecipe}, {"r4", "r3"}},
+        {"variant", {.variant = "RHD"}, {"r2"}},
+        {"station", {.station = "east"}, {"r5", "r3", "r1"}},
+        // The end is open: a unit that started exactly then is not before it.
+        {"until a date", {.until = "2026-12-10"}, {"r1"}},
+        {"until an instant", {.until = "2026-12-11T00:00:00.000"}, {"r3", "r2", "r1"}},
+        {"one day", {.since = "2026-12-10", .until = "2026-12-11"}, {"r3", "r2"}},
+        {"empty range", {.since = "2026-12-11", .until = "2026-12-10"}, {}},
+        {"a recall: version over a range, passed",
+         {.since = "2026-12-10",
+          .until = "2026-12-12",
+          .result = UnitResult::Pass,
+          .versionAfter = "V2.3.1"},
+         {"r4", "r2"}},
+        {"station and variant", {.variant = "LHD", .station = "west"}, {"r4"}},
+        {"with a limit", {.station = "east", .limit = 1}, {"r5"}},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.name);
+        EXPECT_EQ(IdsOf(store->List(c.filter)), c.ids);
+    }
+}
+
+// The view a plant's dashboards read: times as times, the cycle time in
+// seconds, the flags as truth values; a record with no end time still shows.
+TEST_P(RecordStoreTest, UnitsViewShowsEachUnit) {
+    auto store = m_backend->Open();
+    UnitRecord retried = FullRecord();  // 41.25 s, a retry and a rework
+    UnitRecord first = MakeRecord("u-first", "S2", UnitResult::Pass);
+    first.endTime = "";
+    InsertAll(*store, {retried, first});
+    const bool sqlite = GetParam() == Backend::Sqlite;
+    struct Case {
+        std::string sql;
+        std::string value;
+    };
+    const Case cases[] = {
+        {"SELECT COUNT(*) FROM vornak_units", "2"},
+        {"SELECT CAST(ROUND(cycle_seconds * 1000) AS INTEGER) FROM vornak_units WHERE id = "
+         "'u-full'",
+         "41250"},
+        {"SELECT COUNT(*) FROM vornak_units WHERE retry AND rework AND NOT first_run", "1"},
+        {"SELECT COUNT(*) FROM vornak_units WHERE first_run AND ended_at IS NULL AND "
+         "cycle_seconds IS NULL",
+         "1"},
+        {sqlite ? "SELECT started_at FROM vornak_units WHERE id = 'u-first'"
+                : "SELECT to_char(started_at AT TIME ZONE 'UTC', 'YYYY-MM-DD HH24:MI:SS.MS') "
+                  "FROM vornak_units WHERE id = 'u-first'",
+         sqlite ? "2026-12-10T08:00:00.000Z" : "2026-12-10 08:00:00.000"},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.sql);
+        EXPECT_EQ(m_backend->QueryValue(c.sql), c.value);
+    }
+}
+
 TEST_P(RecordStoreTest, InterlockFollowsTheLastRunOfTheRecipe) {
     struct Case {
         const char* name;

@@ -48,7 +48,7 @@ TEST(RecordTextTest, ReadsTheStartOfATimeRange) {
     for (const Case& c : cases) {
         SCOPED_TRACE(c.text);
         std::string since = "untouched";
-        EXPECT_EQ(ParseSinceTime(c.text, since), c.since != nullptr);
+        EXPECT_EQ(ParseRecordTime(c.text, since), c.since != nullptr);
         EXPECT_EQ(since, c.since != nullptr ? c.since : "untouched");
     }
 }

@@ -23,6 +23,8 @@ UnitRecord Unit(const std::string& id, const std::string& serial, UnitResult res
     record.startTime = startTime;
     record.variant = "LHD";
     record.station = "east";
+    if (result == UnitResult::Pass)
+        record.packageSha256 = std::string(64, 'e');
     if (result != UnitResult::Pass) {
         record.failedStep = "settings";
         record.reasonCode = kReasonVerifyMismatch;
@@ -49,6 +51,7 @@ protected:
         args.insert(args.begin(), "records");
         CliRun run;
         run.workDir = m_folder.Path();
+        run.env = {"TZ=UTC0"};
         return RunProcess(VORNAK_CLI_PATH, args, run);
     }
 
@@ -79,6 +82,13 @@ TEST_F(RecordsCliTest, ListsWithFilters) {
          "2026-12-10T11:00:00.000Z\taborted\tS2\tLHD\teast\tu-3\tsettings\tVERIFY_MISMATCH\n"},
         {{"list", "--serial", "S9"}, ""},
         {{"list", "--db", "sqlite:records.db", "--since", "2026-12-11"}, ""},
+        {{"list", "--until", "2026-12-10T11:00", "--station", "east", "--variant", "LHD"},
+         "2026-12-10T09:00:00.000Z\tpass\tS1\tLHD\teast\tu-2\t-\t-\n"
+         "2026-12-09T10:00:00.000Z\tfail\tS1\tLHD\teast\tu-1\tsettings\tVERIFY_MISMATCH\n"},
+        {{"list", "--version", "V2.3.1"}, ""},
+        // A digest in capitals finds the records' lower-case one.
+        {{"list", "--package-sha256", std::string(64, 'E')},
+         "2026-12-10T09:00:00.000Z\tpass\tS1\tLHD\teast\tu-2\t-\t-\n"},
     };
     for (const Case& c : cases) {
         SCOPED_TRACE(testing::PrintToString(c.args));
@@ -117,6 +127,25 @@ TEST_F(RecordsCliTest, ExportsCsvAndJsonLines) {
     EXPECT_EQ(nlohmann::json::parse(lines.substr(0, lines.find('\n')))["id"], "u-3");
 }
 
+TEST_F(RecordsCliTest, WritesAReportOfTheFilteredRecords) {
+    const CliResult r =
+        Cli({"report", "--html", "shift.html", "--serial", "S1", "--shifts", "00:00,12:00"});
+    ASSERT_EQ(r.exitCode, 0) << r.err;
+    EXPECT_EQ(r.out, "");
+    EXPECT_NE(r.err.find("report of 2 records written to shift.html"), std::string::npos) << r.err;
+    const std::string page = ReadFile("shift.html");
+    EXPECT_TRUE(page.starts_with("<!DOCTYPE html>")) << page.substr(0, 100);
+    EXPECT_NE(page.find("序列号: S1"), std::string::npos);
+    EXPECT_NE(page.find("2026-12-10 00:00-12:00"), std::string::npos);
+    EXPECT_EQ(page.find("S2"), std::string::npos);
+
+    // A folder where the file should go: nothing written, exit 1.
+    std::filesystem::create_directory(m_folder.Path() + "/taken.html");
+    const CliResult taken = Cli({"report", "--html", "taken.html"});
+    EXPECT_EQ(taken.exitCode, 1);
+    EXPECT_NE(taken.err.find("taken.html"), std::string::npos) << taken.err;
+}
+
 TEST_F(RecordsCliTest, RefusesBadUsageAndAMissingStore) {
     const std::vector<std::vector<std::string>> usage = {
         {},
@@ -124,6 +153,15 @@ TEST_F(RecordsCliTest, RefusesBadUsageAndAMissingStore) {
         {"list", "extra"},
         {"show"},
         {"show", "u-1", "--serial", "S1"},
+        {"show", "u-1", "--until", "2026-12-10"},
+        {"list", "--package-sha256", "e3b0c442"},
+        {"list", "--recipe-sha256", std::string(63, 'a') + "g"},
+        {"list", "--until", "yesterday"},
+        {"report"},
+        {"report", "--html", "r.html", "--shifts", "14:00,06:00"},
+        {"report", "--html", "r.html", "--shifts", "6"},
+        {"list", "--html", "r.html"},
+        {"export", "--csv", "a.csv", "--shifts", "06:00"},
         {"list", "--result", "passed"},
         {"list", "--since", "10.12.2026"},
         {"list", "--since", "2026-13-01"},

@@ -40,6 +40,20 @@ public:
         return version;
     }
     void Execute(const std::string& sql) override { SqliteExecute(Path(), sql); }
+    std::string QueryValue(const std::string& sql) override {
+        sqlite3* db = OpenRaw();
+        sqlite3_stmt* statement = nullptr;
+        EXPECT_EQ(sqlite3_prepare_v2(db, sql.c_str(), -1, &statement, nullptr), SQLITE_OK)
+            << sqlite3_errmsg(db);
+        std::string value;
+        if (statement != nullptr && sqlite3_step(statement) == SQLITE_ROW) {
+            const unsigned char* text = sqlite3_column_text(statement, 0);
+            value = text != nullptr ? reinterpret_cast<const char*>(text) : "";
+        }
+        sqlite3_finalize(statement);
+        sqlite3_close(db);
+        return value;
+    }
 
 private:
     std::string Path() const { return m_folder.Path() + "/records.db"; }
@@ -87,6 +101,18 @@ public:
         return version;
     }
     void Execute(const std::string& sql) override { PostgresExecute(m_url, sql); }
+    std::string QueryValue(const std::string& sql) override {
+        PGconn* conn = PQconnectdb(m_url.c_str());
+        PGresult* result = PQexec(conn, sql.c_str());
+        EXPECT_EQ(PQresultStatus(result), PGRES_TUPLES_OK) << PQresultErrorMessage(result);
+        const std::string value = PQresultStatus(result) == PGRES_TUPLES_OK &&
+                                          PQntuples(result) > 0 && !PQgetisnull(result, 0, 0)
+                                      ? PQgetvalue(result, 0, 0)
+                                      : "";
+        PQclear(result);
+        PQfinish(conn);
+        return value;
+    }
     const std::string& Url() const { return m_url; }
 
 private:

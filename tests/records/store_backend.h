@@ -33,6 +33,9 @@ public:
     virtual int SchemaVersion() = 0;
     // Statements of plain SQL that both dialects read alike.
     virtual void Execute(const std::string& sql) = 0;
+    // The first column of the first row `sql` answers, as text ("" for
+    // NULL or no row); fails the test on an error.
+    virtual std::string QueryValue(const std::string& sql) = 0;
     // The local queue file of `station`'s PostgreSQL store.
     std::string QueuePath(const std::string& station) const {
         return m_folder.Path() + "/queue-" + station + ".db";
