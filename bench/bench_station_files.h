@@ -10,7 +10,7 @@
 
 #include "boxsim/box_simulator.h"
 #include "records/record_store.h"
-#include "station/recipe.h"
+#include "station/config/recipe.h"
 
 // Writes `dir`/fw.pkg (a sample package of `packageBytes` for `version`) and
 // `dir`/r.toml (that firmware, three settings and `extraToml`), then loads

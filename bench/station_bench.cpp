@@ -21,9 +21,9 @@
 #include "boxsim/box_simulator.h"
 #include "link/device_link.h"
 #include "records/record_store.h"
-#include "station/box_operations.h"
-#include "station/recipe.h"
-#include "station/station.h"
+#include "station/engine/box_operations.h"
+#include "station/config/recipe.h"
+#include "station/engine/station.h"
 
 namespace {
 

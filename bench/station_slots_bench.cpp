@@ -25,8 +25,8 @@
 #include "bench/bench_station_files.h"
 #include "boxsim/box_simulator.h"
 #include "records/record_store.h"
-#include "station/recipe.h"
-#include "station/station_group.h"
+#include "station/config/recipe.h"
+#include "station/engine/station_group.h"
 
 namespace {
 

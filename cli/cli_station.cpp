@@ -16,11 +16,11 @@
 
 #include "cli/cli_output.h"
 #include "records/record_store.h"
-#include "station/event_json.h"
-#include "station/station.h"
-#include "station/station_group.h"
-#include "station/station_store.h"
-#include "station/unit_run.h"
+#include "station/board/event_json.h"
+#include "station/engine/station.h"
+#include "station/engine/station_group.h"
+#include "station/engine/station_store.h"
+#include "station/engine/unit_run.h"
 
 namespace {
 

@@ -16,7 +16,7 @@
 
 #include "device/option_table.h"
 #include "firmware/load_slots.h"
-#include "station/recipe.h"
+#include "station/config/recipe.h"
 
 namespace {
 

@@ -8,7 +8,7 @@
 #include <string_view>
 
 #include "app/qt/station_window.h"
-#include "station/station_store.h"
+#include "station/engine/station_store.h"
 
 namespace {
 

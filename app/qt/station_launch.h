@@ -8,7 +8,7 @@
 #include <string>
 #include <vector>
 
-#include "station/station_group.h"
+#include "station/engine/station_group.h"
 
 class QWidget;
 class CStationWindow;

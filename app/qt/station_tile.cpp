@@ -8,7 +8,7 @@
 #include <QProgressBar>
 #include <QVBoxLayout>
 
-#include "station/station_words.h"
+#include "station/board/station_words.h"
 
 namespace {
 

@@ -9,7 +9,7 @@
 
 #include <QFrame>
 
-#include "station/station_board.h"
+#include "station/board/station_board.h"
 
 class QLabel;
 class QProgressBar;

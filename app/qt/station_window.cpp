@@ -26,9 +26,9 @@
 #include "app/qt/station_tile.h"
 #include "records/record_json.h"
 #include "res/resource.h"
-#include "station/recipe_catalog.h"
-#include "station/record_detail.h"
-#include "station/station_words.h"
+#include "station/config/recipe_catalog.h"
+#include "station/board/record_detail.h"
+#include "station/board/station_words.h"
 
 namespace {
 

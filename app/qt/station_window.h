@@ -30,10 +30,10 @@
 #include <vector>
 
 #include "records/record_store.h"
-#include "station/recipe.h"
-#include "station/station_board.h"
-#include "station/station_group.h"
-#include "station/station_options.h"
+#include "station/config/recipe.h"
+#include "station/board/station_board.h"
+#include "station/engine/station_group.h"
+#include "station/engine/station_options.h"
 
 class QLabel;
 class QLineEdit;

@@ -2,7 +2,7 @@
 // outcome, the reason a failed transaction leaves, and the abort check that
 // holds requests back.
 
-#include "station/box_operations.h"
+#include "station/engine/box_operations.h"
 
 #include <gtest/gtest.h>
 

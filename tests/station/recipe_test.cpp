@@ -1,7 +1,7 @@
 // Recipes: a good one read whole, and every kind of bad one refused with the
 // file, the line and the key.
 
-#include "station/recipe.h"
+#include "station/config/recipe.h"
 
 #include <gtest/gtest.h>
 #include <sys/stat.h>
@@ -10,7 +10,7 @@
 
 #include "boxsim/box_simulator.h"
 #include "device/option_table.h"
-#include "station/digest.h"
+#include "station/config/digest.h"
 #include "tests/support/box_workspace.h"
 #include "tests/support/test_files.h"
 

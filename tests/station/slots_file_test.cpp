@@ -1,9 +1,11 @@
 // The slots file and the --slot option: what a group of slots accepts.
 
 #include <gtest/gtest.h>
+#include <sys/stat.h>
 
-#include "station/port_spec.h"
-#include "station/station_group.h"
+#include "station/config/port_spec.h"
+#include "station/config/toml_file.h"
+#include "station/engine/station_group.h"
 #include "tests/support/temp_dir.h"
 #include "tests/support/test_files.h"
 
@@ -75,6 +77,37 @@ TEST_F(SlotsFileTest, ErrorsNameTheLineAndTheKey) {
     std::string error;
     EXPECT_FALSE(LoadSlotsFile(m_dir.Path() + "/none.toml", slots, error));
     EXPECT_NE(error.find("none.toml: cannot read the file"), std::string::npos) << error;
+}
+
+// A slots file is read as a recipe is: a folder, a FIFO or an endless device
+// named as one is refused with the reason, never thrown, waited on or read
+// without end.
+TEST_F(SlotsFileTest, OnlyARegularFileOfBoundedSizeIsRead) {
+    const std::string fifo = m_dir.Path() + "/fifo.toml";
+    ASSERT_EQ(mkfifo(fifo.c_str(), 0600), 0);
+    const struct {
+        std::string path;
+        const char* reason;
+    } cases[] = {
+        {m_dir.Path(), "not a regular file"},
+        {fifo, "not a regular file"},
+        {"/dev/zero", "not a regular file"},
+        {m_dir.Path() + "/missing.toml", "No such file"},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.path);
+        std::vector<StationSlot> slots;
+        std::string error;
+        EXPECT_FALSE(LoadSlotsFile(c.path, slots, error));
+        EXPECT_NE(error.find(c.path + ": cannot read the file: "), std::string::npos) << error;
+        EXPECT_NE(error.find(c.reason), std::string::npos) << error;
+    }
+    const std::string big = m_dir.Path() + "/big.toml";
+    WriteTextFile(big, std::string(kMaxStationTomlBytes + 1, '#'));
+    std::vector<StationSlot> slots;
+    std::string error;
+    EXPECT_FALSE(LoadSlotsFile(big, slots, error));
+    EXPECT_NE(error.find("cannot read the file"), std::string::npos) << error;
 }
 
 TEST(SlotOptionTest, NameEqualsPort) {

@@ -1,15 +1,15 @@
 // The station screen's toolkit-free parts: the board that turns events into
 // tiles and counters, a record's detail text, recipes picked by variant.
 
-#include "station/station_board.h"
+#include "station/board/station_board.h"
 
 #include <gtest/gtest.h>
 
 #include <fstream>
 
-#include "station/recipe_catalog.h"
-#include "station/record_detail.h"
-#include "station/station_words.h"
+#include "station/config/recipe_catalog.h"
+#include "station/board/record_detail.h"
+#include "station/board/station_words.h"
 #include "tests/support/temp_dir.h"
 
 namespace {

@@ -14,9 +14,9 @@
 
 #include "boxsim/box_simulator.h"
 #include "memory_record_store.h"
-#include "station/recipe.h"
-#include "station/station.h"
-#include "station/station_events.h"
+#include "station/config/recipe.h"
+#include "station/engine/station.h"
+#include "station/engine/station_events.h"
 #include "tests/support/box_workspace.h"
 #include "tests/support/quick_upgrade_timing.h"
 #include "tests/support/test_files.h"

@@ -1,7 +1,7 @@
 // Several slots at once: one station per slot, all against simulators on
 // pseudo-terminals in one port folder, sharing the store and the observer.
 
-#include "station/station_group.h"
+#include "station/engine/station_group.h"
 
 #include <gtest/gtest.h>
 

@@ -9,8 +9,8 @@
 #include "device/option_table.h"
 #include "link/command_codes.h"
 #include "records/record_json.h"
-#include "station/digest.h"
-#include "station/event_json.h"
+#include "station/config/digest.h"
+#include "station/board/event_json.h"
 #include "station_fixture.h"
 
 namespace {

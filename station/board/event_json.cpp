@@ -1,4 +1,4 @@
-#include "station/event_json.h"
+#include "station/board/event_json.h"
 
 #include "records/record_json.h"
 

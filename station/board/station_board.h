@@ -16,7 +16,7 @@
 #include <vector>
 
 #include "records/unit_record.h"
-#include "station/station_events.h"
+#include "station/engine/station_events.h"
 
 // The latest records a board keeps: more than a screen's list shows, few
 // enough to redraw at every unit's end.

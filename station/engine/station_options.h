@@ -8,7 +8,7 @@
 
 #include "firmware/firmware_update.h"
 #include "link/device_link.h"
-#include "station/serial_registry.h"
+#include "station/engine/serial_registry.h"
 
 // Ports are probed for a box, and a box that passed is probed for its
 // removal, at most this often: often enough that an operator sees no delay,

@@ -20,10 +20,10 @@
 #include "device/settings_transfer.h"
 #include "records/record_store.h"
 #include "records/unit_record.h"
-#include "station/port_identity.h"
-#include "station/recipe.h"
-#include "station/station_events.h"
-#include "station/station_options.h"
+#include "station/config/port_identity.h"
+#include "station/config/recipe.h"
+#include "station/engine/station_events.h"
+#include "station/engine/station_options.h"
 
 class CBoxOperations;
 class CFlightRecorder;

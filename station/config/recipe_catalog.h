@@ -6,7 +6,7 @@
 #include <string>
 #include <vector>
 
-#include "station/recipe.h"
+#include "station/config/recipe.h"
 
 // The *.toml files in `folder`, sorted by name.
 std::vector<std::string> RecipeFiles(const std::string& folder);

@@ -30,12 +30,12 @@
 
 #include "link/device_link.h"
 #include "records/record_store.h"
-#include "station/box_operations.h"
-#include "station/flight_recorder.h"
-#include "station/recipe.h"
-#include "station/station_events.h"
-#include "station/station_options.h"
-#include "station/unit_run.h"
+#include "station/engine/box_operations.h"
+#include "station/engine/flight_recorder.h"
+#include "station/config/recipe.h"
+#include "station/engine/station_events.h"
+#include "station/engine/station_options.h"
+#include "station/engine/unit_run.h"
 
 class CStation {
 public:

@@ -1,4 +1,4 @@
-#include "station/station_store.h"
+#include "station/engine/station_store.h"
 
 #include <filesystem>
 

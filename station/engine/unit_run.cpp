@@ -1,4 +1,4 @@
-#include "station/unit_run.h"
+#include "station/engine/unit_run.h"
 
 #include <openssl/rand.h>
 #include <time.h>
@@ -11,9 +11,9 @@
 #include "device/settings_json.h"
 #include "dialog/step.h"
 #include "link/status_words.h"
-#include "station/box_operations.h"
-#include "station/digest.h"
-#include "station/flight_recorder.h"
+#include "station/engine/box_operations.h"
+#include "station/config/digest.h"
+#include "station/engine/flight_recorder.h"
 
 namespace {
 

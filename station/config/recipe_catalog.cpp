@@ -1,4 +1,4 @@
-#include "station/recipe_catalog.h"
+#include "station/config/recipe_catalog.h"
 
 #include <algorithm>
 #include <filesystem>

@@ -1,4 +1,4 @@
-#include "station/station_board.h"
+#include "station/board/station_board.h"
 
 #include <algorithm>
 

@@ -1,4 +1,4 @@
-#include "station/station_events.h"
+#include "station/engine/station_events.h"
 
 #include <time.h>
 

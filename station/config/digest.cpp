@@ -1,4 +1,4 @@
-#include "station/digest.h"
+#include "station/config/digest.h"
 
 #include <openssl/evp.h>
 

@@ -3,12 +3,9 @@
 
 #include <toml++/toml.h>
 
-#include <fstream>
-#include <iterator>
-
-#include "station/port_spec.h"
-#include "station/station_group.h"
-#include "station/toml_error.h"
+#include "station/config/port_spec.h"
+#include "station/config/toml_file.h"
+#include "station/engine/station_group.h"
 
 namespace {
 
@@ -68,17 +65,11 @@ public:
     explicit CSlotsReader(std::string path) : m_path(std::move(path)) {}
 
     std::vector<StationSlot> Read() {
-        std::ifstream in(m_path, std::ios::binary);
-        const std::string bytes((std::istreambuf_iterator<char>(in)),
-                                std::istreambuf_iterator<char>());
-        if (!in.is_open() || in.bad())
-            Fail(nullptr, "", "cannot read the file");
+        std::string bytes;
         toml::table root;
-        try {
-            root = toml::parse(bytes, m_path);
-        } catch (const toml::parse_error& e) {
-            throw SlotsError{TomlParseErrorText(m_path, e)};
-        }
+        std::string error;
+        if (!ReadTomlFile(m_path, bytes, root, error))
+            throw SlotsError{error};
         for (auto&& [key, node] : root) {
             if (key.str() != "slot")
                 Fail(&node, std::string(key.str()), "unknown key");

@@ -1,4 +1,4 @@
-#include "station/serial_registry.h"
+#include "station/engine/serial_registry.h"
 
 bool CSerialRegistry::Claim(const std::string& serial, const std::string& slot,
                             std::string& holder) {

@@ -1,4 +1,4 @@
-#include "station/port_spec.h"
+#include "station/config/port_spec.h"
 
 #include <algorithm>
 #include <string_view>

@@ -1,4 +1,4 @@
-#include "station/recipe.h"
+#include "station/config/recipe.h"
 
 #include <toml++/toml.h>
 
@@ -11,17 +11,12 @@
 #include "firmware/file_image.h"
 #include "firmware/load_slots.h"
 #include "firmware/transfer_packets.h"
-#include "link/regular_file.h"
-#include "station/digest.h"
-#include "station/toml_error.h"
+#include "station/config/digest.h"
+#include "station/config/toml_file.h"
 
 namespace {
 
 namespace fs = std::filesystem;
-
-// A recipe is a page of text; a file this large is not one, and is refused
-// unread.
-constexpr std::size_t kMaxRecipeBytes = 1 << 20;
 
 // Keys each table may hold.
 const std::set<std::string> kTopKeys = {"name", "variant", "firmware", "settings", "download"};
@@ -39,21 +34,14 @@ public:
         : m_path(std::move(path)), m_dir(fs::path(m_path).parent_path()), m_recipe(recipe) {}
 
     void Read() {
-        // Never a plain stream: a FIFO named as the recipe would block it.
         std::string bytes;
-        int readError = 0;
-        if (!ReadRegularFile(m_path, kMaxRecipeBytes, bytes, readError))
-            Fail(nullptr, "", "cannot read the file: " + FileErrorText(readError));
+        toml::table root;
+        std::string error;
+        if (!ReadTomlFile(m_path, bytes, root, error))
+            throw RecipeError{error};
         m_recipe = Recipe{};
         m_recipe.path = m_path;
         m_recipe.sha256 = Sha256Hex(bytes);
-
-        toml::table root;
-        try {
-            root = toml::parse(bytes, m_path);
-        } catch (const toml::parse_error& e) {
-            throw RecipeError{TomlParseErrorText(m_path, e)};
-        }
         CheckKeys(root, kTopKeys, "");
         m_recipe.name = RequiredString(root, "name", "");
         m_recipe.variant = RequiredString(root, "variant", "");

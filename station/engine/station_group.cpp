@@ -1,9 +1,9 @@
-#include "station/station_group.h"
+#include "station/engine/station_group.h"
 
 #include <algorithm>
 #include <thread>
 
-#include "station/serial_registry.h"
+#include "station/engine/serial_registry.h"
 
 struct CStationGroup::Impl {
     const Recipe& recipe;

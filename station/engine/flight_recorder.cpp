@@ -1,4 +1,4 @@
-#include "station/flight_recorder.h"
+#include "station/engine/flight_recorder.h"
 
 #include <algorithm>
 

@@ -1,4 +1,4 @@
-#include "station/box_operations.h"
+#include "station/engine/box_operations.h"
 
 #include <mutex>
 

@@ -1,11 +1,11 @@
-#include "station/station.h"
+#include "station/engine/station.h"
 
 #include <algorithm>
 #include <chrono>
 #include <thread>
 
-#include "station/port_spec.h"
-#include "station/unit_run.h"
+#include "station/config/port_spec.h"
+#include "station/engine/unit_run.h"
 
 namespace {
 

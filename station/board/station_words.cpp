@@ -1,9 +1,9 @@
-#include "station/station_words.h"
+#include "station/board/station_words.h"
 
 #include <iterator>
 
 #include "records/unit_record.h"
-#include "station/station_events.h"
+#include "station/engine/station_events.h"
 
 namespace {
 

@@ -6,7 +6,7 @@
 
 #include <nlohmann/json.hpp>
 
-#include "station/station_events.h"
+#include "station/engine/station_events.h"
 
 constexpr int kStationEventSchema = 1;
 

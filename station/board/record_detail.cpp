@@ -1,10 +1,10 @@
-#include "station/record_detail.h"
+#include "station/board/record_detail.h"
 
 #include <cstdio>
 #include <nlohmann/json.hpp>
 
-#include "station/station_events.h"
-#include "station/station_words.h"
+#include "station/engine/station_events.h"
+#include "station/board/station_words.h"
 
 namespace {
 

@@ -4,7 +4,7 @@
 #include <system_error>
 
 #include "link/port_names.h"
-#include "station/port_identity.h"
+#include "station/config/port_identity.h"
 
 namespace {
 
