@@ -137,18 +137,23 @@ CStationTile::CStationTile(const QString& slot, QWidget* parent) : QFrame(parent
     m_icon = new QLabel(this);
     m_icon->setFixedSize(kIconPixels, kIconPixels);
     m_stateText = MakeLabel(kStatePointSize, true, this);
+    m_stateText->setObjectName(QStringLiteral("tileState"));
     m_detail = MakeLabel(kLinePointSize, false, this);
+    m_detail->setObjectName(QStringLiteral("tileDetail"));
     m_detail->setWordWrap(true);
     // A long reason wraps instead of widening its tile.
     m_detail->setSizePolicy(QSizePolicy::Ignored, QSizePolicy::Preferred);
     m_progress = new QProgressBar(this);
+    m_progress->setObjectName(QStringLiteral("tileProgress"));
     m_progress->setTextVisible(true);
     m_progress->setMinimumHeight(kLinePointSize * 2);
     QFont barFont = m_progress->font();
     barFont.setPointSize(kLinePointSize - 4);
     m_progress->setFont(barFont);
     m_serial = MakeLabel(kLinePointSize, true, this);
+    m_serial->setObjectName(QStringLiteral("tileSerial"));
     m_elapsed = MakeLabel(kLinePointSize, false, this);
+    m_elapsed->setObjectName(QStringLiteral("tileElapsed"));
 
     auto* stateRow = new QHBoxLayout;
     stateRow->addWidget(m_icon);
@@ -218,24 +223,4 @@ void CStationTile::Show(const StationTile& tile, long long elapsedMs) {
     m_serial->setText(QStringLiteral("序列号 ") +
                       (tile.serial.empty() ? QStringLiteral("—") : Q(tile.serial)));
     m_elapsed->setText(ElapsedWords(elapsedMs));
-}
-
-QString CStationTile::StateText() const {
-    return m_stateText->text();
-}
-
-QString CStationTile::DetailText() const {
-    return m_detail->text();
-}
-
-QString CStationTile::SerialText() const {
-    return m_serial->text();
-}
-
-QString CStationTile::ElapsedText() const {
-    return m_elapsed->text();
-}
-
-int CStationTile::Progress() const {
-    return m_progress->isHidden() ? -1 : m_progress->value();
 }

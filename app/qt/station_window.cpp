@@ -122,6 +122,7 @@ CStationWindow::CStationWindow(const Recipe& recipe, std::vector<StationSlot> fi
     auto* scanLabel = new QLabel(QStringLiteral("扫描型号条码:"), this);
     scanLabel->setFont(PointFont(scanLabel, kHeaderPointSize, false));
     m_scan = new QLineEdit(this);
+    m_scan->setObjectName(QStringLiteral("scanField"));
     m_scan->setFont(PointFont(m_scan, kHeaderPointSize, false));
     m_scan->setPlaceholderText(QStringLiteral("扫描或输入型号后按回车"));
     m_scan->setMinimumWidth(kStartWidth / 4);
@@ -136,6 +137,7 @@ CStationWindow::CStationWindow(const Recipe& recipe, std::vector<StationSlot> fi
     header->addWidget(m_scan);
 
     m_message = new QLabel(this);
+    m_message->setObjectName(QStringLiteral("message"));
     m_message->setFont(PointFont(m_message, kHeaderPointSize - 4, false));
     m_message->setWordWrap(true);
 
@@ -151,14 +153,20 @@ CStationWindow::CStationWindow(const Recipe& recipe, std::vector<StationSlot> fi
         grid->setColumnStretch(c, 1);
 
     auto* counters = new QHBoxLayout;
-    for (QLabel** label : {&m_passed, &m_failed, &m_yield, &m_cycle}) {
+    const std::pair<QLabel**, const char*> counterLabels[] = {{&m_passed, "passedCount"},
+                                                              {&m_failed, "failedCount"},
+                                                              {&m_yield, "firstPassYield"},
+                                                              {&m_cycle, "meanCycle"}};
+    for (const auto& [label, name] : counterLabels) {
         *label = new QLabel(this);
+        (*label)->setObjectName(QLatin1String(name));
         (*label)->setFont(PointFont(*label, kCounterPointSize, true));
         counters->addWidget(*label);
     }
     counters->addStretch(1);
 
     m_records = new QTreeWidget(this);
+    m_records->setObjectName(QStringLiteral("records"));
     m_records->setColumnCount(kColumnCount);
     m_records->setHeaderLabels({QStringLiteral("时间"), QStringLiteral("工位"),
                                 QStringLiteral("序列号"), QStringLiteral("结果"),
@@ -169,6 +177,7 @@ CStationWindow::CStationWindow(const Recipe& recipe, std::vector<StationSlot> fi
     m_records->header()->setStretchLastSection(true);
     connect(m_records, &QTreeWidget::currentItemChanged, this, [this] { ShowDetail(); });
     m_detail = new QPlainTextEdit(this);
+    m_detail->setObjectName(QStringLiteral("recordDetail"));
     m_detail->setReadOnly(true);
     m_detail->setFont(QFontDatabase::systemFont(QFontDatabase::FixedFont));
     m_detail->setPlaceholderText(QStringLiteral("选择一条记录查看详情"));
@@ -408,12 +417,4 @@ void CStationWindow::Say(const QString& text, bool problem) {
     m_message->setStyleSheet(problem ? QStringLiteral("color: #b71c1c; font-weight: bold;")
                                      : QString());
     m_message->setText(text);
-}
-
-QString CStationWindow::MessageText() const {
-    return m_message->text();
-}
-
-QString CStationWindow::CountersText() const {
-    return m_passed->text() + m_failed->text() + m_yield->text() + m_cycle->text();
 }
