@@ -8,6 +8,7 @@
 #include <QProgressBar>
 #include <QVBoxLayout>
 
+#include "app/qt/to_qstring.h"
 #include "station/station_words.h"
 
 namespace {
@@ -108,10 +109,6 @@ QLabel* MakeLabel(int pointSize, bool bold, QWidget* parent) {
     return label;
 }
 
-QString Q(const std::string& text) {
-    return QString::fromUtf8(text.data(), static_cast<qsizetype>(text.size()));
-}
-
 QString ElapsedWords(long long ms) {
     if (ms < 0)
         return QStringLiteral("用时 —");
@@ -195,7 +192,7 @@ void CStationTile::Show(const StationTile& tile, long long elapsedMs) {
             break;
         case TileState::Running:
             detail = tile.step.empty() ? QStringLiteral("设备已连接")
-                                       : QStringLiteral("步骤: ") + Q(StepWords(tile.step));
+                                       : QStringLiteral("步骤: ") + ToQString(StepWords(tile.step));
             showBar = true;
             break;
         case TileState::Passed:
@@ -203,10 +200,10 @@ void CStationTile::Show(const StationTile& tile, long long elapsedMs) {
                 tile.removed ? QStringLiteral("已取下,请放入下一台") : QStringLiteral("请取下设备");
             break;
         case TileState::Failed:
-            detail = Q(StepWords(tile.failedStep)) + QStringLiteral(": ") +
-                     Q(ReasonWords(tile.reasonCode));
+            detail = ToQString(StepWords(tile.failedStep)) + QStringLiteral(": ") +
+                     ToQString(ReasonWords(tile.reasonCode));
             if (!tile.reasonText.empty() && tile.reasonText != ReasonWords(tile.reasonCode))
-                detail += QStringLiteral("\n") + Q(tile.reasonText);
+                detail += QStringLiteral("\n") + ToQString(tile.reasonText);
             break;
     }
     m_detail->setText(detail);
@@ -221,6 +218,6 @@ void CStationTile::Show(const StationTile& tile, long long elapsedMs) {
         }
     }
     m_serial->setText(QStringLiteral("序列号 ") +
-                      (tile.serial.empty() ? QStringLiteral("—") : Q(tile.serial)));
+                      (tile.serial.empty() ? QStringLiteral("—") : ToQString(tile.serial)));
     m_elapsed->setText(ElapsedWords(elapsedMs));
 }

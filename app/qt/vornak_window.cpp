@@ -27,7 +27,9 @@
 #include "app/qt/input_blocker.h"
 #include "app/qt/station_launch.h"
 #include "app/qt/station_window.h"
+#include "app/qt/to_qstring.h"
 #include "link/port_failure.h"
+#include "res/answer_texts.h"
 #include "res/dialog_templates.h"
 #include "res/resource.h"
 #include "res/string_table.h"
@@ -45,12 +47,6 @@ constexpr int kLineGoneRecheckMs = 200;
 // once it has ended. Quit?".
 constexpr char kCloseDuringUpgrade[] = "固件升级正在进行,现在退出会使设备固件不完整。确定退出吗?";
 constexpr char kCloseDuringDownload[] = "文件下载正在进行,将在下载结束后退出。确定退出吗?";
-constexpr char kAnswerYes[] = "是(&Y)";
-constexpr char kAnswerNo[] = "否(&N)";
-
-QString ToQString(std::string_view text) {
-    return QString::fromUtf8(text.data(), static_cast<qsizetype>(text.size()));
-}
 }  // namespace
 
 CVornakWindow::CVornakWindow(std::shared_ptr<CDialogModel> model, CDeviceLink* link,
