@@ -25,6 +25,7 @@
 #include "app/qt/app_icons.h"
 #include "app/qt/dialog_page.h"
 #include "app/qt/input_blocker.h"
+#include "app/qt/pinned_rows.h"
 #include "app/qt/station_launch.h"
 #include "app/qt/station_window.h"
 #include "app/qt/to_qstring.h"
@@ -70,6 +71,7 @@ CVornakWindow::CVornakWindow(std::shared_ptr<CDialogModel> model, CDeviceLink* l
     m_scroll->setFocusPolicy(Qt::NoFocus);
     m_page = new CDialogPage(dialogTemplate, m_metrics, m_model);
     m_scroll->setWidget(m_page);
+    m_pinnedRows = std::make_unique<CPinnedRows>(*m_page, *m_scroll, *this);
     m_blocker = new CInputBlocker(this);
     connect(m_page, &CDialogPage::controlClicked, this, &CVornakWindow::Click);
     connect(m_page, &CDialogPage::listAboutToDropDown, this, &CVornakWindow::OnListAboutToDropDown);
@@ -174,7 +176,7 @@ void CVornakWindow::KeepOnScreen(QSize outer, QMargins frame) {
                        outer.height() - frame.top() - frame.bottom());
     if (size() != client || minimumSize() != client || maximumSize() != client)
         setFixedSize(client);
-    m_scroll->setGeometry(QRect(QPoint(0, 0), client));
+    m_pinnedRows->Layout(client, m_page->size());
     if (!isVisible() || !available.isValid())
         return;
     // Past the right or bottom edge: move left or up until it fits.

@@ -386,11 +386,46 @@ TEST_F(SmallScreen, LargeWindowScrollsInsteadOfCuttingOff) {
     EXPECT_TRUE(scroll->verticalScrollBar()->isVisible());
     EXPECT_TRUE(scroll->horizontalScrollBar()->isVisible());
 
-    // The bottom-right button can be scrolled to and pressed.
+    // Wherever the panel is scrolled to, the connect row and the status line
+    // stay whole in view.
+    const auto wholeInView = [](QWidget* w) {
+        return !w->isHidden() && w->visibleRegion().boundingRect() == w->rect();
+    };
+    QWidget* connectButton = W(IDC_CONNECT)->isHidden() ? W(IDC_DISCONNECT) : W(IDC_CONNECT);
+    QWidget* dot = W(IDC_DOT_OPEN)->isHidden() ? W(IDC_DOT_CLOSED) : W(IDC_DOT_OPEN);
+    QScrollBar* across = scroll->horizontalScrollBar();
+    QScrollBar* down = scroll->verticalScrollBar();
+    for (const int x : {across->minimum(), across->maximum()}) {
+        for (const int y : {down->minimum(), down->maximum()}) {
+            SCOPED_TRACE(testing::Message() << "scrolled to " << x << "," << y);
+            across->setValue(x);
+            down->setValue(y);
+            for (QWidget* w : {W(IDC_STATUS), W(IDC_PORT_NAME), connectButton, dot}) {
+                const QRect seen = w->visibleRegion().boundingRect();
+                EXPECT_TRUE(wholeInView(w))
+                    << w->metaObject()->className() << " shows " << seen.width() << "x"
+                    << seen.height() << " of " << w->width() << "x" << w->height();
+            }
+        }
+    }
+
+    // The bottom-right button can be scrolled to and pressed, and its outcome
+    // shows.
     QWidget* write = W(IDC_WRITE_SETTINGS);
     scroll->ensureWidgetVisible(write);
     const QRect shown(write->mapTo(scroll->viewport(), QPoint(0, 0)), write->size());
     EXPECT_TRUE(scroll->viewport()->rect().contains(shown));
+    ASSERT_TRUE(ClickAndWait(IDC_WRITE_SETTINGS));
+    EXPECT_EQ(Text(IDC_STATUS), QString(kTextWriteOk));
+    EXPECT_TRUE(wholeInView(W(IDC_STATUS)));
+
+    // Back in the small window, the rows stand where the template puts them.
+    ASSERT_TRUE(ClickAndWait(IDC_ADVANCED_TOGGLE));
+    EXPECT_TRUE(
+        QTest::qWaitFor([this] { return W(IDC_STATUS)->parentWidget() == &m_window->Page(); }));
+    EXPECT_EQ(
+        W(IDC_STATUS)->geometry(),
+        m_window->Metrics().Rect(FindDialogTemplate(IDD_VORNAK_DIALOG)->Find(IDC_STATUS)->rect));
 }
 
 // Qt's own texts come in Chinese on a Chinese or unset locale, not otherwise.
