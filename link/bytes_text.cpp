@@ -9,13 +9,9 @@
 #include <optional>
 #include <vector>
 
-namespace {
+#include "link/utf8_text.h"
 
-constexpr char kReplacement[] = "\xEF\xBF\xBD";
-// The highest code point Unicode has.
-constexpr std::uint32_t kMaxCodePoint = 0x10FFFF;
-constexpr std::uint32_t kFirstSurrogate = 0xD800;
-constexpr std::uint32_t kLastSurrogate = 0xDFFF;
+namespace {
 
 // Converts `text` from `charset` to UTF-8. Strict: nullopt at the first invalid
 // or cut-off sequence. Lossy: such a byte becomes one U+FFFD and is skipped.
@@ -40,7 +36,7 @@ std::optional<std::string> Convert(const char* charset, const std::string& text,
                 valid = false;
                 break;
             }
-            out += kReplacement;
+            out += kUtf8Replacement;
             ++inPtr;
             --inLeft;
         }
@@ -48,62 +44,6 @@ std::optional<std::string> Convert(const char* charset, const std::string& text,
     iconv_close(cd);
     if (!valid)
         return std::nullopt;
-    return out;
-}
-
-// Length of the UTF-8 sequence starting at `text[i]` when it is well formed
-// (shortest form, no surrogate, at most U+10FFFF), else 0.
-std::size_t WellFormedLength(const std::string& text, std::size_t i) {
-    const auto lead = static_cast<unsigned char>(text[i]);
-    std::size_t length;
-    std::uint32_t cp;
-    std::uint32_t minimum;
-    if (lead < 0x80) {
-        return 1;
-    } else if ((lead & 0xE0) == 0xC0) {
-        length = 2;
-        cp = lead & 0x1Fu;
-        minimum = 0x80;
-    } else if ((lead & 0xF0) == 0xE0) {
-        length = 3;
-        cp = lead & 0x0Fu;
-        minimum = 0x800;
-    } else if ((lead & 0xF8) == 0xF0) {
-        length = 4;
-        cp = lead & 0x07u;
-        minimum = 0x10000;
-    } else {
-        return 0;  // a continuation byte, or the lead of a 5- or 6-byte form
-    }
-    if (i + length > text.size())
-        return 0;
-    for (std::size_t k = 1; k < length; ++k) {
-        const auto c = static_cast<unsigned char>(text[i + k]);
-        if ((c & 0xC0) != 0x80)
-            return 0;
-        cp = (cp << 6) | (c & 0x3Fu);
-    }
-    if (cp < minimum || cp > kMaxCodePoint || (cp >= kFirstSurrogate && cp <= kLastSurrogate))
-        return 0;
-    return length;
-}
-
-// Well-formed UTF-8: every byte that starts no well-formed sequence becomes
-// one U+FFFD.
-std::string WellFormed(const std::string& text) {
-    std::string out;
-    out.reserve(text.size());
-    std::size_t i = 0;
-    while (i < text.size()) {
-        const std::size_t n = WellFormedLength(text, i);
-        if (n == 0) {
-            out += kReplacement;
-            ++i;
-        } else {
-            out.append(text, i, n);
-            i += n;
-        }
-    }
     return out;
 }
 
@@ -132,7 +72,7 @@ std::string BytesToText(const std::uint8_t* bytes, std::size_t count) {
     const std::string text(reinterpret_cast<const char*>(bytes), length);
     // An unknown locale character set leaves the bytes as they are, made
     // well formed.
-    return WellFormed(ConvertBoxText(text).value_or(text));
+    return WellFormedUtf8(ConvertBoxText(text).value_or(text));
 }
 
 std::string BytesToHex(const std::uint8_t* bytes, std::size_t count) {

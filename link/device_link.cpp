@@ -366,8 +366,5 @@ void CDeviceLink::ReceiveOneFrame() {
     // stray byte is eaten here, one per round; the bytes of a frame too long
     // for the buffer are eaten as strays in later rounds; a frame with a wrong
     // checksum is dropped without a trace on stdout.
-    if (ReadFrame(m_unsolicitedFrame, kRxFirstByteTimeoutMs, kRxFrameTimeoutMs, &m_wake) ==
-        CFrameAssembler::Result::Frame) {
-        m_unsolicitedFrames.fetch_add(1);
-    }
+    ReadFrame(m_unsolicitedFrame, kRxFirstByteTimeoutMs, kRxFrameTimeoutMs, &m_wake);
 }

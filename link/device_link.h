@@ -134,9 +134,6 @@ public:
     // transaction; the stream must outlive the link's use.
     void SetDiagnosticStream(std::FILE* stream) { m_diagnostics = stream; }
 
-    // Frames the receive thread has read and dropped since construction.
-    std::uint64_t UnsolicitedFramesDrained() const { return m_unsolicitedFrames.load(); }
-
 private:
     StatusWord ScanPortsLocked(std::uint8_t* byComNum);
     // Sets the port named `name` ("COMn" or a path) to the line's settings
@@ -185,7 +182,6 @@ private:
     // The receive thread is watching or reading the port (not standing aside).
     std::atomic<bool> m_receiverOnLine{false};
     CWakeSignal m_wake;
-    std::atomic<std::uint64_t> m_unsolicitedFrames{0};
     // Set with the port that a scan found or OpenPort opened.
     std::atomic<std::uint8_t> m_openPortNumber{0};
 

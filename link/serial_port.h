@@ -52,7 +52,9 @@ constexpr std::uint8_t kStopBitsTwo = 2;
 
 class CSerialPort {
 public:
-    explicit CSerialPort(LinkTiming timing = {});
+    // `sysfsRoot` is where Open looks for a USB adapter's latency timer
+    // (link/low_latency.h).
+    explicit CSerialPort(LinkTiming timing = {}, std::string sysfsRoot = kSystemSysfsRoot);
     ~CSerialPort();
     CSerialPort(const CSerialPort&) = delete;
     CSerialPort& operator=(const CSerialPort&) = delete;
@@ -60,10 +62,6 @@ public:
     // Copies name, baud rate, byte size, parity and stop bits; takes effect at
     // the next Open.
     void SetParams(const ComPara& params);
-
-    // Where Open looks for a USB adapter's latency timer (link/low_latency.h);
-    // takes effect at the next Open.
-    void SetSysfsRoot(std::string root) { m_sysfsRoot = std::move(root); }
 
     // Opens the stored name with the stored settings, closing first whatever is
     // held, and puts the device into low latency while it is open.
@@ -122,6 +120,6 @@ private:
     mutable std::atomic<bool> m_lineGone{false};
     // The settings found at Open, put back by Close; null when none were read.
     std::unique_ptr<termios> m_savedSettings;
-    std::string m_sysfsRoot = kSystemSysfsRoot;
+    const std::string m_sysfsRoot;
     CLowLatency m_lowLatency;
 };

@@ -8,6 +8,7 @@
 
 #include <cerrno>
 #include <chrono>
+#include <utility>
 
 #include "link/port_names.h"
 #include "link/serial_port.h"
@@ -145,7 +146,8 @@ int MillisecondsUntil(Clock::time_point deadline) {
 
 }  // namespace
 
-CSerialPort::CSerialPort(LinkTiming timing) : m_timing(timing) {}
+CSerialPort::CSerialPort(LinkTiming timing, std::string sysfsRoot)
+    : m_timing(timing), m_sysfsRoot(std::move(sysfsRoot)) {}
 
 CSerialPort::~CSerialPort() {
     Close();

@@ -4,6 +4,7 @@
 
 #include <chrono>
 
+#include "link/utf8_text.h"
 #include "records/record_columns.h"
 #include "records/record_queries.h"
 #include "records/record_schema.h"
@@ -46,39 +47,9 @@ private:
 // that are not UTF-8 (a box's 8-bit version text) and NULs become U+FFFD, so
 // such a record is stored instead of refused (and stuck in the outbox).
 std::string Utf8Text(const std::string& text) {
-    static constexpr char kReplacement[] = "\xEF\xBF\xBD";
-    std::string out;
-    out.reserve(text.size());
-    std::size_t i = 0;
-    while (i < text.size()) {
-        const auto lead = static_cast<unsigned char>(text[i]);
-        std::size_t length = 0;
-        if (lead >= 0x01 && lead <= 0x7F)
-            length = 1;
-        else if (lead >= 0xC2 && lead <= 0xDF)
-            length = 2;
-        else if (lead >= 0xE0 && lead <= 0xEF)
-            length = 3;
-        else if (lead >= 0xF0 && lead <= 0xF4)
-            length = 4;
-        bool valid = length > 0 && i + length <= text.size();
-        for (std::size_t k = 1; valid && k < length; ++k) {
-            valid = (static_cast<unsigned char>(text[i + k]) & 0xC0) == 0x80;
-        }
-        if (valid && length >= 3) {
-            // Overlong forms, surrogates and code points past U+10FFFF.
-            const auto second = static_cast<unsigned char>(text[i + 1]);
-            valid = !(lead == 0xE0 && second < 0xA0) && !(lead == 0xED && second > 0x9F) &&
-                    !(lead == 0xF0 && second < 0x90) && !(lead == 0xF4 && second > 0x8F);
-        }
-        if (valid) {
-            out.append(text, i, length);
-            i += length;
-        } else {
-            out += kReplacement;
-            ++i;
-        }
-    }
+    std::string out = WellFormedUtf8(text);
+    for (std::size_t nul = out.find('\0'); nul != std::string::npos; nul = out.find('\0', nul))
+        out.replace(nul, 1, kUtf8Replacement);
     return out;
 }
 

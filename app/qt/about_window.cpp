@@ -1,6 +1,7 @@
 #include "app/qt/about_window.h"
 
 #include "app/qt/dialog_page.h"
+#include "app/qt/to_qstring.h"
 #include "res/dialog_templates.h"
 #include "res/resource.h"
 
@@ -9,8 +10,7 @@ CAboutWindow::CAboutWindow(const DialogMetrics& metrics, QWidget* parent)
     const DialogTemplate& dialogTemplate = *FindDialogTemplate(IDD_ABOUTBOX);
     setWindowFlags(Qt::Dialog | Qt::CustomizeWindowHint | Qt::WindowTitleHint |
                    Qt::WindowSystemMenuHint | Qt::WindowCloseButtonHint);
-    setWindowTitle(QString::fromUtf8(dialogTemplate.caption.data(),
-                                     static_cast<qsizetype>(dialogTemplate.caption.size())));
+    setWindowTitle(ToQString(dialogTemplate.caption));
     m_page = new CDialogPage(dialogTemplate, metrics, m_model, this);
     setFixedSize(m_page->size());
 

@@ -6,6 +6,8 @@
 #include <QString>
 #include <QStringList>
 
+#include "app/qt/to_qstring.h"
+
 namespace {
 
 // The letters whose average width is the horizontal base unit.
@@ -72,7 +74,7 @@ QSize MeasureBaseUnits(const QFont& font) {
 DialogMetrics ChooseDialogMetrics(std::string_view face, int pointSize) {
     DialogMetrics m;
     QStringList templateFaces = kTemplateFaceAliases;
-    templateFaces.prepend(QString::fromUtf8(face.data(), static_cast<qsizetype>(face.size())));
+    templateFaces.prepend(ToQString(face));
     QString family;
     for (const QString& candidate : templateFaces) {
         if (IsInstalled(candidate)) {

@@ -13,6 +13,7 @@
 #include "app/qt/app_icons.h"
 #include "app/qt/clickable_label.h"
 #include "app/qt/drop_down_combo.h"
+#include "app/qt/to_qstring.h"
 #include "res/resource.h"
 #include "res/status_hints.h"
 
@@ -29,10 +30,6 @@ constexpr int kProgressSteps = 1000;
 // Edge of the port-state dot in pixels: the 16 px drawing of the icon, which
 // sits well beside a one-line button.
 constexpr int kDotPixels = 16;
-
-QString ToQString(std::string_view text) {
-    return QString::fromUtf8(text.data(), static_cast<qsizetype>(text.size()));
-}
 
 // A multi-line caption breaks at "\r\n"; Qt breaks at "\n".
 QString CaptionText(std::string_view text) {

@@ -45,6 +45,10 @@ public:
     // One change of the model. GUI thread only.
     void ApplyEvent(const ControlEvent& event);
 
+    // Chains the controls with a tab stop in template order; again after some
+    // of them moved to another parent.
+    void ChainTabOrder();
+
     // Extra lines for the status field's tooltip (why a scan found no box);
     // empty for none. Shown from the next status text on.
     void SetStatusDetail(const QString& detail);
@@ -64,7 +68,6 @@ private:
     void SetProgress(QWidget* widget, long long value, long long total);
     void SetDefaultButton(int id);
     void UpdateStatusToolTip(QWidget* widget, const QString& text);
-    void ChainTabOrder();
 
     const DialogTemplate& m_template;
     DialogMetrics m_metrics;

@@ -4,6 +4,7 @@
 #include <QGuiApplication>
 #include <QLabel>
 #include <QPixmap>
+#include <QProgressBar>
 #include <QScreen>
 #include <QTimer>
 #include <QTreeWidget>
@@ -150,11 +151,13 @@ void StartScreenshotTour(CVornakWindow& window, const QString& prefix, std::func
 void StartStationShot(CStationWindow& window, const QString& prefix) {
     CStationWindow* w = &window;
     window.show();
-    const auto inView = [w] {
-        return w->Tile(0)->State() == TileState::Passed &&
-               w->Tile(1)->State() == TileState::Failed &&
-               w->Tile(2)->Progress() >= kStationProgressPercent &&
-               w->Tile(3)->State() == TileState::Waiting;
+    const QList<CStationTile*> tiles =
+        w->findChildren<CStationTile*>(QString(), Qt::FindDirectChildrenOnly);
+    const auto inView = [tiles] {
+        const auto* bar = tiles[2]->findChild<QProgressBar*>(QStringLiteral("tileProgress"));
+        return tiles[0]->State() == TileState::Passed && tiles[1]->State() == TileState::Failed &&
+               !bar->isHidden() && bar->value() >= kStationProgressPercent &&
+               tiles[3]->State() == TileState::Waiting;
     };
     auto* poll = new QTimer(w);
     auto* limit = new QTimer(w);
@@ -163,7 +166,7 @@ void StartStationShot(CStationWindow& window, const QString& prefix) {
         poll->stop();
         limit->stop();
         // The failed unit's record, opened, shows the detail view too.
-        QTreeWidget* list = w->RecordList();
+        auto* list = w->findChild<QTreeWidget*>(QStringLiteral("records"));
         for (int row = 0; row < list->topLevelItemCount(); ++row) {
             if (list->topLevelItem(row)->text(3).contains(QStringLiteral("不合格")))
                 list->setCurrentItem(list->topLevelItem(row));

@@ -8,6 +8,7 @@
 #include <QProgressBar>
 #include <QVBoxLayout>
 
+#include "app/qt/to_qstring.h"
 #include "station/board/station_words.h"
 
 namespace {
@@ -108,10 +109,6 @@ QLabel* MakeLabel(int pointSize, bool bold, QWidget* parent) {
     return label;
 }
 
-QString Q(const std::string& text) {
-    return QString::fromUtf8(text.data(), static_cast<qsizetype>(text.size()));
-}
-
 QString ElapsedWords(long long ms) {
     if (ms < 0)
         return QStringLiteral("用时 —");
@@ -137,18 +134,23 @@ CStationTile::CStationTile(const QString& slot, QWidget* parent) : QFrame(parent
     m_icon = new QLabel(this);
     m_icon->setFixedSize(kIconPixels, kIconPixels);
     m_stateText = MakeLabel(kStatePointSize, true, this);
+    m_stateText->setObjectName(QStringLiteral("tileState"));
     m_detail = MakeLabel(kLinePointSize, false, this);
+    m_detail->setObjectName(QStringLiteral("tileDetail"));
     m_detail->setWordWrap(true);
     // A long reason wraps instead of widening its tile.
     m_detail->setSizePolicy(QSizePolicy::Ignored, QSizePolicy::Preferred);
     m_progress = new QProgressBar(this);
+    m_progress->setObjectName(QStringLiteral("tileProgress"));
     m_progress->setTextVisible(true);
     m_progress->setMinimumHeight(kLinePointSize * 2);
     QFont barFont = m_progress->font();
     barFont.setPointSize(kLinePointSize - 4);
     m_progress->setFont(barFont);
     m_serial = MakeLabel(kLinePointSize, true, this);
+    m_serial->setObjectName(QStringLiteral("tileSerial"));
     m_elapsed = MakeLabel(kLinePointSize, false, this);
+    m_elapsed->setObjectName(QStringLiteral("tileElapsed"));
 
     auto* stateRow = new QHBoxLayout;
     stateRow->addWidget(m_icon);
@@ -190,7 +192,7 @@ void CStationTile::Show(const StationTile& tile, long long elapsedMs) {
             break;
         case TileState::Running:
             detail = tile.step.empty() ? QStringLiteral("设备已连接")
-                                       : QStringLiteral("步骤: ") + Q(StepWords(tile.step));
+                                       : QStringLiteral("步骤: ") + ToQString(StepWords(tile.step));
             showBar = true;
             break;
         case TileState::Passed:
@@ -198,10 +200,10 @@ void CStationTile::Show(const StationTile& tile, long long elapsedMs) {
                 tile.removed ? QStringLiteral("已取下,请放入下一台") : QStringLiteral("请取下设备");
             break;
         case TileState::Failed:
-            detail = Q(StepWords(tile.failedStep)) + QStringLiteral(": ") +
-                     Q(ReasonWords(tile.reasonCode));
+            detail = ToQString(StepWords(tile.failedStep)) + QStringLiteral(": ") +
+                     ToQString(ReasonWords(tile.reasonCode));
             if (!tile.reasonText.empty() && tile.reasonText != ReasonWords(tile.reasonCode))
-                detail += QStringLiteral("\n") + Q(tile.reasonText);
+                detail += QStringLiteral("\n") + ToQString(tile.reasonText);
             break;
     }
     m_detail->setText(detail);
@@ -216,26 +218,6 @@ void CStationTile::Show(const StationTile& tile, long long elapsedMs) {
         }
     }
     m_serial->setText(QStringLiteral("序列号 ") +
-                      (tile.serial.empty() ? QStringLiteral("—") : Q(tile.serial)));
+                      (tile.serial.empty() ? QStringLiteral("—") : ToQString(tile.serial)));
     m_elapsed->setText(ElapsedWords(elapsedMs));
-}
-
-QString CStationTile::StateText() const {
-    return m_stateText->text();
-}
-
-QString CStationTile::DetailText() const {
-    return m_detail->text();
-}
-
-QString CStationTile::SerialText() const {
-    return m_serial->text();
-}
-
-QString CStationTile::ElapsedText() const {
-    return m_elapsed->text();
-}
-
-int CStationTile::Progress() const {
-    return m_progress->isHidden() ? -1 : m_progress->value();
 }

@@ -22,11 +22,6 @@ public:
     // Shows `tile`; `elapsedMs` < 0 when no unit has run.
     void Show(const StationTile& tile, long long elapsedMs);
 
-    QString StateText() const;
-    QString DetailText() const;
-    QString SerialText() const;
-    QString ElapsedText() const;
-    int Progress() const;  // percent; -1 while the bar is hidden
     TileState State() const { return m_state; }
 
 private:

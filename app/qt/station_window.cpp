@@ -24,7 +24,9 @@
 
 #include "app/qt/app_icons.h"
 #include "app/qt/station_tile.h"
+#include "app/qt/to_qstring.h"
 #include "records/record_json.h"
+#include "res/answer_texts.h"
 #include "res/resource.h"
 #include "station/config/recipe_catalog.h"
 #include "station/board/record_detail.h"
@@ -50,10 +52,6 @@ long long SteadyNowMs() {
         .count();
 }
 
-QString Q(const std::string& text) {
-    return QString::fromUtf8(text.data(), static_cast<qsizetype>(text.size()));
-}
-
 std::vector<std::string> SlotNames(const std::vector<StationSlot>& fixtureSlots) {
     std::vector<std::string> names;
     for (const StationSlot& s : fixtureSlots)
@@ -70,9 +68,9 @@ QFont PointFont(QWidget* widget, int pointSize, bool bold) {
 
 // A record's start as local time of day (records keep UTC).
 QString LocalTimeText(const std::string& utc) {
-    QDateTime when = QDateTime::fromString(Q(utc), Qt::ISODateWithMs);
+    QDateTime when = QDateTime::fromString(ToQString(utc), Qt::ISODateWithMs);
     if (!when.isValid())
-        return Q(utc);
+        return ToQString(utc);
     return when.toLocalTime().toString(QStringLiteral("MM-dd HH:mm:ss"));
 }
 
@@ -122,6 +120,7 @@ CStationWindow::CStationWindow(const Recipe& recipe, std::vector<StationSlot> fi
     auto* scanLabel = new QLabel(QStringLiteral("扫描型号条码:"), this);
     scanLabel->setFont(PointFont(scanLabel, kHeaderPointSize, false));
     m_scan = new QLineEdit(this);
+    m_scan->setObjectName(QStringLiteral("scanField"));
     m_scan->setFont(PointFont(m_scan, kHeaderPointSize, false));
     m_scan->setPlaceholderText(QStringLiteral("扫描或输入型号后按回车"));
     m_scan->setMinimumWidth(kStartWidth / 4);
@@ -136,12 +135,13 @@ CStationWindow::CStationWindow(const Recipe& recipe, std::vector<StationSlot> fi
     header->addWidget(m_scan);
 
     m_message = new QLabel(this);
+    m_message->setObjectName(QStringLiteral("message"));
     m_message->setFont(PointFont(m_message, kHeaderPointSize - 4, false));
     m_message->setWordWrap(true);
 
     auto* grid = new QGridLayout;
     for (std::size_t i = 0; i < m_slots.size(); ++i) {
-        auto* tile = new CStationTile(Q(m_slots[i].name), this);
+        auto* tile = new CStationTile(ToQString(m_slots[i].name), this);
         m_tiles.push_back(tile);
         grid->addWidget(tile, static_cast<int>(i) / kTilesPerRow,
                         static_cast<int>(i) % kTilesPerRow);
@@ -151,14 +151,20 @@ CStationWindow::CStationWindow(const Recipe& recipe, std::vector<StationSlot> fi
         grid->setColumnStretch(c, 1);
 
     auto* counters = new QHBoxLayout;
-    for (QLabel** label : {&m_passed, &m_failed, &m_yield, &m_cycle}) {
+    const std::pair<QLabel**, const char*> counterLabels[] = {{&m_passed, "passedCount"},
+                                                              {&m_failed, "failedCount"},
+                                                              {&m_yield, "firstPassYield"},
+                                                              {&m_cycle, "meanCycle"}};
+    for (const auto& [label, name] : counterLabels) {
         *label = new QLabel(this);
+        (*label)->setObjectName(QLatin1String(name));
         (*label)->setFont(PointFont(*label, kCounterPointSize, true));
         counters->addWidget(*label);
     }
     counters->addStretch(1);
 
     m_records = new QTreeWidget(this);
+    m_records->setObjectName(QStringLiteral("records"));
     m_records->setColumnCount(kColumnCount);
     m_records->setHeaderLabels({QStringLiteral("时间"), QStringLiteral("工位"),
                                 QStringLiteral("序列号"), QStringLiteral("结果"),
@@ -169,6 +175,7 @@ CStationWindow::CStationWindow(const Recipe& recipe, std::vector<StationSlot> fi
     m_records->header()->setStretchLastSection(true);
     connect(m_records, &QTreeWidget::currentItemChanged, this, [this] { ShowDetail(); });
     m_detail = new QPlainTextEdit(this);
+    m_detail->setObjectName(QStringLiteral("recordDetail"));
     m_detail->setReadOnly(true);
     m_detail->setFont(QFontDatabase::systemFont(QFontDatabase::FixedFont));
     m_detail->setPlaceholderText(QStringLiteral("选择一条记录查看详情"));
@@ -229,7 +236,7 @@ void CStationWindow::StartGroup() {
     std::string error;
     if (!m_group->Start(error)) {
         m_group.reset();
-        Say(QStringLiteral("无法启动工位: ") + Q(error), true);
+        Say(QStringLiteral("无法启动工位: ") + ToQString(error), true);
         emit groupStarted(false);
         return;
     }
@@ -276,8 +283,8 @@ bool CStationWindow::ConfirmAbort(const QString& question) {
     if (!running)
         return true;
     QMessageBox box(QMessageBox::Warning, windowTitle(), question, QMessageBox::NoButton, this);
-    QPushButton* yes = box.addButton(QStringLiteral("是(&Y)"), QMessageBox::YesRole);
-    QPushButton* no = box.addButton(QStringLiteral("否(&N)"), QMessageBox::NoRole);
+    QPushButton* yes = box.addButton(ToQString(kAnswerYes), QMessageBox::YesRole);
+    QPushButton* no = box.addButton(ToQString(kAnswerNo), QMessageBox::NoRole);
     box.setDefaultButton(no);
     box.setEscapeButton(no);
     box.exec();
@@ -306,23 +313,23 @@ void CStationWindow::OnScan(const QString& text) {
     Recipe recipe;
     std::string error;
     if (!FindRecipeByVariant(m_recipeFolder, text.toStdString(), recipe, error)) {
-        Say(Q(error), true);
+        Say(ToQString(error), true);
         return;
     }
     if (recipe.sha256 == m_recipe->sha256) {
-        Say(QStringLiteral("已是当前配方: ") + Q(recipe.variant), false);
+        Say(QStringLiteral("已是当前配方: ") + ToQString(recipe.variant), false);
         return;
     }
     if (!ConfirmAbort(
             QStringLiteral("有设备正在进行中,切换配方将中止这些单元(记录为中止)。\n确定切换到 ") +
-            Q(recipe.variant) + QStringLiteral(" 吗?")))
+            ToQString(recipe.variant) + QStringLiteral(" 吗?")))
         return;
     auto next = std::make_shared<Recipe>(std::move(recipe));
     StopGroupThen(true, [this, next] {
         // The old group is gone, so nothing refers to the old recipe now.
         m_recipe = std::make_unique<Recipe>(std::move(*next));
         ShowRecipe();
-        Say(QStringLiteral("已切换配方: ") + Q(m_recipe->variant), false);
+        Say(QStringLiteral("已切换配方: ") + ToQString(m_recipe->variant), false);
         StartGroup();
     });
 }
@@ -337,7 +344,9 @@ void CStationWindow::ShowEvent(const KeptStationEvent& kept) {
         ShowRecords();
     }
     if (e.kind == StationEventKind::Notice)
-        Say((e.slot.empty() ? QString() : Q(e.slot) + QStringLiteral(": ")) + Q(e.text), false);
+        Say((e.slot.empty() ? QString() : ToQString(e.slot) + QStringLiteral(": ")) +
+                ToQString(e.text),
+            false);
     emit eventShown();
 }
 
@@ -365,16 +374,17 @@ void CStationWindow::ShowRecords() {
     m_records->clear();
     QTreeWidgetItem* reselect = nullptr;
     for (const UnitRecord& r : m_board.Latest()) {
-        const QString reason =
-            r.result == UnitResult::Pass
-                ? QString()
-                : Q(StepWords(r.failedStep)) + QStringLiteral(": ") + Q(ReasonWords(r.reasonCode));
-        auto* item = new QTreeWidgetItem(m_records, {LocalTimeText(r.startTime), Q(r.slot),
-                                                     Q(r.serial), ResultText(r.result), reason});
-        item->setData(0, Qt::UserRole, Q(r.id));
+        const QString reason = r.result == UnitResult::Pass
+                                   ? QString()
+                                   : ToQString(StepWords(r.failedStep)) + QStringLiteral(": ") +
+                                         ToQString(ReasonWords(r.reasonCode));
+        auto* item =
+            new QTreeWidgetItem(m_records, {LocalTimeText(r.startTime), ToQString(r.slot),
+                                            ToQString(r.serial), ResultText(r.result), reason});
+        item->setData(0, Qt::UserRole, ToQString(r.id));
         item->setForeground(kColResult, r.result == UnitResult::Pass ? QColor(0x1b, 0x5e, 0x20)
                                                                      : QColor(0xb7, 0x1c, 0x1c));
-        if (!selected.isEmpty() && Q(r.id) == selected)
+        if (!selected.isEmpty() && ToQString(r.id) == selected)
             reselect = item;
     }
     for (int c = 0; c < kColReason; ++c)
@@ -392,28 +402,21 @@ void CStationWindow::ShowDetail() {
     const std::string id = item->data(0, Qt::UserRole).toString().toStdString();
     for (const UnitRecord& r : m_board.Latest()) {
         if (r.id == id) {
-            m_detail->setPlainText(Q(RecordDetailText(r)));
+            m_detail->setPlainText(ToQString(RecordDetailText(r)));
             return;
         }
     }
 }
 
 void CStationWindow::ShowRecipe() {
-    setWindowTitle(QStringLiteral("Vornak 生产工位 - ") + Q(m_recipe->variant));
-    m_recipeLabel->setText(QStringLiteral("配方: ") + Q(m_recipe->name) + QStringLiteral("  [") +
-                           Q(m_recipe->variant) + QStringLiteral("]"));
+    setWindowTitle(QStringLiteral("Vornak 生产工位 - ") + ToQString(m_recipe->variant));
+    m_recipeLabel->setText(QStringLiteral("配方: ") + ToQString(m_recipe->name) +
+                           QStringLiteral("  [") + ToQString(m_recipe->variant) +
+                           QStringLiteral("]"));
 }
 
 void CStationWindow::Say(const QString& text, bool problem) {
     m_message->setStyleSheet(problem ? QStringLiteral("color: #b71c1c; font-weight: bold;")
                                      : QString());
     m_message->setText(text);
-}
-
-QString CStationWindow::MessageText() const {
-    return m_message->text();
-}
-
-QString CStationWindow::CountersText() const {
-    return m_passed->text() + m_failed->text() + m_yield->text() + m_cycle->text();
 }

@@ -54,17 +54,6 @@ public:
     CStationWindow(const CStationWindow&) = delete;
     CStationWindow& operator=(const CStationWindow&) = delete;
 
-    const Recipe& CurrentRecipe() const { return *m_recipe; }
-    const CStationBoard& Board() const { return m_board; }
-    CStationTile* Tile(std::size_t slot) const { return m_tiles.at(slot); }
-    QLineEdit* ScanField() const { return m_scan; }
-    QTreeWidget* RecordList() const { return m_records; }
-    QPlainTextEdit* DetailView() const { return m_detail; }
-    QString MessageText() const;
-    QString CountersText() const;
-    // Whether the group runs (false while it stops and after a close).
-    bool IsRunning() const { return m_group != nullptr && !m_stopping; }
-
     // Picks the recipe of the scanned variant, as Enter in the scan field does.
     void OnScan(const QString& text);
 

@@ -25,9 +25,12 @@
 #include "app/qt/app_icons.h"
 #include "app/qt/dialog_page.h"
 #include "app/qt/input_blocker.h"
+#include "app/qt/pinned_rows.h"
 #include "app/qt/station_launch.h"
 #include "app/qt/station_window.h"
+#include "app/qt/to_qstring.h"
 #include "link/port_failure.h"
+#include "res/answer_texts.h"
 #include "res/dialog_templates.h"
 #include "res/resource.h"
 #include "res/string_table.h"
@@ -45,12 +48,6 @@ constexpr int kLineGoneRecheckMs = 200;
 // once it has ended. Quit?".
 constexpr char kCloseDuringUpgrade[] = "固件升级正在进行,现在退出会使设备固件不完整。确定退出吗?";
 constexpr char kCloseDuringDownload[] = "文件下载正在进行,将在下载结束后退出。确定退出吗?";
-constexpr char kAnswerYes[] = "是(&Y)";
-constexpr char kAnswerNo[] = "否(&N)";
-
-QString ToQString(std::string_view text) {
-    return QString::fromUtf8(text.data(), static_cast<qsizetype>(text.size()));
-}
 }  // namespace
 
 CVornakWindow::CVornakWindow(std::shared_ptr<CDialogModel> model, CDeviceLink* link,
@@ -74,6 +71,7 @@ CVornakWindow::CVornakWindow(std::shared_ptr<CDialogModel> model, CDeviceLink* l
     m_scroll->setFocusPolicy(Qt::NoFocus);
     m_page = new CDialogPage(dialogTemplate, m_metrics, m_model);
     m_scroll->setWidget(m_page);
+    m_pinnedRows = std::make_unique<CPinnedRows>(*m_page, *m_scroll, *this);
     m_blocker = new CInputBlocker(this);
     connect(m_page, &CDialogPage::controlClicked, this, &CVornakWindow::Click);
     connect(m_page, &CDialogPage::listAboutToDropDown, this, &CVornakWindow::OnListAboutToDropDown);
@@ -178,7 +176,7 @@ void CVornakWindow::KeepOnScreen(QSize outer, QMargins frame) {
                        outer.height() - frame.top() - frame.bottom());
     if (size() != client || minimumSize() != client || maximumSize() != client)
         setFixedSize(client);
-    m_scroll->setGeometry(QRect(QPoint(0, 0), client));
+    m_pinnedRows->Layout(client, m_page->size());
     if (!isVisible() || !available.isValid())
         return;
     // Past the right or bottom edge: move left or up until it fits.

@@ -32,7 +32,8 @@
 //
 // The window keeps on its screen: when a resize would reach past the screen's
 // edge it moves left or up, and on a screen too small for it the client area
-// is capped to the screen with scroll bars.
+// is capped to the screen with scroll bars, the connect row and the status
+// line standing outside the scrolling page (CPinnedRows).
 //
 // The tester information item ("关于 Vornak(&A)...") and the production
 // station ("打开生产配方...") are in the context menu of the dialog's
@@ -55,6 +56,7 @@ class QAction;
 class QScrollArea;
 class QTimer;
 class CDialogPage;
+class CPinnedRows;
 class CInputBlocker;
 
 class CVornakWindow : public QDialog {
@@ -128,6 +130,7 @@ private:
     QAction* m_aboutAction = nullptr;
     QAction* m_recipeAction = nullptr;
     QScrollArea* m_scroll = nullptr;
+    std::unique_ptr<CPinnedRows> m_pinnedRows;
     CDeviceLink* m_link = nullptr;
     std::unique_ptr<CVornakDlg> m_dlg;
     std::thread m_handler;

@@ -139,7 +139,7 @@ TEST_F(WindowHabits, EnterPressesOnlyAFocusedButton) {
         QTest::keyClick(field, Qt::Key_Enter);
         EXPECT_FALSE(m_window->IsBusy());
     }
-    QTest::qWait(50);
+    // A click starts its handler at once, so nothing started is nothing sent.
     EXPECT_TRUE(m_sim.Requests().empty());
     EXPECT_FALSE(m_link.IsOpen());
 
@@ -273,8 +273,7 @@ TEST_F(WindowHabits, UnplugDuringAnOperation) {
     ASSERT_TRUE(QTest::qWaitFor([this] { return W(IDC_PROGRESS)->isVisible(); }, kHandlerWaitMs));
     m_sim.Unplug();
     ASSERT_TRUE(finished.wait(kHandlerWaitMs));
-    QTest::qWait(50);
-    EXPECT_TRUE(W(IDC_DOT_CLOSED)->isVisible());
+    EXPECT_TRUE(QTest::qWaitFor([this] { return W(IDC_DOT_CLOSED)->isVisible(); }));
     EXPECT_TRUE(W(IDC_CONNECT)->isVisible());
     EXPECT_EQ(Text(IDC_STATUS), QString("设备连接已断开,请检查连线后重新连接."));
 }
@@ -292,8 +291,7 @@ TEST_F(WindowHabits, BusyBarWhileTheBoxRestarts) {
     EXPECT_TRUE(bar->isVisible());
     EXPECT_EQ(bar->maximum(), 0) << "a busy bar";
     ASSERT_TRUE(WaitForStatus(kTextUpgradeDone, 30000));
-    QTest::qWait(20);
-    EXPECT_FALSE(bar->isVisible());
+    EXPECT_TRUE(QTest::qWaitFor([bar] { return !bar->isVisible(); }));
 }
 
 // The package list is read again when it drops down, keeping the selection.
@@ -343,13 +341,16 @@ TEST_F(WindowHabits, WidenedWindowStaysOnTheScreen) {
     StartBox(3);
     Open();
     const QRect screen = m_window->screen()->availableGeometry();
-    m_window->move(screen.right() - 600, screen.bottom() - 400);
-    QTest::qWait(20);
+    const QPoint nearCorner(screen.right() - 600, screen.bottom() - 400);
+    m_window->move(nearCorner);
+    ASSERT_TRUE(QTest::qWaitFor([&] { return m_window->pos() == nearCorner; }));
     ASSERT_TRUE(ClickAndWait(IDC_ADVANCED_TOGGLE));
-    QTest::qWait(20);
-    EXPECT_EQ(m_window->frameGeometry().size(), QSize(1000, 720));
-    EXPECT_TRUE(screen.contains(m_window->frameGeometry()))
-        << m_window->frameGeometry().x() << "," << m_window->frameGeometry().y();
+    EXPECT_TRUE(QTest::qWaitFor([&] {
+        return m_window->frameGeometry().size() == QSize(1000, 720) &&
+               screen.contains(m_window->frameGeometry());
+    })) << m_window->frameGeometry().x()
+        << "," << m_window->frameGeometry().y() << " " << m_window->frameGeometry().width() << "x"
+        << m_window->frameGeometry().height();
 }
 
 TEST_F(WindowHabits, DialogsAreFixedSize) {
@@ -379,18 +380,52 @@ TEST_F(SmallScreen, LargeWindowScrollsInsteadOfCuttingOff) {
     const QRect screen = m_window->screen()->availableGeometry();
     ASSERT_LT(screen.height(), 720) << "run with the small screen (app_window_small_screen)";
     ASSERT_TRUE(ClickAndWait(IDC_ADVANCED_TOGGLE));
-    QTest::qWait(20);
-    EXPECT_TRUE(screen.contains(m_window->frameGeometry()));
+    EXPECT_TRUE(QTest::qWaitFor([&] { return screen.contains(m_window->frameGeometry()); }));
     auto* scroll = m_window->findChild<QScrollArea*>();
     ASSERT_NE(scroll, nullptr);
     EXPECT_TRUE(scroll->verticalScrollBar()->isVisible());
     EXPECT_TRUE(scroll->horizontalScrollBar()->isVisible());
 
-    // The bottom-right button can be scrolled to and pressed.
+    // Wherever the panel is scrolled to, the connect row and the status line
+    // stay whole in view.
+    const auto wholeInView = [](QWidget* w) {
+        return !w->isHidden() && w->visibleRegion().boundingRect() == w->rect();
+    };
+    QWidget* connectButton = W(IDC_CONNECT)->isHidden() ? W(IDC_DISCONNECT) : W(IDC_CONNECT);
+    QWidget* dot = W(IDC_DOT_OPEN)->isHidden() ? W(IDC_DOT_CLOSED) : W(IDC_DOT_OPEN);
+    QScrollBar* across = scroll->horizontalScrollBar();
+    QScrollBar* down = scroll->verticalScrollBar();
+    for (const int x : {across->minimum(), across->maximum()}) {
+        for (const int y : {down->minimum(), down->maximum()}) {
+            SCOPED_TRACE(testing::Message() << "scrolled to " << x << "," << y);
+            across->setValue(x);
+            down->setValue(y);
+            for (QWidget* w : {W(IDC_STATUS), W(IDC_PORT_NAME), connectButton, dot}) {
+                const QRect seen = w->visibleRegion().boundingRect();
+                EXPECT_TRUE(wholeInView(w))
+                    << w->metaObject()->className() << " shows " << seen.width() << "x"
+                    << seen.height() << " of " << w->width() << "x" << w->height();
+            }
+        }
+    }
+
+    // The bottom-right button can be scrolled to and pressed, and its outcome
+    // shows.
     QWidget* write = W(IDC_WRITE_SETTINGS);
     scroll->ensureWidgetVisible(write);
     const QRect shown(write->mapTo(scroll->viewport(), QPoint(0, 0)), write->size());
     EXPECT_TRUE(scroll->viewport()->rect().contains(shown));
+    ASSERT_TRUE(ClickAndWait(IDC_WRITE_SETTINGS));
+    EXPECT_EQ(Text(IDC_STATUS), QString(kTextWriteOk));
+    EXPECT_TRUE(wholeInView(W(IDC_STATUS)));
+
+    // Back in the small window, the rows stand where the template puts them.
+    ASSERT_TRUE(ClickAndWait(IDC_ADVANCED_TOGGLE));
+    EXPECT_TRUE(
+        QTest::qWaitFor([this] { return W(IDC_STATUS)->parentWidget() == &m_window->Page(); }));
+    EXPECT_EQ(
+        W(IDC_STATUS)->geometry(),
+        m_window->Metrics().Rect(FindDialogTemplate(IDD_VORNAK_DIALOG)->Find(IDC_STATUS)->rect));
 }
 
 // Qt's own texts come in Chinese on a Chinese or unset locale, not otherwise.

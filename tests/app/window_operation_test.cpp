@@ -57,7 +57,7 @@ TEST_F(WindowFixture, BusyWindowSwallowsInputAndDefersClose) {
     m_sim.SetFaults({.silent = true});
     Open();
     m_model->SetItemText(IDC_SERIAL, "ABCD");
-    QTest::qWait(1);
+    ASSERT_TRUE(QTest::qWaitFor([this] { return Text(IDC_SERIAL) == "ABCD"; }));
     QSignalSpy finished(m_window.get(), &CVornakWindow::handlerFinished);
 
     MouseClick(IDC_CONNECT);
@@ -208,8 +208,8 @@ TEST_F(WindowFixture, BrowseOpensTheFileDialog) {
 
     watch = OnNextWindow([](QWidget* modal) { qobject_cast<QDialog*>(modal)->reject(); });
     MouseClick(IDC_BROWSE);
-    QTest::qWait(1);
-    EXPECT_EQ(Text(IDC_TARGET_FILE), path) << "a cancel keeps the path";
+    EXPECT_EQ(m_model->GetItemText(IDC_TARGET_FILE), path.toStdString())
+        << "a cancel keeps the path";
 }
 
 // Closing the window while the firmware update's worker runs: the worker goes
@@ -229,10 +229,8 @@ TEST_F(WindowFixture, ClosingDuringAFirmwareUpdate) {
     EXPECT_TRUE(m_window->close());
     m_window.reset();
 
-    const auto deadline = std::chrono::steady_clock::now() + std::chrono::seconds(20);
-    while (m_model->GetItemText(IDC_STATUS) != "固件刷新成功!" &&
-           std::chrono::steady_clock::now() < deadline)
-        std::this_thread::sleep_for(std::chrono::milliseconds(20));
-    EXPECT_EQ(m_model->GetItemText(IDC_STATUS), "固件刷新成功!");
+    EXPECT_TRUE(QTest::qWaitFor(
+        [this] { return m_model->GetItemText(IDC_STATUS) == "固件刷新成功!"; }, 20000))
+        << m_model->GetItemText(IDC_STATUS);
     EXPECT_EQ(m_sim.CommitCount(), 1);
 }

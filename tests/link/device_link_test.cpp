@@ -16,6 +16,7 @@
 #include "link/command_codes.h"
 #include "link/frame_codec.h"
 #include "tests/link/link_test_support.h"
+#include "tests/link/read_frames.h"
 
 namespace {
 
@@ -119,10 +120,12 @@ TEST_F(DeviceLinkTest, ScanSkipsDeadPortsAndFindsBoxOnTwelve) {
     EXPECT_EQ(m_box.Requests()[0].subCode, SUB_DEFAULT);
 
     // The receive thread runs: frames the box sends on its own are drained.
-    m_box.SetFaults({.unsolicitedInterval = milliseconds(5)});
-    EXPECT_TRUE(WaitUntil([&] { return link.UnsolicitedFramesDrained() >= 3; },
-                          milliseconds(Scaled(3000))));
-    m_box.SetFaults({});
+    {
+        const CReadFrames read(link);
+        m_box.SetFaults({.unsolicitedInterval = milliseconds(5)});
+        EXPECT_TRUE(WaitUntil([&] { return read.Count() >= 3; }, milliseconds(Scaled(3000))));
+        m_box.SetFaults({});
+    }
 
     // Scanning while connected starts again from COM1.
     Connect(link);
@@ -454,9 +457,9 @@ TEST_F(DeviceLinkTest, SoakWithUnsolicitedFrames) {
             std::this_thread::sleep_for(milliseconds(10));
     }
     // On an idle line the box's frames are the receive thread's to drain.
-    std::this_thread::sleep_for(milliseconds(80));
+    const CReadFrames read(link);
+    EXPECT_TRUE(WaitUntil([&] { return read.Count() > 0; }, milliseconds(Scaled(3000))));
     m_box.SetFaults({});
-    EXPECT_GT(link.UnsolicitedFramesDrained(), 0u);
 }
 
 // An unplugged box: the link reads as closed at once and says so, the port
@@ -588,13 +591,14 @@ TEST_F(DeviceLinkTest, ReceiveThreadDropsOversizeAndBadFramesQuietly) {
     wire.insert(wire.end(), bad.begin(), bad.end());
     wire.insert(wire.end(), good.begin(), good.end());
 
+    // The receive thread reads the frames in order, so once the good one is
+    // read the others have been dealt with.
+    const CReadFrames read(link);
     testing::internal::CaptureStdout();
     device.Send(wire);
-    EXPECT_TRUE(WaitUntil([&] { return link.UnsolicitedFramesDrained() >= 1; },
-                          milliseconds(Scaled(3000))));
-    std::this_thread::sleep_for(milliseconds(50));
+    EXPECT_TRUE(WaitUntil([&] { return read.Count() >= 2; }, milliseconds(Scaled(3000))));
     EXPECT_EQ(testing::internal::GetCapturedStdout(), "");
-    EXPECT_EQ(link.UnsolicitedFramesDrained(), 1u);
+    EXPECT_EQ(read.Frames(), (std::vector<Bytes>{bad, good}));
 
     std::thread answer([&] { box.AnswerNext({0x42}); });
     const Outcome o = Exchange(link, CMD_GET_VERSION);

@@ -147,8 +147,7 @@ TEST_F(SerialPortTest, LatencyTimerLoweredWhileOpen) {
         ASSERT_TRUE(timer.has_value());
         EXPECT_EQ(timer->ms, std::atoi(c.before));
 
-        CSerialPort port;
-        port.SetSysfsRoot(root);
+        CSerialPort port({}, root);
         OpenPort(port);
         std::ifstream open(file);
         std::string text((std::istreambuf_iterator<char>(open)), std::istreambuf_iterator<char>());

@@ -1,0 +1,22 @@
+#pragma once
+// Well-formed UTF-8: the one decoder of the tool. Texts from outside (a box's
+// 8-bit version text, file names, system messages) are checked here before
+// they are shown, stored or printed.
+
+#include <cstddef>
+#include <string>
+#include <string_view>
+
+// U+FFFD, the replacement character, in UTF-8.
+inline constexpr char kUtf8Replacement[] = "\xEF\xBF\xBD";
+
+// The length of the well-formed UTF-8 sequence at the start of `text` (shortest
+// form, no surrogate, at most U+10FFFF), and its code point in `*codePoint`
+// when given; 0, leaving `*codePoint` alone, when `text` is empty or starts
+// with none (a stray continuation byte, the lead of a 5- or 6-byte form, a
+// sequence cut short).
+std::size_t Utf8SequenceLength(std::string_view text, char32_t* codePoint = nullptr);
+
+// `text` with every byte that starts no well-formed sequence replaced by one
+// U+FFFD.
+std::string WellFormedUtf8(std::string_view text);
