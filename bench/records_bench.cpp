@@ -253,7 +253,11 @@ void TimeRecallQueries(IRecordStore& store, long rows, bool& allPassed) {
             filter.since = RecordTimeText(BenchStart() + day).substr(0, 10);
             filter.until = RecordTimeText(BenchStart() + day + std::chrono::days(1)).substr(0, 10);
             recall.narrow(filter, record);
-            found += store.List(filter).size();
+            std::vector<UnitRecord> records;
+            std::string error;
+            if (!store.List(filter, records, error))
+                std::fprintf(stderr, "recall failed: %s\n", error.c_str());
+            found += records.size();
         });
         const bool passed = t.p99Ms < kRecallTargetMs;
         allPassed = allPassed && passed;
@@ -326,7 +330,9 @@ int main(int argc, char** argv) {
         for (const long p : picks) {
             const std::string serial = BenchRecord(p).serial;
             timed(byIdMs, [&] {
-                if (!store->Find("unit-" + std::to_string(p)))
+                std::optional<UnitRecord> record;
+                std::string error;
+                if (!store->Find("unit-" + std::to_string(p), record, error) || !record)
                     std::fprintf(stderr, "missing unit-%ld\n", p);
             });
             timed(interlockMs, [&] {
@@ -336,7 +342,9 @@ int main(int argc, char** argv) {
             timed(listMs, [&] {
                 RecordFilter filter;
                 filter.serial = serial;
-                if (store->List(filter).size() != kRunsPerSerial)
+                std::vector<UnitRecord> records;
+                std::string error;
+                if (!store->List(filter, records, error) || records.size() != kRunsPerSerial)
                     std::fprintf(stderr, "list missed %ld\n", p);
             });
         }

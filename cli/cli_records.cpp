@@ -319,8 +319,11 @@ int RunRecordsCommandLine(int argc, const char* const* argv, std::FILE* out, std
 
     int status = kExitSuccess;
     if (request.action == "show") {
-        const std::optional<UnitRecord> record = store->Find(request.args.front());
-        if (record) {
+        std::optional<UnitRecord> record;
+        if (!store->Find(request.args.front(), record, error)) {
+            PrintError(err, error);
+            status = kExitFailure;
+        } else if (record) {
             std::fprintf(out, "%s\n", JsonText(RecordToJson(*record), kShowIndent).c_str());
         } else {
             PrintError(err, "no record " + request.args.front() + " in " + store->Describe());
@@ -329,8 +332,11 @@ int RunRecordsCommandLine(int argc, const char* const* argv, std::FILE* out, std
     } else if (request.action == "report") {
         status = RunRecordsReport(*store, request.filter, request.shifts, *request.html, err);
     } else {
-        const std::vector<UnitRecord> records = store->List(request.filter);
-        if (request.action == "list") {
+        std::vector<UnitRecord> records;
+        if (!store->List(request.filter, records, error)) {
+            PrintError(err, error);
+            status = kExitFailure;
+        } else if (request.action == "list") {
             for (const UnitRecord& record : records) {
                 std::fprintf(out, "%s\n", ListLine(record).c_str());
             }

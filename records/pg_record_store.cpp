@@ -2,9 +2,11 @@
 
 #include <libpq-fe.h>
 
+#include <charconv>
 #include <chrono>
 
 #include "link/utf8_text.h"
+#include "records/record_algorithms.h"
 #include "records/record_columns.h"
 #include "records/record_queries.h"
 #include "records/record_schema.h"
@@ -78,20 +80,72 @@ bool Lost(pg_conn* conn) {
     return PQstatus(conn) != CONNECTION_OK;
 }
 
-std::vector<UnitRecord> RecordsOf(const CPgResult& result) {
-    std::vector<UnitRecord> records;
-    for (int row = 0; row < result.Rows(); ++row) {
-        std::vector<std::string> values;
-        for (int column = 0; column < result.Columns(); ++column) {
-            values.push_back(result.Text(row, column));
+// The PostgreSQL dialect: the version in the one-row table schema_version;
+// advisory locks held to the transaction's end serialise migrations and the
+// check-and-insert of one serial and recipe across stations.
+class CPgConnection : public IRecordConnection {
+public:
+    explicit CPgConnection(pg_conn* conn) : m_conn(conn) {}
+
+    ParamStyle Style() const override { return ParamStyle::Postgres; }
+
+    bool Query(const RecordQuery& query, std::vector<RecordRow>& rows,
+               std::string& error) override {
+        rows.clear();
+        CPgResult result(::Exec(m_conn, query));
+        if (!result.Ok()) {
+            error = result.Error();
+            return false;
         }
-        UnitRecord record;
-        std::string error;
-        if (RecordFromColumnValues(values, record, error))
-            records.push_back(std::move(record));
+        for (int row = 0; row < result.Rows(); ++row) {
+            RecordRow values;
+            for (int column = 0; column < result.Columns(); ++column) {
+                values.push_back(result.Text(row, column));
+            }
+            rows.push_back(std::move(values));
+        }
+        return true;
     }
-    return records;
-}
+
+    bool Begin(std::string& error) override { return Exec({"BEGIN", {}}, error); }
+    bool Commit(std::string& error) override { return Exec({"COMMIT", {}}, error); }
+    void Rollback() override { CPgResult rollback(::Exec(m_conn, "ROLLBACK")); }
+    bool LockInterlock(const std::string& key, std::string& error) override {
+        return Exec({"SELECT pg_advisory_xact_lock(hashtextextended($1, 0))", {key}}, error);
+    }
+    bool LockSchema(std::string& error) override {
+        std::vector<RecordRow> rows;
+        return Exec({"SELECT pg_advisory_xact_lock(" + std::to_string(kSchemaLockKey) + ")", {}},
+                    error) &&
+               Exec({"CREATE TABLE IF NOT EXISTS schema_version (version INTEGER NOT NULL)", {}},
+                    error) &&
+               Query({"SELECT version FROM schema_version", {}}, rows, error) &&
+               (!rows.empty() ||
+                Exec({"INSERT INTO schema_version (version) VALUES (0)", {}}, error));
+    }
+    bool ReadSchemaVersion(int& version, std::string& error) override {
+        std::vector<RecordRow> rows;
+        if (!Query({"SELECT version FROM schema_version", {}}, rows, error))
+            return false;
+        version = 0;
+        if (rows.empty())
+            return true;
+        const std::string& text = rows.front().front();
+        const auto [end, ec] = std::from_chars(text.data(), text.data() + text.size(), version);
+        if (ec != std::errc() || end != text.data() + text.size()) {
+            error = "can't read the schema version '" + text + "'";
+            return false;
+        }
+        return true;
+    }
+    bool WriteSchemaVersion(int version, std::string& error) override {
+        return Exec({"UPDATE schema_version SET version = $1", {std::to_string(version)}}, error);
+    }
+    const char* HolderWord() const override { return "database"; }
+
+private:
+    pg_conn* m_conn;
+};
 
 // The URL without a password, for messages.
 std::string WithoutPassword(const std::string& url) {
@@ -136,49 +190,8 @@ ConnectOutcome Connect(const std::string& url, pg_conn*& conn, std::string& erro
 }  // namespace
 
 bool MigratePostgresSchema(pg_conn* conn, int target, std::string& error) {
-    auto run = [&](const RecordQuery& query) {
-        CPgResult result(Exec(conn, query));
-        if (!result.Ok()) {
-            error = result.Error();
-            CPgResult rollback(Exec(conn, "ROLLBACK"));
-            return false;
-        }
-        return true;
-    };
-    const std::vector<SchemaStep> steps = PostgresSchemaSteps();
-    if (!run({"BEGIN", {}}) ||
-        !run({"SELECT pg_advisory_xact_lock(" + std::to_string(kSchemaLockKey) + ")", {}}) ||
-        !run({"CREATE TABLE IF NOT EXISTS schema_version (version INTEGER NOT NULL)", {}}))
-        return false;
-    CPgResult current(Exec(conn, "SELECT version FROM schema_version"));
-    if (!current.Ok()) {
-        error = current.Error();
-        CPgResult rollback(Exec(conn, "ROLLBACK"));
-        return false;
-    }
-    int version = 0;
-    if (current.Rows() == 0) {
-        if (!run({"INSERT INTO schema_version (version) VALUES (0)", {}}))
-            return false;
-    } else {
-        version = std::stoi(current.Text(0, 0));
-    }
-    if (version > LatestVersion(steps)) {
-        error = "the database's schema version " + std::to_string(version) +
-                " is newer than this tool's (" + std::to_string(LatestVersion(steps)) + ")";
-        CPgResult rollback(Exec(conn, "ROLLBACK"));
-        return false;
-    }
-    for (const SchemaStep& step : steps) {
-        if (step.version <= version || step.version > target)
-            continue;
-        if (!run({step.sql, {}}) ||
-            !run({"UPDATE schema_version SET version = $1", {std::to_string(step.version)}})) {
-            error = "schema step " + std::to_string(step.version) + ": " + error;
-            return false;
-        }
-    }
-    return run({"COMMIT", {}});
+    CPgConnection connection(conn);
+    return MigrateSchema(connection, PostgresSchemaSteps(), target, error);
 }
 
 std::unique_ptr<CPgRecordStore> CPgRecordStore::Open(const std::string& url,
@@ -241,56 +254,26 @@ void CPgRecordStore::DropConnectionLocked() {
 
 bool CPgRecordStore::InsertRemoteLocked(const UnitRecord& record, bool requirePassFree,
                                         bool& reached, std::string& error) {
-    reached = true;
-    // Runs one statement of the transaction; on failure ends it and says why.
-    auto step = [&](const RecordQuery& query, int* rows = nullptr,
-                    std::string* firstValue = nullptr) {
-        CPgResult result(Exec(m_conn, query));
-        if (result.Ok()) {
-            if (rows != nullptr)
-                *rows = result.Rows();
-            if (firstValue != nullptr && result.Rows() > 0)
-                *firstValue = result.Text(0, 0);
-            return true;
-        }
-        error = result.Error();
-        if (Lost(m_conn)) {
-            reached = false;
-            DropConnectionLocked();
-        } else {
-            CPgResult rollback(Exec(m_conn, "ROLLBACK"));
-        }
-        return false;
-    };
-    int rows = 0;
-    if (!step({"BEGIN", {}}) ||
-        !step({"SELECT pg_advisory_xact_lock(hashtextextended($1, 0))",
-               {record.serial + '\x1f' + record.recipeSha256}}) ||
-        !step(RecordExistsQuery(ParamStyle::Postgres, record.id), &rows))
-        return false;
-    if (rows > 0)
-        return step({"COMMIT", {}});
-    if (requirePassFree && record.result == UnitResult::Pass) {
-        std::string last;
-        if (!step(LastRunQuery(ParamStyle::Postgres, record.serial, record.recipeSha256), &rows,
-                  &last))
-            return false;
-        if (rows > 0 && InterlockFromLastRun(last) == InterlockState::Passed) {
-            CPgResult rollback(Exec(m_conn, "ROLLBACK"));
-            error = "serial " + record.serial + " already passed this recipe";
-            return false;
-        }
+    CPgConnection connection(m_conn);
+    if (InsertRecord(connection, record, requirePassFree, {}, error)) {
+        reached = true;
+        return true;
     }
-    return step(InsertRecordQuery(ParamStyle::Postgres, record)) && step({"COMMIT", {}});
+    reached = !Lost(m_conn);
+    if (!reached)
+        DropConnectionLocked();
+    return false;
 }
 
 bool CPgRecordStore::ForwardLocked() {
     for (;;) {
-        const std::optional<UnitRecord> record = m_queue->OldestQueued();
+        std::optional<UnitRecord> record;
+        std::string error;
+        if (!m_queue->OldestQueued(record, error))
+            return false;
         if (!record)
             return true;
         bool reached = false;
-        std::string error;
         if (!InsertRemoteLocked(*record, false, reached, error) ||
             !m_queue->Dequeue(record->id, error))
             return false;
@@ -332,11 +315,11 @@ InterlockState CPgRecordStore::Interlock(const std::string& serial,
                                          const std::string& recipeSha256) {
     std::lock_guard lock(m_lock);
     if (ReadyLocked()) {
-        CPgResult result(Exec(m_conn, LastRunQuery(ParamStyle::Postgres, serial, recipeSha256)));
-        if (result.Ok()) {
-            return InterlockFromLastRun(result.Rows() > 0 ? std::optional(result.Text(0, 0))
-                                                          : std::nullopt);
-        }
+        CPgConnection connection(m_conn);
+        std::optional<std::string> last;
+        std::string error;
+        if (LastRunOf(connection, serial, recipeSha256, last, error))
+            return InterlockFromLastRun(last);
         if (Lost(m_conn))
             DropConnectionLocked();
     }
@@ -361,32 +344,40 @@ bool CPgRecordStore::Insert(const UnitRecord& record, bool requirePassFree, std:
     return m_queue->InsertQueued(record, requirePassFree, error);
 }
 
-std::vector<UnitRecord> CPgRecordStore::List(const RecordFilter& filter) {
+bool CPgRecordStore::List(const RecordFilter& filter, std::vector<UnitRecord>& records,
+                          std::string& error) {
     std::lock_guard lock(m_lock);
     if (ReadyLocked()) {
-        CPgResult result(Exec(m_conn, ListRecordsQuery(ParamStyle::Postgres, filter)));
-        if (result.Ok())
-            return RecordsOf(result);
-        if (Lost(m_conn))
-            DropConnectionLocked();
+        CPgConnection connection(m_conn);
+        if (QueryRecords(connection, ListRecordsQuery(ParamStyle::Postgres, filter), records,
+                         error))
+            return true;
+        if (!Lost(m_conn))
+            return false;
+        DropConnectionLocked();
     }
-    return m_queue->List(filter);
+    error.clear();
+    return m_queue->List(filter, records, error);
 }
 
-std::optional<UnitRecord> CPgRecordStore::Find(const std::string& id) {
+bool CPgRecordStore::Find(const std::string& id, std::optional<UnitRecord>& record,
+                          std::string& error) {
     std::lock_guard lock(m_lock);
     if (ReadyLocked()) {
-        CPgResult result(Exec(m_conn, FindRecordQuery(ParamStyle::Postgres, id)));
-        if (result.Ok()) {
-            std::vector<UnitRecord> found = RecordsOf(result);
-            if (found.empty())
-                return std::nullopt;
-            return std::move(found.front());
+        CPgConnection connection(m_conn);
+        std::vector<UnitRecord> found;
+        if (QueryRecords(connection, FindRecordQuery(ParamStyle::Postgres, id), found, error)) {
+            record.reset();
+            if (!found.empty())
+                record = std::move(found.front());
+            return true;
         }
-        if (Lost(m_conn))
-            DropConnectionLocked();
+        if (!Lost(m_conn))
+            return false;
+        DropConnectionLocked();
     }
-    return m_queue->Find(id);
+    error.clear();
+    return m_queue->Find(id, record, error);
 }
 
 std::string CPgRecordStore::Describe() const {

@@ -58,9 +58,14 @@ public:
     // record is then not stored.
     virtual bool Insert(const UnitRecord& record, bool requirePassFree, std::string& error) = 0;
 
-    // Newest first.
-    virtual std::vector<UnitRecord> List(const RecordFilter& filter) = 0;
-    virtual std::optional<UnitRecord> Find(const std::string& id) = 0;
+    // The records the filter lets through, newest first. False with `error`
+    // when they can't be read, also when a stored row can't be read back as
+    // a record (the error names it): a record is never left out silently.
+    virtual bool List(const RecordFilter& filter, std::vector<UnitRecord>& records,
+                      std::string& error) = 0;
+    // The record `id` (none when not stored). False with `error` as List.
+    virtual bool Find(const std::string& id, std::optional<UnitRecord>& record,
+                      std::string& error) = 0;
 
     // Where the store lives, for messages ("sqlite:/path/records.db").
     virtual std::string Describe() const = 0;

@@ -2,6 +2,7 @@
 
 #include <sqlite3.h>
 
+#include "records/record_algorithms.h"
 #include "records/record_columns.h"
 #include "records/record_queries.h"
 #include "records/record_schema.h"
@@ -9,94 +10,89 @@
 
 namespace {
 
-// Prepares `query` with its parameters bound.
-void BindAll(CSqliteStatement& statement, const RecordQuery& query) {
-    for (std::size_t i = 0; i < query.params.size(); ++i) {
-        statement.BindText(static_cast<int>(i + 1), query.params[i]);
+int CollectRow(void* out, int columns, char** values, char**) {
+    RecordRow row;
+    row.reserve(static_cast<std::size_t>(columns));
+    for (int i = 0; i < columns; ++i) {
+        row.emplace_back(values[i] != nullptr ? values[i] : "");
     }
+    static_cast<std::vector<RecordRow>*>(out)->push_back(std::move(row));
+    return 0;
 }
-
-std::optional<UnitRecord> RecordOfRow(const CSqliteStatement& statement) {
-    std::vector<std::string> values;
-    for (int i = 0; i < statement.ColumnCount(); ++i) {
-        values.push_back(statement.ColumnText(i));
-    }
-    UnitRecord record;
-    std::string error;
-    if (!RecordFromColumnValues(values, record, error))
-        return std::nullopt;
-    return record;
-}
-
-std::vector<UnitRecord> RunRecordQuery(sqlite3* db, const RecordQuery& query) {
-    std::vector<UnitRecord> records;
-    CSqliteStatement statement(db, query.sql);
-    BindAll(statement, query);
-    while (statement.Step() == SQLITE_ROW) {
-        if (auto record = RecordOfRow(statement))
-            records.push_back(std::move(*record));
-    }
-    return records;
-}
-
-int UserVersion(sqlite3* db) {
-    CSqliteStatement statement(db, "PRAGMA user_version");
-    return statement.Step() == SQLITE_ROW ? static_cast<int>(statement.ColumnInt(0)) : -1;
-}
-
-// Ends the transaction `begin` opened: ROLLBACK unless Commit() succeeded.
-class CSqliteTransaction {
-public:
-    CSqliteTransaction(sqlite3* db, const char* begin, std::string& error)
-        : m_db(db), m_open(SqliteExec(db, begin, error)) {}
-    ~CSqliteTransaction() {
-        if (m_open) {
-            std::string ignored;
-            SqliteExec(m_db, "ROLLBACK", ignored);
-        }
-    }
-    bool Open() const { return m_open; }
-    bool Commit(std::string& error) {
-        if (!SqliteExec(m_db, "COMMIT", error))
-            return false;
-        m_open = false;
-        return true;
-    }
-
-private:
-    sqlite3* m_db;
-    bool m_open;
-};
 
 }  // namespace
 
-bool MigrateSqliteSchema(sqlite3* db, int target, std::string& error) {
-    CSqliteTransaction transaction(db, "BEGIN IMMEDIATE", error);
-    if (!transaction.Open())
-        return false;
-    const std::vector<SchemaStep> steps = SqliteSchemaSteps();
-    const int version = UserVersion(db);
-    if (version < 0) {
-        error = "can't read the schema version";
-        return false;
+// The SQLite dialect: the version in PRAGMA user_version; BEGIN IMMEDIATE
+// takes the file's write lock, which is all the locking either check needs.
+class CSqliteConnection : public IRecordConnection {
+public:
+    explicit CSqliteConnection(sqlite3* db) : m_db(db) {}
+
+    ParamStyle Style() const override { return ParamStyle::Sqlite; }
+
+    bool Query(const RecordQuery& query, std::vector<RecordRow>& rows,
+               std::string& error) override {
+        rows.clear();
+        if (query.params.empty()) {
+            // Runs every statement of a schema step, too.
+            char* message = nullptr;
+            if (sqlite3_exec(m_db, query.sql.c_str(), CollectRow, &rows, &message) != SQLITE_OK) {
+                error = message != nullptr ? message : sqlite3_errmsg(m_db);
+                sqlite3_free(message);
+                return false;
+            }
+            return true;
+        }
+        CSqliteStatement statement(m_db, query.sql);
+        for (std::size_t i = 0; i < query.params.size(); ++i) {
+            statement.BindText(static_cast<int>(i + 1), query.params[i]);
+        }
+        for (;;) {
+            const int step = statement.Step();
+            if (step == SQLITE_DONE)
+                return true;
+            if (step != SQLITE_ROW) {
+                error = statement.Error();
+                return false;
+            }
+            RecordRow row;
+            for (int i = 0; i < statement.ColumnCount(); ++i) {
+                row.push_back(statement.ColumnText(i));
+            }
+            rows.push_back(std::move(row));
+        }
     }
-    if (version > LatestVersion(steps)) {
-        error = "the file's schema version " + std::to_string(version) +
-                " is newer than this tool's (" + std::to_string(LatestVersion(steps)) + ")";
-        return false;
+
+    bool Begin(std::string& error) override { return SqliteExec(m_db, "BEGIN IMMEDIATE", error); }
+    bool Commit(std::string& error) override { return SqliteExec(m_db, "COMMIT", error); }
+    void Rollback() override {
+        std::string ignored;
+        SqliteExec(m_db, "ROLLBACK", ignored);
     }
-    for (const SchemaStep& step : steps) {
-        if (step.version <= version || step.version > target)
-            continue;
-        if (!SqliteExec(db, step.sql, error)) {
-            error = "schema step " + std::to_string(step.version) + ": " + error;
+    bool LockInterlock(const std::string&, std::string&) override { return true; }
+    bool LockSchema(std::string&) override { return true; }
+    bool ReadSchemaVersion(int& version, std::string& error) override {
+        CSqliteStatement statement(m_db, "PRAGMA user_version");
+        if (statement.Step() != SQLITE_ROW) {
+            error = "can't read the schema version";
             return false;
         }
-        // The version is a number of ours; PRAGMA takes no bound parameters.
-        if (!SqliteExec(db, "PRAGMA user_version = " + std::to_string(step.version), error))
-            return false;
+        version = static_cast<int>(statement.ColumnInt(0));
+        return true;
     }
-    return transaction.Commit(error);
+    bool WriteSchemaVersion(int version, std::string& error) override {
+        // The version is a number of ours; PRAGMA takes no bound parameters.
+        return SqliteExec(m_db, "PRAGMA user_version = " + std::to_string(version), error);
+    }
+    const char* HolderWord() const override { return "file"; }
+
+private:
+    sqlite3* m_db;
+};
+
+bool MigrateSqliteSchema(sqlite3* db, int target, std::string& error) {
+    CSqliteConnection connection(db);
+    return MigrateSchema(connection, SqliteSchemaSteps(), target, error);
 }
 
 std::unique_ptr<CSqliteRecordStore> CSqliteRecordStore::Open(const std::string& path,
@@ -125,7 +121,7 @@ std::unique_ptr<CSqliteRecordStore> CSqliteRecordStore::Open(const std::string& 
 }
 
 CSqliteRecordStore::CSqliteRecordStore(sqlite3* db, std::string path)
-    : m_db(db), m_path(std::move(path)) {}
+    : m_db(db), m_connection(std::make_unique<CSqliteConnection>(db)), m_path(std::move(path)) {}
 
 CSqliteRecordStore::~CSqliteRecordStore() {
     // Statistics for the planner, from the queries this connection ran: with
@@ -137,74 +133,21 @@ CSqliteRecordStore::~CSqliteRecordStore() {
     sqlite3_close(m_db);
 }
 
-bool CSqliteRecordStore::LastRunLocked(const std::string& serial, const std::string& recipeSha256,
-                                       std::optional<std::string>& result, std::string& error) {
-    const RecordQuery query = LastRunQuery(ParamStyle::Sqlite, serial, recipeSha256);
-    CSqliteStatement statement(m_db, query.sql);
-    BindAll(statement, query);
-    const int step = statement.Step();
-    if (step == SQLITE_ROW) {
-        result = statement.ColumnText(0);
-        return true;
-    }
-    result.reset();
-    if (step == SQLITE_DONE)
-        return true;
-    error = statement.Error();
-    return false;
-}
-
 InterlockState CSqliteRecordStore::Interlock(const std::string& serial,
                                              const std::string& recipeSha256) {
     std::lock_guard lock(m_lock);
     std::optional<std::string> last;
     std::string error;
-    LastRunLocked(serial, recipeSha256, last, error);
+    LastRunOf(*m_connection, serial, recipeSha256, last, error);
     return InterlockFromLastRun(last);
 }
 
 bool CSqliteRecordStore::InsertLocked(const UnitRecord& record, bool requirePassFree, bool queue,
                                       std::string& error) {
-    // IMMEDIATE takes the write lock before the check, so no other process
-    // can insert between the check and the insert.
-    CSqliteTransaction transaction(m_db, "BEGIN IMMEDIATE", error);
-    if (!transaction.Open())
-        return false;
-    const RecordQuery exists = RecordExistsQuery(ParamStyle::Sqlite, record.id);
-    CSqliteStatement existsStatement(m_db, exists.sql);
-    BindAll(existsStatement, exists);
-    const int found = existsStatement.Step();
-    if (found == SQLITE_ROW)
-        return transaction.Commit(error);
-    if (found != SQLITE_DONE) {
-        error = existsStatement.Error();
-        return false;
-    }
-    if (requirePassFree && record.result == UnitResult::Pass) {
-        std::optional<std::string> last;
-        if (!LastRunLocked(record.serial, record.recipeSha256, last, error))
-            return false;
-        if (InterlockFromLastRun(last) == InterlockState::Passed) {
-            error = "serial " + record.serial + " already passed this recipe";
-            return false;
-        }
-    }
-    const RecordQuery insert = InsertRecordQuery(ParamStyle::Sqlite, record);
-    CSqliteStatement insertStatement(m_db, insert.sql);
-    BindAll(insertStatement, insert);
-    if (insertStatement.Step() != SQLITE_DONE) {
-        error = insertStatement.Error();
-        return false;
-    }
-    if (queue) {
-        CSqliteStatement enqueue(m_db, "INSERT INTO outbox (id) VALUES (?1)");
-        enqueue.BindText(1, record.id);
-        if (enqueue.Step() != SQLITE_DONE) {
-            error = enqueue.Error();
-            return false;
-        }
-    }
-    return transaction.Commit(error);
+    std::vector<RecordQuery> alsoRun;
+    if (queue)
+        alsoRun.push_back({"INSERT INTO outbox (id) VALUES (?1)", {record.id}});
+    return InsertRecord(*m_connection, record, requirePassFree, alsoRun, error);
 }
 
 bool CSqliteRecordStore::Insert(const UnitRecord& record, bool requirePassFree,
@@ -219,33 +162,42 @@ bool CSqliteRecordStore::InsertQueued(const UnitRecord& record, bool requirePass
     return InsertLocked(record, requirePassFree, true, error);
 }
 
-std::vector<UnitRecord> CSqliteRecordStore::List(const RecordFilter& filter) {
+bool CSqliteRecordStore::List(const RecordFilter& filter, std::vector<UnitRecord>& records,
+                              std::string& error) {
     std::lock_guard lock(m_lock);
-    return RunRecordQuery(m_db, ListRecordsQuery(ParamStyle::Sqlite, filter));
+    return QueryRecords(*m_connection, ListRecordsQuery(ParamStyle::Sqlite, filter), records,
+                        error);
 }
 
-std::optional<UnitRecord> CSqliteRecordStore::Find(const std::string& id) {
+bool CSqliteRecordStore::Find(const std::string& id, std::optional<UnitRecord>& record,
+                              std::string& error) {
     std::lock_guard lock(m_lock);
-    std::vector<UnitRecord> found = RunRecordQuery(m_db, FindRecordQuery(ParamStyle::Sqlite, id));
-    if (found.empty())
-        return std::nullopt;
-    return std::move(found.front());
+    std::vector<UnitRecord> found;
+    if (!QueryRecords(*m_connection, FindRecordQuery(ParamStyle::Sqlite, id), found, error))
+        return false;
+    record.reset();
+    if (!found.empty())
+        record = std::move(found.front());
+    return true;
 }
 
 std::string CSqliteRecordStore::Describe() const {
     return "sqlite:" + m_path;
 }
 
-std::optional<UnitRecord> CSqliteRecordStore::OldestQueued() {
+bool CSqliteRecordStore::OldestQueued(std::optional<UnitRecord>& record, std::string& error) {
     std::lock_guard lock(m_lock);
     const RecordQuery query{
         "SELECT " + RecordColumnList() +
             " FROM unit_records WHERE id = (SELECT id FROM outbox ORDER BY seq LIMIT 1)",
         {}};
-    std::vector<UnitRecord> found = RunRecordQuery(m_db, query);
-    if (found.empty())
-        return std::nullopt;
-    return std::move(found.front());
+    std::vector<UnitRecord> found;
+    if (!QueryRecords(*m_connection, query, found, error))
+        return false;
+    record.reset();
+    if (!found.empty())
+        record = std::move(found.front());
+    return true;
 }
 
 bool CSqliteRecordStore::Dequeue(const std::string& id, std::string& error) {

@@ -22,6 +22,7 @@
 #include <optional>
 #include <string>
 
+#include "records/record_connection.h"
 #include "records/record_store.h"
 
 struct sqlite3;
@@ -40,15 +41,18 @@ public:
 
     InterlockState Interlock(const std::string& serial, const std::string& recipeSha256) override;
     bool Insert(const UnitRecord& record, bool requirePassFree, std::string& error) override;
-    std::vector<UnitRecord> List(const RecordFilter& filter) override;
-    std::optional<UnitRecord> Find(const std::string& id) override;
+    bool List(const RecordFilter& filter, std::vector<UnitRecord>& records,
+              std::string& error) override;
+    bool Find(const std::string& id, std::optional<UnitRecord>& record,
+              std::string& error) override;
     std::string Describe() const override;
 
     // Insert() that also puts the record at the end of the outbox, in the
     // same transaction. A record already stored is not queued again.
     bool InsertQueued(const UnitRecord& record, bool requirePassFree, std::string& error);
-    // The first record of the outbox, if any.
-    std::optional<UnitRecord> OldestQueued();
+    // The first record of the outbox, if any (none when it is empty). False
+    // with `error` when it can't be read.
+    bool OldestQueued(std::optional<UnitRecord>& record, std::string& error);
     // Takes `id` out of the outbox; the record itself stays.
     bool Dequeue(const std::string& id, std::string& error);
     std::size_t QueuedCount() override;
@@ -57,12 +61,10 @@ private:
     CSqliteRecordStore(sqlite3* db, std::string path);
     bool InsertLocked(const UnitRecord& record, bool requirePassFree, bool queue,
                       std::string& error);
-    // The result name of the serial's last run through the recipe, if any.
-    bool LastRunLocked(const std::string& serial, const std::string& recipeSha256,
-                       std::optional<std::string>& result, std::string& error);
 
-    mutable std::mutex m_lock;  // guards m_db
+    mutable std::mutex m_lock;  // guards m_db and m_connection
     sqlite3* m_db;
+    const std::unique_ptr<IRecordConnection> m_connection;
     const std::string m_path;
 };
 

@@ -194,7 +194,12 @@ CStationWindow::CStationWindow(const Recipe& recipe, std::vector<StationSlot> fi
 
     RecordFilter latest;
     latest.limit = kBoardRecords;
-    m_board.SetLatest(m_store->List(latest));
+    std::vector<UnitRecord> records;
+    std::string error;
+    if (m_store->List(latest, records, error))
+        m_board.SetLatest(std::move(records));
+    else
+        Say(ToQString(error), true);
     ShowRecords();
     ShowCounters();
     for (std::size_t i = 0; i < m_tiles.size(); ++i)

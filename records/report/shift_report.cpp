@@ -13,7 +13,9 @@ bool WriteRecordsReport(IRecordStore& store, const RecordFilter& filter,
         return false;
     RecordFilter all = filter;
     all.limit = 0;
-    std::vector<UnitRecord> records = store.List(all);
+    std::vector<UnitRecord> records;
+    if (!store.List(all, records, error))
+        return false;
     units = records.size();
     ReportHeader header;
     header.filter = filter;

@@ -96,7 +96,7 @@ TEST_F(PgQueueTest, RecordsMadeWhileTheServerIsAwayArriveOnceInOrder) {
     EXPECT_FALSE(station->Insert(QueuedRecord(99, UnitResult::Pass), true, error))
         << "a second pass of SQ0 queued although its last run passed";
     EXPECT_EQ(station->QueuedCount(), static_cast<std::size_t>(kQueued));
-    EXPECT_EQ(station->List({}).size(), static_cast<std::size_t>(kQueued + 1));
+    EXPECT_EQ(ListRecords(*station).size(), static_cast<std::size_t>(kQueued + 1));
 
     away.Back();
     ASSERT_TRUE(WaitForEmptyQueue(*station)) << station->QueuedCount() << " still queued";
@@ -104,7 +104,7 @@ TEST_F(PgQueueTest, RecordsMadeWhileTheServerIsAwayArriveOnceInOrder) {
     // What another station sees on the server.
     auto other = m_backend->Open("west");
     std::vector<std::string> arrived;
-    for (const UnitRecord& record : other->List({})) {
+    for (const UnitRecord& record : ListRecords(*other)) {
         arrived.insert(arrived.begin(), record.id);
     }
     std::vector<std::string> expected;
@@ -130,7 +130,7 @@ TEST_F(PgQueueTest, AForwardInDoubtIsStoredOnce) {
     ASSERT_TRUE(station->Insert(QueuedRecord(2), false, error)) << error;
     auto other = m_backend->Open("west");
     std::vector<std::string> ids;
-    for (const UnitRecord& record : other->List({})) {
+    for (const UnitRecord& record : ListRecords(*other)) {
         ids.push_back(record.id);
     }
     EXPECT_EQ(ids, (std::vector<std::string>{"q-2", "q-1"}));

@@ -176,3 +176,17 @@ void SqliteExecute(const std::string& path, const std::string& sql) {
 const char* BackendName(Backend backend) {
     return backend == Backend::Sqlite ? "Sqlite" : "Postgres";
 }
+
+std::vector<UnitRecord> ListRecords(IRecordStore& store, const RecordFilter& filter) {
+    std::vector<UnitRecord> records;
+    std::string error;
+    EXPECT_TRUE(store.List(filter, records, error)) << error;
+    return records;
+}
+
+std::optional<UnitRecord> FindRecord(IRecordStore& store, const std::string& id) {
+    std::optional<UnitRecord> record;
+    std::string error;
+    EXPECT_TRUE(store.Find(id, record, error)) << error;
+    return record;
+}

@@ -7,7 +7,9 @@
 // PostgreSQL needs VORNAK_TEST_PG_URL (scripts/with-postgres.sh sets it).
 
 #include <memory>
+#include <optional>
 #include <string>
+#include <vector>
 
 #include "records/record_store.h"
 #include "tests/support/temp_dir.h"
@@ -56,3 +58,7 @@ void PostgresExecute(const std::string& url, const std::string& sql);
 void SqliteExecute(const std::string& path, const std::string& sql);
 
 const char* BackendName(Backend backend);
+
+// List() and Find() that fail the test when the store can't answer.
+std::vector<UnitRecord> ListRecords(IRecordStore& store, const RecordFilter& filter = {});
+std::optional<UnitRecord> FindRecord(IRecordStore& store, const std::string& id);

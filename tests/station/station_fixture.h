@@ -13,7 +13,7 @@
 #include <vector>
 
 #include "boxsim/box_simulator.h"
-#include "memory_record_store.h"
+#include "tests/station/temp_record_store.h"
 #include "station/config/recipe.h"
 #include "station/engine/station.h"
 #include "station/engine/station_events.h"
@@ -146,6 +146,6 @@ protected:
     CBoxSimulator m_sim;
     Bytes m_package;
     Recipe m_recipe;
-    CMemoryRecordStore m_store;
+    CTempRecordStore m_store;
     CEventKeeper m_events;
 };

@@ -1,0 +1,94 @@
+#include "records/record_algorithms.h"
+
+#include "records/record_columns.h"
+
+bool MigrateSchema(IRecordConnection& connection, const std::vector<SchemaStep>& steps, int target,
+                   std::string& error) {
+    const int latest = LatestVersion(steps);
+    int version = 0;
+    std::string ignored;
+    if (target == latest && connection.ReadSchemaVersion(version, ignored) && version == latest)
+        return true;
+
+    CRecordTransaction transaction(connection, error);
+    if (!transaction.Open() || !connection.LockSchema(error) ||
+        !connection.ReadSchemaVersion(version, error))
+        return false;
+    if (version > latest) {
+        error = std::string("the ") + connection.HolderWord() + "'s schema version " +
+                std::to_string(version) + " is newer than this tool's (" + std::to_string(latest) +
+                ")";
+        return false;
+    }
+    for (const SchemaStep& step : steps) {
+        if (step.version <= version || step.version > target)
+            continue;
+        if (!connection.Exec({step.sql, {}}, error) ||
+            !connection.WriteSchemaVersion(step.version, error)) {
+            error = "schema step " + std::to_string(step.version) + ": " + error;
+            return false;
+        }
+    }
+    return transaction.Commit(error);
+}
+
+bool LastRunOf(IRecordConnection& connection, const std::string& serial,
+               const std::string& recipeSha256, std::optional<std::string>& result,
+               std::string& error) {
+    std::vector<RecordRow> rows;
+    if (!connection.Query(LastRunQuery(connection.Style(), serial, recipeSha256), rows, error))
+        return false;
+    result.reset();
+    if (!rows.empty() && !rows.front().empty())
+        result = rows.front().front();
+    return true;
+}
+
+bool InsertRecord(IRecordConnection& connection, const UnitRecord& record, bool requirePassFree,
+                  const std::vector<RecordQuery>& alsoRun, std::string& error) {
+    CRecordTransaction transaction(connection, error);
+    if (!transaction.Open() ||
+        !connection.LockInterlock(record.serial + '\x1f' + record.recipeSha256, error))
+        return false;
+    std::vector<RecordRow> rows;
+    if (!connection.Query(RecordExistsQuery(connection.Style(), record.id), rows, error))
+        return false;
+    if (!rows.empty())
+        return transaction.Commit(error);
+    if (requirePassFree && record.result == UnitResult::Pass) {
+        std::optional<std::string> last;
+        if (!LastRunOf(connection, record.serial, record.recipeSha256, last, error))
+            return false;
+        if (InterlockFromLastRun(last) == InterlockState::Passed) {
+            error = "serial " + record.serial + " already passed this recipe";
+            return false;
+        }
+    }
+    if (!connection.Exec(InsertRecordQuery(connection.Style(), record), error))
+        return false;
+    for (const RecordQuery& query : alsoRun) {
+        if (!connection.Exec(query, error))
+            return false;
+    }
+    return transaction.Commit(error);
+}
+
+bool QueryRecords(IRecordConnection& connection, const RecordQuery& query,
+                  std::vector<UnitRecord>& records, std::string& error) {
+    std::vector<RecordRow> rows;
+    if (!connection.Query(query, rows, error))
+        return false;
+    records.clear();
+    records.reserve(rows.size());
+    for (const RecordRow& row : rows) {
+        UnitRecord record;
+        std::string why;
+        if (!RecordFromColumnValues(row, record, why)) {
+            error = "record " + (row.empty() ? std::string("?") : row.front()) +
+                    " can't be read: " + why;
+            return false;
+        }
+        records.push_back(std::move(record));
+    }
+    return true;
+}
