@@ -1,7 +1,7 @@
 // vornak-cli: the command-line front end of the Vornak tool.
 
-#include <csignal>
 #include <clocale>
+#include <csignal>
 #include <cstdio>
 #include <string>
 #include <string_view>
@@ -10,6 +10,7 @@
 #include "cli/cli_help.h"
 #include "cli/cli_options.h"
 #include "cli/cli_records.h"
+#include "cli/cli_release.h"
 #include "cli/cli_text_escape.h"
 
 int main(int argc, char** argv) {
@@ -26,9 +27,12 @@ int main(int argc, char** argv) {
         return kExitSuccess;
     }
 
-    // "records ..." has options of its own.
+    // "records ..." and "release ..." have options of their own.
     if (IsRecordsCommandLine(argc, argv)) {
         return RunRecordsCommandLine(argc, argv, stdout, stderr);
+    }
+    if (IsReleaseCommandLine(argc, argv)) {
+        return RunReleaseCommandLine(argc, argv, stdout, stderr);
     }
 
     CliRequest request;
