@@ -18,9 +18,9 @@
 #include <string>
 
 #include "device/settings_transfer.h"
+#include "link/port_identity.h"
 #include "records/record_store.h"
 #include "records/unit_record.h"
-#include "station/config/port_identity.h"
 #include "station/config/recipe.h"
 #include "station/engine/station_events.h"
 #include "station/engine/station_options.h"
