@@ -8,6 +8,7 @@
 #include <QProgressBar>
 #include <QPushButton>
 #include <QSignalBlocker>
+#include <QTimer>
 #include <algorithm>
 
 #include "app/qt/app_icons.h"
@@ -314,6 +315,30 @@ void CDialogPage::SetComboItems(QWidget* widget, const std::vector<std::string>&
     combo->setCurrentIndex(curSel);
     if (curSel < 0)
         combo->setEditText(ToQString(text));
+}
+
+void CDialogPage::ShowStatusNote(const QString& text, int ms) {
+    auto* status = qobject_cast<QLabel*>(Control(IDC_STATUS));
+    if (status == nullptr)
+        return;
+    if (m_statusNote == nullptr) {
+        // A child of the status line, so it goes wherever the line goes.
+        m_statusNote = new QLabel(status);
+        m_statusNote->setObjectName(QStringLiteral("statusNote"));
+        m_statusNote->setTextFormat(Qt::PlainText);
+        m_statusNote->setAlignment(status->alignment());
+        m_statusNote->setAutoFillBackground(true);
+        m_statusNote->setStyleSheet(QStringLiteral("color: #b71c1c;"));
+        m_statusNoteTimer = new QTimer(this);
+        m_statusNoteTimer->setSingleShot(true);
+        connect(m_statusNoteTimer, &QTimer::timeout, m_statusNote, &QWidget::hide);
+    }
+    m_statusNote->setGeometry(status->rect());
+    m_statusNote->setText(text);
+    m_statusNote->setToolTip(text);
+    m_statusNote->show();
+    m_statusNote->raise();
+    m_statusNoteTimer->start(ms);
 }
 
 void CDialogPage::SetStatusDetail(const QString& detail) {

@@ -18,6 +18,9 @@
 #include "dialog/dialog_model.h"
 #include "res/dialog_templates.h"
 
+class QLabel;
+class QTimer;
+
 struct RenderedControl {
     const DialogControl* control;
     QWidget* widget;
@@ -49,6 +52,11 @@ public:
     // of them moved to another parent.
     void ChainTabOrder();
 
+    // Shows `text` over the status line for `ms`, in a look of its own, while
+    // the status line goes on taking every text underneath: for a note the
+    // texts that follow at once must not hide from the operator.
+    void ShowStatusNote(const QString& text, int ms);
+
     // Extra lines for the status field's tooltip (why a scan found no box);
     // empty for none. Shown from the next status text on.
     void SetStatusDetail(const QString& detail);
@@ -75,4 +83,6 @@ private:
     std::vector<RenderedControl> m_rendered;
     std::map<int, QWidget*> m_byId;
     QString m_statusDetail;
+    QLabel* m_statusNote = nullptr;
+    QTimer* m_statusNoteTimer = nullptr;
 };

@@ -232,6 +232,44 @@ TEST_F(WindowHabits, DisconnectWaitsForTheUpdate) {
     EXPECT_FALSE(m_link.IsOpen());
 }
 
+// A refused Disconnect stays over the status line for a while, though the
+// update's texts keep coming underneath, and then makes way for them.
+TEST_F(WindowHabits, ARefusedDisconnectStaysInView) {
+    StartBox(3);
+    m_sim.SetRestartTime(std::chrono::milliseconds(0));
+    m_sim.SetFaults({.throttleBaud = kSlowBaud});
+    // Several seconds at the line's speed: the update outlasts the note.
+    WritePackage(m_workDir / "Prg" / "fw.pkg", 8 * kPackageData);
+    Open(QuickUpgradeTiming());
+    ASSERT_TRUE(ClickAndWait(IDC_CONNECT));
+    MouseClick(IDC_UPGRADE);
+    ASSERT_TRUE(QTest::qWaitFor([this] { return W(IDC_PROGRESS)->isVisible(); }, kHandlerWaitMs));
+
+    const QString refusal(kTextDisconnectDuringUpgrade);
+    QStringList statusTexts;
+    QObject::connect(&m_window->Page(), &CDialogPage::textShown, m_window.get(),
+                     [&](int id, const QString& text) {
+                         if (id == IDC_STATUS)
+                             statusTexts << text;
+                     });
+    ASSERT_TRUE(ClickAndWait(IDC_DISCONNECT));
+    auto* note = m_window->findChild<QLabel*>("statusNote");
+    ASSERT_NE(note, nullptr);
+    EXPECT_TRUE(note->isVisible());
+    EXPECT_EQ(note->text(), refusal);
+    EXPECT_EQ(note->geometry(), W(IDC_STATUS)->rect());
+
+    // The update's next text is not held up, and does not hide the refusal.
+    ASSERT_TRUE(QTest::qWaitFor(
+        [&] { return !statusTexts.isEmpty() && statusTexts.back() != refusal; }, kHandlerWaitMs));
+    EXPECT_TRUE(note->isVisible());
+    EXPECT_EQ(Text(IDC_STATUS), statusTexts.back());
+
+    ASSERT_TRUE(QTest::qWaitFor([&] { return !note->isVisible(); }, kHandlerWaitMs));
+    ASSERT_TRUE(WaitForStatus(kTextUpgradeDone, 60000));
+    EXPECT_FALSE(note->isVisible());
+}
+
 // The dot follows the link: an operation before Connect that finds the box
 // turns it green; an unplugged box turns it red with a status text, without a
 // click; the next Connect scans again.
