@@ -5,6 +5,9 @@
 // happen.
 
 #include <QCheckBox>
+#include <QDir>
+#include <QFileDialog>
+#include <QFileSystemModel>
 #include <QKeyEvent>
 #include <QMessageBox>
 #include <QProgressBar>
@@ -22,6 +25,7 @@
 #include "res/resource.h"
 #include "res/status_texts.h"
 #include "tests/support/quick_upgrade_timing.h"
+#include "tests/support/temp_dir.h"
 #include "window_fixture.h"
 
 namespace {
@@ -488,6 +492,31 @@ TEST(QtTranslations, ChineseOrUnsetLocaleLoadsQtsChineseTexts) {
             delete translator;
         }
     }
+}
+
+// Qt's file dialog in Chinese: its type column too, which Qt's catalogue
+// leaves in English.
+TEST(QtTranslations, FileDialogNamesAFolderInChinese) {
+    QTranslator* translator =
+        InstallQtTranslations(*qApp, QLocale(QLocale::Chinese, QLocale::China));
+    ASSERT_NE(translator, nullptr);
+    CTempDir dir("filedialog");
+    ASSERT_TRUE(QDir().mkpath(QString::fromStdString(dir.Path() + "/Prg")));
+    {
+        QFileDialog dialog(nullptr, QString(), QString::fromStdString(dir.Path()));
+        dialog.setOption(QFileDialog::DontUseNativeDialog);
+        dialog.setViewMode(QFileDialog::Detail);
+        dialog.show();
+        auto* model = dialog.findChild<QFileSystemModel*>();
+        ASSERT_NE(model, nullptr);
+        const QModelIndex folder = model->index(QString::fromStdString(dir.Path() + "/Prg"));
+        const QModelIndex type = folder.siblingAtColumn(2);
+        EXPECT_TRUE(QTest::qWaitFor([&] { return type.data().toString() == "文件夹"; }))
+            << type.data().toString().toStdString();
+        EXPECT_EQ(model->headerData(3, Qt::Horizontal).toString(), "修改日期");
+    }
+    QCoreApplication::removeTranslator(translator);
+    delete translator;
 }
 
 // A scan that found no box leaves why each port could not be opened in the
