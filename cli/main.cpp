@@ -1,7 +1,7 @@
 // vornak-cli: the command-line front end of the Vornak tool.
 
-#include <csignal>
 #include <clocale>
+#include <csignal>
 #include <cstdio>
 #include <string>
 #include <string_view>
@@ -11,6 +11,7 @@
 #include "cli/cli_options.h"
 #include "cli/cli_records.h"
 #include "cli/cli_text_escape.h"
+#include "res/version.h"
 
 int main(int argc, char** argv) {
     // The box's version text is 8-bit text in the locale's character set.
@@ -22,7 +23,7 @@ int main(int argc, char** argv) {
     std::signal(SIGXFSZ, SIG_IGN);
 
     if (argc == 2 && std::string_view(argv[1]) == "--version") {
-        std::printf("vornak-cli %s\n", VORNAK_PACKAGE_VERSION);
+        std::printf("vornak-cli %s\n", kToolVersionText);
         return kExitSuccess;
     }
 

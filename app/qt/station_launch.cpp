@@ -8,6 +8,7 @@
 #include <string_view>
 
 #include "app/qt/station_window.h"
+#include "res/version.h"
 #include "station/station_store.h"
 
 namespace {
@@ -82,7 +83,7 @@ CStationWindow* MakeStationWindow(const StationLaunch& launch, std::string& erro
     options.station = HostName();
     const char* user = std::getenv("USER");
     options.operatorName = user != nullptr ? user : "";
-    options.toolVersion = VORNAK_PACKAGE_VERSION;
+    options.toolVersion = kToolVersionText;
     return new CStationWindow(recipe, fixtureSlots, std::move(store), options, parent);
 }
 
