@@ -136,7 +136,10 @@ QWidget* CDialogPage::CreateControl(const DialogControl& control) {
         }
         case ControlKind::CheckBox: {
             auto* box = new QCheckBox(caption, this);
-            connect(box, &QCheckBox::clicked, this, [this, id](bool checked) {
+            connect(box, &QCheckBox::clicked, this, [this, id, box](bool checked) {
+                // A box that showed no value has one now: on, then off, never
+                // "no value" again from a click.
+                box->setTristate(false);
                 m_model->OperatorSetCheck(id, checked);
                 emit controlClicked(id);
             });
@@ -206,10 +209,8 @@ void CDialogPage::SyncFromModel() {
     for (const auto& [id, widget] : m_byId) {
         const ControlState state = m_model->GetControl(id);
         widget->setVisible(state.visible);
-        if (auto* box = qobject_cast<QCheckBox*>(widget)) {
-            const QSignalBlocker block(box);
-            box->setChecked(state.checked);
-        }
+        if (auto* box = qobject_cast<QCheckBox*>(widget))
+            ShowCheck(box, state.checked, state.checkUnknown);
         if (qobject_cast<QComboBox*>(widget) != nullptr) {
             SetComboItems(widget, state.items, state.curSel, state.text);
         } else if (qobject_cast<QProgressBar*>(widget) != nullptr) {
@@ -246,10 +247,9 @@ void CDialogPage::ApplyEvent(const ControlEvent& event) {
             widget->setFocus(Qt::OtherFocusReason);
             break;
         case Kind::Check:
-            if (auto* box = qobject_cast<QCheckBox*>(widget)) {
-                const QSignalBlocker block(box);
-                box->setChecked(event.flag);
-            }
+        case Kind::CheckUnknown:
+            if (auto* box = qobject_cast<QCheckBox*>(widget))
+                ShowCheck(box, event.flag, event.kind == Kind::CheckUnknown);
             break;
         case Kind::Items:
             if (auto* combo = qobject_cast<QComboBox*>(widget)) {
@@ -303,6 +303,13 @@ void CDialogPage::SetText(int id, QWidget* widget, const std::string& text) {
         return;
     }
     emit textShown(id, value);
+}
+
+void CDialogPage::ShowCheck(QCheckBox* box, bool checked, bool unknown) {
+    const QSignalBlocker block(box);
+    // Partly checked is Qt's look for a box with no value.
+    box->setTristate(unknown);
+    box->setCheckState(unknown ? Qt::PartiallyChecked : (checked ? Qt::Checked : Qt::Unchecked));
 }
 
 void CDialogPage::SetComboItems(QWidget* widget, const std::vector<std::string>& items, int curSel,

@@ -18,6 +18,7 @@
 #include "dialog/dialog_model.h"
 #include "res/dialog_templates.h"
 
+class QCheckBox;
 class QLabel;
 class QTimer;
 
@@ -71,6 +72,7 @@ signals:
 private:
     QWidget* CreateControl(const DialogControl& control);
     void SetText(int id, QWidget* widget, const std::string& text);
+    void ShowCheck(QCheckBox* box, bool checked, bool unknown);
     void SetComboItems(QWidget* widget, const std::vector<std::string>& items, int curSel,
                        const std::string& text);
     void SetProgress(QWidget* widget, long long value, long long total);

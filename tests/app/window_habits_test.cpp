@@ -194,6 +194,28 @@ TEST_F(WindowHabits, TypedListTextIsWhatTheToolUses) {
     EXPECT_TRUE(m_sim.Requests().empty());
 }
 
+// An option whose block could not be read shows no value (a partly checked
+// box); a click gives it one, and clicks never take it back to none.
+TEST_F(WindowHabits, AnUnreadOptionShowsNoValueUntilClicked) {
+    StartBox(3);
+    SimOverride refuse;
+    refuse.resultWord = 0x1234;
+    refuse.times = 1;
+    m_sim.SetOverride(CMD_CONFIG_READ_1, refuse);
+    Open();
+    ASSERT_TRUE(ClickAndWait(IDC_ADVANCED_TOGGLE));
+    const int activePke = 1079;  // a flag of block 1
+    auto* box = qobject_cast<QCheckBox*>(W(activePke));
+    ASSERT_NE(box, nullptr);
+    ASSERT_TRUE(QTest::qWaitFor([box] { return box->checkState() == Qt::PartiallyChecked; }));
+    for (const Qt::CheckState next : {Qt::Checked, Qt::Unchecked, Qt::Checked}) {
+        box->click();
+        EXPECT_EQ(box->checkState(), next);
+        EXPECT_FALSE(m_model->IsCheckUnknown(activePke));
+        EXPECT_EQ(m_model->GetCheck(activePke), next == Qt::Checked);
+    }
+}
+
 // A refused third block shows its error as the first two do.
 TEST_F(WindowHabits, RefusedThirdBlockShowsItsError) {
     StartBox(3);
