@@ -93,7 +93,9 @@ bool CVornakDlg::OnLineGone() {
     m_pLink->ReleaseDeadLine();
     UpdateConnectButtons();
     ClearConnectionFields();
-    ShowStatus(kTextLineGone);
+    // An update cut short by the loss has said so, in more words.
+    if (m_model->GetItemText(IDC_STATUS) != kTextUpgradeLineGone)
+        ShowStatus(kTextLineGone);
     return true;
 }
 

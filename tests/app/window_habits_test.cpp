@@ -342,6 +342,27 @@ TEST_F(WindowHabits, UnplugDuringAnOperation) {
     EXPECT_EQ(Text(IDC_STATUS), QString("设备连接已断开,请检查连线后重新连接."));
 }
 
+// Unplugged in the middle of a firmware update: the last words say the
+// update did not complete, and stay once the look has turned disconnected.
+TEST_F(WindowHabits, UnplugDuringAnUpdateSaysItIsNotDone) {
+    StartBox(3);
+    m_sim.SetRestartTime(std::chrono::milliseconds(0));
+    m_sim.SetFaults({.throttleBaud = kSlowBaud});
+    WritePackage(m_workDir / "Prg" / "fw.pkg", 8 * kPackageData);
+    Open(QuickUpgradeTiming());
+    ASSERT_TRUE(ClickAndWait(IDC_CONNECT));
+    MouseClick(IDC_UPGRADE);
+    ASSERT_TRUE(QTest::qWaitFor([this] { return !m_sim.UpgradeData().empty(); }, kHandlerWaitMs));
+    m_sim.Unplug();
+    ASSERT_TRUE(WaitForStatus(kTextUpgradeLineGone));
+    EXPECT_TRUE(QTest::qWaitFor([this] { return W(IDC_DOT_CLOSED)->isVisible(); }));
+    // The port is let go once the update has ended (its fields clear then).
+    EXPECT_TRUE(QTest::qWaitFor([this] { return Text(IDC_PORT_NAME).isEmpty(); }));
+    EXPECT_EQ(Text(IDC_STATUS),
+              QString("设备连接已断开,固件升级未完成,请在设备重新连接后重新升级固件."));
+    EXPECT_EQ(m_sim.CommitCount(), 0);
+}
+
 // While the box applies the update the bar is busy, not standing still.
 TEST_F(WindowHabits, BusyBarWhileTheBoxRestarts) {
     StartBox(3);
