@@ -40,13 +40,17 @@ bool WaitForModel(const std::function<bool()>& ready, int ms = kHandlerWaitMs) {
 
 class WindowHabits : public WindowFixture {
 protected:
-    // Starts a slow firmware update of Prg/fw.pkg and waits for its bar.
-    void StartSlowUpgrade() {
+    // Starts a slow firmware update of Prg/fw.pkg (after a Connect when
+    // `connectFirst`) and waits for its bar.
+    void StartSlowUpgrade(std::size_t packageBytes = kPackageData, bool connectFirst = false) {
         StartBox(3);
         m_sim.SetRestartTime(std::chrono::milliseconds(0));
         m_sim.SetFaults({.throttleBaud = kSlowBaud});
-        WritePackage(m_workDir / "Prg" / "fw.pkg", kPackageData);
+        WritePackage(m_workDir / "Prg" / "fw.pkg", packageBytes);
         Open(QuickUpgradeTiming());
+        if (connectFirst) {
+            ASSERT_TRUE(ClickAndWait(IDC_CONNECT));
+        }
         MouseClick(IDC_UPGRADE);
         ASSERT_TRUE(
             QTest::qWaitFor([this] { return W(IDC_PROGRESS)->isVisible(); }, kHandlerWaitMs));
@@ -236,14 +240,7 @@ TEST_F(WindowHabits, RefusedThirdBlockShowsItsError) {
 // Disconnect during an update says why it does nothing; the update ends on
 // the same connection, and Disconnect works again afterwards.
 TEST_F(WindowHabits, DisconnectWaitsForTheUpdate) {
-    StartBox(3);
-    m_sim.SetRestartTime(std::chrono::milliseconds(0));
-    m_sim.SetFaults({.throttleBaud = kSlowBaud});
-    WritePackage(m_workDir / "Prg" / "fw.pkg", kPackageData);
-    Open(QuickUpgradeTiming());
-    ASSERT_TRUE(ClickAndWait(IDC_CONNECT));
-    MouseClick(IDC_UPGRADE);
-    ASSERT_TRUE(QTest::qWaitFor([this] { return W(IDC_PROGRESS)->isVisible(); }, kHandlerWaitMs));
+    ASSERT_NO_FATAL_FAILURE(StartSlowUpgrade(kPackageData, true));
 
     ASSERT_TRUE(ClickAndWait(IDC_DISCONNECT));
     const QString refused = Text(IDC_STATUS);
@@ -261,15 +258,8 @@ TEST_F(WindowHabits, DisconnectWaitsForTheUpdate) {
 // A refused Disconnect stays over the status line for a while, though the
 // update's texts keep coming underneath, and then makes way for them.
 TEST_F(WindowHabits, ARefusedDisconnectStaysInView) {
-    StartBox(3);
-    m_sim.SetRestartTime(std::chrono::milliseconds(0));
-    m_sim.SetFaults({.throttleBaud = kSlowBaud});
     // Several seconds at the line's speed: the update outlasts the note.
-    WritePackage(m_workDir / "Prg" / "fw.pkg", 8 * kPackageData);
-    Open(QuickUpgradeTiming());
-    ASSERT_TRUE(ClickAndWait(IDC_CONNECT));
-    MouseClick(IDC_UPGRADE);
-    ASSERT_TRUE(QTest::qWaitFor([this] { return W(IDC_PROGRESS)->isVisible(); }, kHandlerWaitMs));
+    ASSERT_NO_FATAL_FAILURE(StartSlowUpgrade(8 * kPackageData, true));
 
     const QString refusal(kTextDisconnectDuringUpgrade);
     QStringList statusTexts;
@@ -345,13 +335,7 @@ TEST_F(WindowHabits, UnplugDuringAnOperation) {
 // Unplugged in the middle of a firmware update: the last words say the
 // update did not complete, and stay once the look has turned disconnected.
 TEST_F(WindowHabits, UnplugDuringAnUpdateSaysItIsNotDone) {
-    StartBox(3);
-    m_sim.SetRestartTime(std::chrono::milliseconds(0));
-    m_sim.SetFaults({.throttleBaud = kSlowBaud});
-    WritePackage(m_workDir / "Prg" / "fw.pkg", 8 * kPackageData);
-    Open(QuickUpgradeTiming());
-    ASSERT_TRUE(ClickAndWait(IDC_CONNECT));
-    MouseClick(IDC_UPGRADE);
+    ASSERT_NO_FATAL_FAILURE(StartSlowUpgrade(8 * kPackageData, true));
     ASSERT_TRUE(QTest::qWaitFor([this] { return !m_sim.UpgradeData().empty(); }, kHandlerWaitMs));
     m_sim.Unplug();
     ASSERT_TRUE(WaitForStatus(kTextUpgradeLineGone));
