@@ -12,6 +12,7 @@
 #include "cli/cli_records.h"
 #include "cli/cli_release.h"
 #include "cli/cli_text_escape.h"
+#include "res/version.h"
 
 int main(int argc, char** argv) {
     // The box's version text is 8-bit text in the locale's character set.
@@ -23,7 +24,7 @@ int main(int argc, char** argv) {
     std::signal(SIGXFSZ, SIG_IGN);
 
     if (argc == 2 && std::string_view(argv[1]) == "--version") {
-        std::printf("vornak-cli %s\n", VORNAK_PACKAGE_VERSION);
+        std::printf("vornak-cli %s\n", kToolVersionText);
         return kExitSuccess;
     }
 

@@ -8,6 +8,7 @@
 #include <string_view>
 
 #include "app/qt/station_window.h"
+#include "res/version.h"
 #include "station/engine/station_store.h"
 
 namespace {
@@ -76,7 +77,7 @@ CStationWindow* MakeStationWindow(const StationLaunch& launch, std::string& erro
     StationOptions options;
     options.station = DefaultStationName();
     options.operatorName = DefaultOperatorName();
-    options.toolVersion = VORNAK_PACKAGE_VERSION;
+    options.toolVersion = kToolVersionText;
     return new CStationWindow(recipe, fixtureSlots, std::move(store), options, parent);
 }
 
