@@ -110,18 +110,28 @@ bool ParsePortArgument(std::string_view text, PortChoice& choice, std::string& e
 
 bool ParsePortText(std::string_view text, PortChoice& choice, std::string& error) {
     constexpr std::string_view kUsbPrefix = "usb:";
+    const std::string bad = "bad port '" + std::string(text) + "': ";
     if (text.starts_with(kUsbPrefix)) {
         choice = PortChoice{};
         choice.kind = PortChoice::Kind::Usb;
-        return ParseUsbIdentity(text.substr(kUsbPrefix.size()), choice.usb, error);
-    }
-    if (Lower(text.substr(0, 3)) == "com" && ComDigits(text).empty()) {
-        error = "bad port '" + std::string(text) + "': give COMn or n (1 to " +
-                std::to_string(kMaxPortNumber) +
-                "), a device path, a /dev/serial name or usb:VID:PID[:SERIAL]";
+        std::string usbError;
+        if (ParseUsbIdentity(text.substr(kUsbPrefix.size()), choice.usb, usbError))
+            return true;
+        error = bad + "give usb:VID:PID or usb:VID:PID:SERIAL, VID and PID four hex digits each";
         return false;
     }
-    return ParsePortArgument(text, choice, error);
+    if (!text.empty() && !ParsePortArgument(text, choice, error))
+        return false;
+    // A bare word would be looked up under /dev/serial and waited for in
+    // vain when mistyped ("ttyUSB0", "COM"); a slot names such a device by
+    // its whole path.
+    if (text.empty() ||
+        (choice.kind == PortChoice::Kind::Path && choice.path.find('/') == std::string::npos)) {
+        error = bad + "give COMn or n (1 to " + std::to_string(kMaxPortNumber) +
+                "), a device path or usb:VID:PID[:SERIAL]";
+        return false;
+    }
+    return true;
 }
 
 std::string PortChoiceKey(const PortChoice& choice) {

@@ -40,9 +40,10 @@ bool ParseUsbIdentity(std::string_view text, UsbIdentity& usb, std::string& erro
 // port number out of range.
 bool ParsePortArgument(std::string_view text, PortChoice& choice, std::string& error);
 
-// A port as a slots file or a station names it: what --port takes, or
-// "usb:VID:PID[:SERIAL]" (what --usb takes, after the prefix). A bare "COM"
-// without a number is refused rather than looked up as a stable name.
+// A port as a slots file or a station names it: what --port takes, except
+// that a /dev/serial name is given by its whole path, or
+// "usb:VID:PID[:SERIAL]" (what --usb takes, after the prefix). Messages start
+// with "bad port '<text>'".
 bool ParsePortText(std::string_view text, PortChoice& choice, std::string& error);
 
 // One spelling per port, for telling whether two choices name the same port:
