@@ -19,7 +19,8 @@ constexpr int kStatePointSize = 34;
 constexpr int kNamePointSize = 24;
 constexpr int kLinePointSize = 18;
 constexpr int kIconPixels = 64;
-constexpr int kMinTileWidth = 320;
+// Four tiles side by side fit a screen 1280 pixels wide.
+constexpr int kMinTileWidth = 260;
 constexpr long long kMinuteMs = 60'000;
 
 struct StateLook {

@@ -12,6 +12,8 @@
 #include <QMetaObject>
 #include <QPlainTextEdit>
 #include <QPushButton>
+#include <QScreen>
+#include <QScrollArea>
 #include <QSplitter>
 #include <QTimer>
 #include <QTreeWidget>
@@ -28,9 +30,9 @@
 #include "records/record_json.h"
 #include "res/answer_texts.h"
 #include "res/resource.h"
-#include "station/config/recipe_catalog.h"
 #include "station/board/record_detail.h"
 #include "station/board/station_words.h"
+#include "station/config/recipe_catalog.h"
 
 namespace {
 
@@ -40,9 +42,14 @@ constexpr int kClockTickMs = 500;
 constexpr int kTilesPerRow = 4;
 constexpr int kHeaderPointSize = 18;
 constexpr int kCounterPointSize = 20;
-// A size that shows four tiles, the counters and a useful part of the list.
+// A size that shows four tiles, the counters and a useful part of the list;
+// a smaller screen gets the window at the size of its work area.
 constexpr int kStartWidth = 1500;
 constexpr int kStartHeight = 960;
+// The scan field takes a barcode of a variant, a short text.
+constexpr int kScanMinWidth = 220;
+// The record list and its detail keep a few rows in view below the tiles.
+constexpr int kRecordsMinHeight = 110;
 
 enum RecordColumn { kColTime, kColSlot, kColSerial, kColResult, kColReason, kColumnCount };
 
@@ -113,17 +120,20 @@ CStationWindow::CStationWindow(const Recipe& recipe, std::vector<StationSlot> fi
       m_forwarder(std::make_unique<CStationEventForwarder>(this)) {
     setWindowFlag(Qt::Window);
     setWindowIcon(LoadResIcon(IDR_MAINFRAME));
-    resize(kStartWidth, kStartHeight);
+    const QRect work = screen()->availableGeometry();
+    resize(std::min(kStartWidth, work.width()), std::min(kStartHeight, work.height()));
 
     m_recipeLabel = new QLabel(this);
     m_recipeLabel->setFont(PointFont(m_recipeLabel, kHeaderPointSize, true));
+    // A long recipe name is cut rather than pushing the scan field off.
+    m_recipeLabel->setSizePolicy(QSizePolicy::Ignored, QSizePolicy::Preferred);
     auto* scanLabel = new QLabel(QStringLiteral("扫描型号条码:"), this);
     scanLabel->setFont(PointFont(scanLabel, kHeaderPointSize, false));
     m_scan = new QLineEdit(this);
     m_scan->setObjectName(QStringLiteral("scanField"));
     m_scan->setFont(PointFont(m_scan, kHeaderPointSize, false));
     m_scan->setPlaceholderText(QStringLiteral("扫描或输入型号后按回车"));
-    m_scan->setMinimumWidth(kStartWidth / 4);
+    m_scan->setMinimumWidth(kScanMinWidth);
     connect(m_scan, &QLineEdit::returnPressed, this, [this] {
         const QString text = m_scan->text();
         m_scan->clear();
@@ -139,9 +149,17 @@ CStationWindow::CStationWindow(const Recipe& recipe, std::vector<StationSlot> fi
     m_message->setFont(PointFont(m_message, kHeaderPointSize - 4, false));
     m_message->setWordWrap(true);
 
-    auto* grid = new QGridLayout;
+    // The tiles scroll when their rows are taller than the screen leaves
+    // them, so no slot is ever out of reach.
+    auto* tileArea = new QScrollArea(this);
+    tileArea->setObjectName(QStringLiteral("tileArea"));
+    tileArea->setWidgetResizable(true);
+    tileArea->setFrameShape(QFrame::NoFrame);
+    auto* tileSheet = new QWidget(tileArea);
+    auto* grid = new QGridLayout(tileSheet);
+    grid->setContentsMargins(0, 0, 0, 0);
     for (std::size_t i = 0; i < m_slots.size(); ++i) {
-        auto* tile = new CStationTile(ToQString(m_slots[i].name), this);
+        auto* tile = new CStationTile(ToQString(m_slots[i].name), tileSheet);
         m_tiles.push_back(tile);
         grid->addWidget(tile, static_cast<int>(i) / kTilesPerRow,
                         static_cast<int>(i) % kTilesPerRow);
@@ -149,6 +167,7 @@ CStationWindow::CStationWindow(const Recipe& recipe, std::vector<StationSlot> fi
     // Tiles of one width, whatever their texts.
     for (int c = 0; c < std::min<int>(kTilesPerRow, static_cast<int>(m_slots.size())); ++c)
         grid->setColumnStretch(c, 1);
+    tileArea->setWidget(tileSheet);
 
     auto* counters = new QHBoxLayout;
     const std::pair<QLabel**, const char*> counterLabels[] = {{&m_passed, "passedCount"},
@@ -184,11 +203,12 @@ CStationWindow::CStationWindow(const Recipe& recipe, std::vector<StationSlot> fi
     split->addWidget(m_detail);
     split->setStretchFactor(0, 3);
     split->setStretchFactor(1, 2);
+    split->setMinimumHeight(kRecordsMinHeight);
 
     auto* column = new QVBoxLayout(this);
     column->addLayout(header);
     column->addWidget(m_message);
-    column->addLayout(grid, 3);
+    column->addWidget(tileArea, 3);
     column->addLayout(counters);
     column->addWidget(split, 2);
 

@@ -12,6 +12,8 @@
 #include <QPointer>
 #include <QProgressBar>
 #include <QPushButton>
+#include <QScreen>
+#include <QScrollArea>
 #include <QSignalSpy>
 #include <QTest>
 #include <QTreeWidget>
@@ -94,6 +96,16 @@ protected:
         return sim;
     }
 
+    // COM3 passes; COM4 stores activePke wrong, so its read-back fails.
+    void StartPassingAndFailingBoxes() {
+        StartBox(3, 0x01);
+        const OptionInfo* pke = FindOptionByField("activePke");
+        ASSERT_NE(pke, nullptr);
+        StartBox(4, 0x02).SetStoreFault(SimStoreFault{pke->block,
+                                                      static_cast<std::size_t>(pke->byte),
+                                                      static_cast<std::uint8_t>(1u << pke->bit)});
+    }
+
     void Open(const std::vector<StationSlot>& fixtureSlots) {
         Recipe recipe;
         std::string error;
@@ -127,8 +139,7 @@ protected:
     }
     // Tiles in slot order.
     CStationTile& Tile(std::size_t i) const {
-        return *m_window->findChildren<CStationTile*>(QString(), Qt::FindDirectChildrenOnly)
-                    .at(static_cast<qsizetype>(i));
+        return *m_window->findChildren<CStationTile*>().at(static_cast<qsizetype>(i));
     }
     static QString TileText(const CStationTile& tile, const char* part) {
         return Part<QLabel>(tile, part).text();
@@ -162,12 +173,7 @@ protected:
 };
 
 TEST_F(StationWindowTest, TilesCountersAndListFollowTheUnits) {
-    StartBox(3, 0x01);
-    CBoxSimulator& failing = StartBox(4, 0x02);
-    const OptionInfo* pke = FindOptionByField("activePke");
-    ASSERT_NE(pke, nullptr);
-    failing.SetStoreFault(SimStoreFault{pke->block, static_cast<std::size_t>(pke->byte),
-                                        static_cast<std::uint8_t>(1u << pke->bit)});
+    StartPassingAndFailingBoxes();
     Open({{"A", "COM3"}, {"B", "COM4"}, {"C", "COM5"}});
 
     // What the first tile showed while its unit ran.
@@ -275,6 +281,76 @@ TEST_F(StationWindowTest, SwitchingOrClosingDuringAUnitAsksFirst) {
     EXPECT_TRUE(Records().topLevelItem(0)->text(3).contains("已中止"));
     EXPECT_EQ(Tile(0).State(), TileState::Failed);
     EXPECT_TRUE(TileText(Tile(0), "tileState").contains("中止"));
+}
+
+// The window on the line's screens (ctest runs these on 1280 x 1024 and on
+// 1366 x 768; the screen is whatever the platform gives).
+class StationScreenTest : public StationWindowTest {
+protected:
+    // Wholly inside the window and on the screen: nothing to scroll or move
+    // the window for.
+    static void ExpectInView(const QWidget& part, const char* what) {
+        SCOPED_TRACE(what);
+        ASSERT_TRUE(part.isVisible());
+        EXPECT_EQ(part.visibleRegion().boundingRect(), part.rect());
+        const QRect onScreen(part.mapToGlobal(QPoint(0, 0)), part.size());
+        EXPECT_TRUE(part.screen()->availableGeometry().contains(onScreen))
+            << onScreen.x() << "," << onScreen.y() << " " << onScreen.width() << "x"
+            << onScreen.height();
+    }
+
+    void ShowMaximized() {
+        m_window->showMaximized();
+        const QRect work = m_window->screen()->availableGeometry();
+        ASSERT_TRUE(QTest::qWaitFor([&] { return m_window->frameGeometry() == work; }, 5000))
+            << m_window->width() << "x" << m_window->height();
+    }
+};
+
+TEST_F(StationScreenTest, FourSlotsFitTheScreen) {
+    StartPassingAndFailingBoxes();
+    Open({{"A", "COM3"}, {"B", "COM4"}, {"C", "COM5"}, {"D", "COM6"}});
+    const QRect work = m_window->screen()->availableGeometry();
+    const QSize least = m_window->minimumSizeHint();
+    EXPECT_LE(least.width(), work.width());
+    EXPECT_LE(least.height(), work.height());
+    ASSERT_NO_FATAL_FAILURE(ShowMaximized());
+    ASSERT_TRUE(QTest::qWaitFor(
+        [&] {
+            return Tile(0).State() == TileState::Passed && Tile(1).State() == TileState::Failed;
+        },
+        kUnitWaitMs));
+    QTest::qWait(0);
+
+    for (std::size_t i = 0; i < 4; ++i)
+        ExpectInView(Tile(i), "tile");
+    // One row of four.
+    EXPECT_EQ(Tile(3).y(), Tile(0).y());
+    ExpectInView(Part<QLineEdit>(*m_window, "scanField"), "scan field");
+    ExpectInView(Part<QLabel>(*m_window, "meanCycle"), "counters");
+    ExpectInView(Records(), "record list");
+    ExpectInView(Part<QPlainTextEdit>(*m_window, "recordDetail"), "record detail");
+    EXPECT_GE(Records().viewport()->height(), 3 * Records().fontMetrics().height());
+}
+
+TEST_F(StationScreenTest, MoreSlotsWrapIntoRowsWithinReach) {
+    std::vector<StationSlot> fixtureSlots;
+    for (int i = 0; i < 8; ++i)
+        fixtureSlots.push_back(
+            {std::string(1, static_cast<char>('A' + i)), "COM" + std::to_string(3 + i)});
+    Open(fixtureSlots);
+    ASSERT_NO_FATAL_FAILURE(ShowMaximized());
+
+    EXPECT_EQ(Tile(4).x(), Tile(0).x());
+    EXPECT_GE(Tile(4).y(), Tile(0).y() + Tile(0).height());
+    ExpectInView(Part<QLineEdit>(*m_window, "scanField"), "scan field");
+    ExpectInView(Records(), "record list");
+    auto& area = Part<QScrollArea>(*m_window, "tileArea");
+    for (std::size_t i = 0; i < fixtureSlots.size(); ++i) {
+        area.ensureWidgetVisible(&Tile(i), 0, 0);
+        QTest::qWait(0);
+        ExpectInView(Tile(i), fixtureSlots[i].name.c_str());
+    }
 }
 
 TEST(StationLaunchArgs, CommandLine) {
