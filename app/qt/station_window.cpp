@@ -1,7 +1,6 @@
 #include "app/qt/station_window.h"
 
 #include <QCloseEvent>
-#include <QDateTime>
 #include <QFontDatabase>
 #include <QGridLayout>
 #include <QHBoxLayout>
@@ -30,6 +29,7 @@
 #include "records/record_json.h"
 #include "res/answer_texts.h"
 #include "res/resource.h"
+#include "station/board/local_time.h"
 #include "station/board/record_detail.h"
 #include "station/board/station_words.h"
 #include "station/config/recipe_catalog.h"
@@ -71,14 +71,6 @@ QFont PointFont(QWidget* widget, int pointSize, bool bold) {
     font.setPointSize(pointSize);
     font.setBold(bold);
     return font;
-}
-
-// A record's start as local time of day (records keep UTC).
-QString LocalTimeText(const std::string& utc) {
-    QDateTime when = QDateTime::fromString(ToQString(utc), Qt::ISODateWithMs);
-    if (!when.isValid())
-        return ToQString(utc);
-    return when.toLocalTime().toString(QStringLiteral("MM-dd HH:mm:ss"));
 }
 
 // The word with a mark, so the list does not rely on its colour.
@@ -403,9 +395,9 @@ void CStationWindow::ShowRecords() {
                                    ? QString()
                                    : ToQString(StepWords(r.failedStep)) + QStringLiteral(": ") +
                                          ToQString(ReasonWords(r.reasonCode));
-        auto* item =
-            new QTreeWidgetItem(m_records, {LocalTimeText(r.startTime), ToQString(r.slot),
-                                            ToQString(r.serial), ResultText(r.result), reason});
+        auto* item = new QTreeWidgetItem(
+            m_records, {ToQString(LocalTimeText(r.startTime, false)), ToQString(r.slot),
+                        ToQString(r.serial), ResultText(r.result), reason});
         item->setData(0, Qt::UserRole, ToQString(r.id));
         item->setForeground(kColResult, r.result == UnitResult::Pass ? QColor(0x1b, 0x5e, 0x20)
                                                                      : QColor(0xb7, 0x1c, 0x1c));

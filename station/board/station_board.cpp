@@ -2,6 +2,8 @@
 
 #include <algorithm>
 
+#include "device/option_words.h"
+
 std::optional<double> ShiftCounters::FirstPassYield() const {
     if (firstRuns == 0)
         return std::nullopt;
@@ -76,7 +78,8 @@ int CStationBoard::Apply(const KeptStationEvent& kept, long long nowMs) {
                 tile.aborted = r.result == UnitResult::Aborted;
                 tile.failedStep = r.failedStep;
                 tile.reasonCode = r.reasonCode;
-                tile.reasonText = r.reasonText;
+                // Option keys are for the record's detail; the tile names captions.
+                tile.reasonText = WithoutOptionKeys(r.reasonText);
             }
             break;
         case StationEventKind::Removed:

@@ -8,11 +8,13 @@
 #include <random>
 
 #include "device/option_table.h"
+#include "device/option_words.h"
 #include "device/settings_json.h"
 #include "dialog/step.h"
 #include "link/status_words.h"
-#include "station/engine/box_operations.h"
+#include "res/station_texts.h"
 #include "station/config/digest.h"
+#include "station/engine/box_operations.h"
 #include "station/engine/flight_recorder.h"
 
 namespace {
@@ -313,16 +315,15 @@ bool CUnitRun::Settings() {
     m_record.settingsAfter = SettingsText(after);
     m_record.settingsAfterSha256 = Sha256Hex(m_record.settingsAfter);
 
-    // Every option, by name, as the settings file writes it.
-    const nlohmann::json want = SettingsToJson(wanted);
-    const nlohmann::json got = SettingsToJson(after);
+    // Every option, by caption and key, its values in words.
     std::string differences;
     for (const OptionInfo& o : Options()) {
-        const std::string key(o.field);
-        if (want[key] == got[key])
+        if (o.IsFlag() ? wanted.*o.flag == after.*o.flag
+                       : wanted.*o.selection == after.*o.selection)
             continue;
-        const std::string line =
-            key + ": 应为 " + want[key].dump() + ", 读回 " + got[key].dump();
+        const std::string line = OptionCaptionWithKey(o) + ": " + kTextExpected +
+                                 OptionValueWords(o, wanted) + ", " + kTextReadBack +
+                                 OptionValueWords(o, after);
         Note(line);
         differences += (differences.empty() ? "" : "; ") + line;
     }

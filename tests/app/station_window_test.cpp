@@ -196,7 +196,9 @@ TEST_F(StationWindowTest, TilesCountersAndListFollowTheUnits) {
     EXPECT_EQ(TileText(Tile(1), "tileState"), "不合格");
     const QString failure = TileText(Tile(1), "tileDetail");
     EXPECT_TRUE(failure.contains("写入配置: 配置读回不一致")) << failure.toStdString();
-    EXPECT_TRUE(failure.contains("activePke"));
+    // Options by caption on the tile; keys only in the detail.
+    EXPECT_TRUE(failure.contains("主动PKE: 应为 开启, 读回 关闭")) << failure.toStdString();
+    EXPECT_FALSE(failure.contains("activePke"));
     EXPECT_EQ(Tile(2).State(), TileState::Waiting);
     EXPECT_EQ(TileText(Tile(2), "tileState"), "等待设备");
 
@@ -217,7 +219,8 @@ TEST_F(StationWindowTest, TilesCountersAndListFollowTheUnits) {
             EXPECT_TRUE(detail.contains("最后的帧"));
         } else {
             EXPECT_TRUE(item->text(3).contains("合格"));
-            EXPECT_TRUE(detail.contains("activePke: false -> true")) << detail.toStdString();
+            EXPECT_TRUE(detail.contains("主动PKE (activePke): 关闭 -> 开启"))
+                << detail.toStdString();
             EXPECT_TRUE(detail.contains("版本: ") && detail.contains(kNewVersion));
         }
     }

@@ -115,7 +115,7 @@ TEST_F(StationTest, FailuresNameTheirStepAndReason) {
              sim.SetStoreFault(SimStoreFault{pke->block, static_cast<std::size_t>(pke->byte),
                                              static_cast<std::uint8_t>(1u << pke->bit)});
          },
-         FullRecipeText(), "settings", kReasonVerifyMismatch, "activePke: 应为 true, 读回 false"},
+         FullRecipeText(), "settings", kReasonVerifyMismatch, "主动PKE (activePke): 应为 开启, 读回 关闭"},
         {"refused write",
          [](CBoxSimulator& sim) {
              SimOverride refused;
