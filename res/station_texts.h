@@ -10,3 +10,14 @@ inline constexpr char kTextNoSelection[] = "未选择";
 // A read-back difference: "锁车输出时间: 应为 2秒, 读回 1秒".
 inline constexpr char kTextExpected[] = "应为 ";
 inline constexpr char kTextReadBack[] = "读回 ";
+
+// A box whose serial already passed the recipe, refused and left in its slot:
+// its tile's state word and hint, the tile's button and the question it asks.
+inline constexpr char kTextRefusedState[] = "已合格";
+inline constexpr char kTextRefusedHint[] = "需返工请找班组长";
+inline constexpr char kTextReworkButton[] = "返工重测...";
+inline constexpr char kTextReworkQuestionBefore[] = "序列号 ";
+inline constexpr char kTextReworkQuestionAfter[] =
+    " 已通过此配方。\n确定把它作为返工重新测试吗?(固件与配置将重新写入)";
+// The shift's count of such refusals, beside passed and failed.
+inline constexpr char kTextRefusedCount[] = "   需返工 ";

@@ -29,6 +29,7 @@
 #include "records/record_json.h"
 #include "res/answer_texts.h"
 #include "res/resource.h"
+#include "res/station_texts.h"
 #include "station/board/local_time.h"
 #include "station/board/record_detail.h"
 #include "station/board/station_words.h"
@@ -152,6 +153,7 @@ CStationWindow::CStationWindow(const Recipe& recipe, std::vector<StationSlot> fi
     grid->setContentsMargins(0, 0, 0, 0);
     for (std::size_t i = 0; i < m_slots.size(); ++i) {
         auto* tile = new CStationTile(ToQString(m_slots[i].name), tileSheet);
+        connect(tile, &CStationTile::reworkAsked, this, [this, i] { OnRework(i); });
         m_tiles.push_back(tile);
         grid->addWidget(tile, static_cast<int>(i) / kTilesPerRow,
                         static_cast<int>(i) % kTilesPerRow);
@@ -165,6 +167,7 @@ CStationWindow::CStationWindow(const Recipe& recipe, std::vector<StationSlot> fi
     const std::pair<QLabel**, const char*> counterLabels[] = {{&m_passed, "passedCount"},
                                                               {&m_failed, "failedCount"},
                                                               {&m_yield, "firstPassYield"},
+                                                              {&m_refused, "refusedCount"},
                                                               {&m_cycle, "meanCycle"}};
     for (const auto& [label, name] : counterLabels) {
         *label = new QLabel(this);
@@ -297,8 +300,10 @@ void CStationWindow::OnWaiterDone(std::function<void()> then) {
 
 bool CStationWindow::ConfirmAbort(const QString& question) {
     const bool running = (m_group && m_group->AnyUnitRunning()) || m_board.AnyRunning();
-    if (!running)
-        return true;
+    return !running || AskYesNo(question);
+}
+
+bool CStationWindow::AskYesNo(const QString& question) {
     QMessageBox box(QMessageBox::Warning, windowTitle(), question, QMessageBox::NoButton, this);
     QPushButton* yes = box.addButton(ToQString(kAnswerYes), QMessageBox::YesRole);
     QPushButton* no = box.addButton(ToQString(kAnswerNo), QMessageBox::NoRole);
@@ -351,6 +356,19 @@ void CStationWindow::OnScan(const QString& text) {
     });
 }
 
+void CStationWindow::OnRework(std::size_t index) {
+    const StationTile& tile = m_board.Tiles().at(index);
+    if (!m_group || m_stopping || tile.state != TileState::Refused || tile.removed)
+        return;
+    const std::string serial = tile.serial;
+    if (!AskYesNo(ToQString(kTextReworkQuestionBefore) + ToQString(serial) +
+                  ToQString(kTextReworkQuestionAfter)))
+        return;
+    // The answer may have come after the box went or the group stopped.
+    if (m_group && !m_stopping)
+        m_group->RequestRework(index, serial);
+}
+
 void CStationWindow::ShowEvent(const KeptStationEvent& kept) {
     const StationEvent& e = kept.event;
     const int tile = m_board.Apply(kept, SteadyNowMs());
@@ -375,6 +393,7 @@ void CStationWindow::ShowCounters() {
     const ShiftCounters& c = m_board.Counters();
     m_passed->setText(QStringLiteral("合格 %1").arg(c.passed));
     m_failed->setText(QStringLiteral("   不合格 %1").arg(c.failed));
+    m_refused->setText(ToQString(kTextRefusedCount) + QString::number(c.refused));
     const std::optional<double> yield = c.FirstPassYield();
     m_yield->setText(
         QStringLiteral("   一次通过率 ") +

@@ -13,7 +13,8 @@
 // so the group never outlives the window that observes it.
 //
 // Closing or switching recipe while a unit runs asks first (default 否); a
-// yes aborts the running units (recorded as aborted with their step).
+// yes aborts the running units (recorded as aborted with their step). A tile
+// whose box was refused (its serial passed) offers rework, asked the same way.
 //
 // Recipes are picked by scanning a variant's barcode into the scan field (a
 // keyboard wedge types it and presses Enter): the recipe of that variant
@@ -30,8 +31,8 @@
 #include <vector>
 
 #include "records/record_store.h"
-#include "station/config/recipe.h"
 #include "station/board/station_board.h"
+#include "station/config/recipe.h"
 #include "station/engine/station_group.h"
 #include "station/engine/station_options.h"
 
@@ -74,6 +75,11 @@ private:
     void OnWaiterDone(std::function<void()> then);
     // True when no unit runs or the operator agreed to abort them.
     bool ConfirmAbort(const QString& question);
+    // True when the operator answered yes (no is the default).
+    bool AskYesNo(const QString& question);
+    // The rework button of tile `index`: asks, then has the slot run its
+    // refused box again as a rework.
+    void OnRework(std::size_t index);
     void ShowEvent(const KeptStationEvent& kept);
     void ShowTile(std::size_t index);
     void ShowCounters();
@@ -102,6 +108,7 @@ private:
     std::vector<CStationTile*> m_tiles;
     QLabel* m_passed = nullptr;
     QLabel* m_failed = nullptr;
+    QLabel* m_refused = nullptr;
     QLabel* m_yield = nullptr;
     QLabel* m_cycle = nullptr;
     QTreeWidget* m_records = nullptr;

@@ -25,6 +25,11 @@ KeptStationEvent KeepStationEvent(const StationEvent& event) {
     return kept;
 }
 
+bool IsRefusal(const KeptStationEvent& kept) {
+    return kept.event.kind == StationEventKind::UnitEnd && kept.record && !kept.event.stored &&
+           kept.record->reasonCode == kReasonAlreadyPassed;
+}
+
 CStationBoard::CStationBoard(const std::vector<std::string>& slots) {
     for (const std::string& slot : slots) {
         StationTile tile;
@@ -35,7 +40,10 @@ CStationBoard::CStationBoard(const std::vector<std::string>& slots) {
 
 int CStationBoard::Apply(const KeptStationEvent& kept, long long nowMs) {
     const StationEvent& e = kept.event;
-    if (e.kind == StationEventKind::UnitEnd && kept.record) {
+    const bool refusal = IsRefusal(kept);
+    if (refusal) {
+        ++m_counters.refused;
+    } else if (e.kind == StationEventKind::UnitEnd && kept.record) {
         CountUnit(*kept.record);
         AddLatest(*kept.record);
     }
@@ -74,7 +82,9 @@ int CStationBoard::Apply(const KeptStationEvent& kept, long long nowMs) {
             if (kept.record) {
                 const UnitRecord& r = *kept.record;
                 tile.serial = r.serial;
-                tile.state = r.result == UnitResult::Pass ? TileState::Passed : TileState::Failed;
+                tile.state = refusal                        ? TileState::Refused
+                             : r.result == UnitResult::Pass ? TileState::Passed
+                                                            : TileState::Failed;
                 tile.aborted = r.result == UnitResult::Aborted;
                 tile.failedStep = r.failedStep;
                 tile.reasonCode = r.reasonCode;

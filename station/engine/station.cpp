@@ -3,6 +3,7 @@
 #include <algorithm>
 #include <chrono>
 #include <thread>
+#include <utility>
 
 #include "station/config/port_spec.h"
 #include "station/engine/unit_run.h"
@@ -106,13 +107,32 @@ bool CStation::WaitForBox() {
     }
 }
 
+void CStation::RequestRework(const std::string& serial) {
+    std::lock_guard lock(m_reworkMutex);
+    m_reworkSerial = serial;
+}
+
+std::string CStation::TakeRework() {
+    std::lock_guard lock(m_reworkMutex);
+    return std::exchange(m_reworkSerial, std::string());
+}
+
+bool CStation::ReworkAsked() const {
+    std::lock_guard lock(m_reworkMutex);
+    return !m_reworkSerial.empty();
+}
+
 bool CStation::WaitForRemoval() {
     int misses = 0;
     while (misses < kRemovalMisses) {
         if (!SleepUnlessStopped(m_options.probeIntervalMs))
             return false;
+        if (ReworkAsked())
+            return true;
         misses = m_box.Probe() ? 0 : misses + 1;
     }
+    // A rework asked for a box that is gone lapses.
+    TakeRework();
     m_link.Disconnect();
     StationEvent e;
     e.kind = StationEventKind::Removed;
@@ -180,6 +200,7 @@ std::optional<UnitResult> CStation::Loop() {
 
         CUnitRun unit(m_recipe, m_store, m_box, m_recorder, m_options,
                       [this](StationEvent e) { Emit(std::move(e)); });
+        unit.AllowReworkOf(TakeRework());
         const UnitOutcome outcome = unit.Run(m_unitId, port);
         m_inUnit = false;
         m_recorder.Clear();

@@ -68,6 +68,11 @@ void CStationGroup::Wait() {
     }
 }
 
+void CStationGroup::RequestRework(std::size_t slot, const std::string& serial) {
+    if (slot < m_impl->stations.size())
+        m_impl->stations[slot]->RequestRework(serial);
+}
+
 bool CStationGroup::AnyUnitRunning() const {
     for (const auto& station : m_impl->stations) {
         if (station->InUnit())

@@ -43,6 +43,9 @@ public:
     // Asks every slot to stop; returns the strongest effect it had on any slot.
     CStation::StopEffect Stop();
     void Wait();
+    // Runs the box in slot `slot` (its index in Slots()) again as a rework
+    // when it still reports `serial` (CStation::RequestRework); after Start.
+    void RequestRework(std::size_t slot, const std::string& serial);
     // Whether a unit runs on any slot now (a window asks before closing).
     bool AnyUnitRunning() const;
     const std::vector<StationSlot>& Slots() const;

@@ -243,7 +243,8 @@ bool CUnitRun::Interlock(bool& store) {
         case InterlockState::New:
             break;
         case InterlockState::Passed:
-            if (!m_options.rework) {
+            if (!m_options.rework &&
+                (m_reworkSerial.empty() || m_reworkSerial != m_record.serial)) {
                 store = false;
                 return FailStep(kReasonAlreadyPassed, kTextAlreadyPassed);
             }

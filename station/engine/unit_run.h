@@ -43,6 +43,10 @@ public:
     CUnitRun(const Recipe& recipe, IRecordStore& store, CBoxOperations& box,
              CFlightRecorder& recorder, const StationOptions& options, Emit emit);
 
+    // Lets the unit run a box with this serial that passed the recipe, as a
+    // rework (as the rework option does for every serial); empty: none.
+    void AllowReworkOf(std::string serial) { m_reworkSerial = std::move(serial); }
+
     UnitOutcome Run(const std::string& unitId, const PortIdentity& port);
 
 private:
@@ -71,6 +75,7 @@ private:
     CFlightRecorder& m_recorder;
     const StationOptions& m_options;
     Emit m_emit;
+    std::string m_reworkSerial;
 
     UnitRecord m_record;
     StepRecord m_step;

@@ -18,6 +18,7 @@
 #include <QTest>
 #include <QTreeWidget>
 #include <chrono>
+#include <functional>
 #include <memory>
 #include <stdexcept>
 #include <vector>
@@ -106,7 +107,9 @@ protected:
                                                       static_cast<std::uint8_t>(1u << pke->bit)});
     }
 
-    void Open(const std::vector<StationSlot>& fixtureSlots) {
+    // `seed` may put records into the store before the window opens.
+    void Open(const std::vector<StationSlot>& fixtureSlots,
+              const std::function<void(IRecordStore&, const Recipe&)>& seed = {}) {
         Recipe recipe;
         std::string error;
         ASSERT_TRUE(LoadRecipe(m_workspace.WorkDir() + "/a.toml", recipe, error)) << error;
@@ -114,6 +117,8 @@ protected:
             OpenRecordStore("sqlite:" + m_workspace.WorkDir() + "/records.db",
                             m_workspace.WorkDir() + "/queue.db", error);
         ASSERT_TRUE(store) << error;
+        if (seed)
+            seed(*store, recipe);
         StationOptions options;
         options.station = "line-1";
         options.operatorName = "op";
@@ -152,7 +157,8 @@ protected:
     QString Message() const { return Part<QLabel>(*m_window, "message").text(); }
     QString Counters() const {
         QString text;
-        for (const char* name : {"passedCount", "failedCount", "firstPassYield", "meanCycle"})
+        for (const char* name :
+             {"passedCount", "failedCount", "refusedCount", "firstPassYield", "meanCycle"})
             text += Part<QLabel>(*m_window, name).text();
         return text;
     }
@@ -224,6 +230,54 @@ TEST_F(StationWindowTest, TilesCountersAndListFollowTheUnits) {
             EXPECT_TRUE(detail.contains("版本: ") && detail.contains(kNewVersion));
         }
     }
+}
+
+TEST_F(StationWindowTest, RefusedSerialIsItsOwnStateAndReworksOnRequest) {
+    StartBox(3, 0x01);
+    Open({{"A", "COM3"}}, [](IRecordStore& store, const Recipe& recipe) {
+        UnitRecord passed;
+        passed.id = "earlier-pass";
+        passed.serial = "1234AB005E01";
+        passed.recipeSha256 = recipe.sha256;
+        passed.result = UnitResult::Pass;
+        passed.startTime = "2026-12-10T10:00:00.000Z";
+        passed.endTime = "2026-12-10T10:00:30.000Z";
+        std::string error;
+        ASSERT_TRUE(store.Insert(passed, false, error)) << error;
+    });
+    ASSERT_TRUE(
+        QTest::qWaitFor([&] { return Tile(0).State() == TileState::Refused; }, kUnitWaitMs));
+    EXPECT_EQ(TileText(Tile(0), "tileState"), "已合格");
+    EXPECT_EQ(TileText(Tile(0), "tileDetail"), "需返工请找班组长");
+    const QString counters = Counters();
+    EXPECT_TRUE(counters.contains("合格 0") && counters.contains("不合格 0") &&
+                counters.contains("需返工 1") && counters.contains("一次通过率 —") &&
+                counters.contains("平均节拍 —"))
+        << counters.toStdString();
+    EXPECT_EQ(Records().topLevelItemCount(), 1);  // the earlier pass alone
+
+    auto& rework = Part<QPushButton>(Tile(0), "tileRework");
+    ASSERT_TRUE(rework.isVisible());
+    bool asked = false;
+    {
+        auto answer = AnswerNextQuestion("否", &asked);
+        rework.click();
+    }
+    EXPECT_TRUE(asked);
+    EXPECT_EQ(Tile(0).State(), TileState::Refused);
+
+    asked = false;
+    {
+        auto answer = AnswerNextQuestion("是", &asked);
+        rework.click();
+    }
+    EXPECT_TRUE(asked);
+    ASSERT_TRUE(QTest::qWaitFor([&] { return Tile(0).State() == TileState::Passed; }, kUnitWaitMs));
+    EXPECT_FALSE(rework.isVisible());
+    ASSERT_EQ(Records().topLevelItemCount(), 2);
+    Records().setCurrentItem(Records().topLevelItem(0));
+    const QString detail = Part<QPlainTextEdit>(*m_window, "recordDetail").toPlainText();
+    EXPECT_TRUE(detail.contains("(返工)")) << detail.toStdString();
 }
 
 TEST_F(StationWindowTest, ScanPicksTheRecipeOfAVariant) {

@@ -128,6 +128,47 @@ TEST(StationBoard, CountersAndLatestRecords) {
     EXPECT_EQ(board.Latest().size(), 4u);
 }
 
+// A serial that already passed, refused and not stored, is neither a pass nor
+// a failure: it counts apart and changes neither yield nor cycle time.
+TEST(StationBoard, RefusalOfAPassedSerialCountsApart) {
+    CStationBoard board({"A"});
+    board.Apply(
+        End("A", UnitResult::Pass, false, "2026-12-10T10:00:00.000Z", "2026-12-10T10:00:40.000Z"),
+        1);
+    struct Case {
+        const char* step;
+        const char* reason;
+        bool stored;
+        TileState state;
+    };
+    const Case cases[] = {
+        {"interlock", kReasonAlreadyPassed, false, TileState::Refused},
+        // Another station passed the serial while this one ran it.
+        {"record", kReasonAlreadyPassed, false, TileState::Refused},
+        {"interlock", kReasonDuplicateSerial, false, TileState::Failed},
+    };
+    int failed = 0;
+    int refused = 0;
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.reason);
+        KeptStationEvent end = End("A", UnitResult::Fail, false, "2026-12-10T10:01:00.000Z",
+                                   "2026-12-10T10:01:01.000Z", c.reason);
+        end.record->failedStep = c.step;
+        end.record->id += c.step + std::string(c.reason);
+        end.event.stored = c.stored;
+        board.Apply(end, 2);
+        EXPECT_EQ(board.Tiles()[0].state, c.state);
+        (c.state == TileState::Refused ? refused : failed) += 1;
+        const ShiftCounters& counters = board.Counters();
+        EXPECT_EQ(counters.refused, refused);
+        EXPECT_EQ(counters.failed, failed);
+        EXPECT_EQ(counters.passed, 1);
+        EXPECT_EQ(board.Latest().size(), static_cast<std::size_t>(1 + failed));
+    }
+    EXPECT_DOUBLE_EQ(*board.Counters().FirstPassYield(), 0.5);  // the pass and the duplicate
+    EXPECT_DOUBLE_EQ(*board.Counters().MeanCycleSeconds(), 20.5);
+}
+
 TEST(RecordDetail, SettingsDiffStepsAndFrames) {
     DeviceSettings before;
     for (const OptionInfo& o : Options()) {

@@ -9,8 +9,8 @@
 #include "device/option_table.h"
 #include "link/command_codes.h"
 #include "records/record_json.h"
-#include "station/config/digest.h"
 #include "station/board/event_json.h"
+#include "station/config/digest.h"
 #include "station_fixture.h"
 
 namespace {
@@ -115,7 +115,8 @@ TEST_F(StationTest, FailuresNameTheirStepAndReason) {
              sim.SetStoreFault(SimStoreFault{pke->block, static_cast<std::size_t>(pke->byte),
                                              static_cast<std::uint8_t>(1u << pke->bit)});
          },
-         FullRecipeText(), "settings", kReasonVerifyMismatch, "主动PKE (activePke): 应为 开启, 读回 关闭"},
+         FullRecipeText(), "settings", kReasonVerifyMismatch,
+         "主动PKE (activePke): 应为 开启, 读回 关闭"},
         {"refused write",
          [](CBoxSimulator& sim) {
              SimOverride refused;
@@ -266,6 +267,34 @@ TEST_F(StationTest, InterlockRefusesAPassedSerialUnlessRework) {
     EXPECT_EQ(again.result, UnitResult::Pass);
     EXPECT_TRUE(again.rework);
     EXPECT_EQ(m_store.Records().size(), 2u);
+}
+
+// The operator asks for a rework of the refused box at the station's screen:
+// the box still in the slot runs again, as a rework, only under its serial.
+TEST_F(StationTest, ReworkAskedForTheRefusedBoxRunsItAgain) {
+    UseRecipe(FullRecipeText());
+    ASSERT_EQ(RunOnce().result, UnitResult::Pass);
+
+    CStation station(m_recipe, m_store, m_events, Options(false));
+    std::thread loop([&] { station.Run(); });
+    const auto ends = [&] { return m_events.OfKind(StationEventKind::UnitEnd); };
+    ASSERT_TRUE(m_events.WaitFor(StationEventKind::UnitEnd, 2));
+    EXPECT_EQ(ends().back().record.reasonCode, kReasonAlreadyPassed);
+
+    station.RequestRework("FFFF0000");  // another serial: refused again
+    ASSERT_TRUE(m_events.WaitFor(StationEventKind::UnitEnd, 3));
+    EXPECT_EQ(ends().back().record.reasonCode, kReasonAlreadyPassed);
+    EXPECT_FALSE(ends().back().record.rework);
+
+    station.RequestRework(kBoxSerialHex);
+    ASSERT_TRUE(m_events.WaitFor(StationEventKind::UnitEnd, 4));
+    station.RequestStop();
+    loop.join();
+    const UnitRecord rework = ends().back().record;
+    EXPECT_EQ(rework.result, UnitResult::Pass);
+    EXPECT_TRUE(rework.rework);
+    EXPECT_EQ(m_store.Records().size(), 2u);
+    EXPECT_TRUE(m_events.OfKind(StationEventKind::Removed).empty());
 }
 
 TEST_F(StationTest, SerialWhoseLastRunFailedIsRetried) {
