@@ -28,9 +28,9 @@ bool CAboutDlg::OnInitDialog(IDialogView& view) {
 }
 
 std::string CAboutDlg::VersionText() {
-    std::string strFmt = Format("%d", ToolVersionMajor());
+    std::string strFmt = Format("%d", kToolVersionMajor);
     std::string strVer = "V" + strFmt + ".";
-    strFmt = Format("%.2d", ToolVersionMinor());
+    strFmt = Format("%.2d", kToolVersionMinor);
     return strVer + strFmt;
 }
 

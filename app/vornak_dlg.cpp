@@ -5,6 +5,7 @@
 #include "app/dialog_handlers.h"
 #include "app/panel_layout.h"
 #include "device/identity_handlers.h"
+#include "device/option_table.h"
 #include "device/settings_panel.h"
 #include "dialog/model_host.h"
 #include "firmware/file_transfer.h"
@@ -61,6 +62,7 @@ void CVornakDlg::UpdateConnectButtons() {
 void CVornakDlg::OnBnClickedConnect() {
     Connect(*this);
     UpdateConnectButtons();
+    ForgetOtherBoxSettings();
 }
 
 void CVornakDlg::OnBnClickedDisconnect() {
@@ -91,7 +93,9 @@ bool CVornakDlg::OnLineGone() {
     m_pLink->ReleaseDeadLine();
     UpdateConnectButtons();
     ClearConnectionFields();
-    ShowStatus(kTextLineGone);
+    // An update cut short by the loss has said so, in more words.
+    if (m_model->GetItemText(IDC_STATUS) != kTextUpgradeLineGone)
+        ShowStatus(kTextLineGone);
     return true;
 }
 
@@ -101,6 +105,23 @@ void CVornakDlg::OnPackageListDropDown() {
 
 void CVornakDlg::OnBnClickedGetDeviceInfo() {
     ::OnBnClickedGetDeviceInfo(*this);
+    ForgetOtherBoxSettings();
+}
+
+void CVornakDlg::NoteSettingsSource() {
+    m_settingsSerial = m_model->GetItemText(IDC_SERIAL);
+}
+
+void CVornakDlg::ForgetOtherBoxSettings() {
+    const std::string serial = m_model->GetItemText(IDC_SERIAL);
+    if (serial.empty())
+        return;
+    if (!m_settingsSerial.empty() && m_settingsSerial != serial) {
+        for (int block = 1; block <= kConfigBlockCount; ++block)
+            ClearBlockValues(*m_model, block);
+    }
+    // Values read before any serial was shown are taken to be this box's.
+    m_settingsSerial = serial;
 }
 
 void CVornakDlg::OnStnClickedVersionLabel() {
@@ -121,10 +142,12 @@ void CVornakDlg::OnStnClickedAdvancedToggle() {
         view.ResizeWindow(kSmallWindowWidth, kSmallWindowHeight);
     }
     ReadSettingsQuietly(*this);
+    NoteSettingsSource();
 }
 
 void CVornakDlg::OnBnClickedReadSettings() {
     ::OnBnClickedReadSettings(*this);
+    NoteSettingsSource();
 }
 
 void CVornakDlg::OnBnClickedWriteSettings() {
@@ -133,6 +156,7 @@ void CVornakDlg::OnBnClickedWriteSettings() {
 
 void CVornakDlg::OnBnClickedFactoryReset() {
     ::OnBnClickedFactoryReset(*this);
+    NoteSettingsSource();
 }
 
 void CVornakDlg::OnBnClickedBrowse() {

@@ -72,8 +72,19 @@ public:
 
 private:
     void ClearConnectionFields();
+    // After a read of the settings: remembers which box the panel's values
+    // came from, by the serial field.
+    void NoteSettingsSource();
+    // After the serial field took a box's serial: values of another box leave
+    // the panel (every block shows no value), so that Write settings cannot
+    // put them into this one.
+    void ForgetOtherBoxSettings();
 
     // The firmware update worker's guard: idle when no update runs.
     std::shared_ptr<CUpgradeRunner> m_hUpgradeThread;
     UpgradeTiming m_upgradeTiming;
+    // The serial of the box the settings panel's values came from; empty when
+    // unknown (read before any serial was shown) or when it holds none. Only
+    // handlers use it, and they run one at a time.
+    std::string m_settingsSerial;
 };

@@ -24,6 +24,9 @@ Commands:
   records list|show|export the unit records a station wrote, from records.db
                            in the current folder or --db URL (records --help)
   station RECIPE           run every box through a recipe (station --help)
+  release keygen|create|verify|list
+                           signed release bundles of a recipe and its files
+                           (release --help)
 
 Options (each at most once):
   --port P       use this port without scanning for the box: a number N

@@ -59,6 +59,7 @@ void CCliReporter::OnEvent(const ControlEvent& event) {
                 m_progressShown = false;
             }
             break;
+        case ControlEvent::Kind::CheckUnknown:  // no value is no write
         default:
             break;
     }

@@ -23,11 +23,6 @@
 namespace {
 
 constexpr char kRecordsCommand[] = "records";
-// Without --db: the station's default store, in the current folder.
-constexpr char kDefaultStore[] = "records.db";
-// A PostgreSQL store's local queue when it is read from here: the one a
-// station started in this folder keeps, so its queued records show too.
-constexpr char kDefaultQueueFile[] = "records-queue.db";
 // `records show` prints the record's JSON indented for a reader.
 constexpr int kShowIndent = 2;
 
@@ -81,7 +76,9 @@ be written, 2 usage error.
 struct RecordsRequest {
     std::string action;  // list, show, export, report
     std::vector<std::string> args;
-    std::string db = kDefaultStore;
+    // Without --db: the station's default store, in the current folder; a
+    // PostgreSQL store's queue is the one a station started here keeps.
+    std::string db = kDefaultRecordsFile;
     RecordFilter filter;
     std::optional<std::string> csv;
     std::optional<std::string> jsonl;

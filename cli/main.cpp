@@ -1,7 +1,7 @@
 // vornak-cli: the command-line front end of the Vornak tool.
 
-#include <csignal>
 #include <clocale>
+#include <csignal>
 #include <cstdio>
 #include <string>
 #include <string_view>
@@ -10,7 +10,9 @@
 #include "cli/cli_help.h"
 #include "cli/cli_options.h"
 #include "cli/cli_records.h"
+#include "cli/cli_release.h"
 #include "cli/cli_text_escape.h"
+#include "res/version.h"
 
 int main(int argc, char** argv) {
     // The box's version text is 8-bit text in the locale's character set.
@@ -22,13 +24,16 @@ int main(int argc, char** argv) {
     std::signal(SIGXFSZ, SIG_IGN);
 
     if (argc == 2 && std::string_view(argv[1]) == "--version") {
-        std::printf("vornak-cli %s\n", VORNAK_PACKAGE_VERSION);
+        std::printf("vornak-cli %s\n", kToolVersionText);
         return kExitSuccess;
     }
 
-    // "records ..." has options of its own.
+    // "records ..." and "release ..." have options of their own.
     if (IsRecordsCommandLine(argc, argv)) {
         return RunRecordsCommandLine(argc, argv, stdout, stderr);
+    }
+    if (IsReleaseCommandLine(argc, argv)) {
+        return RunReleaseCommandLine(argc, argv, stdout, stderr);
     }
 
     CliRequest request;

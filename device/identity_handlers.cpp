@@ -2,33 +2,29 @@
 
 #include <cstdio>
 
+#include "dialog/host_transactor.h"
 #include "dialog/step.h"
-#include "link/bytes_text.h"
 #include "link/command_codes.h"
 #include "link/device_link.h"
+#include "ops/identity_op.h"
 #include "res/resource.h"
 #include "res/status_texts.h"
 
 namespace {
 constexpr char kBaudText[] = "115200bps";
-// Identity data follows the result word and two bytes the tool does not use.
-constexpr std::uint32_t kIdentitySkip = 2;
 }  // namespace
 
 bool ReadIdentity(IDialogHost& host, std::uint16_t command, int fieldId,
                   std::uint32_t firstByteTimeoutMs) {
-    std::uint8_t abRxBuf[kHandlerReplyBufSize] = {};
-    const StepResult r =
-        RunStep(host, command, SUB_DEFAULT, nullptr, 0, abRxBuf, firstByteTimeoutMs);
-    if (!r.ok) {
-        host.ShowStatus(ErrorText(r.failureCode));
+    CHostTransactor transactor(host);
+    const IdentityResult r = command == CMD_GET_VERSION
+                                 ? ReadVersionOp(transactor, firstByteTimeoutMs)
+                                 : ReadSerialOp(transactor, firstByteTimeoutMs);
+    if (!r.result.ok) {
+        host.ShowStatus(ErrorText(r.result.status != ST_OK ? r.result.status : r.result.resultWord));
         return false;
     }
-    const std::uint32_t copied = CopiedReplyBytes(r.dwRxLen);
-    const std::uint8_t* data = abRxBuf + kIdentitySkip;
-    const std::size_t count = copied - kIdentitySkip;
-    host.View().SetItemText(
-        fieldId, command == CMD_GET_VERSION ? BytesToText(data, count) : BytesToHex(data, count));
+    host.View().SetItemText(fieldId, r.text);
     return true;
 }
 

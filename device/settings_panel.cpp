@@ -36,9 +36,14 @@ void ReadAllBlocks(IDialogHost& host, ReadReporting reporting) {
     for (int block = 1; block <= kConfigBlockCount; ++block) {
         DeviceSettings settings = SettingsFromControls(host.View());
         const ConfigBlockRead read = ReadConfigBlock(host, block, abRxBuf, settings);
-        if (read.applied)
-            SetBlockControls(host.View(), settings, block);
         const StepResult& r = read.step;
+        // A failed read leaves nothing of the block that could be written
+        // back: not what an earlier read (maybe of another box) showed, nor
+        // the part of a short reply that came.
+        if (r.ok)
+            SetBlockControls(host.View(), settings, block);
+        else
+            ClearBlockValues(host.View(), block);
         if (r.ok) {
             if (reporting != ReadReporting::ShowDigits)
                 continue;
@@ -82,6 +87,25 @@ void SetBlockControls(IDialogView& view, const DeviceSettings& settings, int blo
     }
 }
 
+void ClearBlockValues(IDialogView& view, int block) {
+    for (const OptionInfo& o : Options()) {
+        if (o.block != block)
+            continue;
+        if (o.IsFlag())
+            view.SetCheckUnknown(o.controlId);
+        else
+            view.ComboSetCurSel(o.controlId, -1);
+    }
+}
+
+bool EveryOptionHasAValue(const IDialogView& view) {
+    const auto options = Options();
+    return std::all_of(options.begin(), options.end(), [&](const OptionInfo& o) {
+        return o.IsFlag() ? !view.IsCheckUnknown(o.controlId)
+                          : SelectedEntry(o, view.ComboGetCurSel(o.controlId)) != nullptr;
+    });
+}
+
 void FillOptionLists(IDialogView& view) {
     for (int id : kComboFillOrder) {
         const OptionInfo* o = FindOptionByControl(id);
@@ -90,9 +114,8 @@ void FillOptionLists(IDialogView& view) {
         }
     }
     // The panel holds no values from the box until a read succeeds.
-    SetBlockControls(view, DeviceSettings{}, 1);
-    SetBlockControls(view, DeviceSettings{}, 2);
-    SetBlockControls(view, DeviceSettings{}, 3);
+    for (int block = 1; block <= kConfigBlockCount; ++block)
+        ClearBlockValues(view, block);
 }
 
 void ReadSettingsQuietly(IDialogHost& host) {
@@ -119,11 +142,11 @@ void OnBnClickedWriteSettings(IDialogHost& host) {
     std::uint8_t abTxBuf[kHandlerReplyBufSize] = {};
     std::uint8_t abRxBuf[kHandlerReplyBufSize] = {};
 
-    const DeviceSettings settings = SettingsFromControls(host.View());
-    if (!AllSelectionsSet(settings)) {
+    if (!EveryOptionHasAValue(host.View())) {
         host.ShowStatus(kTextWriteNeedsRead);
         return;
     }
+    const DeviceSettings settings = SettingsFromControls(host.View());
     const auto block1 = EncodeConfigBlock1(settings);
     const auto block2 = EncodeConfigBlock2(settings);
     const auto block3 = EncodeConfigBlock3(settings);

@@ -13,6 +13,9 @@
 // Fills every option list in order and leaves every option control without a
 // value until a read succeeds.
 void FillOptionLists(IDialogView& view);
+// The reads below show each block that was read; a block whose read failed
+// shows no value (ClearBlockValues), whatever it showed before.
+//
 // Reads the three blocks into the controls, reporting failures and no
 // success: what the advanced toggle does after it opens or closes the panel,
 // and Factory reset after the box accepted it.
@@ -29,3 +32,13 @@ DeviceSettings SettingsFromControls(const IDialogView& view);
 // Sets the controls of one block (1..3) from the record; a selection that is
 // none clears its combo box's selection. Controls of other blocks are untouched.
 void SetBlockControls(IDialogView& view, const DeviceSettings& settings, int block);
+
+// Makes the controls of one block (1..3) show no value: check boxes neither on
+// nor off, combo boxes without a selection. What a block holds once its read
+// failed, or once the panel's values came from another box: Write settings
+// refuses until a read of the block succeeds or the operator has given every
+// option of it a value.
+void ClearBlockValues(IDialogView& view, int block);
+
+// Whether every option's control shows a value.
+bool EveryOptionHasAValue(const IDialogView& view);

@@ -97,9 +97,27 @@ void CDialogModel::SetFocusItem(int id) {
 void CDialogModel::SetCheck(int id, bool checked) {
     {
         std::lock_guard lock(m_mutex);
-        m_controls[id].checked = checked;
+        ControlState& c = m_controls[id];
+        c.checked = checked;
+        c.checkUnknown = false;
     }
     Notify({ControlEvent::Kind::Check, id, {}, checked});
+}
+
+void CDialogModel::SetCheckUnknown(int id) {
+    {
+        std::lock_guard lock(m_mutex);
+        ControlState& c = m_controls[id];
+        c.checked = false;
+        c.checkUnknown = true;
+    }
+    Notify({ControlEvent::Kind::CheckUnknown, id, {}});
+}
+
+bool CDialogModel::IsCheckUnknown(int id) const {
+    std::lock_guard lock(m_mutex);
+    auto it = m_controls.find(id);
+    return it != m_controls.end() && it->second.checkUnknown;
 }
 
 bool CDialogModel::GetCheck(int id) const {
@@ -204,7 +222,9 @@ std::optional<std::string> CDialogModel::ChooseOpenFile(const std::string& filte
 
 void CDialogModel::OperatorSetCheck(int id, bool checked) {
     std::lock_guard lock(m_mutex);
-    m_controls[id].checked = checked;
+    ControlState& c = m_controls[id];
+    c.checked = checked;
+    c.checkUnknown = false;
 }
 
 void CDialogModel::OperatorSetCurSel(int id, int index) {

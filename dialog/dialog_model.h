@@ -23,6 +23,7 @@ struct ControlState {
     std::string text;
     bool visible = true;
     bool checked = false;
+    bool checkUnknown = false;  // a check box showing no value
     std::vector<std::string> items;
     int curSel = -1;
     long long progressValue = 0;
@@ -36,6 +37,7 @@ struct ControlEvent {
         Default,
         Focus,
         Check,
+        CheckUnknown,
         Items,
         ItemsCleared,
         Selection,
@@ -78,6 +80,8 @@ public:
     void SetFocusItem(int id) override;
     void SetCheck(int id, bool checked) override;
     bool GetCheck(int id) const override;
+    void SetCheckUnknown(int id) override;
+    bool IsCheckUnknown(int id) const override;
     void ComboResetContent(int id) override;
     void ComboInsert(int id, int index, const std::string& text) override;
     void ComboSetCurSel(int id, int index) override;

@@ -33,7 +33,12 @@ public:
     virtual void SetFocusItem(int id) = 0;
 
     virtual void SetCheck(int id, bool checked) = 0;
+    // False while the check box shows no value.
     virtual bool GetCheck(int id) const = 0;
+    // Makes a check box show no value, neither on nor off (an option whose
+    // value is unknown); SetCheck or the operator's click gives it one.
+    virtual void SetCheckUnknown(int id) = 0;
+    virtual bool IsCheckUnknown(int id) const = 0;
 
     // Removes every entry; the selection goes, the field's text stays.
     virtual void ComboResetContent(int id) = 0;

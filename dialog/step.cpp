@@ -12,13 +12,13 @@ StepResult RunStep(IDialogHost& host, std::uint16_t command, std::uint16_t subCo
     StepResult r;
     r.status = host.Transact(command, subCode, data, dataLength, &r.wCode, replyBuf, REPLY_LIMIT,
                              &r.dwRxLen, firstByteTimeoutMs);
-    if (r.status != ST_OK) {
-        r.failureCode = r.status;
-    } else if (r.wCode != RESULT_OK || r.dwRxLen < kMinStepReplyLength) {
-        r.failureCode = r.wCode;
-    } else {
-        r.ok = true;
-    }
+    LinkReply reply;
+    reply.status = r.status;
+    reply.resultWord = r.wCode;
+    reply.length = r.dwRxLen;
+    r.ok = StepSucceeded(reply);
+    if (!r.ok)
+        r.failureCode = StepFailureCode(reply);
     return r;
 }
 

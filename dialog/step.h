@@ -1,18 +1,15 @@
 #pragma once
-// One step of an operation: a transaction judged the way every handler judges
-// it. It succeeds when the link returns ST_OK, the box's result word is 0xEE00
-// and the reply carries at least 2 data bytes; otherwise its failure code is
-// the link's status when that was not ST_OK, else the result word.
+// One step of a handler: a transaction judged by the step rule of the box
+// operations (ops/op_step.h).
 
 #include <cstdint>
 #include <string>
 
 #include "dialog/dialog_host.h"
+#include "ops/op_step.h"
 
 // Reply buffer of a handler; the link is offered REPLY_LIMIT bytes of it.
 constexpr std::size_t kHandlerReplyBufSize = 544;
-// Fewest reply data bytes a successful step carries.
-constexpr std::uint32_t kMinStepReplyLength = 2;
 
 struct StepResult {
     bool ok = false;

@@ -13,6 +13,7 @@
 #include "firmware/prg_folder.h"
 #include "firmware/progress_bar.h"
 #include "firmware/transfer_packets.h"
+#include "link/device_link.h"
 #include "res/resource.h"
 #include "res/status_texts.h"
 
@@ -20,6 +21,11 @@ namespace {
 
 // Result word with which the box also accepts header and data packets.
 constexpr std::uint16_t kResultTransferAccepted = 0x0004;
+// How long a failed transfer waits for the link to notice a line that went
+// away, and how often it looks: the link's receive thread watches an idle line
+// and finds a hang-up within milliseconds.
+constexpr std::uint32_t kLineGoneNoticeMs = 500;
+constexpr std::uint32_t kLineGoneCheckMs = 10;
 
 void Pause(std::uint32_t ms) {
     std::this_thread::sleep_for(std::chrono::milliseconds(ms));
@@ -33,8 +39,13 @@ public:
     void Run() {
         if (!Load())
             return;
-        if (!Transfer())
+        if (!Transfer()) {
+            // The failure's own text says only which step failed; an operator
+            // who unplugged the box must learn that the update is not done.
+            if (LineWentAway())
+                m_host.ShowStatus(kTextUpgradeLineGone);
             return;
+        }
         Reidentify();
     }
 
@@ -68,8 +79,30 @@ private:
 
     StatusWord Send(std::uint16_t command, const std::uint8_t* data, std::uint32_t length,
                     std::uint32_t timeoutMs) {
-        return m_host.Transact(command, SUB_DEFAULT, data, length, &m_wCode, m_abRxBuf, REPLY_LIMIT,
-                               &m_dwRxLen, timeoutMs);
+        const StatusWord status = m_host.Transact(command, SUB_DEFAULT, data, length, &m_wCode,
+                                                  m_abRxBuf, REPLY_LIMIT, &m_dwRxLen, timeoutMs);
+        if (status == ST_OK)
+            m_boxAnswered = true;
+        return status;
+    }
+
+    // The box answered in this run and the link has lost it since (a box or
+    // cable unplugged: the link reads as closed once its line is gone). A
+    // step that failed on a dying line may have ended on its time-out just
+    // before the hang-up: the link's idle watch on the line notices it soon
+    // after, so the answer waits that long for it.
+    bool LineWentAway() {
+        const CDeviceLink* link = m_host.Link();
+        if (!m_boxAnswered || link == nullptr)
+            return false;
+        const auto giveUp =
+            std::chrono::steady_clock::now() + std::chrono::milliseconds(kLineGoneNoticeMs);
+        while (link->IsOpen()) {
+            if (std::chrono::steady_clock::now() >= giveUp)
+                return false;
+            Pause(kLineGoneCheckMs);
+        }
+        return true;
     }
 
     // Header and data packets are taken with either success word; the commit
@@ -177,6 +210,7 @@ private:
     // report before any reply shows them as 0.
     std::uint16_t m_wCode = 0;
     std::uint32_t m_dwRxLen = 0;
+    bool m_boxAnswered = false;
     std::uint8_t m_abRxBuf[kHandlerReplyBufSize] = {};
 };
 }  // namespace

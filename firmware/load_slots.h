@@ -16,4 +16,6 @@ constexpr std::uint32_t kLoadSlotStride = 0x1E000;
 void FillLoadAddressList(IDialogView& view);
 // (index + 1) * kLoadSlotStride; index -1 (nothing selected) gives 0. Only the
 // index counts, never the entry's text.
-std::uint32_t LoadAddressForIndex(int index);
+constexpr std::uint32_t LoadAddressForIndex(int index) {
+    return static_cast<std::uint32_t>(index + 1) * kLoadSlotStride;
+}

@@ -108,6 +108,42 @@ bool ParsePortArgument(std::string_view text, PortChoice& choice, std::string& e
     return true;
 }
 
+bool ParsePortText(std::string_view text, PortChoice& choice, std::string& error) {
+    constexpr std::string_view kUsbPrefix = "usb:";
+    if (text.starts_with(kUsbPrefix)) {
+        choice = PortChoice{};
+        choice.kind = PortChoice::Kind::Usb;
+        return ParseUsbIdentity(text.substr(kUsbPrefix.size()), choice.usb, error);
+    }
+    if (Lower(text.substr(0, 3)) == "com" && ComDigits(text).empty()) {
+        error = "bad port '" + std::string(text) + "': give COMn or n (1 to " +
+                std::to_string(kMaxPortNumber) +
+                "), a device path, a /dev/serial name or usb:VID:PID[:SERIAL]";
+        return false;
+    }
+    return ParsePortArgument(text, choice, error);
+}
+
+std::string PortChoiceKey(const PortChoice& choice) {
+    switch (choice.kind) {
+        case PortChoice::Kind::Number:
+            return "COM" + std::to_string(choice.number);
+        case PortChoice::Kind::Path:
+            return choice.path;
+        case PortChoice::Kind::Usb:
+            return "usb:" + UsbIdentityText(choice.usb);
+        case PortChoice::Kind::AnyPort:
+            break;
+    }
+    return {};
+}
+
+std::string PortTextKey(std::string_view text) {
+    PortChoice choice;
+    std::string ignored;
+    return ParsePortText(text, choice, ignored) ? PortChoiceKey(choice) : std::string(text);
+}
+
 std::string UsbIdentityText(const UsbIdentity& usb) {
     std::string text = usb.vid + ":" + usb.pid;
     if (!usb.serial.empty())

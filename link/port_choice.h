@@ -40,6 +40,17 @@ bool ParseUsbIdentity(std::string_view text, UsbIdentity& usb, std::string& erro
 // port number out of range.
 bool ParsePortArgument(std::string_view text, PortChoice& choice, std::string& error);
 
+// A port as a slots file or a station names it: what --port takes, or
+// "usb:VID:PID[:SERIAL]" (what --usb takes, after the prefix). A bare "COM"
+// without a number is refused rather than looked up as a stable name.
+bool ParsePortText(std::string_view text, PortChoice& choice, std::string& error);
+
+// One spelling per port, for telling whether two choices name the same port:
+// "COM3" for "3" and "com3", "usb:0403:6001" (lower-case hex), a path as given.
+std::string PortChoiceKey(const PortChoice& choice);
+// PortChoiceKey of a port text, or the text as given when it is none.
+std::string PortTextKey(std::string_view text);
+
 // "0403:6001" or "0403:6001:A50285BI".
 std::string UsbIdentityText(const UsbIdentity& usb);
 

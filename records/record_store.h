@@ -75,6 +75,11 @@ public:
     virtual std::size_t QueuedCount() { return 0; }
 };
 
+// The files a station keeps in its folder unless told otherwise: the SQLite
+// store, and a PostgreSQL store's local queue.
+inline constexpr char kDefaultRecordsFile[] = "records.db";
+inline constexpr char kDefaultQueueFile[] = "records-queue.db";
+
 // Opens the store `url` names: "sqlite:PATH", a bare path (SQLite), or
 // "postgresql://..." / "postgres://...". `queuePath` is the local SQLite file
 // that holds records while a PostgreSQL server is away. Null with `error`

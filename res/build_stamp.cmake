@@ -1,5 +1,5 @@
 # Writes the build stamp source: run by the build at every build.
-# In: OUT (file to write), MAJOR, MINOR (version numbers).
+# In: OUT (file to write).
 string(TIMESTAMP year "%Y")
 string(TIMESTAMP month "%m")
 string(TIMESTAMP day "%d")
@@ -15,8 +15,6 @@ string(REGEX REPLACE "^0" " " day "${day}")
 file(WRITE "${OUT}.tmp" "// Generated at build time by res/build_stamp.cmake; do not edit.
 #include \"res/version.h\"
 
-int ToolVersionMajor() { return ${MAJOR}; }
-int ToolVersionMinor() { return ${MINOR}; }
 const char* BuildDateText() { return \"${name} ${day} ${year}\"; }
 const char* BuildTimeText() { return \"${time}\"; }
 ")

@@ -29,6 +29,11 @@ inline constexpr char kTextUpgradeIncomplete[] = "读取文件数据不完整!";
 inline constexpr char kTextUpgradeDownloading[] = "正在下载数据";
 inline constexpr char kTextUpgradeUpdating[] = "正在更新固件...";
 inline constexpr char kTextUpgradeDone[] = "固件刷新成功!";
+// The line went away (box or cable unplugged) before the box took the whole
+// package: "The connection was lost; the firmware update did not complete.
+// Run it again once the box is connected again."
+inline constexpr char kTextUpgradeLineGone[] =
+    "设备连接已断开,固件升级未完成,请在设备重新连接后重新升级固件.";
 
 // File download and jump.
 inline constexpr char kTextSendCannotOpen[] = "无法打开指定文件.";

@@ -8,6 +8,7 @@
 #include <QProgressBar>
 #include <QPushButton>
 #include <QSignalBlocker>
+#include <QTimer>
 #include <algorithm>
 
 #include "app/qt/app_icons.h"
@@ -135,7 +136,10 @@ QWidget* CDialogPage::CreateControl(const DialogControl& control) {
         }
         case ControlKind::CheckBox: {
             auto* box = new QCheckBox(caption, this);
-            connect(box, &QCheckBox::clicked, this, [this, id](bool checked) {
+            connect(box, &QCheckBox::clicked, this, [this, id, box](bool checked) {
+                // A box that showed no value has one now: on, then off, never
+                // "no value" again from a click.
+                box->setTristate(false);
                 m_model->OperatorSetCheck(id, checked);
                 emit controlClicked(id);
             });
@@ -205,10 +209,8 @@ void CDialogPage::SyncFromModel() {
     for (const auto& [id, widget] : m_byId) {
         const ControlState state = m_model->GetControl(id);
         widget->setVisible(state.visible);
-        if (auto* box = qobject_cast<QCheckBox*>(widget)) {
-            const QSignalBlocker block(box);
-            box->setChecked(state.checked);
-        }
+        if (auto* box = qobject_cast<QCheckBox*>(widget))
+            ShowCheck(box, state.checked, state.checkUnknown);
         if (qobject_cast<QComboBox*>(widget) != nullptr) {
             SetComboItems(widget, state.items, state.curSel, state.text);
         } else if (qobject_cast<QProgressBar*>(widget) != nullptr) {
@@ -245,10 +247,9 @@ void CDialogPage::ApplyEvent(const ControlEvent& event) {
             widget->setFocus(Qt::OtherFocusReason);
             break;
         case Kind::Check:
-            if (auto* box = qobject_cast<QCheckBox*>(widget)) {
-                const QSignalBlocker block(box);
-                box->setChecked(event.flag);
-            }
+        case Kind::CheckUnknown:
+            if (auto* box = qobject_cast<QCheckBox*>(widget))
+                ShowCheck(box, event.flag, event.kind == Kind::CheckUnknown);
             break;
         case Kind::Items:
             if (auto* combo = qobject_cast<QComboBox*>(widget)) {
@@ -304,6 +305,13 @@ void CDialogPage::SetText(int id, QWidget* widget, const std::string& text) {
     emit textShown(id, value);
 }
 
+void CDialogPage::ShowCheck(QCheckBox* box, bool checked, bool unknown) {
+    const QSignalBlocker block(box);
+    // Partly checked is Qt's look for a box with no value.
+    box->setTristate(unknown);
+    box->setCheckState(unknown ? Qt::PartiallyChecked : (checked ? Qt::Checked : Qt::Unchecked));
+}
+
 void CDialogPage::SetComboItems(QWidget* widget, const std::vector<std::string>& items, int curSel,
                                 const std::string& text) {
     auto* combo = qobject_cast<QComboBox*>(widget);
@@ -314,6 +322,30 @@ void CDialogPage::SetComboItems(QWidget* widget, const std::vector<std::string>&
     combo->setCurrentIndex(curSel);
     if (curSel < 0)
         combo->setEditText(ToQString(text));
+}
+
+void CDialogPage::ShowStatusNote(const QString& text, int ms) {
+    auto* status = qobject_cast<QLabel*>(Control(IDC_STATUS));
+    if (status == nullptr)
+        return;
+    if (m_statusNote == nullptr) {
+        // A child of the status line, so it goes wherever the line goes.
+        m_statusNote = new QLabel(status);
+        m_statusNote->setObjectName(QStringLiteral("statusNote"));
+        m_statusNote->setTextFormat(Qt::PlainText);
+        m_statusNote->setAlignment(status->alignment());
+        m_statusNote->setAutoFillBackground(true);
+        m_statusNote->setStyleSheet(QStringLiteral("color: #b71c1c;"));
+        m_statusNoteTimer = new QTimer(this);
+        m_statusNoteTimer->setSingleShot(true);
+        connect(m_statusNoteTimer, &QTimer::timeout, m_statusNote, &QWidget::hide);
+    }
+    m_statusNote->setGeometry(status->rect());
+    m_statusNote->setText(text);
+    m_statusNote->setToolTip(text);
+    m_statusNote->show();
+    m_statusNote->raise();
+    m_statusNoteTimer->start(ms);
 }
 
 void CDialogPage::SetStatusDetail(const QString& detail) {

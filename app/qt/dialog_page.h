@@ -18,6 +18,10 @@
 #include "dialog/dialog_model.h"
 #include "res/dialog_templates.h"
 
+class QCheckBox;
+class QLabel;
+class QTimer;
+
 struct RenderedControl {
     const DialogControl* control;
     QWidget* widget;
@@ -49,6 +53,11 @@ public:
     // of them moved to another parent.
     void ChainTabOrder();
 
+    // Shows `text` over the status line for `ms`, in a look of its own, while
+    // the status line goes on taking every text underneath: for a note the
+    // texts that follow at once must not hide from the operator.
+    void ShowStatusNote(const QString& text, int ms);
+
     // Extra lines for the status field's tooltip (why a scan found no box);
     // empty for none. Shown from the next status text on.
     void SetStatusDetail(const QString& detail);
@@ -63,6 +72,7 @@ signals:
 private:
     QWidget* CreateControl(const DialogControl& control);
     void SetText(int id, QWidget* widget, const std::string& text);
+    void ShowCheck(QCheckBox* box, bool checked, bool unknown);
     void SetComboItems(QWidget* widget, const std::vector<std::string>& items, int curSel,
                        const std::string& text);
     void SetProgress(QWidget* widget, long long value, long long total);
@@ -75,4 +85,6 @@ private:
     std::vector<RenderedControl> m_rendered;
     std::map<int, QWidget*> m_byId;
     QString m_statusDetail;
+    QLabel* m_statusNote = nullptr;
+    QTimer* m_statusNoteTimer = nullptr;
 };

@@ -12,6 +12,7 @@
 #include "app/qt/station_launch.h"
 #include "app/qt/vornak_window.h"
 #include "res/resource.h"
+#include "res/version.h"
 
 // The application object. Qt's application object needs the command line, so
 // it lives in main() rather than as a global constructed before start-up.
@@ -48,7 +49,7 @@ int main(int argc, char** argv) {
     // Answered before the application object exists, so that it needs no
     // display (package checks run it on machines without one).
     if (argc == 2 && std::string_view(argv[1]) == "--version") {
-        std::printf("vornak %s\n", VORNAK_PACKAGE_VERSION);
+        std::printf("vornak %s\n", kToolVersionText);
         return 0;
     }
     CVornakApp theApp(argc, argv);

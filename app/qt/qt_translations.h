@@ -12,6 +12,7 @@ class QTranslator;
 // Whether a system with locale `system` gets Qt's Chinese texts.
 bool WantsChineseQtTexts(const QLocale& system);
 
-// Installs Qt's zh_CN translations into `app` when `system` wants them; the
+// Installs Qt's zh_CN translations, with the texts they leave in English
+// filled in (res/qt_text_gaps.h), into `app` when `system` wants them; the
 // translator (owned by `app`), or nullptr when not wanted or not installed.
 QTranslator* InstallQtTranslations(QCoreApplication& app, const QLocale& system);

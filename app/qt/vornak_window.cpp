@@ -33,6 +33,7 @@
 #include "res/answer_texts.h"
 #include "res/dialog_templates.h"
 #include "res/resource.h"
+#include "res/status_texts.h"
 #include "res/string_table.h"
 
 namespace {
@@ -41,6 +42,9 @@ constexpr int kFrameSettleMs = 300;
 // How often a line found gone during a firmware update looks again whether
 // the update has ended, so that the port can be closed.
 constexpr int kLineGoneRecheckMs = 200;
+// How long a refusal stays over the status line: long enough to be read,
+// while the texts it covers keep coming underneath.
+constexpr int kRefusalNoteMs = 2000;
 
 // Closing while a transfer runs: "A firmware update is running; quitting now
 // leaves the box's firmware incomplete. Quit anyway?", and for a download,
@@ -151,6 +155,10 @@ void CVornakWindow::ApplyEvent(const ControlEvent& event) {
         return;
     }
     m_page->ApplyEvent(event);
+    // A refused Disconnect would be gone with the update's next text.
+    if (event.kind == ControlEvent::Kind::Text && event.id == IDC_STATUS &&
+        event.text == kTextDisconnectDuringUpgrade)
+        m_page->ShowStatusNote(ToQString(event.text), kRefusalNoteMs);
 }
 
 void CVornakWindow::ApplyOuterSize() {

@@ -3,7 +3,7 @@
 
 #include <toml++/toml.h>
 
-#include "station/config/port_spec.h"
+#include "link/port_choice.h"
 #include "station/config/toml_file.h"
 #include "station/engine/station_group.h"
 
@@ -36,7 +36,8 @@ bool SlotProblem(const std::vector<StationSlot>& slots, std::size_t index, std::
     std::string portError;
     // A lone slot without a port scans for any box, as a single station does.
     const bool scans = slot.port.empty() && slots.size() == 1;
-    if (!scans && !CheckPortSpec(slot.port, portError)) {
+    PortChoice choice;
+    if (!scans && !ParsePortText(slot.port, choice, portError)) {
         key = "port";
         what = portError;
         return true;
@@ -47,7 +48,7 @@ bool SlotProblem(const std::vector<StationSlot>& slots, std::size_t index, std::
             what = "slot name '" + slot.name + "' given twice";
             return true;
         }
-        if (PortSpecKey(slots[i].port) == PortSpecKey(slot.port)) {
+        if (PortTextKey(slots[i].port) == PortTextKey(slot.port)) {
             key = "port";
             what = "port '" + slot.port + "' is already slot '" + slots[i].name + "''s port";
             return true;

@@ -24,7 +24,7 @@ bool ParseSlotOption(const std::string& text, StationSlot& slot, std::string& er
 // Whether the slots can run together: at least one, each name usable (not
 // empty, at most kMaxSlotNameBytes, no blank, control character or '=', so a
 // result line still splits into words), each port a port text
-// (station/port_spec.h; a lone slot may leave it empty to scan for any box),
+// (link/port_choice.h, ParsePortText; a lone slot may leave it empty to scan for any box),
 // no name and no port twice. False with `error`.
 bool CheckSlots(const std::vector<StationSlot>& slots, std::string& error);
 // Slot names longer than this are refused: a name is shown on a tile and

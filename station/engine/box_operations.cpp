@@ -2,11 +2,12 @@
 
 #include <mutex>
 
-#include "device/identity_handlers.h"
 #include "dialog/dialog_model.h"
+#include "dialog/host_transactor.h"
 #include "dialog/model_host.h"
-#include "firmware/file_transfer.h"
-#include "firmware/load_slots.h"
+#include "dialog/step.h"
+#include "firmware/load_slot_words.h"
+#include "ops/load_slot_ops.h"
 #include "link/command_codes.h"
 #include "link/device_link.h"
 #include "res/resource.h"
@@ -48,7 +49,6 @@ CBoxOperations::CBoxOperations(CDeviceLink& link, const UpgradeTiming& timing)
     : m_model(std::make_shared<CDialogModel>()),
       m_host(std::make_unique<CHost>(m_model, &link)),
       m_timing(timing) {
-    FillLoadAddressList(*m_model);
     m_model->SetObserver([this](const ControlEvent& e) { OnControlEvent(e); });
 }
 
@@ -73,32 +73,48 @@ void CBoxOperations::ClearLastStatus() {
 }
 
 void CBoxOperations::OnControlEvent(const ControlEvent& e) {
+    if (e.kind == ControlEvent::Kind::Text && e.id == IDC_STATUS)
+        ShowStatus(e.text);
+    else if (e.kind == ControlEvent::Kind::Progress && e.id == IDC_PROGRESS)
+        ShowProgress(e.value, e.total);
+}
+
+void CBoxOperations::ShowStatus(const std::string& text) {
     std::lock_guard lock(m_sinkMutex);
-    if (e.kind == ControlEvent::Kind::Text && e.id == IDC_STATUS) {
-        m_lastStatus = e.text;
-        if (m_statusSink && !e.text.empty())
-            m_statusSink(e.text);
-    } else if (e.kind == ControlEvent::Kind::Progress && e.id == IDC_PROGRESS && m_progressSink) {
-        m_progressSink(e.value, e.total);
-    }
+    m_lastStatus = text;
+    if (m_statusSink && !text.empty())
+        m_statusSink(text);
+}
+
+void CBoxOperations::ShowProgress(long long value, long long total) {
+    std::lock_guard lock(m_sinkMutex);
+    if (m_progressSink)
+        m_progressSink(value, total);
 }
 
 void CBoxOperations::SetAbortCheck(AbortCheck check) {
     m_host->m_abortCheck = std::move(check);
 }
 
-bool CBoxOperations::ReadVersion(std::string& version) {
-    if (!ReadIdentity(*m_host, CMD_GET_VERSION, IDC_VERSION, TIMEOUT_DEFAULT_MS))
+bool CBoxOperations::ReadIdentity(IdentityResult (*op)(ITransactor&, std::uint32_t,
+                                                       const OpHooks&),
+                                  std::string& text) {
+    CHostTransactor transactor(*m_host);
+    const IdentityResult r = op(transactor, TIMEOUT_DEFAULT_MS, {});
+    if (!r.result.ok) {
+        ShowStatus(ErrorText(StepFailureCode(LinkReply{r.result.status, r.result.resultWord, {}, 0})));
         return false;
-    version = m_model->GetItemText(IDC_VERSION);
+    }
+    text = r.text;
     return true;
 }
 
+bool CBoxOperations::ReadVersion(std::string& version) {
+    return ReadIdentity(ReadVersionOp, version);
+}
+
 bool CBoxOperations::ReadSerial(std::string& serial) {
-    if (!ReadIdentity(*m_host, CMD_GET_SERIAL, IDC_SERIAL, TIMEOUT_DEFAULT_MS))
-        return false;
-    serial = m_model->GetItemText(IDC_SERIAL);
-    return true;
+    return ReadIdentity(ReadSerialOp, serial);
 }
 
 bool CBoxOperations::UpdateFirmware(const std::string& packagePath) {
@@ -116,26 +132,29 @@ SettingsTransfer CBoxOperations::WriteSettings(const DeviceSettings& settings) {
 }
 
 bool CBoxOperations::Download(const std::string& file, int slot) {
-    ClearLastStatus();
-    m_model->SetItemText(IDC_TARGET_FILE, file);
-    m_model->ComboSetCurSel(IDC_LOAD_ADDRESS, slot);
-    OnSendFile(*m_host);
-    return LastStatus() == kTextSent;
+    OpHooks hooks;
+    hooks.progress = [this](const OpProgress& p) {
+        if (p.kind != OpProgress::Kind::BytesSent || p.done == 0 || p.done >= p.total)
+            return;
+        ShowStatus(DownloadProgressText(p.done, p.total));
+        ShowProgress(p.done, p.total);
+    };
+    CHostTransactor transactor(*m_host);
+    const OpResult r = DownloadOp(transactor, file, slot, hooks);
+    ShowStatus(DownloadResultText(r));
+    return r.ok;
 }
 
 bool CBoxOperations::Jump(int slot) {
-    ClearLastStatus();
-    m_model->ComboSetCurSel(IDC_LOAD_ADDRESS, slot);
-    OnJump(*m_host);
-    return LastStatus() == kTextJumping;
+    CHostTransactor transactor(*m_host);
+    const OpResult r = JumpOp(transactor, slot);
+    if (const char* text = JumpResultText(r))
+        ShowStatus(text);
+    return r.ok;
 }
 
 bool CBoxOperations::Probe() {
-    // A transaction on a closed port would scan every port for a box.
-    if (!m_host->Link()->IsOpen())
-        return false;
-    return m_host->Link()->Transact(CMD_GET_SERIAL, SUB_DEFAULT, nullptr, 0, nullptr, nullptr, 0,
-                                    nullptr, TIMEOUT_PROBE_MS) == ST_OK;
+    return ProbeOp(*m_host->Link()).ok;
 }
 
 TransactionFailure CBoxOperations::LastFailure() const {

@@ -24,6 +24,7 @@
 #include "device/settings_transfer.h"
 #include "firmware/firmware_update.h"
 #include "link/status_words.h"
+#include "ops/identity_op.h"
 
 class CDeviceLink;
 class CDialogModel;
@@ -74,6 +75,11 @@ private:
     class CHost;
     void OnControlEvent(const ControlEvent& event);
     std::string LastStatus();
+    bool ReadIdentity(IdentityResult (*op)(ITransactor&, std::uint32_t, const OpHooks&),
+                      std::string& text);
+    // What the operation shows, to the sinks as a handler would show it.
+    void ShowStatus(const std::string& text);
+    void ShowProgress(long long value, long long total);
     void ClearLastStatus();
 
     std::shared_ptr<CDialogModel> m_model;

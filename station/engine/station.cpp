@@ -1,18 +1,13 @@
 #include "station/engine/station.h"
 
-#include <algorithm>
-#include <chrono>
-#include <thread>
 #include <utility>
 
-#include "station/config/port_spec.h"
+#include "link/port_choice.h"
+#include "link/port_identity.h"
+#include "records/unit_id.h"
 #include "station/engine/unit_run.h"
 
 namespace {
-
-// A stop request is noticed within this while the station sleeps between
-// probes.
-constexpr std::uint32_t kStopPollMs = 20;
 
 constexpr char kTextRecordFailed[] = "记录未能保存:";
 
@@ -40,6 +35,7 @@ CStation::~CStation() {
 
 CStation::StopEffect CStation::RequestStop() {
     const int requests = m_stopRequests.fetch_add(1) + 1;
+    m_stopSignal.Signal();
     if (!m_inUnit.load())
         return StopEffect::EndsNow;
     return requests >= 2 ? StopEffect::AbortsTheUnit : StopEffect::EndsAfterTheUnit;
@@ -52,24 +48,31 @@ void CStation::Emit(StationEvent event) {
 }
 
 bool CStation::SleepUnlessStopped(std::uint32_t ms) const {
-    const auto end = std::chrono::steady_clock::now() + std::chrono::milliseconds(ms);
-    while (!StopRequested()) {
-        const auto now = std::chrono::steady_clock::now();
-        if (now >= end)
-            return true;
-        std::this_thread::sleep_for(std::min<std::chrono::steady_clock::duration>(
-            end - now, std::chrono::milliseconds(kStopPollMs)));
-    }
-    return false;
+    return !StopRequested() && !m_stopSignal.Wait(static_cast<int>(ms));
 }
 
 bool CStation::AbortCheck() const {
     return m_stopRequests.load() >= 2;
 }
 
+std::string CStation::ResolveWatchedPort(std::string& problem) const {
+    problem.clear();
+    PortChoice choice;
+    if (!ParsePortText(m_options.port, choice, problem))
+        return {};
+    if (choice.kind == PortChoice::Kind::Number)
+        return ResolvePortName(PortChoiceKey(choice));
+    const PortPick pick = PickPort(choice);
+    // Only a clash is worth a word: an adapter not plugged in yet is what
+    // waiting is for.
+    if (pick.ambiguous)
+        problem = pick.problem;
+    return pick.path;
+}
+
 bool CStation::OpenWatchedPort() {
     std::string error;
-    m_portPath = ResolvePortSpec(m_options.port, error);
+    m_portPath = ResolveWatchedPort(error);
     if (error != m_portProblem) {
         // Said once, not at every probe.
         m_portProblem = error;
@@ -86,7 +89,7 @@ bool CStation::OpenWatchedPort() {
 bool CStation::WaitForBox() {
     StationEvent waiting;
     waiting.kind = StationEventKind::Waiting;
-    waiting.text = PortSpecKey(m_options.port);
+    waiting.text = PortTextKey(m_options.port);
     Emit(waiting);
     for (;;) {
         if (StopRequested())
@@ -165,7 +168,7 @@ UnitRecord CStation::Commit(const UnitOutcome& outcome, bool& stored) {
 }
 
 std::string CStation::PortText() const {
-    const std::string key = PortSpecKey(m_options.port);
+    const std::string key = PortTextKey(m_options.port);
     return key.empty() ? "COM" + std::to_string(m_link.ConnectedPortNumber()) : key;
 }
 

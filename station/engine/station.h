@@ -37,6 +37,7 @@
 #include <optional>
 
 #include "link/device_link.h"
+#include "link/wake_signal.h"
 #include "records/record_store.h"
 #include "station/config/recipe.h"
 #include "station/engine/box_operations.h"
@@ -76,6 +77,9 @@ private:
     // Sleeps up to `ms`, waking early for a stop request; false when stopped.
     bool SleepUnlessStopped(std::uint32_t ms) const;
     std::optional<UnitResult> Loop();
+    // The device the watched port's text leads to now, or empty; `problem`
+    // says why when waiting will not help.
+    std::string ResolveWatchedPort(std::string& problem) const;
     // Resolves the watched port's text and opens it; false when nothing is
     // there (or it cannot be opened) now.
     bool OpenWatchedPort();
@@ -106,6 +110,8 @@ private:
     CBoxOperations m_box;
 
     std::atomic<int> m_stopRequests{0};
+    // Raised by RequestStop: wakes a sleep between probes at once.
+    CWakeSignal m_stopSignal;
     // Set before the last look at the stop requests ahead of a unit, so a
     // request is either seen there or told that the unit finishes first.
     std::atomic<bool> m_inUnit{false};

@@ -22,7 +22,7 @@ struct StationOptions {
     std::string station;       // station name for the records
     std::string operatorName;  // operator name for the records
     std::string slot;          // fixture slot name; empty for a single box
-    // The port to watch (station/port_spec.h: "COM3", "3", a device path,
+    // The port to watch (link/port_choice.h, ParsePortText: "COM3", "3", a device path,
     // "usb:VID:PID[:SERIAL]"); empty: scan for any box.
     std::string port;
     bool rework = false;   // run serials that already passed, marked rework

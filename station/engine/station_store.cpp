@@ -1,21 +1,28 @@
 #include "station/engine/station_store.h"
 
-#include <filesystem>
+#include <unistd.h>
 
-namespace {
-// Files the station keeps beside the recipe unless told otherwise.
-constexpr char kDefaultDbName[] = "records.db";
-constexpr char kQueueDbName[] = "records-queue.db";
-}  // namespace
+#include <cstdlib>
+#include <filesystem>
 
 std::unique_ptr<IRecordStore> OpenStationStore(const std::string& recipePath,
                                                const std::optional<std::string>& url,
                                                std::string& error) {
     const std::filesystem::path beside = std::filesystem::absolute(recipePath).parent_path();
-    const std::string chosen = url.value_or("sqlite:" + (beside / kDefaultDbName).string());
+    const std::string chosen = url.value_or("sqlite:" + (beside / kDefaultRecordsFile).string());
     std::unique_ptr<IRecordStore> store =
-        OpenRecordStore(chosen, (beside / kQueueDbName).string(), error);
+        OpenRecordStore(chosen, (beside / kDefaultQueueFile).string(), error);
     if (!store)
         error = chosen + ": " + error;
     return store;
+}
+
+std::string DefaultStationName() {
+    char name[256] = {};
+    return gethostname(name, sizeof name - 1) == 0 ? name : "";
+}
+
+std::string DefaultOperatorName() {
+    const char* user = std::getenv("USER");
+    return user != nullptr ? user : "";
 }

@@ -9,6 +9,11 @@
 
 #include "records/record_store.h"
 
+// What a record names as the station and the operator unless told: the
+// host's name and the login user ($USER), each empty when unknown.
+std::string DefaultStationName();
+std::string DefaultOperatorName();
+
 std::unique_ptr<IRecordStore> OpenStationStore(const std::string& recipePath,
                                                const std::optional<std::string>& url,
                                                std::string& error);

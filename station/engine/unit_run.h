@@ -18,9 +18,9 @@
 #include <string>
 
 #include "device/settings_transfer.h"
+#include "link/port_identity.h"
 #include "records/record_store.h"
 #include "records/unit_record.h"
-#include "station/config/port_identity.h"
 #include "station/config/recipe.h"
 #include "station/engine/station_events.h"
 #include "station/engine/station_options.h"
@@ -82,8 +82,3 @@ private:
     long long m_stepStartMs = 0;
     long long m_lastProgressMs = -1;  // -1: none yet in this step
 };
-
-// Text of the current UTC time, ISO 8601 with milliseconds.
-std::string UtcNowText();
-// A fresh random unit id (UUID version 4 text).
-std::string NewUnitId();

@@ -14,6 +14,7 @@
 
 #include "dialog/dialog_model.h"
 #include "res/resource.h"
+#include "res/version.h"
 #include "tests/support/temp_dir.h"
 #include "tests/support/working_dir_scope.h"
 
@@ -45,8 +46,10 @@ protected:
 
 }  // namespace
 
+// The tester dialog's version and the one --version prints are one number.
 TEST(AboutDlgTexts, VersionAndBuildStamp) {
     EXPECT_EQ(CAboutDlg::VersionText(), "V1.02");
+    EXPECT_STREQ(kToolVersionText, "1.2");
     const std::string stamp = CAboutDlg::BuildStampText();
     EXPECT_TRUE(std::regex_match(stamp, kStampPattern)) << stamp;
 }

@@ -5,6 +5,9 @@
 // happen.
 
 #include <QCheckBox>
+#include <QDir>
+#include <QFileDialog>
+#include <QFileSystemModel>
 #include <QKeyEvent>
 #include <QMessageBox>
 #include <QProgressBar>
@@ -22,6 +25,7 @@
 #include "res/resource.h"
 #include "res/status_texts.h"
 #include "tests/support/quick_upgrade_timing.h"
+#include "tests/support/temp_dir.h"
 #include "window_fixture.h"
 
 namespace {
@@ -36,13 +40,17 @@ bool WaitForModel(const std::function<bool()>& ready, int ms = kHandlerWaitMs) {
 
 class WindowHabits : public WindowFixture {
 protected:
-    // Starts a slow firmware update of Prg/fw.pkg and waits for its bar.
-    void StartSlowUpgrade() {
+    // Starts a slow firmware update of Prg/fw.pkg (after a Connect when
+    // `connectFirst`) and waits for its bar.
+    void StartSlowUpgrade(std::size_t packageBytes = kPackageData, bool connectFirst = false) {
         StartBox(3);
         m_sim.SetRestartTime(std::chrono::milliseconds(0));
         m_sim.SetFaults({.throttleBaud = kSlowBaud});
-        WritePackage(m_workDir / "Prg" / "fw.pkg", kPackageData);
+        WritePackage(m_workDir / "Prg" / "fw.pkg", packageBytes);
         Open(QuickUpgradeTiming());
+        if (connectFirst) {
+            ASSERT_TRUE(ClickAndWait(IDC_CONNECT));
+        }
         MouseClick(IDC_UPGRADE);
         ASSERT_TRUE(
             QTest::qWaitFor([this] { return W(IDC_PROGRESS)->isVisible(); }, kHandlerWaitMs));
@@ -190,6 +198,28 @@ TEST_F(WindowHabits, TypedListTextIsWhatTheToolUses) {
     EXPECT_TRUE(m_sim.Requests().empty());
 }
 
+// An option whose block could not be read shows no value (a partly checked
+// box); a click gives it one, and clicks never take it back to none.
+TEST_F(WindowHabits, AnUnreadOptionShowsNoValueUntilClicked) {
+    StartBox(3);
+    SimOverride refuse;
+    refuse.resultWord = 0x1234;
+    refuse.times = 1;
+    m_sim.SetOverride(CMD_CONFIG_READ_1, refuse);
+    Open();
+    ASSERT_TRUE(ClickAndWait(IDC_ADVANCED_TOGGLE));
+    const int activePke = 1079;  // a flag of block 1
+    auto* box = qobject_cast<QCheckBox*>(W(activePke));
+    ASSERT_NE(box, nullptr);
+    ASSERT_TRUE(QTest::qWaitFor([box] { return box->checkState() == Qt::PartiallyChecked; }));
+    for (const Qt::CheckState next : {Qt::Checked, Qt::Unchecked, Qt::Checked}) {
+        box->click();
+        EXPECT_EQ(box->checkState(), next);
+        EXPECT_FALSE(m_model->IsCheckUnknown(activePke));
+        EXPECT_EQ(m_model->GetCheck(activePke), next == Qt::Checked);
+    }
+}
+
 // A refused third block shows its error as the first two do.
 TEST_F(WindowHabits, RefusedThirdBlockShowsItsError) {
     StartBox(3);
@@ -210,14 +240,7 @@ TEST_F(WindowHabits, RefusedThirdBlockShowsItsError) {
 // Disconnect during an update says why it does nothing; the update ends on
 // the same connection, and Disconnect works again afterwards.
 TEST_F(WindowHabits, DisconnectWaitsForTheUpdate) {
-    StartBox(3);
-    m_sim.SetRestartTime(std::chrono::milliseconds(0));
-    m_sim.SetFaults({.throttleBaud = kSlowBaud});
-    WritePackage(m_workDir / "Prg" / "fw.pkg", kPackageData);
-    Open(QuickUpgradeTiming());
-    ASSERT_TRUE(ClickAndWait(IDC_CONNECT));
-    MouseClick(IDC_UPGRADE);
-    ASSERT_TRUE(QTest::qWaitFor([this] { return W(IDC_PROGRESS)->isVisible(); }, kHandlerWaitMs));
+    ASSERT_NO_FATAL_FAILURE(StartSlowUpgrade(kPackageData, true));
 
     ASSERT_TRUE(ClickAndWait(IDC_DISCONNECT));
     const QString refused = Text(IDC_STATUS);
@@ -230,6 +253,37 @@ TEST_F(WindowHabits, DisconnectWaitsForTheUpdate) {
     ASSERT_TRUE(ClickAndWait(IDC_DISCONNECT));
     EXPECT_EQ(Text(IDC_STATUS), QString("断开连接正常!"));
     EXPECT_FALSE(m_link.IsOpen());
+}
+
+// A refused Disconnect stays over the status line for a while, though the
+// update's texts keep coming underneath, and then makes way for them.
+TEST_F(WindowHabits, ARefusedDisconnectStaysInView) {
+    // Several seconds at the line's speed: the update outlasts the note.
+    ASSERT_NO_FATAL_FAILURE(StartSlowUpgrade(8 * kPackageData, true));
+
+    const QString refusal(kTextDisconnectDuringUpgrade);
+    QStringList statusTexts;
+    QObject::connect(&m_window->Page(), &CDialogPage::textShown, m_window.get(),
+                     [&](int id, const QString& text) {
+                         if (id == IDC_STATUS)
+                             statusTexts << text;
+                     });
+    ASSERT_TRUE(ClickAndWait(IDC_DISCONNECT));
+    auto* note = m_window->findChild<QLabel*>("statusNote");
+    ASSERT_NE(note, nullptr);
+    EXPECT_TRUE(note->isVisible());
+    EXPECT_EQ(note->text(), refusal);
+    EXPECT_EQ(note->geometry(), W(IDC_STATUS)->rect());
+
+    // The update's next text is not held up, and does not hide the refusal.
+    ASSERT_TRUE(QTest::qWaitFor(
+        [&] { return !statusTexts.isEmpty() && statusTexts.back() != refusal; }, kHandlerWaitMs));
+    EXPECT_TRUE(note->isVisible());
+    EXPECT_EQ(Text(IDC_STATUS), statusTexts.back());
+
+    ASSERT_TRUE(QTest::qWaitFor([&] { return !note->isVisible(); }, kHandlerWaitMs));
+    ASSERT_TRUE(WaitForStatus(kTextUpgradeDone, 60000));
+    EXPECT_FALSE(note->isVisible());
 }
 
 // The dot follows the link: an operation before Connect that finds the box
@@ -276,6 +330,21 @@ TEST_F(WindowHabits, UnplugDuringAnOperation) {
     EXPECT_TRUE(QTest::qWaitFor([this] { return W(IDC_DOT_CLOSED)->isVisible(); }));
     EXPECT_TRUE(W(IDC_CONNECT)->isVisible());
     EXPECT_EQ(Text(IDC_STATUS), QString("设备连接已断开,请检查连线后重新连接."));
+}
+
+// Unplugged in the middle of a firmware update: the last words say the
+// update did not complete, and stay once the look has turned disconnected.
+TEST_F(WindowHabits, UnplugDuringAnUpdateSaysItIsNotDone) {
+    ASSERT_NO_FATAL_FAILURE(StartSlowUpgrade(8 * kPackageData, true));
+    ASSERT_TRUE(QTest::qWaitFor([this] { return !m_sim.UpgradeData().empty(); }, kHandlerWaitMs));
+    m_sim.Unplug();
+    ASSERT_TRUE(WaitForStatus(kTextUpgradeLineGone));
+    EXPECT_TRUE(QTest::qWaitFor([this] { return W(IDC_DOT_CLOSED)->isVisible(); }));
+    // The port is let go once the update has ended (its fields clear then).
+    EXPECT_TRUE(QTest::qWaitFor([this] { return Text(IDC_PORT_NAME).isEmpty(); }));
+    EXPECT_EQ(Text(IDC_STATUS),
+              QString("设备连接已断开,固件升级未完成,请在设备重新连接后重新升级固件."));
+    EXPECT_EQ(m_sim.CommitCount(), 0);
 }
 
 // While the box applies the update the bar is busy, not standing still.
@@ -450,6 +519,31 @@ TEST(QtTranslations, ChineseOrUnsetLocaleLoadsQtsChineseTexts) {
             delete translator;
         }
     }
+}
+
+// Qt's file dialog in Chinese: its type column too, which Qt's catalogue
+// leaves in English.
+TEST(QtTranslations, FileDialogNamesAFolderInChinese) {
+    QTranslator* translator =
+        InstallQtTranslations(*qApp, QLocale(QLocale::Chinese, QLocale::China));
+    ASSERT_NE(translator, nullptr);
+    CTempDir dir("filedialog");
+    ASSERT_TRUE(QDir().mkpath(QString::fromStdString(dir.Path() + "/Prg")));
+    {
+        QFileDialog dialog(nullptr, QString(), QString::fromStdString(dir.Path()));
+        dialog.setOption(QFileDialog::DontUseNativeDialog);
+        dialog.setViewMode(QFileDialog::Detail);
+        dialog.show();
+        auto* model = dialog.findChild<QFileSystemModel*>();
+        ASSERT_NE(model, nullptr);
+        const QModelIndex folder = model->index(QString::fromStdString(dir.Path() + "/Prg"));
+        const QModelIndex type = folder.siblingAtColumn(2);
+        EXPECT_TRUE(QTest::qWaitFor([&] { return type.data().toString() == "文件夹"; }))
+            << type.data().toString().toStdString();
+        EXPECT_EQ(model->headerData(3, Qt::Horizontal).toString(), "修改日期");
+    }
+    QCoreApplication::removeTranslator(translator);
+    delete translator;
 }
 
 // A scan that found no box leaves why each port could not be opened in the

@@ -1,7 +1,9 @@
 // upgrade, send and jump.
 
+#include <atomic>
 #include <chrono>
 #include <filesystem>
+#include <thread>
 
 #include "cli_fixture.h"
 #include "link/command_codes.h"
@@ -18,6 +20,9 @@ Bytes Pattern(std::size_t n) {
 // The upgrade's own pauses (12 s) and the box's restart, with room to spare.
 constexpr std::chrono::milliseconds kUpgradeRunLimit{90000};
 constexpr std::chrono::milliseconds kShortRestart{100};
+// Seconds at the line's real speed, so the unplug comes mid-transfer.
+constexpr std::size_t kSlowPackageBytes = 64 * 1024;
+constexpr unsigned kLineBaud = 115200;
 
 }  // namespace
 
@@ -42,6 +47,33 @@ TEST_F(CliTest, UpgradeFromAPathOutsidePrgRunsTheWholeProcedure) {
     EXPECT_EQ(m_box.UpgradeData().size(), 600u);
     // Not a tty: no progress on stderr.
     EXPECT_EQ(r.err, "");
+}
+
+// The box unplugged while the package goes out: the last words say the update
+// did not complete and must be run again, and the tool fails.
+TEST_F(CliTest, UpgradeCutShortByAnUnplugSaysItIsNotDone) {
+    m_box.SetFaults({.throttleBaud = kLineBaud});
+    WriteFile(InWork("big.pkg"), MakeSamplePackage("VBX-100 V2.4.0", kSlowPackageBytes));
+    std::atomic<bool> unplugged{false};
+    std::thread unplug([&] {
+        // Once some of the package has arrived.
+        const auto giveUp = std::chrono::steady_clock::now() + kUpgradeRunLimit;
+        while (m_box.UpgradeData().empty() && std::chrono::steady_clock::now() < giveUp)
+            std::this_thread::sleep_for(std::chrono::milliseconds(5));
+        m_box.Unplug();
+        unplugged = true;
+    });
+    CliRun run = Options();
+    run.timeout = kUpgradeRunLimit;
+    const CliResult r = Cli({"upgrade", "./big.pkg"}, run);
+    unplug.join();
+    ASSERT_TRUE(unplugged);
+    EXPECT_EQ(r.exitCode, 1) << r.out;
+    const std::string last =
+        "status: 设备连接已断开,固件升级未完成,请在设备重新连接后重新升级固件.\n";
+    ASSERT_GE(r.out.size(), last.size()) << r.out << r.err;
+    EXPECT_EQ(r.out.substr(r.out.size() - last.size()), last) << r.out;
+    EXPECT_EQ(m_box.CommitCount(), 0);
 }
 
 TEST_F(CliTest, UpgradeWithAMissingPackageSendsNothing) {

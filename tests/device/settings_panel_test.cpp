@@ -35,6 +35,7 @@ const std::string kOnHex1 = "FD7FFFFF0F1E1E1E0F00000000000000";
 const std::string kOnHex2 = "0F50505028280032141404640000000000000000";
 
 const std::string kWriteOk = "写入设置成功";
+const std::string kNeedsRead = "请先读出设置:有选项未选择";
 const std::string kResetOk = "恢复出厂设置成功";
 
 constexpr int kBoxPort = 3;
@@ -131,6 +132,21 @@ protected:
         }
     }
 
+    // Each control of `block` shows no value.
+    void ExpectBlockShowsNoValue(int block, const std::string& context) {
+        for (const OptionInfo& o : Options()) {
+            if (o.block != block)
+                continue;
+            if (o.IsFlag()) {
+                EXPECT_TRUE(m_model->IsCheckUnknown(o.controlId))
+                    << context << ": " << o.field << " (" << o.controlId << ")";
+            } else {
+                EXPECT_EQ(m_model->ComboGetCurSel(o.controlId), -1)
+                    << context << ": " << o.field << " (" << o.controlId << ")";
+            }
+        }
+    }
+
     std::string Status() const { return m_model->GetItemText(IDC_STATUS); }
 
     CTempPortDir m_ports{"settings"};
@@ -212,13 +228,16 @@ TEST_F(SettingsPanelTest, FindCarBoxesShowTheirOwnBits) {
 // A failed read changes no control of its block and reports as the sequence
 // says: a failed first read ahead of the second's digits, a failed second read
 // alone, a failed third read after the digits of the first two.
-TEST_F(SettingsPanelTest, FailedReadsKeepTheirBlockAndReportInOrder) {
+// A block whose read failed shows no value, whatever it showed before (the
+// values of another box, maybe), and Write settings refuses to send anything
+// until it has values again.
+TEST_F(SettingsPanelTest, FailedReadsClearTheirBlockAndReportInOrder) {
     struct Case {
         const char* name;
         std::uint16_t command;
         SimOverride reply;
         Strings status;
-        int untouchedBlock;
+        int failedBlock;
     };
     const Case cases[] = {
         {"first read refused",
@@ -246,37 +265,86 @@ TEST_F(SettingsPanelTest, FailedReadsKeepTheirBlockAndReportInOrder) {
         OnBnClickedReadSettings(m_host);
         EXPECT_EQ(m_status, c.status) << c.name;
         for (int block = 1; block <= 3; ++block) {
-            ExpectBlockShows(
-                block, block == c.untouchedBlock ? AllOnLastEntry() : AllOffFirstEntry(), c.name);
+            if (block == c.failedBlock)
+                ExpectBlockShowsNoValue(block, c.name);
+            else
+                ExpectBlockShows(block, AllOffFirstEntry(), c.name);
         }
+
+        StartRecording();
+        OnBnClickedWriteSettings(m_host);
+        EXPECT_EQ(m_status, (Strings{"", kNeedsRead})) << c.name;
+        EXPECT_TRUE(m_sim.Requests().empty()) << c.name;
     }
 }
 
-// A reply that ends inside its block sets only the controls whose bytes came,
-// and fails the read: it may be a frame the box sent on its own.
-TEST_F(SettingsPanelTest, ShortReadReplySetsOnlyWhatArrivedAndFails) {
+// A block without values gets them back from a read of it, or from the
+// operator setting every option of it by hand; one option left without a
+// value is enough to refuse.
+TEST_F(SettingsPanelTest, WriteRunsOnceTheFailedBlockHasValuesAgain) {
+    SetBoxBlocks(kOffBlock1, kOffBlock2, kOffBlock3);
+    m_sim.SetOverride(CMD_CONFIG_READ_2, Result(0x1234));
+    OnBnClickedReadSettings(m_host);
+    ExpectBlockShowsNoValue(2, "after the failed read");
+
+    const DeviceSettings byHand = AllOnLastEntry();
+    const OptionInfo* lastOfBlock2 = nullptr;
+    for (const OptionInfo& o : Options()) {
+        if (o.block != 2)
+            continue;
+        lastOfBlock2 = &o;
+        if (o.IsFlag())
+            m_model->OperatorSetCheck(o.controlId, byHand.*o.flag);
+        else
+            m_model->OperatorSetCurSel(o.controlId, *(byHand.*o.selection));
+    }
+    ASSERT_NE(lastOfBlock2, nullptr);
+    // Undo the last one: the block is not whole yet.
+    if (lastOfBlock2->IsFlag())
+        m_model->SetCheckUnknown(lastOfBlock2->controlId);
+    else
+        m_model->ComboSetCurSel(lastOfBlock2->controlId, -1);
+    StartRecording();
+    OnBnClickedWriteSettings(m_host);
+    EXPECT_EQ(m_status, (Strings{"", kNeedsRead}));
+    EXPECT_TRUE(m_sim.Requests().empty());
+
+    if (lastOfBlock2->IsFlag())
+        m_model->OperatorSetCheck(lastOfBlock2->controlId, byHand.*lastOfBlock2->flag);
+    else
+        m_model->OperatorSetCurSel(lastOfBlock2->controlId, *(byHand.*lastOfBlock2->selection));
+    StartRecording();
+    OnBnClickedWriteSettings(m_host);
+    EXPECT_EQ(m_status, (Strings{"", kWriteOk, kWriteOk, kWriteOk}));
+    EXPECT_EQ(m_sim.ConfigBlock(1), kOffBlock1);
+    EXPECT_EQ(m_sim.ConfigBlock(2), kOnBlock2);
+    EXPECT_EQ(m_sim.ConfigBlock(3), kOffBlock3);
+
+    // And a read of the block gives it values as well.
+    m_sim.SetConfigBlock(2, kOffBlock2);
+    m_model->SetCheckUnknown(lastOfBlock2->controlId);
+    m_model->ComboSetCurSel(lastOfBlock2->controlId, -1);
+    OnBnClickedReadSettings(m_host);
+    ExpectBlockShows(2, AllOffFirstEntry(), "after a good read");
+    StartRecording();
+    OnBnClickedWriteSettings(m_host);
+    EXPECT_EQ(m_status, (Strings{"", kWriteOk, kWriteOk, kWriteOk}));
+}
+
+// A reply that ends inside its block fails the read (it may be a frame the
+// box sent on its own), and the block shows no value: not even the part that
+// came, beside values from before.
+TEST_F(SettingsPanelTest, ShortReadReplyFailsAndLeavesItsBlockWithoutValues) {
     SetBoxBlocks(kOffBlock1, kOffBlock2, kOffBlock3);
     SetAllControls(AllOffFirstEntry());
     m_sim.SetOverride(CMD_CONFIG_READ_1, Data({0x00, 0x00, 0x01, 0xFD, 0x7F}));
     StartRecording();
     OnBnClickedReadSettings(m_host);
     EXPECT_EQ(m_status, (Strings{"", "错误:EF04", "错误:EF04" + kOffHex2}));
-
-    DeviceSettings expected = AllOffFirstEntry();
-    for (const OptionInfo& o : Options()) {
-        if (o.block == 1 && o.byte <= 1) {
-            if (o.IsFlag()) {
-                expected.*o.flag = true;
-            } else {
-                expected.*o.selection = 1;
-            }
-        }
-    }
-    ExpectBlockShows(1, expected, "two block bytes");
+    ExpectBlockShowsNoValue(1, "two block bytes");
 
     // Only the three leading bytes, as in a frame of the box's own (55 AA and
-    // a counter): no control of the block changes. A short third reply is
-    // reported too, unlike a refused one.
+    // a counter). A short third reply is reported too, unlike a refused one.
     struct Case {
         const char* name;
         std::uint16_t command;
@@ -295,7 +363,10 @@ TEST_F(SettingsPanelTest, ShortReadReplySetsOnlyWhatArrivedAndFails) {
         OnBnClickedReadSettings(m_host);
         EXPECT_EQ(m_status, c.status) << c.name;
         for (int block = 1; block <= 3; ++block) {
-            ExpectBlockShows(block, block == i + 1 ? AllOnLastEntry() : AllOffFirstEntry(), c.name);
+            if (block == i + 1)
+                ExpectBlockShowsNoValue(block, c.name);
+            else
+                ExpectBlockShows(block, AllOffFirstEntry(), c.name);
         }
     }
 }
@@ -369,6 +440,90 @@ TEST_F(SettingsPanelTest, WriteWithAnEmptyOptionIsRefusedBeforeSending) {
         EXPECT_EQ(Status(), "请先读出设置:有选项未选择") << c.name;
         EXPECT_TRUE(m_sim.Requests().empty()) << c.name;
         EXPECT_EQ(m_sim.ConfigBlock(1), kOffBlock1) << c.name;
+    }
+}
+
+// Boxes swapped between a read and a write: the panel's values are box A's
+// until a read of box B gives it B's. Connecting to a box with another serial
+// leaves every block without values, and a block whose read of B failed stays
+// so; connecting to the same box again keeps them.
+TEST_F(SettingsPanelTest, ABoxSwapNeverWritesTheOtherBoxsValues) {
+    const Bytes serialA = {0x10, 0x20, 0x30, 0x40, 0x50, 0x60};
+    const Bytes serialB = {0x10, 0x20, 0x30, 0x40, 0x50, 0x61};
+    const OptionInfo* lockTime = FindOptionByControl(1067);  // 锁车输出时间
+    ASSERT_NE(lockTime, nullptr);
+    ASSERT_EQ(lockTime->block, 2);
+    struct Case {
+        const char* name;
+        bool otherBox;
+        bool block2ReadFails;
+    };
+    const Case cases[] = {
+        {"same box again", false, false},
+        {"another box", true, false},
+        {"another box, its block 2 unreadable", true, true},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.name);
+        // Box A: read, change an option, write, disconnect.
+        m_sim.SetSerial(serialA);
+        SetBoxBlocks(kOffBlock1, kOffBlock2, kOffBlock3);
+        m_dlg.OnCommand(IDC_CONNECT);
+        m_dlg.OnCommand(IDC_READ_SETTINGS);
+        m_model->OperatorSetCurSel(lockTime->controlId, 5);  // 2秒
+        StartRecording();
+        m_dlg.OnCommand(IDC_WRITE_SETTINGS);
+        ASSERT_EQ(m_status, (Strings{"", kWriteOk, kWriteOk, kWriteOk}));
+        m_dlg.OnCommand(IDC_DISCONNECT);
+        const Bytes writtenToA = m_sim.ConfigBlock(2);
+        m_sim.Stop();
+
+        // Box B (or A again) on another port.
+        CBoxSimulator other;
+        other.SetSerial(c.otherBox ? serialB : serialA);
+        ASSERT_TRUE(other.Start(m_portDir, kBoxPort + 1));
+        // The same box holds what was written to it.
+        const Bytes bBlocks[3] = {c.otherBox ? kOnBlock1 : kOffBlock1,
+                                  c.otherBox ? kOnBlock2 : writtenToA,
+                                  c.otherBox ? kOnBlock3 : kOffBlock3};
+        for (int block = 1; block <= 3; ++block)
+            other.SetConfigBlock(block, bBlocks[block - 1]);
+        m_dlg.OnCommand(IDC_CONNECT);
+        ASSERT_EQ(Status(), "设备连接成功.");
+
+        other.ClearRequests();
+        StartRecording();
+        m_dlg.OnCommand(IDC_WRITE_SETTINGS);
+        if (c.otherBox) {
+            EXPECT_EQ(m_status, (Strings{"", kNeedsRead}));
+            for (int block = 1; block <= 3; ++block)
+                ExpectBlockShowsNoValue(block, "after the connect");
+            EXPECT_TRUE(other.Requests().empty());
+        } else {
+            EXPECT_EQ(m_status, (Strings{"", kWriteOk, kWriteOk, kWriteOk}));
+            EXPECT_EQ(other.ConfigBlock(2), writtenToA);
+        }
+
+        if (c.block2ReadFails)
+            other.SetOverride(CMD_CONFIG_READ_2, Result(0x1234));
+        m_dlg.OnCommand(IDC_READ_SETTINGS);
+        other.ClearRequests();
+        StartRecording();
+        m_dlg.OnCommand(IDC_WRITE_SETTINGS);
+        if (c.block2ReadFails) {
+            ExpectBlockShowsNoValue(2, "after the failed read");
+            EXPECT_EQ(m_status, (Strings{"", kNeedsRead}));
+            EXPECT_TRUE(other.Requests().empty());
+        } else {
+            EXPECT_EQ(m_status, (Strings{"", kWriteOk, kWriteOk, kWriteOk}));
+        }
+        for (int block = 1; block <= 3; ++block)
+            EXPECT_EQ(other.ConfigBlock(block), bBlocks[block - 1]) << "block " << block;
+
+        // Back to box A for the next case.
+        m_dlg.OnCommand(IDC_DISCONNECT);
+        other.Stop();
+        ASSERT_TRUE(m_sim.Start(m_portDir, kBoxPort));
     }
 }
 

@@ -55,6 +55,43 @@ TEST(PortChoice, PortArgument) {
     }
 }
 
+// A port text as slots and stations name ports, and the one spelling that
+// tells two texts for one port apart.
+TEST(PortChoice, PortTextAndKey) {
+    struct Case {
+        const char* text;
+        const char* key;  // nullptr: refused
+    };
+    const Case cases[] = {
+        {"7", "COM7"},
+        {"com7", "COM7"},
+        {"\\\\.\\COM7", "COM7"},
+        {"usb:0403:60AB", "usb:0403:60ab"},
+        {"usb:0403:60AB:Ser", "usb:0403:60ab:Ser"},
+        {"/dev/serial/by-path/x", "/dev/serial/by-path/x"},
+        {"usb-FTDI_X-if00-port0", "usb-FTDI_X-if00-port0"},
+        {"", nullptr},
+        {"COM", nullptr},
+        {"COM3x", nullptr},
+        {"256", nullptr},
+        {"usb:0403", nullptr},
+        {"usb:0403:6001:", nullptr},
+        {"usb:04031:6001", nullptr},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.text);
+        PortChoice choice;
+        std::string error;
+        ASSERT_EQ(ParsePortText(c.text, choice, error), c.key != nullptr) << error;
+        if (c.key == nullptr) {
+            EXPECT_FALSE(error.empty());
+            continue;
+        }
+        EXPECT_EQ(PortChoiceKey(choice), c.key);
+        EXPECT_EQ(PortTextKey(c.text), c.key);
+    }
+}
+
 TEST(PortChoice, UsbIdentity) {
     struct Case {
         const char* text;

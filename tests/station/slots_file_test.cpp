@@ -3,7 +3,6 @@
 #include <gtest/gtest.h>
 #include <sys/stat.h>
 
-#include "station/config/port_spec.h"
 #include "station/config/toml_file.h"
 #include "station/engine/station_group.h"
 #include "tests/support/temp_dir.h"
@@ -123,17 +122,6 @@ TEST(SlotOptionTest, NameEqualsPort) {
     EXPECT_NE(error.find("slot 2 (B): port"), std::string::npos) << error;
     EXPECT_FALSE(CheckSlots({}, error));
     EXPECT_TRUE(CheckSlots({{"A", "usb:0403:6001:X"}, {"B", "usb:0403:6001:Y"}}, error));
-}
-
-TEST(PortSpecTest, KeysAndPathsResolve) {
-    EXPECT_EQ(PortSpecKey("7"), "COM7");
-    EXPECT_EQ(PortSpecKey("com7"), "COM7");
-    EXPECT_EQ(PortSpecKey("usb:0403:60AB"), "usb:0403:60ab");
-    EXPECT_EQ(PortSpecKey("usb:0403:60AB:Ser"), "usb:0403:60ab:Ser");
-    std::string error;
-    EXPECT_EQ(ResolvePortSpec("/dev/serial/by-path/x", error), "/dev/serial/by-path/x");
-    for (const char* bad : {"", "COM", "256", "usb:0403", "usb:0403:6001:", "usb:04031:6001"})
-        EXPECT_FALSE(CheckPortSpec(bad, error)) << bad;
 }
 
 }  // namespace

@@ -1,7 +1,8 @@
 #pragma once
 // Which physical port a unit ran on, for its record: the device, its
 // /dev/serial/by-path name (the same USB socket every time) and the USB
-// adapter's serial number, where the system knows them.
+// adapter's serial number, as the port list (link/port_names.h) knows them.
+// Any thread may call these.
 
 #include <string>
 
