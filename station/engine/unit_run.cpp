@@ -5,7 +5,6 @@
 
 #include "device/option_table.h"
 #include "device/option_words.h"
-#include "device/settings_json.h"
 #include "dialog/step.h"
 #include "link/status_words.h"
 #include "records/record_time.h"
@@ -70,10 +69,6 @@ std::string FailureText(const TransactionFailure& f) {
     return text;
 }
 
-std::string SettingsText(const DeviceSettings& settings) {
-    return SettingsToJson(settings).dump();
-}
-
 }  // namespace
 
 CUnitRun::CUnitRun(const Recipe& recipe, IRecordStore& store, CBoxOperations& box,
@@ -87,6 +82,7 @@ CUnitRun::CUnitRun(const Recipe& recipe, IRecordStore& store, CBoxOperations& bo
 
 UnitOutcome CUnitRun::Run(const std::string& unitId, const PortIdentity& port) {
     m_record = UnitRecord{};
+    m_updated = false;
     m_record.id = unitId;
     m_record.startTime = RecordTimeText(std::chrono::system_clock::now());
     m_record.station = m_options.station;
@@ -241,6 +237,7 @@ bool CUnitRun::Firmware() {
     m_record.versionAfter.clear();
     if (!m_box.UpdateFirmware(fw.package))
         return FailFromBox(kReasonFileError);
+    m_updated = true;
     m_box.ClearFailure();
     if (!m_box.ReadVersion(m_record.versionAfter))
         return FailFromBox(kReasonBoxRefused);
@@ -256,16 +253,27 @@ bool CUnitRun::Settings() {
     DeviceSettings before;
     if (const SettingsTransfer read = m_box.ReadSettings(before); !read.ok)
         return FailSettingsRead(read);
-    m_record.settingsBefore = SettingsText(before);
-    if (m_recipe.settingOptions.empty()) {
+    m_record.settingsBefore = SettingsRecordText(before);
+    const std::optional<DeviceSettings> complete = CompleteSettings(m_recipe);
+    if (!complete && m_recipe.settingOptions.empty()) {
         // Nothing to write: the settings as read are the settings after.
         m_record.settingsAfter = m_record.settingsBefore;
         m_record.settingsAfterSha256 = Sha256Hex(m_record.settingsAfter);
         return EndStep(true);
     }
+    // One configuration per recipe: whatever an earlier test left on the
+    // box goes first. A completed update ends with a factory reset itself.
+    if (complete && !m_updated) {
+        if (!m_box.RestoreFactorySettings())
+            return FailFromBox(kReasonBoxRefused);
+        m_box.ClearFailure();
+    }
 
     DeviceSettings wanted = before;
-    ApplyRecipeSettings(m_recipe, wanted);
+    if (complete)
+        wanted = *complete;
+    else
+        ApplyRecipeSettings(m_recipe, wanted);
     if (!AllSelectionsSet(wanted)) {
         std::string fields;
         for (const OptionInfo& o : Options()) {
@@ -274,12 +282,13 @@ bool CUnitRun::Settings() {
         }
         return FailStep(kReasonVerifyMismatch, kTextNotSelectable + fields);
     }
-    if (!m_box.WriteSettings(wanted).ok)
+    // A recipe that names no option wants the factory settings just restored.
+    if (!(complete && wanted == FactorySettings()) && !m_box.WriteSettings(wanted).ok)
         return FailFromBox(kReasonBoxRefused);
     DeviceSettings after;
     if (const SettingsTransfer read = m_box.ReadSettings(after); !read.ok)
         return FailSettingsRead(read);
-    m_record.settingsAfter = SettingsText(after);
+    m_record.settingsAfter = SettingsRecordText(after);
     m_record.settingsAfterSha256 = Sha256Hex(m_record.settingsAfter);
 
     // Every option, by caption and key, its values in words.

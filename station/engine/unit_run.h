@@ -5,8 +5,11 @@
 // Steps, each timed and recorded with the status texts it showed:
 // identify (version, serial), interlock (what the store knows of the serial
 // for this recipe), firmware (skipped when the box already reports the
-// recipe's version; the version is checked afterwards), settings (read,
-// apply the recipe's options, write, read back, compare every option),
+// recipe's version; the version is checked afterwards), settings (read;
+// for a factory-based recipe restore the factory settings unless the update
+// just did, and want the recipe's complete configuration; for a box-based
+// one lay the recipe's options over what was read; write, read back, compare
+// all options),
 // then each download and the jump. The first failing step ends the unit.
 // A step cut short because the station held its requests back for an abort
 // makes the unit aborted, with the step it was in. A failed or aborted record carries the flight
@@ -76,6 +79,7 @@ private:
     const StationOptions& m_options;
     Emit m_emit;
     std::string m_reworkSerial;
+    bool m_updated = false;  // the firmware update ran to its end (and reset the settings)
 
     UnitRecord m_record;
     StepRecord m_step;

@@ -92,6 +92,59 @@ TEST_F(StationTest, BoxAlreadyAtTheVersionSkipsTheUpdate) {
     EXPECT_EQ(r.versionAfter, kNewVersion);
 }
 
+// Whatever an earlier test left on the box, a factory-based recipe leaves one
+// configuration, its own; a box-based one keeps the box's other values.
+TEST_F(StationTest, SettingsBaseDecidesWhatTheUnitLeavesOnTheBox) {
+    const OptionInfo* chirp = FindOptionByField("lockHornChirp");
+    ASSERT_NE(chirp, nullptr);
+    struct Case {
+        const char* name;
+        const char* base;
+        bool update;         // the box is at an older version
+        std::size_t resets;  // factory resets the box saw, the update's included
+        bool leftoverKept;
+    };
+    const Case cases[] = {
+        {"factory, update skipped", "", false, 1, false},
+        {"factory, update ran", "base = \"factory\"\n", true, 1, false},
+        {"box", "base = \"box\"\n", false, 0, true},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.name);
+        m_sim.ClearRequests();
+        m_sim.SetVersion(c.update ? "VBX-100 V1.0.0" : kNewVersion);
+        std::vector<std::uint8_t> block = m_sim.ConfigBlock(chirp->block);
+        block[static_cast<std::size_t>(chirp->byte)] |= static_cast<std::uint8_t>(1u << chirp->bit);
+        m_sim.SetConfigBlock(chirp->block, block);
+        std::string text = FullRecipeText();
+        text.insert(text.find("activePke"), c.base);
+        UseRecipe(text);
+        StationOptions options = Options();
+        options.rework = true;  // the same serial each time
+        const UnitRecord r = RunOnce(options);
+        ASSERT_EQ(r.result, UnitResult::Pass) << r.reasonText;
+        EXPECT_EQ(RequestCount(CMD_FACTORY_RESET), c.resets);
+        // The update's own factory reset comes before the settings are read.
+        EXPECT_EQ(r.settingsBefore.find("\"lockHornChirp\":true") != std::string::npos,
+                  !c.update);
+        EXPECT_EQ(r.settingsAfter.find("\"lockHornChirp\":true") != std::string::npos,
+                  c.leftoverKept);
+        if (!c.leftoverKept) {
+            EXPECT_EQ(r.settingsAfterSha256, ExpectedSettingsSha256(m_recipe));
+            EXPECT_FALSE(r.settingsAfterSha256.empty());
+        }
+    }
+}
+
+// A fresh box holds the factory configuration as this tool defines it.
+TEST_F(StationTest, FreshBoxHoldsTheFactoryConfiguration) {
+    UseRecipe("name = \"n\"\nvariant = \"v\"\n[settings]\nbase = \"box\"\n");
+    const UnitRecord r = RunOnce();
+    ASSERT_EQ(r.result, UnitResult::Pass) << r.reasonText;
+    EXPECT_EQ(r.settingsAfter, SettingsRecordText(FactorySettings()));
+    EXPECT_EQ(RequestCount(CMD_FACTORY_RESET), 0u);
+}
+
 // Units that fail at one step: the step, the reason, and what was stored.
 TEST_F(StationTest, FailuresNameTheirStepAndReason) {
     const OptionInfo* pke = FindOptionByField("activePke");
