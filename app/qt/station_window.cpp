@@ -253,6 +253,7 @@ void CStationWindow::StartGroup() {
         return;
     m_group =
         std::make_unique<CStationGroup>(*m_recipe, *m_store, *m_forwarder, m_options, m_slots);
+    m_group->SetBoxesLeft(std::exchange(m_boxesLeft, {}));
     std::string error;
     if (!m_group->Start(error)) {
         m_group.reset();
@@ -350,6 +351,13 @@ void CStationWindow::OnScan(const QString& text) {
     StopGroupThen(true, [this, next] {
         // The old group is gone, so nothing refers to the old recipe now.
         m_recipe = std::make_unique<Recipe>(std::move(*next));
+        // A box that ended its unit and is still in its slot is not taken
+        // by the new recipe: only one placed after the switch is.
+        for (const StationTile& tile : m_board.Tiles()) {
+            if (tile.state != TileState::Waiting && tile.state != TileState::Running &&
+                !tile.removed && !tile.serial.empty())
+                m_boxesLeft[tile.slot] = tile.serial;
+        }
         ShowRecipe();
         Say(QStringLiteral("已切换配方: ") + ToQString(m_recipe->variant), false);
         StartGroup();

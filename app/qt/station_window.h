@@ -25,6 +25,7 @@
 
 #include <QWidget>
 #include <functional>
+#include <map>
 #include <memory>
 #include <string>
 #include <thread>
@@ -99,6 +100,9 @@ private:
     std::unique_ptr<IStationObserver> m_forwarder;
     std::unique_ptr<CStationGroup> m_group;
     std::thread m_waiter;
+    // Boxes left in their slots across a recipe switch, by slot, for the
+    // next group (see CStationGroup::SetBoxesLeft).
+    std::map<std::string, std::string> m_boxesLeft;
     bool m_stopping = false;
     bool m_closeAgreed = false;
 

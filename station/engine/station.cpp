@@ -179,8 +179,34 @@ std::optional<UnitResult> CStation::Run() {
     return last;
 }
 
+bool CStation::WaitForBoxLeftBehind() {
+    // A box counts as gone, as for a removal, only after probes in a row
+    // went unanswered.
+    for (int misses = 0; misses < kRemovalMisses; ++misses) {
+        if (misses > 0 && !SleepUnlessStopped(m_options.probeIntervalMs))
+            return false;
+        const bool answered = m_options.port.empty()
+                                  ? [this] {
+                                        std::uint8_t com = 0;
+                                        return m_link.ScanPorts(&com) == ST_OK;
+                                    }()
+                                  : OpenWatchedPort() && m_box.Probe();
+        if (!answered) {
+            m_link.Disconnect();
+            continue;
+        }
+        std::string serial;
+        if (!m_box.ReadSerial(serial) || serial != m_options.leftSerial)
+            return true;  // another box: it runs as any new one
+        return WaitForRemoval();
+    }
+    return true;
+}
+
 std::optional<UnitResult> CStation::Loop() {
     std::optional<UnitResult> last;
+    if (!m_options.leftSerial.empty() && !WaitForBoxLeftBehind())
+        return last;
     for (;;) {
         m_unitId.clear();
         if (m_options.serials != nullptr)

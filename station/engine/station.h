@@ -20,6 +20,12 @@
 // front end can tell the operator at once (a firmware update may sit in a
 // pause of several seconds before its next request).
 //
+// A box left behind. A station started again on a slot (a recipe switch)
+// whose box ended a unit under the previous run is told that box's serial
+// (StationOptions::leftSerial): while a box with that serial is still in the
+// slot it is not run again; the station waits for its removal first. Any
+// other box, or one placed later, runs as usual.
+//
 // Rework on request. A box whose serial already passed the recipe is refused
 // at interlock and left in the slot; RequestRework(serial) (the operator
 // agreed, at the station's screen) ends the wait for its removal and runs the
@@ -89,6 +95,9 @@ private:
     // False when stopped; true when the box went, or a rework was asked for
     // (the box is still there: the next unit takes it).
     bool WaitForRemoval();
+    // When the box the options name as left behind is still in the slot,
+    // waits for its removal; false when stopped.
+    bool WaitForBoxLeftBehind();
     // The serial a rework was asked for (empty for none), cleared.
     std::string TakeRework();
     bool ReworkAsked() const;

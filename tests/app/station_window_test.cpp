@@ -27,6 +27,7 @@
 #include "app/qt/station_tile.h"
 #include "boxsim/box_simulator.h"
 #include "device/option_table.h"
+#include "link/command_codes.h"
 #include "records/record_store.h"
 #include "tests/support/box_workspace.h"
 #include "tests/support/quick_upgrade_timing.h"
@@ -300,6 +301,36 @@ TEST_F(StationWindowTest, ScanPicksTheRecipeOfAVariant) {
     m_window->close();
     ASSERT_TRUE(QTest::qWaitFor([&] { return !m_window->isVisible(); }, kUnitWaitMs));
     EXPECT_FALSE(asked);
+}
+
+// A box that ended its unit and stays in the fixture is not run again by the
+// recipe scanned next; a box placed after the switch is, and so is the first
+// one once it was taken off and put back.
+TEST_F(StationWindowTest, RecipeSwitchLeavesTheBoxesInTheFixtureAlone) {
+    CBoxSimulator& left = StartBox(3, 0x01);
+    Open({{"A", "COM3"}, {"B", "COM4"}});
+    ASSERT_TRUE(QTest::qWaitFor([&] { return Tile(0).State() == TileState::Passed; }, kUnitWaitMs));
+    const std::uint64_t writesBefore = left.RequestCount(CMD_CONFIG_WRITE_1);
+
+    QSignalSpy started(m_window.get(), &CStationWindow::groupStarted);
+    Scan("V-B2");
+    ASSERT_TRUE(started.wait(kUnitWaitMs));
+    ASSERT_TRUE(ShowsVariant("V-B2"));
+    StartBox(4, 0x02);
+    ASSERT_TRUE(QTest::qWaitFor([&] { return Tile(1).State() == TileState::Passed; }, kUnitWaitMs));
+    // Slot A's station had the whole of B's unit to take its box, and did not.
+    EXPECT_EQ(left.RequestCount(CMD_CONFIG_WRITE_1), writesBefore);
+    EXPECT_EQ(Tile(0).State(), TileState::Passed);
+    EXPECT_EQ(Records().topLevelItemCount(), 2);
+
+    // Taken off and put back, it is a box placed after the switch.
+    left.Stop();
+    ASSERT_TRUE(QTest::qWaitFor([&] { return TileText(Tile(0), "tileDetail").contains("已取下"); },
+                                kUnitWaitMs));
+    CBoxSimulator& back = StartBox(3, 0x01);
+    ASSERT_TRUE(QTest::qWaitFor([&] { return Records().topLevelItemCount() == 3; }, kUnitWaitMs));
+    EXPECT_GT(back.RequestCount(CMD_CONFIG_WRITE_1), 0u);
+    EXPECT_EQ(m_window->findChild<QTreeWidget*>("records")->topLevelItem(0)->text(1), "A");
 }
 
 TEST_F(StationWindowTest, SwitchingOrClosingDuringAUnitAsksFirst) {
