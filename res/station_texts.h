@@ -21,3 +21,7 @@ inline constexpr char kTextReworkQuestionAfter[] =
     " 已通过此配方。\n确定把它作为返工重新测试吗?(固件与配置将重新写入)";
 // The shift's count of such refusals, beside passed and failed.
 inline constexpr char kTextRefusedCount[] = "   需返工 ";
+
+// A tile while the box applies a firmware update (silent, after the last
+// packet): the box must keep its power.
+inline constexpr char kTextApplyingUpdate[] = "设备正在更新固件,请勿断电";

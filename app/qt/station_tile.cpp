@@ -222,6 +222,8 @@ void CStationTile::Show(const StationTile& tile, long long elapsedMs) {
         case TileState::Running:
             detail = tile.step.empty() ? QStringLiteral("设备已连接")
                                        : QStringLiteral("步骤: ") + ToQString(StepWords(tile.step));
+            if (tile.busy && tile.step == kStepFirmware)
+                detail = ToQString(kTextApplyingUpdate);
             showBar = true;
             break;
         case TileState::Passed:

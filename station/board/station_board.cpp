@@ -66,19 +66,22 @@ int CStationBoard::Apply(const KeptStationEvent& kept, long long nowMs) {
             tile.step = e.step;
             tile.progressValue = 0;
             tile.progressTotal = 0;
+            tile.busy = false;
             break;
         case StationEventKind::StepEnd:
             if (!e.serial.empty())
                 tile.serial = e.serial;
             break;
         case StationEventKind::Progress:
-            tile.progressValue = e.value;
-            tile.progressTotal = e.total;
+            tile.busy = e.total < 0;
+            tile.progressValue = tile.busy ? 0 : e.value;
+            tile.progressTotal = tile.busy ? 0 : e.total;
             break;
         case StationEventKind::UnitEnd:
             tile.unitEndMs = nowMs;
             tile.progressValue = 0;
             tile.progressTotal = 0;
+            tile.busy = false;
             if (kept.record) {
                 const UnitRecord& r = *kept.record;
                 tile.serial = r.serial;

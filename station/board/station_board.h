@@ -38,9 +38,12 @@ struct StationTile {
     std::string step;             // Running: the step under way (its code)
     long long progressValue = 0;  // Running: the step's transfer, bytes
     long long progressTotal = 0;  // 0: the step moves no bytes (yet)
-    std::string serial;           // the box's, once identify read it
-    bool aborted = false;         // Failed: the unit was aborted
-    std::string failedStep;       // Failed: codes and the operator's words
+    // Running: the step goes on with no count to show (after the last
+    // firmware packet, the box applying the update).
+    bool busy = false;
+    std::string serial;      // the box's, once identify read it
+    bool aborted = false;    // Failed: the unit was aborted
+    std::string failedStep;  // Failed: codes and the operator's words
     std::string reasonCode;
     std::string reasonText;
     bool removed = false;        // the box that gave the result was taken off

@@ -98,19 +98,22 @@ UnitOutcome CUnitRun::Run(const std::string& unitId, const PortIdentity& port) {
     if (m_recipe.firmware)
         m_record.packageSha256 = m_recipe.firmware->sha256;
 
-    m_box.SetSinks([this](const std::string& text) { m_step.statusTexts.push_back(text); },
-                   [this](long long value, long long total) {
-                       const long long now = NowMs();
-                       if (m_lastProgressMs >= 0 && now - m_lastProgressMs < kProgressIntervalMs)
-                           return;
-                       m_lastProgressMs = now;
-                       StationEvent e;
-                       e.kind = StationEventKind::Progress;
-                       e.step = m_step.name;
-                       e.value = value;
-                       e.total = total;
-                       m_emit(e);
-                   });
+    m_box.SetSinks(
+        [this](const std::string& text) { m_step.statusTexts.push_back(text); },
+        [this](long long value, long long total) {
+            const long long now = NowMs();
+            // A step going on with no count (the box applying an
+            // update) is a change of phase, never held back.
+            if (total > 0 && m_lastProgressMs >= 0 && now - m_lastProgressMs < kProgressIntervalMs)
+                return;
+            m_lastProgressMs = now;
+            StationEvent e;
+            e.kind = StationEventKind::Progress;
+            e.step = m_step.name;
+            e.value = value;
+            e.total = total;
+            m_emit(e);
+        });
 
     bool store = true;
     const bool passed = Identify() && Interlock(store) && Firmware() && Settings() && Downloads();
@@ -225,7 +228,7 @@ bool CUnitRun::Firmware() {
     if (!m_recipe.firmware)
         return true;
     const RecipeFirmware& fw = *m_recipe.firmware;
-    BeginStep("firmware");
+    BeginStep(kStepFirmware);
     if (m_record.versionBefore == fw.version) {
         Note(kTextVersionSkip);
         return EndStep(true);

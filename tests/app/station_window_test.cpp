@@ -281,6 +281,22 @@ TEST_F(StationWindowTest, RefusedSerialIsItsOwnStateAndReworksOnRequest) {
     EXPECT_TRUE(detail.contains("(返工)")) << detail.toStdString();
 }
 
+// After the last firmware packet the box is silent while it applies the
+// update: the tile says so, with a busy bar, instead of standing at a percent.
+TEST_F(StationWindowTest, TileShowsTheBoxApplyingTheUpdate) {
+    StartBox(3, 0x01).SetRestartTime(std::chrono::milliseconds(1000));
+    Open({{"A", "COM3"}});
+    bool sawApplying = false;
+    QObject::connect(m_window.get(), &CStationWindow::eventShown, m_window.get(), [&] {
+        const auto& bar = Part<QProgressBar>(Tile(0), "tileProgress");
+        if (TileText(Tile(0), "tileDetail") == "设备正在更新固件,请勿断电" && !bar.isHidden() &&
+            bar.maximum() == 0)
+            sawApplying = true;
+    });
+    ASSERT_TRUE(QTest::qWaitFor([&] { return Tile(0).State() == TileState::Passed; }, kUnitWaitMs));
+    EXPECT_TRUE(sawApplying);
+}
+
 TEST_F(StationWindowTest, ScanPicksTheRecipeOfAVariant) {
     Open({{"A", "COM3"}});
 

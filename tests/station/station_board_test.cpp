@@ -65,6 +65,16 @@ TEST(StationBoard, TileFollowsAUnitAndKeepsItsResultUntilTheNext) {
     EXPECT_EQ(b.state, TileState::Running);
     EXPECT_EQ(b.step, "firmware");
     EXPECT_EQ(b.progressValue, 256);
+    EXPECT_FALSE(b.busy);
+    // After the last packet the box applies the update: no count, busy.
+    KeptStationEvent applying = progress;
+    applying.event.total = -1;
+    board.Apply(applying, 1250);
+    EXPECT_TRUE(b.busy);
+    EXPECT_EQ(b.progressTotal, 0);
+    board.Apply(step, 1260);
+    EXPECT_FALSE(b.busy);
+    board.Apply(progress, 1270);
     EXPECT_EQ(b.serial, "ABC");
     EXPECT_EQ(board.ElapsedMs(1, 1500), 500);
     EXPECT_TRUE(board.AnyRunning());
