@@ -12,6 +12,7 @@
 
 #include "cli/cli_option_split.h"
 #include "cli/cli_options.h"
+#include "cli/cli_records_gate.h"
 #include "cli/cli_report.h"
 #include "records/pg_record_store.h"
 #include "records/record_export.h"
@@ -31,6 +32,7 @@ constexpr char kRecordsHelp[] =
        vornak-cli records show ID [--db URL]
        vornak-cli records export --csv FILE | --jsonl FILE [FILTERS] [--db URL]
        vornak-cli records report --html FILE [--shifts HH:MM,...] [FILTERS] [--db URL]
+       vornak-cli records gate SERIAL [--variant V] [--db URL]
 
 The unit records a station wrote, newest first.
 
@@ -46,6 +48,11 @@ The unit records a station wrote, newest first.
            cycle-time run charts, the units that did not pass; in Chinese,
            nothing fetched from outside, prints on A4); FILE is replaced
            whole or, on failure, left as it was
+
+  gate     whether the box SERIAL may leave the line: exit 0 when its last
+           run (of variant V, or of any) passed, 1 when it did not or never
+           ran; one line on stdout: PASSED|NOT_PASSED SERIAL RESULT VARIANT
+           START [STEP REASON], or NEVER_RAN SERIAL
 
 Filters (each narrows the records; times are UTC):
   --serial S          the box with serial number S
@@ -94,10 +101,8 @@ struct ActionRow {
 };
 
 constexpr ActionRow kActions[] = {
-    {"list", 0, true},
-    {"show", 1, false},
-    {"export", 0, true},
-    {"report", 0, true},
+    {"list", 0, true},   {"show", 1, false}, {"export", 0, true},
+    {"report", 0, true}, {"gate", 1, true},
 };
 
 // The filters that match a column's text whole.
@@ -209,7 +214,7 @@ bool ParseRecordsLine(std::span<const char* const> tokens, RecordsRequest& reque
     if (request.help && positional.empty())
         return true;
     if (positional.empty()) {
-        error = "records needs list, show, export or report";
+        error = "records needs list, show, export, report or gate";
         return false;
     }
     const ActionRow* action = nullptr;
@@ -227,7 +232,12 @@ bool ParseRecordsLine(std::span<const char* const> tokens, RecordsRequest& reque
         return true;
     if (request.args.size() != action->argCount) {
         error = action->argCount == 0 ? "records " + request.action + " takes no arguments"
-                                      : "records " + request.action + " takes one argument, ID";
+                                      : "records " + request.action + " takes one argument";
+        return false;
+    }
+    if (request.action == "gate" && AnyFilterGiven(line) &&
+        !(line.Has("--variant") && line.options.size() == 1 + (line.Has("--db") ? 1 : 0))) {
+        error = "records gate takes no filter but --variant";
         return false;
     }
     if (!action->takesFilters && AnyFilterGiven(line)) {
@@ -326,6 +336,8 @@ int RunRecordsCommandLine(int argc, const char* const* argv, std::FILE* out, std
             PrintError(err, "no record " + request.args.front() + " in " + store->Describe());
             status = kExitFailure;
         }
+    } else if (request.action == "gate") {
+        status = RunRecordsGate(*store, request.args.front(), request.filter.variant, out, err);
     } else if (request.action == "report") {
         status = RunRecordsReport(*store, request.filter, request.shifts, *request.html, err);
     } else {

@@ -9,6 +9,7 @@
 #include "cli/cli_commands.h"
 #include "cli/cli_help.h"
 #include "cli/cli_options.h"
+#include "cli/cli_recipe_check.h"
 #include "cli/cli_records.h"
 #include "cli/cli_release.h"
 #include "cli/cli_text_escape.h"
@@ -28,7 +29,10 @@ int main(int argc, char** argv) {
         return kExitSuccess;
     }
 
-    // "records ..." and "release ..." have options of their own.
+    // "recipe ...", "records ..." and "release ..." have options of their own.
+    if (IsRecipeCommandLine(argc, argv)) {
+        return RunRecipeCommandLine(argc, argv, stdout, stderr);
+    }
     if (IsRecordsCommandLine(argc, argv)) {
         return RunRecordsCommandLine(argc, argv, stdout, stderr);
     }

@@ -9,3 +9,12 @@ bool AllSelectionsSet(const DeviceSettings& settings) {
         return o.IsFlag() || SelectedEntry(o, settings.*o.selection) != nullptr;
     });
 }
+
+DeviceSettings FactorySettings() {
+    DeviceSettings settings;
+    for (const OptionInfo& o : Options()) {
+        if (!o.IsFlag())
+            settings.*o.selection = 0;
+    }
+    return settings;
+}

@@ -76,3 +76,7 @@ struct DeviceSettings {
 // record with a selection that is none cannot be written without inventing
 // a value for it.
 bool AllSelectionsSet(const DeviceSettings& settings);
+
+// The box's factory configuration, what a factory reset restores: every flag
+// off and every selection at the first entry of its list.
+DeviceSettings FactorySettings();

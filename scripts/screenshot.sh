@@ -6,7 +6,8 @@
 # close asks while it runs and the busy bar while the box applies it as PNG
 # files; then the station window with four slots mid-run (COM4 passes, COM5
 # fails its settings read-back, COM6 is in a firmware transfer, COM7 stays
-# silent).
+# silent), and the same window at the sizes of a 1280 x 1024 and a 1366 x 768
+# screen.
 #
 # Usage: scripts/screenshot.sh [output folder] (default /work/notes)
 # BUILD_DIR names the build folder (default build; it needs -DVORNAK_BUILD_GUI=ON).

@@ -148,11 +148,34 @@ void StartScreenshotTour(CVornakWindow& window, const QString& prefix, std::func
     });
 }
 
+namespace {
+
+// The screens of the line, each filled by the window as when maximised there.
+constexpr QSize kLineScreens[] = {{1280, 1024}, {1366, 768}};
+
+// Saves the station window at each line screen's size from `index` on, then
+// ends the program.
+void SaveAtLineScreens(QWidget* w, const QString& prefix, std::size_t index) {
+    if (index >= std::size(kLineScreens)) {
+        // Not quit(): that closes the windows, and the station window asks
+        // first while a unit runs. Its destructor stops the slots.
+        QCoreApplication::exit(0);
+        return;
+    }
+    const QSize size = kLineScreens[index];
+    w->resize(size);
+    QTimer::singleShot(kSettleMs, w, [w, prefix, index, size] {
+        Save(w, prefix + QStringLiteral("-station-%1x%2.png").arg(size.width()).arg(size.height()));
+        SaveAtLineScreens(w, prefix, index + 1);
+    });
+}
+
+}  // namespace
+
 void StartStationShot(CStationWindow& window, const QString& prefix) {
     CStationWindow* w = &window;
     window.show();
-    const QList<CStationTile*> tiles =
-        w->findChildren<CStationTile*>(QString(), Qt::FindDirectChildrenOnly);
+    const QList<CStationTile*> tiles = w->findChildren<CStationTile*>();
     const auto inView = [tiles] {
         const auto* bar = tiles[2]->findChild<QProgressBar*>(QStringLiteral("tileProgress"));
         return tiles[0]->State() == TileState::Passed && tiles[1]->State() == TileState::Failed &&
@@ -175,9 +198,7 @@ void StartStationShot(CStationWindow& window, const QString& prefix) {
             list->setCurrentItem(list->topLevelItem(0));
         QTimer::singleShot(kSettleMs, w, [w, prefix] {
             Save(w, prefix + "-station.png");
-            // Not quit(): that closes the windows, and the station window
-            // asks first while a unit runs. Its destructor stops the slots.
-            QCoreApplication::exit(0);
+            SaveAtLineScreens(w, prefix, 0);
         });
     };
     QObject::connect(poll, &QTimer::timeout, w, [inView, shoot] {

@@ -9,7 +9,9 @@
 // The station window's picture, <prefix>-station.png, is taken with four
 // slots mid-run: it waits until the first tile passed, the second failed and
 // the third is in a transfer, while the fourth waits (the caller's slots file
-// leads them to boxes that do so), then the program ends.
+// leads them to boxes that do so); then it is saved again at the sizes of a
+// 1280 x 1024 and a 1366 x 768 screen (<prefix>-station-1280x1024.png,
+// <prefix>-station-1366x768.png) and the program ends.
 
 #include <QString>
 #include <functional>

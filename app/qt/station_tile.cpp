@@ -6,9 +6,11 @@
 #include <QPainterPath>
 #include <QPixmap>
 #include <QProgressBar>
+#include <QPushButton>
 #include <QVBoxLayout>
 
 #include "app/qt/to_qstring.h"
+#include "res/station_texts.h"
 #include "station/board/station_words.h"
 
 namespace {
@@ -19,7 +21,8 @@ constexpr int kStatePointSize = 34;
 constexpr int kNamePointSize = 24;
 constexpr int kLinePointSize = 18;
 constexpr int kIconPixels = 64;
-constexpr int kMinTileWidth = 320;
+// Four tiles side by side fit a screen 1280 pixels wide.
+constexpr int kMinTileWidth = 260;
 constexpr long long kMinuteMs = 60'000;
 
 struct StateLook {
@@ -33,6 +36,7 @@ const StateLook& LookOf(TileState state) {
     static const StateLook kRunning{"进行中", "#e3f2fd", "#0d47a1"};
     static const StateLook kPassed{"合格", "#c8e6c9", "#1b5e20"};
     static const StateLook kFailed{"不合格", "#ffcdd2", "#b71c1c"};
+    static const StateLook kRefused{kTextRefusedState, "#ffe0b2", "#e65100"};
     switch (state) {
         case TileState::Waiting:
             return kWaiting;
@@ -42,12 +46,14 @@ const StateLook& LookOf(TileState state) {
             return kPassed;
         case TileState::Failed:
             return kFailed;
+        case TileState::Refused:
+            return kRefused;
     }
     return kWaiting;
 }
 
-// A disc with a shape of its own per state: ring (waiting), triangle
-// (running), tick (passed), cross (failed).
+// A shape of its own per state: ring (waiting), triangle (running), tick
+// (passed), cross (failed), warning triangle (refused).
 QPixmap StateIcon(TileState state, const QColor& colour) {
     const qreal dpr = 2.0;
     QPixmap pixmap(static_cast<int>(kIconPixels * dpr), static_cast<int>(kIconPixels * dpr));
@@ -96,6 +102,21 @@ QPixmap StateIcon(TileState state, const QColor& colour) {
             p.drawLine(QPointF(s * 0.32, s * 0.32), QPointF(s * 0.68, s * 0.68));
             p.drawLine(QPointF(s * 0.68, s * 0.32), QPointF(s * 0.32, s * 0.68));
             return pixmap;
+        case TileState::Refused: {
+            // A warning triangle with an exclamation mark.
+            QPainterPath triangle;
+            triangle.moveTo(s * 0.5, s * 0.06);
+            triangle.lineTo(s * 0.96, s * 0.9);
+            triangle.lineTo(s * 0.04, s * 0.9);
+            triangle.closeSubpath();
+            p.setPen(Qt::NoPen);
+            p.setBrush(colour);
+            p.drawPath(triangle);
+            p.setPen(mark);
+            p.drawLine(QPointF(s * 0.5, s * 0.35), QPointF(s * 0.5, s * 0.6));
+            p.drawPoint(QPointF(s * 0.5, s * 0.76));
+            return pixmap;
+        }
     }
     return pixmap;
 }
@@ -149,6 +170,13 @@ CStationTile::CStationTile(const QString& slot, QWidget* parent) : QFrame(parent
     m_progress->setFont(barFont);
     m_serial = MakeLabel(kLinePointSize, true, this);
     m_serial->setObjectName(QStringLiteral("tileSerial"));
+    m_rework = new QPushButton(ToQString(kTextReworkButton), this);
+    m_rework->setObjectName(QStringLiteral("tileRework"));
+    QFont buttonFont = m_rework->font();
+    buttonFont.setPointSize(kLinePointSize - 2);
+    m_rework->setFont(buttonFont);
+    m_rework->setAutoDefault(false);
+    connect(m_rework, &QPushButton::clicked, this, &CStationTile::reworkAsked);
     m_elapsed = MakeLabel(kLinePointSize, false, this);
     m_elapsed->setObjectName(QStringLiteral("tileElapsed"));
 
@@ -160,6 +188,7 @@ CStationTile::CStationTile(const QString& slot, QWidget* parent) : QFrame(parent
     column->addLayout(stateRow);
     column->addWidget(m_detail);
     column->addWidget(m_progress);
+    column->addWidget(m_rework);
     column->addStretch(1);
     column->addWidget(m_serial);
     column->addWidget(m_elapsed);
@@ -193,11 +222,16 @@ void CStationTile::Show(const StationTile& tile, long long elapsedMs) {
         case TileState::Running:
             detail = tile.step.empty() ? QStringLiteral("设备已连接")
                                        : QStringLiteral("步骤: ") + ToQString(StepWords(tile.step));
+            if (tile.busy && tile.step == kStepFirmware)
+                detail = ToQString(kTextApplyingUpdate);
             showBar = true;
             break;
         case TileState::Passed:
             detail =
                 tile.removed ? QStringLiteral("已取下,请放入下一台") : QStringLiteral("请取下设备");
+            break;
+        case TileState::Refused:
+            detail = ToQString(kTextRefusedHint);
             break;
         case TileState::Failed:
             detail = ToQString(StepWords(tile.failedStep)) + QStringLiteral(": ") +
@@ -207,6 +241,8 @@ void CStationTile::Show(const StationTile& tile, long long elapsedMs) {
             break;
     }
     m_detail->setText(detail);
+    // Rework needs the box, so only while it is still in the slot.
+    m_rework->setVisible(tile.state == TileState::Refused && !tile.removed);
     m_progress->setVisible(showBar);
     if (showBar) {
         // A step that moves no bytes shows a busy bar.

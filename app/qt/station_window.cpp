@@ -1,7 +1,6 @@
 #include "app/qt/station_window.h"
 
 #include <QCloseEvent>
-#include <QDateTime>
 #include <QFontDatabase>
 #include <QGridLayout>
 #include <QHBoxLayout>
@@ -12,6 +11,8 @@
 #include <QMetaObject>
 #include <QPlainTextEdit>
 #include <QPushButton>
+#include <QScreen>
+#include <QScrollArea>
 #include <QSplitter>
 #include <QTimer>
 #include <QTreeWidget>
@@ -28,9 +29,11 @@
 #include "records/record_json.h"
 #include "res/answer_texts.h"
 #include "res/resource.h"
-#include "station/config/recipe_catalog.h"
+#include "res/station_texts.h"
+#include "station/board/local_time.h"
 #include "station/board/record_detail.h"
 #include "station/board/station_words.h"
+#include "station/config/recipe_catalog.h"
 
 namespace {
 
@@ -40,9 +43,14 @@ constexpr int kClockTickMs = 500;
 constexpr int kTilesPerRow = 4;
 constexpr int kHeaderPointSize = 18;
 constexpr int kCounterPointSize = 20;
-// A size that shows four tiles, the counters and a useful part of the list.
+// A size that shows four tiles, the counters and a useful part of the list;
+// a smaller screen gets the window at the size of its work area.
 constexpr int kStartWidth = 1500;
 constexpr int kStartHeight = 960;
+// The scan field takes a barcode of a variant, a short text.
+constexpr int kScanMinWidth = 220;
+// The record list and its detail keep a few rows in view below the tiles.
+constexpr int kRecordsMinHeight = 110;
 
 enum RecordColumn { kColTime, kColSlot, kColSerial, kColResult, kColReason, kColumnCount };
 
@@ -64,14 +72,6 @@ QFont PointFont(QWidget* widget, int pointSize, bool bold) {
     font.setPointSize(pointSize);
     font.setBold(bold);
     return font;
-}
-
-// A record's start as local time of day (records keep UTC).
-QString LocalTimeText(const std::string& utc) {
-    QDateTime when = QDateTime::fromString(ToQString(utc), Qt::ISODateWithMs);
-    if (!when.isValid())
-        return ToQString(utc);
-    return when.toLocalTime().toString(QStringLiteral("MM-dd HH:mm:ss"));
 }
 
 // The word with a mark, so the list does not rely on its colour.
@@ -113,17 +113,20 @@ CStationWindow::CStationWindow(const Recipe& recipe, std::vector<StationSlot> fi
       m_forwarder(std::make_unique<CStationEventForwarder>(this)) {
     setWindowFlag(Qt::Window);
     setWindowIcon(LoadResIcon(IDR_MAINFRAME));
-    resize(kStartWidth, kStartHeight);
+    const QRect work = screen()->availableGeometry();
+    resize(std::min(kStartWidth, work.width()), std::min(kStartHeight, work.height()));
 
     m_recipeLabel = new QLabel(this);
     m_recipeLabel->setFont(PointFont(m_recipeLabel, kHeaderPointSize, true));
+    // A long recipe name is cut rather than pushing the scan field off.
+    m_recipeLabel->setSizePolicy(QSizePolicy::Ignored, QSizePolicy::Preferred);
     auto* scanLabel = new QLabel(QStringLiteral("扫描型号条码:"), this);
     scanLabel->setFont(PointFont(scanLabel, kHeaderPointSize, false));
     m_scan = new QLineEdit(this);
     m_scan->setObjectName(QStringLiteral("scanField"));
     m_scan->setFont(PointFont(m_scan, kHeaderPointSize, false));
     m_scan->setPlaceholderText(QStringLiteral("扫描或输入型号后按回车"));
-    m_scan->setMinimumWidth(kStartWidth / 4);
+    m_scan->setMinimumWidth(kScanMinWidth);
     connect(m_scan, &QLineEdit::returnPressed, this, [this] {
         const QString text = m_scan->text();
         m_scan->clear();
@@ -139,9 +142,18 @@ CStationWindow::CStationWindow(const Recipe& recipe, std::vector<StationSlot> fi
     m_message->setFont(PointFont(m_message, kHeaderPointSize - 4, false));
     m_message->setWordWrap(true);
 
-    auto* grid = new QGridLayout;
+    // The tiles scroll when their rows are taller than the screen leaves
+    // them, so no slot is ever out of reach.
+    auto* tileArea = new QScrollArea(this);
+    tileArea->setObjectName(QStringLiteral("tileArea"));
+    tileArea->setWidgetResizable(true);
+    tileArea->setFrameShape(QFrame::NoFrame);
+    auto* tileSheet = new QWidget(tileArea);
+    auto* grid = new QGridLayout(tileSheet);
+    grid->setContentsMargins(0, 0, 0, 0);
     for (std::size_t i = 0; i < m_slots.size(); ++i) {
-        auto* tile = new CStationTile(ToQString(m_slots[i].name), this);
+        auto* tile = new CStationTile(ToQString(m_slots[i].name), tileSheet);
+        connect(tile, &CStationTile::reworkAsked, this, [this, i] { OnRework(i); });
         m_tiles.push_back(tile);
         grid->addWidget(tile, static_cast<int>(i) / kTilesPerRow,
                         static_cast<int>(i) % kTilesPerRow);
@@ -149,11 +161,13 @@ CStationWindow::CStationWindow(const Recipe& recipe, std::vector<StationSlot> fi
     // Tiles of one width, whatever their texts.
     for (int c = 0; c < std::min<int>(kTilesPerRow, static_cast<int>(m_slots.size())); ++c)
         grid->setColumnStretch(c, 1);
+    tileArea->setWidget(tileSheet);
 
     auto* counters = new QHBoxLayout;
     const std::pair<QLabel**, const char*> counterLabels[] = {{&m_passed, "passedCount"},
                                                               {&m_failed, "failedCount"},
                                                               {&m_yield, "firstPassYield"},
+                                                              {&m_refused, "refusedCount"},
                                                               {&m_cycle, "meanCycle"}};
     for (const auto& [label, name] : counterLabels) {
         *label = new QLabel(this);
@@ -184,11 +198,12 @@ CStationWindow::CStationWindow(const Recipe& recipe, std::vector<StationSlot> fi
     split->addWidget(m_detail);
     split->setStretchFactor(0, 3);
     split->setStretchFactor(1, 2);
+    split->setMinimumHeight(kRecordsMinHeight);
 
     auto* column = new QVBoxLayout(this);
     column->addLayout(header);
     column->addWidget(m_message);
-    column->addLayout(grid, 3);
+    column->addWidget(tileArea, 3);
     column->addLayout(counters);
     column->addWidget(split, 2);
 
@@ -238,6 +253,7 @@ void CStationWindow::StartGroup() {
         return;
     m_group =
         std::make_unique<CStationGroup>(*m_recipe, *m_store, *m_forwarder, m_options, m_slots);
+    m_group->SetBoxesLeft(std::exchange(m_boxesLeft, {}));
     std::string error;
     if (!m_group->Start(error)) {
         m_group.reset();
@@ -285,8 +301,10 @@ void CStationWindow::OnWaiterDone(std::function<void()> then) {
 
 bool CStationWindow::ConfirmAbort(const QString& question) {
     const bool running = (m_group && m_group->AnyUnitRunning()) || m_board.AnyRunning();
-    if (!running)
-        return true;
+    return !running || AskYesNo(question);
+}
+
+bool CStationWindow::AskYesNo(const QString& question) {
     QMessageBox box(QMessageBox::Warning, windowTitle(), question, QMessageBox::NoButton, this);
     QPushButton* yes = box.addButton(ToQString(kAnswerYes), QMessageBox::YesRole);
     QPushButton* no = box.addButton(ToQString(kAnswerNo), QMessageBox::NoRole);
@@ -333,10 +351,30 @@ void CStationWindow::OnScan(const QString& text) {
     StopGroupThen(true, [this, next] {
         // The old group is gone, so nothing refers to the old recipe now.
         m_recipe = std::make_unique<Recipe>(std::move(*next));
+        // A box that ended its unit and is still in its slot is not taken
+        // by the new recipe: only one placed after the switch is.
+        for (const StationTile& tile : m_board.Tiles()) {
+            if (tile.state != TileState::Waiting && tile.state != TileState::Running &&
+                !tile.removed && !tile.serial.empty())
+                m_boxesLeft[tile.slot] = tile.serial;
+        }
         ShowRecipe();
         Say(QStringLiteral("已切换配方: ") + ToQString(m_recipe->variant), false);
         StartGroup();
     });
+}
+
+void CStationWindow::OnRework(std::size_t index) {
+    const StationTile& tile = m_board.Tiles().at(index);
+    if (!m_group || m_stopping || tile.state != TileState::Refused || tile.removed)
+        return;
+    const std::string serial = tile.serial;
+    if (!AskYesNo(ToQString(kTextReworkQuestionBefore) + ToQString(serial) +
+                  ToQString(kTextReworkQuestionAfter)))
+        return;
+    // The answer may have come after the box went or the group stopped.
+    if (m_group && !m_stopping)
+        m_group->RequestRework(index, serial);
 }
 
 void CStationWindow::ShowEvent(const KeptStationEvent& kept) {
@@ -363,6 +401,7 @@ void CStationWindow::ShowCounters() {
     const ShiftCounters& c = m_board.Counters();
     m_passed->setText(QStringLiteral("合格 %1").arg(c.passed));
     m_failed->setText(QStringLiteral("   不合格 %1").arg(c.failed));
+    m_refused->setText(ToQString(kTextRefusedCount) + QString::number(c.refused));
     const std::optional<double> yield = c.FirstPassYield();
     m_yield->setText(
         QStringLiteral("   一次通过率 ") +
@@ -383,9 +422,9 @@ void CStationWindow::ShowRecords() {
                                    ? QString()
                                    : ToQString(StepWords(r.failedStep)) + QStringLiteral(": ") +
                                          ToQString(ReasonWords(r.reasonCode));
-        auto* item =
-            new QTreeWidgetItem(m_records, {LocalTimeText(r.startTime), ToQString(r.slot),
-                                            ToQString(r.serial), ResultText(r.result), reason});
+        auto* item = new QTreeWidgetItem(
+            m_records, {ToQString(LocalTimeText(r.startTime, false)), ToQString(r.slot),
+                        ToQString(r.serial), ResultText(r.result), reason});
         item->setData(0, Qt::UserRole, ToQString(r.id));
         item->setForeground(kColResult, r.result == UnitResult::Pass ? QColor(0x1b, 0x5e, 0x20)
                                                                      : QColor(0xb7, 0x1c, 0x1c));

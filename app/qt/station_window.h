@@ -13,7 +13,8 @@
 // so the group never outlives the window that observes it.
 //
 // Closing or switching recipe while a unit runs asks first (default 否); a
-// yes aborts the running units (recorded as aborted with their step).
+// yes aborts the running units (recorded as aborted with their step). A tile
+// whose box was refused (its serial passed) offers rework, asked the same way.
 //
 // Recipes are picked by scanning a variant's barcode into the scan field (a
 // keyboard wedge types it and presses Enter): the recipe of that variant
@@ -24,14 +25,15 @@
 
 #include <QWidget>
 #include <functional>
+#include <map>
 #include <memory>
 #include <string>
 #include <thread>
 #include <vector>
 
 #include "records/record_store.h"
-#include "station/config/recipe.h"
 #include "station/board/station_board.h"
+#include "station/config/recipe.h"
 #include "station/engine/station_group.h"
 #include "station/engine/station_options.h"
 
@@ -74,6 +76,11 @@ private:
     void OnWaiterDone(std::function<void()> then);
     // True when no unit runs or the operator agreed to abort them.
     bool ConfirmAbort(const QString& question);
+    // True when the operator answered yes (no is the default).
+    bool AskYesNo(const QString& question);
+    // The rework button of tile `index`: asks, then has the slot run its
+    // refused box again as a rework.
+    void OnRework(std::size_t index);
     void ShowEvent(const KeptStationEvent& kept);
     void ShowTile(std::size_t index);
     void ShowCounters();
@@ -93,6 +100,9 @@ private:
     std::unique_ptr<IStationObserver> m_forwarder;
     std::unique_ptr<CStationGroup> m_group;
     std::thread m_waiter;
+    // Boxes left in their slots across a recipe switch, by slot, for the
+    // next group (see CStationGroup::SetBoxesLeft).
+    std::map<std::string, std::string> m_boxesLeft;
     bool m_stopping = false;
     bool m_closeAgreed = false;
 
@@ -102,6 +112,7 @@ private:
     std::vector<CStationTile*> m_tiles;
     QLabel* m_passed = nullptr;
     QLabel* m_failed = nullptr;
+    QLabel* m_refused = nullptr;
     QLabel* m_yield = nullptr;
     QLabel* m_cycle = nullptr;
     QTreeWidget* m_records = nullptr;

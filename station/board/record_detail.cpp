@@ -3,21 +3,23 @@
 #include <cstdio>
 #include <nlohmann/json.hpp>
 
-#include "station/engine/station_events.h"
+#include "device/option_table.h"
+#include "device/option_words.h"
+#include "device/settings_json.h"
+#include "station/board/local_time.h"
 #include "station/board/station_words.h"
+#include "station/engine/station_events.h"
 
 namespace {
 
-std::optional<nlohmann::json> ParseObject(const std::string& text) {
-    nlohmann::json json = nlohmann::json::parse(text, nullptr, false);
-    if (json.is_discarded() || !json.is_object())
+// The settings JSON of a record, read whole; none when it is not.
+std::optional<DeviceSettings> ReadSettings(const std::string& text) {
+    nlohmann::json json;
+    std::string error;
+    DeviceSettings settings;
+    if (!ParseJsonWithoutDuplicates(text, json, error) || !SettingsFromJson(json, settings, error))
         return std::nullopt;
-    return json;
-}
-
-std::string ValueText(const nlohmann::json& object, const std::string& key) {
-    const auto it = object.find(key);
-    return it == object.end() ? std::string("-") : it->dump();
+    return settings;
 }
 
 std::string OrDash(const std::string& text) {
@@ -27,22 +29,16 @@ std::string OrDash(const std::string& text) {
 }  // namespace
 
 std::vector<std::string> SettingsDiff(const std::string& before, const std::string& after) {
-    const std::optional<nlohmann::json> b = ParseObject(before);
-    const std::optional<nlohmann::json> a = ParseObject(after);
+    const std::optional<DeviceSettings> b = ReadSettings(before);
+    const std::optional<DeviceSettings> a = ReadSettings(after);
     std::vector<std::string> lines;
     if (!a || !b)
         return lines;
-    const auto differs = [&](const std::string& key) {
-        const std::string was = ValueText(*b, key);
-        const std::string now = ValueText(*a, key);
+    for (const OptionInfo& o : Options()) {
+        const std::string was = OptionValueWords(o, *b);
+        const std::string now = OptionValueWords(o, *a);
         if (was != now)
-            lines.push_back(key + ": " + was + " -> " + now);
-    };
-    for (const auto& [key, value] : a->items())
-        differs(key);
-    for (const auto& [key, value] : b->items()) {
-        if (!a->contains(key))
-            differs(key);
+            lines.push_back(OptionCaptionWithKey(o) + ": " + was + " -> " + now);
     }
     return lines;
 }
@@ -63,7 +59,7 @@ std::string RecordDetailText(const UnitRecord& r) {
     }
     line("序列号: " + OrDash(r.serial) + "    工位: " + OrDash(r.slot));
     line("配方: " + r.recipeName + " (" + r.variant + ")");
-    line("开始: " + r.startTime + "    用时: " + seconds);
+    line("开始: " + LocalTimeText(r.startTime, true) + "    用时: " + seconds);
     line("版本: " + OrDash(r.versionBefore) + " -> " + OrDash(r.versionAfter));
     line("端口: " + OrDash(r.portDevice) + "    工具版本: " + OrDash(r.toolVersion));
     line("");

@@ -8,10 +8,10 @@
 
 #include "records/unit_record.h"
 
-// "crankTime: 1 -> 2" for each setting whose value differs between the two
-// settings JSON texts (keys of either, in the order of `after` then any
-// only in `before`). Empty when they agree or either is not a JSON object.
+// "启动点火时间 (crankTime): 0.8秒 -> 0.9秒" for each option whose value
+// differs between the two settings JSON texts, in the option table's order.
+// Empty when they agree or either is not a whole settings record.
 std::vector<std::string> SettingsDiff(const std::string& before, const std::string& after);
 
-// The record as lines of text, Chinese labels.
+// The record as lines of text, Chinese labels, times in local time.
 std::string RecordDetailText(const UnitRecord& record);

@@ -2,6 +2,8 @@
 
 #include <algorithm>
 
+#include "device/option_words.h"
+
 std::optional<double> ShiftCounters::FirstPassYield() const {
     if (firstRuns == 0)
         return std::nullopt;
@@ -23,6 +25,11 @@ KeptStationEvent KeepStationEvent(const StationEvent& event) {
     return kept;
 }
 
+bool IsRefusal(const KeptStationEvent& kept) {
+    return kept.event.kind == StationEventKind::UnitEnd && kept.record && !kept.event.stored &&
+           kept.record->reasonCode == kReasonAlreadyPassed;
+}
+
 CStationBoard::CStationBoard(const std::vector<std::string>& slots) {
     for (const std::string& slot : slots) {
         StationTile tile;
@@ -33,7 +40,10 @@ CStationBoard::CStationBoard(const std::vector<std::string>& slots) {
 
 int CStationBoard::Apply(const KeptStationEvent& kept, long long nowMs) {
     const StationEvent& e = kept.event;
-    if (e.kind == StationEventKind::UnitEnd && kept.record) {
+    const bool refusal = IsRefusal(kept);
+    if (refusal) {
+        ++m_counters.refused;
+    } else if (e.kind == StationEventKind::UnitEnd && kept.record) {
         CountUnit(*kept.record);
         AddLatest(*kept.record);
     }
@@ -56,27 +66,33 @@ int CStationBoard::Apply(const KeptStationEvent& kept, long long nowMs) {
             tile.step = e.step;
             tile.progressValue = 0;
             tile.progressTotal = 0;
+            tile.busy = false;
             break;
         case StationEventKind::StepEnd:
             if (!e.serial.empty())
                 tile.serial = e.serial;
             break;
         case StationEventKind::Progress:
-            tile.progressValue = e.value;
-            tile.progressTotal = e.total;
+            tile.busy = e.total < 0;
+            tile.progressValue = tile.busy ? 0 : e.value;
+            tile.progressTotal = tile.busy ? 0 : e.total;
             break;
         case StationEventKind::UnitEnd:
             tile.unitEndMs = nowMs;
             tile.progressValue = 0;
             tile.progressTotal = 0;
+            tile.busy = false;
             if (kept.record) {
                 const UnitRecord& r = *kept.record;
                 tile.serial = r.serial;
-                tile.state = r.result == UnitResult::Pass ? TileState::Passed : TileState::Failed;
+                tile.state = refusal                        ? TileState::Refused
+                             : r.result == UnitResult::Pass ? TileState::Passed
+                                                            : TileState::Failed;
                 tile.aborted = r.result == UnitResult::Aborted;
                 tile.failedStep = r.failedStep;
                 tile.reasonCode = r.reasonCode;
-                tile.reasonText = r.reasonText;
+                // Option keys are for the record's detail; the tile names captions.
+                tile.reasonText = WithoutOptionKeys(r.reasonText);
             }
             break;
         case StationEventKind::Removed:

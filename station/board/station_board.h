@@ -27,6 +27,9 @@ enum class TileState {
     Running,  // a unit runs: `step`, progress
     Passed,   // the last unit passed (shown until the next unit starts)
     Failed,   // the last unit failed or was aborted: `failedStep`, reason
+    // The box's serial already passed the recipe and nothing was stored:
+    // not a failure, it wants a rework (or was put back by mistake).
+    Refused,
 };
 
 struct StationTile {
@@ -35,9 +38,12 @@ struct StationTile {
     std::string step;             // Running: the step under way (its code)
     long long progressValue = 0;  // Running: the step's transfer, bytes
     long long progressTotal = 0;  // 0: the step moves no bytes (yet)
-    std::string serial;           // the box's, once identify read it
-    bool aborted = false;         // Failed: the unit was aborted
-    std::string failedStep;       // Failed: codes and the operator's words
+    // Running: the step goes on with no count to show (after the last
+    // firmware packet, the box applying the update).
+    bool busy = false;
+    std::string serial;      // the box's, once identify read it
+    bool aborted = false;    // Failed: the unit was aborted
+    std::string failedStep;  // Failed: codes and the operator's words
     std::string reasonCode;
     std::string reasonText;
     bool removed = false;        // the box that gave the result was taken off
@@ -47,7 +53,8 @@ struct StationTile {
 
 struct ShiftCounters {
     int passed = 0;
-    int failed = 0;  // aborted units included
+    int failed = 0;   // aborted units included
+    int refused = 0;  // refusals of serials that passed: in no other figure
     // Units that were a serial's first run through the recipe (neither a
     // retry nor a rework), and how many of them passed.
     int firstRuns = 0;
@@ -67,6 +74,10 @@ struct KeptStationEvent {
     std::optional<UnitRecord> record;
 };
 KeptStationEvent KeepStationEvent(const StationEvent& event);
+
+// Whether a unit's end is a refusal of a serial that already passed (nothing
+// stored), which the board counts apart from passes and failures.
+bool IsRefusal(const KeptStationEvent& kept);
 
 class CStationBoard {
 public:

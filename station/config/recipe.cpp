@@ -8,6 +8,7 @@
 #include <set>
 
 #include "device/option_table.h"
+#include "device/settings_json.h"
 #include "firmware/file_image.h"
 #include "firmware/load_slots.h"
 #include "firmware/transfer_packets.h"
@@ -22,6 +23,11 @@ namespace fs = std::filesystem;
 const std::set<std::string> kTopKeys = {"name", "variant", "firmware", "settings", "download"};
 const std::set<std::string> kFirmwareKeys = {"package", "sha256", "version"};
 const std::set<std::string> kDownloadKeys = {"file", "slot", "sha256", "jump"};
+
+// [settings] `base`: what the options are laid over.
+constexpr char kBaseKey[] = "base";
+constexpr char kBaseFactory[] = "factory";
+constexpr char kBaseBox[] = "box";
 
 // Throws out of the checks with the message; caught once in LoadRecipe.
 struct RecipeError {
@@ -151,6 +157,10 @@ private:
         for (auto&& [key, node] : table) {
             const std::string field(key.str());
             const std::string where = "settings." + field;
+            if (field == kBaseKey) {
+                ReadBase(node, where);
+                continue;
+            }
             const OptionInfo* o = FindOptionByField(field);
             if (o == nullptr)
                 Fail(&node, where, "unknown option");
@@ -171,6 +181,18 @@ private:
         for (const OptionInfo& o : Options()) {
             if (named.contains(&o))
                 m_recipe.settingOptions.push_back(&o);
+        }
+    }
+
+    void ReadBase(const toml::node& node, const std::string& where) {
+        const auto value = node.value<std::string>();
+        if (node.is_string() && value == kBaseFactory) {
+            m_recipe.settingsBase = SettingsBase::Factory;
+        } else if (node.is_string() && value == kBaseBox) {
+            m_recipe.settingsBase = SettingsBase::Box;
+        } else {
+            Fail(&node, where,
+                 std::string("must be \"") + kBaseFactory + "\" or \"" + kBaseBox + "\"");
         }
     }
 
@@ -238,6 +260,23 @@ void ApplyRecipeSettings(const Recipe& recipe, DeviceSettings& settings) {
             settings.*o->selection = recipe.settingValues.*o->selection;
         }
     }
+}
+
+std::optional<DeviceSettings> CompleteSettings(const Recipe& recipe) {
+    if (recipe.settingsBase != SettingsBase::Factory)
+        return std::nullopt;
+    DeviceSettings settings = FactorySettings();
+    ApplyRecipeSettings(recipe, settings);
+    return settings;
+}
+
+std::string SettingsRecordText(const DeviceSettings& settings) {
+    return SettingsToJson(settings).dump();
+}
+
+std::string ExpectedSettingsSha256(const Recipe& recipe) {
+    const std::optional<DeviceSettings> complete = CompleteSettings(recipe);
+    return complete ? Sha256Hex(SettingsRecordText(*complete)) : std::string();
 }
 
 std::string FileSha256(const std::string& path) {

@@ -33,6 +33,12 @@ struct RecipeDownload {
     bool jump = false;  // jump to the slot after the download (last entry only)
 };
 
+// What a recipe's [settings] are laid over (`base` in the file).
+enum class SettingsBase {
+    Factory,  // the box's factory configuration: one configuration per recipe
+    Box,      // the box's own values (a rework that must keep them)
+};
+
 struct Recipe {
     std::string path;
     std::string sha256;  // of the recipe file's bytes
@@ -43,6 +49,7 @@ struct Recipe {
     // values (other members of `settingValues` mean nothing).
     std::vector<const OptionInfo*> settingOptions;
     DeviceSettings settingValues;
+    SettingsBase settingsBase = SettingsBase::Factory;
     std::vector<RecipeDownload> downloads;
 };
 
@@ -52,6 +59,18 @@ bool LoadRecipe(const std::string& path, Recipe& recipe, std::string& error);
 
 // Sets the recipe's options in `settings`; the others keep their values.
 void ApplyRecipeSettings(const Recipe& recipe, DeviceSettings& settings);
+
+// The complete configuration a factory-based recipe leaves on every box: the
+// factory configuration with the recipe's options set. None for a box-based
+// recipe, whose other options are each box's own.
+std::optional<DeviceSettings> CompleteSettings(const Recipe& recipe);
+
+// Settings as a record keeps them (the settings JSON, compact), the text its
+// settings digest is taken of.
+std::string SettingsRecordText(const DeviceSettings& settings);
+// The settings_after_sha256 every passing unit of a factory-based recipe
+// records; empty for a box-based recipe.
+std::string ExpectedSettingsSha256(const Recipe& recipe);
 
 // The SHA-256 of the file at `path` now, or empty when it can't be read: the
 // station checks a file again before sending it, so a file changed on disk

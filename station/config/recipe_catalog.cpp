@@ -4,6 +4,8 @@
 #include <filesystem>
 #include <system_error>
 
+#include "station/config/toml_file.h"
+
 namespace {
 
 std::string Trimmed(const std::string& text) {
@@ -12,6 +14,16 @@ std::string Trimmed(const std::string& text) {
     if (first == std::string::npos)
         return {};
     return text.substr(first, text.find_last_not_of(blanks) - first + 1);
+}
+
+// A slots file ([[slot]] tables and no variant) often stands beside the
+// recipes; it is no recipe, broken or not.
+bool IsSlotsFile(const std::string& path) {
+    std::string bytes;
+    toml::table root;
+    std::string error;
+    return ReadTomlFile(path, bytes, root, error) && root.contains("slot") &&
+           !root.contains("variant");
 }
 
 }  // namespace
@@ -41,7 +53,8 @@ bool FindRecipeByVariant(const std::string& folder, const std::string& variant, 
         Recipe candidate;
         std::string loadError;
         if (!LoadRecipe(file, candidate, loadError)) {
-            broken += "\n" + loadError;
+            if (!IsSlotsFile(file))
+                broken += "\n" + loadError;
             continue;
         }
         if (candidate.variant == wanted)

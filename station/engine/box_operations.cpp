@@ -7,9 +7,9 @@
 #include "dialog/model_host.h"
 #include "dialog/step.h"
 #include "firmware/load_slot_words.h"
-#include "ops/load_slot_ops.h"
 #include "link/command_codes.h"
 #include "link/device_link.h"
+#include "ops/load_slot_ops.h"
 #include "res/resource.h"
 #include "res/status_texts.h"
 
@@ -96,13 +96,13 @@ void CBoxOperations::SetAbortCheck(AbortCheck check) {
     m_host->m_abortCheck = std::move(check);
 }
 
-bool CBoxOperations::ReadIdentity(IdentityResult (*op)(ITransactor&, std::uint32_t,
-                                                       const OpHooks&),
+bool CBoxOperations::ReadIdentity(IdentityResult (*op)(ITransactor&, std::uint32_t, const OpHooks&),
                                   std::string& text) {
     CHostTransactor transactor(*m_host);
     const IdentityResult r = op(transactor, TIMEOUT_DEFAULT_MS, {});
     if (!r.result.ok) {
-        ShowStatus(ErrorText(StepFailureCode(LinkReply{r.result.status, r.result.resultWord, {}, 0})));
+        ShowStatus(
+            ErrorText(StepFailureCode(LinkReply{r.result.status, r.result.resultWord, {}, 0})));
         return false;
     }
     text = r.text;
@@ -121,6 +121,14 @@ bool CBoxOperations::UpdateFirmware(const std::string& packagePath) {
     ClearLastStatus();
     RunUpgradeFromPath(*m_host, packagePath, m_timing);
     return LastStatus() == kTextUpgradeDone;
+}
+
+bool CBoxOperations::RestoreFactorySettings() {
+    std::uint8_t reply[kHandlerReplyBufSize];
+    const StepResult r =
+        RunStep(*m_host, CMD_FACTORY_RESET, SUB_DEFAULT, nullptr, 0, reply, TIMEOUT_DEFAULT_MS);
+    ShowStatus(r.ok ? kTextFactoryResetOk : ErrorText(r.failureCode));
+    return r.ok;
 }
 
 SettingsTransfer CBoxOperations::ReadSettings(DeviceSettings& settings) {

@@ -59,6 +59,8 @@ public:
     // The whole firmware update from `packagePath`; true when it ended with
     // the update's success text.
     bool UpdateFirmware(const std::string& packagePath);
+    // The box's factory settings restored; true when it took the request.
+    bool RestoreFactorySettings();
     SettingsTransfer ReadSettings(DeviceSettings& settings);
     SettingsTransfer WriteSettings(const DeviceSettings& settings);
     // Download `file` into load slot `slot`; true when it was sent whole.

@@ -1,5 +1,7 @@
 #include "station/engine/station.h"
 
+#include <utility>
+
 #include "link/port_choice.h"
 #include "link/port_identity.h"
 #include "records/unit_id.h"
@@ -108,13 +110,32 @@ bool CStation::WaitForBox() {
     }
 }
 
+void CStation::RequestRework(const std::string& serial) {
+    std::lock_guard lock(m_reworkMutex);
+    m_reworkSerial = serial;
+}
+
+std::string CStation::TakeRework() {
+    std::lock_guard lock(m_reworkMutex);
+    return std::exchange(m_reworkSerial, std::string());
+}
+
+bool CStation::ReworkAsked() const {
+    std::lock_guard lock(m_reworkMutex);
+    return !m_reworkSerial.empty();
+}
+
 bool CStation::WaitForRemoval() {
     int misses = 0;
     while (misses < kRemovalMisses) {
         if (!SleepUnlessStopped(m_options.probeIntervalMs))
             return false;
+        if (ReworkAsked())
+            return true;
         misses = m_box.Probe() ? 0 : misses + 1;
     }
+    // A rework asked for a box that is gone lapses.
+    TakeRework();
     m_link.Disconnect();
     StationEvent e;
     e.kind = StationEventKind::Removed;
@@ -158,8 +179,34 @@ std::optional<UnitResult> CStation::Run() {
     return last;
 }
 
+bool CStation::WaitForBoxLeftBehind() {
+    // A box counts as gone, as for a removal, only after probes in a row
+    // went unanswered.
+    for (int misses = 0; misses < kRemovalMisses; ++misses) {
+        if (misses > 0 && !SleepUnlessStopped(m_options.probeIntervalMs))
+            return false;
+        const bool answered = m_options.port.empty()
+                                  ? [this] {
+                                        std::uint8_t com = 0;
+                                        return m_link.ScanPorts(&com) == ST_OK;
+                                    }()
+                                  : OpenWatchedPort() && m_box.Probe();
+        if (!answered) {
+            m_link.Disconnect();
+            continue;
+        }
+        std::string serial;
+        if (!m_box.ReadSerial(serial) || serial != m_options.leftSerial)
+            return true;  // another box: it runs as any new one
+        return WaitForRemoval();
+    }
+    return true;
+}
+
 std::optional<UnitResult> CStation::Loop() {
     std::optional<UnitResult> last;
+    if (!m_options.leftSerial.empty() && !WaitForBoxLeftBehind())
+        return last;
     for (;;) {
         m_unitId.clear();
         if (m_options.serials != nullptr)
@@ -182,6 +229,7 @@ std::optional<UnitResult> CStation::Loop() {
 
         CUnitRun unit(m_recipe, m_store, m_box, m_recorder, m_options,
                       [this](StationEvent e) { Emit(std::move(e)); });
+        unit.AllowReworkOf(TakeRework());
         const UnitOutcome outcome = unit.Run(m_unitId, port);
         m_inUnit = false;
         m_recorder.Clear();

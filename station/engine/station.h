@@ -20,12 +20,26 @@
 // front end can tell the operator at once (a firmware update may sit in a
 // pause of several seconds before its next request).
 //
+// A box left behind. A station started again on a slot (a recipe switch)
+// whose box ended a unit under the previous run is told that box's serial
+// (StationOptions::leftSerial): while a box with that serial is still in the
+// slot it is not run again; the station waits for its removal first. Any
+// other box, or one placed later, runs as usual.
+//
+// Rework on request. A box whose serial already passed the recipe is refused
+// at interlock and left in the slot; RequestRework(serial) (the operator
+// agreed, at the station's screen) ends the wait for its removal and runs the
+// box in the slot again as a rework, provided it still reports that serial.
+// The request lapses when the box is removed first.
+//
 // Threads: Run() on one thread (the unit loop); the observer is called on it.
-// RequestStop() and InUnit() from any thread.
+// RequestStop(), RequestRework() and InUnit() from any thread. m_reworkMutex
+// guards m_reworkSerial only.
 // Several stations, each with its own options and link, may run on threads
 // of their own against one store.
 
 #include <atomic>
+#include <mutex>
 #include <optional>
 
 #include "link/device_link.h"
@@ -58,6 +72,9 @@ public:
         AbortsTheUnit,     // the unit ends at its next request, recorded aborted
     };
     StopEffect RequestStop();
+    // Runs the box in the slot again as a rework when its serial is `serial`
+    // (see above); any thread.
+    void RequestRework(const std::string& serial);
     // Whether a unit runs now; any thread (a window asks before closing).
     bool InUnit() const { return m_inUnit.load(); }
 
@@ -75,7 +92,15 @@ private:
     // The port for the operator: the watched port, or the COM number a scan found.
     std::string PortText() const;
     bool WaitForBox();
+    // False when stopped; true when the box went, or a rework was asked for
+    // (the box is still there: the next unit takes it).
     bool WaitForRemoval();
+    // When the box the options name as left behind is still in the slot,
+    // waits for its removal; false when stopped.
+    bool WaitForBoxLeftBehind();
+    // The serial a rework was asked for (empty for none), cleared.
+    std::string TakeRework();
+    bool ReworkAsked() const;
     // Asked before every request of a unit.
     bool AbortCheck() const;
     // Commits the unit's record; returns the record to show (failed at step
@@ -103,4 +128,7 @@ private:
     std::string m_unitId;
     std::string m_portPath;     // the watched port's device at the last probe
     std::string m_portProblem;  // what was last said about resolving it
+
+    mutable std::mutex m_reworkMutex;
+    std::string m_reworkSerial;
 };

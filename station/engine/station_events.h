@@ -24,6 +24,9 @@ enum class StationEventKind {
     Notice,     // words for the operator (text), e.g. what a stop request did
 };
 
+// The firmware step's code, as events and records name it.
+inline constexpr char kStepFirmware[] = "firmware";
+
 struct StationEvent {
     StationEventKind kind = StationEventKind::Notice;
     std::string slot;

@@ -13,6 +13,7 @@ struct CStationGroup::Impl {
     std::vector<StationSlot> slots;
 
     CSerialRegistry serials;
+    std::map<std::string, std::string> boxesLeft;
     // Made by Start; read-only afterwards, so any thread may walk them.
     std::vector<std::unique_ptr<CStation>> stations;
     std::vector<std::thread> threads;
@@ -22,13 +23,17 @@ struct CStationGroup::Impl {
 
 CStationGroup::CStationGroup(const Recipe& recipe, IRecordStore& store, IStationObserver& observer,
                              const StationOptions& options, std::vector<StationSlot> slots)
-    : m_impl(new Impl{recipe, store, observer, options, std::move(slots), {}, {}, {}, {}}) {}
+    : m_impl(new Impl{recipe, store, observer, options, std::move(slots), {}, {}, {}, {}, {}}) {}
 
 CStationGroup::~CStationGroup() {
     // Every unit ends at its next request: the group goes with its owner.
     Stop();
     Stop();
     Wait();
+}
+
+void CStationGroup::SetBoxesLeft(std::map<std::string, std::string> serialBySlot) {
+    m_impl->boxesLeft = std::move(serialBySlot);
 }
 
 bool CStationGroup::Start(std::string& error) {
@@ -43,6 +48,8 @@ bool CStationGroup::Start(std::string& error) {
         options.slot = slot.name;
         options.port = slot.port;
         options.serials = &m_impl->serials;
+        if (const auto left = m_impl->boxesLeft.find(slot.name); left != m_impl->boxesLeft.end())
+            options.leftSerial = left->second;
         m_impl->stations.push_back(
             std::make_unique<CStation>(m_impl->recipe, m_impl->store, m_impl->observer, options));
     }
@@ -66,6 +73,11 @@ void CStationGroup::Wait() {
         if (thread.joinable())
             thread.join();
     }
+}
+
+void CStationGroup::RequestRework(std::size_t slot, const std::string& serial) {
+    if (slot < m_impl->stations.size())
+        m_impl->stations[slot]->RequestRework(serial);
 }
 
 bool CStationGroup::AnyUnitRunning() const {

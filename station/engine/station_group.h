@@ -13,6 +13,7 @@
 // stop (the same effects as CStation::RequestStop, slot by slot) and Wait()
 // joins them. The observer is called on the slots' threads, concurrently.
 
+#include <map>
 #include <memory>
 #include <optional>
 #include <string>
@@ -38,11 +39,17 @@ public:
     CStationGroup(const CStationGroup&) = delete;
     CStationGroup& operator=(const CStationGroup&) = delete;
 
+    // Before Start: the serials of boxes that ended a unit under the group
+    // this one replaces, by slot name (StationOptions::leftSerial).
+    void SetBoxesLeft(std::map<std::string, std::string> serialBySlot);
     // False with `error` when a slot's port cannot be resolved (nothing starts).
     bool Start(std::string& error);
     // Asks every slot to stop; returns the strongest effect it had on any slot.
     CStation::StopEffect Stop();
     void Wait();
+    // Runs the box in slot `slot` (its index in Slots()) again as a rework
+    // when it still reports `serial` (CStation::RequestRework); after Start.
+    void RequestRework(std::size_t slot, const std::string& serial);
     // Whether a unit runs on any slot now (a window asks before closing).
     bool AnyUnitRunning() const;
     const std::vector<StationSlot>& Slots() const;

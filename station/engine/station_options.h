@@ -37,4 +37,8 @@ struct StationOptions {
     // fails DUPLICATE_SERIAL when another slot holds its box's serial. None
     // for a single box.
     CSerialRegistry* serials = nullptr;
+    // The serial of a box that ended a unit in this slot before the slot
+    // was restarted (a recipe switch); empty for none. Such a box, when it
+    // is still there, is not run again: the station waits for its removal.
+    std::string leftSerial;
 };

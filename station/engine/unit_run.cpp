@@ -4,10 +4,11 @@
 #include <cstdio>
 
 #include "device/option_table.h"
-#include "device/settings_json.h"
+#include "device/option_words.h"
 #include "dialog/step.h"
 #include "link/status_words.h"
 #include "records/record_time.h"
+#include "res/station_texts.h"
 #include "station/config/digest.h"
 #include "station/engine/box_operations.h"
 #include "station/engine/flight_recorder.h"
@@ -68,10 +69,6 @@ std::string FailureText(const TransactionFailure& f) {
     return text;
 }
 
-std::string SettingsText(const DeviceSettings& settings) {
-    return SettingsToJson(settings).dump();
-}
-
 }  // namespace
 
 CUnitRun::CUnitRun(const Recipe& recipe, IRecordStore& store, CBoxOperations& box,
@@ -85,6 +82,7 @@ CUnitRun::CUnitRun(const Recipe& recipe, IRecordStore& store, CBoxOperations& bo
 
 UnitOutcome CUnitRun::Run(const std::string& unitId, const PortIdentity& port) {
     m_record = UnitRecord{};
+    m_updated = false;
     m_record.id = unitId;
     m_record.startTime = RecordTimeText(std::chrono::system_clock::now());
     m_record.station = m_options.station;
@@ -100,19 +98,22 @@ UnitOutcome CUnitRun::Run(const std::string& unitId, const PortIdentity& port) {
     if (m_recipe.firmware)
         m_record.packageSha256 = m_recipe.firmware->sha256;
 
-    m_box.SetSinks([this](const std::string& text) { m_step.statusTexts.push_back(text); },
-                   [this](long long value, long long total) {
-                       const long long now = NowMs();
-                       if (m_lastProgressMs >= 0 && now - m_lastProgressMs < kProgressIntervalMs)
-                           return;
-                       m_lastProgressMs = now;
-                       StationEvent e;
-                       e.kind = StationEventKind::Progress;
-                       e.step = m_step.name;
-                       e.value = value;
-                       e.total = total;
-                       m_emit(e);
-                   });
+    m_box.SetSinks(
+        [this](const std::string& text) { m_step.statusTexts.push_back(text); },
+        [this](long long value, long long total) {
+            const long long now = NowMs();
+            // A step going on with no count (the box applying an
+            // update) is a change of phase, never held back.
+            if (total > 0 && m_lastProgressMs >= 0 && now - m_lastProgressMs < kProgressIntervalMs)
+                return;
+            m_lastProgressMs = now;
+            StationEvent e;
+            e.kind = StationEventKind::Progress;
+            e.step = m_step.name;
+            e.value = value;
+            e.total = total;
+            m_emit(e);
+        });
 
     bool store = true;
     const bool passed = Identify() && Interlock(store) && Firmware() && Settings() && Downloads();
@@ -207,7 +208,8 @@ bool CUnitRun::Interlock(bool& store) {
         case InterlockState::New:
             break;
         case InterlockState::Passed:
-            if (!m_options.rework) {
+            if (!m_options.rework &&
+                (m_reworkSerial.empty() || m_reworkSerial != m_record.serial)) {
                 store = false;
                 return FailStep(kReasonAlreadyPassed, kTextAlreadyPassed);
             }
@@ -226,7 +228,7 @@ bool CUnitRun::Firmware() {
     if (!m_recipe.firmware)
         return true;
     const RecipeFirmware& fw = *m_recipe.firmware;
-    BeginStep("firmware");
+    BeginStep(kStepFirmware);
     if (m_record.versionBefore == fw.version) {
         Note(kTextVersionSkip);
         return EndStep(true);
@@ -238,6 +240,7 @@ bool CUnitRun::Firmware() {
     m_record.versionAfter.clear();
     if (!m_box.UpdateFirmware(fw.package))
         return FailFromBox(kReasonFileError);
+    m_updated = true;
     m_box.ClearFailure();
     if (!m_box.ReadVersion(m_record.versionAfter))
         return FailFromBox(kReasonBoxRefused);
@@ -253,16 +256,27 @@ bool CUnitRun::Settings() {
     DeviceSettings before;
     if (const SettingsTransfer read = m_box.ReadSettings(before); !read.ok)
         return FailSettingsRead(read);
-    m_record.settingsBefore = SettingsText(before);
-    if (m_recipe.settingOptions.empty()) {
+    m_record.settingsBefore = SettingsRecordText(before);
+    const std::optional<DeviceSettings> complete = CompleteSettings(m_recipe);
+    if (!complete && m_recipe.settingOptions.empty()) {
         // Nothing to write: the settings as read are the settings after.
         m_record.settingsAfter = m_record.settingsBefore;
         m_record.settingsAfterSha256 = Sha256Hex(m_record.settingsAfter);
         return EndStep(true);
     }
+    // One configuration per recipe: whatever an earlier test left on the
+    // box goes first. A completed update ends with a factory reset itself.
+    if (complete && !m_updated) {
+        if (!m_box.RestoreFactorySettings())
+            return FailFromBox(kReasonBoxRefused);
+        m_box.ClearFailure();
+    }
 
     DeviceSettings wanted = before;
-    ApplyRecipeSettings(m_recipe, wanted);
+    if (complete)
+        wanted = *complete;
+    else
+        ApplyRecipeSettings(m_recipe, wanted);
     if (!AllSelectionsSet(wanted)) {
         std::string fields;
         for (const OptionInfo& o : Options()) {
@@ -271,23 +285,24 @@ bool CUnitRun::Settings() {
         }
         return FailStep(kReasonVerifyMismatch, kTextNotSelectable + fields);
     }
-    if (!m_box.WriteSettings(wanted).ok)
+    // A recipe that names no option wants the factory settings just restored.
+    if (!(complete && wanted == FactorySettings()) && !m_box.WriteSettings(wanted).ok)
         return FailFromBox(kReasonBoxRefused);
     DeviceSettings after;
     if (const SettingsTransfer read = m_box.ReadSettings(after); !read.ok)
         return FailSettingsRead(read);
-    m_record.settingsAfter = SettingsText(after);
+    m_record.settingsAfter = SettingsRecordText(after);
     m_record.settingsAfterSha256 = Sha256Hex(m_record.settingsAfter);
 
-    // Every option, by name, as the settings file writes it.
-    const nlohmann::json want = SettingsToJson(wanted);
-    const nlohmann::json got = SettingsToJson(after);
+    // Every option, by caption and key, its values in words.
     std::string differences;
     for (const OptionInfo& o : Options()) {
-        const std::string key(o.field);
-        if (want[key] == got[key])
+        if (o.IsFlag() ? wanted.*o.flag == after.*o.flag
+                       : wanted.*o.selection == after.*o.selection)
             continue;
-        const std::string line = key + ": 应为 " + want[key].dump() + ", 读回 " + got[key].dump();
+        const std::string line = OptionCaptionWithKey(o) + ": " + kTextExpected +
+                                 OptionValueWords(o, wanted) + ", " + kTextReadBack +
+                                 OptionValueWords(o, after);
         Note(line);
         differences += (differences.empty() ? "" : "; ") + line;
     }

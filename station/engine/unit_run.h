@@ -5,8 +5,11 @@
 // Steps, each timed and recorded with the status texts it showed:
 // identify (version, serial), interlock (what the store knows of the serial
 // for this recipe), firmware (skipped when the box already reports the
-// recipe's version; the version is checked afterwards), settings (read,
-// apply the recipe's options, write, read back, compare every option),
+// recipe's version; the version is checked afterwards), settings (read;
+// for a factory-based recipe restore the factory settings unless the update
+// just did, and want the recipe's complete configuration; for a box-based
+// one lay the recipe's options over what was read; write, read back, compare
+// all options),
 // then each download and the jump. The first failing step ends the unit.
 // A step cut short because the station held its requests back for an abort
 // makes the unit aborted, with the step it was in. A failed or aborted record carries the flight
@@ -43,6 +46,10 @@ public:
     CUnitRun(const Recipe& recipe, IRecordStore& store, CBoxOperations& box,
              CFlightRecorder& recorder, const StationOptions& options, Emit emit);
 
+    // Lets the unit run a box with this serial that passed the recipe, as a
+    // rework (as the rework option does for every serial); empty: none.
+    void AllowReworkOf(std::string serial) { m_reworkSerial = std::move(serial); }
+
     UnitOutcome Run(const std::string& unitId, const PortIdentity& port);
 
 private:
@@ -71,6 +78,8 @@ private:
     CFlightRecorder& m_recorder;
     const StationOptions& m_options;
     Emit m_emit;
+    std::string m_reworkSerial;
+    bool m_updated = false;  // the firmware update ran to its end (and reset the settings)
 
     UnitRecord m_record;
     StepRecord m_step;

@@ -12,10 +12,13 @@
 #include <QPointer>
 #include <QProgressBar>
 #include <QPushButton>
+#include <QScreen>
+#include <QScrollArea>
 #include <QSignalSpy>
 #include <QTest>
 #include <QTreeWidget>
 #include <chrono>
+#include <functional>
 #include <memory>
 #include <stdexcept>
 #include <vector>
@@ -24,6 +27,7 @@
 #include "app/qt/station_tile.h"
 #include "boxsim/box_simulator.h"
 #include "device/option_table.h"
+#include "link/command_codes.h"
 #include "records/record_store.h"
 #include "tests/support/box_workspace.h"
 #include "tests/support/quick_upgrade_timing.h"
@@ -94,7 +98,19 @@ protected:
         return sim;
     }
 
-    void Open(const std::vector<StationSlot>& fixtureSlots) {
+    // COM3 passes; COM4 stores activePke wrong, so its read-back fails.
+    void StartPassingAndFailingBoxes() {
+        StartBox(3, 0x01);
+        const OptionInfo* pke = FindOptionByField("activePke");
+        ASSERT_NE(pke, nullptr);
+        StartBox(4, 0x02).SetStoreFault(SimStoreFault{pke->block,
+                                                      static_cast<std::size_t>(pke->byte),
+                                                      static_cast<std::uint8_t>(1u << pke->bit)});
+    }
+
+    // `seed` may put records into the store before the window opens.
+    void Open(const std::vector<StationSlot>& fixtureSlots,
+              const std::function<void(IRecordStore&, const Recipe&)>& seed = {}) {
         Recipe recipe;
         std::string error;
         ASSERT_TRUE(LoadRecipe(m_workspace.WorkDir() + "/a.toml", recipe, error)) << error;
@@ -102,6 +118,8 @@ protected:
             OpenRecordStore("sqlite:" + m_workspace.WorkDir() + "/records.db",
                             m_workspace.WorkDir() + "/queue.db", error);
         ASSERT_TRUE(store) << error;
+        if (seed)
+            seed(*store, recipe);
         StationOptions options;
         options.station = "line-1";
         options.operatorName = "op";
@@ -127,8 +145,7 @@ protected:
     }
     // Tiles in slot order.
     CStationTile& Tile(std::size_t i) const {
-        return *m_window->findChildren<CStationTile*>(QString(), Qt::FindDirectChildrenOnly)
-                    .at(static_cast<qsizetype>(i));
+        return *m_window->findChildren<CStationTile*>().at(static_cast<qsizetype>(i));
     }
     static QString TileText(const CStationTile& tile, const char* part) {
         return Part<QLabel>(tile, part).text();
@@ -141,7 +158,8 @@ protected:
     QString Message() const { return Part<QLabel>(*m_window, "message").text(); }
     QString Counters() const {
         QString text;
-        for (const char* name : {"passedCount", "failedCount", "firstPassYield", "meanCycle"})
+        for (const char* name :
+             {"passedCount", "failedCount", "refusedCount", "firstPassYield", "meanCycle"})
             text += Part<QLabel>(*m_window, name).text();
         return text;
     }
@@ -162,12 +180,7 @@ protected:
 };
 
 TEST_F(StationWindowTest, TilesCountersAndListFollowTheUnits) {
-    StartBox(3, 0x01);
-    CBoxSimulator& failing = StartBox(4, 0x02);
-    const OptionInfo* pke = FindOptionByField("activePke");
-    ASSERT_NE(pke, nullptr);
-    failing.SetStoreFault(SimStoreFault{pke->block, static_cast<std::size_t>(pke->byte),
-                                        static_cast<std::uint8_t>(1u << pke->bit)});
+    StartPassingAndFailingBoxes();
     Open({{"A", "COM3"}, {"B", "COM4"}, {"C", "COM5"}});
 
     // What the first tile showed while its unit ran.
@@ -190,7 +203,9 @@ TEST_F(StationWindowTest, TilesCountersAndListFollowTheUnits) {
     EXPECT_EQ(TileText(Tile(1), "tileState"), "不合格");
     const QString failure = TileText(Tile(1), "tileDetail");
     EXPECT_TRUE(failure.contains("写入配置: 配置读回不一致")) << failure.toStdString();
-    EXPECT_TRUE(failure.contains("activePke"));
+    // Options by caption on the tile; keys only in the detail.
+    EXPECT_TRUE(failure.contains("主动PKE: 应为 开启, 读回 关闭")) << failure.toStdString();
+    EXPECT_FALSE(failure.contains("activePke"));
     EXPECT_EQ(Tile(2).State(), TileState::Waiting);
     EXPECT_EQ(TileText(Tile(2), "tileState"), "等待设备");
 
@@ -211,10 +226,75 @@ TEST_F(StationWindowTest, TilesCountersAndListFollowTheUnits) {
             EXPECT_TRUE(detail.contains("最后的帧"));
         } else {
             EXPECT_TRUE(item->text(3).contains("合格"));
-            EXPECT_TRUE(detail.contains("activePke: false -> true")) << detail.toStdString();
+            EXPECT_TRUE(detail.contains("主动PKE (activePke): 关闭 -> 开启"))
+                << detail.toStdString();
             EXPECT_TRUE(detail.contains("版本: ") && detail.contains(kNewVersion));
         }
     }
+}
+
+TEST_F(StationWindowTest, RefusedSerialIsItsOwnStateAndReworksOnRequest) {
+    StartBox(3, 0x01);
+    Open({{"A", "COM3"}}, [](IRecordStore& store, const Recipe& recipe) {
+        UnitRecord passed;
+        passed.id = "earlier-pass";
+        passed.serial = "1234AB005E01";
+        passed.recipeSha256 = recipe.sha256;
+        passed.result = UnitResult::Pass;
+        passed.startTime = "2026-12-10T10:00:00.000Z";
+        passed.endTime = "2026-12-10T10:00:30.000Z";
+        std::string error;
+        ASSERT_TRUE(store.Insert(passed, false, error)) << error;
+    });
+    ASSERT_TRUE(
+        QTest::qWaitFor([&] { return Tile(0).State() == TileState::Refused; }, kUnitWaitMs));
+    EXPECT_EQ(TileText(Tile(0), "tileState"), "已合格");
+    EXPECT_EQ(TileText(Tile(0), "tileDetail"), "需返工请找班组长");
+    const QString counters = Counters();
+    EXPECT_TRUE(counters.contains("合格 0") && counters.contains("不合格 0") &&
+                counters.contains("需返工 1") && counters.contains("一次通过率 —") &&
+                counters.contains("平均节拍 —"))
+        << counters.toStdString();
+    EXPECT_EQ(Records().topLevelItemCount(), 1);  // the earlier pass alone
+
+    auto& rework = Part<QPushButton>(Tile(0), "tileRework");
+    ASSERT_TRUE(rework.isVisible());
+    bool asked = false;
+    {
+        auto answer = AnswerNextQuestion("否", &asked);
+        rework.click();
+    }
+    EXPECT_TRUE(asked);
+    EXPECT_EQ(Tile(0).State(), TileState::Refused);
+
+    asked = false;
+    {
+        auto answer = AnswerNextQuestion("是", &asked);
+        rework.click();
+    }
+    EXPECT_TRUE(asked);
+    ASSERT_TRUE(QTest::qWaitFor([&] { return Tile(0).State() == TileState::Passed; }, kUnitWaitMs));
+    EXPECT_FALSE(rework.isVisible());
+    ASSERT_EQ(Records().topLevelItemCount(), 2);
+    Records().setCurrentItem(Records().topLevelItem(0));
+    const QString detail = Part<QPlainTextEdit>(*m_window, "recordDetail").toPlainText();
+    EXPECT_TRUE(detail.contains("(返工)")) << detail.toStdString();
+}
+
+// After the last firmware packet the box is silent while it applies the
+// update: the tile says so, with a busy bar, instead of standing at a percent.
+TEST_F(StationWindowTest, TileShowsTheBoxApplyingTheUpdate) {
+    StartBox(3, 0x01).SetRestartTime(std::chrono::milliseconds(1000));
+    Open({{"A", "COM3"}});
+    bool sawApplying = false;
+    QObject::connect(m_window.get(), &CStationWindow::eventShown, m_window.get(), [&] {
+        const auto& bar = Part<QProgressBar>(Tile(0), "tileProgress");
+        if (TileText(Tile(0), "tileDetail") == "设备正在更新固件,请勿断电" && !bar.isHidden() &&
+            bar.maximum() == 0)
+            sawApplying = true;
+    });
+    ASSERT_TRUE(QTest::qWaitFor([&] { return Tile(0).State() == TileState::Passed; }, kUnitWaitMs));
+    EXPECT_TRUE(sawApplying);
 }
 
 TEST_F(StationWindowTest, ScanPicksTheRecipeOfAVariant) {
@@ -237,6 +317,36 @@ TEST_F(StationWindowTest, ScanPicksTheRecipeOfAVariant) {
     m_window->close();
     ASSERT_TRUE(QTest::qWaitFor([&] { return !m_window->isVisible(); }, kUnitWaitMs));
     EXPECT_FALSE(asked);
+}
+
+// A box that ended its unit and stays in the fixture is not run again by the
+// recipe scanned next; a box placed after the switch is, and so is the first
+// one once it was taken off and put back.
+TEST_F(StationWindowTest, RecipeSwitchLeavesTheBoxesInTheFixtureAlone) {
+    CBoxSimulator& left = StartBox(3, 0x01);
+    Open({{"A", "COM3"}, {"B", "COM4"}});
+    ASSERT_TRUE(QTest::qWaitFor([&] { return Tile(0).State() == TileState::Passed; }, kUnitWaitMs));
+    const std::uint64_t writesBefore = left.RequestCount(CMD_CONFIG_WRITE_1);
+
+    QSignalSpy started(m_window.get(), &CStationWindow::groupStarted);
+    Scan("V-B2");
+    ASSERT_TRUE(started.wait(kUnitWaitMs));
+    ASSERT_TRUE(ShowsVariant("V-B2"));
+    StartBox(4, 0x02);
+    ASSERT_TRUE(QTest::qWaitFor([&] { return Tile(1).State() == TileState::Passed; }, kUnitWaitMs));
+    // Slot A's station had the whole of B's unit to take its box, and did not.
+    EXPECT_EQ(left.RequestCount(CMD_CONFIG_WRITE_1), writesBefore);
+    EXPECT_EQ(Tile(0).State(), TileState::Passed);
+    EXPECT_EQ(Records().topLevelItemCount(), 2);
+
+    // Taken off and put back, it is a box placed after the switch.
+    left.Stop();
+    ASSERT_TRUE(QTest::qWaitFor([&] { return TileText(Tile(0), "tileDetail").contains("已取下"); },
+                                kUnitWaitMs));
+    CBoxSimulator& back = StartBox(3, 0x01);
+    ASSERT_TRUE(QTest::qWaitFor([&] { return Records().topLevelItemCount() == 3; }, kUnitWaitMs));
+    EXPECT_GT(back.RequestCount(CMD_CONFIG_WRITE_1), 0u);
+    EXPECT_EQ(m_window->findChild<QTreeWidget*>("records")->topLevelItem(0)->text(1), "A");
 }
 
 TEST_F(StationWindowTest, SwitchingOrClosingDuringAUnitAsksFirst) {
@@ -275,6 +385,76 @@ TEST_F(StationWindowTest, SwitchingOrClosingDuringAUnitAsksFirst) {
     EXPECT_TRUE(Records().topLevelItem(0)->text(3).contains("已中止"));
     EXPECT_EQ(Tile(0).State(), TileState::Failed);
     EXPECT_TRUE(TileText(Tile(0), "tileState").contains("中止"));
+}
+
+// The window on the line's screens (ctest runs these on 1280 x 1024 and on
+// 1366 x 768; the screen is whatever the platform gives).
+class StationScreenTest : public StationWindowTest {
+protected:
+    // Wholly inside the window and on the screen: nothing to scroll or move
+    // the window for.
+    static void ExpectInView(const QWidget& part, const char* what) {
+        SCOPED_TRACE(what);
+        ASSERT_TRUE(part.isVisible());
+        EXPECT_EQ(part.visibleRegion().boundingRect(), part.rect());
+        const QRect onScreen(part.mapToGlobal(QPoint(0, 0)), part.size());
+        EXPECT_TRUE(part.screen()->availableGeometry().contains(onScreen))
+            << onScreen.x() << "," << onScreen.y() << " " << onScreen.width() << "x"
+            << onScreen.height();
+    }
+
+    void ShowMaximized() {
+        m_window->showMaximized();
+        const QRect work = m_window->screen()->availableGeometry();
+        ASSERT_TRUE(QTest::qWaitFor([&] { return m_window->frameGeometry() == work; }, 5000))
+            << m_window->width() << "x" << m_window->height();
+    }
+};
+
+TEST_F(StationScreenTest, FourSlotsFitTheScreen) {
+    StartPassingAndFailingBoxes();
+    Open({{"A", "COM3"}, {"B", "COM4"}, {"C", "COM5"}, {"D", "COM6"}});
+    const QRect work = m_window->screen()->availableGeometry();
+    const QSize least = m_window->minimumSizeHint();
+    EXPECT_LE(least.width(), work.width());
+    EXPECT_LE(least.height(), work.height());
+    ASSERT_NO_FATAL_FAILURE(ShowMaximized());
+    ASSERT_TRUE(QTest::qWaitFor(
+        [&] {
+            return Tile(0).State() == TileState::Passed && Tile(1).State() == TileState::Failed;
+        },
+        kUnitWaitMs));
+    QTest::qWait(0);
+
+    for (std::size_t i = 0; i < 4; ++i)
+        ExpectInView(Tile(i), "tile");
+    // One row of four.
+    EXPECT_EQ(Tile(3).y(), Tile(0).y());
+    ExpectInView(Part<QLineEdit>(*m_window, "scanField"), "scan field");
+    ExpectInView(Part<QLabel>(*m_window, "meanCycle"), "counters");
+    ExpectInView(Records(), "record list");
+    ExpectInView(Part<QPlainTextEdit>(*m_window, "recordDetail"), "record detail");
+    EXPECT_GE(Records().viewport()->height(), 3 * Records().fontMetrics().height());
+}
+
+TEST_F(StationScreenTest, MoreSlotsWrapIntoRowsWithinReach) {
+    std::vector<StationSlot> fixtureSlots;
+    for (int i = 0; i < 8; ++i)
+        fixtureSlots.push_back(
+            {std::string(1, static_cast<char>('A' + i)), "COM" + std::to_string(3 + i)});
+    Open(fixtureSlots);
+    ASSERT_NO_FATAL_FAILURE(ShowMaximized());
+
+    EXPECT_EQ(Tile(4).x(), Tile(0).x());
+    EXPECT_GE(Tile(4).y(), Tile(0).y() + Tile(0).height());
+    ExpectInView(Part<QLineEdit>(*m_window, "scanField"), "scan field");
+    ExpectInView(Records(), "record list");
+    auto& area = Part<QScrollArea>(*m_window, "tileArea");
+    for (std::size_t i = 0; i < fixtureSlots.size(); ++i) {
+        area.ensureWidgetVisible(&Tile(i), 0, 0);
+        QTest::qWait(0);
+        ExpectInView(Tile(i), fixtureSlots[i].name.c_str());
+    }
 }
 
 TEST(StationLaunchArgs, CommandLine) {

@@ -70,7 +70,7 @@ TEST_F(CliStationTest, ReadBackMismatchFailsWithItsStepAndReason) {
     const CliResult r = Station();
     EXPECT_EQ(r.exitCode, 1);
     EXPECT_EQ(r.out, "FAIL 1234AB005E01 settings VERIFY_MISMATCH\n");
-    EXPECT_NE(r.err.find("activePke: 应为 true, 读回 false"), std::string::npos) << r.err;
+    EXPECT_NE(r.err.find("主动PKE (activePke): 应为 开启, 读回 关闭"), std::string::npos) << r.err;
 }
 
 TEST_F(CliStationTest, JsonPrintsOneObjectPerEvent) {
@@ -179,3 +179,56 @@ TEST_F(CliStationTest, SlotOptionsAreCheckedBeforeAnyBoxIsTouched) {
 }
 
 }  // namespace
+
+// recipe check: the station's checks, then what the recipe gives every box;
+// its settings digest is the one a passing unit records.
+TEST_F(CliStationTest, RecipeCheckPrintsWhatEveryBoxGets) {
+    const CliResult check = Cli({"recipe", "check", "line.toml"});
+    ASSERT_EQ(check.exitCode, 0) << check.err;
+    EXPECT_EQ(check.err, "");
+    for (const char* part :
+         {"variant: V-A1\n", "settings_base: factory\n", "setting: 主动PKE (activePke): 开启\n",
+          "setting: 启动点火时间 (crankTime): 0.7秒\n", " slot 2 sha256 "})
+        EXPECT_NE(check.out.find(part), std::string::npos) << part << "\n" << check.out;
+    EXPECT_EQ(std::count(check.out.begin(), check.out.end(), '\n'),
+              std::ptrdiff_t{4 + 1 + 1 + 1 + kOptionCount + 1});
+    const std::regex digestLine("settings_sha256: ([0-9a-f]{64})\n");
+    std::smatch digest;
+    ASSERT_TRUE(std::regex_search(check.out, digest, digestLine)) << check.out;
+
+    const CliResult json = Cli({"recipe", "check", "line.toml", "--json"});
+    ASSERT_EQ(json.exitCode, 0) << json.err;
+    const nlohmann::json j = nlohmann::json::parse(json.out);
+    EXPECT_EQ(j["settings"].size(), static_cast<std::size_t>(kOptionCount));
+    EXPECT_EQ(j["settings_sha256"], digest[1].str());
+    EXPECT_EQ(j["downloads"][0]["slot"], 2);
+
+    // The box holds other settings than the factory's; the unit leaves the
+    // recipe's configuration all the same.
+    const CliResult unit = Station({"--json"});
+    ASSERT_EQ(unit.exitCode, 0) << unit.err;
+    const std::string trimmed = unit.out.substr(0, unit.out.find_last_not_of('\n') + 1);
+    const std::string last = trimmed.substr(trimmed.rfind('\n') + 1);
+    EXPECT_EQ(nlohmann::json::parse(last)["record"]["settings_after_sha256"], digest[1].str());
+}
+
+TEST_F(CliStationTest, RecipeCheckRefusesABadRecipe) {
+    WriteText(InWork("bad.toml"), "name = \"n\"\nvariant = \"v\"\n[settings]\nbase = \"old\"\n");
+    struct Case {
+        std::vector<std::string> args;
+        const char* err;
+    };
+    const Case cases[] = {
+        {{"recipe", "check", "bad.toml"}, "bad.toml:4: settings.base: must be"},
+        {{"recipe", "check", "missing.toml"}, "missing.toml"},
+        {{"recipe", "check"}, "recipe needs: check RECIPE"},
+        {{"recipe", "check", "line.toml", "--port", "3"}, "--port"},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.err);
+        const CliResult r = Cli(c.args);
+        EXPECT_EQ(r.exitCode, 2);
+        EXPECT_EQ(r.out, "");
+        EXPECT_NE(r.err.find(c.err), std::string::npos) << r.err;
+    }
+}

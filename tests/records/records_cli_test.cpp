@@ -98,6 +98,30 @@ TEST_F(RecordsCliTest, ListsWithFilters) {
     }
 }
 
+// The gate before a unit leaves the line: the serial's last run decides.
+TEST_F(RecordsCliTest, GateLetsThroughOnlyASerialWhoseLastRunPassed) {
+    struct Case {
+        std::vector<std::string> args;
+        int exitCode;
+        const char* line;  // start of stdout
+    };
+    const Case cases[] = {
+        {{"gate", "S1"}, 0, "PASSED S1 pass LHD 2026-12-10T09:00:00.000Z\n"},
+        {{"gate", "S1", "--variant", "LHD"}, 0, "PASSED S1 (LHD) pass"},
+        {{"gate", "S1", "--variant", "RHD"}, 1, "NEVER_RAN S1 (RHD)\n"},
+        {{"gate", "S2"}, 1, "NOT_PASSED S2 aborted LHD"},
+        {{"gate", "S9"}, 1, "NEVER_RAN S9\n"},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.line);
+        const CliResult r = Cli(c.args);
+        EXPECT_EQ(r.exitCode, c.exitCode) << r.err;
+        EXPECT_TRUE(r.out.starts_with(c.line)) << r.out;
+    }
+    EXPECT_EQ(Cli({"gate", "S1", "--result", "pass"}).exitCode, 2);
+    EXPECT_EQ(Cli({"gate"}).exitCode, 2);
+}
+
 TEST_F(RecordsCliTest, ShowsOneRecordAsJson) {
     const CliResult r = Cli({"show", "u-1"});
     ASSERT_EQ(r.exitCode, 0) << r.err;

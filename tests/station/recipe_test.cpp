@@ -74,6 +74,33 @@ TEST_F(RecipeTest, GoodRecipeReadsWholeWithFilesBesideIt) {
     EXPECT_EQ(s.hornOutputTime, 1);
 }
 
+// A factory-based recipe (the default) gives every box one configuration: the
+// factory settings with its options; a box-based one has none of its own.
+TEST_F(RecipeTest, SettingsBaseGivesTheCompleteConfiguration) {
+    const std::string head = "name = \"n\"\nvariant = \"v\"\n[settings]\n";
+    struct Case {
+        const char* base;
+        bool complete;
+    };
+    for (const Case& c :
+         {Case{"", true}, Case{"base = \"factory\"\n", true}, Case{"base = \"box\"\n", false}}) {
+        SCOPED_TRACE(c.base);
+        Recipe r;
+        std::string error;
+        ASSERT_TRUE(Load(head + c.base + "activePke = true\n", r, error)) << error;
+        const std::optional<DeviceSettings> complete = CompleteSettings(r);
+        ASSERT_EQ(complete.has_value(), c.complete);
+        if (!complete) {
+            EXPECT_TRUE(ExpectedSettingsSha256(r).empty());
+            continue;
+        }
+        DeviceSettings expected = FactorySettings();
+        expected.activePke = true;
+        EXPECT_EQ(*complete, expected);
+        EXPECT_EQ(ExpectedSettingsSha256(r), Sha256Hex(SettingsRecordText(expected)));
+    }
+}
+
 TEST_F(RecipeTest, BadRecipesAreRefusedNamingFileLineAndKey) {
     const std::string head = "name = \"n\"\nvariant = \"v\"\n";
     const std::string fw = "[firmware]\npackage = \"files/fw.pkg\"\nversion = \"x\"\n";
@@ -97,6 +124,10 @@ TEST_F(RecipeTest, BadRecipesAreRefusedNamingFileLineAndKey) {
          "r.toml:4: settings.activePke: must be true or false"},
         {"selection out of range", head + "[settings]\ncrankTime = 99\n",
          "r.toml:4: settings.crankTime: must be an index from 0 to"},
+        {"unknown settings base", head + "[settings]\nbase = \"previous\"\n",
+         "r.toml:4: settings.base: must be \"factory\" or \"box\""},
+        {"settings base not text", head + "[settings]\nbase = true\n",
+         "r.toml:4: settings.base: must be"},
         {"selection given text", head + "[settings]\ncrankTime = \"2\"\n",
          "settings.crankTime: must be an index"},
         {"missing package", head + "[firmware]\npackage = \"files/none.pkg\"\nversion = \"x\"\n",

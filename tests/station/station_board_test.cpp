@@ -4,12 +4,19 @@
 #include "station/board/station_board.h"
 
 #include <gtest/gtest.h>
+#include <stdlib.h>
+#include <time.h>
 
+#include <cstdlib>
 #include <fstream>
+#include <optional>
 
-#include "station/config/recipe_catalog.h"
+#include "device/option_table.h"
+#include "device/settings_json.h"
+#include "station/board/local_time.h"
 #include "station/board/record_detail.h"
 #include "station/board/station_words.h"
+#include "station/config/recipe_catalog.h"
 #include "tests/support/temp_dir.h"
 
 namespace {
@@ -58,6 +65,16 @@ TEST(StationBoard, TileFollowsAUnitAndKeepsItsResultUntilTheNext) {
     EXPECT_EQ(b.state, TileState::Running);
     EXPECT_EQ(b.step, "firmware");
     EXPECT_EQ(b.progressValue, 256);
+    EXPECT_FALSE(b.busy);
+    // After the last packet the box applies the update: no count, busy.
+    KeptStationEvent applying = progress;
+    applying.event.total = -1;
+    board.Apply(applying, 1250);
+    EXPECT_TRUE(b.busy);
+    EXPECT_EQ(b.progressTotal, 0);
+    board.Apply(step, 1260);
+    EXPECT_FALSE(b.busy);
+    board.Apply(progress, 1270);
     EXPECT_EQ(b.serial, "ABC");
     EXPECT_EQ(board.ElapsedMs(1, 1500), 500);
     EXPECT_TRUE(board.AnyRunning());
@@ -121,28 +138,115 @@ TEST(StationBoard, CountersAndLatestRecords) {
     EXPECT_EQ(board.Latest().size(), 4u);
 }
 
+// A serial that already passed, refused and not stored, is neither a pass nor
+// a failure: it counts apart and changes neither yield nor cycle time.
+TEST(StationBoard, RefusalOfAPassedSerialCountsApart) {
+    CStationBoard board({"A"});
+    board.Apply(
+        End("A", UnitResult::Pass, false, "2026-12-10T10:00:00.000Z", "2026-12-10T10:00:40.000Z"),
+        1);
+    struct Case {
+        const char* step;
+        const char* reason;
+        bool stored;
+        TileState state;
+    };
+    const Case cases[] = {
+        {"interlock", kReasonAlreadyPassed, false, TileState::Refused},
+        // Another station passed the serial while this one ran it.
+        {"record", kReasonAlreadyPassed, false, TileState::Refused},
+        {"interlock", kReasonDuplicateSerial, false, TileState::Failed},
+    };
+    int failed = 0;
+    int refused = 0;
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.reason);
+        KeptStationEvent end = End("A", UnitResult::Fail, false, "2026-12-10T10:01:00.000Z",
+                                   "2026-12-10T10:01:01.000Z", c.reason);
+        end.record->failedStep = c.step;
+        end.record->id += c.step + std::string(c.reason);
+        end.event.stored = c.stored;
+        board.Apply(end, 2);
+        EXPECT_EQ(board.Tiles()[0].state, c.state);
+        (c.state == TileState::Refused ? refused : failed) += 1;
+        const ShiftCounters& counters = board.Counters();
+        EXPECT_EQ(counters.refused, refused);
+        EXPECT_EQ(counters.failed, failed);
+        EXPECT_EQ(counters.passed, 1);
+        EXPECT_EQ(board.Latest().size(), static_cast<std::size_t>(1 + failed));
+    }
+    EXPECT_DOUBLE_EQ(*board.Counters().FirstPassYield(), 0.5);  // the pass and the duplicate
+    EXPECT_DOUBLE_EQ(*board.Counters().MeanCycleSeconds(), 20.5);
+}
+
 TEST(RecordDetail, SettingsDiffStepsAndFrames) {
-    EXPECT_EQ(SettingsDiff(R"({"a":true,"b":1,"c":null})", R"({"a":false,"b":1,"c":2})"),
-              (std::vector<std::string>{"a: true -> false", "c: null -> 2"}));
-    EXPECT_TRUE(SettingsDiff("", R"({"a":1})").empty());
-    EXPECT_TRUE(SettingsDiff("[1]", "[2]").empty());
+    DeviceSettings before;
+    for (const OptionInfo& o : Options()) {
+        if (!o.IsFlag())
+            before.*o.selection = 0;
+    }
+    DeviceSettings after = before;
+    after.activePke = true;
+    after.crankTime = 2;
+    const std::string beforeText = SettingsToJson(before).dump();
+    const std::string afterText = SettingsToJson(after).dump();
+    EXPECT_EQ(SettingsDiff(beforeText, afterText),
+              (std::vector<std::string>{"主动PKE (activePke): 关闭 -> 开启",
+                                        "启动点火时间 (crankTime): 0.7秒 -> 0.9秒"}));
+    EXPECT_TRUE(SettingsDiff(beforeText, beforeText).empty());
+    EXPECT_TRUE(SettingsDiff("", afterText).empty());
+    EXPECT_TRUE(SettingsDiff(R"({"activePke":true})", afterText).empty());
 
     UnitRecord r;
     r.result = UnitResult::Fail;
     r.failedStep = "settings";
     r.reasonCode = kReasonVerifyMismatch;
-    r.reasonText = "读回不一致:activePke";
+    r.reasonText = "读回不一致:主动PKE (activePke): 应为 开启, 读回 关闭";
+    r.settingsBefore = beforeText;
+    r.settingsAfter = afterText;
     r.versionBefore = "V1";
     r.versionAfter = "V2";
     r.steps = {{"identify", true, 120, {}}, {"settings", false, 800, {}}};
     r.frameTrace = {"> 55 AA 01", "< 55 AA 81"};
     const std::string text = RecordDetailText(r);
-    for (const char* part : {"不合格", "写入配置", "配置读回不一致 (VERIFY_MISMATCH)", "V1 -> V2",
-                             "读取身份  120 ms", "> 55 AA 01", "< 55 AA 81"})
+    for (const char* part :
+         {"不合格", "写入配置", "配置读回不一致 (VERIFY_MISMATCH)",
+          "主动PKE (activePke): 应为 开启", "启动点火时间 (crankTime): 0.7秒 -> 0.9秒", "V1 -> V2",
+          "读取身份  120 ms", "> 55 AA 01", "< 55 AA 81"})
         EXPECT_NE(text.find(part), std::string::npos) << part << "\n" << text;
     r.result = UnitResult::Pass;
     r.frameTrace.clear();
     EXPECT_EQ(RecordDetailText(r).find("最后的帧"), std::string::npos);
+}
+
+TEST(RecordDetail, TimesInLocalTimeLikeTheList) {
+    const std::optional<std::string> zone =
+        std::getenv("TZ") != nullptr ? std::optional<std::string>(std::getenv("TZ")) : std::nullopt;
+    setenv("TZ", "UTC-8", 1);  // eight hours east of UTC, no daylight saving
+    tzset();
+    UnitRecord r;
+    r.startTime = "2026-12-10T13:45:12.345Z";
+    const std::string text = RecordDetailText(r);
+    EXPECT_NE(text.find("开始: 2026-12-10 21:45:12"), std::string::npos) << text;
+    EXPECT_EQ(LocalTimeText(r.startTime, false), "12-10 21:45:12");
+    EXPECT_EQ(LocalTimeText("not a time", false), "not a time");
+    if (zone)
+        setenv("TZ", zone->c_str(), 1);
+    else
+        unsetenv("TZ");
+    tzset();
+}
+
+TEST(StationBoard, TileNamesOptionsByCaptionAlone) {
+    CStationBoard board({"A"});
+    KeptStationEvent end = End("A", UnitResult::Fail, false, "2026-12-10T10:00:00.000Z",
+                               "2026-12-10T10:00:01.000Z", kReasonVerifyMismatch);
+    end.record->reasonText =
+        "读回不一致:锁车输出时间 (lockOutputTime): 应为 2秒, 读回 1秒; 主动PKE (activePke): 应为 "
+        "开启, 读回 关闭";
+    board.Apply(end, 1);
+    EXPECT_EQ(board.Tiles()[0].reasonText,
+              "读回不一致:锁车输出时间: 应为 2秒, 读回 1秒; 主动PKE: 应为 开启, 读回 关闭");
 }
 
 TEST(StationWords, KnownCodesInWordsUnknownAsTheyAre) {
@@ -162,6 +266,7 @@ TEST(RecipeCatalog, FindsTheOneRecipeOfAVariant) {
     write("b2.toml", "name = \"B again\"\nvariant = \"V-B\"\n");
     write("broken.toml", "name = \n");
     write("notes.txt", "variant = \"V-C\"\n");
+    write("slots.toml", "[[slot]]\nname = \"A\"\nport = \"COM3\"\n");
 
     Recipe recipe;
     recipe.name = "untouched";
@@ -182,5 +287,7 @@ TEST(RecipeCatalog, FindsTheOneRecipeOfAVariant) {
         EXPECT_FALSE(FindRecipeByVariant(dir.Path(), c.scanned, untouched, error));
         EXPECT_NE(error.find(c.errorPart), std::string::npos) << error;
         EXPECT_EQ(untouched.name, "untouched");
+        // The slots file beside the recipes is no broken recipe.
+        EXPECT_EQ(error.find("slots.toml"), std::string::npos) << error;
     }
 }

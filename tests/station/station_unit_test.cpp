@@ -9,8 +9,8 @@
 #include "device/option_table.h"
 #include "link/command_codes.h"
 #include "records/record_json.h"
-#include "station/config/digest.h"
 #include "station/board/event_json.h"
+#include "station/config/digest.h"
 #include "station_fixture.h"
 
 namespace {
@@ -92,6 +92,59 @@ TEST_F(StationTest, BoxAlreadyAtTheVersionSkipsTheUpdate) {
     EXPECT_EQ(r.versionAfter, kNewVersion);
 }
 
+// Whatever an earlier test left on the box, a factory-based recipe leaves one
+// configuration, its own; a box-based one keeps the box's other values.
+TEST_F(StationTest, SettingsBaseDecidesWhatTheUnitLeavesOnTheBox) {
+    const OptionInfo* chirp = FindOptionByField("lockHornChirp");
+    ASSERT_NE(chirp, nullptr);
+    struct Case {
+        const char* name;
+        const char* base;
+        bool update;         // the box is at an older version
+        std::size_t resets;  // factory resets the box saw, the update's included
+        bool leftoverKept;
+    };
+    const Case cases[] = {
+        {"factory, update skipped", "", false, 1, false},
+        {"factory, update ran", "base = \"factory\"\n", true, 1, false},
+        {"box", "base = \"box\"\n", false, 0, true},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.name);
+        m_sim.ClearRequests();
+        m_sim.SetVersion(c.update ? "VBX-100 V1.0.0" : kNewVersion);
+        std::vector<std::uint8_t> block = m_sim.ConfigBlock(chirp->block);
+        block[static_cast<std::size_t>(chirp->byte)] |= static_cast<std::uint8_t>(1u << chirp->bit);
+        m_sim.SetConfigBlock(chirp->block, block);
+        std::string text = FullRecipeText();
+        text.insert(text.find("activePke"), c.base);
+        UseRecipe(text);
+        StationOptions options = Options();
+        options.rework = true;  // the same serial each time
+        const UnitRecord r = RunOnce(options);
+        ASSERT_EQ(r.result, UnitResult::Pass) << r.reasonText;
+        EXPECT_EQ(RequestCount(CMD_FACTORY_RESET), c.resets);
+        // The update's own factory reset comes before the settings are read.
+        EXPECT_EQ(r.settingsBefore.find("\"lockHornChirp\":true") != std::string::npos,
+                  !c.update);
+        EXPECT_EQ(r.settingsAfter.find("\"lockHornChirp\":true") != std::string::npos,
+                  c.leftoverKept);
+        if (!c.leftoverKept) {
+            EXPECT_EQ(r.settingsAfterSha256, ExpectedSettingsSha256(m_recipe));
+            EXPECT_FALSE(r.settingsAfterSha256.empty());
+        }
+    }
+}
+
+// A fresh box holds the factory configuration as this tool defines it.
+TEST_F(StationTest, FreshBoxHoldsTheFactoryConfiguration) {
+    UseRecipe("name = \"n\"\nvariant = \"v\"\n[settings]\nbase = \"box\"\n");
+    const UnitRecord r = RunOnce();
+    ASSERT_EQ(r.result, UnitResult::Pass) << r.reasonText;
+    EXPECT_EQ(r.settingsAfter, SettingsRecordText(FactorySettings()));
+    EXPECT_EQ(RequestCount(CMD_FACTORY_RESET), 0u);
+}
+
 // Units that fail at one step: the step, the reason, and what was stored.
 TEST_F(StationTest, FailuresNameTheirStepAndReason) {
     const OptionInfo* pke = FindOptionByField("activePke");
@@ -115,7 +168,8 @@ TEST_F(StationTest, FailuresNameTheirStepAndReason) {
              sim.SetStoreFault(SimStoreFault{pke->block, static_cast<std::size_t>(pke->byte),
                                              static_cast<std::uint8_t>(1u << pke->bit)});
          },
-         FullRecipeText(), "settings", kReasonVerifyMismatch, "activePke: 应为 true, 读回 false"},
+         FullRecipeText(), "settings", kReasonVerifyMismatch,
+         "主动PKE (activePke): 应为 开启, 读回 关闭"},
         {"refused write",
          [](CBoxSimulator& sim) {
              SimOverride refused;
@@ -266,6 +320,34 @@ TEST_F(StationTest, InterlockRefusesAPassedSerialUnlessRework) {
     EXPECT_EQ(again.result, UnitResult::Pass);
     EXPECT_TRUE(again.rework);
     EXPECT_EQ(m_store.Records().size(), 2u);
+}
+
+// The operator asks for a rework of the refused box at the station's screen:
+// the box still in the slot runs again, as a rework, only under its serial.
+TEST_F(StationTest, ReworkAskedForTheRefusedBoxRunsItAgain) {
+    UseRecipe(FullRecipeText());
+    ASSERT_EQ(RunOnce().result, UnitResult::Pass);
+
+    CStation station(m_recipe, m_store, m_events, Options(false));
+    std::thread loop([&] { station.Run(); });
+    const auto ends = [&] { return m_events.OfKind(StationEventKind::UnitEnd); };
+    ASSERT_TRUE(m_events.WaitFor(StationEventKind::UnitEnd, 2));
+    EXPECT_EQ(ends().back().record.reasonCode, kReasonAlreadyPassed);
+
+    station.RequestRework("FFFF0000");  // another serial: refused again
+    ASSERT_TRUE(m_events.WaitFor(StationEventKind::UnitEnd, 3));
+    EXPECT_EQ(ends().back().record.reasonCode, kReasonAlreadyPassed);
+    EXPECT_FALSE(ends().back().record.rework);
+
+    station.RequestRework(kBoxSerialHex);
+    ASSERT_TRUE(m_events.WaitFor(StationEventKind::UnitEnd, 4));
+    station.RequestStop();
+    loop.join();
+    const UnitRecord rework = ends().back().record;
+    EXPECT_EQ(rework.result, UnitResult::Pass);
+    EXPECT_TRUE(rework.rework);
+    EXPECT_EQ(m_store.Records().size(), 2u);
+    EXPECT_TRUE(m_events.OfKind(StationEventKind::Removed).empty());
 }
 
 TEST_F(StationTest, SerialWhoseLastRunFailedIsRetried) {
