@@ -16,6 +16,7 @@
 
 #include "cli/cli_output.h"
 #include "records/record_store.h"
+#include "res/store_texts.h"
 #include "station/board/event_json.h"
 #include "station/engine/station.h"
 #include "station/engine/station_group.h"
@@ -93,6 +94,36 @@ private:
     std::FILE* m_err;
     bool m_json;
     std::string m_slot;  // of the event being rendered
+};
+
+// Tells the operator when the records server goes away and when it is back,
+// for as long as it lives (the store's hook calls it on the store's threads).
+class CServerNotices {
+public:
+    CServerNotices(IRecordStore& store, IStationObserver& printer)
+        : m_store(store), m_printer(printer) {
+        m_store.SetStatusHook([this](const StoreStatus& status) { OnStatus(status); });
+    }
+    ~CServerNotices() { m_store.SetStatusHook(nullptr); }
+    CServerNotices(const CServerNotices&) = delete;
+    CServerNotices& operator=(const CServerNotices&) = delete;
+
+private:
+    void OnStatus(const StoreStatus& status) {
+        if (status.away == m_away)
+            return;
+        m_away = status.away;
+        StationEvent notice;
+        notice.kind = StationEventKind::Notice;
+        notice.text = status.away ? kServerAway : kServerBack;
+        if (status.waiting > 0)
+            notice.text += " (" + std::to_string(status.waiting) + " " + kServerWaiting + ")";
+        m_printer.OnStationEvent(notice);
+    }
+
+    IRecordStore& m_store;
+    IStationObserver& m_printer;
+    bool m_away = false;  // as last said; the hook's calls are serialised
 };
 
 // Runs the station (`run`, on a thread of its own) while this thread takes
@@ -189,6 +220,7 @@ int RunStationCommand(const CliRequest& request, std::FILE* out, std::FILE* err)
         options.port = "COM" + std::to_string(request.port.number);
     options.once = request.once;
     options.rework = request.rework;
+    options.requireServer = request.requireServer;
     options.toolVersion = VORNAK_PACKAGE_VERSION;
 
     // Declared before the station, whose link traces into it.
@@ -201,6 +233,7 @@ int RunStationCommand(const CliRequest& request, std::FILE* out, std::FILE* err)
     CStationPrinter printer(out, err, request.json);
     std::fprintf(err, "配方 %s (%s), 记录: %s\n", recipe.name.c_str(), recipe.variant.c_str(),
                  store->Describe().c_str());
+    CServerNotices serverNotices(*store, printer);
     std::vector<std::optional<UnitResult>> results;
     if (grouped) {
         CStationGroup group(recipe, *store, printer, options, slots);

@@ -5,6 +5,7 @@
 #include <chrono>
 
 #include "link/utf8_text.h"
+#include "records/pg_connect.h"
 #include "records/record_columns.h"
 #include "records/record_queries.h"
 #include "records/record_schema.h"
@@ -13,11 +14,6 @@ namespace {
 
 // Key of the advisory lock that serialises schema migrations ("vornak").
 constexpr long long kSchemaLockKey = 0x766f726e616bLL;
-// How long the kernel may keep sent data unacknowledged before the
-// connection counts as lost: a pulled cable must not hang a station.
-constexpr char kTcpUserTimeoutMs[] = "10000";
-
-enum class ConnectOutcome { Connected, Away, Refused };
 
 // Owns one PGresult.
 class CPgResult {
@@ -38,6 +34,7 @@ public:
                            static_cast<std::size_t>(PQgetlength(m_result, row, column)));
     }
     std::string Error() const { return PQresultErrorMessage(m_result); }
+    const PGresult* Get() const { return m_result; }
 
 private:
     PGresult* m_result;
@@ -53,29 +50,17 @@ std::string Utf8Text(const std::string& text) {
     return out;
 }
 
-PGresult* Exec(pg_conn* conn, const RecordQuery& query) {
-    // Only the simple protocol runs several statements (a schema step).
-    if (query.params.empty())
-        return PQexec(conn, query.sql.c_str());
+PGresult* Exec(pg_conn* conn, const RecordQuery& query, int replyTimeoutMs = kReplyTimeoutMs) {
     std::vector<std::string> texts;
     texts.reserve(query.params.size());
     for (const std::string& param : query.params) {
         texts.push_back(Utf8Text(param));
     }
-    std::vector<const char*> values;
-    for (const std::string& text : texts) {
-        values.push_back(text.c_str());
-    }
-    return PQexecParams(conn, query.sql.c_str(), static_cast<int>(values.size()), nullptr,
-                        values.data(), nullptr, nullptr, 0);
+    return PgExec(conn, query.sql, texts, replyTimeoutMs);
 }
 
 PGresult* Exec(pg_conn* conn, const std::string& sql) {
     return Exec(conn, RecordQuery{sql, {}});
-}
-
-bool Lost(pg_conn* conn) {
-    return PQstatus(conn) != CONNECTION_OK;
 }
 
 std::vector<UnitRecord> RecordsOf(const CPgResult& result) {
@@ -108,77 +93,77 @@ std::string WithoutPassword(const std::string& url) {
     return url.substr(0, colon) + url.substr(at);
 }
 
-ConnectOutcome Connect(const std::string& url, pg_conn*& conn, std::string& error) {
-    const std::string timeout = std::to_string(kConnectTimeoutS);
-    // The URL's own settings override the defaults before it.
-    const char* const keywords[] = {"connect_timeout", "tcp_user_timeout", "dbname", nullptr};
-    const char* const values[] = {timeout.c_str(), kTcpUserTimeoutMs, url.c_str(), nullptr};
-    conn = PQconnectdbParams(keywords, values, 1);
-    if (conn == nullptr || PQstatus(conn) != CONNECTION_OK) {
-        error = conn != nullptr ? PQerrorMessage(conn) : "out of memory";
+PgReach Connect(const std::string& url, pg_conn*& conn, std::string& error) {
+    const PgReach reach = PgConnect(url, conn, error);
+    if (reach != PgReach::Connected)
+        return reach;
+    bool away = false;
+    if (!MigratePostgresSchema(conn, LatestVersion(PostgresSchemaSteps()), error, &away)) {
         PQfinish(conn);
         conn = nullptr;
-        return ConnectOutcome::Away;
+        return away ? PgReach::Away : PgReach::Refused;
     }
-    // The server's notices ("relation ... already exists, skipping") are not
-    // the station's to print.
-    PQsetNoticeProcessor(
-        conn, [](void*, const char*) {}, nullptr);
-    if (!MigratePostgresSchema(conn, LatestVersion(PostgresSchemaSteps()), error)) {
-        const bool lost = Lost(conn);
-        PQfinish(conn);
-        conn = nullptr;
-        return lost ? ConnectOutcome::Away : ConnectOutcome::Refused;
-    }
-    return ConnectOutcome::Connected;
+    return PgReach::Connected;
 }
 
 }  // namespace
 
-bool MigratePostgresSchema(pg_conn* conn, int target, std::string& error) {
-    auto run = [&](const RecordQuery& query) {
-        CPgResult result(Exec(conn, query));
+bool MigratePostgresSchema(pg_conn* conn, int target, std::string& error, bool* away) {
+    bool serverAway = false;
+    auto run = [&](const RecordQuery& query, int replyTimeoutMs = kReplyTimeoutMs) {
+        CPgResult result(Exec(conn, query, replyTimeoutMs));
         if (!result.Ok()) {
             error = result.Error();
+            serverAway = PgAway(conn, result.Get());
             CPgResult rollback(Exec(conn, "ROLLBACK"));
             return false;
         }
         return true;
     };
-    const std::vector<SchemaStep> steps = PostgresSchemaSteps();
-    if (!run({"BEGIN", {}}) ||
-        !run({"SELECT pg_advisory_xact_lock(" + std::to_string(kSchemaLockKey) + ")", {}}) ||
-        !run({"CREATE TABLE IF NOT EXISTS schema_version (version INTEGER NOT NULL)", {}}))
-        return false;
-    CPgResult current(Exec(conn, "SELECT version FROM schema_version"));
-    if (!current.Ok()) {
-        error = current.Error();
-        CPgResult rollback(Exec(conn, "ROLLBACK"));
-        return false;
-    }
-    int version = 0;
-    if (current.Rows() == 0) {
-        if (!run({"INSERT INTO schema_version (version) VALUES (0)", {}}))
+    const bool migrated = [&] {
+        const std::vector<SchemaStep> steps = PostgresSchemaSteps();
+        // Waiting for another station's migration is bound by the lock
+        // time-out; the steps themselves (indexes over a plant's records)
+        // are not.
+        if (!run({"BEGIN", {}}) ||
+            !run({"SELECT pg_advisory_xact_lock(" + std::to_string(kSchemaLockKey) + ")", {}}) ||
+            !run({"SET LOCAL statement_timeout = 0", {}}) ||
+            !run({"CREATE TABLE IF NOT EXISTS schema_version (version INTEGER NOT NULL)", {}}))
             return false;
-    } else {
-        version = std::stoi(current.Text(0, 0));
-    }
-    if (version > LatestVersion(steps)) {
-        error = "the database's schema version " + std::to_string(version) +
-                " is newer than this tool's (" + std::to_string(LatestVersion(steps)) + ")";
-        CPgResult rollback(Exec(conn, "ROLLBACK"));
-        return false;
-    }
-    for (const SchemaStep& step : steps) {
-        if (step.version <= version || step.version > target)
-            continue;
-        if (!run({step.sql, {}}) ||
-            !run({"UPDATE schema_version SET version = $1", {std::to_string(step.version)}})) {
-            error = "schema step " + std::to_string(step.version) + ": " + error;
+        CPgResult current(Exec(conn, "SELECT version FROM schema_version"));
+        if (!current.Ok()) {
+            error = current.Error();
+            serverAway = PgAway(conn, current.Get());
+            CPgResult rollback(Exec(conn, "ROLLBACK"));
             return false;
         }
-    }
-    return run({"COMMIT", {}});
+        int version = 0;
+        if (current.Rows() == 0) {
+            if (!run({"INSERT INTO schema_version (version) VALUES (0)", {}}))
+                return false;
+        } else {
+            version = std::stoi(current.Text(0, 0));
+        }
+        if (version > LatestVersion(steps)) {
+            error = "the database's schema version " + std::to_string(version) +
+                    " is newer than this tool's (" + std::to_string(LatestVersion(steps)) + ")";
+            CPgResult rollback(Exec(conn, "ROLLBACK"));
+            return false;
+        }
+        for (const SchemaStep& step : steps) {
+            if (step.version <= version || step.version > target)
+                continue;
+            if (!run({step.sql, {}}, kMigrationTimeoutMs) ||
+                !run({"UPDATE schema_version SET version = $1", {std::to_string(step.version)}})) {
+                error = "schema step " + std::to_string(step.version) + ": " + error;
+                return false;
+            }
+        }
+        return run({"COMMIT", {}});
+    }();
+    if (away != nullptr)
+        *away = !migrated && serverAway;
+    return migrated;
 }
 
 std::unique_ptr<CPgRecordStore> CPgRecordStore::Open(const std::string& url,
@@ -203,7 +188,7 @@ std::unique_ptr<CPgRecordStore> CPgRecordStore::Open(const std::string& url,
     std::unique_ptr<CPgRecordStore> store(new CPgRecordStore(url, std::move(queue)));
     {
         std::lock_guard lock(store->m_lock);
-        if (Connect(url, store->m_conn, error) == ConnectOutcome::Refused) {
+        if (Connect(url, store->m_conn, error) == PgReach::Refused) {
             error = store->Describe() + ": " + error;
             return nullptr;
         }
@@ -227,7 +212,7 @@ CPgRecordStore::~CPgRecordStore() {
 }
 
 bool CPgRecordStore::ConnectedLocked() {
-    if (m_conn != nullptr && !Lost(m_conn))
+    if (m_conn != nullptr && PQstatus(m_conn) == CONNECTION_OK)
         return true;
     DropConnectionLocked();
     return false;
@@ -254,7 +239,7 @@ bool CPgRecordStore::InsertRemoteLocked(const UnitRecord& record, bool requirePa
             return true;
         }
         error = result.Error();
-        if (Lost(m_conn)) {
+        if (PgAway(m_conn, result.Get())) {
             reached = false;
             DropConnectionLocked();
         } else {
@@ -325,40 +310,52 @@ void CPgRecordStore::ForwarderLoop() {
         }
         if (m_conn != nullptr && m_queue->QueuedCount() > 0)
             ForwardLocked();
+        lock.unlock();
+        NotifyStatus();
+        lock.lock();
     }
 }
 
 InterlockState CPgRecordStore::Interlock(const std::string& serial,
                                          const std::string& recipeSha256) {
-    std::lock_guard lock(m_lock);
-    if (ReadyLocked()) {
-        CPgResult result(Exec(m_conn, LastRunQuery(ParamStyle::Postgres, serial, recipeSha256)));
-        if (result.Ok()) {
-            return InterlockFromLastRun(result.Rows() > 0 ? std::optional(result.Text(0, 0))
-                                                          : std::nullopt);
+    const InterlockState state = [&] {
+        std::lock_guard lock(m_lock);
+        if (ReadyLocked()) {
+            CPgResult result(
+                Exec(m_conn, LastRunQuery(ParamStyle::Postgres, serial, recipeSha256)));
+            if (result.Ok()) {
+                return InterlockFromLastRun(result.Rows() > 0 ? std::optional(result.Text(0, 0))
+                                                              : std::nullopt);
+            }
+            if (PgAway(m_conn, result.Get()))
+                DropConnectionLocked();
         }
-        if (Lost(m_conn))
-            DropConnectionLocked();
-    }
-    return m_queue->Interlock(serial, recipeSha256);
+        return m_queue->Interlock(serial, recipeSha256);
+    }();
+    NotifyStatus();
+    return state;
 }
 
 bool CPgRecordStore::Insert(const UnitRecord& record, bool requirePassFree, std::string& error) {
-    std::lock_guard lock(m_lock);
-    if (ReadyLocked()) {
-        bool reached = false;
-        if (InsertRemoteLocked(record, requirePassFree, reached, error)) {
-            // The local copy lets the interlock know this station's units
-            // while the server is away; the server has the record already.
-            std::string ignored;
-            m_queue->Insert(record, false, ignored);
-            return true;
+    const bool stored = [&] {
+        std::lock_guard lock(m_lock);
+        if (ReadyLocked()) {
+            bool reached = false;
+            if (InsertRemoteLocked(record, requirePassFree, reached, error)) {
+                // The local copy lets the interlock know this station's units
+                // while the server is away; the server has the record already.
+                std::string ignored;
+                m_queue->Insert(record, false, ignored);
+                return true;
+            }
+            if (reached)
+                return false;
         }
-        if (reached)
-            return false;
-    }
-    error.clear();
-    return m_queue->InsertQueued(record, requirePassFree, error);
+        error.clear();
+        return m_queue->InsertQueued(record, requirePassFree, error);
+    }();
+    NotifyStatus();
+    return stored;
 }
 
 std::vector<UnitRecord> CPgRecordStore::List(const RecordFilter& filter) {
@@ -367,7 +364,7 @@ std::vector<UnitRecord> CPgRecordStore::List(const RecordFilter& filter) {
         CPgResult result(Exec(m_conn, ListRecordsQuery(ParamStyle::Postgres, filter)));
         if (result.Ok())
             return RecordsOf(result);
-        if (Lost(m_conn))
+        if (PgAway(m_conn, result.Get()))
             DropConnectionLocked();
     }
     return m_queue->List(filter);
@@ -383,7 +380,7 @@ std::optional<UnitRecord> CPgRecordStore::Find(const std::string& id) {
                 return std::nullopt;
             return std::move(found.front());
         }
-        if (Lost(m_conn))
+        if (PgAway(m_conn, result.Get()))
             DropConnectionLocked();
     }
     return m_queue->Find(id);
@@ -395,4 +392,32 @@ std::string CPgRecordStore::Describe() const {
 
 std::size_t CPgRecordStore::QueuedCount() {
     return m_queue->QueuedCount();
+}
+
+StoreStatus CPgRecordStore::Status() {
+    return {!m_online.load(), m_queue->QueuedCount()};
+}
+
+void CPgRecordStore::SetStatusHook(std::function<void(const StoreStatus&)> hook) {
+    {
+        std::lock_guard lock(m_hookLock);
+        m_statusHook = std::move(hook);
+        m_lastStatus.reset();
+    }
+    NotifyStatus();
+}
+
+void CPgRecordStore::NotifyStatus() {
+    std::lock_guard lock(m_hookLock);
+    if (!m_statusHook)
+        return;
+    const StoreStatus now = Status();
+    if (m_lastStatus == now)
+        return;
+    m_lastStatus = now;
+    m_statusHook(now);
+}
+
+bool CPgRecordStore::CheckIntegrity(std::string& why) {
+    return m_queue->CheckIntegrity(why);
 }

@@ -38,26 +38,27 @@
 // wait behind it until someone looks (QueuedCount() keeps growing).
 //
 // Threads: any, plus the forwarder thread. Lock order: m_lock, then the local
-// store's own mutex. m_lock guards the connection. Only the forwarder
+// store's own mutex; m_hookLock is taken with neither held, and the status
+// hook runs under it. m_lock guards the connection. Only the forwarder
 // connects (every kForwardIntervalMs while the server is away), and not
 // under m_lock, so a station's call never waits for a connection attempt; a
-// call waits while another one or the forwarder uses the connection (on a
-// server that vanished without closing it, at most the TCP user time-out).
+// call waits while another one or the forwarder uses the connection, at most
+// the reply time-out of pg_connect.h per statement (a frozen server).
 
 #include <atomic>
 #include <condition_variable>
 #include <memory>
 #include <mutex>
+#include <optional>
 #include <string>
 #include <thread>
 
+#include "records/pg_connect.h"
 #include "records/record_store.h"
 #include "records/sqlite_record_store.h"
 
 struct pg_conn;
 
-// An attempt to reach a server that does not answer ends after this long.
-constexpr int kConnectTimeoutS = 2;
 // How often the forwarder tries to reach a server that is away and looks at
 // the outbox: queued records reach the server within about this long after
 // it is back.
@@ -69,6 +70,8 @@ public:
     // Null with `error` when the URL can't be read, the local file can't be
     // opened, or the server answers but its schema is newer than this tool's.
     // A server that does not answer is not an error: the store starts away.
+    // One that answers and refuses (password, user, database, an option,
+    // SSL) is: no wait mends it (see pg_connect.h).
     static std::unique_ptr<CPgRecordStore> Open(const std::string& url,
                                                 const std::string& queuePath, std::string& error);
     ~CPgRecordStore() override;
@@ -79,6 +82,10 @@ public:
     std::optional<UnitRecord> Find(const std::string& id) override;
     std::string Describe() const override;
     std::size_t QueuedCount() override;
+    StoreStatus Status() override;
+    void SetStatusHook(std::function<void(const StoreStatus&)> hook) override;
+    // The local queue file's.
+    bool CheckIntegrity(std::string& why) override;
 
     // Whether the last call reached the server.
     bool Online() const { return m_online.load(); }
@@ -100,6 +107,8 @@ private:
     // Connected, with nothing waiting in the outbox.
     bool ReadyLocked();
     void ForwarderLoop();
+    // Tells the status hook of a change; never under m_lock.
+    void NotifyStatus();
 
     const std::string m_url;
     const std::unique_ptr<CSqliteRecordStore> m_queue;
@@ -108,6 +117,10 @@ private:
     pg_conn* m_conn = nullptr;
     bool m_stopping = false;
     std::condition_variable m_wake;
+
+    std::mutex m_hookLock;  // guards the two below; taken after m_lock is released
+    std::function<void(const StoreStatus&)> m_statusHook;
+    std::optional<StoreStatus> m_lastStatus;  // as the hook last heard it
 
     std::atomic<bool> m_online{false};
     std::atomic<std::size_t> m_forwarded{0};
@@ -118,4 +131,6 @@ private:
 // version `target` (at most the newest), in one transaction under an
 // advisory lock, so stations starting together migrate it once. False with
 // `error` when its version is newer than this tool's or a step fails.
-bool MigratePostgresSchema(pg_conn* conn, int target, std::string& error);
+// `away` (when given) tells whether a failure means the server is away
+// rather than refusing.
+bool MigratePostgresSchema(pg_conn* conn, int target, std::string& error, bool* away = nullptr);

@@ -43,6 +43,8 @@ public:
     std::vector<UnitRecord> List(const RecordFilter& filter) override;
     std::optional<UnitRecord> Find(const std::string& id) override;
     std::string Describe() const override;
+    // PRAGMA quick_check: every page's structure, not the indexes' contents.
+    bool CheckIntegrity(std::string& why) override;
 
     // Insert() that also puts the record at the end of the outbox, in the
     // same transaction. A record already stored is not queued again.

@@ -30,11 +30,12 @@
 
 #include "link/device_link.h"
 #include "records/record_store.h"
+#include "station/config/recipe.h"
 #include "station/engine/box_operations.h"
 #include "station/engine/flight_recorder.h"
-#include "station/config/recipe.h"
 #include "station/engine/station_events.h"
 #include "station/engine/station_options.h"
+#include "station/engine/store_gate.h"
 #include "station/engine/unit_run.h"
 
 class CStation {
@@ -72,6 +73,9 @@ private:
     std::string PortText() const;
     bool WaitForBox();
     bool WaitForRemoval();
+    // Waits while the store can't take the next unit's record (see
+    // CStoreGate); false when stopped.
+    bool StoreOpen();
     // Asked before every request of a unit.
     bool AbortCheck() const;
     // Commits the unit's record; returns the record to show (failed at step
@@ -94,6 +98,7 @@ private:
     // request is either seen there or told that the unit finishes first.
     std::atomic<bool> m_inUnit{false};
     // Unit-loop thread only.
+    CStoreGate m_storeGate;
     std::string m_unitId;
     std::string m_portPath;     // the watched port's device at the last probe
     std::string m_portProblem;  // what was last said about resolving it

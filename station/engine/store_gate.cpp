@@ -1,0 +1,63 @@
+#include "station/engine/store_gate.h"
+
+#include "records/store_fault.h"
+#include "res/store_texts.h"
+
+std::string StoreErrorWords(const std::string& error) {
+    const char* words = kStoreFaultOther;
+    switch (StoreFaultOf(error)) {
+        case StoreFault::DiskFull:
+            words = kStoreFaultDiskFull;
+            break;
+        case StoreFault::Locked:
+            words = kStoreFaultLocked;
+            break;
+        case StoreFault::Corrupt:
+            words = kStoreFaultCorrupt;
+            break;
+        case StoreFault::ReadOnly:
+            words = kStoreFaultReadOnly;
+            break;
+        case StoreFault::Io:
+            words = kStoreFaultIo;
+            break;
+        case StoreFault::None:
+        case StoreFault::Other:
+            break;
+    }
+    return error.empty() ? std::string(words) : std::string(words) + " (" + error + ")";
+}
+
+CStoreGate::CStoreGate(IRecordStore& store, bool requireServer)
+    : m_store(store), m_requireServer(requireServer) {}
+
+void CStoreGate::Hold(const UnitRecord& record) {
+    m_held = record;
+}
+
+std::string CStoreGate::Blocked() {
+    if (m_held) {
+        std::string error;
+        if (!m_store.Insert(*m_held, false, error))
+            return std::string(kStorePaused) + ": " + StoreErrorWords(error);
+        m_held.reset();
+    }
+    if (m_requireServer && m_store.Status().away)
+        return kServerRequired;
+    return {};
+}
+
+bool CStoreGate::WaitUntilOpen(const Say& say, const Sleep& sleep) {
+    std::string said;
+    for (std::string why = Blocked(); !why.empty(); why = Blocked()) {
+        if (why != said) {
+            say(why);
+            said = why;
+        }
+        if (!sleep(kStoreRetryMs))
+            return false;
+    }
+    if (!said.empty())
+        say(kStoreResumed);
+    return true;
+}
