@@ -146,7 +146,7 @@ UnitRecord CStation::Commit(const UnitOutcome& outcome, bool& stored) {
         // A fault of the store, not a refusal: said in words, and the record
         // of what the operator saw is stored before the next box is taken.
         shown.reasonText = kTextRecordFailed + StoreErrorWords(error);
-        m_storeGate.Hold(shown);
+        m_storeGate.Hold(shown, error);
     }
     return shown;
 }

@@ -31,15 +31,19 @@ std::string StoreErrorWords(const std::string& error) {
 CStoreGate::CStoreGate(IRecordStore& store, bool requireServer)
     : m_store(store), m_requireServer(requireServer) {}
 
-void CStoreGate::Hold(const UnitRecord& record) {
+void CStoreGate::Hold(const UnitRecord& record, const std::string& error) {
     m_held = record;
+    m_heldError = error;
+}
+
+std::string CStoreGate::HeldWords() const {
+    return std::string(kStorePaused) + ": " + StoreErrorWords(m_heldError);
 }
 
 std::string CStoreGate::Blocked() {
     if (m_held) {
-        std::string error;
-        if (!m_store.Insert(*m_held, false, error))
-            return std::string(kStorePaused) + ": " + StoreErrorWords(error);
+        if (!m_store.Insert(*m_held, false, m_heldError))
+            return HeldWords();
         m_held.reset();
     }
     if (m_requireServer && m_store.Status().away)
@@ -49,13 +53,16 @@ std::string CStoreGate::Blocked() {
 
 bool CStoreGate::WaitUntilOpen(const Say& say, const Sleep& sleep) {
     std::string said;
-    for (std::string why = Blocked(); !why.empty(); why = Blocked()) {
+    // A record just refused is said at once and offered again after a pause.
+    std::string why = m_held ? HeldWords() : Blocked();
+    while (!why.empty()) {
         if (why != said) {
             say(why);
             said = why;
         }
         if (!sleep(kStoreRetryMs))
             return false;
+        why = Blocked();
     }
     if (!said.empty())
         say(kStoreResumed);

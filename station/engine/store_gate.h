@@ -27,9 +27,9 @@ class CStoreGate {
 public:
     CStoreGate(IRecordStore& store, bool requireServer);
 
-    // Keeps `record` (the unit's record as shown: failed at the record step)
-    // to store once the store works again.
-    void Hold(const UnitRecord& record);
+    // Keeps `record` (the unit's record as shown: failed at the record step,
+    // because of `error`) to store once the store works again.
+    void Hold(const UnitRecord& record, const std::string& error);
 
     using Say = std::function<void(const std::string&)>;
     // Sleeps up to its argument in ms; false when the station stops.
@@ -40,10 +40,13 @@ public:
     bool WaitUntilOpen(const Say& say, const Sleep& sleep);
 
 private:
-    // Why the gate is shut now, in words; empty when it is open.
+    // Why the gate is shut now, in words, after offering the held record
+    // again; empty when it is open.
     std::string Blocked();
+    std::string HeldWords() const;
 
     IRecordStore& m_store;
     const bool m_requireServer;
     std::optional<UnitRecord> m_held;
+    std::string m_heldError;  // why the store last refused it
 };

@@ -8,6 +8,7 @@
 #include <chrono>
 #include <condition_variable>
 #include <fstream>
+#include <functional>
 #include <mutex>
 #include <string>
 #include <vector>
@@ -61,12 +62,17 @@ public:
     }
     // Waits until `count` events of `kind` arrived.
     bool WaitFor(StationEventKind kind, std::size_t count) {
-        std::unique_lock lock(m_mutex);
-        return m_cv.wait_for(lock, kEventWait, [&] {
+        return WaitUntil([&](const std::vector<KeptEvent>& events) {
             return static_cast<std::size_t>(std::count_if(
-                       m_events.begin(), m_events.end(),
+                       events.begin(), events.end(),
                        [&](const KeptEvent& e) { return e.event.kind == kind; })) >= count;
         });
+    }
+    // Waits until `seen` holds for the events so far, at most `limit`.
+    bool WaitUntil(const std::function<bool(const std::vector<KeptEvent>&)>& seen,
+                   std::chrono::seconds limit = kEventWait) {
+        std::unique_lock lock(m_mutex);
+        return m_cv.wait_for(lock, limit, [&] { return seen(m_events); });
     }
 
 private:
