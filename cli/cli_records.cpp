@@ -18,16 +18,16 @@
 #include "records/record_json.h"
 #include "records/record_store.h"
 #include "records/record_time.h"
+#include "records/store_files.h"
 #include "records/report/report_shifts.h"
 
 namespace {
 
 constexpr char kRecordsCommand[] = "records";
-// Without --db: the station's default store, in the current folder.
-constexpr char kDefaultStore[] = "records.db";
-// A PostgreSQL store's local queue when it is read from here: the one a
-// station started in this folder keeps, so its queued records show too.
-constexpr char kDefaultQueueFile[] = "records-queue.db";
+// Without --db: the station's default store (records/store_files.h), in the
+// current folder. A PostgreSQL store's local queue when it is read from here
+// is the one a station started in this folder keeps, so its queued records
+// show too.
 // `records show` prints the record's JSON indented for a reader.
 constexpr int kShowIndent = 2;
 
@@ -81,7 +81,7 @@ be written, 2 usage error.
 struct RecordsRequest {
     std::string action;  // list, show, export, report
     std::vector<std::string> args;
-    std::string db = kDefaultStore;
+    std::string db = kDefaultStoreFile;
     RecordFilter filter;
     std::optional<std::string> csv;
     std::optional<std::string> jsonl;
@@ -311,7 +311,7 @@ int RunRecordsCommandLine(int argc, const char* const* argv, std::FILE* out, std
         PrintError(err, "no record store at " + sqlitePath);
         return kExitFailure;
     }
-    std::unique_ptr<IRecordStore> store = OpenRecordStore(request.db, kDefaultQueueFile, error);
+    std::unique_ptr<IRecordStore> store = OpenRecordStore(request.db, kQueueStoreFile, error);
     if (!store) {
         PrintError(err, error);
         return kExitFailure;
@@ -348,7 +348,7 @@ int RunRecordsCommandLine(int argc, const char* const* argv, std::FILE* out, std
     }
     if (const auto* pg = dynamic_cast<const CPgRecordStore*>(store.get()); pg && !pg->Online()) {
         PrintError(err, store->Describe() + " does not answer: these are the records of " +
-                            kDefaultQueueFile + " only");
+                            kQueueStoreFile + " only");
     }
     std::fflush(out);
     return status;

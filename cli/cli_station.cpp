@@ -16,9 +16,11 @@
 
 #include "cli/cli_output.h"
 #include "records/record_store.h"
+#include "records/record_time.h"
 #include "res/store_texts.h"
 #include "station/board/event_json.h"
 #include "station/engine/station.h"
+#include "station/engine/station_defaults.h"
 #include "station/engine/station_group.h"
 #include "station/engine/station_store.h"
 #include "station/engine/unit_run.h"
@@ -44,7 +46,7 @@ public:
         std::lock_guard lock(m_mutex);
         if (m_json) {
             const std::string line =
-                StationEventToJson(e, UtcNowText())
+                StationEventToJson(e, RecordTimeNow())
                     .dump(-1, ' ', false, nlohmann::json::error_handler_t::replace);
             std::fprintf(m_out, "%s\n", line.c_str());
             std::fflush(m_out);
@@ -181,16 +183,6 @@ bool RequestedSlots(const CliRequest& request, std::vector<StationSlot>& slots,
     return CheckSlots(slots, error);
 }
 
-std::string HostName() {
-    char name[256] = {};
-    return gethostname(name, sizeof name - 1) == 0 ? name : "";
-}
-
-std::string EnvOr(const char* name, const std::string& fallback) {
-    const char* value = std::getenv(name);
-    return value != nullptr ? value : fallback;
-}
-
 }  // namespace
 
 int RunStationCommand(const CliRequest& request, std::FILE* out, std::FILE* err) {
@@ -214,8 +206,8 @@ int RunStationCommand(const CliRequest& request, std::FILE* out, std::FILE* err)
     }
 
     StationOptions options;
-    options.station = request.stationName.value_or(HostName());
-    options.operatorName = request.operatorName.value_or(EnvOr("USER", ""));
+    options.station = request.stationName.value_or(DefaultStationName());
+    options.operatorName = request.operatorName.value_or(DefaultOperatorName());
     if (request.port.kind == PortChoice::Kind::Number)
         options.port = "COM" + std::to_string(request.port.number);
     options.once = request.once;

@@ -19,6 +19,10 @@ std::string RecordTimeText(std::chrono::system_clock::time_point when) {
     return text;
 }
 
+std::string RecordTimeNow() {
+    return RecordTimeText(std::chrono::system_clock::now());
+}
+
 bool RecordTimePoint(const std::string& text, std::chrono::system_clock::time_point& when) {
     static const std::regex kStored(R"(\d{4}-\d\d-\d\dT\d\d:\d\d:\d\d\.\d{3}Z)");
     if (!std::regex_match(text, kStored))

@@ -7,6 +7,8 @@
 
 // `when` in the records' format, to the millisecond.
 std::string RecordTimeText(std::chrono::system_clock::time_point when);
+// The time now in the records' format.
+std::string RecordTimeNow();
 
 // Reads a stored time ("2026-12-10T13:45:12.345Z") into `when`. False for
 // any other text; `when` is then unchanged.

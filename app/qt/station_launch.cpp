@@ -1,13 +1,12 @@
 #include "app/qt/station_launch.h"
 
-#include <unistd.h>
-
 #include <QApplication>
 #include <cstdio>
 #include <cstdlib>
 #include <string_view>
 
 #include "app/qt/station_window.h"
+#include "station/engine/station_defaults.h"
 #include "station/engine/station_store.h"
 
 namespace {
@@ -16,11 +15,6 @@ namespace {
 constexpr int kExitUsage = 2;
 // The one slot of a station opened without a slots file: it scans every port.
 constexpr char kSingleSlotName[] = "1";
-
-std::string HostName() {
-    char name[256] = {};
-    return gethostname(name, sizeof name - 1) == 0 ? name : "";
-}
 
 }  // namespace
 
@@ -79,9 +73,8 @@ CStationWindow* MakeStationWindow(const StationLaunch& launch, std::string& erro
         return nullptr;
     }
     StationOptions options;
-    options.station = HostName();
-    const char* user = std::getenv("USER");
-    options.operatorName = user != nullptr ? user : "";
+    options.station = DefaultStationName();
+    options.operatorName = DefaultOperatorName();
     options.toolVersion = VORNAK_PACKAGE_VERSION;
     return new CStationWindow(recipe, fixtureSlots, std::move(store), options, parent);
 }

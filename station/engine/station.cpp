@@ -4,6 +4,7 @@
 #include <chrono>
 #include <thread>
 
+#include "records/unit_id.h"
 #include "station/config/port_spec.h"
 #include "station/engine/unit_run.h"
 

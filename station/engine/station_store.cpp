@@ -2,19 +2,15 @@
 
 #include <filesystem>
 
-namespace {
-// Files the station keeps beside the recipe unless told otherwise.
-constexpr char kDefaultDbName[] = "records.db";
-constexpr char kQueueDbName[] = "records-queue.db";
-}  // namespace
+#include "records/store_files.h"
 
 std::unique_ptr<IRecordStore> OpenStationStore(const std::string& recipePath,
                                                const std::optional<std::string>& url,
                                                std::string& error) {
     const std::filesystem::path beside = std::filesystem::absolute(recipePath).parent_path();
-    const std::string chosen = url.value_or("sqlite:" + (beside / kDefaultDbName).string());
+    const std::string chosen = url.value_or("sqlite:" + (beside / kDefaultStoreFile).string());
     std::unique_ptr<IRecordStore> store =
-        OpenRecordStore(chosen, (beside / kQueueDbName).string(), error);
+        OpenRecordStore(chosen, (beside / kQueueStoreFile).string(), error);
     if (!store) {
         error = chosen + ": " + error;
         return nullptr;

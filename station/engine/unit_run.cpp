@@ -1,18 +1,15 @@
 #include "station/engine/unit_run.h"
 
-#include <openssl/rand.h>
-#include <time.h>
-
 #include <chrono>
 #include <cstdio>
-#include <random>
 
 #include "device/option_table.h"
 #include "device/settings_json.h"
 #include "dialog/step.h"
 #include "link/status_words.h"
-#include "station/engine/box_operations.h"
+#include "records/record_time.h"
 #include "station/config/digest.h"
+#include "station/engine/box_operations.h"
 #include "station/engine/flight_recorder.h"
 
 namespace {
@@ -77,37 +74,6 @@ std::string SettingsText(const DeviceSettings& settings) {
 
 }  // namespace
 
-std::string UtcNowText() {
-    using namespace std::chrono;
-    const auto now = system_clock::now();
-    const std::time_t seconds = system_clock::to_time_t(now);
-    const auto ms = duration_cast<milliseconds>(now.time_since_epoch()).count() % 1000;
-    std::tm utc{};
-    gmtime_r(&seconds, &utc);
-    char text[40];
-    const std::size_t n = std::strftime(text, sizeof text, "%Y-%m-%dT%H:%M:%S", &utc);
-    std::snprintf(text + n, sizeof text - n, ".%03dZ", static_cast<int>(ms));
-    return text;
-}
-
-std::string NewUnitId() {
-    unsigned char b[16];
-    if (RAND_bytes(b, sizeof b) != 1) {
-        // The system's generator is the fallback; ids need only be unique.
-        std::random_device rd;
-        for (unsigned char& c : b)
-            c = static_cast<unsigned char>(rd());
-    }
-    b[6] = static_cast<unsigned char>((b[6] & 0x0F) | 0x40);  // version 4
-    b[8] = static_cast<unsigned char>((b[8] & 0x3F) | 0x80);  // RFC 4122 variant
-    char text[37];
-    std::snprintf(text, sizeof text,
-                  "%02x%02x%02x%02x-%02x%02x-%02x%02x-%02x%02x-%02x%02x%02x%02x%02x%02x", b[0],
-                  b[1], b[2], b[3], b[4], b[5], b[6], b[7], b[8], b[9], b[10], b[11], b[12], b[13],
-                  b[14], b[15]);
-    return text;
-}
-
 CUnitRun::CUnitRun(const Recipe& recipe, IRecordStore& store, CBoxOperations& box,
                    CFlightRecorder& recorder, const StationOptions& options, Emit emit)
     : m_recipe(recipe),
@@ -120,7 +86,7 @@ CUnitRun::CUnitRun(const Recipe& recipe, IRecordStore& store, CBoxOperations& bo
 UnitOutcome CUnitRun::Run(const std::string& unitId, const PortIdentity& port) {
     m_record = UnitRecord{};
     m_record.id = unitId;
-    m_record.startTime = UtcNowText();
+    m_record.startTime = RecordTimeNow();
     m_record.station = m_options.station;
     m_record.operatorName = m_options.operatorName;
     m_record.slot = m_options.slot;
@@ -156,7 +122,7 @@ UnitOutcome CUnitRun::Run(const std::string& unitId, const PortIdentity& port) {
         m_record.frameTrace = m_recorder.Snapshot();
     }
     m_box.SetSinks(nullptr, nullptr);
-    m_record.endTime = UtcNowText();
+    m_record.endTime = RecordTimeNow();
     return UnitOutcome{m_record, store};
 }
 
@@ -321,8 +287,7 @@ bool CUnitRun::Settings() {
         const std::string key(o.field);
         if (want[key] == got[key])
             continue;
-        const std::string line =
-            key + ": 应为 " + want[key].dump() + ", 读回 " + got[key].dump();
+        const std::string line = key + ": 应为 " + want[key].dump() + ", 读回 " + got[key].dump();
         Note(line);
         differences += (differences.empty() ? "" : "; ") + line;
     }

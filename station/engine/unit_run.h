@@ -77,8 +77,3 @@ private:
     long long m_stepStartMs = 0;
     long long m_lastProgressMs = -1;  // -1: none yet in this step
 };
-
-// Text of the current UTC time, ISO 8601 with milliseconds.
-std::string UtcNowText();
-// A fresh random unit id (UUID version 4 text).
-std::string NewUnitId();

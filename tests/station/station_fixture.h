@@ -1,7 +1,7 @@
 #pragma once
 // The station against the box simulator on a pseudo-terminal: a workspace of
 // its own (port and working directory), a recipe written into it with the
-// files it names, an in-memory store and an observer that keeps every event.
+// files it names, a SQLite store in a folder of its own and an observer that keeps every event.
 
 #include <gtest/gtest.h>
 
@@ -14,13 +14,13 @@
 #include <vector>
 
 #include "boxsim/box_simulator.h"
-#include "memory_record_store.h"
 #include "station/config/recipe.h"
 #include "station/engine/station.h"
 #include "station/engine/station_events.h"
 #include "tests/support/box_workspace.h"
 #include "tests/support/quick_upgrade_timing.h"
 #include "tests/support/test_files.h"
+#include "temp_record_store.h"
 
 using Bytes = std::vector<std::uint8_t>;
 
@@ -152,6 +152,6 @@ protected:
     CBoxSimulator m_sim;
     Bytes m_package;
     Recipe m_recipe;
-    CMemoryRecordStore m_store;
+    CTempRecordStore m_store;
     CEventKeeper m_events;
 };

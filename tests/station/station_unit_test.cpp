@@ -282,7 +282,7 @@ TEST_F(StationTest, SerialWhoseLastRunFailedIsRetried) {
 
 TEST_F(StationTest, RecordTheStoreRefusesIsNeverShownAsPassed) {
     UseRecipe(FullRecipeText());
-    m_store.FailNextInsert();
+    m_store.FailInserts();
     const UnitRecord r = RunOnce();
     EXPECT_EQ(r.result, UnitResult::Fail);
     EXPECT_EQ(r.failedStep, "record");
