@@ -4,16 +4,14 @@
 
 #include <chrono>
 
-#include "link/utf8_text.h"
 #include "records/pg_connect.h"
+#include "records/pg_connection.h"
 #include "records/record_columns.h"
 #include "records/record_queries.h"
 #include "records/record_schema.h"
+#include "records/record_transactions.h"
 
 namespace {
-
-// Key of the advisory lock that serialises schema migrations ("vornak").
-constexpr long long kSchemaLockKey = 0x766f726e616bLL;
 
 // Owns one PGresult.
 class CPgResult {
@@ -40,27 +38,8 @@ private:
     PGresult* m_result;
 };
 
-// The database's text is UTF-8 and libpq's parameters end at a NUL: bytes
-// that are not UTF-8 (a box's 8-bit version text) and NULs become U+FFFD, so
-// such a record is stored instead of refused (and stuck in the outbox).
-std::string Utf8Text(const std::string& text) {
-    std::string out = WellFormedUtf8(text);
-    for (std::size_t nul = out.find('\0'); nul != std::string::npos; nul = out.find('\0', nul))
-        out.replace(nul, 1, kUtf8Replacement);
-    return out;
-}
-
-PGresult* Exec(pg_conn* conn, const RecordQuery& query, int replyTimeoutMs = kReplyTimeoutMs) {
-    std::vector<std::string> texts;
-    texts.reserve(query.params.size());
-    for (const std::string& param : query.params) {
-        texts.push_back(Utf8Text(param));
-    }
-    return PgExec(conn, query.sql, texts, replyTimeoutMs);
-}
-
-PGresult* Exec(pg_conn* conn, const std::string& sql) {
-    return Exec(conn, RecordQuery{sql, {}});
+PGresult* Exec(pg_conn* conn, const RecordQuery& query) {
+    return PgExecQuery(conn, query);
 }
 
 std::vector<UnitRecord> RecordsOf(const CPgResult& result) {
@@ -109,60 +88,10 @@ PgReach Connect(const std::string& url, pg_conn*& conn, std::string& error) {
 }  // namespace
 
 bool MigratePostgresSchema(pg_conn* conn, int target, std::string& error, bool* away) {
-    bool serverAway = false;
-    auto run = [&](const RecordQuery& query, int replyTimeoutMs = kReplyTimeoutMs) {
-        CPgResult result(Exec(conn, query, replyTimeoutMs));
-        if (!result.Ok()) {
-            error = result.Error();
-            serverAway = PgAway(conn, result.Get());
-            CPgResult rollback(Exec(conn, "ROLLBACK"));
-            return false;
-        }
-        return true;
-    };
-    const bool migrated = [&] {
-        const std::vector<SchemaStep> steps = PostgresSchemaSteps();
-        // Waiting for another station's migration is bound by the lock
-        // time-out; the steps themselves (indexes over a plant's records)
-        // are not.
-        if (!run({"BEGIN", {}}) ||
-            !run({"SELECT pg_advisory_xact_lock(" + std::to_string(kSchemaLockKey) + ")", {}}) ||
-            !run({"SET LOCAL statement_timeout = 0", {}}) ||
-            !run({"CREATE TABLE IF NOT EXISTS schema_version (version INTEGER NOT NULL)", {}}))
-            return false;
-        CPgResult current(Exec(conn, "SELECT version FROM schema_version"));
-        if (!current.Ok()) {
-            error = current.Error();
-            serverAway = PgAway(conn, current.Get());
-            CPgResult rollback(Exec(conn, "ROLLBACK"));
-            return false;
-        }
-        int version = 0;
-        if (current.Rows() == 0) {
-            if (!run({"INSERT INTO schema_version (version) VALUES (0)", {}}))
-                return false;
-        } else {
-            version = std::stoi(current.Text(0, 0));
-        }
-        if (version > LatestVersion(steps)) {
-            error = "the database's schema version " + std::to_string(version) +
-                    " is newer than this tool's (" + std::to_string(LatestVersion(steps)) + ")";
-            CPgResult rollback(Exec(conn, "ROLLBACK"));
-            return false;
-        }
-        for (const SchemaStep& step : steps) {
-            if (step.version <= version || step.version > target)
-                continue;
-            if (!run({step.sql, {}}, kMigrationTimeoutMs) ||
-                !run({"UPDATE schema_version SET version = $1", {std::to_string(step.version)}})) {
-                error = "schema step " + std::to_string(step.version) + ": " + error;
-                return false;
-            }
-        }
-        return run({"COMMIT", {}});
-    }();
+    CPgConnection connection(conn);
+    const bool migrated = MigrateSchema(connection, PostgresSchemaSteps(), target, error);
     if (away != nullptr)
-        *away = !migrated && serverAway;
+        *away = !migrated && connection.Away();
     return migrated;
 }
 
@@ -226,47 +155,15 @@ void CPgRecordStore::DropConnectionLocked() {
 
 bool CPgRecordStore::InsertRemoteLocked(const UnitRecord& record, bool requirePassFree,
                                         bool& reached, std::string& error) {
-    reached = true;
-    // Runs one statement of the transaction; on failure ends it and says why.
-    auto step = [&](const RecordQuery& query, int* rows = nullptr,
-                    std::string* firstValue = nullptr) {
-        CPgResult result(Exec(m_conn, query));
-        if (result.Ok()) {
-            if (rows != nullptr)
-                *rows = result.Rows();
-            if (firstValue != nullptr && result.Rows() > 0)
-                *firstValue = result.Text(0, 0);
-            return true;
-        }
-        error = result.Error();
-        if (PgAway(m_conn, result.Get())) {
-            reached = false;
-            DropConnectionLocked();
-        } else {
-            CPgResult rollback(Exec(m_conn, "ROLLBACK"));
-        }
-        return false;
-    };
-    int rows = 0;
-    if (!step({"BEGIN", {}}) ||
-        !step({"SELECT pg_advisory_xact_lock(hashtextextended($1, 0))",
-               {record.serial + '\x1f' + record.recipeSha256}}) ||
-        !step(RecordExistsQuery(ParamStyle::Postgres, record.id), &rows))
-        return false;
-    if (rows > 0)
-        return step({"COMMIT", {}});
-    if (requirePassFree && record.result == UnitResult::Pass) {
-        std::string last;
-        if (!step(LastRunQuery(ParamStyle::Postgres, record.serial, record.recipeSha256), &rows,
-                  &last))
-            return false;
-        if (rows > 0 && InterlockFromLastRun(last) == InterlockState::Passed) {
-            CPgResult rollback(Exec(m_conn, "ROLLBACK"));
-            error = "serial " + record.serial + " already passed this recipe";
-            return false;
-        }
+    CPgConnection connection(m_conn);
+    if (InsertCheckedRecord(connection, record, requirePassFree, nullptr, error)) {
+        reached = true;
+        return true;
     }
-    return step(InsertRecordQuery(ParamStyle::Postgres, record)) && step({"COMMIT", {}});
+    reached = !connection.Away();
+    if (!reached)
+        DropConnectionLocked();
+    return false;
 }
 
 bool CPgRecordStore::ForwardLocked() {

@@ -5,16 +5,11 @@
 #include "records/record_columns.h"
 #include "records/record_queries.h"
 #include "records/record_schema.h"
+#include "records/record_transactions.h"
+#include "records/sqlite_connection.h"
 #include "records/sqlite_statement.h"
 
 namespace {
-
-// Prepares `query` with its parameters bound.
-void BindAll(CSqliteStatement& statement, const RecordQuery& query) {
-    for (std::size_t i = 0; i < query.params.size(); ++i) {
-        statement.BindText(static_cast<int>(i + 1), query.params[i]);
-    }
-}
 
 std::optional<UnitRecord> RecordOfRow(const CSqliteStatement& statement) {
     std::vector<std::string> values;
@@ -31,7 +26,7 @@ std::optional<UnitRecord> RecordOfRow(const CSqliteStatement& statement) {
 std::vector<UnitRecord> RunRecordQuery(sqlite3* db, const RecordQuery& query) {
     std::vector<UnitRecord> records;
     CSqliteStatement statement(db, query.sql);
-    BindAll(statement, query);
+    statement.BindTexts(query.params);
     while (statement.Step() == SQLITE_ROW) {
         if (auto record = RecordOfRow(statement))
             records.push_back(std::move(*record));
@@ -39,64 +34,11 @@ std::vector<UnitRecord> RunRecordQuery(sqlite3* db, const RecordQuery& query) {
     return records;
 }
 
-int UserVersion(sqlite3* db) {
-    CSqliteStatement statement(db, "PRAGMA user_version");
-    return statement.Step() == SQLITE_ROW ? static_cast<int>(statement.ColumnInt(0)) : -1;
-}
-
-// Ends the transaction `begin` opened: ROLLBACK unless Commit() succeeded.
-class CSqliteTransaction {
-public:
-    CSqliteTransaction(sqlite3* db, const char* begin, std::string& error)
-        : m_db(db), m_open(SqliteExec(db, begin, error)) {}
-    ~CSqliteTransaction() {
-        if (m_open) {
-            std::string ignored;
-            SqliteExec(m_db, "ROLLBACK", ignored);
-        }
-    }
-    bool Open() const { return m_open; }
-    bool Commit(std::string& error) {
-        if (!SqliteExec(m_db, "COMMIT", error))
-            return false;
-        m_open = false;
-        return true;
-    }
-
-private:
-    sqlite3* m_db;
-    bool m_open;
-};
-
 }  // namespace
 
 bool MigrateSqliteSchema(sqlite3* db, int target, std::string& error) {
-    CSqliteTransaction transaction(db, "BEGIN IMMEDIATE", error);
-    if (!transaction.Open())
-        return false;
-    const std::vector<SchemaStep> steps = SqliteSchemaSteps();
-    const int version = UserVersion(db);
-    if (version < 0) {
-        error = "can't read the schema version";
-        return false;
-    }
-    if (version > LatestVersion(steps)) {
-        error = "the file's schema version " + std::to_string(version) +
-                " is newer than this tool's (" + std::to_string(LatestVersion(steps)) + ")";
-        return false;
-    }
-    for (const SchemaStep& step : steps) {
-        if (step.version <= version || step.version > target)
-            continue;
-        if (!SqliteExec(db, step.sql, error)) {
-            error = "schema step " + std::to_string(step.version) + ": " + error;
-            return false;
-        }
-        // The version is a number of ours; PRAGMA takes no bound parameters.
-        if (!SqliteExec(db, "PRAGMA user_version = " + std::to_string(step.version), error))
-            return false;
-    }
-    return transaction.Commit(error);
+    CSqliteConnection connection(db);
+    return MigrateSchema(connection, SqliteSchemaSteps(), target, error);
 }
 
 std::unique_ptr<CSqliteRecordStore> CSqliteRecordStore::Open(const std::string& path,
@@ -137,74 +79,24 @@ CSqliteRecordStore::~CSqliteRecordStore() {
     sqlite3_close(m_db);
 }
 
-bool CSqliteRecordStore::LastRunLocked(const std::string& serial, const std::string& recipeSha256,
-                                       std::optional<std::string>& result, std::string& error) {
-    const RecordQuery query = LastRunQuery(ParamStyle::Sqlite, serial, recipeSha256);
-    CSqliteStatement statement(m_db, query.sql);
-    BindAll(statement, query);
-    const int step = statement.Step();
-    if (step == SQLITE_ROW) {
-        result = statement.ColumnText(0);
-        return true;
-    }
-    result.reset();
-    if (step == SQLITE_DONE)
-        return true;
-    error = statement.Error();
-    return false;
-}
-
 InterlockState CSqliteRecordStore::Interlock(const std::string& serial,
                                              const std::string& recipeSha256) {
     std::lock_guard lock(m_lock);
-    std::optional<std::string> last;
+    CSqliteConnection connection(m_db);
+    std::optional<std::vector<std::string>> row;
     std::string error;
-    LastRunLocked(serial, recipeSha256, last, error);
-    return InterlockFromLastRun(last);
+    connection.FirstRow(LastRunQuery(ParamStyle::Sqlite, serial, recipeSha256), row, error);
+    return InterlockFromLastRun(row && !row->empty() ? std::optional(row->front()) : std::nullopt);
 }
 
 bool CSqliteRecordStore::InsertLocked(const UnitRecord& record, bool requirePassFree, bool queue,
                                       std::string& error) {
-    // IMMEDIATE takes the write lock before the check, so no other process
-    // can insert between the check and the insert.
-    CSqliteTransaction transaction(m_db, "BEGIN IMMEDIATE", error);
-    if (!transaction.Open())
-        return false;
-    const RecordQuery exists = RecordExistsQuery(ParamStyle::Sqlite, record.id);
-    CSqliteStatement existsStatement(m_db, exists.sql);
-    BindAll(existsStatement, exists);
-    const int found = existsStatement.Step();
-    if (found == SQLITE_ROW)
-        return transaction.Commit(error);
-    if (found != SQLITE_DONE) {
-        error = existsStatement.Error();
-        return false;
-    }
-    if (requirePassFree && record.result == UnitResult::Pass) {
-        std::optional<std::string> last;
-        if (!LastRunLocked(record.serial, record.recipeSha256, last, error))
-            return false;
-        if (InterlockFromLastRun(last) == InterlockState::Passed) {
-            error = "serial " + record.serial + " already passed this recipe";
-            return false;
-        }
-    }
-    const RecordQuery insert = InsertRecordQuery(ParamStyle::Sqlite, record);
-    CSqliteStatement insertStatement(m_db, insert.sql);
-    BindAll(insertStatement, insert);
-    if (insertStatement.Step() != SQLITE_DONE) {
-        error = insertStatement.Error();
-        return false;
-    }
-    if (queue) {
-        CSqliteStatement enqueue(m_db, "INSERT INTO outbox (id) VALUES (?1)");
-        enqueue.BindText(1, record.id);
-        if (enqueue.Step() != SQLITE_DONE) {
-            error = enqueue.Error();
-            return false;
-        }
-    }
-    return transaction.Commit(error);
+    CSqliteConnection connection(m_db);
+    const auto enqueue = [&](std::string& why) {
+        return connection.Exec({"INSERT INTO outbox (id) VALUES (?1)", {record.id}}, why);
+    };
+    return InsertCheckedRecord(connection, record, requirePassFree,
+                               queue ? std::function<bool(std::string&)>(enqueue) : nullptr, error);
 }
 
 bool CSqliteRecordStore::Insert(const UnitRecord& record, bool requirePassFree,

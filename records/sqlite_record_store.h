@@ -59,9 +59,6 @@ private:
     CSqliteRecordStore(sqlite3* db, std::string path);
     bool InsertLocked(const UnitRecord& record, bool requirePassFree, bool queue,
                       std::string& error);
-    // The result name of the serial's last run through the recipe, if any.
-    bool LastRunLocked(const std::string& serial, const std::string& recipeSha256,
-                       std::optional<std::string>& result, std::string& error);
 
     mutable std::mutex m_lock;  // guards m_db
     sqlite3* m_db;

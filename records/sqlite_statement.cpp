@@ -27,6 +27,12 @@ void CSqliteStatement::BindInt(int index, std::int64_t value) {
     sqlite3_bind_int64(m_stmt, index, value);
 }
 
+void CSqliteStatement::BindTexts(const std::vector<std::string>& values) {
+    for (std::size_t i = 0; i < values.size(); ++i) {
+        BindText(static_cast<int>(i + 1), values[i]);
+    }
+}
+
 int CSqliteStatement::Step() {
     return m_stmt == nullptr ? SQLITE_MISUSE : sqlite3_step(m_stmt);
 }

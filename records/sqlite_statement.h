@@ -5,6 +5,7 @@
 
 #include <cstdint>
 #include <string>
+#include <vector>
 
 struct sqlite3;
 struct sqlite3_stmt;
@@ -23,6 +24,8 @@ public:
     // Parameters count from 1, as in the statement's "?1".
     void BindText(int index, const std::string& value);
     void BindInt(int index, std::int64_t value);
+    // `values` as parameters 1, 2, ...
+    void BindTexts(const std::vector<std::string>& values);
 
     // SQLITE_ROW, SQLITE_DONE or an error code.
     int Step();
