@@ -17,6 +17,22 @@ bool IsPostgresUrl(const std::string& url) {
 
 }  // namespace
 
+std::vector<UnitRecord> IRecordStore::List(const RecordFilter& filter) {
+    std::vector<UnitRecord> records;
+    std::string error;
+    if (!List(filter, records, error))
+        throw CRecordReadError(Describe() + ": " + error);
+    return records;
+}
+
+std::optional<UnitRecord> IRecordStore::Find(const std::string& id) {
+    std::optional<UnitRecord> record;
+    std::string error;
+    if (!Find(id, record, error))
+        throw CRecordReadError(Describe() + ": " + error);
+    return record;
+}
+
 std::string SqliteStorePath(const std::string& url) {
     if (url.starts_with(kSqliteScheme))
         return url.substr(std::char_traits<char>::length(kSqliteScheme));

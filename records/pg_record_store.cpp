@@ -42,19 +42,18 @@ PGresult* Exec(pg_conn* conn, const RecordQuery& query) {
     return PgExecQuery(conn, query);
 }
 
-std::vector<UnitRecord> RecordsOf(const CPgResult& result) {
-    std::vector<UnitRecord> records;
+// Every row of `result`; one that is not a record is an error.
+bool RecordsOf(const CPgResult& result, std::vector<UnitRecord>& records, std::string& error) {
+    records.clear();
     for (int row = 0; row < result.Rows(); ++row) {
         std::vector<std::string> values;
         for (int column = 0; column < result.Columns(); ++column) {
             values.push_back(result.Text(row, column));
         }
-        UnitRecord record;
-        std::string error;
-        if (RecordFromColumnValues(values, record, error))
-            records.push_back(std::move(record));
+        if (!RecordFromColumnValues(values, records.emplace_back(), error))
+            return false;
     }
-    return records;
+    return true;
 }
 
 // The URL without a password, for messages.
@@ -168,11 +167,15 @@ bool CPgRecordStore::InsertRemoteLocked(const UnitRecord& record, bool requirePa
 
 bool CPgRecordStore::ForwardLocked() {
     for (;;) {
-        const std::optional<UnitRecord> record = m_queue->OldestQueued();
+        std::optional<UnitRecord> record;
+        std::string error;
+        // A queued record that can't be read stays first: the ones behind
+        // it wait rather than overtake it.
+        if (!m_queue->OldestQueued(record, error))
+            return false;
         if (!record)
             return true;
         bool reached = false;
-        std::string error;
         if (!InsertRemoteLocked(*record, false, reached, error) ||
             !m_queue->Dequeue(record->id, error))
             return false;
@@ -255,32 +258,43 @@ bool CPgRecordStore::Insert(const UnitRecord& record, bool requirePassFree, std:
     return stored;
 }
 
-std::vector<UnitRecord> CPgRecordStore::List(const RecordFilter& filter) {
+bool CPgRecordStore::List(const RecordFilter& filter, std::vector<UnitRecord>& records,
+                          std::string& error) {
     std::lock_guard lock(m_lock);
     if (ReadyLocked()) {
         CPgResult result(Exec(m_conn, ListRecordsQuery(ParamStyle::Postgres, filter)));
         if (result.Ok())
-            return RecordsOf(result);
-        if (PgAway(m_conn, result.Get()))
-            DropConnectionLocked();
+            return RecordsOf(result, records, error);
+        if (!PgAway(m_conn, result.Get())) {
+            error = result.Error();
+            return false;
+        }
+        DropConnectionLocked();
     }
-    return m_queue->List(filter);
+    return m_queue->List(filter, records, error);
 }
 
-std::optional<UnitRecord> CPgRecordStore::Find(const std::string& id) {
+bool CPgRecordStore::Find(const std::string& id, std::optional<UnitRecord>& record,
+                          std::string& error) {
     std::lock_guard lock(m_lock);
     if (ReadyLocked()) {
         CPgResult result(Exec(m_conn, FindRecordQuery(ParamStyle::Postgres, id)));
+        std::vector<UnitRecord> found;
         if (result.Ok()) {
-            std::vector<UnitRecord> found = RecordsOf(result);
-            if (found.empty())
-                return std::nullopt;
-            return std::move(found.front());
+            if (!RecordsOf(result, found, error))
+                return false;
+            record.reset();
+            if (!found.empty())
+                record = std::move(found.front());
+            return true;
         }
-        if (PgAway(m_conn, result.Get()))
-            DropConnectionLocked();
+        if (!PgAway(m_conn, result.Get())) {
+            error = result.Error();
+            return false;
+        }
+        DropConnectionLocked();
     }
-    return m_queue->Find(id);
+    return m_queue->Find(id, record, error);
 }
 
 std::string CPgRecordStore::Describe() const {

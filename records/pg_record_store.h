@@ -78,8 +78,12 @@ public:
 
     InterlockState Interlock(const std::string& serial, const std::string& recipeSha256) override;
     bool Insert(const UnitRecord& record, bool requirePassFree, std::string& error) override;
-    std::vector<UnitRecord> List(const RecordFilter& filter) override;
-    std::optional<UnitRecord> Find(const std::string& id) override;
+    using IRecordStore::Find;
+    using IRecordStore::List;
+    bool List(const RecordFilter& filter, std::vector<UnitRecord>& records,
+              std::string& error) override;
+    bool Find(const std::string& id, std::optional<UnitRecord>& record,
+              std::string& error) override;
     std::string Describe() const override;
     std::size_t QueuedCount() override;
     StoreStatus Status() override;

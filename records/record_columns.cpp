@@ -74,7 +74,8 @@ bool RecordFromColumnValues(std::span<const std::string> values, UnitRecord& rec
                 break;
         }
         if (!ok) {
-            error = std::string("unreadable ") + field.name + " '" + value + "'";
+            // The id comes first and is any text: the record is named by it.
+            error = "record " + values.front() + ": unreadable " + field.name + " '" + value + "'";
             return false;
         }
     }

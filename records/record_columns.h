@@ -21,7 +21,7 @@ std::string RecordColumnList();
 std::vector<std::string> RecordColumnValues(const UnitRecord& record);
 
 // Builds a record from column texts in the table's order. False with `error`
-// when a value can't be read (a result name or JSON text a store should not
-// hold); `record` is then unspecified.
+// naming the record's id and the field when a value can't be read (a result
+// name or JSON text a store should not hold); `record` is then unspecified.
 bool RecordFromColumnValues(std::span<const std::string> values, UnitRecord& record,
                             std::string& error);

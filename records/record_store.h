@@ -9,6 +9,7 @@
 #include <functional>
 #include <memory>
 #include <optional>
+#include <stdexcept>
 #include <string>
 #include <vector>
 
@@ -39,6 +40,12 @@ struct RecordFilter {
     std::size_t limit = 0;  // 0: all
 };
 
+// A store that could not be read, or a stored row that is not a record.
+class CRecordReadError : public std::runtime_error {
+public:
+    using std::runtime_error::runtime_error;
+};
+
 // Where records go now: a store with a shared server tells when it is away.
 struct StoreStatus {
     bool away = false;        // the server does not answer: records wait locally
@@ -66,9 +73,17 @@ public:
     // record is then not stored.
     virtual bool Insert(const UnitRecord& record, bool requirePassFree, std::string& error) = 0;
 
-    // Newest first.
-    virtual std::vector<UnitRecord> List(const RecordFilter& filter) = 0;
-    virtual std::optional<UnitRecord> Find(const std::string& id) = 0;
+    // Newest first. A stored row that can't be read as a record (a value the
+    // store should not hold) is never skipped: false with `error` naming the
+    // record's id, as for a store that can't be read.
+    virtual bool List(const RecordFilter& filter, std::vector<UnitRecord>& records,
+                      std::string& error) = 0;
+    virtual bool Find(const std::string& id, std::optional<UnitRecord>& record,
+                      std::string& error) = 0;
+    // The same for callers with no way to report an error: they throw
+    // CRecordReadError.
+    std::vector<UnitRecord> List(const RecordFilter& filter);
+    std::optional<UnitRecord> Find(const std::string& id);
 
     // Where the store lives, for messages ("sqlite:/path/records.db").
     virtual std::string Describe() const = 0;

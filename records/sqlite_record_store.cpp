@@ -11,27 +11,38 @@
 
 namespace {
 
-std::optional<UnitRecord> RecordOfRow(const CSqliteStatement& statement) {
-    std::vector<std::string> values;
-    for (int i = 0; i < statement.ColumnCount(); ++i) {
-        values.push_back(statement.ColumnText(i));
-    }
-    UnitRecord record;
-    std::string error;
-    if (!RecordFromColumnValues(values, record, error))
-        return std::nullopt;
-    return record;
-}
-
-std::vector<UnitRecord> RunRecordQuery(sqlite3* db, const RecordQuery& query) {
-    std::vector<UnitRecord> records;
+// Every row of `query`; a row that is not a record, or a read that fails
+// part way, is an error.
+bool RunRecordQuery(sqlite3* db, const RecordQuery& query, std::vector<UnitRecord>& records,
+                    std::string& error) {
+    records.clear();
     CSqliteStatement statement(db, query.sql);
     statement.BindTexts(query.params);
-    while (statement.Step() == SQLITE_ROW) {
-        if (auto record = RecordOfRow(statement))
-            records.push_back(std::move(*record));
+    int step = statement.Step();
+    for (; step == SQLITE_ROW; step = statement.Step()) {
+        std::vector<std::string> values;
+        for (int i = 0; i < statement.ColumnCount(); ++i) {
+            values.push_back(statement.ColumnText(i));
+        }
+        UnitRecord& record = records.emplace_back();
+        if (!RecordFromColumnValues(values, record, error))
+            return false;
     }
-    return records;
+    if (step == SQLITE_DONE)
+        return true;
+    error = statement.Error();
+    return false;
+}
+
+bool FirstRecord(sqlite3* db, const RecordQuery& query, std::optional<UnitRecord>& record,
+                 std::string& error) {
+    std::vector<UnitRecord> found;
+    if (!RunRecordQuery(db, query, found, error))
+        return false;
+    record.reset();
+    if (!found.empty())
+        record = std::move(found.front());
+    return true;
 }
 
 }  // namespace
@@ -111,17 +122,16 @@ bool CSqliteRecordStore::InsertQueued(const UnitRecord& record, bool requirePass
     return InsertLocked(record, requirePassFree, true, error);
 }
 
-std::vector<UnitRecord> CSqliteRecordStore::List(const RecordFilter& filter) {
+bool CSqliteRecordStore::List(const RecordFilter& filter, std::vector<UnitRecord>& records,
+                              std::string& error) {
     std::lock_guard lock(m_lock);
-    return RunRecordQuery(m_db, ListRecordsQuery(ParamStyle::Sqlite, filter));
+    return RunRecordQuery(m_db, ListRecordsQuery(ParamStyle::Sqlite, filter), records, error);
 }
 
-std::optional<UnitRecord> CSqliteRecordStore::Find(const std::string& id) {
+bool CSqliteRecordStore::Find(const std::string& id, std::optional<UnitRecord>& record,
+                              std::string& error) {
     std::lock_guard lock(m_lock);
-    std::vector<UnitRecord> found = RunRecordQuery(m_db, FindRecordQuery(ParamStyle::Sqlite, id));
-    if (found.empty())
-        return std::nullopt;
-    return std::move(found.front());
+    return FirstRecord(m_db, FindRecordQuery(ParamStyle::Sqlite, id), record, error);
 }
 
 std::string CSqliteRecordStore::Describe() const {
@@ -149,16 +159,13 @@ bool CSqliteRecordStore::CheckIntegrity(std::string& why) {
     return false;
 }
 
-std::optional<UnitRecord> CSqliteRecordStore::OldestQueued() {
+bool CSqliteRecordStore::OldestQueued(std::optional<UnitRecord>& record, std::string& error) {
     std::lock_guard lock(m_lock);
     const RecordQuery query{
         "SELECT " + RecordColumnList() +
             " FROM unit_records WHERE id = (SELECT id FROM outbox ORDER BY seq LIMIT 1)",
         {}};
-    std::vector<UnitRecord> found = RunRecordQuery(m_db, query);
-    if (found.empty())
-        return std::nullopt;
-    return std::move(found.front());
+    return FirstRecord(m_db, query, record, error);
 }
 
 bool CSqliteRecordStore::Dequeue(const std::string& id, std::string& error) {

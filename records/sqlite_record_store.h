@@ -40,8 +40,12 @@ public:
 
     InterlockState Interlock(const std::string& serial, const std::string& recipeSha256) override;
     bool Insert(const UnitRecord& record, bool requirePassFree, std::string& error) override;
-    std::vector<UnitRecord> List(const RecordFilter& filter) override;
-    std::optional<UnitRecord> Find(const std::string& id) override;
+    using IRecordStore::Find;
+    using IRecordStore::List;
+    bool List(const RecordFilter& filter, std::vector<UnitRecord>& records,
+              std::string& error) override;
+    bool Find(const std::string& id, std::optional<UnitRecord>& record,
+              std::string& error) override;
     std::string Describe() const override;
     // PRAGMA quick_check: every page's structure, not the indexes' contents.
     bool CheckIntegrity(std::string& why) override;
@@ -49,8 +53,9 @@ public:
     // Insert() that also puts the record at the end of the outbox, in the
     // same transaction. A record already stored is not queued again.
     bool InsertQueued(const UnitRecord& record, bool requirePassFree, std::string& error);
-    // The first record of the outbox, if any.
-    std::optional<UnitRecord> OldestQueued();
+    // The first record of the outbox, if any. False with `error` when it
+    // can't be read: it stays first, and the records behind it wait.
+    bool OldestQueued(std::optional<UnitRecord>& record, std::string& error);
     // Takes `id` out of the outbox; the record itself stays.
     bool Dequeue(const std::string& id, std::string& error);
     std::size_t QueuedCount() override;

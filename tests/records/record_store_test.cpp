@@ -383,6 +383,35 @@ TEST_P(RecordStoreTest, RefusesASchemaNewerThanItKnows) {
     EXPECT_EQ(m_backend->SchemaVersion(), newer);
 }
 
+// A stored value the store should not hold (a result name, steps that are
+// not JSON) is an error naming the record, never a record left out.
+TEST_P(RecordStoreTest, ARowThatIsNotARecordIsAnErrorNamingIt) {
+    const char* damages[] = {
+        "UPDATE unit_records SET result = 'maybe' WHERE id = 'r2'",
+        "UPDATE unit_records SET steps = '[{' WHERE id = 'r2'",
+    };
+    for (const char* damage : damages) {
+        SCOPED_TRACE(damage);
+        std::string why;
+        auto backend = CStoreBackend::Create(GetParam(), why);
+        auto store = backend->Open();
+        InsertAll(*store, {MakeRecord("r1", "S1", UnitResult::Pass),
+                           MakeRecord("r2", "S2", UnitResult::Fail),
+                           MakeRecord("r3", "S3", UnitResult::Pass)});
+        backend->Execute(damage);
+        std::vector<UnitRecord> records;
+        std::string error;
+        EXPECT_FALSE(store->List({}, records, error)) << records.size() << " records listed";
+        EXPECT_NE(error.find("record r2"), std::string::npos) << error;
+        std::optional<UnitRecord> found;
+        error.clear();
+        EXPECT_FALSE(store->Find("r2", found, error));
+        EXPECT_NE(error.find("record r2"), std::string::npos) << error;
+        EXPECT_TRUE(store->Find("r1", found, error) && found) << error;
+        EXPECT_THROW(store->List({}), CRecordReadError);
+    }
+}
+
 INSTANTIATE_TEST_SUITE_P(Backends, RecordStoreTest,
                          testing::Values(Backend::Sqlite, Backend::Postgres),
                          [](const testing::TestParamInfo<Backend>& info) {
