@@ -7,9 +7,6 @@
 
 namespace {
 
-// Key of the advisory lock that serialises schema migrations ("vornak").
-constexpr long long kSchemaLockKey = 0x766f726e616bLL;
-
 // The database's text is UTF-8 and libpq's parameters end at a NUL: bytes
 // that are not UTF-8 (a box's 8-bit version text) and NULs become U+FFFD, so
 // such a record is stored instead of refused (and stuck in the outbox).
@@ -84,6 +81,16 @@ void CPgConnection::Rollback() {
 
 bool CPgConnection::LockSerial(const std::string& key, std::string& error) {
     return Exec({"SELECT pg_advisory_xact_lock(hashtextextended($1, 0))", {key}}, error);
+}
+
+bool CPgConnection::PeekSchemaVersion(int& version) {
+    std::optional<std::vector<std::string>> row;
+    std::string ignored;
+    // A database without the table yet fails here; the migration makes it.
+    if (!FirstRow({"SELECT version FROM schema_version", {}}, row, ignored) || !row || row->empty())
+        return false;
+    version = std::stoi(row->front());
+    return true;
 }
 
 bool CPgConnection::BeginMigration(std::string& error) {

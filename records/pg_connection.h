@@ -15,6 +15,9 @@
 struct pg_conn;
 struct pg_result;
 
+// Key of the advisory lock that serialises schema migrations ("vornak").
+constexpr long long kSchemaLockKey = 0x766f726e616bLL;
+
 class CPgConnection : public IRecordConnection {
 public:
     explicit CPgConnection(pg_conn* conn) : m_conn(conn) {}
@@ -29,6 +32,7 @@ public:
     bool Commit(std::string& error) override;
     void Rollback() override;
     bool LockSerial(const std::string& key, std::string& error) override;
+    bool PeekSchemaVersion(int& version) override;
     bool BeginMigration(std::string& error) override;
     bool ReadSchemaVersion(int& version, std::string& error) override;
     bool WriteSchemaVersion(int version, std::string& error) override;

@@ -34,6 +34,9 @@ public:
     // file's write lock.)
     virtual bool LockSerial(const std::string& key, std::string& error) = 0;
 
+    // The schema's version read outside any transaction or lock (most opens
+    // find it current and need neither); false when it can't be read so.
+    virtual bool PeekSchemaVersion(int& version) = 0;
     // The schema's migration: its transaction begun (excluding every other
     // migration), the version read and written, and one step run.
     virtual bool BeginMigration(std::string& error) = 0;

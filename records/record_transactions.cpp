@@ -64,6 +64,12 @@ bool InsertCheckedRecord(IRecordConnection& connection, const UnitRecord& record
 
 bool MigrateSchema(IRecordConnection& connection, const std::vector<SchemaStep>& steps, int target,
                    std::string& error) {
+    // Stations starting together don't queue behind the migration's lock
+    // when there is nothing to migrate.
+    int current = 0;
+    if (connection.PeekSchemaVersion(current) && current == target &&
+        current <= LatestVersion(steps))
+        return true;
     CTransaction transaction(connection);
     int version = 0;
     if (!transaction.Begin(&IRecordConnection::BeginMigration, error) ||

@@ -45,6 +45,11 @@ void CSqliteConnection::Rollback() {
     SqliteExec(m_db, "ROLLBACK", ignored);
 }
 
+bool CSqliteConnection::PeekSchemaVersion(int& version) {
+    std::string ignored;
+    return ReadSchemaVersion(version, ignored);
+}
+
 bool CSqliteConnection::ReadSchemaVersion(int& version, std::string& error) {
     std::optional<std::vector<std::string>> row;
     if (!FirstRow({"PRAGMA user_version", {}}, row, error))

@@ -20,6 +20,7 @@ public:
     bool Commit(std::string& error) override;
     void Rollback() override;
     bool LockSerial(const std::string&, std::string&) override { return true; }
+    bool PeekSchemaVersion(int& version) override;
     bool BeginMigration(std::string& error) override { return Begin(error); }
     bool ReadSchemaVersion(int& version, std::string& error) override;
     bool WriteSchemaVersion(int version, std::string& error) override;

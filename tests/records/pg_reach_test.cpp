@@ -18,6 +18,7 @@
 #include <sstream>
 #include <thread>
 
+#include "records/pg_connection.h"
 #include "records/pg_record_store.h"
 #include "tests/records/store_backend.h"
 #include "tests/support/temp_dir.h"
@@ -186,6 +187,17 @@ TEST_F(PgReachTest, AServerNobodyAnswersForIsAwayAndSaidSo) {
     // Away from the start: the hook hears it at once.
     EXPECT_EQ(log.Heard().front(), (StoreStatus{true, 0}));
     store->SetStatusHook(nullptr);
+}
+
+// A station that finds the schema current does not wait for the migration's
+// lock, which another station may hold for as long as its migration runs.
+TEST_F(PgReachTest, AStationStartsWhileAnotherHoldsTheMigrationLock) {
+    m_backend->Open("first");  // makes the schema
+    CPgSession migrating(m_backend->PostgresUrl());
+    migrating.Run("SELECT pg_advisory_lock(" + std::to_string(kSchemaLockKey) + ")");
+    auto station = m_backend->Open("second");
+    ASSERT_NE(station, nullptr);
+    EXPECT_FALSE(station->Status().away) << "started offline behind the lock";
 }
 
 // A server that stalls (frozen, or a table locked by someone else) holds a
