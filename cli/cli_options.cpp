@@ -79,6 +79,7 @@ constexpr OptionSpec kOptions[] = {
     {"--station", OptionValue::Required},
     {"--operator", OptionValue::Required},
     {"--slots", OptionValue::Required},
+    {"--require-server", OptionValue::None},
 };
 constexpr std::size_t kFirstStationOption = 6;
 
@@ -115,6 +116,7 @@ bool ParseCommandLine(int argc, const char* const* argv, CliRequest& request, st
     const std::vector<std::string>& positional = line.words;
     request.once = line.Has("--once");
     request.rework = line.Has("--rework");
+    request.requireServer = line.Has("--require-server");
     request.json = line.Has("--json");
     request.db = line.Value("--db");
     request.stationName = line.Value("--station");
@@ -153,8 +155,8 @@ bool ParseCommandLine(int argc, const char* const* argv, CliRequest& request, st
     }
     if (stationOptionSeen && row->command != CliCommand::Station) {
         error =
-            "options --db, --station, --operator, --once, --rework, --json and --slots "
-            "apply to station only";
+            "options --db, --station, --operator, --once, --rework, --json, --slots and "
+            "--require-server apply to station only";
         return false;
     }
     if (request.output && request.output->empty()) {

@@ -3,6 +3,7 @@
 const char* StationHelpText() {
     return R"(Usage: vornak-cli station RECIPE [--db URL] [--station NAME] [--operator NAME]
                           [--once] [--rework] [--json] [--port N] [--trace]
+                          [--require-server]
        vornak-cli station RECIPE (--slots FILE | --slot NAME=PORT ...) [options]
 
 Runs every box that is connected through the recipe (a TOML file): identity,
@@ -14,7 +15,11 @@ touched; an error names the file, the line and the key (exit 2).
 
 Options:
   --db URL         sqlite:PATH (default: records.db beside the recipe) or
-                   postgresql://...
+                   postgresql://...; a server that does not answer keeps the
+                   records in records-queue.db beside the recipe until it is
+                   back (said on stderr); one that refuses (password, user,
+                   database, an option, SSL) is an error (exit 2)
+  --require-server take no box while the PostgreSQL server is away
   --station NAME   station name in the records (default: the host name)
   --operator NAME  operator name in the records (default: $USER)
   --once           stop after one unit
@@ -37,6 +42,10 @@ holding the same serial fail the second with reason DUPLICATE_SERIAL.
 Progress and messages go to stderr. Ctrl-C while waiting for a box ends the
 station; during a unit the unit finishes first, and a second Ctrl-C aborts it
 (recorded as aborted with its step).
+
+A damaged store is refused at the start (exit 2). A record the store fails to
+take (disk full, locked, damaged) is said in words, and no further box is
+taken until the store takes that record.
 
 Exit status with --once: 0 pass (every slot), 1 fail or aborted, 2 bad recipe, store or
 usage. Without --once: 0 after Ctrl-C, 2 as above.

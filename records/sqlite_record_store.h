@@ -46,6 +46,8 @@ public:
     bool Find(const std::string& id, std::optional<UnitRecord>& record,
               std::string& error) override;
     std::string Describe() const override;
+    // PRAGMA quick_check: every page's structure, not the indexes' contents.
+    bool CheckIntegrity(std::string& why) override;
 
     // Insert() that also puts the record at the end of the outbox, in the
     // same transaction. A record already stored is not queued again.

@@ -34,6 +34,7 @@
 #include "station/board/record_detail.h"
 #include "station/board/station_words.h"
 #include "station/config/recipe_catalog.h"
+#include "station/engine/store_gate.h"
 
 namespace {
 
@@ -142,6 +143,13 @@ CStationWindow::CStationWindow(const Recipe& recipe, std::vector<StationSlot> fi
     m_message->setFont(PointFont(m_message, kHeaderPointSize - 4, false));
     m_message->setWordWrap(true);
 
+    m_storeBanner = new QLabel(this);
+    m_storeBanner->setObjectName(QStringLiteral("storeBanner"));
+    m_storeBanner->setFont(PointFont(m_storeBanner, kHeaderPointSize - 2, true));
+    m_storeBanner->setWordWrap(true);
+    m_storeBanner->setStyleSheet(QStringLiteral("background: #f5c542; padding: 6px;"));
+    m_storeBanner->hide();
+
     // The tiles scroll when their rows are taller than the screen leaves
     // them, so no slot is ever out of reach.
     auto* tileArea = new QScrollArea(this);
@@ -203,6 +211,7 @@ CStationWindow::CStationWindow(const Recipe& recipe, std::vector<StationSlot> fi
     auto* column = new QVBoxLayout(this);
     column->addLayout(header);
     column->addWidget(m_message);
+    column->addWidget(m_storeBanner);
     column->addWidget(tileArea, 3);
     column->addLayout(counters);
     column->addWidget(split, 2);
@@ -220,6 +229,12 @@ CStationWindow::CStationWindow(const Recipe& recipe, std::vector<StationSlot> fi
     for (std::size_t i = 0; i < m_tiles.size(); ++i)
         ShowTile(i);
 
+    // Posted calls still queued when the window goes die with it.
+    m_store->SetStatusHook([this](const StoreStatus& status) {
+        QMetaObject::invokeMethod(
+            this, [this, status] { ShowStoreStatus(status); }, Qt::QueuedConnection);
+    });
+
     m_clock = new QTimer(this);
     connect(m_clock, &QTimer::timeout, this, [this] {
         for (std::size_t i = 0; i < m_tiles.size(); ++i) {
@@ -236,6 +251,7 @@ CStationWindow::CStationWindow(const Recipe& recipe, std::vector<StationSlot> fi
 }
 
 CStationWindow::~CStationWindow() {
+    m_store->SetStatusHook(nullptr);
     // The group calls the forwarder, which posts to this window: it must end
     // before either goes. Posted calls still queued die with the window.
     if (m_waiter.joinable())
@@ -457,6 +473,11 @@ void CStationWindow::ShowRecipe() {
     m_recipeLabel->setText(QStringLiteral("配方: ") + ToQString(m_recipe->name) +
                            QStringLiteral("  [") + ToQString(m_recipe->variant) +
                            QStringLiteral("]"));
+}
+
+void CStationWindow::ShowStoreStatus(const StoreStatus& status) {
+    m_storeBanner->setVisible(status.away);
+    m_storeBanner->setText(ToQString(StoreStatusWords(status)));
 }
 
 void CStationWindow::Say(const QString& text, bool problem) {

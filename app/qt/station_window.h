@@ -16,6 +16,10 @@
 // yes aborts the running units (recorded as aborted with their step). A tile
 // whose box was refused (its serial passed) offers rework, asked the same way.
 //
+// While the records server is away a banner above the tiles says so, with
+// the number of records waiting for it; the store's status hook posts each
+// change to the GUI thread.
+//
 // Recipes are picked by scanning a variant's barcode into the scan field (a
 // keyboard wedge types it and presses Enter): the recipe of that variant
 // among the *.toml files in the first recipe's folder.
@@ -87,6 +91,7 @@ private:
     void ShowRecords();
     void ShowDetail();
     void ShowRecipe();
+    void ShowStoreStatus(const StoreStatus& status);
     void Say(const QString& text, bool problem);
 
     friend class CStationEventForwarder;
@@ -109,6 +114,7 @@ private:
     QLabel* m_recipeLabel = nullptr;
     QLineEdit* m_scan = nullptr;
     QLabel* m_message = nullptr;
+    QLabel* m_storeBanner = nullptr;
     std::vector<CStationTile*> m_tiles;
     QLabel* m_passed = nullptr;
     QLabel* m_failed = nullptr;

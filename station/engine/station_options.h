@@ -25,8 +25,11 @@ struct StationOptions {
     // The port to watch (link/port_choice.h, ParsePortText: "COM3", "3", a device path,
     // "usb:VID:PID[:SERIAL]"); empty: scan for any box.
     std::string port;
-    bool rework = false;   // run serials that already passed, marked rework
-    bool once = false;     // stop after one unit
+    bool rework = false;  // run serials that already passed, marked rework
+    bool once = false;    // stop after one unit
+    // Take no box while the records store's server is away (the interlock
+    // across stations holds only through it).
+    bool requireServer = false;
     UpgradeTiming timing;  // the firmware update's pauses
     std::uint32_t probeIntervalMs = kProbeIntervalMs;
     std::string toolVersion;  // written into every record

@@ -29,6 +29,7 @@
 #include "device/option_table.h"
 #include "link/command_codes.h"
 #include "records/record_store.h"
+#include "res/store_texts.h"
 #include "tests/support/box_workspace.h"
 #include "tests/support/quick_upgrade_timing.h"
 #include "tests/support/test_files.h"
@@ -114,9 +115,9 @@ protected:
         Recipe recipe;
         std::string error;
         ASSERT_TRUE(LoadRecipe(m_workspace.WorkDir() + "/a.toml", recipe, error)) << error;
-        std::unique_ptr<IRecordStore> store =
-            OpenRecordStore("sqlite:" + m_workspace.WorkDir() + "/records.db",
-                            m_workspace.WorkDir() + "/queue.db", error);
+        std::unique_ptr<IRecordStore> store = OpenRecordStore(
+            m_storeUrl.empty() ? "sqlite:" + m_workspace.WorkDir() + "/records.db" : m_storeUrl,
+            m_workspace.WorkDir() + "/queue.db", error);
         ASSERT_TRUE(store) << error;
         if (seed)
             seed(*store, recipe);
@@ -175,6 +176,7 @@ protected:
     }
 
     CBoxWorkspace m_workspace{"stationwin"};
+    std::string m_storeUrl;  // empty: a SQLite file in the workspace
     std::vector<std::unique_ptr<CBoxSimulator>> m_sims;
     std::unique_ptr<CStationWindow> m_window;
 };
@@ -231,6 +233,20 @@ TEST_F(StationWindowTest, TilesCountersAndListFollowTheUnits) {
             EXPECT_TRUE(detail.contains("版本: ") && detail.contains(kNewVersion));
         }
     }
+}
+
+// A records server nobody answers for: the unit passes on the local queue,
+// and a banner says the server is away and how many records wait for it.
+TEST_F(StationWindowTest, ABannerSaysTheServerIsAwayAndCountsTheWaitingRecords) {
+    m_storeUrl = "postgresql://postgres@127.0.0.1:1/vornak";  // nothing listens on port 1
+    StartBox(3, 0x01);
+    Open({{"A", "COM3"}});
+    ASSERT_TRUE(QTest::qWaitFor([&] { return Tile(0).State() == TileState::Passed; }, kUnitWaitMs));
+    const auto& banner = Part<QLabel>(*m_window, "storeBanner");
+    QTRY_VERIFY_WITH_TIMEOUT(banner.text().contains(QStringLiteral("1 ") + kServerWaiting),
+                             kUnitWaitMs);
+    EXPECT_TRUE(banner.isVisible());
+    EXPECT_TRUE(banner.text().startsWith(kServerAway)) << banner.text().toStdString();
 }
 
 TEST_F(StationWindowTest, RefusedSerialIsItsOwnStateAndReworksOnRequest) {
