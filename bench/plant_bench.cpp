@@ -1,11 +1,10 @@
 // A plant's stations on one PostgreSQL server: N stations in this process,
 // each with its own records store (one connection for its life, its own
-// local queue file) and its own unthrottled box simulator, each running
-// units back to back through CStation. Every tenth unit of a station takes a
-// serial its neighbour station takes at the same time, so the interlock is
-// raced. Prints records/s and the commit's p50 and p99 (the store's Insert:
-// the pass-free check and the insert in one transaction) against the 50 ms
-// p99 target, and checks that no serial passed twice. Run under
+// local queue file) and its own box simulator (unthrottled, or paced at a
+// line's rate), each running units back to back through CStation. Every tenth unit of a station
+// takes a serial its neighbour station takes at the same time, so the interlock is raced. Prints
+// records/s and the commit's p50 and p99 (the store's Insert: the pass-free check and the insert in
+// one transaction) against the 50 ms p99 target, and checks that no serial passed twice. Run under
 // scripts/with-postgres.sh (VORNAK_TEST_PG_URL set).
 
 #include <libpq-fe.h>
@@ -130,11 +129,13 @@ int main(int argc, char** argv) {
     namespace fs = std::filesystem;
     const int stations = argc > 1 ? std::atoi(argv[1]) : kDefaultStations;
     const int units = argc > 2 ? std::atoi(argv[2]) : kDefaultUnits;
+    // 0: the boxes answer as fast as they can; else their line's rate.
+    const unsigned baud = argc > 3 ? static_cast<unsigned>(std::atoi(argv[3])) : 0;
     const char* baseUrl = std::getenv("VORNAK_TEST_PG_URL");
     if (baseUrl == nullptr || stations < 2 || units < 1 || stations > kMaxPortNumber - kFirstPort) {
         std::fprintf(stderr,
                      "usage: scripts/with-postgres.sh vornak_plant_bench [stations=%d] "
-                     "[units=%d]\n",
+                     "[units=%d] [baud=0]\n",
                      kDefaultStations, kDefaultUnits);
         return 2;
     }
@@ -168,6 +169,9 @@ int main(int argc, char** argv) {
         run.sim = std::make_unique<CBoxSimulator>();
         ready = run.sim->Start((dir / "ports").string(), kFirstPort + s);
         run.sim->SetVersion(kBoxVersion);
+        SimFaults line;
+        line.throttleBaud = baud;
+        run.sim->SetFaults(line);
         std::string error;
         auto store =
             OpenRecordStore(url, (dir / ("queue-" + std::to_string(s) + ".db")).string(), error);
@@ -247,6 +251,8 @@ int main(int argc, char** argv) {
 
     const double p50 = Percentile(commits, 0.50);
     const double p99 = Percentile(commits, 0.99);
+    std::printf("boxes %s\n",
+                baud == 0 ? "unthrottled" : ("at " + std::to_string(baud) + " baud").c_str());
     std::printf(
         "%d stations x %d units on one server: %.1f s, %ld records stored (%s on the "
         "server), %.1f records/s\n",

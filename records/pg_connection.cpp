@@ -3,6 +3,7 @@
 #include <libpq-fe.h>
 
 #include <charconv>
+#include <utility>
 
 #include "link/utf8_text.h"
 
@@ -23,6 +24,15 @@ std::string Utf8Text(const std::string& text) {
 bool CPgConnection::Query(const RecordQuery& query, std::vector<RecordRow>& rows,
                           std::string& error) {
     rows.clear();
+    if (m_beginPending) {
+        m_beginPending = false;
+        // The simple protocol runs both statements; with parameters the
+        // BEGIN goes alone.
+        if (query.params.empty())
+            return Query({"BEGIN; " + query.sql, {}}, rows, error);
+        if (!Exec({"BEGIN", {}}, error))
+            return false;
+    }
     std::vector<std::string> texts;
     texts.reserve(query.params.size());
     for (const std::string& param : query.params) {
@@ -50,26 +60,39 @@ bool CPgConnection::Query(const RecordQuery& query, std::vector<RecordRow>& rows
     return ok;
 }
 
-bool CPgConnection::Begin(std::string& error) {
-    return Exec({"BEGIN", {}}, error);
+bool CPgConnection::Begin(std::string&) {
+    m_beginPending = true;
+    return true;
 }
 
 bool CPgConnection::Commit(std::string& error) {
-    const bool committed = Exec({"COMMIT", {}}, error);
     m_replyTimeoutMs = kReplyTimeoutMs;
-    return committed;
+    if (std::exchange(m_beginPending, false))
+        return true;  // nothing was sent
+    return Exec({"COMMIT", {}}, error);
 }
 
 void CPgConnection::Rollback() {
     m_replyTimeoutMs = kReplyTimeoutMs;
-    if (m_away)
+    if (std::exchange(m_beginPending, false) || m_away)
         return;
     std::string ignored;
     Exec({"ROLLBACK", {}}, ignored);
 }
 
 bool CPgConnection::LockInterlock(const std::string& key, std::string& error) {
-    return Exec({"SELECT pg_advisory_xact_lock(hashtextextended($1, 0))", {key}}, error);
+    // The key as a literal rather than a parameter, so the lock travels
+    // with the transaction's BEGIN.
+    const std::string text = Utf8Text(key);
+    char* literal = PQescapeLiteral(m_conn, text.c_str(), text.size());
+    if (literal == nullptr) {
+        error = PQerrorMessage(m_conn);
+        return false;
+    }
+    const std::string sql =
+        "SELECT pg_advisory_xact_lock(hashtextextended(" + std::string(literal) + ", 0))";
+    PQfreemem(literal);
+    return Exec({sql, {}}, error);
 }
 
 bool CPgConnection::LockSchema(std::string& error) {

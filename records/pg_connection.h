@@ -6,6 +6,10 @@
 // and its steps run without the server's statement time-out. The schema's
 // version lives in the one-row table schema_version.
 //
+// Begin() sends nothing: its BEGIN goes with the transaction's first
+// statement when that statement has no parameters (a lock), one round trip
+// fewer per record on a busy server.
+//
 // Away() tells whether the last failure means the server is away (lost,
 // frozen, timed out) rather than refusing: the store then keeps the record
 // locally and drops the connection, and Rollback() sends nothing.
@@ -38,6 +42,7 @@ public:
 private:
     pg_conn* m_conn;
     bool m_away = false;
+    bool m_beginPending = false;  // Begin() was called and its BEGIN not yet sent
     // Longer inside a migration, whose steps may build indexes over a
     // plant's records; back to the default when its transaction ends.
     int m_replyTimeoutMs = kReplyTimeoutMs;

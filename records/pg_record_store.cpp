@@ -210,9 +210,10 @@ bool CPgRecordStore::Insert(const UnitRecord& record, bool requirePassFree, std:
             bool reached = false;
             if (InsertRemoteLocked(record, requirePassFree, reached, error)) {
                 // The local copy lets the interlock know this station's units
-                // while the server is away; the server has the record already.
+                // while the server is away; the server has the record already,
+                // so the copy need not wait for the disk.
                 std::string ignored;
-                m_queue->Insert(record, false, ignored);
+                m_queue->InsertCopy(record, ignored);
                 return true;
             }
             if (reached)

@@ -162,6 +162,15 @@ bool CSqliteRecordStore::InsertQueued(const UnitRecord& record, bool requirePass
     return InsertLocked(record, requirePassFree, true, error);
 }
 
+bool CSqliteRecordStore::InsertCopy(const UnitRecord& record, std::string& error) {
+    std::lock_guard lock(m_lock);
+    std::string ignored;
+    SqliteExec(m_db, "PRAGMA synchronous = NORMAL", ignored);
+    const bool stored = InsertLocked(record, false, false, error);
+    SqliteExec(m_db, "PRAGMA synchronous = FULL", ignored);
+    return stored;
+}
+
 bool CSqliteRecordStore::List(const RecordFilter& filter, std::vector<UnitRecord>& records,
                               std::string& error) {
     std::lock_guard lock(m_lock);
