@@ -25,3 +25,14 @@ inline constexpr char kTextRefusedCount[] = "   需返工 ";
 // A tile while the box applies a firmware update (silent, after the last
 // packet): the box must keep its power.
 inline constexpr char kTextApplyingUpdate[] = "设备正在更新固件,请勿断电";
+
+// The shift report button (its caption is the report's title, kReportTitle):
+// "班次报告已写入: PATH", or "无法写入班次报告 PATH" with the reason below.
+inline constexpr char kTextReportWritten[] = "已写入: ";
+inline constexpr char kTextReportNotWritten[] = "无法写入";
+// The report was written but no browser could be started for it.
+inline constexpr char kTextReportNotOpened[] = "无法打开浏览器,请手动打开该文件。";
+// The file could be written: the records could not be read, or the disk
+// failed while writing.
+inline constexpr char kTextReportStoreOrDisk[] =
+    "无法读取记录库,或写入时磁盘出错:请检查记录库(数据库服务器)是否可用、磁盘是否正常。";

@@ -1,8 +1,10 @@
 #include "app/qt/station_window.h"
 
 #include <QCloseEvent>
+#include <QDesktopServices>
 #include <QFontDatabase>
 #include <QGridLayout>
+#include <QGuiApplication>
 #include <QHBoxLayout>
 #include <QHeaderView>
 #include <QLabel>
@@ -16,6 +18,7 @@
 #include <QSplitter>
 #include <QTimer>
 #include <QTreeWidget>
+#include <QUrl>
 #include <QVBoxLayout>
 #include <algorithm>
 #include <chrono>
@@ -27,9 +30,12 @@
 #include "app/qt/station_tile.h"
 #include "app/qt/to_qstring.h"
 #include "records/record_json.h"
+#include "records/report/shift_report.h"
 #include "res/answer_texts.h"
+#include "res/report_texts.h"
 #include "res/resource.h"
 #include "res/station_texts.h"
+#include "res/status_hints.h"
 #include "station/board/local_time.h"
 #include "station/board/record_detail.h"
 #include "station/board/station_words.h"
@@ -102,16 +108,21 @@ private:
 
 CStationWindow::CStationWindow(const Recipe& recipe, std::vector<StationSlot> fixtureSlots,
                                std::unique_ptr<IRecordStore> store, const StationOptions& options,
-                               QWidget* parent)
+                               StationReportPlace report, QWidget* parent)
     : QWidget(parent),
       m_recipe(std::make_unique<Recipe>(recipe)),
       m_recipeFolder(std::filesystem::absolute(recipe.path).parent_path().string()),
       m_store(std::move(store)),
       m_options(options),
+      m_report(std::move(report)),
       m_slots(std::move(fixtureSlots)),
       m_board(SlotNames(m_slots)),
       m_forwarder(std::make_unique<CStationEventForwarder>(this)) {
     setWindowFlag(Qt::Window);
+    if (m_report.shifts.startMinutes.empty()) {
+        std::string unused;
+        ParseShiftSchedule(kDefaultShifts, m_report.shifts, unused);
+    }
     setWindowIcon(LoadResIcon(IDR_MAINFRAME));
     const QRect work = screen()->availableGeometry();
     resize(std::min(kStartWidth, work.width()), std::min(kStartHeight, work.height()));
@@ -176,6 +187,11 @@ CStationWindow::CStationWindow(const Recipe& recipe, std::vector<StationSlot> fi
         counters->addWidget(*label);
     }
     counters->addStretch(1);
+    auto* reportButton = new QPushButton(ToQString(kReportTitle), this);
+    reportButton->setObjectName(QStringLiteral("shiftReport"));
+    reportButton->setFont(PointFont(reportButton, kHeaderPointSize - 4, false));
+    connect(reportButton, &QPushButton::clicked, this, [this] { OnShiftReport(); });
+    counters->addWidget(reportButton);
 
     m_records = new QTreeWidget(this);
     m_records->setObjectName(QStringLiteral("records"));
@@ -375,6 +391,34 @@ void CStationWindow::OnRework(std::size_t index) {
     // The answer may have come after the box went or the group stopped.
     if (m_group && !m_stopping)
         m_group->RequestRework(index, serial);
+}
+
+void CStationWindow::OnShiftReport() {
+    const auto now = std::chrono::system_clock::now();
+    const std::string path = ShiftReportPath(m_report.folder, now, m_report.shifts);
+    std::string error;
+    QGuiApplication::setOverrideCursor(Qt::WaitCursor);
+    const bool written = WriteShiftReport(*m_store, now, m_report.shifts, path, error);
+    QGuiApplication::restoreOverrideCursor();
+    if (!written) {
+        std::string why = FileWriteProblemHint(path);
+        if (why.empty())
+            why = kTextReportStoreOrDisk;
+        QMessageBox box(QMessageBox::Warning, windowTitle(),
+                        ToQString(kTextReportNotWritten) + ToQString(kReportTitle) +
+                            QStringLiteral(" ") + ToQString(path),
+                        QMessageBox::NoButton, this);
+        box.setInformativeText(ToQString(why));
+        box.setDetailedText(ToQString(error));
+        box.setDefaultButton(box.addButton(ToQString(kAnswerOk), QMessageBox::AcceptRole));
+        box.exec();
+        return;
+    }
+    const QString said = ToQString(kReportTitle) + ToQString(kTextReportWritten) + ToQString(path);
+    if (QDesktopServices::openUrl(QUrl::fromLocalFile(ToQString(path))))
+        Say(said, false);
+    else
+        Say(said + QStringLiteral("\n") + ToQString(kTextReportNotOpened), true);
 }
 
 void CStationWindow::ShowEvent(const KeptStationEvent& kept) {

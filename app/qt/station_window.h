@@ -16,6 +16,10 @@
 // yes aborts the running units (recorded as aborted with their step). A tile
 // whose box was refused (its serial passed) offers rework, asked the same way.
 //
+// The report button writes the shift report of the current shift beside
+// the store (on the GUI thread: one shift's records are quickly read) and has
+// the desktop open it (QDesktopServices, so a URL handler may take it).
+//
 // Recipes are picked by scanning a variant's barcode into the scan field (a
 // keyboard wedge types it and presses Enter): the recipe of that variant
 // among the *.toml files in the first recipe's folder.
@@ -32,6 +36,7 @@
 #include <vector>
 
 #include "records/record_store.h"
+#include "records/report/report_shifts.h"
 #include "station/board/station_board.h"
 #include "station/config/recipe.h"
 #include "station/engine/station_group.h"
@@ -44,6 +49,12 @@ class QTimer;
 class QTreeWidget;
 class CStationTile;
 
+// Where the shift report button writes, and the shifts it knows.
+struct StationReportPlace {
+    std::string folder;    // beside the store (StationStoreFolder)
+    ShiftSchedule shifts;  // the default shifts when empty
+};
+
 class CStationWindow : public QWidget {
     Q_OBJECT
 public:
@@ -51,7 +62,7 @@ public:
     // options (station name, operator, waits); `store` is the records store.
     CStationWindow(const Recipe& recipe, std::vector<StationSlot> fixtureSlots,
                    std::unique_ptr<IRecordStore> store, const StationOptions& options,
-                   QWidget* parent = nullptr);
+                   StationReportPlace report, QWidget* parent = nullptr);
     ~CStationWindow() override;
     CStationWindow(const CStationWindow&) = delete;
     CStationWindow& operator=(const CStationWindow&) = delete;
@@ -81,6 +92,8 @@ private:
     // The rework button of tile `index`: asks, then has the slot run its
     // refused box again as a rework.
     void OnRework(std::size_t index);
+    // The report button: writes the current shift's report and opens it.
+    void OnShiftReport();
     void ShowEvent(const KeptStationEvent& kept);
     void ShowTile(std::size_t index);
     void ShowCounters();
@@ -95,6 +108,7 @@ private:
     const std::string m_recipeFolder;
     std::unique_ptr<IRecordStore> m_store;
     StationOptions m_options;
+    StationReportPlace m_report;
     std::vector<StationSlot> m_slots;
     CStationBoard m_board;
     std::unique_ptr<IStationObserver> m_forwarder;
