@@ -20,6 +20,7 @@
 #include <algorithm>
 #include <chrono>
 #include <filesystem>
+#include <iterator>
 #include <system_error>
 #include <utility>
 
@@ -49,6 +50,8 @@ constexpr int kStartWidth = 1500;
 constexpr int kStartHeight = 960;
 // The scan field takes a barcode of a variant, a short text.
 constexpr int kScanMinWidth = 220;
+// The search field takes a serial, twelve hex digits, with room for its hint.
+constexpr int kSearchMinWidth = 300;
 // The record list and its detail keep a few rows in view below the tiles.
 constexpr int kRecordsMinHeight = 110;
 
@@ -176,6 +179,17 @@ CStationWindow::CStationWindow(const Recipe& recipe, std::vector<StationSlot> fi
         counters->addWidget(*label);
     }
     counters->addStretch(1);
+    m_search = new QLineEdit(this);
+    m_search->setObjectName(QStringLiteral("recordSearch"));
+    m_search->setPlaceholderText(ToQString(kTextSearchSerialHint));
+    m_search->setClearButtonEnabled(true);
+    m_search->setMinimumWidth(kSearchMinWidth);
+    connect(m_search, &QLineEdit::returnPressed, this, [this] { Search(m_search->text()); });
+    connect(m_search, &QLineEdit::textChanged, this, [this](const QString& text) {
+        if (text.trimmed().isEmpty())
+            Search(QString());
+    });
+    counters->addWidget(m_search);
 
     m_records = new QTreeWidget(this);
     m_records->setObjectName(QStringLiteral("records"));
@@ -240,6 +254,8 @@ CStationWindow::~CStationWindow() {
     // before either goes. Posted calls still queued die with the window.
     if (m_waiter.joinable())
         m_waiter.join();
+    if (m_searcher.joinable())
+        m_searcher.join();
     if (m_group) {
         m_group->Stop();
         m_group->Stop();
@@ -384,6 +400,10 @@ void CStationWindow::ShowEvent(const KeptStationEvent& kept) {
         ShowTile(static_cast<std::size_t>(tile));
     if (e.kind == StationEventKind::UnitEnd) {
         ShowCounters();
+        // A new record of the serial searched for joins the search's list.
+        if (!m_searchSerial.isEmpty() && kept.record &&
+            ToQString(kept.record->serial).compare(m_searchSerial, Qt::CaseInsensitive) == 0)
+            Search(m_searchSerial);
         ShowRecords();
     }
     if (e.kind == StationEventKind::Notice)
@@ -411,13 +431,77 @@ void CStationWindow::ShowCounters() {
                      (cycle ? QStringLiteral("%1 s").arg(*cycle, 0, 'f', 1) : QStringLiteral("—")));
 }
 
+void CStationWindow::Search(const QString& serial) {
+    const QString wanted = serial.trimmed().toUpper();
+    if (wanted.isEmpty()) {
+        m_searchSerial.clear();
+        m_found.reset();
+        m_nextSearch.reset();
+        ShowRecords();
+        return;
+    }
+    m_searchSerial = wanted;
+    if (m_searcher.joinable()) {
+        m_nextSearch = wanted;
+        return;
+    }
+    IRecordStore* store = m_store.get();
+    const std::string text = wanted.toStdString();
+    try {
+        m_searcher = std::thread([this, store, wanted, text] {
+            RecordFilter filter;
+            filter.serial = text;
+            std::vector<UnitRecord> records;
+            std::string error;
+            const bool ok = store->List(filter, records, error);
+            QMetaObject::invokeMethod(
+                this,
+                [this, wanted, ok, records = std::move(records), error]() mutable {
+                    OnSearchDone(wanted, ok, std::move(records), error);
+                },
+                Qt::QueuedConnection);
+        });
+    } catch (const std::system_error& e) {
+        Say(ToQString(kTextSearchFailed) + QString::fromLocal8Bit(e.what()), true);
+    }
+}
+
+void CStationWindow::OnSearchDone(const QString& serial, bool ok, std::vector<UnitRecord> records,
+                                  const std::string& error) {
+    if (m_searcher.joinable())
+        m_searcher.join();
+    if (m_nextSearch) {
+        const QString next = *std::exchange(m_nextSearch, std::nullopt);
+        if (next == m_searchSerial) {
+            Search(next);
+            return;
+        }
+    }
+    // The field was cleared or changed meanwhile: this answer is stale.
+    if (serial != m_searchSerial)
+        return;
+    if (!ok) {
+        Say(ToQString(kTextSearchFailed) + ToQString(error), true);
+        return;
+    }
+    if (records.empty())
+        Say(ToQString(kTextSearchNothing) + serial, false);
+    m_found.emplace(std::make_move_iterator(records.begin()),
+                    std::make_move_iterator(records.end()));
+    ShowRecords();
+}
+
+const std::deque<UnitRecord>& CStationWindow::ShownRecords() const {
+    return m_found ? *m_found : m_board.Latest();
+}
+
 void CStationWindow::ShowRecords() {
     const QString selected = m_records->currentItem() != nullptr
                                  ? m_records->currentItem()->data(0, Qt::UserRole).toString()
                                  : QString();
     m_records->clear();
     QTreeWidgetItem* reselect = nullptr;
-    for (const UnitRecord& r : m_board.Latest()) {
+    for (const UnitRecord& r : ShownRecords()) {
         const QString reason = r.result == UnitResult::Pass
                                    ? QString()
                                    : ToQString(StepWords(r.failedStep)) + QStringLiteral(": ") +
@@ -444,7 +528,7 @@ void CStationWindow::ShowDetail() {
         return;
     }
     const std::string id = item->data(0, Qt::UserRole).toString().toStdString();
-    for (const UnitRecord& r : m_board.Latest()) {
+    for (const UnitRecord& r : ShownRecords()) {
         if (r.id == id) {
             m_detail->setPlainText(ToQString(RecordDetailText(r)));
             return;

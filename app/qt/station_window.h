@@ -20,13 +20,19 @@
 // keyboard wedge types it and presses Enter): the recipe of that variant
 // among the *.toml files in the first recipe's folder.
 //
-// Threads: the GUI thread, the slots' threads (observer calls only), and one
-// waiter thread at a time while the group stops.
+// The record list shows the latest records, or every record of one serial
+// typed into its search field (the store is read off the GUI thread).
+//
+// Threads: the GUI thread, the slots' threads (observer calls only), one
+// waiter thread at a time while the group stops, and one search thread at a
+// time while the store is read for a serial.
 
 #include <QWidget>
+#include <deque>
 #include <functional>
 #include <map>
 #include <memory>
+#include <optional>
 #include <string>
 #include <thread>
 #include <vector>
@@ -84,6 +90,13 @@ private:
     void ShowEvent(const KeptStationEvent& kept);
     void ShowTile(std::size_t index);
     void ShowCounters();
+    // Shows the records of `serial` (all of them, read from the store off the
+    // GUI thread), or the latest records again when it is empty.
+    void Search(const QString& serial);
+    void OnSearchDone(const QString& serial, bool ok, std::vector<UnitRecord> records,
+                      const std::string& error);
+    // What the list shows: the search's records, or the board's latest.
+    const std::deque<UnitRecord>& ShownRecords() const;
     void ShowRecords();
     void ShowDetail();
     void ShowRecipe();
@@ -100,6 +113,12 @@ private:
     std::unique_ptr<IStationObserver> m_forwarder;
     std::unique_ptr<CStationGroup> m_group;
     std::thread m_waiter;
+    std::thread m_searcher;
+    // The serial the list shows (empty: the latest records), its records once
+    // read, and a serial asked for while another search was running.
+    QString m_searchSerial;
+    std::optional<std::deque<UnitRecord>> m_found;
+    std::optional<QString> m_nextSearch;
     // Boxes left in their slots across a recipe switch, by slot, for the
     // next group (see CStationGroup::SetBoxesLeft).
     std::map<std::string, std::string> m_boxesLeft;
@@ -115,6 +134,7 @@ private:
     QLabel* m_refused = nullptr;
     QLabel* m_yield = nullptr;
     QLabel* m_cycle = nullptr;
+    QLineEdit* m_search = nullptr;
     QTreeWidget* m_records = nullptr;
     QPlainTextEdit* m_detail = nullptr;
     QTimer* m_clock = nullptr;
