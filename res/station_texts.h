@@ -2,6 +2,11 @@
 // The station's words for the operator (tiles, the record detail, read-back
 // differences), in one place; UTF-8.
 
+// A unit's result in words.
+inline constexpr char kTextResultPass[] = "合格";
+inline constexpr char kTextResultFail[] = "不合格";
+inline constexpr char kTextResultAborted[] = "已中止";
+
 // An option's flag value in words.
 inline constexpr char kTextFlagOn[] = "开启";
 inline constexpr char kTextFlagOff[] = "关闭";

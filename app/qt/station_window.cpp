@@ -31,6 +31,7 @@
 #include "res/answer_texts.h"
 #include "res/resource.h"
 #include "res/station_texts.h"
+#include "res/station_window_texts.h"
 #include "station/board/local_time.h"
 #include "station/board/record_detail.h"
 #include "station/board/station_words.h"
@@ -123,12 +124,12 @@ CStationWindow::CStationWindow(const Recipe& recipe, std::vector<StationSlot> fi
     m_recipeLabel->setFont(PointFont(m_recipeLabel, kHeaderPointSize, true));
     // A long recipe name is cut rather than pushing the scan field off.
     m_recipeLabel->setSizePolicy(QSizePolicy::Ignored, QSizePolicy::Preferred);
-    auto* scanLabel = new QLabel(QStringLiteral("扫描型号条码:"), this);
+    auto* scanLabel = new QLabel(ToQString(kTextScanLabel), this);
     scanLabel->setFont(PointFont(scanLabel, kHeaderPointSize, false));
     m_scan = new QLineEdit(this);
     m_scan->setObjectName(QStringLiteral("scanField"));
     m_scan->setFont(PointFont(m_scan, kHeaderPointSize, false));
-    m_scan->setPlaceholderText(QStringLiteral("扫描或输入型号后按回车"));
+    m_scan->setPlaceholderText(ToQString(kTextScanHint));
     m_scan->setMinimumWidth(kScanMinWidth);
     connect(m_scan, &QLineEdit::returnPressed, this, [this] {
         const QString text = m_scan->text();
@@ -194,9 +195,9 @@ CStationWindow::CStationWindow(const Recipe& recipe, std::vector<StationSlot> fi
     m_records = new QTreeWidget(this);
     m_records->setObjectName(QStringLiteral("records"));
     m_records->setColumnCount(kColumnCount);
-    m_records->setHeaderLabels({QStringLiteral("时间"), QStringLiteral("工位"),
-                                QStringLiteral("序列号"), QStringLiteral("结果"),
-                                QStringLiteral("原因")});
+    m_records->setHeaderLabels({ToQString(kTextColumnTime), ToQString(kTextColumnSlot),
+                                ToQString(kTextColumnSerial), ToQString(kTextColumnResult),
+                                ToQString(kTextColumnReason)});
     m_records->setRootIsDecorated(false);
     m_records->setUniformRowHeights(true);
     m_records->setFont(PointFont(m_records, kHeaderPointSize - 6, false));
@@ -206,7 +207,7 @@ CStationWindow::CStationWindow(const Recipe& recipe, std::vector<StationSlot> fi
     m_detail->setObjectName(QStringLiteral("recordDetail"));
     m_detail->setReadOnly(true);
     m_detail->setFont(QFontDatabase::systemFont(QFontDatabase::FixedFont));
-    m_detail->setPlaceholderText(QStringLiteral("选择一条记录查看详情"));
+    m_detail->setPlaceholderText(ToQString(kTextDetailHint));
     auto* split = new QSplitter(Qt::Horizontal, this);
     split->addWidget(m_records);
     split->addWidget(m_detail);
@@ -273,7 +274,7 @@ void CStationWindow::StartGroup() {
     std::string error;
     if (!m_group->Start(error)) {
         m_group.reset();
-        Say(QStringLiteral("无法启动工位: ") + ToQString(error), true);
+        Say(ToQString(kTextCannotStart) + ToQString(error), true);
         emit groupStarted(false);
         return;
     }
@@ -291,7 +292,7 @@ void CStationWindow::StopGroupThen(bool abort, std::function<void()> then) {
     const CStation::StopEffect effect = m_group->Stop();
     if (abort && effect != CStation::StopEffect::EndsNow) {
         m_group->Stop();
-        Say(QStringLiteral("正在中止进行中的单元..."), false);
+        Say(ToQString(kTextAbortingUnits), false);
     }
     CStationGroup* group = m_group.get();
     try {
@@ -338,11 +339,10 @@ void CStationWindow::closeEvent(QCloseEvent* event) {
     event->ignore();
     if (m_stopping)
         return;  // a stop is under way; the close follows it when agreed
-    if (!ConfirmAbort(
-            QStringLiteral("有设备正在进行中,关闭将中止这些单元(记录为中止)。\n确定关闭吗?")))
+    if (!ConfirmAbort(ToQString(kTextCloseQuestion)))
         return;
     m_closeAgreed = true;
-    Say(QStringLiteral("正在停止工位..."), false);
+    Say(ToQString(kTextStoppingStation), false);
     StopGroupThen(true, [this] { close(); });
 }
 
@@ -356,12 +356,10 @@ void CStationWindow::OnScan(const QString& text) {
         return;
     }
     if (recipe.sha256 == m_recipe->sha256) {
-        Say(QStringLiteral("已是当前配方: ") + ToQString(recipe.variant), false);
+        Say(ToQString(kTextSameRecipe) + ToQString(recipe.variant), false);
         return;
     }
-    if (!ConfirmAbort(
-            QStringLiteral("有设备正在进行中,切换配方将中止这些单元(记录为中止)。\n确定切换到 ") +
-            ToQString(recipe.variant) + QStringLiteral(" 吗?")))
+    if (!ConfirmAbort(ToQString(kTextSwitchQuestion).arg(ToQString(recipe.variant))))
         return;
     auto next = std::make_shared<Recipe>(std::move(recipe));
     StopGroupThen(true, [this, next] {
@@ -375,7 +373,7 @@ void CStationWindow::OnScan(const QString& text) {
                 m_boxesLeft[tile.slot] = tile.serial;
         }
         ShowRecipe();
-        Say(QStringLiteral("已切换配方: ") + ToQString(m_recipe->variant), false);
+        Say(ToQString(kTextSwitched) + ToQString(m_recipe->variant), false);
         StartGroup();
     });
 }
@@ -419,16 +417,17 @@ void CStationWindow::ShowTile(std::size_t index) {
 
 void CStationWindow::ShowCounters() {
     const ShiftCounters& c = m_board.Counters();
-    m_passed->setText(QStringLiteral("合格 %1").arg(c.passed));
-    m_failed->setText(QStringLiteral("   不合格 %1").arg(c.failed));
+    m_passed->setText(ToQString(kTextPassedCount).arg(c.passed));
+    m_failed->setText(ToQString(kTextFailedCount).arg(c.failed));
     m_refused->setText(ToQString(kTextRefusedCount) + QString::number(c.refused));
     const std::optional<double> yield = c.FirstPassYield();
-    m_yield->setText(
-        QStringLiteral("   一次通过率 ") +
-        (yield ? QStringLiteral("%1%").arg(*yield * 100.0, 0, 'f', 1) : QStringLiteral("—")));
+    m_yield->setText(ToQString(kTextYield)
+                         .arg(yield ? QStringLiteral("%1%").arg(*yield * 100.0, 0, 'f', 1)
+                                    : ToQString(kTextNoFigure)));
     const std::optional<double> cycle = c.MeanCycleSeconds();
-    m_cycle->setText(QStringLiteral("   平均节拍 ") +
-                     (cycle ? QStringLiteral("%1 s").arg(*cycle, 0, 'f', 1) : QStringLiteral("—")));
+    m_cycle->setText(
+        ToQString(kTextMeanCycle)
+            .arg(cycle ? QStringLiteral("%1 s").arg(*cycle, 0, 'f', 1) : ToQString(kTextNoFigure)));
 }
 
 void CStationWindow::Search(const QString& serial) {
@@ -537,10 +536,9 @@ void CStationWindow::ShowDetail() {
 }
 
 void CStationWindow::ShowRecipe() {
-    setWindowTitle(QStringLiteral("Vornak 生产工位 - ") + ToQString(m_recipe->variant));
-    m_recipeLabel->setText(QStringLiteral("配方: ") + ToQString(m_recipe->name) +
-                           QStringLiteral("  [") + ToQString(m_recipe->variant) +
-                           QStringLiteral("]"));
+    setWindowTitle(ToQString(kTextWindowTitle).arg(ToQString(m_recipe->variant)));
+    m_recipeLabel->setText(
+        ToQString(kTextRecipeLine).arg(ToQString(m_recipe->name), ToQString(m_recipe->variant)));
 }
 
 void CStationWindow::Say(const QString& text, bool problem) {
