@@ -2,6 +2,11 @@
 // The station's words for the operator (tiles, the record detail, read-back
 // differences), in one place; UTF-8.
 
+// A unit's result in words.
+inline constexpr char kTextResultPass[] = "合格";
+inline constexpr char kTextResultFail[] = "不合格";
+inline constexpr char kTextResultAborted[] = "已中止";
+
 // An option's flag value in words.
 inline constexpr char kTextFlagOn[] = "开启";
 inline constexpr char kTextFlagOff[] = "关闭";
@@ -26,13 +31,8 @@ inline constexpr char kTextRefusedCount[] = "   需返工 ";
 // packet): the box must keep its power.
 inline constexpr char kTextApplyingUpdate[] = "设备正在更新固件,请勿断电";
 
-// The shift report button (its caption is the report's title, kReportTitle):
-// "班次报告已写入: PATH", or "无法写入班次报告 PATH" with the reason below.
-inline constexpr char kTextReportWritten[] = "已写入: ";
-inline constexpr char kTextReportNotWritten[] = "无法写入";
-// The report was written but no browser could be started for it.
-inline constexpr char kTextReportNotOpened[] = "无法打开浏览器,请手动打开该文件。";
-// The file could be written: the records could not be read, or the disk
-// failed while writing.
-inline constexpr char kTextReportStoreOrDisk[] =
-    "无法读取记录库,或写入时磁盘出错:请检查记录库(数据库服务器)是否可用、磁盘是否正常。";
+// The record list's search by serial: its hint, and what it says when a
+// serial has no record or the store could not be read.
+inline constexpr char kTextSearchSerialHint[] = "按序列号查找记录,回车查找,清空显示最近记录";
+inline constexpr char kTextSearchNothing[] = "没有此序列号的记录: ";
+inline constexpr char kTextSearchFailed[] = "无法查找记录: ";

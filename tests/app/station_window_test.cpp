@@ -329,6 +329,65 @@ TEST_F(StationWindowTest, RefusedSerialIsItsOwnStateAndReworksOnRequest) {
     EXPECT_TRUE(detail.contains("(返工)")) << detail.toStdString();
 }
 
+// The list shows the latest records; a serial typed into the search shows
+// every record of that serial, however old, and clearing it goes back.
+TEST_F(StationWindowTest, SearchFindsEveryRecordOfASerial) {
+    StartBox(3, 0x01);
+    Open({{"A", "COM3"}}, [](IRecordStore& store, const Recipe& recipe) {
+        // The old record is followed by more newer ones than the list holds.
+        for (int i = 0; i <= 100; ++i) {
+            UnitRecord r;
+            r.id = "seed-" + std::to_string(i);
+            r.serial = i == 0 ? "AAAA00000001" : "BBBB0000" + std::to_string(1000 + i);
+            r.recipeSha256 = recipe.sha256;
+            r.result = UnitResult::Fail;
+            r.startTime = "2026-12-0" + std::to_string(i == 0 ? 1 : 9) +
+                          "T10:00:" + (i % 60 < 10 ? "0" : "") + std::to_string(i % 60) + ".000Z";
+            r.endTime = r.startTime;
+            std::string error;
+            ASSERT_TRUE(store.Insert(r, false, error)) << error;
+        }
+    });
+    ASSERT_TRUE(QTest::qWaitFor([&] { return Tile(0).State() == TileState::Passed; }, kUnitWaitMs));
+    const auto serials = [&] {
+        QStringList shown;
+        for (int row = 0; row < Records().topLevelItemCount(); ++row)
+            shown << Records().topLevelItem(row)->text(2);
+        return shown;
+    };
+    ASSERT_FALSE(serials().contains("AAAA00000001"));
+
+    auto& search = Part<QLineEdit>(*m_window, "recordSearch");
+    const struct {
+        const char* typed;
+        QStringList expected;
+    } cases[] = {
+        {"aaaa00000001", {"AAAA00000001"}},    // older than the latest, any case
+        {" 1234AB005E01 ", {"1234AB005E01"}},  // the unit just run
+        {"CCCC00000000", {}},
+    };
+    for (const auto& c : cases) {
+        search.clear();
+        QTest::keyClicks(&search, c.typed);
+        QTest::keyClick(&search, Qt::Key_Return);
+        EXPECT_TRUE(QTest::qWaitFor([&] { return serials() == c.expected; }, kUnitWaitMs))
+            << c.typed << ": " << serials().join(',').toStdString();
+    }
+    EXPECT_TRUE(Message().contains("没有此序列号的记录")) << Message().toStdString();
+
+    // A record of the search shows its detail.
+    search.clear();
+    QTest::keyClicks(&search, "AAAA00000001");
+    QTest::keyClick(&search, Qt::Key_Return);
+    ASSERT_TRUE(QTest::qWaitFor([&] { return Records().topLevelItemCount() == 1; }, kUnitWaitMs));
+    Records().setCurrentItem(Records().topLevelItem(0));
+    EXPECT_TRUE(
+        Part<QPlainTextEdit>(*m_window, "recordDetail").toPlainText().contains("AAAA00000001"));
+
+    search.clear();
+    EXPECT_EQ(Records().topLevelItemCount(), 100);
+}
+
 // After the last firmware packet the box is silent while it applies the
 // update: the tile says so, with a busy bar, instead of standing at a percent.
 TEST_F(StationWindowTest, TileShowsTheBoxApplyingTheUpdate) {
@@ -460,6 +519,7 @@ TEST_F(StationWindowTest, ShiftReportButtonWritesTheShiftAndOpensIt) {
     CUrlCatcher desktop;
     Part<QPushButton>(*m_window, "shiftReport").click();
     const std::string path = ReportPath();
+    ASSERT_TRUE(QTest::qWaitFor([&] { return !desktop.urls.empty(); }, kUnitWaitMs));
     ASSERT_EQ(desktop.urls.size(), 1u);
     EXPECT_EQ(desktop.urls.front(), QUrl::fromLocalFile(QString::fromStdString(path)));
     const std::string page = ReadWholeFile(path);
@@ -495,9 +555,11 @@ TEST_F(StationWindowTest, ShiftReportThatCannotBeWrittenSaysWhy) {
         EXPECT_EQ(box->defaultButton()->text(), "确定");
         box->defaultButton()->click();
     });
-    Part<QPushButton>(*m_window, "shiftReport").click();
-    EXPECT_TRUE(told);
+    auto& button = Part<QPushButton>(*m_window, "shiftReport");
+    button.click();
+    ASSERT_TRUE(QTest::qWaitFor([&] { return told; }, kUnitWaitMs));
     EXPECT_TRUE(desktop.urls.empty());
+    EXPECT_TRUE(button.isEnabled());
 }
 
 // The window on the line's screens (ctest runs these on 1280 x 1024 and on
