@@ -49,3 +49,14 @@ inline constexpr char kTextTileSerial[] = "序列号 ";
 inline constexpr char kTextElapsedNone[] = "用时 —";
 inline constexpr char kTextElapsedSeconds[] = "用时 %1 s";
 inline constexpr char kTextElapsedMinutes[] = "用时 %1:%2";
+
+// The shift report button (its caption is the report's title, kReportTitle,
+// the %1 below; %2 is the file).
+inline constexpr char kTextReportWritten[] = "%1已写入: %2";
+inline constexpr char kTextReportNotWritten[] = "无法写入%1 %2";
+// The report was written but no browser could be started for it.
+inline constexpr char kTextReportNotOpened[] = "无法打开浏览器,请手动打开该文件。";
+// The file could be written: the records could not be read, or the disk
+// failed while writing.
+inline constexpr char kTextReportStoreOrDisk[] =
+    "无法读取记录库,或写入时磁盘出错:请检查记录库(数据库服务器)是否可用、磁盘是否正常。";

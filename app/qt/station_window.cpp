@@ -1,8 +1,10 @@
 #include "app/qt/station_window.h"
 
 #include <QCloseEvent>
+#include <QDesktopServices>
 #include <QFontDatabase>
 #include <QGridLayout>
+#include <QGuiApplication>
 #include <QHBoxLayout>
 #include <QHeaderView>
 #include <QLabel>
@@ -16,6 +18,7 @@
 #include <QSplitter>
 #include <QTimer>
 #include <QTreeWidget>
+#include <QUrl>
 #include <QVBoxLayout>
 #include <algorithm>
 #include <chrono>
@@ -28,10 +31,13 @@
 #include "app/qt/station_tile.h"
 #include "app/qt/to_qstring.h"
 #include "records/record_json.h"
+#include "records/report/shift_report.h"
 #include "res/answer_texts.h"
+#include "res/report_texts.h"
 #include "res/resource.h"
 #include "res/station_texts.h"
 #include "res/station_window_texts.h"
+#include "res/status_hints.h"
 #include "station/board/local_time.h"
 #include "station/board/record_detail.h"
 #include "station/board/station_words.h"
@@ -106,16 +112,21 @@ private:
 
 CStationWindow::CStationWindow(const Recipe& recipe, std::vector<StationSlot> fixtureSlots,
                                std::unique_ptr<IRecordStore> store, const StationOptions& options,
-                               QWidget* parent)
+                               StationReportPlace report, QWidget* parent)
     : QWidget(parent),
       m_recipe(std::make_unique<Recipe>(recipe)),
       m_recipeFolder(std::filesystem::absolute(recipe.path).parent_path().string()),
       m_store(std::move(store)),
       m_options(options),
+      m_report(std::move(report)),
       m_slots(std::move(fixtureSlots)),
       m_board(SlotNames(m_slots)),
       m_forwarder(std::make_unique<CStationEventForwarder>(this)) {
     setWindowFlag(Qt::Window);
+    if (m_report.shifts.startMinutes.empty()) {
+        std::string unused;
+        ParseShiftSchedule(kDefaultShifts, m_report.shifts, unused);
+    }
     setWindowIcon(LoadResIcon(IDR_MAINFRAME));
     const QRect work = screen()->availableGeometry();
     resize(std::min(kStartWidth, work.width()), std::min(kStartHeight, work.height()));
@@ -136,10 +147,16 @@ CStationWindow::CStationWindow(const Recipe& recipe, std::vector<StationSlot> fi
         m_scan->clear();
         OnScan(text);
     });
+    // Beside the scan field: the counters' row is full on a 1280 wide screen.
+    m_reportButton = new QPushButton(ToQString(kReportTitle), this);
+    m_reportButton->setObjectName(QStringLiteral("shiftReport"));
+    m_reportButton->setFont(PointFont(m_reportButton, kHeaderPointSize - 4, false));
+    connect(m_reportButton, &QPushButton::clicked, this, [this] { OnShiftReport(); });
     auto* header = new QHBoxLayout;
     header->addWidget(m_recipeLabel, 1);
     header->addWidget(scanLabel);
     header->addWidget(m_scan);
+    header->addWidget(m_reportButton);
 
     m_message = new QLabel(this);
     m_message->setObjectName(QStringLiteral("message"));
@@ -257,6 +274,8 @@ CStationWindow::~CStationWindow() {
         m_waiter.join();
     if (m_searcher.joinable())
         m_searcher.join();
+    if (m_reporter.joinable())
+        m_reporter.join();
     if (m_group) {
         m_group->Stop();
         m_group->Stop();
@@ -389,6 +408,51 @@ void CStationWindow::OnRework(std::size_t index) {
     // The answer may have come after the box went or the group stopped.
     if (m_group && !m_stopping)
         m_group->RequestRework(index, serial);
+}
+
+void CStationWindow::OnShiftReport() {
+    if (m_reporter.joinable())
+        return;
+    const auto now = std::chrono::system_clock::now();
+    const std::string path = ShiftReportPath(m_report.folder, now, m_report.shifts);
+    IRecordStore* store = m_store.get();
+    m_reportButton->setEnabled(false);
+    try {
+        m_reporter = std::thread([this, store, now, shifts = m_report.shifts, path] {
+            std::string error;
+            const bool written = WriteShiftReport(*store, now, shifts, path, error);
+            QMetaObject::invokeMethod(
+                this, [this, path, written, error] { OnReportDone(path, written, error); },
+                Qt::QueuedConnection);
+        });
+    } catch (const std::system_error& e) {
+        OnReportDone(path, false, e.what());
+    }
+}
+
+void CStationWindow::OnReportDone(const std::string& path, bool written, const std::string& error) {
+    if (m_reporter.joinable())
+        m_reporter.join();
+    m_reportButton->setEnabled(true);
+    const QString title = ToQString(kReportTitle);
+    if (!written) {
+        std::string why = FileWriteProblemHint(path);
+        if (why.empty())
+            why = kTextReportStoreOrDisk;
+        QMessageBox box(QMessageBox::Warning, windowTitle(),
+                        ToQString(kTextReportNotWritten).arg(title, ToQString(path)),
+                        QMessageBox::NoButton, this);
+        box.setInformativeText(ToQString(why));
+        box.setDetailedText(ToQString(error));
+        box.setDefaultButton(box.addButton(ToQString(kAnswerOk), QMessageBox::AcceptRole));
+        box.exec();
+        return;
+    }
+    const QString said = ToQString(kTextReportWritten).arg(title, ToQString(path));
+    if (QDesktopServices::openUrl(QUrl::fromLocalFile(ToQString(path))))
+        Say(said, false);
+    else
+        Say(said + QStringLiteral("\n") + ToQString(kTextReportNotOpened), true);
 }
 
 void CStationWindow::ShowEvent(const KeptStationEvent& kept) {
