@@ -3,8 +3,6 @@
 // until it takes it; a station that requires the server takes no box while
 // the server is away.
 
-#include "station/engine/station_store.h"
-
 #include <gtest/gtest.h>
 #include <sqlite3.h>
 #include <sys/mount.h>
@@ -15,6 +13,7 @@
 
 #include "records/sqlite_record_store.h"
 #include "res/store_texts.h"
+#include "station/engine/station_store.h"
 #include "station_fixture.h"
 #include "tests/support/temp_dir.h"
 
