@@ -176,8 +176,7 @@ int RunStationCommand(const CliRequest& request, std::FILE* out, std::FILE* err)
     StationOptions options;
     options.station = request.stationName.value_or(DefaultStationName());
     options.operatorName = request.operatorName.value_or(DefaultOperatorName());
-    if (request.port.kind == PortChoice::Kind::Number)
-        options.port = "COM" + std::to_string(request.port.number);
+    options.port = request.port;
     options.once = request.once;
     options.rework = request.rework;
     options.toolVersion = VORNAK_PACKAGE_VERSION;

@@ -33,13 +33,9 @@ bool SlotProblem(const std::vector<StationSlot>& slots, std::size_t index, std::
         key = "name";
         return true;
     }
-    std::string portError;
-    // A lone slot without a port scans for any box, as a single station does.
-    const bool scans = slot.port.empty() && slots.size() == 1;
     PortChoice choice;
-    if (!scans && !ParsePortText(slot.port, choice, portError)) {
+    if (!SlotPortChoice(slot, slots.size(), choice, what)) {
         key = "port";
-        what = portError;
         return true;
     }
     for (std::size_t i = 0; i < index; ++i) {
@@ -119,6 +115,16 @@ private:
 };
 
 }  // namespace
+
+bool SlotPortChoice(const StationSlot& slot, std::size_t slotCount, PortChoice& choice,
+                    std::string& error) {
+    // A lone slot without a port scans for any box, as a single station does.
+    if (slot.port.empty() && slotCount == 1) {
+        choice = PortChoice{};
+        return true;
+    }
+    return ParsePortText(slot.port, choice, error);
+}
 
 bool LoadSlotsFile(const std::string& path, std::vector<StationSlot>& slots, std::string& error) {
     try {

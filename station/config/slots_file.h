@@ -7,6 +7,8 @@
 #include <string>
 #include <vector>
 
+#include "link/port_choice.h"
+
 // One fixture slot: its name and the port its box hangs on, as the operator
 // wrote it (a COM number "COM3" or "3", a device path, a /dev/serial/by-path
 // or by-id name, or "usb:VID:PID[:SERIAL]").
@@ -27,6 +29,11 @@ bool ParseSlotOption(const std::string& text, StationSlot& slot, std::string& er
 // (link/port_choice.h, ParsePortText; a lone slot may leave it empty to scan for any box),
 // no name and no port twice. False with `error`.
 bool CheckSlots(const std::vector<StationSlot>& slots, std::string& error);
+// The port a slot watches, of `slotCount` slots (a lone slot without a port
+// scans for any box); false with `error` for a port text ParsePortText
+// refuses.
+bool SlotPortChoice(const StationSlot& slot, std::size_t slotCount, PortChoice& choice,
+                    std::string& error);
 // Slot names longer than this are refused: a name is shown on a tile and
 // leads every result line.
 constexpr std::size_t kMaxSlotNameBytes = 64;

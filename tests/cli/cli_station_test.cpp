@@ -96,6 +96,16 @@ TEST_F(CliStationTest, JsonPrintsOneObjectPerEvent) {
     EXPECT_TRUE(last["line"].get<std::string>().starts_with("PASS "));
 }
 
+// The single box's port takes every form --port takes for the other commands.
+TEST_F(CliStationTest, WatchesThePortByAnyOfItsNames) {
+    for (const std::string& port : {m_box.LinkPath(), m_box.SlavePath(), std::string("COM3")}) {
+        SCOPED_TRACE(port);
+        const CliResult r = Cli({"station", "line.toml", "--once", "--rework", "--port", port});
+        EXPECT_EQ(r.exitCode, 0) << r.err;
+        EXPECT_TRUE(r.out.starts_with("PASS ")) << r.out;
+    }
+}
+
 TEST_F(CliStationTest, BadRecipeIsRefusedBeforeAnyBoxIsTouched) {
     WriteText(InWork("bad.toml"), "name = \"n\"\nvariant = \"v\"\n[settings]\ncrankTime = 99\n");
     const CliResult r = Cli({"station", "bad.toml", "--once"});
@@ -162,6 +172,7 @@ TEST_F(CliStationTest, SlotOptionsAreCheckedBeforeAnyBoxIsTouched) {
         {{"--slot", "A=3", "--slot", "B=COM3"}, "is already slot 'A''s port"},
         {{"--slot", "A"}, "give NAME=PORT"},
         {{"--slot", "A=3", "--port", "3"}, "option '--port' is for one box"},
+        {{"--slot", "A=3", "--usb", "0403:6001"}, "option '--usb' is for one box"},
         {{"--slot", "A=3", "--slots", "slots.toml"}, "not both"},
         {{"--slots", "slots.toml"}, "slots.toml:4: slot[1].bad: unknown key"},
     };
