@@ -20,6 +20,7 @@ CStation::CStation(const Recipe& recipe, IRecordStore& store, IStationObserver& 
       m_observer(observer),
       m_options(std::move(options)),
       m_box(m_link, m_options.timing) {
+    m_link.SetDiagnosticStream(m_options.diagnostics);
     m_link.SetTraceHook([this](bool outgoing, const std::uint8_t* bytes, std::size_t n) {
         m_recorder.Record(outgoing, bytes, n);
         if (m_options.trace)

@@ -4,6 +4,7 @@
 // so several stations (one per fixture slot) may run side by side.
 
 #include <cstdint>
+#include <cstdio>
 #include <string>
 
 #include "firmware/firmware_update.h"
@@ -32,6 +33,9 @@ struct StationOptions {
     UpgradeTiming timing;  // the firmware update's pauses
     std::uint32_t probeIntervalMs = kProbeIntervalMs;
     std::string toolVersion;  // written into every record
+    // Where the station's link writes its checksum diagnostic ("ABC"): never
+    // stdout, which carries a front end's result lines or JSON.
+    std::FILE* diagnostics = stderr;
     // Also hears every frame of the station's link (--trace), beside the
     // flight recorder; called from the link's threads (see SetTraceHook).
     CDeviceLink::TraceHook trace;

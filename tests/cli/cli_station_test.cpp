@@ -9,6 +9,7 @@
 
 #include "cli_fixture.h"
 #include "device/option_table.h"
+#include "link/command_codes.h"
 
 namespace {
 
@@ -103,6 +104,31 @@ TEST_F(CliStationTest, WatchesThePortByAnyOfItsNames) {
         const CliResult r = Cli({"station", "line.toml", "--once", "--rework", "--port", port});
         EXPECT_EQ(r.exitCode, 0) << r.err;
         EXPECT_TRUE(r.out.starts_with("PASS ")) << r.out;
+    }
+}
+
+// A reply with a bad checksum makes the link say "ABC": on stderr, so the
+// result line and every JSON line stay whole.
+TEST_F(CliStationTest, ChecksumDiagnosticStaysOffStdout) {
+    for (const std::vector<std::string>& extra :
+         {std::vector<std::string>{"--rework"}, std::vector<std::string>{"--rework", "--json"}}) {
+        SCOPED_TRACE(extra.size());
+        SimOverride corrupt;
+        corrupt.badChecksum = true;
+        corrupt.times = 1;
+        m_box.SetOverride(CMD_CONFIG_READ_1, corrupt);
+        const CliResult r = Station(extra);
+        EXPECT_NE(r.err.find("ABC"), std::string::npos) << r.err;
+        EXPECT_EQ(r.out.find("ABC"), std::string::npos) << r.out;
+        std::istringstream lines(r.out);
+        std::size_t count = 0;
+        for (std::string line; std::getline(lines, line); ++count) {
+            if (extra.size() == 2)
+                EXPECT_TRUE(nlohmann::json::accept(line)) << line;
+            else
+                EXPECT_TRUE(line.starts_with("PASS ") || line.starts_with("FAIL ")) << line;
+        }
+        EXPECT_GT(count, 0u);
     }
 }
 

@@ -301,6 +301,23 @@ TEST_F(StationTest, StopBetweenUnitsEndsAtOnceAndOneStopLetsAUnitFinish) {
     EXPECT_EQ(m_store.Records().size(), 1u);
 }
 
+// A station's stdout belongs to its front end: the link's "ABC" for a bad
+// checksum goes to stderr whoever runs the station.
+TEST_F(StationTest, ChecksumDiagnosticGoesToStderr) {
+    UseRecipe(FullRecipeText());
+    SimOverride corrupt;
+    corrupt.badChecksum = true;
+    corrupt.times = 1;
+    m_sim.SetOverride(CMD_CONFIG_READ_1, corrupt);
+    testing::internal::CaptureStdout();
+    testing::internal::CaptureStderr();
+    RunOnce();
+    const std::string out = testing::internal::GetCapturedStdout();
+    const std::string err = testing::internal::GetCapturedStderr();
+    EXPECT_EQ(out.find("ABC"), std::string::npos) << out;
+    EXPECT_NE(err.find("ABC"), std::string::npos) << err;
+}
+
 TEST_F(StationTest, InterlockRefusesAPassedSerialUnlessRework) {
     UseRecipe(FullRecipeText());
     ASSERT_EQ(RunOnce().result, UnitResult::Pass);
