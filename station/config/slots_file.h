@@ -1,7 +1,8 @@
 #pragma once
 // The slots of a station group as the operator gives them: a slots file (TOML,
 // read with the recipe's guards) or --slot options, and the checks both pass
-// through. Pure: no threads, no port.
+// through. No threads; the checks look at which device each port leads to
+// now, and open none.
 
 #include <cstddef>
 #include <string>
@@ -26,8 +27,10 @@ bool ParseSlotOption(const std::string& text, StationSlot& slot, std::string& er
 // Whether the slots can run together: at least one, each name usable (not
 // empty, at most kMaxSlotNameBytes, no blank, control character or '=', so a
 // result line still splits into words), each port a port text
-// (link/port_choice.h, ParsePortText; a lone slot may leave it empty to scan for any box),
-// no name and no port twice. False with `error`.
+// (link/port_choice.h, ParsePortText; a lone slot may leave it empty to scan
+// for any box), no name and no port twice, also not by two names of one
+// device (those that lead to a device now: "COM3" and the device it links
+// to). False with `error`.
 bool CheckSlots(const std::vector<StationSlot>& slots, std::string& error);
 // The port a slot watches, of `slotCount` slots (a lone slot without a port
 // scans for any box); false with `error` for a port text ParsePortText

@@ -4,6 +4,7 @@
 #include <utility>
 
 #include "link/port_choice.h"
+#include "link/port_failure.h"
 #include "records/unit_id.h"
 #include "station/engine/unit_run.h"
 
@@ -54,9 +55,15 @@ bool CStation::AbortCheck() const {
 }
 
 void CStation::SayPortProblem(const BoxWaitResult& attempt) {
-    // Only a clash is worth a word: an adapter not plugged in yet is what
-    // waiting is for.
-    const std::string problem = attempt.pick.ambiguous ? attempt.pick.problem : std::string();
+    // Said once, not at every probe: an adapter not plugged in yet is what
+    // waiting is for, but the operator should know what the slot waits on.
+    std::string problem = attempt.pick.problem;
+    if (attempt.failure) {
+        PortPick where = attempt.pick;
+        if (where.path.empty())
+            where.path = attempt.failure->path;
+        problem = PortPickLabel(where) + ": " + PortFailureText(*attempt.failure);
+    }
     if (problem == m_portProblem)
         return;
     m_portProblem = problem;

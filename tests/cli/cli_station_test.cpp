@@ -105,6 +105,16 @@ TEST_F(CliStationTest, WatchesThePortByAnyOfItsNames) {
         EXPECT_EQ(r.exitCode, 0) << r.err;
         EXPECT_TRUE(r.out.starts_with("PASS ")) << r.out;
     }
+    // No adapter has this identity: the station waits through several
+    // probes, says why once, and Ctrl-C ends it.
+    CliRun run = Options();
+    run.interruptAfter = std::chrono::milliseconds(1500);
+    const CliResult usb = Cli({"station", "line.toml", "--usb", "0403:6001"}, run);
+    EXPECT_EQ(usb.exitCode, 0) << usb.err;
+    EXPECT_EQ(usb.out, "");
+    const std::size_t said = usb.err.find("no USB adapter 0403:6001");
+    ASSERT_NE(said, std::string::npos) << usb.err;
+    EXPECT_EQ(usb.err.find("no USB adapter", said + 1), std::string::npos) << usb.err;
 }
 
 // A reply with a bad checksum makes the link say "ABC": on stderr, so the
