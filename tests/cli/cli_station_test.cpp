@@ -211,6 +211,7 @@ TEST_F(CliStationTest, SlotOptionsAreCheckedBeforeAnyBoxIsTouched) {
         {{"--slot", "A=3", "--usb", "0403:6001"}, "option '--usb' is for one box"},
         {{"--slot", "A=3", "--slots", "slots.toml"}, "not both"},
         {{"--slots", "slots.toml"}, "slots.toml:4: slot[1].bad: unknown key"},
+        {{"--slots", "."}, ".: cannot read the file: not a regular file"},
     };
     for (const auto& c : cases) {
         std::vector<std::string> args = {"station", "line.toml", "--once"};
