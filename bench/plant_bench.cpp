@@ -194,7 +194,8 @@ int main(int argc, char** argv) {
             StationRun& run = runs[static_cast<std::size_t>(s)];
             StationOptions options;
             options.station = "plant-" + std::to_string(s);
-            options.port = "COM" + std::to_string(kFirstPort + s);
+            options.port.kind = PortChoice::Kind::Number;
+            options.port.number = kFirstPort + s;
             options.once = true;
             CSilentObserver observer;
             for (int unit = 0; unit < units; ++unit) {
