@@ -1,5 +1,6 @@
 #include "cli/cli_records.h"
 
+#include <charconv>
 #include <filesystem>
 #include <optional>
 #include <span>
@@ -27,10 +28,12 @@ constexpr char kDefaultQueueFile[] = "records-queue.db";
 constexpr int kShowIndent = 2;
 
 constexpr char kRecordsHelp[] =
-    R"(Usage: vornak-cli records list [--serial S] [--since T] [--result R] [--db URL]
+    R"(Usage: vornak-cli records list [--serial S] [--since T] [--result R]
+                               [--bundle ID] [--release N] [--signer K] [--db URL]
        vornak-cli records show ID [--db URL]
        vornak-cli records export --csv FILE | --jsonl FILE [--serial S] [--since T]
-                                 [--result R] [--db URL]
+                                 [--result R] [--bundle ID] [--release N] [--signer K]
+                                 [--db URL]
 
 The unit records a station wrote, newest first.
 
@@ -47,6 +50,10 @@ Options:
   --since T    only units started at or after T (UTC): 2026-12-10 or
                2026-12-10T13:45[:SS[.fff]][Z]
   --result R   only pass, fail or aborted
+  --bundle ID  only units run from the release bundle ID (its manifest's
+               SHA-256, as vornak-cli release verify prints it)
+  --release N  only units run from a bundle with release number N
+  --signer K   only units run from a bundle signed by key id K
   --db URL     the store: sqlite:PATH or a path (a SQLite file), or
                postgresql://USER@HOST[:PORT]/DB; default records.db in the
                current folder. A PostgreSQL store that does not answer shows
@@ -82,6 +89,8 @@ constexpr OptionSpec kRecordsOptions[] = {
     {"--serial", OptionValue::Required}, {"--since", OptionValue::Required},
     {"--result", OptionValue::Required}, {"--db", OptionValue::Required},
     {"--csv", OptionValue::Required},    {"--jsonl", OptionValue::Required},
+    {"--bundle", OptionValue::Required}, {"--release", OptionValue::Required},
+    {"--signer", OptionValue::Required},
 };
 
 bool ParseRecordsLine(std::span<const char* const> tokens, RecordsRequest& request,
@@ -103,6 +112,9 @@ bool ParseRecordsLine(std::span<const char* const> tokens, RecordsRequest& reque
     const std::optional<std::string> db = line.Value("--db");
     const std::optional<std::string> csv = line.Value("--csv");
     const std::optional<std::string> jsonl = line.Value("--jsonl");
+    const std::optional<std::string> bundle = line.Value("--bundle");
+    const std::optional<std::string> release = line.Value("--release");
+    const std::optional<std::string> signer = line.Value("--signer");
     if (request.help && positional.empty())
         return true;
     if (positional.empty()) {
@@ -127,8 +139,9 @@ bool ParseRecordsLine(std::span<const char* const> tokens, RecordsRequest& reque
                                       : "records " + request.action + " takes one argument, ID";
         return false;
     }
-    if (!action->takesFilters && (serial || since || result)) {
-        error = "records " + request.action + " takes no --serial, --since or --result";
+    if (!action->takesFilters && (serial || since || result || bundle || release || signer)) {
+        error = "records " + request.action +
+                " takes no --serial, --since, --result, --bundle, --release or --signer";
         return false;
     }
     const bool exports = request.action == "export";
@@ -158,6 +171,18 @@ bool ParseRecordsLine(std::span<const char* const> tokens, RecordsRequest& reque
             return false;
         }
         request.filter.result = value;
+    }
+    request.filter.bundleId = bundle;
+    request.filter.signerKeyId = signer;
+    if (release) {
+        std::int64_t number = 0;
+        const char* end = release->data() + release->size();
+        const auto [ptr, ec] = std::from_chars(release->data(), end, number);
+        if (ec != std::errc() || ptr != end || number < 1) {
+            error = "bad release number '" + *release + "': give a whole number from 1";
+            return false;
+        }
+        request.filter.releaseNumber = number;
     }
     request.csv = csv;
     request.jsonl = jsonl;

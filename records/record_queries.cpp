@@ -51,6 +51,17 @@ RecordQuery ListRecordsQuery(ParamStyle style, const RecordFilter& filter) {
         add("start_time >= ", *filter.since);
     if (filter.result)
         add("result = ", UnitResultName(*filter.result));
+    if (filter.variant)
+        add("variant = ", *filter.variant);
+    if (filter.bundleId)
+        add("bundle_id = ", *filter.bundleId);
+    if (filter.releaseNumber)
+        add("release_number = ", std::to_string(*filter.releaseNumber));
+    if (filter.signerKeyId)
+        add("signer_key_id = ", *filter.signerKeyId);
+    // The column is an integer, so the parameter compares as a number.
+    if (filter.releaseAbove)
+        add("release_number > ", std::to_string(*filter.releaseAbove));
     query.sql = "SELECT " + RecordColumnList() + " FROM unit_records" + where + kNewestFirst;
     if (filter.limit > 0)
         query.sql += " LIMIT " + std::to_string(filter.limit);

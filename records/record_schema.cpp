@@ -35,6 +35,14 @@ constexpr char kRecordColumnsV1[] = R"(
     frame_trace TEXT NOT NULL DEFAULT '[]'
 )";
 
+// The release bundle a record's recipe came from (a later step than any
+// other of either store's list).
+constexpr char kReleaseColumns[] =
+    "ALTER TABLE unit_records ADD COLUMN bundle_id TEXT NOT NULL DEFAULT '';"
+    "ALTER TABLE unit_records ADD COLUMN release_number INTEGER NOT NULL DEFAULT 0;"
+    "ALTER TABLE unit_records ADD COLUMN signer_key_id TEXT NOT NULL DEFAULT '';"
+    "ALTER TABLE unit_records ADD COLUMN rollback INTEGER NOT NULL DEFAULT 0;";
+
 // Version 2: the interlock and `records list --serial` look a serial up and
 // take its newest runs; `--since` takes a time range.
 constexpr char kIndexesV2[] =
@@ -53,6 +61,7 @@ std::vector<SchemaStep> SqliteSchemaSteps() {
         {3,
          "CREATE TABLE outbox (seq INTEGER PRIMARY KEY AUTOINCREMENT, "
          "id TEXT NOT NULL UNIQUE REFERENCES unit_records (id));"},
+        {4, kReleaseColumns},
     };
 }
 
@@ -61,6 +70,7 @@ std::vector<SchemaStep> PostgresSchemaSteps() {
         {1, std::string("CREATE TABLE unit_records (seq BIGSERIAL PRIMARY KEY,") +
                 kRecordColumnsV1 + ");"},
         {2, kIndexesV2},
+        {3, kReleaseColumns},
     };
 }
 

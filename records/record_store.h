@@ -25,7 +25,13 @@ struct RecordFilter {
     std::optional<std::string> since;  // ISO 8601 UTC; records that started at or after it
                                        // (ParseSinceTime() reads what a user typed)
     std::optional<UnitResult> result;
-    std::size_t limit = 0;  // 0: all
+    std::optional<std::string> variant;
+    // The release bundle a record's recipe came from.
+    std::optional<std::string> bundleId;
+    std::optional<std::int64_t> releaseNumber;
+    std::optional<std::string> signerKeyId;
+    std::optional<std::int64_t> releaseAbove;  // release numbers above this one
+    std::size_t limit = 0;                     // 0: all
 };
 
 class IRecordStore {

@@ -4,10 +4,12 @@
 // so several stations (one per fixture slot) may run side by side.
 
 #include <cstdint>
+#include <optional>
 #include <string>
 
 #include "firmware/firmware_update.h"
 #include "link/device_link.h"
+#include "station/release_stamp.h"
 #include "station/serial_registry.h"
 
 // Ports are probed for a box, and a box that passed is probed for its
@@ -37,4 +39,8 @@ struct StationOptions {
     // fails DUPLICATE_SERIAL when another slot holds its box's serial. None
     // for a single box.
     CSerialRegistry* serials = nullptr;
+    // The release bundle the recipe came from: its identity goes into every
+    // record, and a box of none of its families fails INCOMPATIBLE_BOX at
+    // identify. None for a plain recipe.
+    std::optional<ReleaseStamp> release;
 };

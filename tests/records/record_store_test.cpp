@@ -53,6 +53,10 @@ UnitRecord FullRecord() {
     record.adapterSerial = "FT4X9";
     record.toolVersion = "1.2";
     record.frameTrace = {"> 7E 01 02", "< 7E 81 00"};
+    record.bundleId = std::string(64, 'b');
+    record.releaseNumber = 12;
+    record.signerKeyId = "0123456789abcdef";
+    record.rollback = true;
     return record;
 }
 
@@ -141,6 +145,59 @@ TEST_P(RecordStoreTest, ListFiltersNewestFirst) {
         {"aborted", Filter({}, {}, UnitResult::Aborted), {"r3"}},
         {"all filters", Filter("S2", "2026-12-10", UnitResult::Pass), {"r4"}},
         {"limit", Filter({}, {}, {}, 2), {"r5", "r4"}},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.name);
+        EXPECT_EQ(IdsOf(store->List(c.filter)), c.ids);
+    }
+}
+
+// Records of release bundles: by bundle, number and signer, and the
+// rollback check's "a later release passed for the variant" (numbers compare
+// as numbers: 10 is above 9).
+TEST_P(RecordStoreTest, ListFiltersByRelease) {
+    auto store = m_backend->Open();
+    auto released = [](const char* id, UnitResult result, const char* variant, std::int64_t number,
+                       const char* signer) {
+        UnitRecord r = MakeRecord(id, "S1", result);
+        r.variant = variant;
+        r.releaseNumber = number;
+        r.bundleId = std::string(64, id[1]);
+        r.signerKeyId = signer;
+        return r;
+    };
+    InsertAll(*store, {
+                          MakeRecord("r1", "S1", UnitResult::Pass),
+                          released("r2", UnitResult::Pass, "LHD", 9, "k1"),
+                          released("r3", UnitResult::Pass, "LHD", 10, "k2"),
+                          released("r4", UnitResult::Pass, "RHD", 12, "k1"),
+                          released("r5", UnitResult::Fail, "LHD", 11, "k1"),
+                      });
+    auto filter = [](auto set) {
+        RecordFilter f;
+        set(f);
+        return f;
+    };
+    auto passedAbove = [](const char* variant, std::int64_t number) {
+        RecordFilter f;
+        f.variant = variant;
+        f.result = UnitResult::Pass;
+        f.releaseAbove = number;
+        return f;
+    };
+    struct Case {
+        const char* name;
+        RecordFilter filter;
+        std::vector<std::string> ids;
+    };
+    const Case cases[] = {
+        {"bundle", filter([](RecordFilter& f) { f.bundleId = std::string(64, '3'); }), {"r3"}},
+        {"release", filter([](RecordFilter& f) { f.releaseNumber = 9; }), {"r2"}},
+        {"signer", filter([](RecordFilter& f) { f.signerKeyId = "k1"; }), {"r5", "r4", "r2"}},
+        {"variant", filter([](RecordFilter& f) { f.variant = "RHD"; }), {"r4"}},
+        {"passed above 9", passedAbove("LHD", 9), {"r3"}},
+        {"passed above 10", passedAbove("LHD", 10), {}},
+        {"plain recipes are release 0", passedAbove("LHD", -1), {"r3", "r2", "r1"}},
     };
     for (const Case& c : cases) {
         SCOPED_TRACE(c.name);
