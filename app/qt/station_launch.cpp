@@ -3,6 +3,7 @@
 #include <unistd.h>
 
 #include <QApplication>
+#include <chrono>
 #include <cstdio>
 #include <cstdlib>
 #include <string_view>
@@ -10,6 +11,7 @@
 #include "app/qt/station_window.h"
 #include "res/version.h"
 #include "station/engine/station_store.h"
+#include "station/release/station_source.h"
 
 namespace {
 
@@ -17,6 +19,17 @@ namespace {
 constexpr int kExitUsage = 2;
 // The one slot of a station opened without a slots file: it scans every port.
 constexpr char kSingleSlotName[] = "1";
+
+// Keeps a station source (a bundle's unpacked folder) alive as a child of
+// the window, so it goes when the window goes.
+class CSourceHolder : public QObject {
+public:
+    CSourceHolder(std::unique_ptr<StationSource> source, QObject* parent)
+        : QObject(parent), m_source(std::move(source)) {}
+
+private:
+    std::unique_ptr<StationSource> m_source;
+};
 
 }  // namespace
 
@@ -32,7 +45,13 @@ bool ParseStationLaunch(int argc, char** argv, StationLaunch& launch, std::strin
     for (int i = 1; i < argc; ++i) {
         const std::string_view arg = argv[i];
         std::optional<std::string>* target = nullptr;
-        if (arg == "--slots")
+        if (arg == "--allow-rollback") {
+            launch.allowRollback = true;
+            continue;
+        }
+        if (arg == "--trust")
+            target = &launch.trustFolder;
+        else if (arg == "--slots")
             target = &launch.slotsFile;
         else if (arg == "--db")
             target = &launch.dbUrl;
@@ -51,7 +70,7 @@ bool ParseStationLaunch(int argc, char** argv, StationLaunch& launch, std::strin
             launch.recipePath = value;
     }
     if (launch.recipePath.empty()) {
-        error = "--station needs a recipe file";
+        error = "--station needs a recipe or a release bundle";
         return false;
     }
     return true;
@@ -59,8 +78,14 @@ bool ParseStationLaunch(int argc, char** argv, StationLaunch& launch, std::strin
 
 CStationWindow* MakeStationWindow(const StationLaunch& launch, std::string& error,
                                   QWidget* parent) {
-    Recipe recipe;
-    if (!LoadRecipe(launch.recipePath, recipe, error))
+    StationTrust trust;
+    if (launch.trustFolder) {
+        trust.folder = *launch.trustFolder;
+        trust.folderGiven = true;
+    }
+    auto source = std::make_unique<StationSource>();
+    if (!OpenStationSource(launch.recipePath, trust, std::chrono::system_clock::now(), *source,
+                           error))
         return nullptr;
     std::vector<StationSlot> fixtureSlots;
     if (launch.slotsFile) {
@@ -74,20 +99,29 @@ CStationWindow* MakeStationWindow(const StationLaunch& launch, std::string& erro
         error = "无法打开记录库 " + error;
         return nullptr;
     }
+    if (!CheckRollback(*store, launch.allowRollback, *source, error))
+        return nullptr;
     StationOptions options;
     options.station = DefaultStationName();
     options.operatorName = DefaultOperatorName();
     options.toolVersion = kToolVersionText;
-    return new CStationWindow(recipe, fixtureSlots, std::move(store), options, parent);
+    options.release = source->release;
+    auto* window =
+        new CStationWindow(source->recipe, fixtureSlots, std::move(store), options, parent);
+    // A bundle's unpacked files stay as long as the window runs its recipe.
+    new CSourceHolder(std::move(source), window);
+    return window;
 }
 
 int RunStationWindow(int argc, char** argv) {
     StationLaunch launch;
     std::string error;
     if (!ParseStationLaunch(argc, argv, launch, error)) {
-        std::fprintf(stderr,
-                     "vornak: %s\nusage: vornak --station RECIPE [--slots FILE] [--db URL]\n",
-                     error.c_str());
+        std::fprintf(
+            stderr,
+            "vornak: %s\nusage: vornak --station FILE [--slots FILE] [--db URL] [--trust DIR] "
+            "[--allow-rollback]\n",
+            error.c_str());
         return kExitUsage;
     }
     CStationWindow* window = MakeStationWindow(launch, error);

@@ -333,6 +333,12 @@ void CStationWindow::closeEvent(QCloseEvent* event) {
 void CStationWindow::OnScan(const QString& text) {
     if (m_stopping || m_closeAgreed)
         return;
+    // A release bundle's recipe is what was released; a scanned variant
+    // would bring a recipe nobody signed.
+    if (m_options.release) {
+        Say(QStringLiteral("发布包运行中,不能扫码切换配方"), true);
+        return;
+    }
     Recipe recipe;
     std::string error;
     if (!FindRecipeByVariant(m_recipeFolder, text.toStdString(), recipe, error)) {
