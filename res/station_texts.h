@@ -25,3 +25,8 @@ inline constexpr char kTextRefusedCount[] = "   需返工 ";
 // A tile while the box applies a firmware update (silent, after the last
 // packet): the box must keep its power.
 inline constexpr char kTextApplyingUpdate[] = "设备正在更新固件,请勿断电";
+
+// A box of no family the release bundle is for: "设备型号不符:发布包只适用于
+// "VBX-100 ",设备版本为 "VBX-200 V1.0"".
+inline constexpr char kTextIncompatibleBox[] = "设备型号不符:发布包只适用于 ";
+inline constexpr char kTextBoxVersion[] = ",设备版本为 ";

@@ -6,6 +6,7 @@
 #include <chrono>
 #include <cstdio>
 #include <cstdlib>
+#include <filesystem>
 #include <string_view>
 
 #include "app/qt/station_window.h"
@@ -19,17 +20,6 @@ namespace {
 constexpr int kExitUsage = 2;
 // The one slot of a station opened without a slots file: it scans every port.
 constexpr char kSingleSlotName[] = "1";
-
-// Keeps a station source (a bundle's unpacked folder) alive as a child of
-// the window, so it goes when the window goes.
-class CSourceHolder : public QObject {
-public:
-    CSourceHolder(std::unique_ptr<StationSource> source, QObject* parent)
-        : QObject(parent), m_source(std::move(source)) {}
-
-private:
-    std::unique_ptr<StationSource> m_source;
-};
 
 }  // namespace
 
@@ -78,14 +68,16 @@ bool ParseStationLaunch(int argc, char** argv, StationLaunch& launch, std::strin
 
 CStationWindow* MakeStationWindow(const StationLaunch& launch, std::string& error,
                                   QWidget* parent) {
-    StationTrust trust;
+    SourceLookup lookup;
+    lookup.folder = std::filesystem::absolute(launch.recipePath).parent_path().string();
     if (launch.trustFolder) {
-        trust.folder = *launch.trustFolder;
-        trust.folderGiven = true;
+        lookup.trust.folder = *launch.trustFolder;
+        lookup.trust.folderGiven = true;
     }
-    auto source = std::make_unique<StationSource>();
-    if (!OpenStationSource(launch.recipePath, trust, std::chrono::system_clock::now(), *source,
-                           error))
+    lookup.allowRollback = launch.allowRollback;
+    StationSource source;
+    if (!OpenStationSource(launch.recipePath, lookup.trust, std::chrono::system_clock::now(),
+                           source, error))
         return nullptr;
     std::vector<StationSlot> fixtureSlots;
     if (launch.slotsFile) {
@@ -99,18 +91,14 @@ CStationWindow* MakeStationWindow(const StationLaunch& launch, std::string& erro
         error = "无法打开记录库 " + error;
         return nullptr;
     }
-    if (!CheckRollback(*store, launch.allowRollback, *source, error))
+    if (!CheckRollback(*store, lookup.allowRollback, source, error))
         return nullptr;
     StationOptions options;
     options.station = DefaultStationName();
     options.operatorName = DefaultOperatorName();
     options.toolVersion = kToolVersionText;
-    options.release = source->release;
-    auto* window =
-        new CStationWindow(source->recipe, fixtureSlots, std::move(store), options, parent);
-    // A bundle's unpacked files stay as long as the window runs its recipe.
-    new CSourceHolder(std::move(source), window);
-    return window;
+    return new CStationWindow(std::move(source), std::move(lookup), fixtureSlots, std::move(store),
+                              options, parent);
 }
 
 int RunStationWindow(int argc, char** argv) {

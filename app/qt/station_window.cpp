@@ -19,7 +19,6 @@
 #include <QVBoxLayout>
 #include <algorithm>
 #include <chrono>
-#include <filesystem>
 #include <system_error>
 #include <utility>
 
@@ -33,7 +32,7 @@
 #include "station/board/local_time.h"
 #include "station/board/record_detail.h"
 #include "station/board/station_words.h"
-#include "station/config/recipe_catalog.h"
+#include "station/release/source_catalog.h"
 
 namespace {
 
@@ -100,23 +99,26 @@ private:
     CStationWindow* m_window;
 };
 
-CStationWindow::CStationWindow(const Recipe& recipe, std::vector<StationSlot> fixtureSlots,
+CStationWindow::CStationWindow(StationSource source, SourceLookup lookup,
+                               std::vector<StationSlot> fixtureSlots,
                                std::unique_ptr<IRecordStore> store, const StationOptions& options,
                                QWidget* parent)
     : QWidget(parent),
-      m_recipe(std::make_unique<Recipe>(recipe)),
-      m_recipeFolder(std::filesystem::absolute(recipe.path).parent_path().string()),
+      m_source(std::make_unique<StationSource>(std::move(source))),
+      m_lookup(std::move(lookup)),
       m_store(std::move(store)),
       m_options(options),
       m_slots(std::move(fixtureSlots)),
       m_board(SlotNames(m_slots)),
       m_forwarder(std::make_unique<CStationEventForwarder>(this)) {
+    m_options.release = m_source->release;
     setWindowFlag(Qt::Window);
     setWindowIcon(LoadResIcon(IDR_MAINFRAME));
     const QRect work = screen()->availableGeometry();
     resize(std::min(kStartWidth, work.width()), std::min(kStartHeight, work.height()));
 
     m_recipeLabel = new QLabel(this);
+    m_recipeLabel->setObjectName(QStringLiteral("recipeLabel"));
     m_recipeLabel->setFont(PointFont(m_recipeLabel, kHeaderPointSize, true));
     // A long recipe name is cut rather than pushing the scan field off.
     m_recipeLabel->setSizePolicy(QSizePolicy::Ignored, QSizePolicy::Preferred);
@@ -251,8 +253,8 @@ CStationWindow::~CStationWindow() {
 void CStationWindow::StartGroup() {
     if (m_group || m_stopping || m_closeAgreed)
         return;
-    m_group =
-        std::make_unique<CStationGroup>(*m_recipe, *m_store, *m_forwarder, m_options, m_slots);
+    m_group = std::make_unique<CStationGroup>(m_source->recipe, *m_store, *m_forwarder, m_options,
+                                              m_slots);
     m_group->SetBoxesLeft(std::exchange(m_boxesLeft, {}));
     std::string error;
     if (!m_group->Start(error)) {
@@ -333,30 +335,32 @@ void CStationWindow::closeEvent(QCloseEvent* event) {
 void CStationWindow::OnScan(const QString& text) {
     if (m_stopping || m_closeAgreed)
         return;
-    // A release bundle's recipe is what was released; a scanned variant
-    // would bring a recipe nobody signed.
-    if (m_options.release) {
-        Say(QStringLiteral("发布包运行中,不能扫码切换配方"), true);
-        return;
-    }
-    Recipe recipe;
+    auto next = std::make_shared<StationSource>();
     std::string error;
-    if (!FindRecipeByVariant(m_recipeFolder, text.toStdString(), recipe, error)) {
+    if (!FindSourceByVariant(m_lookup.folder, text.toStdString(), m_lookup.trust,
+                             std::chrono::system_clock::now(), *next, error)) {
         Say(ToQString(error), true);
         return;
     }
-    if (recipe.sha256 == m_recipe->sha256) {
-        Say(QStringLiteral("已是当前配方: ") + ToQString(recipe.variant), false);
+    const auto bundleId = [](const StationSource& s) {
+        return s.release ? s.release->bundleId : std::string();
+    };
+    if (next->recipe.sha256 == m_source->recipe.sha256 && bundleId(*next) == bundleId(*m_source)) {
+        Say(QStringLiteral("已是当前配方: ") + ToQString(next->recipe.variant), false);
+        return;
+    }
+    if (!CheckRollback(*m_store, m_lookup.allowRollback, *next, error)) {
+        Say(ToQString(error), true);
         return;
     }
     if (!ConfirmAbort(
             QStringLiteral("有设备正在进行中,切换配方将中止这些单元(记录为中止)。\n确定切换到 ") +
-            ToQString(recipe.variant) + QStringLiteral(" 吗?")))
+            ToQString(next->recipe.variant) + QStringLiteral(" 吗?")))
         return;
-    auto next = std::make_shared<Recipe>(std::move(recipe));
     StopGroupThen(true, [this, next] {
-        // The old group is gone, so nothing refers to the old recipe now.
-        m_recipe = std::make_unique<Recipe>(std::move(*next));
+        // The old group is gone, so nothing refers to the old source now.
+        m_source = std::make_unique<StationSource>(std::move(*next));
+        m_options.release = m_source->release;
         // A box that ended its unit and is still in its slot is not taken
         // by the new recipe: only one placed after the switch is.
         for (const StationTile& tile : m_board.Tiles()) {
@@ -365,7 +369,7 @@ void CStationWindow::OnScan(const QString& text) {
                 m_boxesLeft[tile.slot] = tile.serial;
         }
         ShowRecipe();
-        Say(QStringLiteral("已切换配方: ") + ToQString(m_recipe->variant), false);
+        Say(QStringLiteral("已切换配方: ") + ToQString(m_source->recipe.variant), false);
         StartGroup();
     });
 }
@@ -459,10 +463,15 @@ void CStationWindow::ShowDetail() {
 }
 
 void CStationWindow::ShowRecipe() {
-    setWindowTitle(QStringLiteral("Vornak 生产工位 - ") + ToQString(m_recipe->variant));
-    m_recipeLabel->setText(QStringLiteral("配方: ") + ToQString(m_recipe->name) +
-                           QStringLiteral("  [") + ToQString(m_recipe->variant) +
-                           QStringLiteral("]"));
+    const Recipe& recipe = m_source->recipe;
+    setWindowTitle(QStringLiteral("Vornak 生产工位 - ") + ToQString(recipe.variant));
+    // "Release N" after the variant for a bundle.
+    const QString release = m_source->release
+                                ? QStringLiteral("  发布包 %1").arg(m_source->release->number)
+                                : QString();
+    m_recipeLabel->setText(QStringLiteral("配方: ") + ToQString(recipe.name) +
+                           QStringLiteral("  [") + ToQString(recipe.variant) + QStringLiteral("]") +
+                           release);
 }
 
 void CStationWindow::Say(const QString& text, bool problem) {

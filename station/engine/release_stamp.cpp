@@ -2,13 +2,7 @@
 
 #include <algorithm>
 
-namespace {
-
-// "The box is not of a family this release is for".
-constexpr char kTextIncompatibleBox[] = "设备型号不符:发布包只适用于 ";
-constexpr char kTextBoxVersion[] = ",设备版本为 ";
-
-}  // namespace
+#include "res/station_texts.h"
 
 bool FitsFamilies(const ReleaseStamp& release, const std::string& version) {
     return std::any_of(release.families.begin(), release.families.end(),

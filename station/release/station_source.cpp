@@ -11,7 +11,6 @@ namespace {
 
 namespace fs = std::filesystem;
 
-constexpr char kBundleExtension[] = ".vbundle";
 // A tar header is 512 bytes with "ustar" at 257 (POSIX and GNU alike).
 constexpr std::size_t kTarHeaderBytes = 512;
 constexpr std::size_t kTarMagicOffset = 257;
@@ -36,34 +35,24 @@ bool HoldsTarHeader(const std::string& path) {
            std::string_view(header + kTarMagicOffset, sizeof kTarMagic - 1) == kTarMagic;
 }
 
-bool LoadTrust(const StationTrust& trust, std::vector<TrustedKey>& keys, std::string& error) {
+}  // namespace
+
+bool LoadStationTrust(const StationTrust& trust, std::vector<TrustedKey>& keys,
+                      std::string& error) {
     std::error_code ec;
     if (!trust.folderGiven && !fs::exists(trust.folder, ec))
         return true;
     return LoadTrustedKeys(trust.folder, keys, error);
 }
 
-}  // namespace
-
-bool IsBundleFile(const std::string& path) {
-    return path.ends_with(kBundleExtension) || HoldsTarHeader(path);
+std::string PlainRecipeRefusal(const std::string& file, const StationTrust& trust) {
+    return file + ": a plain recipe; while " + trust.folder +
+           " holds trusted keys, only release bundles signed by one of them run";
 }
 
-bool OpenStationSource(const std::string& file, const StationTrust& trust,
-                       std::chrono::system_clock::time_point now, StationSource& source,
-                       std::string& error) {
-    std::vector<TrustedKey> keys;
-    if (!LoadTrust(trust, keys, error))
-        return false;
-    if (!IsBundleFile(file)) {
-        if (!keys.empty()) {
-            error = file + ": a plain recipe; while " + trust.folder +
-                    " holds trusted keys, only release bundles signed by one of them run";
-            return false;
-        }
-        source.release.reset();
-        return LoadRecipe(file, source.recipe, error);
-    }
+bool OpenBundleSource(const std::string& file, const std::vector<TrustedKey>& keys,
+                      std::chrono::system_clock::time_point now, StationSource& source,
+                      std::string& error) {
     BundleChecks checks;
     checks.now = now;
     if (!keys.empty())
@@ -76,6 +65,27 @@ bool OpenStationSource(const std::string& file, const StationTrust& trust,
     source.release = ReleaseStamp{source.bundle->Id(), manifest.release, manifest.keyId,
                                   manifest.families, false};
     return true;
+}
+
+bool IsBundleFile(const std::string& path) {
+    return path.ends_with(kBundleExtension) || HoldsTarHeader(path);
+}
+
+bool OpenStationSource(const std::string& file, const StationTrust& trust,
+                       std::chrono::system_clock::time_point now, StationSource& source,
+                       std::string& error) {
+    std::vector<TrustedKey> keys;
+    if (!LoadStationTrust(trust, keys, error))
+        return false;
+    if (IsBundleFile(file))
+        return OpenBundleSource(file, keys, now, source, error);
+    if (!keys.empty()) {
+        error = PlainRecipeRefusal(file, trust);
+        return false;
+    }
+    source.release.reset();
+    source.bundle.reset();
+    return LoadRecipe(file, source.recipe, error);
 }
 
 bool CheckRollback(IRecordStore& store, bool allowRollback, StationSource& source,
@@ -92,8 +102,8 @@ bool CheckRollback(IRecordStore& store, bool allowRollback, StationSource& sourc
     // A store that can't be read can't tell a rollback either: refused.
     if (!store.List(newer, passed, readError)) {
         error = "cannot check release " + std::to_string(source.release->number) + " of " +
-                source.recipe.variant + " against earlier releases in " + store.Describe() +
-                ": " + readError;
+                source.recipe.variant + " against earlier releases in " + store.Describe() + ": " +
+                readError;
         return false;
     }
     if (passed.empty())

@@ -16,11 +16,14 @@
 #include <memory>
 #include <optional>
 #include <string>
+#include <vector>
 
 #include "records/record_store.h"
 #include "station/config/recipe.h"
-#include "station/release/release_bundle.h"
 #include "station/engine/release_stamp.h"
+#include "station/release/release_bundle.h"
+
+inline constexpr char kBundleExtension[] = ".vbundle";
 
 struct StationTrust {
     std::string folder = kDefaultTrustFolder;
@@ -34,6 +37,29 @@ struct StationSource {
     // For a bundle: keeps the unpacked files the recipe names until the
     // station ends.
     std::unique_ptr<CReleaseBundle> bundle;
+};
+
+// The keys of the trust folder (none from a default folder that is missing).
+// False with `error` when a folder named by the operator can't be read or a
+// key file is no key.
+bool LoadStationTrust(const StationTrust& trust, std::vector<TrustedKey>& keys, std::string& error);
+
+// Why a plain recipe `file` does not run while the trust folder holds keys.
+std::string PlainRecipeRefusal(const std::string& file, const StationTrust& trust);
+
+// Opens and checks the bundle `file` whole into `source`: signed by one of
+// `keys` (none: by its own key), not expired on `now`. False with the
+// refusal in `error`.
+bool OpenBundleSource(const std::string& file, const std::vector<TrustedKey>& keys,
+                      std::chrono::system_clock::time_point now, StationSource& source,
+                      std::string& error);
+
+// Where a station looks a scanned variant up (its first file's folder) and
+// how it opens what it finds there.
+struct SourceLookup {
+    std::string folder;
+    StationTrust trust;
+    bool allowRollback = false;
 };
 
 // Whether the file at `path` is to be read as a bundle.

@@ -9,6 +9,7 @@
 #include "cli_fixture.h"
 #include "link/command_codes.h"
 #include "station/config/digest.h"
+#include "station/release/release_bundle.h"
 
 namespace {
 
@@ -122,6 +123,60 @@ TEST_F(CliReleaseStationTest, OlderReleaseIsRefusedUnlessAllowedAndThenMarked) {
     EXPECT_EQ(record["rollback"], true);
     // The same release again is no rollback.
     EXPECT_EQ(Station("r10.vbundle", {"--rework"}).exitCode, 0);
+}
+
+// A bundle that fails a check stops the station before any box is touched:
+// exit 2, the file and the reason on stderr, nothing left unpacked.
+TEST_F(CliReleaseStationTest, BrokenBundleTouchesNoBox) {
+    Bundle("good.vbundle", "2");
+    const std::string good = ReadText(InWork("good.vbundle"));
+    const std::vector<std::uint8_t> package = MakeSamplePackage(kBoxVersion, 300);
+    const std::string sample(package.begin() + 100, package.begin() + 140);
+    std::string tampered = good;
+    const std::size_t at = tampered.find(sample);
+    ASSERT_NE(at, std::string::npos);
+    tampered[at + 5] ^= 0x01;
+    WriteText(InWork("tampered.vbundle"), tampered);
+    // Cut inside the data of its first members, not only the zero padding.
+    WriteText(InWork("truncated.vbundle"), good.substr(0, 1300));
+    // Made with the library, whose clock may lie in the past.
+    BundleRequest request;
+    request.recipePath = InWork("line/line.toml");
+    request.keyPath = InWork("k");
+    request.release = 2;
+    request.families = {"VBX-100 "};
+    request.expires = "2026-01-31";
+    request.output = InWork("expired.vbundle");
+    request.now = std::chrono::sys_days{std::chrono::year(2026) / 1 / 1};
+    ReleaseManifest manifest;
+    std::string error;
+    ASSERT_TRUE(CreateBundle(request, manifest, error)) << error;
+
+    const std::string tmp = InWork("tmp");
+    fs::create_directories(tmp);
+    struct Case {
+        std::string file;
+        std::string reason;
+    };
+    const Case cases[] = {
+        {"tampered.vbundle", "tampered.vbundle: files/fw.pkg: its SHA-256 differs"},
+        {"truncated.vbundle", "truncated.vbundle: manifest.json: damaged or truncated"},
+        {"expired.vbundle", "expired.vbundle: expired on 2026-01-31"},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.file);
+        m_box.ClearRequests();
+        CliRun run = Options();
+        run.env.push_back("TMPDIR=" + tmp);
+        const CliResult r = Cli({"station", c.file, "--once", "--port", std::to_string(kBoxPort),
+                                 "--db", "records.db", "--trust", "trust"},
+                                run);
+        EXPECT_EQ(r.exitCode, 2);
+        EXPECT_EQ(r.out, "");
+        EXPECT_NE(r.err.find(c.reason), std::string::npos) << r.err;
+        EXPECT_EQ(m_box.RequestCount(), 0u);
+        EXPECT_TRUE(fs::is_empty(tmp));
+    }
 }
 
 TEST_F(CliReleaseStationTest, TrustedKeysShutOutPlainRecipesAndOtherSigners) {
