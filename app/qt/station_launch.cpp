@@ -34,18 +34,12 @@ bool WantsStationWindow(int argc, char** argv) {
 bool ParseStationLaunch(int argc, char** argv, StationLaunch& launch, std::string& error) {
     for (int i = 1; i < argc; ++i) {
         const std::string_view arg = argv[i];
-        std::optional<std::string>* target = nullptr;
         if (arg == "--allow-rollback") {
             launch.allowRollback = true;
             continue;
         }
-        if (arg == "--trust")
-            target = &launch.trustFolder;
-        else if (arg == "--slots")
-            target = &launch.slotsFile;
-        else if (arg == "--db")
-            target = &launch.dbUrl;
-        else if (arg != "--station") {
+        if (arg != "--station" && arg != "--slots" && arg != "--db" && arg != "--shifts" &&
+            arg != "--trust") {
             error = "unknown option '" + std::string(arg) + "'";
             return false;
         }
@@ -54,10 +48,16 @@ bool ParseStationLaunch(int argc, char** argv, StationLaunch& launch, std::strin
             return false;
         }
         const std::string value = argv[++i];
-        if (target != nullptr)
-            *target = value;
-        else
+        if (arg == "--station")
             launch.recipePath = value;
+        else if (arg == "--slots")
+            launch.slotsFile = value;
+        else if (arg == "--db")
+            launch.dbUrl = value;
+        else if (arg == "--trust")
+            launch.trustFolder = value;
+        else if (!ParseShiftSchedule(value, launch.shifts, error))
+            return false;
     }
     if (launch.recipePath.empty()) {
         error = "--station needs a recipe or a release bundle";
@@ -68,6 +68,7 @@ bool ParseStationLaunch(int argc, char** argv, StationLaunch& launch, std::strin
 
 CStationWindow* MakeStationWindow(const StationLaunch& launch, std::string& error,
                                   QWidget* parent) {
+    StationReportPlace report{StationStoreFolder(launch.recipePath, launch.dbUrl), launch.shifts};
     SourceLookup lookup;
     lookup.folder = std::filesystem::absolute(launch.recipePath).parent_path().string();
     if (launch.trustFolder) {
@@ -98,18 +99,17 @@ CStationWindow* MakeStationWindow(const StationLaunch& launch, std::string& erro
     options.operatorName = DefaultOperatorName();
     options.toolVersion = kToolVersionText;
     return new CStationWindow(std::move(source), std::move(lookup), fixtureSlots, std::move(store),
-                              options, parent);
+                              options, std::move(report), parent);
 }
 
 int RunStationWindow(int argc, char** argv) {
     StationLaunch launch;
     std::string error;
     if (!ParseStationLaunch(argc, argv, launch, error)) {
-        std::fprintf(
-            stderr,
-            "vornak: %s\nusage: vornak --station FILE [--slots FILE] [--db URL] [--trust DIR] "
-            "[--allow-rollback]\n",
-            error.c_str());
+        std::fprintf(stderr,
+                     "vornak: %s\nusage: vornak --station FILE [--slots FILE] [--db URL] "
+                     "[--shifts HH:MM,...] [--trust DIR] [--allow-rollback]\n",
+                     error.c_str());
         return kExitUsage;
     }
     CStationWindow* window = MakeStationWindow(launch, error);

@@ -1,6 +1,6 @@
 #pragma once
 // Opening the station window: from the command line (`vornak --station
-// RECIPE [--slots FILE] [--db URL]`) and from the main window's context menu
+// RECIPE [--slots FILE] [--db URL] [--shifts HH:MM,...]`) and from the main window's context menu
 // (a recipe file the operator picks, one slot that scans for a box).
 
 #include <QString>
@@ -8,6 +8,7 @@
 #include <string>
 #include <vector>
 
+#include "records/report/report_shifts.h"
 #include "station/engine/station_group.h"
 
 class QWidget;
@@ -19,12 +20,13 @@ struct StationLaunch {
     std::optional<std::string> dbUrl;
     std::optional<std::string> trustFolder;  // --trust DIR
     bool allowRollback = false;              // --allow-rollback
+    ShiftSchedule shifts;  // the shift report's; empty: the default shifts
 };
 
 // Whether the command line asks for the station window.
 bool WantsStationWindow(int argc, char** argv);
-// Reads `--station FILE [--slots FILE] [--db URL] [--trust DIR]
-// [--allow-rollback]`; false with `error`.
+// Reads `--station FILE [--slots FILE] [--db URL] [--shifts HH:MM,...]
+// [--trust DIR] [--allow-rollback]`; false with `error`.
 bool ParseStationLaunch(int argc, char** argv, StationLaunch& launch, std::string& error);
 
 // Loads the recipe (or the release bundle, checked whole, which the window
