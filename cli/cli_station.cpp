@@ -164,7 +164,8 @@ StationTrust StationTrustOf(const CliRequest& request) {
 
 }  // namespace
 
-int RunStationCommand(const CliRequest& request, std::FILE* out, std::FILE* err) {
+int RunStationCommand(const CliRequest& request, std::FILE* out, std::FILE* err,
+                      std::FILE* diagnostics) {
     // A recipe, or a release bundle holding one; the store's default place is
     // beside this file either way.
     const std::string recipePath = request.args.front();
@@ -195,12 +196,12 @@ int RunStationCommand(const CliRequest& request, std::FILE* out, std::FILE* err)
     StationOptions options;
     options.station = request.stationName.value_or(DefaultStationName());
     options.operatorName = request.operatorName.value_or(DefaultOperatorName());
-    if (request.port.kind == PortChoice::Kind::Number)
-        options.port = "COM" + std::to_string(request.port.number);
+    options.port = request.port;
     options.once = request.once;
     options.rework = request.rework;
     options.toolVersion = VORNAK_PACKAGE_VERSION;
     options.release = source.release;
+    options.diagnostics = diagnostics;
 
     // Declared before the station, whose link traces into it.
     CCliReporter tracer(out, err, false);

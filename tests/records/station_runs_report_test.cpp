@@ -107,8 +107,7 @@ protected:
         StationOptions options = Options();
         options.station = std::string("line-") + run.slot;
         options.slot = std::string(1, run.slot);
-        options.port =
-            run.slot == 'A' ? "COM" + std::to_string(kStationPort) : "COM" + std::to_string(kPortB);
+        options.port.number = run.slot == 'A' ? kStationPort : kPortB;
         options.rework = run.rework;
         CStation station(m_recipe, *m_records, m_events, options);
         if (run.abort) {
