@@ -2,34 +2,35 @@
 
 #include <cstdio>
 
-#include "dialog/step.h"
-#include "link/bytes_text.h"
+#include "dialog/error_text.h"
 #include "link/command_codes.h"
 #include "link/device_link.h"
+#include "ops/identity_ops.h"
 #include "res/resource.h"
 #include "res/status_texts.h"
 
 namespace {
 constexpr char kBaudText[] = "115200bps";
-// Identity data follows the result word and two bytes the tool does not use.
-constexpr std::uint32_t kIdentitySkip = 2;
+
+// Reads and shows one identity item.
+OpResult ReadAndShow(IDialogHost& host, std::uint16_t command) {
+    const IdentityRead read = ReadIdentity(host, command, TIMEOUT_DEFAULT_MS);
+    ShowIdentity(host, command, read.result, read.text);
+    return read.result;
+}
 }  // namespace
 
-bool ReadIdentity(IDialogHost& host, std::uint16_t command, int fieldId,
-                  std::uint32_t firstByteTimeoutMs) {
-    std::uint8_t abRxBuf[kHandlerReplyBufSize] = {};
-    const StepResult r =
-        RunStep(host, command, SUB_DEFAULT, nullptr, 0, abRxBuf, firstByteTimeoutMs);
-    if (!r.ok) {
-        host.ShowStatus(ErrorText(r.failureCode));
-        return false;
+int IdentityField(std::uint16_t command) {
+    return command == CMD_GET_VERSION ? IDC_VERSION : IDC_SERIAL;
+}
+
+void ShowIdentity(IDialogHost& host, std::uint16_t command, const OpResult& result,
+                  const std::string& text) {
+    if (!result.ok) {
+        host.ShowStatus(ErrorText(result.failureCode));
+        return;
     }
-    const std::uint32_t copied = CopiedReplyBytes(r.dwRxLen);
-    const std::uint8_t* data = abRxBuf + kIdentitySkip;
-    const std::size_t count = copied - kIdentitySkip;
-    host.View().SetItemText(
-        fieldId, command == CMD_GET_VERSION ? BytesToText(data, count) : BytesToHex(data, count));
-    return true;
+    host.View().SetItemText(IdentityField(command), text);
 }
 
 void Connect(IDialogHost& host) {
@@ -40,8 +41,10 @@ void Connect(IDialogHost& host) {
         link->ScanPorts(&bComNum);
         scanned = true;
     }
-    ReadIdentity(host, CMD_GET_VERSION, IDC_VERSION, TIMEOUT_DEFAULT_MS);
-    if (!ReadIdentity(host, CMD_GET_SERIAL, IDC_SERIAL, TIMEOUT_DEFAULT_MS))
+    ReadAndShow(host, CMD_GET_VERSION);
+    const OpResult serial = ReadAndShow(host, CMD_GET_SERIAL);
+    host.RecordOutcome(serial);
+    if (!serial.ok)
         return;
 
     // When this click ran no scan of its own, or its scan found nothing and a
@@ -60,8 +63,9 @@ StatusWord Disconnect(IDialogHost& host) {
 }
 
 void OnBnClickedGetDeviceInfo(IDialogHost& host) {
-    ReadIdentity(host, CMD_GET_VERSION, IDC_VERSION, TIMEOUT_DEFAULT_MS);
-    ReadIdentity(host, CMD_GET_SERIAL, IDC_SERIAL, TIMEOUT_DEFAULT_MS);
+    const OpResult version = ReadAndShow(host, CMD_GET_VERSION);
+    const OpResult serial = ReadAndShow(host, CMD_GET_SERIAL);
+    host.RecordOutcome(version.ok ? serial : version);
 }
 
 void OnStnClickedVersionLabel(IDialogHost& host) {

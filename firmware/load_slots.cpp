@@ -13,7 +13,3 @@ void FillLoadAddressList(IDialogView& view) {
     }
     view.ComboSetCurSel(IDC_LOAD_ADDRESS, 0);
 }
-
-std::uint32_t LoadAddressForIndex(int index) {
-    return static_cast<std::uint32_t>(index + 1) * kLoadSlotStride;
-}

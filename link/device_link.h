@@ -51,11 +51,12 @@
 #include <vector>
 
 #include "link/frame_codec.h"
+#include "link/link_exchange.h"
 #include "link/link_timing.h"
 #include "link/serial_port.h"
 #include "link/status_words.h"
 
-class CDeviceLink {
+class CDeviceLink : public ITransactor {
 public:
     // The scan's range of port numbers.
     static constexpr int kFirstPort = 1;
@@ -69,14 +70,13 @@ public:
     // Tests and tools may make links of their own; the product uses the
     // process-wide instance only, at the product's timing.
     explicit CDeviceLink(LinkTiming timing = {});
-    ~CDeviceLink();
+    ~CDeviceLink() override;
     CDeviceLink(const CDeviceLink&) = delete;
     CDeviceLink& operator=(const CDeviceLink&) = delete;
 
-    StatusWord Transact(std::uint16_t command, std::uint16_t subCode, const std::uint8_t* data,
-                        std::uint32_t dataLength, std::uint16_t* resultWord, std::uint8_t* reply,
-                        std::uint32_t replyLimit, std::uint32_t* replyLength,
-                        std::uint32_t firstByteTimeoutMs);
+    // Sends the request and reads its reply; on a closed port it scans for
+    // the box first.
+    LinkReply Transact(const LinkRequest& request) override;
     StatusWord ScanPorts(std::uint8_t* byComNum);
     // Opens port COM<comNum> at the line's settings without probing it and
     // starts the receive thread, closing whatever was open first; for a tool
@@ -144,8 +144,8 @@ private:
     // port lock.
     StatusWord OpenLinePort(const std::string& name, PortFailure* failure);
     StatusWord OpenNamedPort(const std::string& name, std::uint8_t comNum, PortFailure* failure);
-    StatusWord SendRequest(std::uint16_t command, std::uint16_t subCode, const std::uint8_t* data,
-                           std::uint32_t dataLength);
+    StatusWord SendRequest(std::uint16_t command, std::uint16_t subCode,
+                           std::span<const std::uint8_t> data);
     // Reads one frame into `frame` (whose size limit applies): its start byte
     // within firstByteTimeoutMs, the first byte of each later part (length
     // field, rest of the frame) within partTimeoutMs and every other byte
@@ -155,8 +155,8 @@ private:
     // first. Caller holds the port lock.
     CFrameAssembler::Result ReadFrame(CFrameAssembler& frame, std::uint32_t firstByteTimeoutMs,
                                       std::uint32_t partTimeoutMs, const CWakeSignal* wake);
-    StatusWord ReadReply(std::uint16_t* resultWord, std::uint8_t* reply, std::uint32_t replyLimit,
-                         std::uint32_t* replyLength, std::uint32_t firstByteTimeoutMs);
+    // Reads the reply into `reply` (null: only whether one came); its status.
+    StatusWord ReadReply(LinkReply* reply, std::uint32_t firstByteTimeoutMs);
     void StartReceiveThread();
     void StopReceiveThread();
     void ReceiveLoop();

@@ -1,149 +1,95 @@
 #include "station/box_operations.h"
 
-#include <mutex>
+#include <utility>
 
-#include "device/identity_handlers.h"
-#include "dialog/dialog_model.h"
-#include "dialog/model_host.h"
-#include "firmware/file_transfer.h"
-#include "firmware/load_slots.h"
-#include "link/command_codes.h"
 #include "link/device_link.h"
-#include "res/resource.h"
-#include "res/status_texts.h"
-
-class CBoxOperations::CHost : public CModelHost {
-public:
-    using CModelHost::CModelHost;
-
-    StatusWord Transact(std::uint16_t command, std::uint16_t subCode, const std::uint8_t* data,
-                        std::uint32_t dataLength, std::uint16_t* resultWord, std::uint8_t* reply,
-                        std::uint32_t replyLimit, std::uint32_t* replyLength,
-                        std::uint32_t firstByteTimeoutMs) override {
-        if (m_abortCheck && m_abortCheck()) {
-            std::lock_guard lock(m_mutex);
-            m_failure = TransactionFailure{true, ST_SEND_FAILED, 0, true};
-            return ST_SEND_FAILED;
-        }
-        // The caller may pass no result word; the judgement needs one.
-        std::uint16_t word = 0;
-        std::uint16_t* wordOut = resultWord != nullptr ? resultWord : &word;
-        const StatusWord st =
-            CModelHost::Transact(command, subCode, data, dataLength, wordOut, reply, replyLimit,
-                                 replyLength, firstByteTimeoutMs);
-        if (st != ST_OK || *wordOut != RESULT_OK) {
-            std::lock_guard lock(m_mutex);
-            m_failure =
-                TransactionFailure{true, st, st == ST_OK ? *wordOut : std::uint16_t{0}, false};
-        }
-        return st;
-    }
-
-    AbortCheck m_abortCheck;
-    mutable std::mutex m_mutex;
-    TransactionFailure m_failure;
-};
+#include "ops/download_ops.h"
+#include "ops/firmware_ops.h"
+#include "ops/identity_ops.h"
+#include "ops/settings_ops.h"
 
 CBoxOperations::CBoxOperations(CDeviceLink& link, const UpgradeTiming& timing)
-    : m_model(std::make_shared<CDialogModel>()),
-      m_host(std::make_unique<CHost>(m_model, &link)),
-      m_timing(timing) {
-    FillLoadAddressList(*m_model);
-    m_model->SetObserver([this](const ControlEvent& e) { OnControlEvent(e); });
-}
+    : m_link(link), m_timing(timing) {}
 
-CBoxOperations::~CBoxOperations() {
-    m_model->SetObserver(nullptr);
-}
-
-void CBoxOperations::SetSinks(StatusSink status, ProgressSink progress) {
-    std::lock_guard lock(m_sinkMutex);
-    m_statusSink = std::move(status);
+void CBoxOperations::SetProgressSink(ProgressSink progress) {
     m_progressSink = std::move(progress);
 }
 
-std::string CBoxOperations::LastStatus() {
-    std::lock_guard lock(m_sinkMutex);
-    return m_lastStatus;
-}
-
-void CBoxOperations::ClearLastStatus() {
-    std::lock_guard lock(m_sinkMutex);
-    m_lastStatus.clear();
-}
-
-void CBoxOperations::OnControlEvent(const ControlEvent& e) {
-    std::lock_guard lock(m_sinkMutex);
-    if (e.kind == ControlEvent::Kind::Text && e.id == IDC_STATUS) {
-        m_lastStatus = e.text;
-        if (m_statusSink && !e.text.empty())
-            m_statusSink(e.text);
-    } else if (e.kind == ControlEvent::Kind::Progress && e.id == IDC_PROGRESS && m_progressSink) {
-        m_progressSink(e.value, e.total);
-    }
-}
-
 void CBoxOperations::SetAbortCheck(AbortCheck check) {
-    m_host->m_abortCheck = std::move(check);
+    m_abortCheck = std::move(check);
 }
 
-bool CBoxOperations::ReadVersion(std::string& version) {
-    if (!ReadIdentity(*m_host, CMD_GET_VERSION, IDC_VERSION, TIMEOUT_DEFAULT_MS))
-        return false;
-    version = m_model->GetItemText(IDC_VERSION);
-    return true;
+OpHooks CBoxOperations::Hooks() {
+    OpHooks hooks;
+    hooks.abort = m_abortCheck;
+    if (m_progressSink) {
+        hooks.progress = [this](const OpEvent& e) {
+            if (e.kind == OpEvent::Kind::Sent) {
+                m_progressSink(static_cast<long long>(e.done), static_cast<long long>(e.total));
+            } else if (e.kind == OpEvent::Kind::Applying) {
+                m_progressSink(0, kBusyProgressTotal);
+            }
+        };
+    }
+    return hooks;
 }
 
-bool CBoxOperations::ReadSerial(std::string& serial) {
-    if (!ReadIdentity(*m_host, CMD_GET_SERIAL, IDC_SERIAL, TIMEOUT_DEFAULT_MS))
-        return false;
-    serial = m_model->GetItemText(IDC_SERIAL);
-    return true;
+OpResult CBoxOperations::Keep(OpResult result) {
+    if (result.TransactionFailed()) {
+        m_failure.any = true;
+        m_failure.status = result.status;
+        m_failure.resultWord = result.status == ST_OK ? result.resultWord : std::uint16_t{0};
+        m_failure.aborted = result.aborted;
+    }
+    return result;
 }
 
-bool CBoxOperations::UpdateFirmware(const std::string& packagePath) {
-    ClearLastStatus();
-    RunUpgradeFromPath(*m_host, packagePath, m_timing);
-    return LastStatus() == kTextUpgradeDone;
+OpResult CBoxOperations::ReadVersion(std::string& version) {
+    IdentityRead read = ReadIdentity(m_link, CMD_GET_VERSION, TIMEOUT_DEFAULT_MS, Hooks());
+    if (read.result.ok)
+        version = std::move(read.text);
+    return Keep(std::move(read.result));
 }
 
-SettingsTransfer CBoxOperations::ReadSettings(DeviceSettings& settings) {
-    return ReadDeviceSettings(*m_host, settings);
+OpResult CBoxOperations::ReadSerial(std::string& serial) {
+    IdentityRead read = ReadIdentity(m_link, CMD_GET_SERIAL, TIMEOUT_DEFAULT_MS, Hooks());
+    if (read.result.ok)
+        serial = std::move(read.text);
+    return Keep(std::move(read.result));
 }
 
-SettingsTransfer CBoxOperations::WriteSettings(const DeviceSettings& settings) {
-    return WriteDeviceSettings(*m_host, settings);
+OpResult CBoxOperations::UpdateFirmware(const std::string& packagePath) {
+    return Keep(::UpdateFirmware(m_link, packagePath, m_timing, Hooks()));
 }
 
-bool CBoxOperations::Download(const std::string& file, int slot) {
-    ClearLastStatus();
-    m_model->SetItemText(IDC_TARGET_FILE, file);
-    m_model->ComboSetCurSel(IDC_LOAD_ADDRESS, slot);
-    OnSendFile(*m_host);
-    return LastStatus() == kTextSent;
+OpResult CBoxOperations::UpdateFirmware(std::span<const std::uint8_t> package) {
+    return Keep(UpdateFirmwareImage(m_link, package, m_timing, Hooks()));
 }
 
-bool CBoxOperations::Jump(int slot) {
-    ClearLastStatus();
-    m_model->ComboSetCurSel(IDC_LOAD_ADDRESS, slot);
-    OnJump(*m_host);
-    return LastStatus() == kTextJumping;
+OpResult CBoxOperations::ReadSettings(DeviceSettings& settings) {
+    return Keep(ReadDeviceSettings(m_link, settings, Hooks()));
+}
+
+OpResult CBoxOperations::WriteSettings(const DeviceSettings& settings) {
+    return Keep(WriteDeviceSettings(m_link, settings, Hooks()));
+}
+
+OpResult CBoxOperations::Download(const std::string& file, int slot, bool requireSuccessWord) {
+    return Keep(DownloadFile(m_link, file, slot, Hooks(), {requireSuccessWord}));
+}
+
+OpResult CBoxOperations::Download(std::span<const std::uint8_t> file, int slot,
+                                  bool requireSuccessWord) {
+    return Keep(DownloadImage(m_link, file, slot, Hooks(), {requireSuccessWord}));
+}
+
+OpResult CBoxOperations::Jump(int slot, bool requireSuccessWord) {
+    return Keep(JumpToSlot(m_link, slot, Hooks(), {requireSuccessWord}));
 }
 
 bool CBoxOperations::Probe() {
     // A transaction on a closed port would scan every port for a box.
-    if (!m_host->Link()->IsOpen())
+    if (!m_link.IsOpen())
         return false;
-    return m_host->Link()->Transact(CMD_GET_SERIAL, SUB_DEFAULT, nullptr, 0, nullptr, nullptr, 0,
-                                    nullptr, TIMEOUT_PROBE_MS) == ST_OK;
-}
-
-TransactionFailure CBoxOperations::LastFailure() const {
-    std::lock_guard lock(m_host->m_mutex);
-    return m_host->m_failure;
-}
-
-void CBoxOperations::ClearFailure() {
-    std::lock_guard lock(m_host->m_mutex);
-    m_host->m_failure = TransactionFailure{};
+    return ProbeBox(m_link, Hooks());
 }

@@ -9,7 +9,6 @@
 
 #include "device/option_table.h"
 #include "firmware/file_image.h"
-#include "firmware/load_slots.h"
 #include "firmware/transfer_packets.h"
 #include "link/regular_file.h"
 #include "station/digest.h"

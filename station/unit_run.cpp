@@ -9,7 +9,6 @@
 
 #include "device/option_table.h"
 #include "device/settings_json.h"
-#include "dialog/step.h"
 #include "link/status_words.h"
 #include "station/box_operations.h"
 #include "station/digest.h"
@@ -28,7 +27,9 @@ constexpr char kTextRetry[] = "上次未通过,重试";
 constexpr char kTextRework[] = "返工";
 constexpr char kTextAborted[] = "已中止";
 // A configuration reply shorter than its block: "the reply was incomplete".
-constexpr char kTextShortReply[] = "应答不完整:";
+constexpr char kTextShortReply[] = "应答不完整: ";
+// A file of the recipe could not be read when its step came.
+constexpr char kTextFileUnreadable[] = "无法读取文件:";
 constexpr char kTextSettingsWritten[] = "设置已写入并读回一致";
 constexpr char kTextDuplicateSerialBefore[] = "序列号重复:该序列号正在工位 ";
 constexpr char kTextDuplicateSerialAfter[] = " 测试(设备放错?)";
@@ -59,16 +60,18 @@ const char* ReasonOf(const TransactionFailure& f, const char* noTransaction) {
     }
 }
 
+std::string HexWord(std::uint16_t word) {
+    char text[8];
+    std::snprintf(text, sizeof text, "%04X", static_cast<unsigned>(word));
+    return text;
+}
+
 std::string FailureText(const TransactionFailure& f) {
-    char text[64];
     if (!f.any)
         return {};
-    if (f.status == ST_OK) {
-        std::snprintf(text, sizeof text, "设备拒绝: %04X", static_cast<unsigned>(f.resultWord));
-    } else {
-        std::snprintf(text, sizeof text, "通信失败: %04X", static_cast<unsigned>(f.status));
-    }
-    return text;
+    if (f.status == ST_OK)
+        return "设备拒绝: " + HexWord(f.resultWord);
+    return "通信失败: " + HexWord(f.status);
 }
 
 std::string SettingsText(const DeviceSettings& settings) {
@@ -134,19 +137,18 @@ UnitOutcome CUnitRun::Run(const std::string& unitId, const PortIdentity& port) {
     if (m_recipe.firmware)
         m_record.packageSha256 = m_recipe.firmware->sha256;
 
-    m_box.SetSinks([this](const std::string& text) { m_step.statusTexts.push_back(text); },
-                   [this](long long value, long long total) {
-                       const long long now = NowMs();
-                       if (m_lastProgressMs >= 0 && now - m_lastProgressMs < kProgressIntervalMs)
-                           return;
-                       m_lastProgressMs = now;
-                       StationEvent e;
-                       e.kind = StationEventKind::Progress;
-                       e.step = m_step.name;
-                       e.value = value;
-                       e.total = total;
-                       m_emit(e);
-                   });
+    m_box.SetProgressSink([this](long long value, long long total) {
+        const long long now = NowMs();
+        if (m_lastProgressMs >= 0 && now - m_lastProgressMs < kProgressIntervalMs)
+            return;
+        m_lastProgressMs = now;
+        StationEvent e;
+        e.kind = StationEventKind::Progress;
+        e.step = m_step.name;
+        e.value = value;
+        e.total = total;
+        m_emit(e);
+    });
 
     bool store = true;
     const bool passed = Identify() && Interlock(store) && Firmware() && Settings() && Downloads();
@@ -155,7 +157,7 @@ UnitOutcome CUnitRun::Run(const std::string& unitId, const PortIdentity& port) {
     } else {
         m_record.frameTrace = m_recorder.Snapshot();
     }
-    m_box.SetSinks(nullptr, nullptr);
+    m_box.SetProgressSink(nullptr);
     m_record.endTime = UtcNowText();
     return UnitOutcome{m_record, store};
 }
@@ -202,18 +204,17 @@ bool CUnitRun::FailStep(const char* reason, const std::string& text) {
     return EndStep(false);
 }
 
-bool CUnitRun::FailFromBox(const char* noTransaction) {
+bool CUnitRun::FailFromBox(const char* noTransaction, const std::string& noTransactionText) {
     const TransactionFailure f = m_box.LastFailure();
     std::string text = FailureText(f);
-    if (text.empty() && !m_step.statusTexts.empty())
-        text = m_step.statusTexts.back();
+    if (!f.any)
+        text = noTransactionText;
     return FailStep(ReasonOf(f, noTransaction), text);
 }
 
-bool CUnitRun::FailSettingsRead(const SettingsTransfer& read) {
-    if (read.step.status == ST_OK && read.step.wCode == RESULT_OK &&
-        read.step.failureCode == ST_SHORT_REPLY)
-        return FailStep(kReasonNoReply, kTextShortReply + ErrorText(ST_SHORT_REPLY));
+bool CUnitRun::FailSettingsRead(const OpResult& read) {
+    if (read.status == ST_OK && read.failureCode == ST_SHORT_REPLY)
+        return FailStep(kReasonNoReply, kTextShortReply + HexWord(ST_SHORT_REPLY));
     return FailFromBox(kReasonBoxRefused);
 }
 
@@ -271,7 +272,7 @@ bool CUnitRun::Firmware() {
     // it in its loader.
     m_record.versionAfter.clear();
     if (!m_box.UpdateFirmware(fw.package))
-        return FailFromBox(kReasonFileError);
+        return FailFromBox(kReasonFileError, kTextFileUnreadable + fw.package);
     m_box.ClearFailure();
     if (!m_box.ReadVersion(m_record.versionAfter))
         return FailFromBox(kReasonBoxRefused);
@@ -285,7 +286,7 @@ bool CUnitRun::Firmware() {
 bool CUnitRun::Settings() {
     BeginStep("settings");
     DeviceSettings before;
-    if (const SettingsTransfer read = m_box.ReadSettings(before); !read.ok)
+    if (const OpResult read = m_box.ReadSettings(before); !read.ok)
         return FailSettingsRead(read);
     m_record.settingsBefore = SettingsText(before);
     if (m_recipe.settingOptions.empty()) {
@@ -308,7 +309,7 @@ bool CUnitRun::Settings() {
     if (!m_box.WriteSettings(wanted).ok)
         return FailFromBox(kReasonBoxRefused);
     DeviceSettings after;
-    if (const SettingsTransfer read = m_box.ReadSettings(after); !read.ok)
+    if (const OpResult read = m_box.ReadSettings(after); !read.ok)
         return FailSettingsRead(read);
     m_record.settingsAfter = SettingsText(after);
     m_record.settingsAfterSha256 = Sha256Hex(m_record.settingsAfter);
@@ -321,8 +322,7 @@ bool CUnitRun::Settings() {
         const std::string key(o.field);
         if (want[key] == got[key])
             continue;
-        const std::string line =
-            key + ": 应为 " + want[key].dump() + ", 读回 " + got[key].dump();
+        const std::string line = key + ": 应为 " + want[key].dump() + ", 读回 " + got[key].dump();
         Note(line);
         differences += (differences.empty() ? "" : "; ") + line;
     }
@@ -338,7 +338,7 @@ bool CUnitRun::Downloads() {
         if (FileSha256(d.file) != d.sha256)
             return FailStep(kReasonPackageMismatch, kTextFileChanged + d.file);
         if (!m_box.Download(d.file, d.slot))
-            return FailFromBox(kReasonFileError);
+            return FailFromBox(kReasonFileError, kTextFileUnreadable + d.file);
         EndStep(true);
         if (d.jump) {
             BeginStep("jump");

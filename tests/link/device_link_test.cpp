@@ -59,9 +59,14 @@ struct Outcome {
 Outcome Exchange(CDeviceLink& link, std::uint16_t command, std::uint32_t timeoutMs = 2000,
                  const Bytes& data = {}) {
     Outcome o;
-    o.status = link.Transact(command, SUB_DEFAULT, data.empty() ? nullptr : data.data(),
-                             static_cast<std::uint32_t>(data.size()), &o.result, o.buffer.data(),
-                             REPLY_LIMIT, &o.length, timeoutMs);
+    const LinkReply reply =
+        link.Transact({.command = command, .data = data, .firstByteTimeoutMs = timeoutMs});
+    o.status = reply.status;
+    if (reply.status == ST_OK) {
+        o.result = reply.resultWord;
+        o.length = reply.length;
+        std::copy(reply.data.begin(), reply.data.end(), o.buffer.begin());
+    }
     return o;
 }
 

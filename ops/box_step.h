@@ -1,0 +1,53 @@
+#pragma once
+// One request judged the way every operation judges a plain request: it
+// succeeds when the link returns ST_OK, the box's result word is 0xEE00 and the
+// reply carries at least 2 data bytes; otherwise its failure code is the link's
+// status when that was not ST_OK, else the result word.
+//
+// CBoxExchange is what the operations send through: it asks the caller's abort
+// check before each request, and keeps in an OpResult the result word and
+// length of the last reply that arrived and the failure of a step.
+
+#include <cstdint>
+
+#include "link/link_exchange.h"
+#include "ops/op_result.h"
+
+// Fewest reply data bytes a successful step carries.
+constexpr std::uint32_t kMinStepReplyLength = 2;
+
+struct BoxStep {
+    bool ok = false;
+    std::uint16_t failureCode = 0;
+    LinkReply reply;
+};
+
+// The step rule applied to a reply.
+BoxStep JudgeStep(LinkReply reply);
+
+class CBoxExchange {
+public:
+    CBoxExchange(ITransactor& link, const OpHooks& hooks, OpResult& result)
+        : m_link(link), m_hooks(hooks), m_result(result) {}
+
+    // One request, judged by the step rule; a failure is recorded as `step`'s
+    // in the result. A request the abort check holds back fails with
+    // ST_SEND_FAILED and marks the result aborted.
+    BoxStep Step(OpStep step, const LinkRequest& request);
+    // One request whose reply is taken as it comes (the caller judges it).
+    LinkReply Send(const LinkRequest& request);
+    // Records a failed step in the result.
+    void Fail(OpStep step, const BoxStep& failed);
+    // Records a transfer request the box did not take: its failure code is
+    // the link's word, else the box's result word.
+    void FailTransfer(OpStep step, const LinkReply& reply);
+    bool Aborted() const { return m_result.aborted; }
+    void Emit(const OpEvent& event) const;
+    // Tells the end of a transfer: `ok`, or the failure the result holds.
+    void EmitTransferEnd(bool ok) const;
+
+private:
+    ITransactor& m_link;
+    const OpHooks& m_hooks;
+    OpResult& m_result;
+};
