@@ -25,7 +25,7 @@ constexpr std::size_t kMaxRecipeBytes = 1 << 20;
 // Keys each table may hold.
 const std::set<std::string> kTopKeys = {"name", "variant", "firmware", "settings", "download"};
 const std::set<std::string> kFirmwareKeys = {"package", "sha256", "version"};
-const std::set<std::string> kDownloadKeys = {"file", "slot", "sha256", "jump"};
+const std::set<std::string> kDownloadKeys = {"file", "slot", "sha256", "jump", "ignore_result"};
 
 // Throws out of the checks with the message; caught once in LoadRecipe.
 struct RecipeError {
@@ -212,6 +212,12 @@ private:
                 if (*value && i + 1 != entries->size())
                     Fail(jump, prefix + ".jump", "only the last download may jump");
                 d.jump = *value;
+            }
+            if (const toml::node* ignore = table->get("ignore_result")) {
+                const auto value = ignore->value<bool>();
+                if (!ignore->is_boolean() || !value)
+                    Fail(ignore, prefix + ".ignore_result", "must be true or false");
+                d.ignoreResult = *value;
             }
 
             std::vector<std::uint8_t> image;

@@ -31,6 +31,10 @@ struct RecipeDownload {
     int slot = 0;      // load slot 0..5
     std::string sha256;
     bool jump = false;  // jump to the slot after the download (last entry only)
+    // The station fails the unit when the box answers a packet or the jump
+    // with any result word but success, unless this is set (boxes that answer
+    // them with codes of their own).
+    bool ignoreResult = false;
 };
 
 struct Recipe {

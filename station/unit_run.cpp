@@ -74,6 +74,22 @@ std::string FailureText(const TransactionFailure& f) {
     return "通信失败: " + HexWord(f.status);
 }
 
+// Every result word, in order; a run of one word is written once with its
+// length ("EE00*3 0001").
+std::string ResultWordsText(const std::vector<std::uint16_t>& words) {
+    std::string text;
+    for (std::size_t i = 0; i < words.size();) {
+        std::size_t run = 1;
+        while (i + run < words.size() && words[i + run] == words[i])
+            ++run;
+        text += (text.empty() ? "" : " ") + HexWord(words[i]);
+        if (run > 1)
+            text += "*" + std::to_string(run);
+        i += run;
+    }
+    return text;
+}
+
 std::string SettingsText(const DeviceSettings& settings) {
     return SettingsToJson(settings).dump();
 }
@@ -337,12 +353,17 @@ bool CUnitRun::Downloads() {
         BeginStep("download");
         if (FileSha256(d.file) != d.sha256)
             return FailStep(kReasonPackageMismatch, kTextFileChanged + d.file);
-        if (!m_box.Download(d.file, d.slot))
+        const bool requireSuccess = !d.ignoreResult;
+        const OpResult sent = m_box.Download(d.file, d.slot, requireSuccess);
+        m_step.resultWords = ResultWordsText(sent.resultWords);
+        if (!sent)
             return FailFromBox(kReasonFileError, kTextFileUnreadable + d.file);
         EndStep(true);
         if (d.jump) {
             BeginStep("jump");
-            if (!m_box.Jump(d.slot))
+            const OpResult jumped = m_box.Jump(d.slot, requireSuccess);
+            m_step.resultWords = ResultWordsText(jumped.resultWords);
+            if (!jumped)
                 return FailFromBox(kReasonBoxRefused);
             EndStep(true);
         }

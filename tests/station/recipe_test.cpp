@@ -114,6 +114,9 @@ TEST_F(RecipeTest, BadRecipesAreRefusedNamingFileLineAndKey) {
          head + "[[download]]\nfile = \"files/app.bin\"\nslot = 1\njump = true\n"
                 "[[download]]\nfile = \"files/app.bin\"\nslot = 2\n",
          "r.toml:6: download[1].jump: only the last download may jump"},
+        {"ignore_result given text",
+         head + "[[download]]\nfile = \"files/app.bin\"\nslot = 1\nignore_result = \"yes\"\n",
+         "r.toml:6: download[1].ignore_result: must be true or false"},
         {"slot out of range", head + "[[download]]\nfile = \"files/app.bin\"\nslot = 6\n",
          "r.toml:5: download[1].slot: must be a slot from 0 to 5"},
         {"download not an array", head + "[download]\nfile = \"files/app.bin\"\n",
