@@ -18,7 +18,6 @@ namespace {
 
 // Operator texts of the station's own steps.
 constexpr char kTextVersionSkip[] = "已是目标版本,跳过固件更新";
-constexpr char kTextFileChanged[] = "文件已改变,与配方不符:";
 constexpr char kTextVersionWrong[] = "版本不符:";
 constexpr char kTextNotSelectable[] = "设备中的选项值无效:";
 constexpr char kTextReadBackDiffers[] = "读回不一致:";
@@ -28,8 +27,8 @@ constexpr char kTextRework[] = "返工";
 constexpr char kTextAborted[] = "已中止";
 // A configuration reply shorter than its block: "the reply was incomplete".
 constexpr char kTextShortReply[] = "应答不完整: ";
-// A file of the recipe could not be read when its step came.
-constexpr char kTextFileUnreadable[] = "无法读取文件:";
+// A file of the recipe was refused before any byte of it was sent.
+constexpr char kTextFileNotSent[] = "文件未能发送:";
 constexpr char kTextSettingsWritten[] = "设置已写入并读回一致";
 constexpr char kTextDuplicateSerialBefore[] = "序列号重复:该序列号正在工位 ";
 constexpr char kTextDuplicateSerialAfter[] = " 测试(设备放错?)";
@@ -282,13 +281,12 @@ bool CUnitRun::Firmware() {
         Note(kTextVersionSkip);
         return EndStep(true);
     }
-    if (FileSha256(fw.package) != fw.sha256)
-        return FailStep(kReasonPackageMismatch, kTextFileChanged + fw.package);
     // Unknown until the box reports it again: a failed update may have left
     // it in its loader.
     m_record.versionAfter.clear();
-    if (!m_box.UpdateFirmware(fw.package))
-        return FailFromBox(kReasonFileError, kTextFileUnreadable + fw.package);
+    // The bytes read, checked and hashed when the recipe was loaded.
+    if (!m_box.UpdateFirmware(*fw.bytes))
+        return FailFromBox(kReasonFileError, kTextFileNotSent + fw.package);
     m_box.ClearFailure();
     if (!m_box.ReadVersion(m_record.versionAfter))
         return FailFromBox(kReasonBoxRefused);
@@ -351,13 +349,11 @@ bool CUnitRun::Settings() {
 bool CUnitRun::Downloads() {
     for (const RecipeDownload& d : m_recipe.downloads) {
         BeginStep("download");
-        if (FileSha256(d.file) != d.sha256)
-            return FailStep(kReasonPackageMismatch, kTextFileChanged + d.file);
         const bool requireSuccess = !d.ignoreResult;
-        const OpResult sent = m_box.Download(d.file, d.slot, requireSuccess);
+        const OpResult sent = m_box.Download(*d.bytes, d.slot, requireSuccess);
         m_step.resultWords = ResultWordsText(sent.resultWords);
         if (!sent)
-            return FailFromBox(kReasonFileError, kTextFileUnreadable + d.file);
+            return FailFromBox(kReasonFileError, kTextFileNotSent + d.file);
         EndStep(true);
         if (d.jump) {
             BeginStep("jump");

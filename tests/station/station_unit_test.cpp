@@ -169,6 +169,26 @@ TEST_F(StationTest, FailuresNameTheirStepAndReason) {
     }
 }
 
+// The files are read when the recipe is loaded; replacing them afterwards
+// (same size, a few bytes changed) changes nothing the box gets or the
+// record says.
+TEST_F(StationTest, FilesReplacedAfterTheRecipeLoadedAreNotSent) {
+    const Bytes app(700, 0x5A);
+    UseRecipe(FullRecipeText());
+    for (const auto& [name, original] :
+         {std::pair{"fw.pkg", m_package}, std::pair{"app.bin", app}}) {
+        Bytes other = original;
+        for (std::size_t i = other.size() - 8; i < other.size(); ++i)
+            other[i] ^= 0xFF;
+        WriteBytesFile(name, other);
+    }
+    const UnitRecord r = RunOnce();
+    EXPECT_EQ(r.result, UnitResult::Pass) << r.reasonText;
+    EXPECT_EQ(m_sim.UpgradeData(), Bytes(m_package.begin() + 32, m_package.end()));
+    EXPECT_EQ(m_sim.Slot(1).data, app);
+    EXPECT_EQ(r.packageSha256, Sha256Hex(m_package.data(), m_package.size()));
+}
+
 // A download or jump the box answers with a word other than success fails
 // the unit unless the recipe says to ignore it; the record keeps every word.
 TEST_F(StationTest, RefusedDownloadOrJumpFailsUnlessTheRecipeIgnoresIt) {
