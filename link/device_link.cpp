@@ -1,6 +1,7 @@
 #include "link/device_link.h"
 
 #include <algorithm>
+#include <chrono>
 #include <cstdio>
 #include <span>
 #include <string>
@@ -117,7 +118,7 @@ LinkReply CDeviceLink::Transact(const LinkRequest& request) {
         std::lock_guard lock(m_portMutex);
         reply.status = SendRequest(request.command, request.subCode, request.data);
         if (reply.status == ST_OK)
-            reply.status = ReadReply(&reply, request.firstByteTimeoutMs);
+            reply.status = ReadReply(&reply, request.firstByteTimeoutMs, request.accepted);
     }
     // No wake-up here: the receive thread looks again by itself, so that a
     // run of transactions does not wake it once per exchange.
@@ -275,23 +276,43 @@ CFrameAssembler::Result CDeviceLink::ReadFrame(CFrameAssembler& frame,
     }
 }
 
-StatusWord CDeviceLink::ReadReply(LinkReply* reply, std::uint32_t firstByteTimeoutMs) {
-    // A stray first byte or a length the buffer cannot hold ends the read; the
-    // next request discards whatever of it is still coming.
-    const CFrameAssembler::Result result =
-        ReadFrame(m_replyFrame, firstByteTimeoutMs, m_timing.interByteTimeoutMs, nullptr);
-    if (result == CFrameAssembler::Result::BadChecksum) {
-        std::FILE* diagnostics = m_diagnostics.load();
-        std::fputs("ABC", diagnostics);
-        std::fflush(diagnostics);
-        return ST_NO_REPLY;
+StatusWord CDeviceLink::ReadReply(LinkReply* reply, std::uint32_t firstByteTimeoutMs,
+                                  ReplyLengths accepted) {
+    using Clock = std::chrono::steady_clock;
+    const Clock::time_point deadline = Clock::now() + std::chrono::milliseconds(firstByteTimeoutMs);
+    std::uint32_t waitMs = firstByteTimeoutMs;
+    std::span<const std::uint8_t> payload;
+    for (;;) {
+        // A stray first byte or a length the buffer cannot hold ends the read
+        // of a request that takes any length; the next request discards
+        // whatever of it is still coming.
+        const CFrameAssembler::Result result =
+            ReadFrame(m_replyFrame, waitMs, m_timing.interByteTimeoutMs, nullptr);
+        if (result == CFrameAssembler::Result::BadChecksum) {
+            std::FILE* diagnostics = m_diagnostics.load();
+            std::fputs("ABC", diagnostics);
+            std::fflush(diagnostics);
+            return ST_NO_REPLY;
+        }
+        const bool stray = result == CFrameAssembler::Result::Skipped ||
+                           result == CFrameAssembler::Result::TooLong;
+        if (result != CFrameAssembler::Result::Frame && !(stray && !accepted.Any()))
+            return ST_NO_REPLY;
+        if (result == CFrameAssembler::Result::Frame) {
+            payload = m_replyFrame.Payload();
+            // Without a whole result word there is nothing to hand over.
+            if (payload.size() < kMinReplyPayload)
+                return ST_NO_REPLY;
+            if (accepted.Fits(static_cast<std::uint32_t>(payload.size() - kMinReplyPayload)))
+                break;
+        }
+        // The box's own frame, or bytes of one: the reply may still come.
+        const auto left =
+            std::chrono::duration_cast<std::chrono::milliseconds>(deadline - Clock::now());
+        if (left.count() <= 0)
+            return ST_NO_REPLY;
+        waitMs = static_cast<std::uint32_t>(left.count());
     }
-    if (result != CFrameAssembler::Result::Frame)
-        return ST_NO_REPLY;
-    const std::span<const std::uint8_t> payload = m_replyFrame.Payload();
-    // Without a whole result word there is nothing to hand over.
-    if (payload.size() < kMinReplyPayload)
-        return ST_NO_REPLY;
     if (reply != nullptr) {
         reply->data.resize(REPLY_LIMIT);
         HandOverReply(payload.data(), payload.size(), &reply->resultWord, reply->data.data(),

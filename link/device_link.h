@@ -156,7 +156,10 @@ private:
     CFrameAssembler::Result ReadFrame(CFrameAssembler& frame, std::uint32_t firstByteTimeoutMs,
                                       std::uint32_t partTimeoutMs, const CWakeSignal* wake);
     // Reads the reply into `reply` (null: only whether one came); its status.
-    StatusWord ReadReply(LinkReply* reply, std::uint32_t firstByteTimeoutMs);
+    // Valid frames of a length `accepted` does not fit are dropped while the
+    // first-byte time-out, counted from the call, lasts.
+    StatusWord ReadReply(LinkReply* reply, std::uint32_t firstByteTimeoutMs,
+                         ReplyLengths accepted = {});
     void StartReceiveThread();
     void StopReceiveThread();
     void ReceiveLoop();

@@ -5,11 +5,32 @@
 // a record of failures) and forwards.
 
 #include <cstdint>
+#include <limits>
 #include <span>
 #include <vector>
 
 #include "link/command_codes.h"
 #include "link/status_words.h"
+
+// The reply data lengths (after the result word) a request accepts. The
+// protocol has no sequence numbers: a frame the box sends on its own as a
+// request goes out can be taken for the reply. A valid frame whose length
+// cannot be the reply is dropped, and the wait for the reply goes on within
+// the same first-byte time-out; so do stray bytes ahead of a start byte (the
+// tail of such a frame cut by the request's discard of pending input). Any
+// length by default, and then the first valid frame is the reply and a stray
+// byte ends the wait.
+struct ReplyLengths {
+    std::uint32_t min = 0;
+    std::uint32_t max = std::numeric_limits<std::uint32_t>::max();
+
+    static constexpr ReplyLengths Exactly(std::uint32_t n) { return {n, n}; }
+    static constexpr ReplyLengths AtLeast(std::uint32_t n) { return {n}; }
+    constexpr bool Fits(std::uint32_t length) const { return length >= min && length <= max; }
+    constexpr bool Any() const {
+        return min == 0 && max == std::numeric_limits<std::uint32_t>::max();
+    }
+};
 
 struct LinkRequest {
     std::uint16_t command = 0;
@@ -17,6 +38,7 @@ struct LinkRequest {
     // Borrowed: the bytes must stay put until Transact returns.
     std::span<const std::uint8_t> data = {};
     std::uint32_t firstByteTimeoutMs = TIMEOUT_DEFAULT_MS;
+    ReplyLengths accepted = {};
 };
 
 struct LinkReply {

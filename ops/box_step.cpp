@@ -2,6 +2,8 @@
 
 #include <utility>
 
+#include "device/settings_codec.h"
+
 BoxStep JudgeStep(LinkReply reply) {
     BoxStep s;
     if (reply.status != ST_OK) {
@@ -15,6 +17,27 @@ BoxStep JudgeStep(LinkReply reply) {
     return s;
 }
 
+ReplyLengths ExpectedReplyLengths(std::uint16_t command) {
+    // The bytes after the result word of a reply that carries nothing else.
+    constexpr std::uint32_t kResultOnlyLength = 2;
+    // The two bytes ahead of the identity data.
+    constexpr std::uint32_t kIdentityLead = 2;
+    switch (command) {
+        case CMD_CONFIG_READ_1:
+            return ReplyLengths::Exactly(kConfigReplyLeadBytes + kConfigBlock1Size);
+        case CMD_CONFIG_READ_2:
+            return ReplyLengths::Exactly(kConfigReplyLeadBytes + kConfigBlock2Size);
+        case CMD_CONFIG_READ_3:
+            return ReplyLengths::Exactly(kConfigReplyLeadBytes + kConfigBlock3Size);
+        case CMD_GET_SERIAL:
+            return ReplyLengths::AtLeast(kIdentityLead + 1);
+        case CMD_GET_VERSION:
+            return {};
+        default:
+            return ReplyLengths::Exactly(kResultOnlyLength);
+    }
+}
+
 LinkReply CBoxExchange::Send(const LinkRequest& request) {
     if (m_result.aborted || (m_hooks.abort && m_hooks.abort())) {
         m_result.aborted = true;
@@ -22,7 +45,10 @@ LinkReply CBoxExchange::Send(const LinkRequest& request) {
         held.status = ST_SEND_FAILED;
         return held;
     }
-    LinkReply reply = m_link.Transact(request);
+    LinkRequest sent = request;
+    if (m_hooks.strictReplyLengths)
+        sent.accepted = ExpectedReplyLengths(request.command);
+    LinkReply reply = m_link.Transact(sent);
     if (reply.status == ST_OK) {
         m_result.resultWord = reply.resultWord;
         m_result.replyLength = reply.length;

@@ -25,6 +25,12 @@ struct BoxStep {
 // The step rule applied to a reply.
 BoxStep JudgeStep(LinkReply reply);
 
+// The reply data lengths the box's answer to `command` can have: a
+// configuration read's lead bytes and block, a serial's two lead bytes and at
+// least one byte of it, the result word's two companion bytes of every reply
+// that carries nothing else; any length for the version text.
+ReplyLengths ExpectedReplyLengths(std::uint16_t command);
+
 class CBoxExchange {
 public:
     CBoxExchange(ITransactor& link, const OpHooks& hooks, OpResult& result)

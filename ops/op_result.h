@@ -103,4 +103,9 @@ struct OpHooks {
     std::function<void(const OpEvent& event)> progress;
     // Asked before every request; true holds it and every later one back.
     std::function<bool()> abort;
+    // Each request says which reply lengths can be its reply
+    // (ExpectedReplyLengths); a frame of another length is the box's own and
+    // is dropped while the wait goes on. Off: the first valid frame is the
+    // reply, whatever its length.
+    bool strictReplyLengths = false;
 };

@@ -1,5 +1,6 @@
 #include "station/box_operations.h"
 
+#include <optional>
 #include <utility>
 
 #include "link/device_link.h"
@@ -22,6 +23,7 @@ void CBoxOperations::SetAbortCheck(AbortCheck check) {
 OpHooks CBoxOperations::Hooks() {
     OpHooks hooks;
     hooks.abort = m_abortCheck;
+    hooks.strictReplyLengths = true;
     if (m_progressSink) {
         hooks.progress = [this](const OpEvent& e) {
             if (e.kind == OpEvent::Kind::Sent) {
@@ -44,18 +46,36 @@ OpResult CBoxOperations::Keep(OpResult result) {
     return result;
 }
 
+OpResult CBoxOperations::ReadAgreed(std::uint16_t command, std::string& text) {
+    // A frame of the box's own taken for the reply does not repeat itself:
+    // two reads in a row that agree are the box's answer.
+    std::optional<std::string> last;
+    OpResult result;
+    for (int i = 0; i < kMaxIdentityReads; ++i) {
+        IdentityRead read = ReadIdentity(m_link, command, TIMEOUT_DEFAULT_MS, Hooks());
+        if (!read.result.ok)
+            return Keep(std::move(read.result));
+        if (last == read.text) {
+            text = std::move(read.text);
+            return read.result;
+        }
+        last = std::move(read.text);
+        result = std::move(read.result);
+    }
+    // No two answers alike: no answer to trust.
+    result.ok = false;
+    result.failedStep = OpStep::Identity;
+    result.status = ST_NO_REPLY;
+    result.failureCode = ST_NO_REPLY;
+    return Keep(std::move(result));
+}
+
 OpResult CBoxOperations::ReadVersion(std::string& version) {
-    IdentityRead read = ReadIdentity(m_link, CMD_GET_VERSION, TIMEOUT_DEFAULT_MS, Hooks());
-    if (read.result.ok)
-        version = std::move(read.text);
-    return Keep(std::move(read.result));
+    return ReadAgreed(CMD_GET_VERSION, version);
 }
 
 OpResult CBoxOperations::ReadSerial(std::string& serial) {
-    IdentityRead read = ReadIdentity(m_link, CMD_GET_SERIAL, TIMEOUT_DEFAULT_MS, Hooks());
-    if (read.result.ok)
-        serial = std::move(read.text);
-    return Keep(std::move(read.result));
+    return ReadAgreed(CMD_GET_SERIAL, serial);
 }
 
 OpResult CBoxOperations::UpdateFirmware(const std::string& packagePath) {

@@ -3,7 +3,10 @@
 // link of the station's own. Each call runs one operation with the station's
 // hooks and hands back its result value; the unit judges from those values.
 //
-// Every request passes the abort check first: while the station asks for an
+// Every request says which reply lengths can be its reply, so a frame the box
+// sends on its own is dropped rather than taken for one; the version and the
+// serial, whose lengths vary, are read until two reads agree. Every request
+// passes the abort check first: while the station asks for an
 // abort nothing more is sent, so an operation in progress ends at its next
 // request, aborted. Transfers report their progress to the progress sink
 // (bytes done of total; a total of kBusyProgressTotal while the box applies
@@ -46,7 +49,10 @@ public:
     void SetProgressSink(ProgressSink progress);
     void SetAbortCheck(AbortCheck check);
 
-    // Version text and serial number (hex).
+    // Version text and serial number (hex), each read until two reads in a
+    // row agree (at most kMaxIdentityReads); `version`/`serial` is set only
+    // on success.
+    static constexpr int kMaxIdentityReads = 4;
     OpResult ReadVersion(std::string& version);
     OpResult ReadSerial(std::string& serial);
     // The whole firmware update, from a file or from bytes the caller holds.
@@ -69,6 +75,7 @@ public:
 
 private:
     OpHooks Hooks();
+    OpResult ReadAgreed(std::uint16_t command, std::string& text);
     // Keeps a transaction's failure; returns the result unchanged.
     OpResult Keep(OpResult result);
 

@@ -25,8 +25,6 @@ constexpr char kTextAlreadyPassed[] = "该序列号已通过此配方(需返工�
 constexpr char kTextRetry[] = "上次未通过,重试";
 constexpr char kTextRework[] = "返工";
 constexpr char kTextAborted[] = "已中止";
-// A configuration reply shorter than its block: "the reply was incomplete".
-constexpr char kTextShortReply[] = "应答不完整: ";
 // A file of the recipe was refused before any byte of it was sent.
 constexpr char kTextFileNotSent[] = "文件未能发送:";
 constexpr char kTextSettingsWritten[] = "设置已写入并读回一致";
@@ -227,12 +225,6 @@ bool CUnitRun::FailFromBox(const char* noTransaction, const std::string& noTrans
     return FailStep(ReasonOf(f, noTransaction), text);
 }
 
-bool CUnitRun::FailSettingsRead(const OpResult& read) {
-    if (read.status == ST_OK && read.failureCode == ST_SHORT_REPLY)
-        return FailStep(kReasonNoReply, kTextShortReply + HexWord(ST_SHORT_REPLY));
-    return FailFromBox(kReasonBoxRefused);
-}
-
 bool CUnitRun::Identify() {
     BeginStep("identify");
     if (!m_box.ReadVersion(m_record.versionBefore) || !m_box.ReadSerial(m_record.serial))
@@ -301,7 +293,7 @@ bool CUnitRun::Settings() {
     BeginStep("settings");
     DeviceSettings before;
     if (const OpResult read = m_box.ReadSettings(before); !read.ok)
-        return FailSettingsRead(read);
+        return FailFromBox(kReasonBoxRefused);
     m_record.settingsBefore = SettingsText(before);
     if (m_recipe.settingOptions.empty()) {
         // Nothing to write: the settings as read are the settings after.
@@ -324,7 +316,7 @@ bool CUnitRun::Settings() {
         return FailFromBox(kReasonBoxRefused);
     DeviceSettings after;
     if (const OpResult read = m_box.ReadSettings(after); !read.ok)
-        return FailSettingsRead(read);
+        return FailFromBox(kReasonBoxRefused);
     m_record.settingsAfter = SettingsText(after);
     m_record.settingsAfterSha256 = Sha256Hex(m_record.settingsAfter);
 

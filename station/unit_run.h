@@ -60,9 +60,6 @@ private:
     // Fails the current step with the reason the last failed transaction
     // gives, or `noTransaction` and its text when none failed.
     bool FailFromBox(const char* noTransaction, const std::string& noTransactionText = {});
-    // A settings read that failed: a reply too short for its block is a
-    // reply that never came whole (NO_REPLY), not a refusal of the box.
-    bool FailSettingsRead(const OpResult& read);
     void Note(const std::string& text);
 
     const Recipe& m_recipe;
