@@ -25,7 +25,10 @@ IdentityRead ReadIdentity(ITransactor& link, std::uint16_t command,
 
 bool ProbeBox(ITransactor& link, const OpHooks& hooks) {
     OpResult result;
-    CBoxExchange exchange(link, hooks, result);
+    // Any valid frame counts, whatever its length.
+    OpHooks anyLength = hooks;
+    anyLength.strictReplyLengths = false;
+    CBoxExchange exchange(link, anyLength, result);
     return exchange.Send({.command = CMD_GET_SERIAL, .firstByteTimeoutMs = TIMEOUT_PROBE_MS})
                .status == ST_OK;
 }
