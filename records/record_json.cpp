@@ -7,10 +7,13 @@ namespace {
 nlohmann::json StepsToJson(const std::vector<StepRecord>& steps) {
     nlohmann::json array = nlohmann::json::array();
     for (const StepRecord& step : steps) {
-        array.push_back({{"name", step.name},
-                         {"ok", step.ok},
-                         {"duration_ms", step.durationMs},
-                         {"status_texts", step.statusTexts}});
+        nlohmann::json item = {{"name", step.name},
+                               {"ok", step.ok},
+                               {"duration_ms", step.durationMs},
+                               {"status_texts", step.statusTexts}};
+        if (!step.resultWords.empty())
+            item["result_words"] = step.resultWords;
+        array.push_back(std::move(item));
     }
     return array;
 }
@@ -67,6 +70,7 @@ bool StepsFromJsonText(const std::string& text, std::vector<StepRecord>& steps) 
             step.ok = item.value("ok", false);
             step.durationMs = item.value("duration_ms", std::uint32_t{0});
             step.statusTexts = item.value("status_texts", std::vector<std::string>());
+            step.resultWords = item.value("result_words", std::string());
         } catch (const nlohmann::json::exception&) {
             return false;
         }

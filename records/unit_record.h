@@ -36,6 +36,9 @@ struct StepRecord {
     bool ok = false;
     std::uint32_t durationMs = 0;
     std::vector<std::string> statusTexts;  // what the status line showed, in order
+    // Downloads and the jump: every result word the box gave, in order, as
+    // hex words with runs written once ("EE00*3 0001"); empty otherwise.
+    std::string resultWords = {};
 
     bool operator==(const StepRecord&) const = default;
 };

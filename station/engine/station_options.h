@@ -6,7 +6,7 @@
 #include <cstdint>
 #include <string>
 
-#include "firmware/firmware_update.h"
+#include "ops/upgrade_timing.h"
 #include "link/device_link.h"
 #include "station/engine/serial_registry.h"
 
