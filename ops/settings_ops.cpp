@@ -83,12 +83,18 @@ OpResult WriteConfigBlock(ITransactor& link, int block, const DeviceSettings& se
     return result;
 }
 
-OpResult ReadDeviceSettings(ITransactor& link, DeviceSettings& settings, const OpHooks& hooks) {
+OpResult ReadDeviceSettings(ITransactor& link, DeviceSettings& settings, const OpHooks& hooks,
+                            ConfigBlockBytes* raw) {
     DeviceSettings read;
     for (int block = 1; block <= kConfigBlockCount; ++block) {
         ConfigBlockRead r = ReadConfigBlock(link, block, read, hooks);
         if (!r.result.ok)
             return r.result;
+        if (raw != nullptr) {
+            const auto from = r.reply.data.begin() + kConfigReplyLeadBytes;
+            (*raw)[BlockIndex(block)].assign(
+                from, from + static_cast<std::ptrdiff_t>(ConfigBlockSize(block)));
+        }
     }
     settings = read;
     OpResult result;
@@ -97,13 +103,15 @@ OpResult ReadDeviceSettings(ITransactor& link, DeviceSettings& settings, const O
 }
 
 OpResult WriteDeviceSettings(ITransactor& link, const DeviceSettings& settings,
-                             const OpHooks& hooks) {
+                             const OpHooks& hooks, ConfigBlockBytes* raw) {
     OpResult result;
     if (!AllSelectionsSet(settings)) {
         result.failedStep = OpStep::Input;
         return result;
     }
     for (int block = 1; block <= kConfigBlockCount; ++block) {
+        if (raw != nullptr)
+            (*raw)[BlockIndex(block)] = EncodeBlock(block, settings);
         result = WriteConfigBlock(link, block, settings, hooks);
         if (!result.ok)
             return result;

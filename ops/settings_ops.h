@@ -10,9 +10,14 @@
 // never a success with options left unread. The fields whose bytes did arrive
 // are still applied, as for any reply.
 
+#include <array>
+#include <cstdint>
+#include <vector>
+
 #include "device/device_settings.h"
-#include "ops/transactor.h"
+#include "device/option_table.h"
 #include "ops/op_result.h"
+#include "ops/transactor.h"
 
 struct ConfigBlockRead {
     // ok only when the box answered with success and the whole block arrived.
@@ -31,15 +36,21 @@ ConfigBlockRead ReadConfigBlock(ITransactor& link, int block, DeviceSettings& se
 OpResult WriteConfigBlock(ITransactor& link, int block, const DeviceSettings& settings,
                           const OpHooks& hooks = {});
 
+// Blocks 1..3 as bytes: as written, or as a read's reply held them.
+using ConfigBlockBytes = std::array<std::vector<std::uint8_t>, kConfigBlockCount>;
+
 // Reads blocks 1..3 into a fresh record (every flag off, every selection
 // none): a coded byte that matches no entry stays none. Stops at the first
 // block that fails and names it; `settings` is left unchanged unless all three
-// reads succeed.
-OpResult ReadDeviceSettings(ITransactor& link, DeviceSettings& settings, const OpHooks& hooks = {});
+// reads succeed. With `raw`, each block read whole goes there as it came,
+// bytes no option maps included.
+OpResult ReadDeviceSettings(ITransactor& link, DeviceSettings& settings, const OpHooks& hooks = {},
+                            ConfigBlockBytes* raw = nullptr);
 // Writes blocks 1..3, stopping at the first that fails. A record with a
 // selection that is none is refused (OpStep::Input) before anything is sent:
 // the box has no value for "none".
+// With `raw`, each block sent goes there as it was sent.
 OpResult WriteDeviceSettings(ITransactor& link, const DeviceSettings& settings,
-                             const OpHooks& hooks = {});
+                             const OpHooks& hooks = {}, ConfigBlockBytes* raw = nullptr);
 
 OpResult FactoryReset(ITransactor& link, const OpHooks& hooks = {});

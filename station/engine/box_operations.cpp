@@ -90,12 +90,12 @@ OpResult CBoxOperations::RestoreFactorySettings() {
     return Keep(FactoryReset(m_transactor, Hooks()));
 }
 
-OpResult CBoxOperations::ReadSettings(DeviceSettings& settings) {
-    return Keep(ReadDeviceSettings(m_transactor, settings, Hooks()));
+OpResult CBoxOperations::ReadSettings(DeviceSettings& settings, ConfigBlockBytes* raw) {
+    return Keep(ReadDeviceSettings(m_transactor, settings, Hooks(), raw));
 }
 
-OpResult CBoxOperations::WriteSettings(const DeviceSettings& settings) {
-    return Keep(WriteDeviceSettings(m_transactor, settings, Hooks()));
+OpResult CBoxOperations::WriteSettings(const DeviceSettings& settings, ConfigBlockBytes* raw) {
+    return Keep(WriteDeviceSettings(m_transactor, settings, Hooks(), raw));
 }
 
 OpResult CBoxOperations::Download(const std::string& file, int slot, bool requireSuccessWord) {

@@ -23,6 +23,7 @@
 #include "device/device_settings.h"
 #include "link/status_words.h"
 #include "ops/op_result.h"
+#include "ops/settings_ops.h"
 #include "ops/transactor.h"
 #include "ops/upgrade_timing.h"
 
@@ -61,8 +62,9 @@ public:
     OpResult UpdateFirmware(std::span<const std::uint8_t> package);
     // The box's factory settings restored.
     OpResult RestoreFactorySettings();
-    OpResult ReadSettings(DeviceSettings& settings);
-    OpResult WriteSettings(const DeviceSettings& settings);
+    // With `raw`, the blocks as read or as written (ops/settings_ops.h).
+    OpResult ReadSettings(DeviceSettings& settings, ConfigBlockBytes* raw = nullptr);
+    OpResult WriteSettings(const DeviceSettings& settings, ConfigBlockBytes* raw = nullptr);
     // Download into load slot `slot`, from a file or from bytes; with
     // `requireSuccessWord` a packet the box answers with any result word but
     // success fails the download.

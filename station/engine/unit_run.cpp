@@ -5,6 +5,7 @@
 
 #include "device/option_table.h"
 #include "device/option_words.h"
+#include "link/bytes_text.h"
 #include "link/status_words.h"
 #include "records/record_time.h"
 #include "res/station_texts.h"
@@ -53,6 +54,18 @@ const char* ReasonOf(const TransactionFailure& f, const char* noTransaction) {
         default:
             return kReasonPortError;
     }
+}
+
+// The blocks in hex, apart by a blank.
+std::string BlocksText(const ConfigBlockBytes& blocks) {
+    std::string text;
+    for (const std::vector<std::uint8_t>& b : blocks) {
+        // A read stops at the first block that fails.
+        if (b.empty())
+            break;
+        text += (text.empty() ? "" : " ") + BytesToHex(b.data(), b.size());
+    }
+    return text;
 }
 
 std::string HexWord(std::uint16_t word) {
@@ -114,21 +127,20 @@ UnitOutcome CUnitRun::Run(const std::string& unitId, const PortIdentity& port) {
     if (m_recipe.firmware)
         m_record.packageSha256 = m_recipe.firmware->sha256;
 
-    m_box.SetProgressSink(
-        [this](long long value, long long total) {
-            const long long now = NowMs();
-            // A step going on with no count (the box applying an
-            // update) is a change of phase, never held back.
-            if (total > 0 && m_lastProgressMs >= 0 && now - m_lastProgressMs < kProgressIntervalMs)
-                return;
-            m_lastProgressMs = now;
-            StationEvent e;
-            e.kind = StationEventKind::Progress;
-            e.step = m_step.name;
-            e.value = value;
-            e.total = total;
-            m_emit(e);
-        });
+    m_box.SetProgressSink([this](long long value, long long total) {
+        const long long now = NowMs();
+        // A step going on with no count (the box applying an
+        // update) is a change of phase, never held back.
+        if (total > 0 && m_lastProgressMs >= 0 && now - m_lastProgressMs < kProgressIntervalMs)
+            return;
+        m_lastProgressMs = now;
+        StationEvent e;
+        e.kind = StationEventKind::Progress;
+        e.step = m_step.name;
+        e.value = value;
+        e.total = total;
+        m_emit(e);
+    });
 
     bool store = true;
     const bool passed = Identify() && Interlock(store) && Firmware() && Settings() && Downloads();
@@ -261,8 +273,10 @@ bool CUnitRun::Firmware() {
 bool CUnitRun::Settings() {
     BeginStep(kStepSettings);
     DeviceSettings before;
-    if (const OpResult read = m_box.ReadSettings(before); !read.ok)
+    ConfigBlockBytes blocks;
+    if (const OpResult read = m_box.ReadSettings(before, &blocks); !read.ok)
         return FailFromBox(kReasonBoxRefused);
+    m_step.blocksRead = BlocksText(blocks);
     m_record.settingsBefore = SettingsRecordText(before);
     const std::optional<DeviceSettings> complete = CompleteSettings(m_recipe);
     if (!complete && m_recipe.settingOptions.empty()) {
@@ -293,10 +307,19 @@ bool CUnitRun::Settings() {
         return FailStep(kReasonVerifyMismatch, kTextNotSelectable + fields);
     }
     // A recipe that names no option wants the factory settings just restored.
-    if (!(complete && wanted == FactorySettings()) && !m_box.WriteSettings(wanted).ok)
-        return FailFromBox(kReasonBoxRefused);
+    if (!(complete && wanted == FactorySettings())) {
+        const OpResult written = m_box.WriteSettings(wanted, &blocks);
+        m_step.blocksWritten = BlocksText(blocks);
+        if (!written)
+            return FailFromBox(kReasonBoxRefused);
+    }
+    // Only the options are compared (boxes may hold other values in bytes
+    // no option maps); the blocks themselves go into the record.
     DeviceSettings after;
-    if (const OpResult read = m_box.ReadSettings(after); !read.ok)
+    blocks = {};
+    const OpResult readBack = m_box.ReadSettings(after, &blocks);
+    m_step.blocksRead = BlocksText(blocks);
+    if (!readBack)
         return FailFromBox(kReasonBoxRefused);
     m_record.settingsAfter = SettingsRecordText(after);
     m_record.settingsAfterSha256 = Sha256Hex(m_record.settingsAfter);

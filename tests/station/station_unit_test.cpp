@@ -5,6 +5,7 @@
 #include <algorithm>
 #include <atomic>
 #include <map>
+#include <sstream>
 #include <thread>
 
 #include "device/option_table.h"
@@ -126,8 +127,7 @@ TEST_F(StationTest, SettingsBaseDecidesWhatTheUnitLeavesOnTheBox) {
         ASSERT_EQ(r.result, UnitResult::Pass) << r.reasonText;
         EXPECT_EQ(RequestCount(CMD_FACTORY_RESET), c.resets);
         // The update's own factory reset comes before the settings are read.
-        EXPECT_EQ(r.settingsBefore.find("\"lockHornChirp\":true") != std::string::npos,
-                  !c.update);
+        EXPECT_EQ(r.settingsBefore.find("\"lockHornChirp\":true") != std::string::npos, !c.update);
         EXPECT_EQ(r.settingsAfter.find("\"lockHornChirp\":true") != std::string::npos,
                   c.leftoverKept);
         if (!c.leftoverKept) {
@@ -291,6 +291,40 @@ TEST_F(StationTest, RefusedDownloadOrJumpFailsUnlessTheRecipeIgnoresIt) {
         EXPECT_EQ(words["jump"], c.jumpWords);
         EXPECT_EQ(words["settings"], "");
     }
+}
+
+// The options are compared, not the bytes: a box that stores a byte no option
+// maps otherwise than written still passes, and the record keeps both blocks.
+TEST_F(StationTest, ByteNoOptionMapsStoredOtherwisePassesAndTheRecordKeepsBothBlocks) {
+    constexpr int kBlock = 1;
+    constexpr int kByte = 4;  // written as 0F
+    ASSERT_TRUE(std::ranges::none_of(
+        ::Options(), [](const OptionInfo& o) { return o.block == kBlock && o.byte == kByte; }));
+    m_sim.SetStoreFault(SimStoreFault{kBlock, kByte, 0x01});
+    UseRecipe(FullRecipeText());
+    const UnitRecord r = RunOnce();
+    EXPECT_EQ(r.result, UnitResult::Pass) << r.reasonText;
+
+    const auto settings = std::find_if(r.steps.begin(), r.steps.end(),
+                                       [](const StepRecord& s) { return s.name == "settings"; });
+    ASSERT_NE(settings, r.steps.end());
+    const auto blocks = [](const std::string& text) {
+        std::vector<std::string> out;
+        std::istringstream in(text);
+        for (std::string b; in >> b;)
+            out.push_back(b);
+        return out;
+    };
+    std::vector<std::string> written = blocks(settings->blocksWritten);
+    const std::vector<std::string> read = blocks(settings->blocksRead);
+    ASSERT_EQ(written.size(), 3u);
+    ASSERT_EQ(read.size(), 3u);
+    EXPECT_EQ(written[0].substr(2 * kByte, 2), "0F");
+    EXPECT_EQ(read[0].substr(2 * kByte, 2), "0E");
+    // That byte is all that differs.
+    written[0].replace(2 * kByte, 2, "0E");
+    EXPECT_EQ(written, read);
+    ExpectSameRecord(m_store.Records().back(), r);
 }
 
 TEST_F(StationTest, BoxRemovedMidUpdateFailsTheUnitWithItsReason) {
