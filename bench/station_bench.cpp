@@ -75,7 +75,8 @@ bool ReferenceUnit(const Recipe& recipe, const UpgradeTiming& timing) {
 bool Measure(const Recipe& recipe, IRecordStore& store, const char* storeName, double targetMs) {
     StationOptions options;
     options.station = "bench";
-    options.port = "COM" + std::to_string(kPort);
+    options.port.kind = PortChoice::Kind::Number;
+    options.port.number = kPort;
     options.once = true;
     options.rework = true;  // the same box every time
     CSilentObserver observer;

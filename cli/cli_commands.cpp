@@ -78,7 +78,7 @@ int RunCommand(const CliRequest& request, std::FILE* out, std::FILE* errTarget) 
     if (command == CliCommand::Ports)
         return ListPortsCommand(out, err);
     if (command == CliCommand::Station)
-        return RunStationCommand(request, out, err);
+        return RunStationCommand(request, out, err, errStreams.Diagnostics());
 
     std::string error;
     DeviceSettings settingsToWrite;

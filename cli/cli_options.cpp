@@ -170,9 +170,12 @@ bool ParseCommandLine(int argc, const char* const* argv, CliRequest& request, st
             error = "give the slots either in a file (--slots) or as --slot NAME=PORT, not both";
             return false;
         }
-        if (line.Has("--port") && (request.slotsFile || !slotTexts.empty())) {
-            error = "option '--port' is for one box; give each slot its port instead";
-            return false;
+        for (const char* option : {"--port", "--usb"}) {
+            if (line.Has(option) && (request.slotsFile || !slotTexts.empty())) {
+                error = std::string("option '") + option +
+                        "' is for one box; give each slot its port instead";
+                return false;
+            }
         }
     } else if (slotTexts.size() > 1) {
         // A second value would silently win over the first.
@@ -207,10 +210,9 @@ bool ParseCommandLine(int argc, const char* const* argv, CliRequest& request, st
         if (!ParseUsbIdentity(*usb, request.port.usb, error))
             return false;
     }
-    // The station waits for its boxes itself, on a numbered port or any.
-    if (row->command == CliCommand::Station &&
-        (line.Has("--wait") || line.Has("--usb") || request.port.kind == PortChoice::Kind::Path)) {
-        error = "station takes --port N only, and waits for each box itself";
+    // The station waits for its boxes itself, on the chosen port or any.
+    if (row->command == CliCommand::Station && line.Has("--wait")) {
+        error = "station waits for each box itself: --wait does not apply";
         return false;
     }
     if (line.Has("--wait")) {

@@ -153,7 +153,8 @@ bool RequestedSlots(const CliRequest& request, std::vector<StationSlot>& slots,
 
 }  // namespace
 
-int RunStationCommand(const CliRequest& request, std::FILE* out, std::FILE* err) {
+int RunStationCommand(const CliRequest& request, std::FILE* out, std::FILE* err,
+                      std::FILE* diagnostics) {
     const std::string recipePath = request.args.front();
     Recipe recipe;
     std::string error;
@@ -176,11 +177,11 @@ int RunStationCommand(const CliRequest& request, std::FILE* out, std::FILE* err)
     StationOptions options;
     options.station = request.stationName.value_or(DefaultStationName());
     options.operatorName = request.operatorName.value_or(DefaultOperatorName());
-    if (request.port.kind == PortChoice::Kind::Number)
-        options.port = "COM" + std::to_string(request.port.number);
+    options.port = request.port;
     options.once = request.once;
     options.rework = request.rework;
     options.toolVersion = VORNAK_PACKAGE_VERSION;
+    options.diagnostics = diagnostics;
 
     // Declared before the station, whose link traces into it.
     CCliReporter tracer(out, err, false);

@@ -11,6 +11,9 @@
 
 // Returns the exit status: with --once 0 pass, 1 fail or aborted (or no
 // unit); without it 0 after a clean stop; 2 for a bad recipe or store.
-int RunStationCommand(const CliRequest& request, std::FILE* out, std::FILE* err);
+// `diagnostics` is where the stations' links write their checksum
+// diagnostic (beside `err`, never on `out`).
+int RunStationCommand(const CliRequest& request, std::FILE* out, std::FILE* err,
+                      std::FILE* diagnostics);
 
 const char* StationHelpText();

@@ -2,7 +2,7 @@
 
 const char* StationHelpText() {
     return R"(Usage: vornak-cli station RECIPE [--db URL] [--station NAME] [--operator NAME]
-                          [--once] [--rework] [--json] [--port N] [--trace]
+                          [--once] [--rework] [--json] [--port P | --usb ID] [--trace]
        vornak-cli station RECIPE (--slots FILE | --slot NAME=PORT ...) [options]
 
 Runs every box that is connected through the recipe (a TOML file): identity,
@@ -20,7 +20,10 @@ Options:
   --once           stop after one unit
   --rework         run a serial that already passed this recipe (marked rework)
   --json           one JSON object per event on stdout (schema in README)
-  --port N         watch COMN only; otherwise every port is scanned
+  --port P         watch this port only (as for the other commands: COMn or
+                   n, a device path, a /dev/serial name); otherwise every port
+                   is scanned
+  --usb ID         watch the USB adapter VID:PID[:SERIAL] only
   --slots FILE     run one box per fixture slot, all at once; FILE (TOML) has
                    one [[slot]] table per slot with name = "..." and
                    port = "..."

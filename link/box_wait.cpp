@@ -48,14 +48,14 @@ StatusWord OpenChosenPort(CDeviceLink& link, const PortChoice& choice, PortPick&
     return link.OpenPortPath(pick.path, static_cast<std::uint8_t>(pick.number), &failure);
 }
 
-BoxWaitResult WaitForBox(CDeviceLink& link, const PortChoice& choice,
-                         std::optional<std::chrono::milliseconds> limit,
+BoxWaitResult WaitForBox(CDeviceLink& link, const PortChoice& choice, const BoxWaitOptions& options,
                          const CWakeSignal& cancel) {
     BoxWaitResult result;
     // Watching starts before the first attempt, so a port that appears
     // during an attempt still wakes the sleep after it.
     CPortWatch watch;
-    const Clock::time_point deadline = limit ? Clock::now() + *limit : Clock::time_point::max();
+    const Clock::time_point deadline =
+        options.limit ? Clock::now() + *options.limit : Clock::time_point::max();
     for (;;) {
         if (cancel.IsSignalled()) {
             result.end = BoxWaitEnd::Cancelled;
@@ -65,20 +65,49 @@ BoxWaitResult WaitForBox(CDeviceLink& link, const PortChoice& choice,
             result.end = BoxWaitEnd::Answered;
             return result;
         }
-        if (result.pick.ambiguous) {
+        if (result.pick.ambiguous && options.endWhenAmbiguous) {
             result.end = BoxWaitEnd::Ambiguous;
             return result;
         }
+        if (options.onMiss && choice.kind != PortChoice::Kind::AnyPort)
+            options.onMiss(result);
         const Clock::time_point now = Clock::now();
         if (now >= deadline) {
             result.end = BoxWaitEnd::TimedOut;
             return result;
         }
         const auto left = std::chrono::duration_cast<std::chrono::milliseconds>(deadline - now);
-        const auto sleep = limit ? std::min(left, kReprobeInterval) : kReprobeInterval;
+        const auto sleep = std::min(left, options.reprobe);
         if (watch.Wait(cancel, static_cast<int>(sleep.count())) == CPortWatch::WaitEnd::Cancelled) {
             result.end = BoxWaitEnd::Cancelled;
             return result;
+        }
+    }
+}
+
+BoxWaitResult WaitForBox(CDeviceLink& link, const PortChoice& choice,
+                         std::optional<std::chrono::milliseconds> limit,
+                         const CWakeSignal& cancel) {
+    BoxWaitOptions options;
+    options.limit = limit;
+    return WaitForBox(link, choice, options, cancel);
+}
+
+RemovalWaitEnd WaitForRemoval(CDeviceLink& link, int misses, std::chrono::milliseconds reprobe,
+                              const CWakeSignal& cancel) {
+    CPortWatch watch;
+    int missed = 0;
+    for (;;) {
+        if (watch.Wait(cancel, static_cast<int>(reprobe.count())) ==
+            CPortWatch::WaitEnd::Cancelled) {
+            return RemovalWaitEnd::Cancelled;
+        }
+        // A closed link cannot be probed (a transaction would scan): its
+        // line went away, or it was closed under the box.
+        missed = link.IsOpen() && ProbeAnswers(link) ? 0 : missed + 1;
+        if (!link.IsOpen() || missed >= misses) {
+            link.Disconnect();
+            return RemovalWaitEnd::Removed;
         }
     }
 }

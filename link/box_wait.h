@@ -11,12 +11,14 @@
 // once, and a box switched on behind an adapter that was already there
 // answers within the interval. An attempt that has started (a scan, a probe)
 // runs to its end before a cancel is noticed; both are bounded by the probe's
-// time-out.
+// time-out. WaitForRemoval is the other half of a station's cycle: it probes
+// the box that answered until it stops answering, sleeping the same way.
 //
 // Threads: one caller per link; the cancel signal may be raised from any
 // thread or a signal handler (CWakeSignal::Signal only writes to a pipe).
 
 #include <chrono>
+#include <functional>
 #include <optional>
 #include <string>
 
@@ -51,7 +53,36 @@ struct BoxWaitResult {
     std::optional<PortFailure> failure;
 };
 
-// Waits until a box answers as described above; no `limit` waits until
-// answered or cancelled. The cancel signal is looked at, never cleared.
+// How a wait goes on besides its choice and its cancel signal.
+struct BoxWaitOptions {
+    // None: until answered or cancelled.
+    std::optional<std::chrono::milliseconds> limit;
+    std::chrono::milliseconds reprobe = kReprobeInterval;
+    // Several adapters matching the choice end the wait (a tool asked once);
+    // false waits on for the ports to change (a fixture whose operator
+    // unplugs one).
+    bool endWhenAmbiguous = true;
+    // Told of each attempt at a chosen port that found no box, its pick and
+    // failure as in BoxWaitResult (a station says a problem once from these).
+    std::function<void(const BoxWaitResult& attempt)> onMiss;
+};
+
+// Waits until a box answers as described above. The cancel signal is looked
+// at, never cleared.
+BoxWaitResult WaitForBox(CDeviceLink& link, const PortChoice& choice, const BoxWaitOptions& options,
+                         const CWakeSignal& cancel);
+// The same with the default options and `limit`.
 BoxWaitResult WaitForBox(CDeviceLink& link, const PortChoice& choice,
                          std::optional<std::chrono::milliseconds> limit, const CWakeSignal& cancel);
+
+enum class RemovalWaitEnd {
+    Removed,    // the box stopped answering, or its line went away; the port is closed
+    Cancelled,  // the cancel signal was raised; the port stays as it was
+};
+
+// Waits until the box on the link's open port is gone: `misses` probes in a
+// row unanswered (so one lost reply is no removal), one each `reprobe` and
+// at once after the ports change, or the line gone (the port unplugged). A
+// box that stays keeps the wait going. Threads as for WaitForBox.
+RemovalWaitEnd WaitForRemoval(CDeviceLink& link, int misses, std::chrono::milliseconds reprobe,
+                              const CWakeSignal& cancel);

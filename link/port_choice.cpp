@@ -231,3 +231,18 @@ std::string PortPickLabel(const PortPick& pick) {
         return shown;
     return "COM" + std::to_string(pick.number) + " (" + shown + ")";
 }
+
+std::string ChosenDeviceNow(const PortChoice& choice) {
+    switch (choice.kind) {
+        case PortChoice::Kind::AnyPort:
+            return {};
+        case PortChoice::Kind::Number:
+            return Canonical(ResolvePortName(PortChoiceKey(choice)));
+        case PortChoice::Kind::Path:
+        case PortChoice::Kind::Usb: {
+            const PortPick pick = PickPort(choice);
+            return pick.path.empty() ? std::string() : Canonical(pick.path);
+        }
+    }
+    return {};
+}

@@ -77,5 +77,11 @@ PortPick PickPortAmong(const PortChoice& choice, const std::vector<PortInfo>& po
 // PickPortAmong over the ports that exist now.
 PortPick PickPort(const PortChoice& choice);
 
+// The device a choice leads to now, links resolved ("/dev/ttyUSB0",
+// "/dev/pts/3"), for telling whether two choices name one device by
+// different names; empty when nothing is there now (or several USB adapters
+// match). Any port leads to no one device.
+std::string ChosenDeviceNow(const PortChoice& choice);
+
 // How a pick is named in messages: "COM3 (/dev/ttyUSB0)" or the path alone.
 std::string PortPickLabel(const PortPick& pick);

@@ -29,7 +29,16 @@ bool RecordTimePoint(const std::string& text, std::chrono::system_clock::time_po
                 &utc.tm_mday, &utc.tm_hour, &utc.tm_min, &utc.tm_sec, &millis);
     utc.tm_year -= 1900;
     utc.tm_mon -= 1;
-    when = std::chrono::system_clock::from_time_t(timegm(&utc)) + std::chrono::milliseconds(millis);
+    // The clock counts nanoseconds: a year past 2262 (a damaged row) would
+    // overflow it, so such a time is no stored time.
+    using std::chrono::seconds;
+    using std::chrono::system_clock;
+    const std::time_t at = timegm(&utc);
+    const auto limit =
+        std::chrono::duration_cast<seconds>(system_clock::time_point::max().time_since_epoch());
+    if (at <= -limit.count() || at >= limit.count())
+        return false;
+    when = system_clock::from_time_t(at) + std::chrono::milliseconds(millis);
     return true;
 }
 

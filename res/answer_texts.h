@@ -4,3 +4,4 @@
 
 inline constexpr char kAnswerYes[] = "是(&Y)";
 inline constexpr char kAnswerNo[] = "否(&N)";
+inline constexpr char kAnswerOk[] = "确定";

@@ -2,6 +2,11 @@
 // The station's words for the operator (tiles, the record detail, read-back
 // differences), in one place; UTF-8.
 
+// A unit's result in words.
+inline constexpr char kTextResultPass[] = "合格";
+inline constexpr char kTextResultFail[] = "不合格";
+inline constexpr char kTextResultAborted[] = "已中止";
+
 // An option's flag value in words.
 inline constexpr char kTextFlagOn[] = "开启";
 inline constexpr char kTextFlagOff[] = "关闭";
@@ -25,3 +30,9 @@ inline constexpr char kTextRefusedCount[] = "   需返工 ";
 // A tile while the box applies a firmware update (silent, after the last
 // packet): the box must keep its power.
 inline constexpr char kTextApplyingUpdate[] = "设备正在更新固件,请勿断电";
+
+// The record list's search by serial: its hint, and what it says when a
+// serial has no record or the store could not be read.
+inline constexpr char kTextSearchSerialHint[] = "按序列号查找记录,回车查找,清空显示最近记录";
+inline constexpr char kTextSearchNothing[] = "没有此序列号的记录: ";
+inline constexpr char kTextSearchFailed[] = "无法查找记录: ";

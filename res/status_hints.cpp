@@ -1,6 +1,7 @@
 #include "res/status_hints.h"
 
 #include <sys/stat.h>
+#include <sys/statvfs.h>
 #include <unistd.h>
 
 #include <cerrno>
@@ -122,5 +123,29 @@ std::string FileProblemHint(const std::string& path) {
         return path + " 不是普通文件:请选择一个普通文件。";
     if (access(path.c_str(), R_OK) != 0)
         return "文件 " + path + " 存在,但当前用户没有读取权限:请检查文件的权限。";
+    return {};
+}
+
+std::string FileWriteProblemHint(const std::string& path) {
+    const std::size_t slash = path.rfind('/');
+    const std::string folder =
+        slash == std::string::npos ? "." : (slash == 0 ? "/" : path.substr(0, slash));
+    struct stat st {};
+    if (stat(folder.c_str(), &st) != 0)
+        return "文件夹 " + folder + " 不存在:请检查文件夹。";
+    if (!S_ISDIR(st.st_mode))
+        return folder + " 不是文件夹。";
+    if (stat(path.c_str(), &st) == 0) {
+        if (S_ISDIR(st.st_mode))
+            return path + " 是文件夹,不是文件:请移走或改名该文件夹。";
+        if (!S_ISREG(st.st_mode))
+            return path + " 不是普通文件:请移走该文件。";
+    }
+    // The file is replaced by a new one made in its folder.
+    if (access(folder.c_str(), W_OK) != 0)
+        return "当前用户没有写入文件夹 " + folder + " 的权限:请检查文件夹的权限。";
+    struct statvfs fs {};
+    if (statvfs(folder.c_str(), &fs) == 0 && fs.f_bavail == 0)
+        return "文件夹 " + folder + " 所在的磁盘已满:请清理磁盘。";
     return {};
 }

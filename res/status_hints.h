@@ -15,3 +15,8 @@ std::string HintForStatus(std::string_view text);
 // Why the file at `path` cannot be opened for reading: missing, a folder,
 // unreadable, or empty when it can be opened. Names the file.
 std::string FileProblemHint(const std::string& path);
+
+// Why the file at `path` cannot be written (replaced whole beside itself):
+// its folder missing or not writable, a folder or a special file in its
+// place, a full disk; empty when none of these is found. Names the path.
+std::string FileWriteProblemHint(const std::string& path);

@@ -31,12 +31,7 @@ bool WantsStationWindow(int argc, char** argv) {
 bool ParseStationLaunch(int argc, char** argv, StationLaunch& launch, std::string& error) {
     for (int i = 1; i < argc; ++i) {
         const std::string_view arg = argv[i];
-        std::optional<std::string>* target = nullptr;
-        if (arg == "--slots")
-            target = &launch.slotsFile;
-        else if (arg == "--db")
-            target = &launch.dbUrl;
-        else if (arg != "--station") {
+        if (arg != "--station" && arg != "--slots" && arg != "--db" && arg != "--shifts") {
             error = "unknown option '" + std::string(arg) + "'";
             return false;
         }
@@ -45,10 +40,14 @@ bool ParseStationLaunch(int argc, char** argv, StationLaunch& launch, std::strin
             return false;
         }
         const std::string value = argv[++i];
-        if (target != nullptr)
-            *target = value;
-        else
+        if (arg == "--station")
             launch.recipePath = value;
+        else if (arg == "--slots")
+            launch.slotsFile = value;
+        else if (arg == "--db")
+            launch.dbUrl = value;
+        else if (!ParseShiftSchedule(value, launch.shifts, error))
+            return false;
     }
     if (launch.recipePath.empty()) {
         error = "--station needs a recipe file";
@@ -59,6 +58,7 @@ bool ParseStationLaunch(int argc, char** argv, StationLaunch& launch, std::strin
 
 CStationWindow* MakeStationWindow(const StationLaunch& launch, std::string& error,
                                   QWidget* parent) {
+    StationReportPlace report{StationStoreFolder(launch.recipePath, launch.dbUrl), launch.shifts};
     Recipe recipe;
     if (!LoadRecipe(launch.recipePath, recipe, error))
         return nullptr;
@@ -78,7 +78,8 @@ CStationWindow* MakeStationWindow(const StationLaunch& launch, std::string& erro
     options.station = DefaultStationName();
     options.operatorName = DefaultOperatorName();
     options.toolVersion = kToolVersionText;
-    return new CStationWindow(recipe, fixtureSlots, std::move(store), options, parent);
+    return new CStationWindow(recipe, fixtureSlots, std::move(store), options, std::move(report),
+                              parent);
 }
 
 int RunStationWindow(int argc, char** argv) {
@@ -86,7 +87,8 @@ int RunStationWindow(int argc, char** argv) {
     std::string error;
     if (!ParseStationLaunch(argc, argv, launch, error)) {
         std::fprintf(stderr,
-                     "vornak: %s\nusage: vornak --station RECIPE [--slots FILE] [--db URL]\n",
+                     "vornak: %s\nusage: vornak --station RECIPE [--slots FILE] [--db URL] "
+                     "[--shifts HH:MM,...]\n",
                      error.c_str());
         return kExitUsage;
     }

@@ -1,6 +1,6 @@
 #pragma once
 // Opening the station window: from the command line (`vornak --station
-// RECIPE [--slots FILE] [--db URL]`) and from the main window's context menu
+// RECIPE [--slots FILE] [--db URL] [--shifts HH:MM,...]`) and from the main window's context menu
 // (a recipe file the operator picks, one slot that scans for a box).
 
 #include <QString>
@@ -8,6 +8,7 @@
 #include <string>
 #include <vector>
 
+#include "records/report/report_shifts.h"
 #include "station/engine/station_group.h"
 
 class QWidget;
@@ -17,11 +18,13 @@ struct StationLaunch {
     std::string recipePath;
     std::optional<std::string> slotsFile;
     std::optional<std::string> dbUrl;
+    ShiftSchedule shifts;  // the shift report's; empty: the default shifts
 };
 
 // Whether the command line asks for the station window.
 bool WantsStationWindow(int argc, char** argv);
-// Reads `--station RECIPE [--slots FILE] [--db URL]`; false with `error`.
+// Reads `--station RECIPE [--slots FILE] [--db URL] [--shifts HH:MM,...]`;
+// false with `error`.
 bool ParseStationLaunch(int argc, char** argv, StationLaunch& launch, std::string& error);
 
 // Loads the recipe, the slots and the store and makes the window (not shown).

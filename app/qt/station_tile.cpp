@@ -11,6 +11,7 @@
 
 #include "app/qt/to_qstring.h"
 #include "res/station_texts.h"
+#include "res/station_window_texts.h"
 #include "station/board/station_words.h"
 
 namespace {
@@ -32,10 +33,10 @@ struct StateLook {
 };
 
 const StateLook& LookOf(TileState state) {
-    static const StateLook kWaiting{"等待设备", "#eceff1", "#455a64"};
-    static const StateLook kRunning{"进行中", "#e3f2fd", "#0d47a1"};
-    static const StateLook kPassed{"合格", "#c8e6c9", "#1b5e20"};
-    static const StateLook kFailed{"不合格", "#ffcdd2", "#b71c1c"};
+    static const StateLook kWaiting{kTextTileWaiting, "#eceff1", "#455a64"};
+    static const StateLook kRunning{kTextTileRunning, "#e3f2fd", "#0d47a1"};
+    static const StateLook kPassed{kTextResultPass, "#c8e6c9", "#1b5e20"};
+    static const StateLook kFailed{kTextResultFail, "#ffcdd2", "#b71c1c"};
     static const StateLook kRefused{kTextRefusedState, "#ffe0b2", "#e65100"};
     switch (state) {
         case TileState::Waiting:
@@ -132,12 +133,12 @@ QLabel* MakeLabel(int pointSize, bool bold, QWidget* parent) {
 
 QString ElapsedWords(long long ms) {
     if (ms < 0)
-        return QStringLiteral("用时 —");
+        return ToQString(kTextElapsedNone);
     // Tenths while a unit is short, minutes once it is long.
     if (ms < kMinuteMs)
-        return QStringLiteral("用时 %1 s").arg(static_cast<double>(ms) / 1000.0, 0, 'f', 1);
+        return ToQString(kTextElapsedSeconds).arg(static_cast<double>(ms) / 1000.0, 0, 'f', 1);
     const long long seconds = ms / 1000;
-    return QStringLiteral("用时 %1:%2")
+    return ToQString(kTextElapsedMinutes)
         .arg(seconds / 60)
         .arg(seconds % 60, 2, 10, QLatin1Char('0'));
 }
@@ -151,7 +152,7 @@ CStationTile::CStationTile(const QString& slot, QWidget* parent) : QFrame(parent
     setAutoFillBackground(true);
 
     m_name = MakeLabel(kNamePointSize, true, this);
-    m_name->setText(QStringLiteral("工位 ") + slot);
+    m_name->setText(ToQString(kTextTileSlot) + slot);
     m_icon = new QLabel(this);
     m_icon->setFixedSize(kIconPixels, kIconPixels);
     m_stateText = MakeLabel(kStatePointSize, true, this);
@@ -210,25 +211,24 @@ void CStationTile::Show(const StationTile& tile, long long elapsedMs) {
     }
     QString state = QString::fromUtf8(look.word);
     if (tile.state == TileState::Failed && tile.aborted)
-        state += QStringLiteral(" (中止)");
+        state += ToQString(kTextTileAborted);
     m_stateText->setText(state);
 
     QString detail;
     bool showBar = false;
     switch (tile.state) {
         case TileState::Waiting:
-            detail = QStringLiteral("请放入设备");
+            detail = ToQString(kTextPlaceBox);
             break;
         case TileState::Running:
-            detail = tile.step.empty() ? QStringLiteral("设备已连接")
-                                       : QStringLiteral("步骤: ") + ToQString(StepWords(tile.step));
+            detail = tile.step.empty() ? ToQString(kTextBoxConnected)
+                                       : ToQString(kTextTileStep) + ToQString(StepWords(tile.step));
             if (tile.busy && tile.step == kStepFirmware)
                 detail = ToQString(kTextApplyingUpdate);
             showBar = true;
             break;
         case TileState::Passed:
-            detail =
-                tile.removed ? QStringLiteral("已取下,请放入下一台") : QStringLiteral("请取下设备");
+            detail = tile.removed ? ToQString(kTextBoxRemoved) : ToQString(kTextRemoveBox);
             break;
         case TileState::Refused:
             detail = ToQString(kTextRefusedHint);
@@ -253,7 +253,7 @@ void CStationTile::Show(const StationTile& tile, long long elapsedMs) {
             m_progress->setRange(0, 0);
         }
     }
-    m_serial->setText(QStringLiteral("序列号 ") +
-                      (tile.serial.empty() ? QStringLiteral("—") : ToQString(tile.serial)));
+    m_serial->setText(ToQString(kTextTileSerial) +
+                      (tile.serial.empty() ? ToQString(kTextNoFigure) : ToQString(tile.serial)));
     m_elapsed->setText(ElapsedWords(elapsedMs));
 }

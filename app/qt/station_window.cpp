@@ -1,8 +1,10 @@
 #include "app/qt/station_window.h"
 
 #include <QCloseEvent>
+#include <QDesktopServices>
 #include <QFontDatabase>
 #include <QGridLayout>
+#include <QGuiApplication>
 #include <QHBoxLayout>
 #include <QHeaderView>
 #include <QLabel>
@@ -16,10 +18,12 @@
 #include <QSplitter>
 #include <QTimer>
 #include <QTreeWidget>
+#include <QUrl>
 #include <QVBoxLayout>
 #include <algorithm>
 #include <chrono>
 #include <filesystem>
+#include <iterator>
 #include <system_error>
 #include <utility>
 
@@ -27,9 +31,13 @@
 #include "app/qt/station_tile.h"
 #include "app/qt/to_qstring.h"
 #include "records/record_json.h"
+#include "records/report/shift_report.h"
 #include "res/answer_texts.h"
+#include "res/report_texts.h"
 #include "res/resource.h"
 #include "res/station_texts.h"
+#include "res/station_window_texts.h"
+#include "res/status_hints.h"
 #include "station/board/local_time.h"
 #include "station/board/record_detail.h"
 #include "station/board/station_words.h"
@@ -49,6 +57,8 @@ constexpr int kStartWidth = 1500;
 constexpr int kStartHeight = 960;
 // The scan field takes a barcode of a variant, a short text.
 constexpr int kScanMinWidth = 220;
+// The search field takes a serial, twelve hex digits, with room for its hint.
+constexpr int kSearchMinWidth = 300;
 // The record list and its detail keep a few rows in view below the tiles.
 constexpr int kRecordsMinHeight = 110;
 
@@ -102,16 +112,21 @@ private:
 
 CStationWindow::CStationWindow(const Recipe& recipe, std::vector<StationSlot> fixtureSlots,
                                std::unique_ptr<IRecordStore> store, const StationOptions& options,
-                               QWidget* parent)
+                               StationReportPlace report, QWidget* parent)
     : QWidget(parent),
       m_recipe(std::make_unique<Recipe>(recipe)),
       m_recipeFolder(std::filesystem::absolute(recipe.path).parent_path().string()),
       m_store(std::move(store)),
       m_options(options),
+      m_report(std::move(report)),
       m_slots(std::move(fixtureSlots)),
       m_board(SlotNames(m_slots)),
       m_forwarder(std::make_unique<CStationEventForwarder>(this)) {
     setWindowFlag(Qt::Window);
+    if (m_report.shifts.startMinutes.empty()) {
+        std::string unused;
+        ParseShiftSchedule(kDefaultShifts, m_report.shifts, unused);
+    }
     setWindowIcon(LoadResIcon(IDR_MAINFRAME));
     const QRect work = screen()->availableGeometry();
     resize(std::min(kStartWidth, work.width()), std::min(kStartHeight, work.height()));
@@ -120,22 +135,28 @@ CStationWindow::CStationWindow(const Recipe& recipe, std::vector<StationSlot> fi
     m_recipeLabel->setFont(PointFont(m_recipeLabel, kHeaderPointSize, true));
     // A long recipe name is cut rather than pushing the scan field off.
     m_recipeLabel->setSizePolicy(QSizePolicy::Ignored, QSizePolicy::Preferred);
-    auto* scanLabel = new QLabel(QStringLiteral("扫描型号条码:"), this);
+    auto* scanLabel = new QLabel(ToQString(kTextScanLabel), this);
     scanLabel->setFont(PointFont(scanLabel, kHeaderPointSize, false));
     m_scan = new QLineEdit(this);
     m_scan->setObjectName(QStringLiteral("scanField"));
     m_scan->setFont(PointFont(m_scan, kHeaderPointSize, false));
-    m_scan->setPlaceholderText(QStringLiteral("扫描或输入型号后按回车"));
+    m_scan->setPlaceholderText(ToQString(kTextScanHint));
     m_scan->setMinimumWidth(kScanMinWidth);
     connect(m_scan, &QLineEdit::returnPressed, this, [this] {
         const QString text = m_scan->text();
         m_scan->clear();
         OnScan(text);
     });
+    // Beside the scan field: the counters' row is full on a 1280 wide screen.
+    m_reportButton = new QPushButton(ToQString(kReportTitle), this);
+    m_reportButton->setObjectName(QStringLiteral("shiftReport"));
+    m_reportButton->setFont(PointFont(m_reportButton, kHeaderPointSize - 4, false));
+    connect(m_reportButton, &QPushButton::clicked, this, [this] { OnShiftReport(); });
     auto* header = new QHBoxLayout;
     header->addWidget(m_recipeLabel, 1);
     header->addWidget(scanLabel);
     header->addWidget(m_scan);
+    header->addWidget(m_reportButton);
 
     m_message = new QLabel(this);
     m_message->setObjectName(QStringLiteral("message"));
@@ -176,13 +197,24 @@ CStationWindow::CStationWindow(const Recipe& recipe, std::vector<StationSlot> fi
         counters->addWidget(*label);
     }
     counters->addStretch(1);
+    m_search = new QLineEdit(this);
+    m_search->setObjectName(QStringLiteral("recordSearch"));
+    m_search->setPlaceholderText(ToQString(kTextSearchSerialHint));
+    m_search->setClearButtonEnabled(true);
+    m_search->setMinimumWidth(kSearchMinWidth);
+    connect(m_search, &QLineEdit::returnPressed, this, [this] { Search(m_search->text()); });
+    connect(m_search, &QLineEdit::textChanged, this, [this](const QString& text) {
+        if (text.trimmed().isEmpty())
+            Search(QString());
+    });
+    counters->addWidget(m_search);
 
     m_records = new QTreeWidget(this);
     m_records->setObjectName(QStringLiteral("records"));
     m_records->setColumnCount(kColumnCount);
-    m_records->setHeaderLabels({QStringLiteral("时间"), QStringLiteral("工位"),
-                                QStringLiteral("序列号"), QStringLiteral("结果"),
-                                QStringLiteral("原因")});
+    m_records->setHeaderLabels({ToQString(kTextColumnTime), ToQString(kTextColumnSlot),
+                                ToQString(kTextColumnSerial), ToQString(kTextColumnResult),
+                                ToQString(kTextColumnReason)});
     m_records->setRootIsDecorated(false);
     m_records->setUniformRowHeights(true);
     m_records->setFont(PointFont(m_records, kHeaderPointSize - 6, false));
@@ -192,7 +224,7 @@ CStationWindow::CStationWindow(const Recipe& recipe, std::vector<StationSlot> fi
     m_detail->setObjectName(QStringLiteral("recordDetail"));
     m_detail->setReadOnly(true);
     m_detail->setFont(QFontDatabase::systemFont(QFontDatabase::FixedFont));
-    m_detail->setPlaceholderText(QStringLiteral("选择一条记录查看详情"));
+    m_detail->setPlaceholderText(ToQString(kTextDetailHint));
     auto* split = new QSplitter(Qt::Horizontal, this);
     split->addWidget(m_records);
     split->addWidget(m_detail);
@@ -240,6 +272,10 @@ CStationWindow::~CStationWindow() {
     // before either goes. Posted calls still queued die with the window.
     if (m_waiter.joinable())
         m_waiter.join();
+    if (m_searcher.joinable())
+        m_searcher.join();
+    if (m_reporter.joinable())
+        m_reporter.join();
     if (m_group) {
         m_group->Stop();
         m_group->Stop();
@@ -257,7 +293,7 @@ void CStationWindow::StartGroup() {
     std::string error;
     if (!m_group->Start(error)) {
         m_group.reset();
-        Say(QStringLiteral("无法启动工位: ") + ToQString(error), true);
+        Say(ToQString(kTextCannotStart) + ToQString(error), true);
         emit groupStarted(false);
         return;
     }
@@ -275,7 +311,7 @@ void CStationWindow::StopGroupThen(bool abort, std::function<void()> then) {
     const CStation::StopEffect effect = m_group->Stop();
     if (abort && effect != CStation::StopEffect::EndsNow) {
         m_group->Stop();
-        Say(QStringLiteral("正在中止进行中的单元..."), false);
+        Say(ToQString(kTextAbortingUnits), false);
     }
     CStationGroup* group = m_group.get();
     try {
@@ -322,11 +358,10 @@ void CStationWindow::closeEvent(QCloseEvent* event) {
     event->ignore();
     if (m_stopping)
         return;  // a stop is under way; the close follows it when agreed
-    if (!ConfirmAbort(
-            QStringLiteral("有设备正在进行中,关闭将中止这些单元(记录为中止)。\n确定关闭吗?")))
+    if (!ConfirmAbort(ToQString(kTextCloseQuestion)))
         return;
     m_closeAgreed = true;
-    Say(QStringLiteral("正在停止工位..."), false);
+    Say(ToQString(kTextStoppingStation), false);
     StopGroupThen(true, [this] { close(); });
 }
 
@@ -340,12 +375,10 @@ void CStationWindow::OnScan(const QString& text) {
         return;
     }
     if (recipe.sha256 == m_recipe->sha256) {
-        Say(QStringLiteral("已是当前配方: ") + ToQString(recipe.variant), false);
+        Say(ToQString(kTextSameRecipe) + ToQString(recipe.variant), false);
         return;
     }
-    if (!ConfirmAbort(
-            QStringLiteral("有设备正在进行中,切换配方将中止这些单元(记录为中止)。\n确定切换到 ") +
-            ToQString(recipe.variant) + QStringLiteral(" 吗?")))
+    if (!ConfirmAbort(ToQString(kTextSwitchQuestion).arg(ToQString(recipe.variant))))
         return;
     auto next = std::make_shared<Recipe>(std::move(recipe));
     StopGroupThen(true, [this, next] {
@@ -359,7 +392,7 @@ void CStationWindow::OnScan(const QString& text) {
                 m_boxesLeft[tile.slot] = tile.serial;
         }
         ShowRecipe();
-        Say(QStringLiteral("已切换配方: ") + ToQString(m_recipe->variant), false);
+        Say(ToQString(kTextSwitched) + ToQString(m_recipe->variant), false);
         StartGroup();
     });
 }
@@ -377,6 +410,51 @@ void CStationWindow::OnRework(std::size_t index) {
         m_group->RequestRework(index, serial);
 }
 
+void CStationWindow::OnShiftReport() {
+    if (m_reporter.joinable())
+        return;
+    const auto now = std::chrono::system_clock::now();
+    const std::string path = ShiftReportPath(m_report.folder, now, m_report.shifts);
+    IRecordStore* store = m_store.get();
+    m_reportButton->setEnabled(false);
+    try {
+        m_reporter = std::thread([this, store, now, shifts = m_report.shifts, path] {
+            std::string error;
+            const bool written = WriteShiftReport(*store, now, shifts, path, error);
+            QMetaObject::invokeMethod(
+                this, [this, path, written, error] { OnReportDone(path, written, error); },
+                Qt::QueuedConnection);
+        });
+    } catch (const std::system_error& e) {
+        OnReportDone(path, false, e.what());
+    }
+}
+
+void CStationWindow::OnReportDone(const std::string& path, bool written, const std::string& error) {
+    if (m_reporter.joinable())
+        m_reporter.join();
+    m_reportButton->setEnabled(true);
+    const QString title = ToQString(kReportTitle);
+    if (!written) {
+        std::string why = FileWriteProblemHint(path);
+        if (why.empty())
+            why = kTextReportStoreOrDisk;
+        QMessageBox box(QMessageBox::Warning, windowTitle(),
+                        ToQString(kTextReportNotWritten).arg(title, ToQString(path)),
+                        QMessageBox::NoButton, this);
+        box.setInformativeText(ToQString(why));
+        box.setDetailedText(ToQString(error));
+        box.setDefaultButton(box.addButton(ToQString(kAnswerOk), QMessageBox::AcceptRole));
+        box.exec();
+        return;
+    }
+    const QString said = ToQString(kTextReportWritten).arg(title, ToQString(path));
+    if (QDesktopServices::openUrl(QUrl::fromLocalFile(ToQString(path))))
+        Say(said, false);
+    else
+        Say(said + QStringLiteral("\n") + ToQString(kTextReportNotOpened), true);
+}
+
 void CStationWindow::ShowEvent(const KeptStationEvent& kept) {
     const StationEvent& e = kept.event;
     const int tile = m_board.Apply(kept, SteadyNowMs());
@@ -384,6 +462,10 @@ void CStationWindow::ShowEvent(const KeptStationEvent& kept) {
         ShowTile(static_cast<std::size_t>(tile));
     if (e.kind == StationEventKind::UnitEnd) {
         ShowCounters();
+        // A new record of the serial searched for joins the search's list.
+        if (!m_searchSerial.isEmpty() && kept.record &&
+            ToQString(kept.record->serial).compare(m_searchSerial, Qt::CaseInsensitive) == 0)
+            Search(m_searchSerial);
         ShowRecords();
     }
     if (e.kind == StationEventKind::Notice)
@@ -399,16 +481,81 @@ void CStationWindow::ShowTile(std::size_t index) {
 
 void CStationWindow::ShowCounters() {
     const ShiftCounters& c = m_board.Counters();
-    m_passed->setText(QStringLiteral("合格 %1").arg(c.passed));
-    m_failed->setText(QStringLiteral("   不合格 %1").arg(c.failed));
+    m_passed->setText(ToQString(kTextPassedCount).arg(c.passed));
+    m_failed->setText(ToQString(kTextFailedCount).arg(c.failed));
     m_refused->setText(ToQString(kTextRefusedCount) + QString::number(c.refused));
     const std::optional<double> yield = c.FirstPassYield();
-    m_yield->setText(
-        QStringLiteral("   一次通过率 ") +
-        (yield ? QStringLiteral("%1%").arg(*yield * 100.0, 0, 'f', 1) : QStringLiteral("—")));
+    m_yield->setText(ToQString(kTextYield)
+                         .arg(yield ? QStringLiteral("%1%").arg(*yield * 100.0, 0, 'f', 1)
+                                    : ToQString(kTextNoFigure)));
     const std::optional<double> cycle = c.MeanCycleSeconds();
-    m_cycle->setText(QStringLiteral("   平均节拍 ") +
-                     (cycle ? QStringLiteral("%1 s").arg(*cycle, 0, 'f', 1) : QStringLiteral("—")));
+    m_cycle->setText(
+        ToQString(kTextMeanCycle)
+            .arg(cycle ? QStringLiteral("%1 s").arg(*cycle, 0, 'f', 1) : ToQString(kTextNoFigure)));
+}
+
+void CStationWindow::Search(const QString& serial) {
+    const QString wanted = serial.trimmed().toUpper();
+    if (wanted.isEmpty()) {
+        m_searchSerial.clear();
+        m_found.reset();
+        m_nextSearch.reset();
+        ShowRecords();
+        return;
+    }
+    m_searchSerial = wanted;
+    if (m_searcher.joinable()) {
+        m_nextSearch = wanted;
+        return;
+    }
+    IRecordStore* store = m_store.get();
+    const std::string text = wanted.toStdString();
+    try {
+        m_searcher = std::thread([this, store, wanted, text] {
+            RecordFilter filter;
+            filter.serial = text;
+            std::vector<UnitRecord> records;
+            std::string error;
+            const bool ok = store->List(filter, records, error);
+            QMetaObject::invokeMethod(
+                this,
+                [this, wanted, ok, records = std::move(records), error]() mutable {
+                    OnSearchDone(wanted, ok, std::move(records), error);
+                },
+                Qt::QueuedConnection);
+        });
+    } catch (const std::system_error& e) {
+        Say(ToQString(kTextSearchFailed) + QString::fromLocal8Bit(e.what()), true);
+    }
+}
+
+void CStationWindow::OnSearchDone(const QString& serial, bool ok, std::vector<UnitRecord> records,
+                                  const std::string& error) {
+    if (m_searcher.joinable())
+        m_searcher.join();
+    if (m_nextSearch) {
+        const QString next = *std::exchange(m_nextSearch, std::nullopt);
+        if (next == m_searchSerial) {
+            Search(next);
+            return;
+        }
+    }
+    // The field was cleared or changed meanwhile: this answer is stale.
+    if (serial != m_searchSerial)
+        return;
+    if (!ok) {
+        Say(ToQString(kTextSearchFailed) + ToQString(error), true);
+        return;
+    }
+    if (records.empty())
+        Say(ToQString(kTextSearchNothing) + serial, false);
+    m_found.emplace(std::make_move_iterator(records.begin()),
+                    std::make_move_iterator(records.end()));
+    ShowRecords();
+}
+
+const std::deque<UnitRecord>& CStationWindow::ShownRecords() const {
+    return m_found ? *m_found : m_board.Latest();
 }
 
 void CStationWindow::ShowRecords() {
@@ -417,7 +564,7 @@ void CStationWindow::ShowRecords() {
                                  : QString();
     m_records->clear();
     QTreeWidgetItem* reselect = nullptr;
-    for (const UnitRecord& r : m_board.Latest()) {
+    for (const UnitRecord& r : ShownRecords()) {
         const QString reason = r.result == UnitResult::Pass
                                    ? QString()
                                    : ToQString(StepWords(r.failedStep)) + QStringLiteral(": ") +
@@ -444,7 +591,7 @@ void CStationWindow::ShowDetail() {
         return;
     }
     const std::string id = item->data(0, Qt::UserRole).toString().toStdString();
-    for (const UnitRecord& r : m_board.Latest()) {
+    for (const UnitRecord& r : ShownRecords()) {
         if (r.id == id) {
             m_detail->setPlainText(ToQString(RecordDetailText(r)));
             return;
@@ -453,10 +600,9 @@ void CStationWindow::ShowDetail() {
 }
 
 void CStationWindow::ShowRecipe() {
-    setWindowTitle(QStringLiteral("Vornak 生产工位 - ") + ToQString(m_recipe->variant));
-    m_recipeLabel->setText(QStringLiteral("配方: ") + ToQString(m_recipe->name) +
-                           QStringLiteral("  [") + ToQString(m_recipe->variant) +
-                           QStringLiteral("]"));
+    setWindowTitle(ToQString(kTextWindowTitle).arg(ToQString(m_recipe->variant)));
+    m_recipeLabel->setText(
+        ToQString(kTextRecipeLine).arg(ToQString(m_recipe->name), ToQString(m_recipe->variant)));
 }
 
 void CStationWindow::Say(const QString& text, bool problem) {

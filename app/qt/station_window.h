@@ -16,22 +16,34 @@
 // yes aborts the running units (recorded as aborted with their step). A tile
 // whose box was refused (its serial passed) offers rework, asked the same way.
 //
+// The report button writes the shift report of the current shift beside
+// the store (off the GUI thread) and has the desktop open it
+// (QDesktopServices, so a URL handler may take it).
+//
 // Recipes are picked by scanning a variant's barcode into the scan field (a
 // keyboard wedge types it and presses Enter): the recipe of that variant
 // among the *.toml files in the first recipe's folder.
 //
-// Threads: the GUI thread, the slots' threads (observer calls only), and one
-// waiter thread at a time while the group stops.
+// The record list shows the latest records, or every record of one serial
+// typed into its search field (the store is read off the GUI thread).
+//
+// Threads: the GUI thread, the slots' threads (observer calls only), one
+// waiter thread at a time while the group stops, one search thread at a time
+// while the store is read for a serial, and one report thread at a time while
+// a report is written.
 
 #include <QWidget>
+#include <deque>
 #include <functional>
 #include <map>
 #include <memory>
+#include <optional>
 #include <string>
 #include <thread>
 #include <vector>
 
 #include "records/record_store.h"
+#include "records/report/report_shifts.h"
 #include "station/board/station_board.h"
 #include "station/config/recipe.h"
 #include "station/engine/station_group.h"
@@ -40,9 +52,16 @@
 class QLabel;
 class QLineEdit;
 class QPlainTextEdit;
+class QPushButton;
 class QTimer;
 class QTreeWidget;
 class CStationTile;
+
+// Where the shift report button writes, and the shifts it knows.
+struct StationReportPlace {
+    std::string folder;    // beside the store (StationStoreFolder)
+    ShiftSchedule shifts;  // the default shifts when empty
+};
 
 class CStationWindow : public QWidget {
     Q_OBJECT
@@ -51,7 +70,7 @@ public:
     // options (station name, operator, waits); `store` is the records store.
     CStationWindow(const Recipe& recipe, std::vector<StationSlot> fixtureSlots,
                    std::unique_ptr<IRecordStore> store, const StationOptions& options,
-                   QWidget* parent = nullptr);
+                   StationReportPlace report, QWidget* parent = nullptr);
     ~CStationWindow() override;
     CStationWindow(const CStationWindow&) = delete;
     CStationWindow& operator=(const CStationWindow&) = delete;
@@ -81,9 +100,20 @@ private:
     // The rework button of tile `index`: asks, then has the slot run its
     // refused box again as a rework.
     void OnRework(std::size_t index);
+    // The report button: writes the current shift's report off the GUI
+    // thread; once written, the desktop opens it.
+    void OnShiftReport();
+    void OnReportDone(const std::string& path, bool written, const std::string& error);
     void ShowEvent(const KeptStationEvent& kept);
     void ShowTile(std::size_t index);
     void ShowCounters();
+    // Shows the records of `serial` (all of them, read from the store off the
+    // GUI thread), or the latest records again when it is empty.
+    void Search(const QString& serial);
+    void OnSearchDone(const QString& serial, bool ok, std::vector<UnitRecord> records,
+                      const std::string& error);
+    // What the list shows: the search's records, or the board's latest.
+    const std::deque<UnitRecord>& ShownRecords() const;
     void ShowRecords();
     void ShowDetail();
     void ShowRecipe();
@@ -95,11 +125,19 @@ private:
     const std::string m_recipeFolder;
     std::unique_ptr<IRecordStore> m_store;
     StationOptions m_options;
+    StationReportPlace m_report;
     std::vector<StationSlot> m_slots;
     CStationBoard m_board;
     std::unique_ptr<IStationObserver> m_forwarder;
     std::unique_ptr<CStationGroup> m_group;
     std::thread m_waiter;
+    std::thread m_searcher;
+    std::thread m_reporter;
+    // The serial the list shows (empty: the latest records), its records once
+    // read, and a serial asked for while another search was running.
+    QString m_searchSerial;
+    std::optional<std::deque<UnitRecord>> m_found;
+    std::optional<QString> m_nextSearch;
     // Boxes left in their slots across a recipe switch, by slot, for the
     // next group (see CStationGroup::SetBoxesLeft).
     std::map<std::string, std::string> m_boxesLeft;
@@ -115,6 +153,8 @@ private:
     QLabel* m_refused = nullptr;
     QLabel* m_yield = nullptr;
     QLabel* m_cycle = nullptr;
+    QLineEdit* m_search = nullptr;
+    QPushButton* m_reportButton = nullptr;
     QTreeWidget* m_records = nullptr;
     QPlainTextEdit* m_detail = nullptr;
     QTimer* m_clock = nullptr;

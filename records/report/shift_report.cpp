@@ -1,5 +1,7 @@
 #include "records/report/shift_report.h"
 
+#include <algorithm>
+
 #include "link/file_replace.h"
 #include "records/record_time.h"
 #include "records/report/report_figures.h"
@@ -33,4 +35,12 @@ bool WriteShiftReport(IRecordStore& store, std::chrono::system_clock::time_point
     filter.until = RecordTimeText(shift.end);
     std::size_t units = 0;
     return WriteRecordsReport(store, filter, shifts, path, units, error);
+}
+
+std::string ShiftReportPath(const std::string& folder, std::chrono::system_clock::time_point now,
+                            const ShiftSchedule& shifts) {
+    std::string start = LocalTimeText(ShiftOf(shifts, now).start);  // "2026-12-10 06:00"
+    std::replace(start.begin(), start.end(), ' ', '-');
+    start.erase(std::remove(start.begin(), start.end(), ':'), start.end());
+    return folder + "/shift-report-" + start + ".html";
 }

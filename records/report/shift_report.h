@@ -24,3 +24,9 @@ bool WriteRecordsReport(IRecordStore& store, const RecordFilter& filter,
 // `path`: what a station's report button writes.
 bool WriteShiftReport(IRecordStore& store, std::chrono::system_clock::time_point now,
                       const ShiftSchedule& shifts, const std::string& path, std::string& error);
+
+// Where a station's report button writes the report of the shift `now` falls
+// in: `folder`/shift-report-2026-12-10-0600.html, named by the shift's local
+// start, so a second click in one shift brings its report up to date.
+std::string ShiftReportPath(const std::string& folder, std::chrono::system_clock::time_point now,
+                            const ShiftSchedule& shifts);

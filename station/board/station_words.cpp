@@ -3,6 +3,7 @@
 #include <iterator>
 
 #include "records/unit_record.h"
+#include "res/station_texts.h"
 #include "station/engine/station_events.h"
 
 namespace {
@@ -55,11 +56,11 @@ std::string ReasonWords(const std::string& reasonCode) {
 const char* ResultWords(UnitResult result) {
     switch (result) {
         case UnitResult::Pass:
-            return "合格";
+            return kTextResultPass;
         case UnitResult::Fail:
-            return "不合格";
+            return kTextResultFail;
         case UnitResult::Aborted:
-            return "已中止";
+            return kTextResultAborted;
     }
-    return "不合格";
+    return kTextResultFail;
 }

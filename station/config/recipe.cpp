@@ -4,6 +4,7 @@
 
 #include <algorithm>
 #include <cctype>
+#include <cstdio>
 #include <filesystem>
 #include <set>
 
@@ -103,6 +104,18 @@ private:
             Fail(node, Join(prefix, key), "must be a string");
         if (value->empty())
             Fail(node, Join(prefix, key), "must not be empty");
+        // An escape in the file can put any character here; a control
+        // character would end up in records, result lines and file names.
+        const auto control = std::find_if(value->begin(), value->end(), [](char c) {
+            const auto u = static_cast<unsigned char>(c);
+            return u < 0x20 || u == 0x7F;
+        });
+        if (control != value->end()) {
+            char shown[8];
+            std::snprintf(shown, sizeof shown, "\\x%02X", static_cast<unsigned char>(*control));
+            Fail(node, Join(prefix, key),
+                 std::string("must hold no NUL or control character (") + shown + ")");
+        }
         return *value;
     }
 

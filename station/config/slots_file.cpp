@@ -23,23 +23,34 @@ std::string BadNameReason(const std::string& name) {
     return {};
 }
 
+// The device each slot's port leads to now (empty where none, or where the
+// port text is bad): two names for one device would leave one slot waiting
+// for ever.
+std::vector<std::string> SlotDevicesNow(const std::vector<StationSlot>& slots) {
+    std::vector<std::string> devices;
+    for (const StationSlot& slot : slots) {
+        PortChoice choice;
+        std::string ignored;  // a bad port text is said by SlotProblem
+        devices.push_back(SlotPortChoice(slot, slots.size(), choice, ignored)
+                              ? ChosenDeviceNow(choice)
+                              : std::string());
+    }
+    return devices;
+}
+
 // What is wrong with slot `index` among the first `index` slots, and which
-// key it concerns; false when nothing is.
-bool SlotProblem(const std::vector<StationSlot>& slots, std::size_t index, std::string& key,
-                 std::string& what) {
+// key it concerns; false when nothing is. `devices` as SlotDevicesNow gives.
+bool SlotProblem(const std::vector<StationSlot>& slots, const std::vector<std::string>& devices,
+                 std::size_t index, std::string& key, std::string& what) {
     const StationSlot& slot = slots[index];
     what = BadNameReason(slot.name);
     if (!what.empty()) {
         key = "name";
         return true;
     }
-    std::string portError;
-    // A lone slot without a port scans for any box, as a single station does.
-    const bool scans = slot.port.empty() && slots.size() == 1;
     PortChoice choice;
-    if (!scans && !ParsePortText(slot.port, choice, portError)) {
+    if (!SlotPortChoice(slot, slots.size(), choice, what)) {
         key = "port";
-        what = portError;
         return true;
     }
     for (std::size_t i = 0; i < index; ++i) {
@@ -51,6 +62,12 @@ bool SlotProblem(const std::vector<StationSlot>& slots, std::size_t index, std::
         if (PortTextKey(slots[i].port) == PortTextKey(slot.port)) {
             key = "port";
             what = "port '" + slot.port + "' is already slot '" + slots[i].name + "''s port";
+            return true;
+        }
+        if (!devices[index].empty() && devices[i] == devices[index]) {
+            key = "port";
+            what = "port '" + slot.port + "' is " + devices[index] + ", as slot '" + slots[i].name +
+                   "''s port '" + slots[i].port + "' is";
             return true;
         }
     }
@@ -80,6 +97,7 @@ public:
             Fail(root.get("slot"), "slot", "give one [[slot]] table per slot");
 
         std::vector<StationSlot> slots;
+        std::vector<const toml::table*> tables;
         for (std::size_t i = 0; i < array->size(); ++i) {
             const std::string prefix = "slot[" + std::to_string(i + 1) + "]";
             const toml::table* table = (*array)[i].as_table();
@@ -90,10 +108,15 @@ public:
                     Fail(&node, prefix + "." + std::string(key.str()), "unknown key");
             }
             slots.push_back({String(*table, "name", prefix), String(*table, "port", prefix)});
+            tables.push_back(table);
+        }
+        // Checked once all are read: whether a slot may scan depends on the count.
+        const std::vector<std::string> devices = SlotDevicesNow(slots);
+        for (std::size_t i = 0; i < slots.size(); ++i) {
             std::string key;
             std::string what;
-            if (SlotProblem(slots, i, key, what))
-                Fail(table->get(key), prefix + "." + key, what);
+            if (SlotProblem(slots, devices, i, key, what))
+                Fail(tables[i]->get(key), "slot[" + std::to_string(i + 1) + "]." + key, what);
         }
         return slots;
     }
@@ -119,6 +142,16 @@ private:
 };
 
 }  // namespace
+
+bool SlotPortChoice(const StationSlot& slot, std::size_t slotCount, PortChoice& choice,
+                    std::string& error) {
+    // A lone slot without a port scans for any box, as a single station does.
+    if (slot.port.empty() && slotCount == 1) {
+        choice = PortChoice{};
+        return true;
+    }
+    return ParsePortText(slot.port, choice, error);
+}
 
 bool LoadSlotsFile(const std::string& path, std::vector<StationSlot>& slots, std::string& error) {
     try {
@@ -146,10 +179,11 @@ bool CheckSlots(const std::vector<StationSlot>& slots, std::string& error) {
         error = "no slots";
         return false;
     }
+    const std::vector<std::string> devices = SlotDevicesNow(slots);
     for (std::size_t i = 0; i < slots.size(); ++i) {
         std::string key;
         std::string what;
-        if (SlotProblem(slots, i, key, what)) {
+        if (SlotProblem(slots, devices, i, key, what)) {
             error =
                 "slot " + std::to_string(i + 1) + " (" + slots[i].name + "): " + key + ": " + what;
             return false;

@@ -1,9 +1,10 @@
 #include "station/engine/station.h"
 
+#include <chrono>
 #include <utility>
 
 #include "link/port_choice.h"
-#include "link/port_identity.h"
+#include "link/port_failure.h"
 #include "records/unit_id.h"
 #include "station/engine/unit_run.h"
 
@@ -20,6 +21,7 @@ CStation::CStation(const Recipe& recipe, IRecordStore& store, IStationObserver& 
       m_observer(observer),
       m_options(std::move(options)),
       m_box(m_link, m_options.timing) {
+    m_link.SetDiagnosticStream(m_options.diagnostics);
     m_link.SetTraceHook([this](bool outgoing, const std::uint8_t* bytes, std::size_t n) {
         m_recorder.Record(outgoing, bytes, n);
         if (m_options.trace)
@@ -36,6 +38,7 @@ CStation::~CStation() {
 CStation::StopEffect CStation::RequestStop() {
     const int requests = m_stopRequests.fetch_add(1) + 1;
     m_stopSignal.Signal();
+    m_removalWake.Signal();
     if (!m_inUnit.load())
         return StopEffect::EndsNow;
     return requests >= 2 ? StopEffect::AbortsTheUnit : StopEffect::EndsAfterTheUnit;
@@ -47,72 +50,59 @@ void CStation::Emit(StationEvent event) {
     m_observer.OnStationEvent(event);
 }
 
-bool CStation::SleepUnlessStopped(std::uint32_t ms) const {
-    return !StopRequested() && !m_stopSignal.Wait(static_cast<int>(ms));
-}
-
 bool CStation::AbortCheck() const {
     return m_stopRequests.load() >= 2;
 }
 
-std::string CStation::ResolveWatchedPort(std::string& problem) const {
-    problem.clear();
-    PortChoice choice;
-    if (!ParsePortText(m_options.port, choice, problem))
-        return {};
-    if (choice.kind == PortChoice::Kind::Number)
-        return ResolvePortName(PortChoiceKey(choice));
-    const PortPick pick = PickPort(choice);
-    // Only a clash is worth a word: an adapter not plugged in yet is what
-    // waiting is for.
-    if (pick.ambiguous)
-        problem = pick.problem;
-    return pick.path;
+void CStation::SayPortProblem(const BoxWaitResult& attempt) {
+    // Said once, not at every probe: an adapter not plugged in yet is what
+    // waiting is for, but the operator should know what the slot waits on.
+    std::string problem = attempt.pick.problem;
+    if (attempt.failure) {
+        PortPick where = attempt.pick;
+        if (where.path.empty())
+            where.path = attempt.failure->path;
+        problem = PortPickLabel(where) + ": " + PortFailureText(*attempt.failure);
+    }
+    if (problem == m_portProblem)
+        return;
+    m_portProblem = problem;
+    if (problem.empty())
+        return;
+    StationEvent notice;
+    notice.kind = StationEventKind::Notice;
+    notice.text = problem;
+    Emit(notice);
 }
 
-bool CStation::OpenWatchedPort() {
-    std::string error;
-    m_portPath = ResolveWatchedPort(error);
-    if (error != m_portProblem) {
-        // Said once, not at every probe.
-        m_portProblem = error;
-        if (!error.empty()) {
-            StationEvent notice;
-            notice.kind = StationEventKind::Notice;
-            notice.text = error;
-            Emit(notice);
-        }
-    }
-    return !m_portPath.empty() && m_link.OpenPortPath(m_portPath, 0) == ST_OK;
+BoxWaitOptions CStation::WaitOptions() {
+    BoxWaitOptions wait;
+    wait.reprobe = std::chrono::milliseconds(m_options.probeIntervalMs);
+    // The operator unplugs one of the adapters; the slot waits for that.
+    wait.endWhenAmbiguous = false;
+    wait.onMiss = [this](const BoxWaitResult& attempt) { SayPortProblem(attempt); };
+    return wait;
 }
 
 bool CStation::WaitForBox() {
     StationEvent waiting;
     waiting.kind = StationEventKind::Waiting;
-    waiting.text = PortTextKey(m_options.port);
+    waiting.text = PortChoiceKey(m_options.port);
     Emit(waiting);
-    for (;;) {
-        if (StopRequested())
-            return false;
-        if (!m_options.port.empty()) {
-            // Resolved and opened afresh for every probe: a port that came
-            // back (a box plugged in again) is a new device behind the name.
-            if (OpenWatchedPort() && m_box.Probe())
-                return true;
-            m_link.Disconnect();
-        } else {
-            std::uint8_t com = 0;
-            if (m_link.ScanPorts(&com) == ST_OK)
-                return true;
-        }
-        if (!SleepUnlessStopped(m_options.probeIntervalMs))
-            return false;
-    }
+    const BoxWaitResult result = ::WaitForBox(m_link, m_options.port, WaitOptions(), m_stopSignal);
+    if (result.end != BoxWaitEnd::Answered)
+        return false;
+    m_portPath = result.pick.path;
+    m_portProblem.clear();
+    return true;
 }
 
 void CStation::RequestRework(const std::string& serial) {
-    std::lock_guard lock(m_reworkMutex);
-    m_reworkSerial = serial;
+    {
+        std::lock_guard lock(m_reworkMutex);
+        m_reworkSerial = serial;
+    }
+    m_removalWake.Signal();
 }
 
 std::string CStation::TakeRework() {
@@ -126,17 +116,22 @@ bool CStation::ReworkAsked() const {
 }
 
 bool CStation::WaitForRemoval() {
-    int misses = 0;
-    while (misses < kRemovalMisses) {
-        if (!SleepUnlessStopped(m_options.probeIntervalMs))
+    const std::chrono::milliseconds interval(m_options.probeIntervalMs);
+    for (;;) {
+        // Cleared before looking: a request either is seen here or wakes the
+        // wait below.
+        m_removalWake.Clear();
+        if (StopRequested())
             return false;
         if (ReworkAsked())
             return true;
-        misses = m_box.Probe() ? 0 : misses + 1;
+        if (::WaitForRemoval(m_link, kRemovalMisses, interval, m_removalWake) ==
+            RemovalWaitEnd::Removed) {
+            break;
+        }
     }
     // A rework asked for a box that is gone lapses.
     TakeRework();
-    m_link.Disconnect();
     StationEvent e;
     e.kind = StationEventKind::Removed;
     Emit(e);
@@ -168,8 +163,14 @@ UnitRecord CStation::Commit(const UnitOutcome& outcome, bool& stored) {
 }
 
 std::string CStation::PortText() const {
-    const std::string key = PortTextKey(m_options.port);
+    const std::string key = PortChoiceKey(m_options.port);
     return key.empty() ? "COM" + std::to_string(m_link.ConnectedPortNumber()) : key;
+}
+
+PortIdentity CStation::AnsweredPort() const {
+    // A scan, or a numbered port, leaves no path: the link knows the number.
+    return m_portPath.empty() ? DescribePort(m_link.ConnectedPortNumber())
+                              : DescribePortPath(m_portPath);
 }
 
 std::optional<UnitResult> CStation::Run() {
@@ -180,27 +181,19 @@ std::optional<UnitResult> CStation::Run() {
 }
 
 bool CStation::WaitForBoxLeftBehind() {
-    // A box counts as gone, as for a removal, only after probes in a row
-    // went unanswered.
-    for (int misses = 0; misses < kRemovalMisses; ++misses) {
-        if (misses > 0 && !SleepUnlessStopped(m_options.probeIntervalMs))
-            return false;
-        const bool answered = m_options.port.empty()
-                                  ? [this] {
-                                        std::uint8_t com = 0;
-                                        return m_link.ScanPorts(&com) == ST_OK;
-                                    }()
-                                  : OpenWatchedPort() && m_box.Probe();
-        if (!answered) {
-            m_link.Disconnect();
-            continue;
-        }
-        std::string serial;
-        if (!m_box.ReadSerial(serial) || serial != m_options.leftSerial)
-            return true;  // another box: it runs as any new one
-        return WaitForRemoval();
-    }
-    return true;
+    // A box counts as gone, as for a removal, only when probes in a row over
+    // that many intervals went unanswered.
+    BoxWaitOptions wait = WaitOptions();
+    wait.limit = std::chrono::milliseconds(m_options.probeIntervalMs) * (kRemovalMisses - 1);
+    const BoxWaitResult found = ::WaitForBox(m_link, m_options.port, wait, m_stopSignal);
+    if (found.end == BoxWaitEnd::Cancelled)
+        return false;
+    if (found.end != BoxWaitEnd::Answered)
+        return true;
+    std::string serial;
+    if (!m_box.ReadSerial(serial) || serial != m_options.leftSerial)
+        return true;  // another box: it runs as any new one
+    return WaitForRemoval();
 }
 
 std::optional<UnitResult> CStation::Loop() {
@@ -223,9 +216,7 @@ std::optional<UnitResult> CStation::Loop() {
         start.kind = StationEventKind::UnitStart;
         start.text = PortText();
         Emit(start);
-        const PortIdentity port = m_options.port.empty()
-                                      ? DescribePort(m_link.ConnectedPortNumber())
-                                      : DescribePortPath(m_portPath);
+        const PortIdentity port = AnsweredPort();
 
         CUnitRun unit(m_recipe, m_store, m_box, m_recorder, m_options,
                       [this](StationEvent e) { Emit(std::move(e)); });

@@ -3,22 +3,24 @@
 //
 // Principles of operation. The station owns a link of its own (never the
 // window's process-wide one), a flight recorder fed by the link's trace hook
-// and the box operations over that link. Run() loops: wait for a box (probe
-// the given port, or scan for one, at most every probe interval), run one
-// unit through the recipe (CUnitRun), commit its record to the store, tell
-// the observer the unit's end (the result line is shown from that event, so
-// a record is always committed before its result is shown), then wait until
-// the box stops answering and start again. With `once` it stops after one
-// unit.
+// and the box operations over that link. Run() loops: wait for a box
+// (link/box_wait.h: the chosen port looked up afresh and probed, or a scan,
+// at once when the system's ports change and else every probe interval), run
+// one unit through the recipe (CUnitRun), commit its record to the store,
+// tell the observer the unit's end (the result line is shown from that event,
+// so a record is always committed before its result is shown), then wait
+// until the box stops answering (box_wait's WaitForRemoval, woken the same
+// way) and start again. With `once` it stops after one unit.
 //
 // Stopping. RequestStop() may be called from any thread. While no unit
-// runs, the first request ends Run() at once. During a unit the first request
-// lets the unit finish and ends Run() after it; the second makes the box
-// operations hold back every further request, so the step in progress (a
-// transfer included) ends at its next packet and the unit is recorded as
-// aborted with that step. RequestStop says which of these it caused, so the
-// front end can tell the operator at once (a firmware update may sit in a
-// pause of several seconds before its next request).
+// runs, the first request ends Run() at once (it raises the wake signals the
+// waits sleep on). During a unit the first request lets the unit finish and
+// ends Run() after it; the second makes the box operations hold back every
+// further request, so the step in progress (a transfer included) ends at its
+// next packet and the unit is recorded as aborted with that step.
+// RequestStop says which of these it caused, so the front end can tell the
+// operator at once (a firmware update may sit in a pause of several seconds
+// before its next request).
 //
 // A box left behind. A station started again on a slot (a recipe switch)
 // whose box ended a unit under the previous run is told that box's serial
@@ -28,8 +30,9 @@
 //
 // Rework on request. A box whose serial already passed the recipe is refused
 // at interlock and left in the slot; RequestRework(serial) (the operator
-// agreed, at the station's screen) ends the wait for its removal and runs the
-// box in the slot again as a rework, provided it still reports that serial.
+// agreed, at the station's screen) wakes the wait for its removal, ends it and
+// runs the box in the slot again as a rework, provided it still reports that
+// serial.
 // The request lapses when the box is removed first.
 //
 // Threads: Run() on one thread (the unit loop); the observer is called on it.
@@ -42,7 +45,9 @@
 #include <mutex>
 #include <optional>
 
+#include "link/box_wait.h"
 #include "link/device_link.h"
+#include "link/port_identity.h"
 #include "link/wake_signal.h"
 #include "records/record_store.h"
 #include "station/config/recipe.h"
@@ -80,17 +85,17 @@ public:
 
 private:
     bool StopRequested() const { return m_stopRequests.load() > 0; }
-    // Sleeps up to `ms`, waking early for a stop request; false when stopped.
-    bool SleepUnlessStopped(std::uint32_t ms) const;
     std::optional<UnitResult> Loop();
-    // The device the watched port's text leads to now, or empty; `problem`
-    // says why when waiting will not help.
-    std::string ResolveWatchedPort(std::string& problem) const;
-    // Resolves the watched port's text and opens it; false when nothing is
-    // there (or it cannot be opened) now.
-    bool OpenWatchedPort();
     // The port for the operator: the watched port, or the COM number a scan found.
     std::string PortText() const;
+    // Which physical port the box answered on, for its record.
+    PortIdentity AnsweredPort() const;
+    // Tells the operator what keeps the watched port from being probed, once
+    // for each new problem.
+    void SayPortProblem(const BoxWaitResult& attempt);
+    // How the waits for a box go: the probe interval, the port problems said.
+    BoxWaitOptions WaitOptions();
+    // False when stopped first.
     bool WaitForBox();
     // False when stopped; true when the box went, or a rework was asked for
     // (the box is still there: the next unit takes it).
@@ -119,15 +124,18 @@ private:
     CBoxOperations m_box;
 
     std::atomic<int> m_stopRequests{0};
-    // Raised by RequestStop: wakes a sleep between probes at once.
+    // Raised by RequestStop, never cleared: ends the waits for a box.
     CWakeSignal m_stopSignal;
+    // Raised by RequestStop and RequestRework: ends a wait for removal, which
+    // clears it before it looks at both requests.
+    CWakeSignal m_removalWake;
     // Set before the last look at the stop requests ahead of a unit, so a
     // request is either seen there or told that the unit finishes first.
     std::atomic<bool> m_inUnit{false};
     // Unit-loop thread only.
     std::string m_unitId;
-    std::string m_portPath;     // the watched port's device at the last probe
-    std::string m_portProblem;  // what was last said about resolving it
+    std::string m_portPath;     // where the watched port led when the box answered
+    std::string m_portProblem;  // what was last said about the watched port
 
     mutable std::mutex m_reworkMutex;
     std::string m_reworkSerial;

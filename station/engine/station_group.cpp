@@ -46,7 +46,9 @@ bool CStationGroup::Start(std::string& error) {
     for (const StationSlot& slot : m_impl->slots) {
         StationOptions options = m_impl->options;
         options.slot = slot.name;
-        options.port = slot.port;
+        // CheckSlots took every port text.
+        std::string ignored;
+        SlotPortChoice(slot, m_impl->slots.size(), options.port, ignored);
         options.serials = &m_impl->serials;
         if (const auto left = m_impl->boxesLeft.find(slot.name); left != m_impl->boxesLeft.end())
             options.leftSerial = left->second;

@@ -4,15 +4,18 @@
 // so several stations (one per fixture slot) may run side by side.
 
 #include <cstdint>
+#include <cstdio>
 #include <string>
 
 #include "ops/upgrade_timing.h"
 #include "link/device_link.h"
+#include "link/port_choice.h"
 #include "station/engine/serial_registry.h"
 
 // Ports are probed for a box, and a box that passed is probed for its
-// removal, at most this often: often enough that an operator sees no delay,
-// rarely enough to leave the line (and the processor) alone.
+// removal, this often besides at once when the system's ports change: often
+// enough that an operator sees no delay for a box switched on behind a port
+// that stays, rarely enough to leave the line (and the processor) alone.
 constexpr std::uint32_t kProbeIntervalMs = 200;
 // A box counts as removed after this many probes in a row went unanswered,
 // so one lost reply does not end the wait early.
@@ -22,14 +25,17 @@ struct StationOptions {
     std::string station;       // station name for the records
     std::string operatorName;  // operator name for the records
     std::string slot;          // fixture slot name; empty for a single box
-    // The port to watch (link/port_choice.h, ParsePortText: "COM3", "3", a device path,
-    // "usb:VID:PID[:SERIAL]"); empty: scan for any box.
-    std::string port;
+    // The port to watch, looked up afresh at each probe; any port: scan for
+    // the box.
+    PortChoice port;
     bool rework = false;   // run serials that already passed, marked rework
     bool once = false;     // stop after one unit
     UpgradeTiming timing;  // the firmware update's pauses
     std::uint32_t probeIntervalMs = kProbeIntervalMs;
     std::string toolVersion;  // written into every record
+    // Where the station's link writes its checksum diagnostic ("ABC"): never
+    // stdout, which carries a front end's result lines or JSON.
+    std::FILE* diagnostics = stderr;
     // Also hears every frame of the station's link (--trace), beside the
     // flight recorder; called from the link's threads (see SetTraceHook).
     CDeviceLink::TraceHook trace;

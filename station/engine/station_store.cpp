@@ -5,16 +5,36 @@
 #include <cstdlib>
 #include <filesystem>
 
+namespace {
+
+std::filesystem::path RecipeFolder(const std::string& recipePath) {
+    return std::filesystem::absolute(recipePath).parent_path();
+}
+
+std::string ChosenUrl(const std::string& recipePath, const std::optional<std::string>& url) {
+    return url.value_or("sqlite:" + (RecipeFolder(recipePath) / kDefaultRecordsFile).string());
+}
+
+}  // namespace
+
 std::unique_ptr<IRecordStore> OpenStationStore(const std::string& recipePath,
                                                const std::optional<std::string>& url,
                                                std::string& error) {
-    const std::filesystem::path beside = std::filesystem::absolute(recipePath).parent_path();
-    const std::string chosen = url.value_or("sqlite:" + (beside / kDefaultRecordsFile).string());
+    const std::filesystem::path beside = RecipeFolder(recipePath);
+    const std::string chosen = ChosenUrl(recipePath, url);
     std::unique_ptr<IRecordStore> store =
         OpenRecordStore(chosen, (beside / kDefaultQueueFile).string(), error);
     if (!store)
         error = chosen + ": " + error;
     return store;
+}
+
+std::string StationStoreFolder(const std::string& recipePath,
+                               const std::optional<std::string>& url) {
+    const std::string file = SqliteStorePath(ChosenUrl(recipePath, url));
+    if (file.empty())
+        return RecipeFolder(recipePath).string();
+    return std::filesystem::absolute(file).parent_path().string();
 }
 
 std::string DefaultStationName() {

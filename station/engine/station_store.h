@@ -17,3 +17,8 @@ std::string DefaultOperatorName();
 std::unique_ptr<IRecordStore> OpenStationStore(const std::string& recipePath,
                                                const std::optional<std::string>& url,
                                                std::string& error);
+
+// The folder of the store OpenStationStore opens: the SQLite file's, or for a
+// PostgreSQL store the local queue file's. Reports are written there.
+std::string StationStoreFolder(const std::string& recipePath,
+                               const std::optional<std::string>& url);

@@ -4,7 +4,9 @@
 #include "app/qt/station_window.h"
 
 #include <gtest/gtest.h>
+#include <time.h>
 
+#include <QDesktopServices>
 #include <QLabel>
 #include <QLineEdit>
 #include <QMessageBox>
@@ -17,9 +19,13 @@
 #include <QSignalSpy>
 #include <QTest>
 #include <QTreeWidget>
+#include <QUrl>
 #include <chrono>
+#include <filesystem>
+#include <fstream>
 #include <functional>
 #include <memory>
+#include <sstream>
 #include <stdexcept>
 #include <vector>
 
@@ -29,6 +35,8 @@
 #include "device/option_table.h"
 #include "link/command_codes.h"
 #include "records/record_store.h"
+#include "records/record_time.h"
+#include "records/report/shift_report.h"
 #include "tests/support/box_workspace.h"
 #include "tests/support/quick_upgrade_timing.h"
 #include "tests/support/test_files.h"
@@ -73,7 +81,40 @@ std::unique_ptr<QObject> AnswerNextQuestion(const QString& answer, bool* asked) 
     });
 }
 
+// One shift a day, starting twelve hours from now: a test's units all fall in
+// the shift of now, and a record of thirteen hours ago does not.
+ShiftSchedule ShiftAroundNow() {
+    const std::time_t now = std::time(nullptr);
+    std::tm local{};
+    localtime_r(&now, &local);
+    constexpr int kMinutesPerDay = 24 * 60;
+    return ShiftSchedule{
+        {(local.tm_hour * 60 + local.tm_min + kMinutesPerDay / 2) % kMinutesPerDay}};
+}
+
+std::string ReadWholeFile(const std::string& path) {
+    std::ifstream in(path, std::ios::binary);
+    std::ostringstream text;
+    text << in.rdbuf();
+    return text.str();
+}
+
 }  // namespace
+
+// Takes the file URLs the desktop is asked to open, in place of a browser.
+class CUrlCatcher : public QObject {
+    Q_OBJECT
+public:
+    CUrlCatcher() { QDesktopServices::setUrlHandler(QStringLiteral("file"), this, "Open"); }
+    ~CUrlCatcher() override { QDesktopServices::unsetUrlHandler(QStringLiteral("file")); }
+    CUrlCatcher(const CUrlCatcher&) = delete;
+    CUrlCatcher& operator=(const CUrlCatcher&) = delete;
+
+    std::vector<QUrl> urls;
+
+public slots:
+    void Open(const QUrl& url) { urls.push_back(url); }
+};
 
 class StationWindowTest : public ::testing::Test {
 protected:
@@ -125,8 +166,8 @@ protected:
         options.operatorName = "op";
         options.timing = QuickUpgradeTiming();
         options.toolVersion = "test";
-        m_window =
-            std::make_unique<CStationWindow>(recipe, fixtureSlots, std::move(store), options);
+        m_window = std::make_unique<CStationWindow>(recipe, fixtureSlots, std::move(store), options,
+                                                    StationReportPlace{ReportFolder(), m_shifts});
         QSignalSpy started(m_window.get(), &CStationWindow::groupStarted);
         m_window->show();
         ASSERT_TRUE(QTest::qWaitForWindowExposed(m_window.get()));
@@ -168,6 +209,12 @@ protected:
         return m_window->windowTitle().endsWith(QStringLiteral(" - ") + variant);
     }
 
+    std::string ReportFolder() const { return m_workspace.WorkDir(); }
+    // The report the button writes now.
+    std::string ReportPath() const {
+        return ShiftReportPath(ReportFolder(), std::chrono::system_clock::now(), m_shifts);
+    }
+
     void Scan(const QString& text) {
         auto& field = Part<QLineEdit>(*m_window, "scanField");
         QTest::keyClicks(&field, text);
@@ -177,6 +224,7 @@ protected:
     CBoxWorkspace m_workspace{"stationwin"};
     std::vector<std::unique_ptr<CBoxSimulator>> m_sims;
     std::unique_ptr<CStationWindow> m_window;
+    const ShiftSchedule m_shifts = ShiftAroundNow();
 };
 
 TEST_F(StationWindowTest, TilesCountersAndListFollowTheUnits) {
@@ -279,6 +327,65 @@ TEST_F(StationWindowTest, RefusedSerialIsItsOwnStateAndReworksOnRequest) {
     Records().setCurrentItem(Records().topLevelItem(0));
     const QString detail = Part<QPlainTextEdit>(*m_window, "recordDetail").toPlainText();
     EXPECT_TRUE(detail.contains("(返工)")) << detail.toStdString();
+}
+
+// The list shows the latest records; a serial typed into the search shows
+// every record of that serial, however old, and clearing it goes back.
+TEST_F(StationWindowTest, SearchFindsEveryRecordOfASerial) {
+    StartBox(3, 0x01);
+    Open({{"A", "COM3"}}, [](IRecordStore& store, const Recipe& recipe) {
+        // The old record is followed by more newer ones than the list holds.
+        for (int i = 0; i <= 100; ++i) {
+            UnitRecord r;
+            r.id = "seed-" + std::to_string(i);
+            r.serial = i == 0 ? "AAAA00000001" : "BBBB0000" + std::to_string(1000 + i);
+            r.recipeSha256 = recipe.sha256;
+            r.result = UnitResult::Fail;
+            r.startTime = "2026-12-0" + std::to_string(i == 0 ? 1 : 9) +
+                          "T10:00:" + (i % 60 < 10 ? "0" : "") + std::to_string(i % 60) + ".000Z";
+            r.endTime = r.startTime;
+            std::string error;
+            ASSERT_TRUE(store.Insert(r, false, error)) << error;
+        }
+    });
+    ASSERT_TRUE(QTest::qWaitFor([&] { return Tile(0).State() == TileState::Passed; }, kUnitWaitMs));
+    const auto serials = [&] {
+        QStringList shown;
+        for (int row = 0; row < Records().topLevelItemCount(); ++row)
+            shown << Records().topLevelItem(row)->text(2);
+        return shown;
+    };
+    ASSERT_FALSE(serials().contains("AAAA00000001"));
+
+    auto& search = Part<QLineEdit>(*m_window, "recordSearch");
+    const struct {
+        const char* typed;
+        QStringList expected;
+    } cases[] = {
+        {"aaaa00000001", {"AAAA00000001"}},    // older than the latest, any case
+        {" 1234AB005E01 ", {"1234AB005E01"}},  // the unit just run
+        {"CCCC00000000", {}},
+    };
+    for (const auto& c : cases) {
+        search.clear();
+        QTest::keyClicks(&search, c.typed);
+        QTest::keyClick(&search, Qt::Key_Return);
+        EXPECT_TRUE(QTest::qWaitFor([&] { return serials() == c.expected; }, kUnitWaitMs))
+            << c.typed << ": " << serials().join(',').toStdString();
+    }
+    EXPECT_TRUE(Message().contains("没有此序列号的记录")) << Message().toStdString();
+
+    // A record of the search shows its detail.
+    search.clear();
+    QTest::keyClicks(&search, "AAAA00000001");
+    QTest::keyClick(&search, Qt::Key_Return);
+    ASSERT_TRUE(QTest::qWaitFor([&] { return Records().topLevelItemCount() == 1; }, kUnitWaitMs));
+    Records().setCurrentItem(Records().topLevelItem(0));
+    EXPECT_TRUE(
+        Part<QPlainTextEdit>(*m_window, "recordDetail").toPlainText().contains("AAAA00000001"));
+
+    search.clear();
+    EXPECT_EQ(Records().topLevelItemCount(), 100);
 }
 
 // After the last firmware packet the box is silent while it applies the
@@ -387,6 +494,74 @@ TEST_F(StationWindowTest, SwitchingOrClosingDuringAUnitAsksFirst) {
     EXPECT_TRUE(TileText(Tile(0), "tileState").contains("中止"));
 }
 
+// The report button writes the shift of now beside the store and hands the
+// file to the desktop to open.
+TEST_F(StationWindowTest, ShiftReportButtonWritesTheShiftAndOpensIt) {
+    StartPassingAndFailingBoxes();
+    Open({{"A", "COM3"}, {"B", "COM4"}}, [](IRecordStore& store, const Recipe& recipe) {
+        UnitRecord earlier;
+        earlier.id = "earlier-shift";
+        earlier.serial = "EARLIER00001";
+        earlier.recipeSha256 = recipe.sha256;
+        earlier.result = UnitResult::Fail;
+        const auto start = std::chrono::system_clock::now() - std::chrono::hours(13);
+        earlier.startTime = RecordTimeText(start);
+        earlier.endTime = RecordTimeText(start + std::chrono::seconds(30));
+        std::string error;
+        ASSERT_TRUE(store.Insert(earlier, false, error)) << error;
+    });
+    ASSERT_TRUE(QTest::qWaitFor(
+        [&] {
+            return Tile(0).State() == TileState::Passed && Tile(1).State() == TileState::Failed;
+        },
+        kUnitWaitMs));
+
+    CUrlCatcher desktop;
+    Part<QPushButton>(*m_window, "shiftReport").click();
+    const std::string path = ReportPath();
+    ASSERT_TRUE(QTest::qWaitFor([&] { return !desktop.urls.empty(); }, kUnitWaitMs));
+    ASSERT_EQ(desktop.urls.size(), 1u);
+    EXPECT_EQ(desktop.urls.front(), QUrl::fromLocalFile(QString::fromStdString(path)));
+    const std::string page = ReadWholeFile(path);
+    // This shift's two units, one passed and one failed, and not the earlier one.
+    const std::string shift = ShiftOf(m_shifts, std::chrono::system_clock::now()).label;
+    EXPECT_NE(page.find("<td>" + shift +
+                        "</td><td class=\"num\">2</td><td class=\"num\">1</td>"
+                        "<td class=\"num\">1</td>"),
+              std::string::npos)
+        << shift;
+    EXPECT_NE(page.find("1234AB005E02"), std::string::npos);
+    EXPECT_EQ(page.find("EARLIER00001"), std::string::npos);
+    EXPECT_TRUE(Message().contains(QString::fromStdString(path))) << Message().toStdString();
+}
+
+TEST_F(StationWindowTest, ShiftReportThatCannotBeWrittenSaysWhy) {
+    Open({{"A", "COM3"}});
+    const std::string path = ReportPath();
+    std::filesystem::create_directory(path);
+    CUrlCatcher desktop;
+    bool told = false;
+    auto answer = OnNextWindow([&](QWidget* window) {
+        auto* box = qobject_cast<QMessageBox*>(window);
+        ASSERT_NE(box, nullptr);
+        told = true;
+        EXPECT_TRUE(box->text().startsWith("无法写入班次报告")) << box->text().toStdString();
+        EXPECT_TRUE(box->text().contains(QString::fromStdString(path)));
+        EXPECT_TRUE(box->informativeText().contains("是文件夹,不是文件"))
+            << box->informativeText().toStdString();
+        // The technical cause is behind the details button.
+        EXPECT_FALSE(box->detailedText().isEmpty());
+        ASSERT_NE(box->defaultButton(), nullptr);
+        EXPECT_EQ(box->defaultButton()->text(), "确定");
+        box->defaultButton()->click();
+    });
+    auto& button = Part<QPushButton>(*m_window, "shiftReport");
+    button.click();
+    ASSERT_TRUE(QTest::qWaitFor([&] { return told; }, kUnitWaitMs));
+    EXPECT_TRUE(desktop.urls.empty());
+    EXPECT_TRUE(button.isEnabled());
+}
+
 // The window on the line's screens (ctest runs these on 1280 x 1024 and on
 // 1366 x 768; the screen is whatever the platform gives).
 class StationScreenTest : public StationWindowTest {
@@ -432,6 +607,7 @@ TEST_F(StationScreenTest, FourSlotsFitTheScreen) {
     EXPECT_EQ(Tile(3).y(), Tile(0).y());
     ExpectInView(Part<QLineEdit>(*m_window, "scanField"), "scan field");
     ExpectInView(Part<QLabel>(*m_window, "meanCycle"), "counters");
+    ExpectInView(Part<QPushButton>(*m_window, "shiftReport"), "report button");
     ExpectInView(Records(), "record list");
     ExpectInView(Part<QPlainTextEdit>(*m_window, "recordDetail"), "record detail");
     EXPECT_GE(Records().viewport()->height(), 3 * Records().fontMetrics().height());
@@ -464,18 +640,27 @@ TEST(StationLaunchArgs, CommandLine) {
         const char* recipe;
         const char* slotsFile;
         const char* db;
+        std::vector<int> shifts;  // minutes; empty: the default
     };
     const Case cases[] = {
-        {{"--station", "a.toml"}, true, "a.toml", nullptr, nullptr},
+        {{"--station", "a.toml"}, true, "a.toml", nullptr, nullptr, {}},
         {{"--slots", "s.toml", "--station", "a.toml", "--db", "x.db"},
          true,
          "a.toml",
          "s.toml",
-         "x.db"},
-        {{"--station"}, false, nullptr, nullptr, nullptr},
-        {{"--station", "a.toml", "--slots"}, false, nullptr, nullptr, nullptr},
-        {{"--slots", "s.toml"}, false, nullptr, nullptr, nullptr},
-        {{"--station", "a.toml", "--port", "3"}, false, nullptr, nullptr, nullptr},
+         "x.db",
+         {}},
+        {{"--station", "a.toml", "--shifts", "07:00,19:30"},
+         true,
+         "a.toml",
+         nullptr,
+         nullptr,
+         {7 * 60, 19 * 60 + 30}},
+        {{"--station"}, false, nullptr, nullptr, nullptr, {}},
+        {{"--station", "a.toml", "--slots"}, false, nullptr, nullptr, nullptr, {}},
+        {{"--slots", "s.toml"}, false, nullptr, nullptr, nullptr, {}},
+        {{"--station", "a.toml", "--port", "3"}, false, nullptr, nullptr, nullptr, {}},
+        {{"--station", "a.toml", "--shifts", "19:00,07:00"}, false, nullptr, nullptr, nullptr, {}},
     };
     for (const Case& c : cases) {
         std::vector<char*> argv{const_cast<char*>("vornak")};
@@ -496,6 +681,7 @@ TEST(StationLaunchArgs, CommandLine) {
         EXPECT_EQ(launch.recipePath, c.recipe);
         EXPECT_EQ(launch.slotsFile.value_or(""), c.slotsFile != nullptr ? c.slotsFile : "");
         EXPECT_EQ(launch.dbUrl.value_or(""), c.db != nullptr ? c.db : "");
+        EXPECT_EQ(launch.shifts.startMinutes, c.shifts);
     }
 }
 
@@ -520,3 +706,5 @@ TEST_F(WindowFixture, StationWindowClosesBeforeTheMainWindow) {
     m_window->close();
     EXPECT_FALSE(m_window->isVisible());
 }
+
+#include "station_window_test.moc"

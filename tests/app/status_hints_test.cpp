@@ -80,4 +80,34 @@ TEST(StatusHints, FileProblemsAreToldApart) {
     std::filesystem::remove_all(dir);
 }
 
+TEST(StatusHints, WriteProblemsAreToldApart) {
+    const CTempDir temp("hints");
+    const std::filesystem::path dir = temp.Path();
+    std::ofstream(dir / "old.html") << "x";
+    std::filesystem::create_directory(dir / "report.html");
+    struct Case {
+        std::string path;
+        const char* contains;  // empty: no problem
+        std::string named;     // the path the hint names
+    };
+    const Case cases[] = {
+        {(dir / "new.html").string(), "", ""},
+        {(dir / "old.html").string(), "", ""},
+        {(dir / "gone/new.html").string(), "不存在", (dir / "gone").string()},
+        {(dir / "old.html/new.html").string(), "不是文件夹", (dir / "old.html").string()},
+        {(dir / "report.html").string(), "是文件夹", (dir / "report.html").string()},
+        {"/dev/null", "不是普通文件", "/dev/null"},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.path);
+        const std::string hint = FileWriteProblemHint(c.path);
+        if (*c.contains == '\0') {
+            EXPECT_EQ(hint, "");
+        } else {
+            EXPECT_NE(hint.find(c.contains), std::string::npos) << hint;
+            EXPECT_NE(hint.find(c.named), std::string::npos) << hint;
+        }
+    }
+}
+
 }  // namespace

@@ -1,27 +1,16 @@
 // vornak-cli on ports it cannot use: forbidden, held by another process, gone,
 // or no serial line. Each says why on stderr, exits 1 and sends nothing; the
 // `ports` command lists only ttys, and the failure texts come with hints.
-#include <fcntl.h>
 #include <grp.h>
-#include <signal.h>
-#include <sys/file.h>
-#include <sys/ioctl.h>
 #include <sys/stat.h>
-#include <sys/wait.h>
 #include <unistd.h>
 
-#include <thread>
-
 #include "cli_fixture.h"
+#include "tests/support/port_holder.h"
 
 namespace {
 
 namespace fs = std::filesystem;
-
-// Long enough for any test to finish with the port held.
-constexpr char kHoldSeconds[] = "60";
-// How long the holder may take to lock the port and become `sleep`.
-constexpr int kHolderStartMs = 5000;
 
 class CliPortTest : public CliTest {
 protected:
@@ -36,43 +25,6 @@ protected:
     }
 
     void ExpectNothingSent() { EXPECT_TRUE(m_box.Requests().empty()); }
-};
-
-// A process that opens the box's port as the tool would (exclusive use and the
-// advisory lock) and then sleeps holding it.
-class PortHolder {
-public:
-    explicit PortHolder(const std::string& path) {
-        m_pid = fork();
-        if (m_pid == 0) {
-            const int fd = open(path.c_str(), O_RDWR | O_NOCTTY | O_NONBLOCK);
-            if (fd < 0 || ioctl(fd, TIOCEXCL) != 0 || flock(fd, LOCK_EX | LOCK_NB) != 0)
-                _exit(1);
-            execl("/bin/sleep", "sleep", kHoldSeconds, static_cast<char*>(nullptr));
-            _exit(1);
-        }
-    }
-    ~PortHolder() {
-        if (m_pid > 0) {
-            kill(m_pid, SIGKILL);
-            waitpid(m_pid, nullptr, 0);
-        }
-    }
-    // Waits until the holder has the port and runs as `sleep`.
-    bool Ready() const {
-        for (int waited = 0; waited < kHolderStartMs; waited += 10) {
-            std::ifstream comm("/proc/" + std::to_string(m_pid) + "/comm");
-            std::string name;
-            if (std::getline(comm, name) && name == "sleep")
-                return true;
-            std::this_thread::sleep_for(std::chrono::milliseconds(10));
-        }
-        return false;
-    }
-    pid_t Pid() const { return m_pid; }
-
-private:
-    pid_t m_pid = -1;
 };
 
 TEST_F(CliPortTest, PermissionDeniedNamesGroupAndFix) {
@@ -114,7 +66,7 @@ TEST_F(CliPortTest, PermissionDeniedNamesGroupAndFix) {
 }
 
 TEST_F(CliPortTest, BusyNamesTheHolder) {
-    PortHolder holder(m_box.SlavePath());
+    CPortHolder holder(m_box.SlavePath());
     ASSERT_TRUE(holder.Ready());
     // The simulator in this process holds the port's other end open too.
     const std::string reason = "COM3 (" + m_box.SlavePath() + "): busy: held by another process: ";

@@ -9,6 +9,7 @@
 
 #include "cli_fixture.h"
 #include "device/option_table.h"
+#include "link/command_codes.h"
 
 namespace {
 
@@ -96,6 +97,51 @@ TEST_F(CliStationTest, JsonPrintsOneObjectPerEvent) {
     EXPECT_TRUE(last["line"].get<std::string>().starts_with("PASS "));
 }
 
+// The single box's port takes every form --port takes for the other commands.
+TEST_F(CliStationTest, WatchesThePortByAnyOfItsNames) {
+    for (const std::string& port : {m_box.LinkPath(), m_box.SlavePath(), std::string("COM3")}) {
+        SCOPED_TRACE(port);
+        const CliResult r = Cli({"station", "line.toml", "--once", "--rework", "--port", port});
+        EXPECT_EQ(r.exitCode, 0) << r.err;
+        EXPECT_TRUE(r.out.starts_with("PASS ")) << r.out;
+    }
+    // No adapter has this identity: the station waits through several
+    // probes, says why once, and Ctrl-C ends it.
+    CliRun run = Options();
+    run.interruptAfter = std::chrono::milliseconds(1500);
+    const CliResult usb = Cli({"station", "line.toml", "--usb", "0403:6001"}, run);
+    EXPECT_EQ(usb.exitCode, 0) << usb.err;
+    EXPECT_EQ(usb.out, "");
+    const std::size_t said = usb.err.find("no USB adapter 0403:6001");
+    ASSERT_NE(said, std::string::npos) << usb.err;
+    EXPECT_EQ(usb.err.find("no USB adapter", said + 1), std::string::npos) << usb.err;
+}
+
+// A reply with a bad checksum makes the link say "ABC": on stderr, so the
+// result line and every JSON line stay whole.
+TEST_F(CliStationTest, ChecksumDiagnosticStaysOffStdout) {
+    for (const std::vector<std::string>& extra :
+         {std::vector<std::string>{"--rework"}, std::vector<std::string>{"--rework", "--json"}}) {
+        SCOPED_TRACE(extra.size());
+        SimOverride corrupt;
+        corrupt.badChecksum = true;
+        corrupt.times = 1;
+        m_box.SetOverride(CMD_CONFIG_READ_1, corrupt);
+        const CliResult r = Station(extra);
+        EXPECT_NE(r.err.find("ABC"), std::string::npos) << r.err;
+        EXPECT_EQ(r.out.find("ABC"), std::string::npos) << r.out;
+        std::istringstream lines(r.out);
+        std::size_t count = 0;
+        for (std::string line; std::getline(lines, line); ++count) {
+            if (extra.size() == 2)
+                EXPECT_TRUE(nlohmann::json::accept(line)) << line;
+            else
+                EXPECT_TRUE(line.starts_with("PASS ") || line.starts_with("FAIL ")) << line;
+        }
+        EXPECT_GT(count, 0u);
+    }
+}
+
 TEST_F(CliStationTest, BadRecipeIsRefusedBeforeAnyBoxIsTouched) {
     WriteText(InWork("bad.toml"), "name = \"n\"\nvariant = \"v\"\n[settings]\ncrankTime = 99\n");
     const CliResult r = Cli({"station", "bad.toml", "--once"});
@@ -162,8 +208,10 @@ TEST_F(CliStationTest, SlotOptionsAreCheckedBeforeAnyBoxIsTouched) {
         {{"--slot", "A=3", "--slot", "B=COM3"}, "is already slot 'A''s port"},
         {{"--slot", "A"}, "give NAME=PORT"},
         {{"--slot", "A=3", "--port", "3"}, "option '--port' is for one box"},
+        {{"--slot", "A=3", "--usb", "0403:6001"}, "option '--usb' is for one box"},
         {{"--slot", "A=3", "--slots", "slots.toml"}, "not both"},
         {{"--slots", "slots.toml"}, "slots.toml:4: slot[1].bad: unknown key"},
+        {{"--slots", "."}, ".: cannot read the file: not a regular file"},
     };
     for (const auto& c : cases) {
         std::vector<std::string> args = {"station", "line.toml", "--once"};

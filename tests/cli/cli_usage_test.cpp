@@ -43,8 +43,6 @@ TEST_F(CliTest, UsageErrorsExitWithTwoAndTouchNothing) {
         {"connect", "--db", "sqlite:x.db"},
         {"station", "a.toml", "--once", "--once"},
         {"station", "a.toml", "--wait"},
-        {"station", "a.toml", "--usb", "0403:6001"},
-        {"station", "a.toml", "--port", "/dev/ttyUSB0"},
     };
     for (const auto& args : cases) {
         std::string shown;

@@ -5,6 +5,7 @@
 
 #include <gtest/gtest.h>
 
+#include <functional>
 #include <thread>
 
 #include "boxsim/box_simulator.h"
@@ -94,6 +95,50 @@ TEST_F(BoxWaitTest, CancelEndsTheWaitAtOnce) {
     // At most one probe's time-out after the signal.
     EXPECT_LT(ElapsedMs(start), Scaled(2000));
     EXPECT_FALSE(m_link.IsOpen());
+}
+
+// The wait for removal ends when the box goes, by either sign, and never for
+// a box that keeps answering.
+TEST_F(BoxWaitTest, RemovalIsAnUnplugOrMissedProbesNeverABoxThatStays) {
+    constexpr auto kReprobe = 50ms;
+    constexpr int kMisses = 2;
+    struct Case {
+        const char* what;
+        std::function<void(CBoxSimulator&)> act;
+        RemovalWaitEnd end;
+    };
+    const Case cases[] = {
+        {"line unplugged", [](CBoxSimulator& box) { box.Unplug(); }, RemovalWaitEnd::Removed},
+        {"box falls silent", [](CBoxSimulator& box) { box.SetFaults({.silent = true}); },
+         RemovalWaitEnd::Removed},
+        {"box stays", [](CBoxSimulator&) {}, RemovalWaitEnd::Cancelled},
+    };
+    PortChoice com3;
+    com3.kind = PortChoice::Kind::Number;
+    com3.number = 3;
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.what);
+        m_cancel.Clear();
+        CBoxSimulator box;
+        ASSERT_TRUE(box.Start(m_ports.Path(), 3));
+        ASSERT_EQ(WaitForBox(m_link, com3, kLongWait, m_cancel).end, BoxWaitEnd::Answered);
+        const std::size_t before = box.RequestCount();
+        std::thread act([&] {
+            // After the first removal probe was answered.
+            ASSERT_TRUE(box.WaitForRequestCount(before + 1, kLongWait));
+            c.act(box);
+            // A box that stays is probed again and again; then the test ends the wait.
+            if (c.end == RemovalWaitEnd::Cancelled &&
+                box.WaitForRequestCount(before + 2 * kMisses + 1, kLongWait))
+                m_cancel.Signal();
+        });
+        const RemovalWaitEnd end = WaitForRemoval(m_link, kMisses, kReprobe, m_cancel);
+        act.join();
+        EXPECT_EQ(end, c.end);
+        EXPECT_EQ(m_link.IsOpen(), c.end == RemovalWaitEnd::Cancelled);
+        m_link.Disconnect();
+        box.Stop();
+    }
 }
 
 }  // namespace

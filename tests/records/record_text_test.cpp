@@ -26,6 +26,16 @@ TEST(RecordTextTest, TimesAreUtcToTheMillisecond) {
     using namespace std::chrono;
     const sys_time<milliseconds> when = sys_days{2026y / 12 / 10} + 13h + 45min + 12s + 5ms;
     EXPECT_EQ(RecordTimeText(when), "2026-12-10T13:45:12.005Z");
+
+    // A stored time reads back; a damaged one is refused, also a year the
+    // clock cannot hold.
+    system_clock::time_point back;
+    ASSERT_TRUE(RecordTimePoint("2026-12-10T13:45:12.005Z", back));
+    EXPECT_EQ(back, when);
+    for (const char* damaged : {"4052-12-10T13:45:12.345Z", "2026-12-10T13:45:12Z", ""}) {
+        SCOPED_TRACE(damaged);
+        EXPECT_FALSE(RecordTimePoint(damaged, back));
+    }
 }
 
 TEST(RecordTextTest, ReadsTheStartOfATimeRange) {

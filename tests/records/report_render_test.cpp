@@ -238,6 +238,8 @@ TEST_F(ReportRenderTest, ShiftReportHoldsTheShiftOfNow) {
               std::string::npos);
     EXPECT_EQ(page.find("06:00-14:00"), std::string::npos);
     EXPECT_EQ(page.find("22:00-06:00"), std::string::npos);
+    // Named by the shift, so a second click in it writes the same file.
+    EXPECT_EQ(ShiftReportPath("/line", now, shifts), "/line/shift-report-2026-12-10-1400.html");
 }
 
 TEST_F(ReportRenderTest, LoadsNothingFromOutside) {

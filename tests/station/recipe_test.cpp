@@ -155,6 +155,15 @@ TEST_F(RecipeTest, BadRecipesAreRefusedNamingFileLineAndKey) {
          "download: must be an array of tables"},
         {"firmware not a table", head + "firmware = \"fw.pkg\"\n",
          "r.toml:3: firmware: must be a table"},
+        {"NUL in the name", "variant = \"v\"\nname = \"door\\u0000x\"\n",
+         "r.toml:2: name: must hold no NUL or control character (\\x00)"},
+        {"tab in the variant", "name = \"n\"\nvariant = \"V\\tA\"\n",
+         "r.toml:2: variant: must hold no NUL or control character (\\x09)"},
+        {"escape in the version",
+         head + "[firmware]\npackage = \"files/fw.pkg\"\nversion = \"V\\u001b[2J\"\n",
+         "r.toml:5: firmware.version: must hold no NUL or control character (\\x1B)"},
+        {"DEL in a file name", head + "[[download]]\nfile = \"files/app\\u007f.bin\"\nslot = 1\n",
+         "r.toml:4: download[1].file: must hold no NUL or control character (\\x7F)"},
     };
     for (const Case& c : cases) {
         SCOPED_TRACE(c.name);

@@ -6,7 +6,9 @@
 #include "station/config/toml_file.h"
 #include "station/engine/station_group.h"
 #include "tests/support/temp_dir.h"
+#include "tests/support/temp_port_dir.h"
 #include "tests/support/test_files.h"
+#include "tests/support/test_pty.h"
 
 namespace {
 
@@ -67,6 +69,9 @@ TEST_F(SlotsFileTest, ErrorsNameTheLineAndTheKey) {
          "port = \"usb:0403:6001\"\n",
          "slots.toml:6: slot[2].port: port 'usb:0403:6001' is already"},
         {"[[slot]]\nname = \"A\"\nport = \"3\"\n[[slot]\n", "slots.toml:4: "},
+        // Only a lone slot may leave its port empty, wherever the others stand.
+        {"[[slot]]\nname = \"A\"\nport = \"\"\n[[slot]]\nname = \"B\"\nport = \"4\"\n",
+         "slots.toml:3: slot[1].port: bad port"},
     };
     for (const auto& c : cases) {
         const std::string error = Load(c.text);
@@ -107,6 +112,39 @@ TEST_F(SlotsFileTest, OnlyARegularFileOfBoundedSizeIsRead) {
     std::string error;
     EXPECT_FALSE(LoadSlotsFile(big, slots, error));
     EXPECT_NE(error.find("cannot read the file"), std::string::npos) << error;
+}
+
+// Two names of one device are one port, however they are written; names of
+// no device now (an adapter not plugged in) are told apart by their text.
+TEST(SlotOptionTest, TwoNamesOfOneDeviceAreOnePort) {
+    CTempPortDir ports;
+    CTestPty com3;
+    CTestPty loose;
+    ASSERT_TRUE(com3.LinkAs(ports.PortPath(3)));
+    ASSERT_TRUE(loose.LinkAs(ports.PortPath(4)));
+    const struct {
+        std::string a;
+        std::string b;
+        bool together;
+    } cases[] = {
+        {"COM3", ports.PortPath(3), false},
+        {"3", com3.SlavePath(), false},
+        {ports.PortPath(3), com3.SlavePath(), false},
+        {"COM3", "COM4", true},
+        {"COM3", loose.SlavePath(), true},
+        {"COM8", ports.PortPath(9), true},
+        {"usb:0403:6001:X", "/dev/serial/by-id/usb-Nobody-if00-port0", true},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.a + " " + c.b);
+        std::string error;
+        EXPECT_EQ(CheckSlots({{"A", c.a}, {"B", c.b}}, error), c.together) << error;
+        if (!c.together) {
+            EXPECT_NE(error.find("slot 2 (B): port: port '" + c.b + "' is /dev/"),
+                      std::string::npos)
+                << error;
+        }
+    }
 }
 
 TEST(SlotOptionTest, NameEqualsPort) {

@@ -113,7 +113,8 @@ protected:
         StationOptions o;
         o.station = "line-1";
         o.operatorName = "op";
-        o.port = "COM" + std::to_string(kStationPort);
+        o.port.kind = PortChoice::Kind::Number;
+        o.port.number = kStationPort;
         o.once = once;
         o.timing = QuickUpgradeTiming();
         o.toolVersion = "test";

@@ -9,6 +9,7 @@
 
 #include "link/command_codes.h"
 #include "station_fixture.h"
+#include "tests/support/port_holder.h"
 
 namespace {
 
@@ -178,6 +179,39 @@ TEST_F(StationGroupTest, SecondSlotWithTheSameSerialFailsDuplicate) {
     const auto stored = m_store.Records();
     ASSERT_EQ(stored.size(), 1u);
     EXPECT_EQ(stored.front().slot, "A");
+}
+
+// A slot whose port another process holds says so with the holder, a slot
+// whose stable name leads nowhere says that; each once, and the held slot
+// runs when the port is let go.
+TEST_F(StationGroupTest, PortProblemsAreSaidOnceWithTheHolder) {
+    CPortHolder holder(m_sim.SlavePath());
+    ASSERT_TRUE(holder.Ready());
+    const std::string missing = "/dev/serial/by-id/usb-Nobody_Cable-if00-port0";
+    StationOptions options = Options();
+    options.probeIntervalMs = 20;
+    CStationGroup group(m_recipe, m_store, m_events, options,
+                        {{"A", "COM" + std::to_string(kStationPort)}, {"B", missing}});
+    std::string error;
+    ASSERT_TRUE(group.Start(error)) << error;
+    ASSERT_TRUE(m_events.WaitFor(StationEventKind::Notice, 2));
+    const pid_t holderPid = holder.Pid();
+    holder.Release();
+    ASSERT_TRUE(m_events.WaitFor(StationEventKind::UnitEnd, 1));
+    EXPECT_EQ(group.Stop(), CStation::StopEffect::EndsNow);
+    group.Wait();
+
+    std::map<std::string, std::vector<std::string>> notices;
+    for (const KeptEvent& e : m_events.OfKind(StationEventKind::Notice))
+        notices[e.event.slot].push_back(e.event.text);
+    ASSERT_EQ(notices["A"].size(), 1u);
+    EXPECT_NE(notices["A"][0].find("busy: held by another process: PID " +
+                                   std::to_string(holderPid) + " (sleep)"),
+              std::string::npos)
+        << notices["A"][0];
+    ASSERT_EQ(notices["B"].size(), 1u);
+    EXPECT_EQ(notices["B"][0].find(missing + ": gone"), 0u) << notices["B"][0];
+    EXPECT_EQ(Ends().at("A").result, UnitResult::Pass);
 }
 
 }  // namespace

@@ -407,6 +407,23 @@ TEST_F(StationTest, StopBetweenUnitsEndsAtOnceAndOneStopLetsAUnitFinish) {
     EXPECT_EQ(m_store.Records().size(), 1u);
 }
 
+// A station's stdout belongs to its front end: the link's "ABC" for a bad
+// checksum goes to stderr whoever runs the station.
+TEST_F(StationTest, ChecksumDiagnosticGoesToStderr) {
+    UseRecipe(FullRecipeText());
+    SimOverride corrupt;
+    corrupt.badChecksum = true;
+    corrupt.times = 1;
+    m_sim.SetOverride(CMD_CONFIG_READ_1, corrupt);
+    testing::internal::CaptureStdout();
+    testing::internal::CaptureStderr();
+    RunOnce();
+    const std::string out = testing::internal::GetCapturedStdout();
+    const std::string err = testing::internal::GetCapturedStderr();
+    EXPECT_EQ(out.find("ABC"), std::string::npos) << out;
+    EXPECT_NE(err.find("ABC"), std::string::npos) << err;
+}
+
 TEST_F(StationTest, InterlockRefusesAPassedSerialUnlessRework) {
     UseRecipe(FullRecipeText());
     ASSERT_EQ(RunOnce().result, UnitResult::Pass);
@@ -477,31 +494,58 @@ TEST_F(StationTest, RecordTheStoreRefusesIsNeverShownAsPassed) {
     EXPECT_TRUE(m_store.Records().empty());
 }
 
-// Without --once the loop waits for the box to go and takes the next one.
+// Without --once the loop waits for the box to go and takes the next one; a
+// box that stays is probed, not run again, until a stop ends the wait.
 TEST_F(StationTest, LoopTakesTheNextBoxAfterTheFirstIsRemoved) {
     UseRecipe("name = \"n\"\nvariant = \"v\"\n[settings]\nactivePke = true\n");
-    StationOptions options = Options(false);
-    options.port.clear();  // scan for the box
-    CStation station(m_recipe, m_store, m_events, options);
-    std::thread loop([&] { station.Run(); });
-
-    ASSERT_TRUE(m_events.WaitFor(StationEventKind::UnitEnd, 1));
+    // The fixture's box is not in these cases' slot.
     m_sim.Stop();
-    ASSERT_TRUE(m_events.WaitFor(StationEventKind::Removed, 1));
-    CBoxSimulator second;
-    ASSERT_TRUE(second.Start(m_workspace.PortDir(), kStationPort));
-    second.SetSerial({0x77, 0x01});
-    ASSERT_TRUE(m_events.WaitFor(StationEventKind::UnitEnd, 2));
-    station.RequestStop();
-    loop.join();
-    second.Stop();
+    PortChoice chosen;
+    chosen.kind = PortChoice::Kind::Number;
+    chosen.number = kStationPort + 1;
+    const struct {
+        const char* what;
+        PortChoice port;
+    } cases[] = {
+        {"scan", PortChoice{}},
+        {"chosen port", chosen},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.what);
+        CEventKeeper events;
+        CTempRecordStore store;
+        CBoxSimulator first;
+        ASSERT_TRUE(first.Start(m_workspace.PortDir(), kStationPort + 1));
+        first.SetSerial({0x77, 0x00});
+        StationOptions options = Options(false);
+        options.port = c.port;
+        options.probeIntervalMs = 50;
+        CStation station(m_recipe, store, events, options);
+        std::thread loop([&] { station.Run(); });
 
-    const auto records = m_store.Records();
-    ASSERT_EQ(records.size(), 2u);
-    EXPECT_EQ(records[0].serial, kBoxSerialHex);
-    EXPECT_EQ(records[1].serial, "7701");
-    EXPECT_EQ(records[1].result, UnitResult::Pass);
-    EXPECT_NE(records[0].id, records[1].id);
+        ASSERT_TRUE(events.WaitFor(StationEventKind::UnitEnd, 1));
+        const std::uint64_t probes = first.RequestCount(CMD_GET_SERIAL);
+        EXPECT_TRUE(first.WaitForRequestCount(first.RequestCount() + 4, kEventWait));
+        EXPECT_GT(first.RequestCount(CMD_GET_SERIAL), probes);
+        EXPECT_EQ(events.OfKind(StationEventKind::UnitStart).size(), 1u);
+        first.Stop();
+        ASSERT_TRUE(events.WaitFor(StationEventKind::Removed, 1));
+        CBoxSimulator second;
+        ASSERT_TRUE(second.Start(m_workspace.PortDir(), kStationPort + 1));
+        second.SetSerial({0x77, 0x01});
+        ASSERT_TRUE(events.WaitFor(StationEventKind::UnitEnd, 2));
+        // The second box stays: only the stop ends the wait for its removal.
+        EXPECT_EQ(station.RequestStop(), CStation::StopEffect::EndsNow);
+        loop.join();
+        second.Stop();
+
+        const auto records = store.Records();
+        ASSERT_EQ(records.size(), 2u);
+        EXPECT_EQ(records[0].serial, "7700");
+        EXPECT_EQ(records[1].serial, "7701");
+        EXPECT_EQ(records[1].result, UnitResult::Pass);
+        EXPECT_NE(records[0].id, records[1].id);
+    }
 }
 
 }  // namespace
