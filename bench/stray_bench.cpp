@@ -102,7 +102,8 @@ bool RunStationUnits(const std::string& dir, int units) {
 
     StationOptions options;
     options.station = "stray";
-    options.port = "COM" + std::to_string(kStationPort);
+    options.port.kind = PortChoice::Kind::Number;
+    options.port.number = kStationPort;
     options.once = true;
     options.rework = true;  // the same box every time
     options.timing = BenchUpgradeTiming(1);

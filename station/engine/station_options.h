@@ -7,9 +7,9 @@
 #include <cstdio>
 #include <string>
 
-#include "ops/upgrade_timing.h"
 #include "link/device_link.h"
 #include "link/port_choice.h"
+#include "ops/upgrade_timing.h"
 #include "station/engine/serial_registry.h"
 
 // Ports are probed for a box, and a box that passed is probed for its
