@@ -23,7 +23,8 @@ Commands:
   ports                    list the serial ports and their devices
   records list|show|export the unit records a station wrote, from records.db
                            in the current folder or --db URL (records --help)
-  station RECIPE           run every box through a recipe (station --help)
+  station FILE             run every box through a recipe or a release bundle
+                           (station --help)
   release keygen|create|verify|list
                            signed release bundles of a recipe and its files
                            (release --help)

@@ -32,7 +32,7 @@ constexpr CliCommandRow kCommands[] = {
     {CliCommand::Send, "send", 1, "FILE", true, false, true},
     {CliCommand::Jump, "jump", 0, "", true, false, true},
     {CliCommand::Ports, "ports", 0, "", false, false, false},
-    {CliCommand::Station, "station", 1, "RECIPE", false, false, true},
+    {CliCommand::Station, "station", 1, "FILE", false, false, true},
 };
 
 // Every command but ports and station (which runs whole units) runs the
@@ -79,6 +79,8 @@ constexpr OptionSpec kOptions[] = {
     {"--station", OptionValue::Required},
     {"--operator", OptionValue::Required},
     {"--slots", OptionValue::Required},
+    {"--trust", OptionValue::Required},
+    {"--allow-rollback", OptionValue::None},
 };
 constexpr std::size_t kFirstStationOption = 6;
 
@@ -120,6 +122,8 @@ bool ParseCommandLine(int argc, const char* const* argv, CliRequest& request, st
     request.stationName = line.Value("--station");
     request.operatorName = line.Value("--operator");
     request.slotsFile = line.Value("--slots");
+    request.trust = line.Value("--trust");
+    request.allowRollback = line.Has("--allow-rollback");
     const bool stationOptionSeen =
         std::any_of(std::begin(kOptions) + kFirstStationOption, std::end(kOptions),
                     [&line](const OptionSpec& option) { return line.Has(option.name); });
@@ -153,8 +157,8 @@ bool ParseCommandLine(int argc, const char* const* argv, CliRequest& request, st
     }
     if (stationOptionSeen && row->command != CliCommand::Station) {
         error =
-            "options --db, --station, --operator, --once, --rework, --json and --slots "
-            "apply to station only";
+            "options --db, --station, --operator, --once, --rework, --json, --slots, --trust "
+            "and --allow-rollback apply to station only";
         return false;
     }
     if (request.output && request.output->empty()) {

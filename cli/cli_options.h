@@ -54,6 +54,8 @@ struct CliRequest {
     bool json = false;                        // --json
     std::optional<std::string> slotsFile;     // --slots FILE
     std::vector<std::string> stationSlots;    // --slot NAME=PORT, as given, in order
+    std::optional<std::string> trust;         // --trust DIR: the trusted release keys
+    bool allowRollback = false;               // --allow-rollback
 };
 
 // The longest --wait=SECONDS: a day; a longer limit is surely a typo (and a

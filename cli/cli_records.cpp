@@ -20,6 +20,7 @@
 #include "records/record_store.h"
 #include "records/record_time.h"
 #include "records/report/report_shifts.h"
+#include "station/release/release_manifest.h"
 
 namespace {
 
@@ -65,6 +66,10 @@ Filters (each narrows the records; times are UTC):
   --recipe-sha256 H   the recipe file with SHA-256 H
   --variant V         the recipe's vehicle variant V
   --station S         station S
+  --bundle ID         units run from the release bundle ID (its manifest's
+                      SHA-256, as vornak-cli release verify prints it)
+  --release N         units run from a bundle with release number N
+  --signer K          units run from a bundle signed by key id K
 
 Options:
   --shifts HH:MM,...  report: the local times the shifts start, default
@@ -119,6 +124,8 @@ constexpr TextFilter kTextFilters[] = {
     {"--recipe-sha256", &RecordFilter::recipeSha256, true},
     {"--variant", &RecordFilter::variant, false},
     {"--station", &RecordFilter::station, false},
+    {"--bundle", &RecordFilter::bundleId, true},
+    {"--signer", &RecordFilter::signerKeyId, false},
 };
 
 struct TimeFilter {
@@ -132,6 +139,7 @@ constexpr TimeFilter kTimeFilters[] = {
 };
 
 constexpr char kResultOption[] = "--result";
+constexpr char kReleaseOption[] = "--release";
 
 constexpr OptionSpec kRecordsOptions[] = {
     {"--serial", OptionValue::Required},        {"--since", OptionValue::Required},
@@ -141,6 +149,8 @@ constexpr OptionSpec kRecordsOptions[] = {
     {"--station", OptionValue::Required},       {"--db", OptionValue::Required},
     {"--csv", OptionValue::Required},           {"--jsonl", OptionValue::Required},
     {"--html", OptionValue::Required},          {"--shifts", OptionValue::Required},
+    {"--bundle", OptionValue::Required},        {kReleaseOption, OptionValue::Required},
+    {"--signer", OptionValue::Required},
 };
 
 bool IsSha256Hex(const std::string& text) {
@@ -182,11 +192,19 @@ bool ReadFilters(const SplitCommandLine& line, RecordFilter& filter, std::string
         }
         filter.result = value;
     }
+    if (const std::optional<std::string> release = line.Value(kReleaseOption)) {
+        std::int64_t number = 0;
+        if (!ParseReleaseNumber(*release, number)) {
+            error = "bad release number '" + *release + "': give a whole number from 1";
+            return false;
+        }
+        filter.releaseNumber = number;
+    }
     return true;
 }
 
 bool AnyFilterGiven(const SplitCommandLine& line) {
-    return line.Has(kResultOption) ||
+    return line.Has(kResultOption) || line.Has(kReleaseOption) ||
            std::any_of(std::begin(kTextFilters), std::end(kTextFilters),
                        [&](const TextFilter& f) { return line.Has(f.option); }) ||
            std::any_of(std::begin(kTimeFilters), std::end(kTimeFilters),

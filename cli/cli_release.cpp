@@ -107,14 +107,6 @@ std::string EngineerName() {
     return std::string(user != nullptr ? user->pw_name : "unknown") + "@" + host;
 }
 
-bool ParseReleaseNumber(const std::string& text, std::int64_t& number) {
-    if (text.empty() || text.size() > 16 ||
-        text.find_first_not_of("0123456789") != std::string::npos)
-        return false;
-    number = std::stoll(text);
-    return number >= 1 && number <= kMaxReleaseNumber;
-}
-
 int Refused(std::FILE* err, const std::string& message) {
     PrintCliMessage(err, message);
     return kExitUsage;

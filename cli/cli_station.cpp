@@ -6,6 +6,7 @@
 
 #include <algorithm>
 #include <atomic>
+#include <chrono>
 #include <functional>
 #include <memory>
 #include <mutex>
@@ -22,6 +23,7 @@
 #include "station/engine/station_group.h"
 #include "station/engine/station_store.h"
 #include "station/engine/unit_run.h"
+#include "station/release/station_source.h"
 
 namespace {
 
@@ -151,17 +153,30 @@ bool RequestedSlots(const CliRequest& request, std::vector<StationSlot>& slots,
     return CheckSlots(slots, error);
 }
 
+StationTrust StationTrustOf(const CliRequest& request) {
+    StationTrust trust;
+    if (request.trust) {
+        trust.folder = *request.trust;
+        trust.folderGiven = true;
+    }
+    return trust;
+}
+
 }  // namespace
 
 int RunStationCommand(const CliRequest& request, std::FILE* out, std::FILE* err,
                       std::FILE* diagnostics) {
+    // A recipe, or a release bundle holding one; the store's default place is
+    // beside this file either way.
     const std::string recipePath = request.args.front();
-    Recipe recipe;
+    StationSource source;
     std::string error;
-    if (!LoadRecipe(recipePath, recipe, error)) {
+    if (!OpenStationSource(recipePath, StationTrustOf(request), std::chrono::system_clock::now(),
+                           source, error)) {
         std::fprintf(err, "vornak-cli: %s\n", error.c_str());
         return kExitUsage;
     }
+    const Recipe& recipe = source.recipe;
     const bool grouped = request.slotsFile || !request.stationSlots.empty();
     std::vector<StationSlot> slots;
     if (grouped && !RequestedSlots(request, slots, error)) {
@@ -173,6 +188,10 @@ int RunStationCommand(const CliRequest& request, std::FILE* out, std::FILE* err,
         std::fprintf(err, "vornak-cli: cannot open the records store %s\n", error.c_str());
         return kExitUsage;
     }
+    if (!CheckRollback(*store, request.allowRollback, source, error)) {
+        std::fprintf(err, "vornak-cli: %s: %s\n", recipePath.c_str(), error.c_str());
+        return kExitUsage;
+    }
 
     StationOptions options;
     options.station = request.stationName.value_or(DefaultStationName());
@@ -181,6 +200,7 @@ int RunStationCommand(const CliRequest& request, std::FILE* out, std::FILE* err,
     options.once = request.once;
     options.rework = request.rework;
     options.toolVersion = VORNAK_PACKAGE_VERSION;
+    options.release = source.release;
     options.diagnostics = diagnostics;
 
     // Declared before the station, whose link traces into it.
@@ -193,6 +213,13 @@ int RunStationCommand(const CliRequest& request, std::FILE* out, std::FILE* err,
     CStationPrinter printer(out, err, request.json);
     std::fprintf(err, "配方 %s (%s), 记录: %s\n", recipe.name.c_str(), recipe.variant.c_str(),
                  store->Describe().c_str());
+    if (source.release) {
+        // "Release bundle: release N, signer KEY[, rollback]".
+        std::fprintf(err, "发布包: 版本号 %lld, 签名密钥 %s%s\n",
+                     static_cast<long long>(source.release->number),
+                     source.release->signerKeyId.c_str(),
+                     source.release->rollback ? ", 回退(--allow-rollback)" : "");
+    }
     std::vector<std::optional<UnitResult>> results;
     if (grouped) {
         CStationGroup group(recipe, *store, printer, options, slots);

@@ -1,9 +1,10 @@
 #include "cli/cli_station.h"
 
 const char* StationHelpText() {
-    return R"(Usage: vornak-cli station RECIPE [--db URL] [--station NAME] [--operator NAME]
+    return R"(Usage: vornak-cli station FILE [--db URL] [--station NAME] [--operator NAME]
                           [--once] [--rework] [--json] [--port P | --usb ID] [--trace]
-       vornak-cli station RECIPE (--slots FILE | --slot NAME=PORT ...) [options]
+                          [--trust DIR] [--allow-rollback]
+       vornak-cli station FILE (--slots FILE | --slot NAME=PORT ...) [options]
 
 Runs every box that is connected through the recipe (a TOML file): identity,
 interlock, firmware update when the version differs, settings written, read
@@ -12,8 +13,15 @@ then prints its result and waits for the box to be removed and the next one
 to answer. The recipe and every file it names are checked before any box is
 touched; an error names the file, the line and the key (exit 2).
 
+FILE is a recipe or a release bundle (*.vbundle, from vornak-cli release
+create). A bundle's signature, every file's SHA-256 and its expiry date are
+checked before any box is touched; a box whose version text starts with none
+of the bundle's families fails at identify with reason INCOMPATIBLE_BOX and
+gets nothing. A bundle whose release number is below one that already passed
+for its variant in the store is refused (exit 2) unless --allow-rollback.
+
 Options:
-  --db URL         sqlite:PATH (default: records.db beside the recipe) or
+  --db URL         sqlite:PATH (default: records.db beside FILE) or
                    postgresql://...
   --station NAME   station name in the records (default: the host name)
   --operator NAME  operator name in the records (default: $USER)
@@ -31,6 +39,12 @@ Options:
                    device path (/dev/serial/by-path/... names one USB socket),
                    or usb:VID:PID[:SERIAL]
   --trace          print every frame in hex on stderr
+  --trust DIR      the trusted release keys: the *.pub files of DIR (default
+                   /etc/vornak/trusted-keys). While it holds a key, plain
+                   recipes are refused and only bundles signed by one of its
+                   keys run
+  --allow-rollback run a bundle older than a release that already passed
+                   (every record marked rollback)
 
 stdout, one line per unit:
   PASS <serial> <variant> <seconds>

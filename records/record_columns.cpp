@@ -1,7 +1,23 @@
 #include "records/record_columns.h"
 
+#include <charconv>
+
 #include "records/record_fields.h"
 #include "records/record_json.h"
+
+namespace {
+
+// A whole number as a store gives it back; empty (a column some store left
+// unset) reads as 0.
+bool ReadNumber(const std::string& text, std::int64_t& number) {
+    number = 0;
+    if (text.empty())
+        return true;
+    const auto [end, ec] = std::from_chars(text.data(), text.data() + text.size(), number);
+    return ec == std::errc() && end == text.data() + text.size();
+}
+
+}  // namespace
 
 std::vector<std::string> RecordColumnNames() {
     std::vector<std::string> names;
@@ -31,6 +47,9 @@ std::vector<std::string> RecordColumnValues(const UnitRecord& record) {
                 break;
             case RecordFieldKind::Flag:
                 values.emplace_back(record.*field.flag ? "1" : "0");
+                break;
+            case RecordFieldKind::Number:
+                values.push_back(std::to_string(record.*field.number));
                 break;
             case RecordFieldKind::Result:
                 values.emplace_back(UnitResultName(record.result));
@@ -62,6 +81,9 @@ bool RecordFromColumnValues(std::span<const std::string> values, UnitRecord& rec
                 break;
             case RecordFieldKind::Flag:
                 record.*field.flag = value != "0" && !value.empty();
+                break;
+            case RecordFieldKind::Number:
+                ok = ReadNumber(value, record.*field.number);
                 break;
             case RecordFieldKind::Result:
                 ok = UnitResultFromName(value, record.result);

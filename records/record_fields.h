@@ -4,13 +4,14 @@
 
 #include "records/unit_record.h"
 
-enum class RecordFieldKind { Text, Flag, Result, Steps, Frames };
+enum class RecordFieldKind { Text, Flag, Number, Result, Steps, Frames };
 
 struct RecordField {
     const char* name;
     RecordFieldKind kind;
-    std::string UnitRecord::*text = nullptr;  // Text
-    bool UnitRecord::*flag = nullptr;         // Flag
+    std::string UnitRecord::*text = nullptr;     // Text
+    bool UnitRecord::*flag = nullptr;            // Flag
+    std::int64_t UnitRecord::*number = nullptr;  // Number
 };
 
 inline constexpr RecordField kRecordFields[] = {
@@ -42,4 +43,8 @@ inline constexpr RecordField kRecordFields[] = {
     {"adapter_serial", RecordFieldKind::Text, &UnitRecord::adapterSerial},
     {"tool_version", RecordFieldKind::Text, &UnitRecord::toolVersion},
     {"frame_trace", RecordFieldKind::Frames},
+    {"bundle_id", RecordFieldKind::Text, &UnitRecord::bundleId},
+    {"release_number", RecordFieldKind::Number, nullptr, nullptr, &UnitRecord::releaseNumber},
+    {"signer_key_id", RecordFieldKind::Text, &UnitRecord::signerKeyId},
+    {"rollback", RecordFieldKind::Flag, nullptr, &UnitRecord::rollback},
 };

@@ -38,6 +38,9 @@ nlohmann::json RecordToJson(const UnitRecord& record) {
             case RecordFieldKind::Flag:
                 json[field.name] = record.*field.flag;
                 break;
+            case RecordFieldKind::Number:
+                json[field.name] = record.*field.number;
+                break;
             case RecordFieldKind::Result:
                 json[field.name] = UnitResultName(record.result);
                 break;

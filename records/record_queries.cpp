@@ -53,6 +53,8 @@ RecordQuery ListRecordsQuery(ParamStyle style, const RecordFilter& filter) {
         {"recipe_sha256 = ", &filter.recipeSha256},
         {"variant = ", &filter.variant},
         {"station = ", &filter.station},
+        {"bundle_id = ", &filter.bundleId},
+        {"signer_key_id = ", &filter.signerKeyId},
     };
     for (const auto& [condition, value] : equal) {
         if (*value)
@@ -65,6 +67,11 @@ RecordQuery ListRecordsQuery(ParamStyle style, const RecordFilter& filter) {
         add("start_time < ", *filter.until);
     if (filter.result)
         add("result = ", UnitResultName(*filter.result));
+    if (filter.releaseNumber)
+        add("release_number = ", std::to_string(*filter.releaseNumber));
+    // The column is an integer, so the parameter compares as a number.
+    if (filter.releaseAbove)
+        add("release_number > ", std::to_string(*filter.releaseAbove));
     query.sql = "SELECT " + RecordColumnList() + " FROM unit_records" + where + kNewestFirst;
     if (filter.limit > 0)
         query.sql += " LIMIT " + std::to_string(filter.limit);

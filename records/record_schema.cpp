@@ -64,8 +64,20 @@ constexpr char kUnitsViewColumns[] = R"(
     version_before, version_after, package_sha256, result,
     retry <> 0 AS retry, rework <> 0 AS rework, (retry = 0 AND rework = 0) AS first_run,
     failed_step, reason_code, reason_text, port_device, port_by_path, adapter_serial,
-    tool_version
-    FROM unit_records;)";
+    tool_version)";
+
+// The release bundle a record's recipe came from: the table's columns, then
+// the view again with them (a view's columns are fixed when it is made).
+constexpr char kReleaseColumns[] =
+    "ALTER TABLE unit_records ADD COLUMN bundle_id TEXT NOT NULL DEFAULT '';"
+    "ALTER TABLE unit_records ADD COLUMN release_number INTEGER NOT NULL DEFAULT 0;"
+    "ALTER TABLE unit_records ADD COLUMN signer_key_id TEXT NOT NULL DEFAULT '';"
+    "ALTER TABLE unit_records ADD COLUMN rollback INTEGER NOT NULL DEFAULT 0;"
+    "DROP VIEW vornak_units;";
+constexpr char kUnitsViewReleaseColumns[] =
+    ", bundle_id, release_number, signer_key_id, rollback <> 0 AS rollback";
+
+constexpr char kUnitsViewFrom[] = " FROM unit_records;";
 
 // SQLite has no time type: the times stay text (they sort and compare), the
 // cycle time comes from julianday(), to the millisecond.
@@ -78,14 +90,15 @@ constexpr char kPgTimePattern[] = R"(^\d{4}-\d\d-\d\dT\d\d:\d\d:\d\d(\.\d+)?Z$)"
 
 // PostgreSQL reads the times as timestamptz; a time text that is not the
 // records' format reads as NULL rather than failing every query of the view.
-std::string PgUnitsView() {
+// `more` follows the shared columns.
+std::string PgUnitsView(const std::string& more) {
     const auto time = [](const std::string& column) {
         return "CASE WHEN " + column + " ~ '" + kPgTimePattern + "' THEN " + column +
                "::timestamptz END";
     };
     return "CREATE VIEW vornak_units AS SELECT id, " + time("start_time") + " AS started_at, " +
            time("end_time") + " AS ended_at, EXTRACT(EPOCH FROM " + time("end_time") + " - " +
-           time("start_time") + ")::float8 AS cycle_seconds," + kUnitsViewColumns;
+           time("start_time") + ")::float8 AS cycle_seconds," + kUnitsViewColumns + more;
 }
 
 }  // namespace
@@ -101,7 +114,10 @@ std::vector<SchemaStep> SqliteSchemaSteps() {
          "CREATE TABLE outbox (seq INTEGER PRIMARY KEY AUTOINCREMENT, "
          "id TEXT NOT NULL UNIQUE REFERENCES unit_records (id));"},
         // Version 4: recall queries and the view.
-        {4, std::string(kRecallIndexes) + kSqliteUnitsView + kUnitsViewColumns},
+        {4, std::string(kRecallIndexes) + kSqliteUnitsView + kUnitsViewColumns + kUnitsViewFrom},
+        // Version 5: the release bundle of each record.
+        {5, std::string(kReleaseColumns) + kSqliteUnitsView + kUnitsViewColumns +
+                kUnitsViewReleaseColumns + kUnitsViewFrom},
     };
 }
 
@@ -111,7 +127,9 @@ std::vector<SchemaStep> PostgresSchemaSteps() {
                 kRecordColumnsV1 + ");"},
         {2, kIndexesV2},
         // Version 3: recall queries and the view.
-        {3, kRecallIndexes + PgUnitsView()},
+        {3, kRecallIndexes + PgUnitsView("") + kUnitsViewFrom},
+        // Version 4: the release bundle of each record.
+        {4, kReleaseColumns + PgUnitsView(kUnitsViewReleaseColumns) + kUnitsViewFrom},
     };
 }
 

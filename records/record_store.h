@@ -35,7 +35,12 @@ struct RecordFilter {
     std::optional<std::string> recipeSha256 = {};
     std::optional<std::string> variant = {};
     std::optional<std::string> station = {};
-    std::size_t limit = 0;  // 0: all
+    // The release bundle a record's recipe came from.
+    std::optional<std::string> bundleId = {};
+    std::optional<std::int64_t> releaseNumber = {};
+    std::optional<std::string> signerKeyId = {};
+    std::optional<std::int64_t> releaseAbove = {};  // release numbers above this one
+    std::size_t limit = 0;                          // 0: all
 };
 
 class IRecordStore {

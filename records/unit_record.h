@@ -26,6 +26,9 @@ inline constexpr const char* kReasonFileError = "FILE_ERROR";
 inline constexpr const char* kReasonAlreadyPassed = "ALREADY_PASSED";
 inline constexpr const char* kReasonDuplicateSerial = "DUPLICATE_SERIAL";
 inline constexpr const char* kReasonAborted = "ABORTED";
+// The box's version text starts with none of the release bundle's families:
+// the bundle was not released for this box, so nothing is sent to it.
+inline constexpr const char* kReasonIncompatibleBox = "INCOMPATIBLE_BOX";
 // The store did not take the unit's record; the unit shows as failed at
 // step "record".
 inline constexpr const char* kReasonRecordError = "RECORD_ERROR";
@@ -85,6 +88,14 @@ struct UnitRecord {
 
     // For a failed or aborted unit: the link's last frames, hex, oldest first.
     std::vector<std::string> frameTrace;
+
+    // The release bundle the recipe came from; empty and 0 for a plain recipe.
+    std::string bundleId;  // SHA-256 of the bundle's manifest
+    std::int64_t releaseNumber = 0;
+    std::string signerKeyId;
+    // Run on purpose (--allow-rollback) with a release older than one that
+    // already passed for the variant.
+    bool rollback = false;
 
     bool operator==(const UnitRecord&) const = default;
 };

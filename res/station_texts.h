@@ -31,6 +31,11 @@ inline constexpr char kTextRefusedCount[] = "   需返工 ";
 // packet): the box must keep its power.
 inline constexpr char kTextApplyingUpdate[] = "设备正在更新固件,请勿断电";
 
+// A box of no family the release bundle is for: "设备型号不符:发布包只适用于
+// "VBX-100 ",设备版本为 "VBX-200 V1.0"".
+inline constexpr char kTextIncompatibleBox[] = "设备型号不符:发布包只适用于 ";
+inline constexpr char kTextBoxVersion[] = ",设备版本为 ";
+
 // The record list's search by serial: its hint, and what it says when a
 // serial has no record or the store could not be read.
 inline constexpr char kTextSearchSerialHint[] = "按序列号查找记录,回车查找,清空显示最近记录";

@@ -8,6 +8,8 @@ inline constexpr char kTextScanLabel[] = "扫描型号条码:";
 inline constexpr char kTextScanHint[] = "扫描或输入型号后按回车";
 inline constexpr char kTextWindowTitle[] = "Vornak 生产工位 - %1";
 inline constexpr char kTextRecipeLine[] = "配方: %1  [%2]";
+// After the recipe line when it came from a release bundle: its number.
+inline constexpr char kTextReleaseNumber[] = "  发布包 %1";
 
 // The record list's columns and the detail's hint.
 inline constexpr char kTextColumnTime[] = "时间";

@@ -3,13 +3,16 @@
 #include <unistd.h>
 
 #include <QApplication>
+#include <chrono>
 #include <cstdio>
 #include <cstdlib>
+#include <filesystem>
 #include <string_view>
 
 #include "app/qt/station_window.h"
 #include "res/version.h"
 #include "station/engine/station_store.h"
+#include "station/release/station_source.h"
 
 namespace {
 
@@ -31,7 +34,12 @@ bool WantsStationWindow(int argc, char** argv) {
 bool ParseStationLaunch(int argc, char** argv, StationLaunch& launch, std::string& error) {
     for (int i = 1; i < argc; ++i) {
         const std::string_view arg = argv[i];
-        if (arg != "--station" && arg != "--slots" && arg != "--db" && arg != "--shifts") {
+        if (arg == "--allow-rollback") {
+            launch.allowRollback = true;
+            continue;
+        }
+        if (arg != "--station" && arg != "--slots" && arg != "--db" && arg != "--shifts" &&
+            arg != "--trust") {
             error = "unknown option '" + std::string(arg) + "'";
             return false;
         }
@@ -46,11 +54,13 @@ bool ParseStationLaunch(int argc, char** argv, StationLaunch& launch, std::strin
             launch.slotsFile = value;
         else if (arg == "--db")
             launch.dbUrl = value;
+        else if (arg == "--trust")
+            launch.trustFolder = value;
         else if (!ParseShiftSchedule(value, launch.shifts, error))
             return false;
     }
     if (launch.recipePath.empty()) {
-        error = "--station needs a recipe file";
+        error = "--station needs a recipe or a release bundle";
         return false;
     }
     return true;
@@ -59,8 +69,16 @@ bool ParseStationLaunch(int argc, char** argv, StationLaunch& launch, std::strin
 CStationWindow* MakeStationWindow(const StationLaunch& launch, std::string& error,
                                   QWidget* parent) {
     StationReportPlace report{StationStoreFolder(launch.recipePath, launch.dbUrl), launch.shifts};
-    Recipe recipe;
-    if (!LoadRecipe(launch.recipePath, recipe, error))
+    SourceLookup lookup;
+    lookup.folder = std::filesystem::absolute(launch.recipePath).parent_path().string();
+    if (launch.trustFolder) {
+        lookup.trust.folder = *launch.trustFolder;
+        lookup.trust.folderGiven = true;
+    }
+    lookup.allowRollback = launch.allowRollback;
+    StationSource source;
+    if (!OpenStationSource(launch.recipePath, lookup.trust, std::chrono::system_clock::now(),
+                           source, error))
         return nullptr;
     std::vector<StationSlot> fixtureSlots;
     if (launch.slotsFile) {
@@ -74,12 +92,14 @@ CStationWindow* MakeStationWindow(const StationLaunch& launch, std::string& erro
         error = "无法打开记录库 " + error;
         return nullptr;
     }
+    if (!CheckRollback(*store, lookup.allowRollback, source, error))
+        return nullptr;
     StationOptions options;
     options.station = DefaultStationName();
     options.operatorName = DefaultOperatorName();
     options.toolVersion = kToolVersionText;
-    return new CStationWindow(recipe, fixtureSlots, std::move(store), options, std::move(report),
-                              parent);
+    return new CStationWindow(std::move(source), std::move(lookup), fixtureSlots, std::move(store),
+                              options, std::move(report), parent);
 }
 
 int RunStationWindow(int argc, char** argv) {
@@ -87,8 +107,8 @@ int RunStationWindow(int argc, char** argv) {
     std::string error;
     if (!ParseStationLaunch(argc, argv, launch, error)) {
         std::fprintf(stderr,
-                     "vornak: %s\nusage: vornak --station RECIPE [--slots FILE] [--db URL] "
-                     "[--shifts HH:MM,...]\n",
+                     "vornak: %s\nusage: vornak --station FILE [--slots FILE] [--db URL] "
+                     "[--shifts HH:MM,...] [--trust DIR] [--allow-rollback]\n",
                      error.c_str());
         return kExitUsage;
     }

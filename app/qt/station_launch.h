@@ -15,19 +15,22 @@ class QWidget;
 class CStationWindow;
 
 struct StationLaunch {
-    std::string recipePath;
+    std::string recipePath;  // a recipe or a release bundle
     std::optional<std::string> slotsFile;
     std::optional<std::string> dbUrl;
+    std::optional<std::string> trustFolder;  // --trust DIR
+    bool allowRollback = false;              // --allow-rollback
     ShiftSchedule shifts;  // the shift report's; empty: the default shifts
 };
 
 // Whether the command line asks for the station window.
 bool WantsStationWindow(int argc, char** argv);
-// Reads `--station RECIPE [--slots FILE] [--db URL] [--shifts HH:MM,...]`;
-// false with `error`.
+// Reads `--station FILE [--slots FILE] [--db URL] [--shifts HH:MM,...]
+// [--trust DIR] [--allow-rollback]`; false with `error`.
 bool ParseStationLaunch(int argc, char** argv, StationLaunch& launch, std::string& error);
 
-// Loads the recipe, the slots and the store and makes the window (not shown).
+// Loads the recipe (or the release bundle, checked whole, which the window
+// then keeps), the slots and the store and makes the window (not shown).
 // Null with a Chinese message in `error` when any of them fails.
 CStationWindow* MakeStationWindow(const StationLaunch& launch, std::string& error,
                                   QWidget* parent = nullptr);

@@ -22,7 +22,6 @@
 #include <QVBoxLayout>
 #include <algorithm>
 #include <chrono>
-#include <filesystem>
 #include <iterator>
 #include <system_error>
 #include <utility>
@@ -41,7 +40,7 @@
 #include "station/board/local_time.h"
 #include "station/board/record_detail.h"
 #include "station/board/station_words.h"
-#include "station/config/recipe_catalog.h"
+#include "station/release/source_catalog.h"
 
 namespace {
 
@@ -110,18 +109,20 @@ private:
     CStationWindow* m_window;
 };
 
-CStationWindow::CStationWindow(const Recipe& recipe, std::vector<StationSlot> fixtureSlots,
+CStationWindow::CStationWindow(StationSource source, SourceLookup lookup,
+                               std::vector<StationSlot> fixtureSlots,
                                std::unique_ptr<IRecordStore> store, const StationOptions& options,
                                StationReportPlace report, QWidget* parent)
     : QWidget(parent),
-      m_recipe(std::make_unique<Recipe>(recipe)),
-      m_recipeFolder(std::filesystem::absolute(recipe.path).parent_path().string()),
+      m_source(std::make_unique<StationSource>(std::move(source))),
+      m_lookup(std::move(lookup)),
       m_store(std::move(store)),
       m_options(options),
       m_report(std::move(report)),
       m_slots(std::move(fixtureSlots)),
       m_board(SlotNames(m_slots)),
       m_forwarder(std::make_unique<CStationEventForwarder>(this)) {
+    m_options.release = m_source->release;
     setWindowFlag(Qt::Window);
     if (m_report.shifts.startMinutes.empty()) {
         std::string unused;
@@ -132,6 +133,7 @@ CStationWindow::CStationWindow(const Recipe& recipe, std::vector<StationSlot> fi
     resize(std::min(kStartWidth, work.width()), std::min(kStartHeight, work.height()));
 
     m_recipeLabel = new QLabel(this);
+    m_recipeLabel->setObjectName(QStringLiteral("recipeLabel"));
     m_recipeLabel->setFont(PointFont(m_recipeLabel, kHeaderPointSize, true));
     // A long recipe name is cut rather than pushing the scan field off.
     m_recipeLabel->setSizePolicy(QSizePolicy::Ignored, QSizePolicy::Preferred);
@@ -287,8 +289,8 @@ CStationWindow::~CStationWindow() {
 void CStationWindow::StartGroup() {
     if (m_group || m_stopping || m_closeAgreed)
         return;
-    m_group =
-        std::make_unique<CStationGroup>(*m_recipe, *m_store, *m_forwarder, m_options, m_slots);
+    m_group = std::make_unique<CStationGroup>(m_source->recipe, *m_store, *m_forwarder, m_options,
+                                              m_slots);
     m_group->SetBoxesLeft(std::exchange(m_boxesLeft, {}));
     std::string error;
     if (!m_group->Start(error)) {
@@ -368,22 +370,30 @@ void CStationWindow::closeEvent(QCloseEvent* event) {
 void CStationWindow::OnScan(const QString& text) {
     if (m_stopping || m_closeAgreed)
         return;
-    Recipe recipe;
+    auto next = std::make_shared<StationSource>();
     std::string error;
-    if (!FindRecipeByVariant(m_recipeFolder, text.toStdString(), recipe, error)) {
+    if (!FindSourceByVariant(m_lookup.folder, text.toStdString(), m_lookup.trust,
+                             std::chrono::system_clock::now(), *next, error)) {
         Say(ToQString(error), true);
         return;
     }
-    if (recipe.sha256 == m_recipe->sha256) {
-        Say(ToQString(kTextSameRecipe) + ToQString(recipe.variant), false);
+    const auto bundleId = [](const StationSource& s) {
+        return s.release ? s.release->bundleId : std::string();
+    };
+    if (next->recipe.sha256 == m_source->recipe.sha256 && bundleId(*next) == bundleId(*m_source)) {
+        Say(ToQString(kTextSameRecipe) + ToQString(next->recipe.variant), false);
         return;
     }
-    if (!ConfirmAbort(ToQString(kTextSwitchQuestion).arg(ToQString(recipe.variant))))
+    if (!CheckRollback(*m_store, m_lookup.allowRollback, *next, error)) {
+        Say(ToQString(error), true);
         return;
-    auto next = std::make_shared<Recipe>(std::move(recipe));
+    }
+    if (!ConfirmAbort(ToQString(kTextSwitchQuestion).arg(ToQString(next->recipe.variant))))
+        return;
     StopGroupThen(true, [this, next] {
-        // The old group is gone, so nothing refers to the old recipe now.
-        m_recipe = std::make_unique<Recipe>(std::move(*next));
+        // The old group is gone, so nothing refers to the old source now.
+        m_source = std::make_unique<StationSource>(std::move(*next));
+        m_options.release = m_source->release;
         // A box that ended its unit and is still in its slot is not taken
         // by the new recipe: only one placed after the switch is.
         for (const StationTile& tile : m_board.Tiles()) {
@@ -392,7 +402,7 @@ void CStationWindow::OnScan(const QString& text) {
                 m_boxesLeft[tile.slot] = tile.serial;
         }
         ShowRecipe();
-        Say(ToQString(kTextSwitched) + ToQString(m_recipe->variant), false);
+        Say(ToQString(kTextSwitched) + ToQString(m_source->recipe.variant), false);
         StartGroup();
     });
 }
@@ -600,9 +610,12 @@ void CStationWindow::ShowDetail() {
 }
 
 void CStationWindow::ShowRecipe() {
-    setWindowTitle(ToQString(kTextWindowTitle).arg(ToQString(m_recipe->variant)));
+    const Recipe& recipe = m_source->recipe;
+    setWindowTitle(ToQString(kTextWindowTitle).arg(ToQString(recipe.variant)));
     m_recipeLabel->setText(
-        ToQString(kTextRecipeLine).arg(ToQString(m_recipe->name), ToQString(m_recipe->variant)));
+        ToQString(kTextRecipeLine).arg(ToQString(recipe.name), ToQString(recipe.variant)) +
+        (m_source->release ? ToQString(kTextReleaseNumber).arg(m_source->release->number)
+                           : QString()));
 }
 
 void CStationWindow::Say(const QString& text, bool problem) {

@@ -21,8 +21,11 @@
 // (QDesktopServices, so a URL handler may take it).
 //
 // Recipes are picked by scanning a variant's barcode into the scan field (a
-// keyboard wedge types it and presses Enter): the recipe of that variant
-// among the *.toml files in the first recipe's folder.
+// keyboard wedge types it and presses Enter): the recipe or release bundle
+// of that variant among the *.toml and *.vbundle files of the lookup's
+// folder (FindSourceByVariant: bundles checked whole first, and an older
+// release refused unless the lookup allows rollback). The window keeps the
+// source it runs, so a bundle's unpacked files live as long as its group.
 //
 // The record list shows the latest records, or every record of one serial
 // typed into its search field (the store is read off the GUI thread).
@@ -48,6 +51,7 @@
 #include "station/config/recipe.h"
 #include "station/engine/station_group.h"
 #include "station/engine/station_options.h"
+#include "station/release/station_source.h"
 
 class QLabel;
 class QLineEdit;
@@ -66,16 +70,18 @@ struct StationReportPlace {
 class CStationWindow : public QWidget {
     Q_OBJECT
 public:
-    // Starts the group on `recipe` at once. `options` are the slots' common
-    // options (station name, operator, waits); `store` is the records store.
-    CStationWindow(const Recipe& recipe, std::vector<StationSlot> fixtureSlots,
+    // Starts the group on `source` at once. `options` are the slots' common
+    // options (station name, operator, waits; the release is the source's);
+    // `store` is the records store; `lookup` is where scans look.
+    CStationWindow(StationSource source, SourceLookup lookup, std::vector<StationSlot> fixtureSlots,
                    std::unique_ptr<IRecordStore> store, const StationOptions& options,
                    StationReportPlace report, QWidget* parent = nullptr);
     ~CStationWindow() override;
     CStationWindow(const CStationWindow&) = delete;
     CStationWindow& operator=(const CStationWindow&) = delete;
 
-    // Picks the recipe of the scanned variant, as Enter in the scan field does.
+    // Picks the recipe or bundle of the scanned variant, as Enter in the scan
+    // field does.
     void OnScan(const QString& text);
 
 signals:
@@ -121,8 +127,8 @@ private:
 
     friend class CStationEventForwarder;
 
-    std::unique_ptr<Recipe> m_recipe;
-    const std::string m_recipeFolder;
+    std::unique_ptr<StationSource> m_source;
+    const SourceLookup m_lookup;
     std::unique_ptr<IRecordStore> m_store;
     StationOptions m_options;
     StationReportPlace m_report;

@@ -104,6 +104,10 @@ std::string FilterText(const RecordFilter& filter) {
     add(kReportFilterRecipe, filter.recipeSha256);
     add(kReportFilterVariant, filter.variant);
     add(kReportFilterStation, filter.station);
+    add(kReportFilterBundle, filter.bundleId);
+    if (filter.releaseNumber)
+        add(kReportFilterRelease, std::to_string(*filter.releaseNumber));
+    add(kReportFilterSigner, filter.signerKeyId);
     if (filter.result)
         add(kReportFilterResult, std::string(ResultWords(*filter.result)));
     return text.empty() ? kReportFilterNone : text;

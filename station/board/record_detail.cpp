@@ -59,6 +59,12 @@ std::string RecordDetailText(const UnitRecord& r) {
     }
     line("序列号: " + OrDash(r.serial) + "    工位: " + OrDash(r.slot));
     line("配方: " + r.recipeName + " (" + r.variant + ")");
+    if (!r.bundleId.empty()) {
+        // "Release bundle: number N, signer KEY, bundle ID[, rollback]".
+        line("发布包: 版本号 " + std::to_string(r.releaseNumber) +
+             "    签名密钥: " + r.signerKeyId + (r.rollback ? "    (回退)" : ""));
+        line("发布包标识: " + r.bundleId);
+    }
     line("开始: " + LocalTimeText(r.startTime, true) + "    用时: " + seconds);
     line("版本: " + OrDash(r.versionBefore) + " -> " + OrDash(r.versionAfter));
     line("端口: " + OrDash(r.portDevice) + "    工具版本: " + OrDash(r.toolVersion));

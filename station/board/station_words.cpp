@@ -31,6 +31,7 @@ constexpr Words kReasons[] = {
     {kReasonAlreadyPassed, "该序列号已通过"},
     {kReasonDuplicateSerial, "序列号重复(两个工位同一设备)"},
     {kReasonAborted, "已中止"},
+    {kReasonIncompatibleBox, "设备型号与发布包不符"},
     {kReasonRecordError, "记录保存失败"},
 };
 

@@ -2,6 +2,7 @@
 
 #include <algorithm>
 #include <filesystem>
+#include <map>
 #include <system_error>
 
 #include "station/config/toml_file.h"
@@ -28,40 +29,55 @@ bool IsSlotsFile(const std::string& path) {
 
 }  // namespace
 
-std::vector<std::string> RecipeFiles(const std::string& folder) {
+std::vector<std::string> FolderFiles(const std::string& folder, const std::string& extension) {
     std::vector<std::string> files;
     std::error_code ec;
     for (const auto& entry : std::filesystem::directory_iterator(folder, ec)) {
         std::error_code typeError;
-        if (entry.path().extension() == ".toml" && entry.is_regular_file(typeError))
+        if (entry.path().extension() == extension && entry.is_regular_file(typeError))
             files.push_back(entry.path().string());
     }
     std::sort(files.begin(), files.end());
     return files;
 }
 
-bool FindRecipeByVariant(const std::string& folder, const std::string& variant, Recipe& recipe,
-                         std::string& error) {
+std::vector<std::string> RecipeFiles(const std::string& folder) {
+    return FolderFiles(folder, ".toml");
+}
+
+CatalogRead ReadCatalogRecipe(const std::string& file, Recipe& recipe, std::string& error) {
+    if (LoadRecipe(file, recipe, error))
+        return CatalogRead::Candidate;
+    return IsSlotsFile(file) ? CatalogRead::NotARecipe : CatalogRead::Broken;
+}
+
+bool PickFileByVariant(const std::string& folder, const std::vector<std::string>& files,
+                       const std::string& variant, const CatalogReader& read, std::string& picked,
+                       std::string& error) {
     const std::string wanted = Trimmed(variant);
     if (wanted.empty()) {
         error = "扫描内容为空";
         return false;
     }
-    std::vector<Recipe> matches;
+    std::vector<std::string> matches;
     std::string broken;
-    for (const std::string& file : RecipeFiles(folder)) {
-        Recipe candidate;
-        std::string loadError;
-        if (!LoadRecipe(file, candidate, loadError)) {
-            if (!IsSlotsFile(file))
-                broken += "\n" + loadError;
-            continue;
+    for (const std::string& file : files) {
+        std::string candidate;
+        std::string readError;
+        switch (read(file, candidate, readError)) {
+            case CatalogRead::Candidate:
+                if (candidate == wanted)
+                    matches.push_back(file);
+                break;
+            case CatalogRead::Broken:
+                broken += "\n" + readError;
+                break;
+            case CatalogRead::NotARecipe:
+                break;
         }
-        if (candidate.variant == wanted)
-            matches.push_back(std::move(candidate));
     }
     if (matches.size() == 1) {
-        recipe = std::move(matches.front());
+        picked = matches.front();
         return true;
     }
     if (matches.empty()) {
@@ -71,7 +87,25 @@ bool FindRecipeByVariant(const std::string& folder, const std::string& variant, 
         return false;
     }
     error = "型号 " + wanted + " 有多个配方:";
-    for (const Recipe& m : matches)
-        error += " " + std::filesystem::path(m.path).filename().string();
+    for (const std::string& m : matches)
+        error += " " + std::filesystem::path(m).filename().string();
     return false;
+}
+
+bool FindRecipeByVariant(const std::string& folder, const std::string& variant, Recipe& recipe,
+                         std::string& error) {
+    std::map<std::string, Recipe> loaded;
+    const CatalogReader read = [&](const std::string& file, std::string& candidate,
+                                   std::string& readError) {
+        Recipe r;
+        const CatalogRead how = ReadCatalogRecipe(file, r, readError);
+        candidate = r.variant;
+        loaded[file] = std::move(r);
+        return how;
+    };
+    std::string picked;
+    if (!PickFileByVariant(folder, RecipeFiles(folder), variant, read, picked, error))
+        return false;
+    recipe = std::move(loaded[picked]);
+    return true;
 }

@@ -5,11 +5,13 @@
 
 #include <cstdint>
 #include <cstdio>
+#include <optional>
 #include <string>
 
 #include "link/device_link.h"
 #include "link/port_choice.h"
 #include "ops/upgrade_timing.h"
+#include "station/engine/release_stamp.h"
 #include "station/engine/serial_registry.h"
 
 // Ports are probed for a box, and a box that passed is probed for its
@@ -47,4 +49,8 @@ struct StationOptions {
     // was restarted (a recipe switch); empty for none. Such a box, when it
     // is still there, is not run again: the station waits for its removal.
     std::string leftSerial;
+    // The release bundle the recipe came from: its identity goes into every
+    // record, and a box of none of its families fails INCOMPATIBLE_BOX at
+    // identify. None for a plain recipe.
+    std::optional<ReleaseStamp> release;
 };

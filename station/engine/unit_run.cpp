@@ -126,6 +126,8 @@ UnitOutcome CUnitRun::Run(const std::string& unitId, const PortIdentity& port) {
     m_record.toolVersion = m_options.toolVersion;
     if (m_recipe.firmware)
         m_record.packageSha256 = m_recipe.firmware->sha256;
+    if (m_options.release)
+        StampRecord(*m_options.release, m_record);
 
     m_box.SetProgressSink([this](long long value, long long total) {
         const long long now = NowMs();
@@ -209,6 +211,9 @@ bool CUnitRun::Identify() {
     if (!m_box.ReadVersion(m_record.versionBefore) || !m_box.ReadSerial(m_record.serial))
         return FailFromBox(kReasonBoxRefused);
     m_record.versionAfter = m_record.versionBefore;
+    if (m_options.release && !FitsFamilies(*m_options.release, m_record.versionBefore))
+        return FailStep(kReasonIncompatibleBox,
+                        IncompatibleBoxText(*m_options.release, m_record.versionBefore));
     return EndStep(true);
 }
 

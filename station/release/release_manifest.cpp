@@ -198,6 +198,14 @@ std::string FamilyProblem(const std::string& family) {
     return {};
 }
 
+bool ParseReleaseNumber(const std::string& text, std::int64_t& number) {
+    if (text.empty() || text.size() > 16 ||
+        text.find_first_not_of("0123456789") != std::string::npos)
+        return false;
+    number = std::stoll(text);
+    return number >= 1 && number <= kMaxReleaseNumber;
+}
+
 bool IsCalendarDate(const std::string& text) {
     if (text.size() != kDateLength || text[4] != '-' || text[7] != '-')
         return false;

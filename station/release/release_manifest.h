@@ -65,6 +65,10 @@ bool ManifestFromText(const std::string& text, ReleaseManifest& manifest, std::s
 // Why `family` can't be a family prefix, or empty.
 std::string FamilyProblem(const std::string& family);
 
+// Reads a release number as a user typed it: decimal digits only, from 1 to
+// kMaxReleaseNumber.
+bool ParseReleaseNumber(const std::string& text, std::int64_t& number);
+
 // Whether `text` is a calendar date YYYY-MM-DD.
 bool IsCalendarDate(const std::string& text);
 // The UTC date of `when`, YYYY-MM-DD (compares as text).

@@ -37,6 +37,8 @@
 #include "records/record_store.h"
 #include "records/record_time.h"
 #include "records/report/shift_report.h"
+#include "station/release/release_bundle.h"
+#include "station/release/release_key.h"
 #include "tests/support/box_workspace.h"
 #include "tests/support/quick_upgrade_timing.h"
 #include "tests/support/test_files.h"
@@ -166,7 +168,13 @@ protected:
         options.operatorName = "op";
         options.timing = QuickUpgradeTiming();
         options.toolVersion = "test";
-        m_window = std::make_unique<CStationWindow>(recipe, fixtureSlots, std::move(store), options,
+        StationSource source;
+        source.recipe = recipe;
+        SourceLookup lookup;
+        lookup.folder = m_workspace.WorkDir();
+        lookup.trust = {m_workspace.WorkDir() + "/trust", false};
+        m_window = std::make_unique<CStationWindow>(std::move(source), lookup, fixtureSlots,
+                                                    std::move(store), options,
                                                     StationReportPlace{ReportFolder(), m_shifts});
         QSignalSpy started(m_window.get(), &CStationWindow::groupStarted);
         m_window->show();
@@ -219,6 +227,28 @@ protected:
         auto& field = Part<QLineEdit>(*m_window, "scanField");
         QTest::keyClicks(&field, text);
         QTest::keyClick(&field, Qt::Key_Return);
+    }
+
+    // A bundle of `variant` (no firmware) in the work folder; its key id.
+    std::string MakeBundle(const std::string& name, const char* variant, std::int64_t release) {
+        const std::string work = m_workspace.WorkDir();
+        std::filesystem::create_directories(work + "/eng");
+        WriteTextFile(work + "/eng/c.toml", RecipeText(variant, false));
+        std::string keyId;
+        std::string error;
+        if (!std::filesystem::exists(work + "/eng/k")) {
+            EXPECT_TRUE(GenerateKeyFiles(work + "/eng/k", keyId, error)) << error;
+        }
+        BundleRequest request;
+        request.recipePath = work + "/eng/c.toml";
+        request.keyPath = work + "/eng/k";
+        request.release = release;
+        request.families = {"VBX-100 "};
+        request.output = work + "/" + name;
+        request.now = std::chrono::system_clock::now();
+        ReleaseManifest manifest;
+        EXPECT_TRUE(CreateBundle(request, manifest, error)) << error;
+        return manifest.keyId;
     }
 
     CBoxWorkspace m_workspace{"stationwin"};
@@ -424,6 +454,53 @@ TEST_F(StationWindowTest, ScanPicksTheRecipeOfAVariant) {
     m_window->close();
     ASSERT_TRUE(QTest::qWaitFor([&] { return !m_window->isVisible(); }, kUnitWaitMs));
     EXPECT_FALSE(asked);
+}
+
+// A bundle in the folder takes part in the switch once it is checked whole,
+// and its units' records carry it; a file that is no bundle is named and
+// never runs.
+TEST_F(StationWindowTest, ScanPicksAReleaseBundle) {
+    const std::string keyId = MakeBundle("c.vbundle", "V-C3", 7);
+    const std::string work = m_workspace.WorkDir();
+    WriteTextFile(work + "/junk.vbundle", "not a bundle");
+    Open({{"A", "COM3"}});
+
+    Scan("V-D4");
+    EXPECT_TRUE(Message().contains("junk.vbundle")) << Message().toStdString();
+    EXPECT_TRUE(ShowsVariant("V-A1"));
+
+    QSignalSpy started(m_window.get(), &CStationWindow::groupStarted);
+    Scan("V-C3");
+    ASSERT_TRUE(started.wait(kUnitWaitMs));
+    ASSERT_TRUE(ShowsVariant("V-C3"));
+    EXPECT_TRUE(Part<QLabel>(*m_window, "recipeLabel").text().contains("发布包 7"));
+    StartBox(3, 0x01);
+    ASSERT_TRUE(QTest::qWaitFor([&] { return Tile(0).State() == TileState::Passed; }, kUnitWaitMs));
+    Records().setCurrentItem(Records().topLevelItem(0));
+    const QString detail = Part<QPlainTextEdit>(*m_window, "recordDetail").toPlainText();
+    EXPECT_TRUE(detail.contains("发布包: 版本号 7    签名密钥: " + QString::fromStdString(keyId)))
+        << detail.toStdString();
+}
+
+// An older release than one that passed for the variant is refused at the
+// scan, before the running group is touched.
+TEST_F(StationWindowTest, ScanRefusesAnOlderRelease) {
+    MakeBundle("c.vbundle", "V-C3", 7);
+    Open({{"A", "COM3"}}, [](IRecordStore& store, const Recipe&) {
+        UnitRecord passed;
+        passed.id = "earlier";
+        passed.serial = "S1";
+        passed.variant = "V-C3";
+        passed.result = UnitResult::Pass;
+        passed.startTime = "2026-12-01T08:00:00.000Z";
+        passed.releaseNumber = 8;
+        std::string error;
+        ASSERT_TRUE(store.Insert(passed, false, error)) << error;
+    });
+    Scan("V-C3");
+    EXPECT_TRUE(Message().contains("release 7 of V-C3 is older than release 8"))
+        << Message().toStdString();
+    EXPECT_TRUE(ShowsVariant("V-A1"));
 }
 
 // A box that ended its unit and stays in the fixture is not run again by the
@@ -683,6 +760,20 @@ TEST(StationLaunchArgs, CommandLine) {
         EXPECT_EQ(launch.dbUrl.value_or(""), c.db != nullptr ? c.db : "");
         EXPECT_EQ(launch.shifts.startMinutes, c.shifts);
     }
+
+    // A bundle's trust folder and rollback; --trust needs its folder.
+    std::vector<char*> argv;
+    for (const char* a :
+         {"vornak", "--station", "b.vbundle", "--allow-rollback", "--trust", "keys"})
+        argv.push_back(const_cast<char*>(a));
+    StationLaunch launch;
+    std::string error;
+    ASSERT_TRUE(ParseStationLaunch(static_cast<int>(argv.size()), argv.data(), launch, error))
+        << error;
+    EXPECT_EQ(launch.recipePath, "b.vbundle");
+    EXPECT_EQ(launch.trustFolder.value_or(""), "keys");
+    EXPECT_TRUE(launch.allowRollback);
+    EXPECT_FALSE(ParseStationLaunch(static_cast<int>(argv.size()) - 1, argv.data(), launch, error));
 }
 
 // A station window opened from the main window closes before it: the main

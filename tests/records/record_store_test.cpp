@@ -53,6 +53,10 @@ UnitRecord FullRecord() {
     record.adapterSerial = "FT4X9";
     record.toolVersion = "1.2";
     record.frameTrace = {"> 7E 01 02", "< 7E 81 00"};
+    record.bundleId = std::string(64, 'b');
+    record.releaseNumber = 12;
+    record.signerKeyId = "0123456789abcdef";
+    record.rollback = true;
     return record;
 }
 
@@ -227,6 +231,9 @@ TEST_P(RecordStoreTest, UnitsViewShowsEachUnit) {
          "'u-full'",
          "41250"},
         {"SELECT COUNT(*) FROM vornak_units WHERE retry AND rework AND NOT first_run", "1"},
+        {"SELECT release_number || ' ' || signer_key_id FROM vornak_units WHERE rollback AND "
+         "bundle_id <> ''",
+         "12 0123456789abcdef"},
         {"SELECT COUNT(*) FROM vornak_units WHERE first_run AND ended_at IS NULL AND "
          "cycle_seconds IS NULL",
          "1"},
@@ -238,6 +245,50 @@ TEST_P(RecordStoreTest, UnitsViewShowsEachUnit) {
     for (const Case& c : cases) {
         SCOPED_TRACE(c.sql);
         EXPECT_EQ(m_backend->QueryValue(c.sql), c.value);
+    }
+}
+
+// Records of release bundles: by bundle, number and signer, and the
+// rollback check's "a later release passed for the variant" (numbers compare
+// as numbers: 10 is above 9).
+TEST_P(RecordStoreTest, ListFiltersByRelease) {
+    auto store = m_backend->Open();
+    auto released = [](const char* id, UnitResult result, const char* variant, std::int64_t number,
+                       const char* signer) {
+        UnitRecord r = MakeRecord(id, "S1", result);
+        r.variant = variant;
+        r.releaseNumber = number;
+        r.bundleId = std::string(64, id[1]);
+        r.signerKeyId = signer;
+        return r;
+    };
+    InsertAll(*store, {
+                          MakeRecord("r1", "S1", UnitResult::Pass),
+                          released("r2", UnitResult::Pass, "LHD", 9, "k1"),
+                          released("r3", UnitResult::Pass, "LHD", 10, "k2"),
+                          released("r4", UnitResult::Pass, "RHD", 12, "k1"),
+                          released("r5", UnitResult::Fail, "LHD", 11, "k1"),
+                      });
+    struct Case {
+        const char* name;
+        RecordFilter filter;
+        std::vector<std::string> ids;
+    };
+    const Case cases[] = {
+        {"bundle", {.bundleId = std::string(64, '3')}, {"r3"}},
+        {"release", {.releaseNumber = 9}, {"r2"}},
+        {"signer", {.signerKeyId = "k1"}, {"r5", "r4", "r2"}},
+        {"passed above 9",
+         {.result = UnitResult::Pass, .variant = "LHD", .releaseAbove = 9},
+         {"r3"}},
+        {"passed above 10", {.result = UnitResult::Pass, .variant = "LHD", .releaseAbove = 10}, {}},
+        {"plain recipes are release 0",
+         {.result = UnitResult::Pass, .variant = "LHD", .releaseAbove = -1},
+         {"r3", "r2", "r1"}},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.name);
+        EXPECT_EQ(IdsOf(ListRecords(*store, c.filter)), c.ids);
     }
 }
 

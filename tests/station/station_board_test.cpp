@@ -214,9 +214,20 @@ TEST(RecordDetail, SettingsDiffStepsAndFrames) {
           "主动PKE (activePke): 应为 开启", "启动点火时间 (crankTime): 0.7秒 -> 0.9秒", "V1 -> V2",
           "读取身份  120 ms", "> 55 AA 01", "< 55 AA 81"})
         EXPECT_NE(text.find(part), std::string::npos) << part << "\n" << text;
+    EXPECT_EQ(text.find("发布包"), std::string::npos);
     r.result = UnitResult::Pass;
     r.frameTrace.clear();
     EXPECT_EQ(RecordDetailText(r).find("最后的帧"), std::string::npos);
+
+    // A unit from a release bundle names it, and a rollback says so.
+    r.bundleId = std::string(64, 'b');
+    r.releaseNumber = 7;
+    r.signerKeyId = "0123456789abcdef";
+    r.rollback = true;
+    const std::string released = RecordDetailText(r);
+    for (const std::string& part : {std::string("版本号 7"), std::string("0123456789abcdef"),
+                                    std::string("(回退)"), r.bundleId})
+        EXPECT_NE(released.find(part), std::string::npos) << part << "\n" << released;
 }
 
 TEST(RecordDetail, TimesInLocalTimeLikeTheList) {
