@@ -70,9 +70,11 @@ void CVornakDlg::OnBnClickedDisconnect() {
     // make its next step scan and reconnect behind the operator's back.
     if (m_hUpgradeThread->IsRunning()) {
         ShowStatus(kTextDisconnectDuringUpgrade);
+        RecordOutcome(OpResult{});
         return;
     }
     const StatusWord status = Disconnect(*this);
+    RecordOutcome(OpResult{.ok = status == ST_OK, .status = status});
     UpdateConnectButtons();
     if (status == ST_OK) {
         ClearConnectionFields();
@@ -168,7 +170,8 @@ void CVornakDlg::OnBnClickedBrowse() {
 void CVornakDlg::OnBnClickedUpgrade() {
     // The worker holds the model and the link through a host of its own, so
     // it never touches this object, which the window may destroy meanwhile.
-    m_hUpgradeThread->Start(std::make_shared<CModelHost>(m_model, m_pLink), m_upgradeTiming);
+    m_hUpgradeThread->Start(std::make_shared<CModelHost>(m_model, m_pLink, m_outcome),
+                            m_upgradeTiming);
 }
 
 void CVornakDlg::OnBnClickedSendFile() {
@@ -183,6 +186,7 @@ bool CVornakDlg::OnCommand(int id) {
     const DialogHandler* row = FindDialogHandler(id);
     if (row == nullptr)
         return false;
+    m_outcome->Clear();
     (this->*row->handler)();
     return true;
 }

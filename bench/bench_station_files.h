@@ -10,6 +10,7 @@
 
 #include "boxsim/box_simulator.h"
 #include "records/record_store.h"
+#include "ops/upgrade_timing.h"
 #include "station/config/recipe.h"
 
 // Writes `dir`/fw.pkg (a sample package of `packageBytes` for `version`) and
@@ -37,4 +38,16 @@ inline bool MakeBenchStation(const std::filesystem::path& dir, const std::string
     }
     std::fprintf(stderr, "%s\n", error.c_str());
     return false;
+}
+
+// The update's fixed pauses all set to `pauseMs`, for a simulated box that
+// restarts at once.
+inline UpgradeTiming BenchUpgradeTiming(std::uint32_t pauseMs) {
+    UpgradeTiming t;
+    t.prepareSettleMs = pauseMs;
+    t.restartSettleMs = pauseMs;
+    t.versionPauseMs = pauseMs;
+    t.serialPauseMs = pauseMs;
+    t.factoryResetPauseMs = pauseMs;
+    return t;
 }

@@ -64,13 +64,9 @@ const char* Verdict(bool ok) {
 // Appends `count` round trips after `warmUp` unmeasured ones; false on a
 // failed exchange.
 bool LinkRoundTrips(CDeviceLink& link, int warmUp, int count, std::vector<double>& times) {
-    std::uint8_t reply[REPLY_LIMIT];
     for (int i = 0; i < warmUp + count; ++i) {
-        std::uint16_t result = 0;
-        std::uint32_t length = 0;
         const Clock::time_point start = Clock::now();
-        const StatusWord st = link.Transact(CMD_GET_SERIAL, SUB_DEFAULT, nullptr, 0, &result, reply,
-                                            REPLY_LIMIT, &length, TIMEOUT_DEFAULT_MS);
+        const StatusWord st = link.Transact({.command = CMD_GET_SERIAL}).status;
         const double us = Micros(Clock::now() - start).count();
         if (st != ST_OK) {
             std::fprintf(stderr, "transaction %d failed: %04X\n", i, st);
@@ -149,10 +145,7 @@ int main(int argc, char** argv) {
         std::printf("box on COM%d, %d round trips each\n", found, roundTrips);
 
         // The reply's size, for the bare reader.
-        std::uint8_t reply[REPLY_LIMIT];
-        std::uint32_t replyLength = 0;
-        link.Transact(CMD_GET_SERIAL, SUB_DEFAULT, nullptr, 0, nullptr, reply, REPLY_LIMIT,
-                      &replyLength, TIMEOUT_DEFAULT_MS);
+        const std::uint32_t replyLength = link.Transact({.command = CMD_GET_SERIAL}).length;
         const std::size_t replyFrameSize = replyLength + kMinReplyPayload + kFrameOverhead;
 
         std::vector<std::uint8_t> request(kTxBufSize);

@@ -6,7 +6,7 @@
 //
 // The protocol has no sequence numbers: a frame the box sends on its own
 // between the tool discarding its input and the box reading the request is
-// taken for the reply. Configuration reads catch it (ReadConfigBlock: a reply
+// taken for the reply. Configuration reads catch it (ReadConfigBlock in ops/settings_ops.h: a reply
 // shorter than the block fails with ST_SHORT_REPLY); an identity reply has no
 // length to check, so such a frame passes for one and is counted.
 //

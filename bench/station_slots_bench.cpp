@@ -140,11 +140,7 @@ int main() {
     options.station = "bench";
     options.once = true;
     options.rework = true;  // the same serials every round
-    options.timing.prepareSettleMs = 50;
-    options.timing.restartSettleMs = 50;
-    options.timing.versionPauseMs = 50;
-    options.timing.serialPauseMs = 50;
-    options.timing.factoryResetPauseMs = 50;
+    options.timing = BenchUpgradeTiming(50);
 
     std::vector<double> alone;
     std::vector<double> together;

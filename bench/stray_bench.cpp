@@ -1,22 +1,35 @@
-// Stray-frame benchmark: the paced soak (bench/paced_soak.h) with the box
-// sending frames of its own every 2 ms, against a reference run of the same
-// requests without them.
+// Stray-frame benchmark, in two parts.
+//
+// Link: the paced soak (bench/paced_soak.h) with the box sending frames of its
+// own every 2 ms, against a reference run of the same requests without them.
 //
 // Prints how many of the box's own frames were taken for a reply and caught
 // (a configuration read failed with ST_SHORT_REPLY) or passed (judged a good
 // identity reply), and the share of good replies as a ratio to the reference.
 // Targets: no wrong reply ever judged good except the counted identity ones;
 // those at most 2% of identity reads; good replies at least 0.99 of the
-// reference's. Usage: vornak_stray_bench [transactions=1000] [pace_ms=20]
+// reference's.
+//
+// Station: whole units (firmware update, settings, a download) through
+// CStation against the box paced at 115200 baud and sending a frame of its
+// own every 100 ms. Prints the units whose record holds a serial other than
+// the box's (target: none) and the units that failed (target: under 1%).
+//
+// Usage: vornak_stray_bench [transactions=1000] [pace_ms=20] [units=200]
 #include <stdlib.h>
 
 #include <algorithm>
 #include <cstdio>
 #include <filesystem>
+#include <fstream>
+#include <memory>
 #include <string>
 
+#include "bench/bench_station_files.h"
 #include "bench/paced_soak.h"
+#include "link/bytes_text.h"
 #include "link/port_names.h"
+#include "station/engine/station.h"
 
 namespace {
 
@@ -28,6 +41,16 @@ constexpr std::chrono::milliseconds kOwnFrameInterval{2};
 constexpr double kMaxStrayPassedShare = 0.02;
 constexpr double kMinGoodRatio = 0.99;
 constexpr int kBoxPort = 1;
+
+constexpr int kDefaultUnits = 200;
+constexpr std::chrono::milliseconds kUnitOwnFrameInterval{100};
+constexpr unsigned kLineBaud = 115200;
+constexpr double kMaxFalseFailureShare = 0.01;
+constexpr char kOldVersion[] = "VBX-100 V2.3.1";
+constexpr char kNewVersion[] = "VBX-100 V3.0.0";
+constexpr std::size_t kUnitPackageBytes = 2048;
+constexpr std::size_t kUnitDownloadBytes = 1024;
+constexpr int kStationPort = 2;
 
 const char* Verdict(bool ok) {
     return ok ? "PASS" : "FAIL";
@@ -42,6 +65,77 @@ void Print(const char* name, const PacedSoakTally& t) {
         "%-9s %5d transactions  good %5d  stray caught %3d  stray passed %3d  wrong passed %d  "
         "other failures %d\n",
         name, t.transactions, t.good, t.strayCaught, t.strayPassed, t.wrongPassed, t.otherFailures);
+}
+
+// Keeps each unit's record as its end showed it.
+class CUnitKeeper : public IStationObserver {
+public:
+    void OnStationEvent(const StationEvent& e) override {
+        if (e.kind == StationEventKind::UnitEnd && e.record != nullptr)
+            m_last = *e.record;
+    }
+    UnitRecord m_last;
+};
+
+// The station part; false when a target was missed or nothing could run.
+bool RunStationUnits(const std::string& dir, int units) {
+    namespace fs = std::filesystem;
+    const fs::path work = fs::path(dir) / "station";
+    fs::create_directories(work);
+    std::ofstream(work / "app.bin", std::ios::binary) << std::string(kUnitDownloadBytes, 'x');
+    Recipe recipe;
+    std::unique_ptr<IRecordStore> store;
+    if (!MakeBenchStation(work, kNewVersion, kUnitPackageBytes,
+                          "[[download]]\nfile = \"app.bin\"\nslot = 0\njump = true\n", recipe,
+                          store))
+        return false;
+    CBoxSimulator box;
+    if (!box.Start(dir, kStationPort)) {
+        std::fprintf(stderr, "no simulated box\n");
+        return false;
+    }
+    box.SetRestartTime(std::chrono::milliseconds(30));
+    const std::vector<std::uint8_t> serial = {0x12, 0x34, 0xAB, 0x00, 0x5E, 0x01};
+    box.SetSerial(serial);
+    const std::string serialHex = BytesToHex(serial.data(), serial.size());
+    box.SetFaults({.unsolicitedInterval = kUnitOwnFrameInterval, .throttleBaud = kLineBaud});
+
+    StationOptions options;
+    options.station = "stray";
+    options.port.kind = PortChoice::Kind::Number;
+    options.port.number = kStationPort;
+    options.once = true;
+    options.rework = true;  // the same box every time
+    options.timing = BenchUpgradeTiming(1);
+    options.timing.restartFirstByteMs = 5000;
+
+    int wrongSerials = 0;
+    int failures = 0;
+    std::printf("%d station units at %u baud, own frames every %lld ms\n", units, kLineBaud,
+                static_cast<long long>(kUnitOwnFrameInterval.count()));
+    for (int i = 0; i < units; ++i) {
+        box.SetVersion(kOldVersion);  // every unit takes the update
+        CUnitKeeper keeper;
+        CStation station(recipe, *store, keeper, options);
+        const std::optional<UnitResult> result = station.Run();
+        const UnitRecord& r = keeper.m_last;
+        if (!r.serial.empty() && r.serial != serialHex) {
+            ++wrongSerials;
+            std::printf("  unit %d: wrong serial %s\n", i + 1, r.serial.c_str());
+        }
+        if (result != UnitResult::Pass) {
+            ++failures;
+            std::printf("  unit %d: FAIL %s %s %s\n", i + 1, r.failedStep.c_str(),
+                        r.reasonCode.c_str(), r.reasonText.c_str());
+        }
+    }
+    const double failedShare = Share(failures, units);
+    std::printf("wrong serials %d, false failures %d (%.2f%%)\n", wrongSerials, failures,
+                failedShare * 100);
+    std::printf("%s  no wrong serial\n", Verdict(wrongSerials == 0));
+    std::printf("%s  false failures under %.0f%%\n", Verdict(failedShare < kMaxFalseFailureShare),
+                kMaxFalseFailureShare * 100);
+    return wrongSerials == 0 && failedShare < kMaxFalseFailureShare;
 }
 
 }  // namespace
@@ -97,6 +191,8 @@ int main(int argc, char** argv) {
                     kMinGoodRatio);
         allPass = noWrong && fewPassed && goodOk;
     }
+    const int units = argc > 3 ? std::max(1, std::atoi(argv[3])) : kDefaultUnits;
+    allPass = RunStationUnits(dir, units) && allPass;
     std::error_code ec;
     std::filesystem::remove_all(dir, ec);
     return allPass ? 0 : 1;

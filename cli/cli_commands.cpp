@@ -140,7 +140,7 @@ int RunCommand(const CliRequest& request, std::FILE* out, std::FILE* errTarget) 
     if (!pick.path.empty() && pick.number == 0 && reporter.WasWritten(IDC_PORT_NAME))
         model->SetItemText(IDC_PORT_NAME, pick.path);
 
-    const bool success = IsSuccessfulOutcome(command, reporter);
+    const bool success = IsSuccessfulOutcome(command, dlg.LastOutcome());
     reporter.PrintFields(*model);
     if (command == CliCommand::ReadSettings && success) {
         const DeviceSettings settings = SettingsFromControls(*model);

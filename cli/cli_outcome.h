@@ -1,20 +1,21 @@
 #pragma once
-// The final outcome of a command, judged from what the window would have
-// shown: the status-line texts in order and the controls the handler wrote.
+// The final outcome of a command, judged from the outcome its handler
+// recorded (IDialogHost::RecordOutcome), never from the texts it showed:
 //
-//  connect         last status text "设备连接成功."
-//  info            no status text holds an error text ("错误:...")
-//  disconnect      last status text "断开连接正常!"
-//  read-settings   no error text, and the controls of all three blocks were
-//                  set from the box
-//  write-settings  no error text, and "写入设置成功" once for each of the three
-//                  blocks
-//  factory-reset   last status text "恢复出厂设置成功"
-//  upgrade         last status text "固件刷新成功!" and no error text
-//  send            last status text "文件发送完成."
-//  jump            last status text "正在装载 ..."
+//  connect         the serial read (the box answered and was identified)
+//  info            both identity reads
+//  disconnect      the port closed
+//  read-settings   all three blocks read whole
+//  write-settings  all three blocks written
+//  factory-reset   the reset, and the read of the settings after it
+//  upgrade         the whole update, with no step after the commit failed
+//  send            every packet taken by the link
+//  jump            the jump request answered
+//  ports           always
+
+#include <optional>
 
 #include "cli/cli_options.h"
-#include "cli/cli_output.h"
+#include "ops/op_result.h"
 
-bool IsSuccessfulOutcome(CliCommand command, const CCliReporter& reporter);
+bool IsSuccessfulOutcome(CliCommand command, const std::optional<OpResult>& outcome);

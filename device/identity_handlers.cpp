@@ -2,8 +2,7 @@
 
 #include <cstdio>
 
-#include "dialog/host_transactor.h"
-#include "dialog/step.h"
+#include "dialog/error_text.h"
 #include "link/command_codes.h"
 #include "link/device_link.h"
 #include "ops/identity_op.h"
@@ -12,20 +11,26 @@
 
 namespace {
 constexpr char kBaudText[] = "115200bps";
+
+// Reads and shows one identity item.
+OpResult ReadAndShow(IDialogHost& host, std::uint16_t command) {
+    const IdentityRead read = ReadIdentity(host, command, TIMEOUT_DEFAULT_MS);
+    ShowIdentity(host, command, read.result, read.text);
+    return read.result;
+}
 }  // namespace
 
-bool ReadIdentity(IDialogHost& host, std::uint16_t command, int fieldId,
-                  std::uint32_t firstByteTimeoutMs) {
-    CHostTransactor transactor(host);
-    const IdentityResult r = command == CMD_GET_VERSION
-                                 ? ReadVersionOp(transactor, firstByteTimeoutMs)
-                                 : ReadSerialOp(transactor, firstByteTimeoutMs);
-    if (!r.result.ok) {
-        host.ShowStatus(ErrorText(r.result.status != ST_OK ? r.result.status : r.result.resultWord));
-        return false;
+int IdentityField(std::uint16_t command) {
+    return command == CMD_GET_VERSION ? IDC_VERSION : IDC_SERIAL;
+}
+
+void ShowIdentity(IDialogHost& host, std::uint16_t command, const OpResult& result,
+                  const std::string& text) {
+    if (!result.ok) {
+        host.ShowStatus(ErrorText(result.failureCode));
+        return;
     }
-    host.View().SetItemText(fieldId, r.text);
-    return true;
+    host.View().SetItemText(IdentityField(command), text);
 }
 
 void Connect(IDialogHost& host) {
@@ -36,8 +41,10 @@ void Connect(IDialogHost& host) {
         link->ScanPorts(&bComNum);
         scanned = true;
     }
-    ReadIdentity(host, CMD_GET_VERSION, IDC_VERSION, TIMEOUT_DEFAULT_MS);
-    if (!ReadIdentity(host, CMD_GET_SERIAL, IDC_SERIAL, TIMEOUT_DEFAULT_MS))
+    ReadAndShow(host, CMD_GET_VERSION);
+    const OpResult serial = ReadAndShow(host, CMD_GET_SERIAL);
+    host.RecordOutcome(serial);
+    if (!serial.ok)
         return;
 
     // When this click ran no scan of its own, or its scan found nothing and a
@@ -56,8 +63,9 @@ StatusWord Disconnect(IDialogHost& host) {
 }
 
 void OnBnClickedGetDeviceInfo(IDialogHost& host) {
-    ReadIdentity(host, CMD_GET_VERSION, IDC_VERSION, TIMEOUT_DEFAULT_MS);
-    ReadIdentity(host, CMD_GET_SERIAL, IDC_SERIAL, TIMEOUT_DEFAULT_MS);
+    const OpResult version = ReadAndShow(host, CMD_GET_VERSION);
+    const OpResult serial = ReadAndShow(host, CMD_GET_SERIAL);
+    host.RecordOutcome(version.ok ? serial : version);
 }
 
 void OnStnClickedVersionLabel(IDialogHost& host) {

@@ -3,18 +3,21 @@
 // serial number) into the identity fields of the main dialog.
 
 #include <cstdint>
+#include <string>
 
 #include "dialog/dialog_host.h"
 
-// One identity read of `command` (CMD_GET_VERSION or CMD_GET_SERIAL) into
-// `fieldId` with the given first-byte wait. On failure the status line shows
-// the error text and the field keeps its text. A successful read writes
-// nothing to the status line.
-bool ReadIdentity(IDialogHost& host, std::uint16_t command, int fieldId,
-                  std::uint32_t firstByteTimeoutMs);
+// The field a read of `command` (CMD_GET_VERSION or CMD_GET_SERIAL) fills.
+int IdentityField(std::uint16_t command);
+// Shows an identity read's outcome: the text in its field, or on failure the
+// error text on the status line (the field keeps its text). A successful read
+// writes nothing to the status line.
+void ShowIdentity(IDialogHost& host, std::uint16_t command, const OpResult& result,
+                  const std::string& text);
 
 // Scans when the port is closed, then reads the identity; the caller brings
-// the connect-state look in line with the port afterwards.
+// the connect-state look in line with the port afterwards. Each records the
+// outcome: Connect's is the serial read's, the info button's both reads'.
 void Connect(IDialogHost& host);
 StatusWord Disconnect(IDialogHost& host);
 void OnBnClickedGetDeviceInfo(IDialogHost& host);

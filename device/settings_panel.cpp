@@ -1,16 +1,13 @@
 #include "device/settings_panel.h"
 
 #include <algorithm>
-#include <array>
-#include <cstring>
 #include <string>
 
-#include "device/config_block_read.h"
 #include "device/option_table.h"
 #include "device/settings_codec.h"
-#include "dialog/step.h"
+#include "dialog/error_text.h"
 #include "link/bytes_text.h"
-#include "link/command_codes.h"
+#include "ops/settings_ops.h"
 #include "res/resource.h"
 #include "res/status_texts.h"
 
@@ -21,43 +18,48 @@ namespace {
 enum class ReadReporting { ShowDigits, FailuresOnly };
 
 // The reply data from the block's first byte to the reply's end, never beyond
-// the bytes copied into the buffer; empty for a reply of 3 data bytes or fewer.
-std::string BlockDigits(const std::uint8_t* reply, std::uint32_t replyLength) {
-    const std::uint32_t copied = CopiedReplyBytes(replyLength);
-    if (copied <= kConfigReplyLeadBytes)
+// the bytes copied; empty for a reply of 3 data bytes or fewer.
+std::string BlockDigits(const LinkReply& reply) {
+    if (reply.data.size() <= kConfigReplyLeadBytes)
         return {};
-    return BytesToHex(reply + kConfigReplyLeadBytes, copied - kConfigReplyLeadBytes);
+    return BytesToHex(reply.data.data() + kConfigReplyLeadBytes,
+                      reply.data.size() - kConfigReplyLeadBytes);
 }
 
-void ReadAllBlocks(IDialogHost& host, ReadReporting reporting) {
-    std::uint8_t abRxBuf[kHandlerReplyBufSize] = {};
+// Reads the three blocks into the controls; the first failing block's outcome,
+// or success.
+OpResult ReadAllBlocks(IDialogHost& host, ReadReporting reporting) {
+    OpResult outcome;
+    outcome.ok = true;
     std::string strDis;
     std::string strDis1;
     for (int block = 1; block <= kConfigBlockCount; ++block) {
         DeviceSettings settings = SettingsFromControls(host.View());
-        const ConfigBlockRead read = ReadConfigBlock(host, block, abRxBuf, settings);
-        const StepResult& r = read.step;
+        const ConfigBlockRead read = ReadConfigBlock(host, block, settings);
         // A failed read leaves nothing of the block that could be written
         // back: not what an earlier read (maybe of another box) showed, nor
         // the part of a short reply that came.
-        if (r.ok)
+        if (read.result.ok)
             SetBlockControls(host.View(), settings, block);
         else
             ClearBlockValues(host.View(), block);
-        if (r.ok) {
+        if (read.result.ok) {
             if (reporting != ReadReporting::ShowDigits)
                 continue;
             if (block == 1) {
-                strDis = BlockDigits(abRxBuf, r.dwRxLen);
+                strDis = BlockDigits(read.reply);
             } else if (block == 2) {
-                strDis1 = BlockDigits(abRxBuf, r.dwRxLen);
+                strDis1 = BlockDigits(read.reply);
                 host.ShowStatus(strDis + strDis1);
             }
         } else {
-            strDis = ErrorText(r.failureCode);
+            if (outcome.ok)
+                outcome = read.result;
+            strDis = ErrorText(read.result.failureCode);
             host.ShowStatus(strDis);
         }
     }
+    return outcome;
 }
 
 }  // namespace
@@ -124,52 +126,36 @@ void ReadSettingsQuietly(IDialogHost& host) {
 
 void OnBnClickedReadSettings(IDialogHost& host) {
     host.ShowStatus("");
-    ReadAllBlocks(host, ReadReporting::ShowDigits);
+    host.RecordOutcome(ReadAllBlocks(host, ReadReporting::ShowDigits));
 }
 
 void OnBnClickedWriteSettings(IDialogHost& host) {
-    struct WriteStep {
-        std::uint16_t command;
-        std::size_t size;
-    };
-    static constexpr WriteStep kSteps[kConfigBlockCount] = {
-        {CMD_CONFIG_WRITE_1, kConfigBlock1Size},
-        {CMD_CONFIG_WRITE_2, kConfigBlock2Size},
-        {CMD_CONFIG_WRITE_3, kConfigBlock3Size},
-    };
-
     host.ShowStatus("");
-    std::uint8_t abTxBuf[kHandlerReplyBufSize] = {};
-    std::uint8_t abRxBuf[kHandlerReplyBufSize] = {};
-
+    OpResult outcome;
     if (!EveryOptionHasAValue(host.View())) {
         host.ShowStatus(kTextWriteNeedsRead);
+        outcome.failedStep = OpStep::Input;
+        host.RecordOutcome(outcome);
         return;
     }
     const DeviceSettings settings = SettingsFromControls(host.View());
-    const auto block1 = EncodeConfigBlock1(settings);
-    const auto block2 = EncodeConfigBlock2(settings);
-    const auto block3 = EncodeConfigBlock3(settings);
-    const std::uint8_t* blocks[kConfigBlockCount] = {block1.data(), block2.data(), block3.data()};
-
-    for (int i = 0; i < kConfigBlockCount; ++i) {
-        const WriteStep& step = kSteps[i];
-        std::memcpy(abTxBuf, blocks[i], step.size);
-        const StepResult r =
-            RunStep(host, step.command, SUB_CONFIG_WRITE, abTxBuf,
-                    static_cast<std::uint32_t>(step.size), abRxBuf, TIMEOUT_DEFAULT_MS);
+    outcome.ok = true;
+    for (int block = 1; block <= kConfigBlockCount; ++block) {
+        const OpResult r = WriteConfigBlock(host, block, settings);
         host.ShowStatus(r.ok ? std::string(kTextWriteOk) : ErrorText(r.failureCode));
+        if (!r.ok && outcome.ok)
+            outcome = r;
     }
+    host.RecordOutcome(outcome);
 }
 
 void OnBnClickedFactoryReset(IDialogHost& host) {
     host.ShowStatus("");
-    std::uint8_t abRxBuf[kHandlerReplyBufSize] = {};
-    const StepResult r =
-        RunStep(host, CMD_FACTORY_RESET, SUB_DEFAULT, nullptr, 0, abRxBuf, TIMEOUT_DEFAULT_MS);
+    OpResult r = FactoryReset(host);
     host.ShowStatus(r.ok ? kTextFactoryResetOk : ErrorText(r.failureCode));
     // The panel still shows the values from before the reset, and a Write
     // settings would put them back: show what the box holds now.
     if (r.ok)
-        ReadSettingsQuietly(host);
+        r = ReadAllBlocks(host, ReadReporting::FailuresOnly);
+    host.RecordOutcome(r);
 }

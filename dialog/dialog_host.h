@@ -1,29 +1,26 @@
 #pragma once
 // IDialogHost: what a handler needs of the dialog it runs in: its controls,
-// its status line and its transaction forwarder. CVornakDlg implements it; the
-// handlers of each area (identity, settings, firmware) take it by reference,
-// so the window, the command-line tool and the tests run the same code.
+// its status line, its way to the box, and a place for the outcome of the
+// handler that ran. CVornakDlg implements it; the handlers of each area
+// (identity, settings, firmware) take it by reference, so the window, the
+// command-line tool and the tests run the same code.
 
-#include <cstdint>
 #include <string>
 
 #include "dialog/dialog_view.h"
-#include "link/status_words.h"
+#include "ops/transactor.h"
+#include "ops/op_result.h"
 
 class CDeviceLink;
 
-class IDialogHost {
+class IDialogHost : public ITransactor {
 public:
-    virtual ~IDialogHost() = default;
-
     virtual IDialogView& View() = 0;
     // Makes `text` the whole content of the status line.
     virtual void ShowStatus(const std::string& text) = 0;
-    // Forwards to the link's transaction with the arguments unchanged.
-    virtual StatusWord Transact(std::uint16_t command, std::uint16_t subCode,
-                                const std::uint8_t* data, std::uint32_t dataLength,
-                                std::uint16_t* resultWord, std::uint8_t* reply,
-                                std::uint32_t replyLimit, std::uint32_t* replyLength,
-                                std::uint32_t firstByteTimeoutMs) = 0;
     virtual CDeviceLink* Link() = 0;
+    // Each handler that talks to the box ends by recording its outcome, `ok`
+    // meaning what the handler counts as success (the command-line tool's
+    // verdict).
+    virtual void RecordOutcome(const OpResult& outcome) = 0;
 };

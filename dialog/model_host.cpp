@@ -5,18 +5,29 @@
 #include "link/device_link.h"
 #include "res/resource.h"
 
-CModelHost::CModelHost(std::shared_ptr<CDialogModel> model, CDeviceLink* link)
-    : m_model(std::move(model)), m_pLink(link) {}
+void CHandlerOutcome::Set(const OpResult& outcome) {
+    std::lock_guard lock(m_mutex);
+    m_outcome = outcome;
+}
+
+void CHandlerOutcome::Clear() {
+    std::lock_guard lock(m_mutex);
+    m_outcome.reset();
+}
+
+std::optional<OpResult> CHandlerOutcome::Get() const {
+    std::lock_guard lock(m_mutex);
+    return m_outcome;
+}
+
+CModelHost::CModelHost(std::shared_ptr<CDialogModel> model, CDeviceLink* link,
+                       std::shared_ptr<CHandlerOutcome> outcome)
+    : m_model(std::move(model)), m_pLink(link), m_outcome(std::move(outcome)) {}
 
 void CModelHost::ShowStatus(const std::string& text) {
     m_model->SetItemText(IDC_STATUS, text);
 }
 
-StatusWord CModelHost::Transact(std::uint16_t command, std::uint16_t subCode,
-                                const std::uint8_t* data, std::uint32_t dataLength,
-                                std::uint16_t* resultWord, std::uint8_t* reply,
-                                std::uint32_t replyLimit, std::uint32_t* replyLength,
-                                std::uint32_t firstByteTimeoutMs) {
-    return m_pLink->Transact(command, subCode, data, dataLength, resultWord, reply, replyLimit,
-                             replyLength, firstByteTimeoutMs);
+LinkReply CModelHost::Transact(const LinkRequest& request) {
+    return m_pLink->Transact(request);
 }

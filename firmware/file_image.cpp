@@ -16,6 +16,11 @@ constexpr std::uint64_t kMaxImageLength = std::numeric_limits<std::uint32_t>::ma
 }  // namespace
 
 ImageLoad ReadFileImage(const std::string& path, std::vector<std::uint8_t>& image) {
+    return ReadFileImage(path, image, kMaxImageLength);
+}
+
+ImageLoad ReadFileImage(const std::string& path, std::vector<std::uint8_t>& image,
+                        std::uint64_t maxLength) {
     image.clear();
     if (path.empty())
         return ImageLoad::OpenFailed;
@@ -27,7 +32,7 @@ ImageLoad ReadFileImage(const std::string& path, std::vector<std::uint8_t>& imag
     if (fstat(file.Get(), &st) != 0)
         return ImageLoad::OpenFailed;
     const auto length = static_cast<std::uint64_t>(st.st_size);
-    if (length > kMaxImageLength)
+    if (length > kMaxImageLength || length > maxLength)
         return ImageLoad::TooLarge;
 
     try {

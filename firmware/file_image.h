@@ -15,10 +15,14 @@ enum class ImageLoad {
     NoMemory,
     // Fewer bytes arrived than the file's length.
     ShortRead,
-    // The length does not fit the 32-bit length fields of the transfers.
+    // The length does not fit the 32-bit length fields of the transfers, or
+    // exceeds the caller's limit.
     TooLarge,
 };
 
 // Reads the file at `path` whole into `image` (resized to the file's length).
-// On any result but Ok, `image` is left empty.
+// A file longer than `maxLength` is refused by its length alone, unread. On
+// any result but Ok, `image` is left empty.
 ImageLoad ReadFileImage(const std::string& path, std::vector<std::uint8_t>& image);
+ImageLoad ReadFileImage(const std::string& path, std::vector<std::uint8_t>& image,
+                        std::uint64_t maxLength);

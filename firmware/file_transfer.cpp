@@ -4,47 +4,79 @@
 #include <string>
 
 #include "dialog/dialog_host.h"
-#include "dialog/host_transactor.h"
-#include "firmware/load_slot_words.h"
 #include "firmware/progress_bar.h"
+#include "firmware/transfer_packets.h"
 #include "ops/load_slot_ops.h"
 #include "res/resource.h"
+#include "res/status_texts.h"
 
 namespace {
 
-// The selected slot; any index but a slot's (nothing selected, typed text that
-// is no entry) the operations refuse, so an address of the operator's own is
-// never used.
-int SelectedSlot(IDialogView& view) {
-    return view.ComboGetCurSel(IDC_LOAD_ADDRESS);
+// The load slot the list's field shows; none when the field shows typed text
+// that is no entry (an address of the operator's own is never used).
+std::optional<int> SelectedSlot(IDialogView& view) {
+    const int sel = view.ComboGetCurSel(IDC_LOAD_ADDRESS);
+    if (sel < 0 || sel >= kLoadSlotCount)
+        return std::nullopt;
+    return sel;
+}
+
+const char* LoadFailureText(const OpResult& r) {
+    if (r.failedStep == OpStep::Digest)
+        return kTextSendFailed;
+    switch (r.load) {
+        case ImageLoad::OpenFailed:
+            return kTextSendCannotOpen;
+        case ImageLoad::NoMemory:
+            return kTextSendNoMemory;
+        default:
+            return kTextSendReadError;
+    }
 }
 
 }  // namespace
 
 void OnSendFile(IDialogHost& host) {
     IDialogView& view = host.View();
-    const int slot = SelectedSlot(view);
-    const std::string file_path = view.GetItemText(IDC_TARGET_FILE);
+    const std::optional<int> slot = SelectedSlot(view);
+    if (!slot) {
+        host.ShowStatus(kTextNoLoadAddress);
+        host.RecordOutcome(OpResult{.failedStep = OpStep::Input});
+        return;
+    }
     std::optional<CTransferProgress> bar;
     OpHooks hooks;
-    hooks.progress = [&](const OpProgress& p) {
-        if (p.kind != OpProgress::Kind::BytesSent)
-            return;
-        if (!bar)
-            bar.emplace(view);
-        if (p.done == 0 || p.done >= p.total)
-            return;
-        host.ShowStatus(DownloadProgressText(p.done, p.total));
-        bar->Set(p.done, p.total);
+    hooks.progress = [&](const OpProgress& e) {
+        switch (e.kind) {
+            case OpProgress::Kind::TransferStart:
+                bar.emplace(view);
+                break;
+            case OpProgress::Kind::Sent:
+                ShowSent(host, *bar, kTextSending, e);
+                break;
+            case OpProgress::Kind::TransferEnd:
+                host.ShowStatus(e.ok ? kTextSent : kTextSendFailed);
+                bar.reset();
+                break;
+            default:
+                break;
+        }
     };
-    CHostTransactor transactor(host);
-    const OpResult r = DownloadOp(transactor, file_path, slot, hooks);
-    host.ShowStatus(DownloadResultText(r));
+    const OpResult r = DownloadFile(host, view.GetItemText(IDC_TARGET_FILE), *slot, hooks);
+    if (r.failedStep == OpStep::Load || r.failedStep == OpStep::Digest)
+        host.ShowStatus(LoadFailureText(r));
+    host.RecordOutcome(r);
 }
 
 void OnJump(IDialogHost& host) {
-    CHostTransactor transactor(host);
-    const OpResult r = JumpOp(transactor, SelectedSlot(host.View()));
-    if (const char* text = JumpResultText(r))
-        host.ShowStatus(text);
+    const std::optional<int> slot = SelectedSlot(host.View());
+    if (!slot) {
+        host.ShowStatus(kTextNoLoadAddress);
+        host.RecordOutcome(OpResult{.failedStep = OpStep::Input});
+        return;
+    }
+    const OpResult r = JumpToSlot(host, *slot);
+    if (r.ok)
+        host.ShowStatus(kTextJumping);
+    host.RecordOutcome(r);
 }

@@ -5,17 +5,10 @@
 
 #include <cstdint>
 
-class IDialogView;
+#include "firmware/transfer_packets.h"
 
-// Number of load slots in the box, and the distance between two of them.
-constexpr int kLoadSlotCount = 6;
-constexpr std::uint32_t kLoadSlotStride = 0x1E000;
+class IDialogView;
 
 // Inserts the six load-address texts ("0x0001E000" ... "0x000B4000") into
 // combo IDC_LOAD_ADDRESS at indexes 0..5 and selects entry 0.
 void FillLoadAddressList(IDialogView& view);
-// (index + 1) * kLoadSlotStride; index -1 (nothing selected) gives 0. Only the
-// index counts, never the entry's text.
-constexpr std::uint32_t LoadAddressForIndex(int index) {
-    return static_cast<std::uint32_t>(index + 1) * kLoadSlotStride;
-}

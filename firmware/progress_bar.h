@@ -3,8 +3,12 @@
 // box applies an update), hidden again when the object goes, so every way out
 // hides it.
 
+#include <string>
+
+#include "dialog/dialog_host.h"
 #include "dialog/dialog_view.h"
 #include "res/resource.h"
+#include "res/status_texts.h"
 
 class CTransferProgress {
 public:
@@ -22,3 +26,12 @@ public:
 private:
     IDialogView& m_view;
 };
+
+// A transfer moved on (OpProgress Sent): "<prefix>done/total  ...." on the
+// status line, and the bar to match.
+inline void ShowSent(IDialogHost& host, CTransferProgress& bar, const char* prefix,
+                     const OpProgress& e) {
+    host.ShowStatus(prefix + std::to_string(e.done) + "/" + std::to_string(e.total) +
+                    kTextProgressTail);
+    bar.Set(static_cast<long long>(e.done), static_cast<long long>(e.total));
+}

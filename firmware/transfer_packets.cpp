@@ -24,7 +24,11 @@ std::vector<std::uint8_t> PacketWithData(const std::uint8_t* bytes, std::uint32_
 }
 }  // namespace
 
-std::uint32_t UpgradeHeaderLength(const std::vector<std::uint8_t>& image) {
+std::uint32_t LoadAddressForIndex(int index) {
+    return static_cast<std::uint32_t>(index + 1) * kLoadSlotStride;
+}
+
+std::uint32_t UpgradeHeaderLength(std::span<const std::uint8_t> image) {
     const bool shortHeader = image.size() >= 2 && image[0] == kShortHeaderSignature[0] &&
                              image[1] == kShortHeaderSignature[1];
     return shortHeader ? kShortHeaderLength : kLongHeaderLength;

@@ -9,7 +9,16 @@
 #include <array>
 #include <cstddef>
 #include <cstdint>
+#include <span>
 #include <vector>
+
+// The box's six load slots: where the file download puts a binary and where
+// the jump starts it, one stride apart from the first stride on.
+constexpr int kLoadSlotCount = 6;
+constexpr std::uint32_t kLoadSlotStride = 0x1E000;
+
+// (index + 1) * kLoadSlotStride; index -1 (nothing selected) gives 0.
+std::uint32_t LoadAddressForIndex(int index);
 
 // Most data bytes one transfer packet carries.
 constexpr std::uint32_t kTransferChunk = 256;
@@ -32,7 +41,7 @@ constexpr std::uint32_t kFileDataOffset = 256;
 constexpr std::size_t kJumpRequestSize = 10;
 
 // Length of the package header for an image (the first two bytes decide).
-std::uint32_t UpgradeHeaderLength(const std::vector<std::uint8_t>& image);
+std::uint32_t UpgradeHeaderLength(std::span<const std::uint8_t> image);
 
 // Data bytes of the next packet: a full chunk while more than one chunk is
 // left, else the rest (0 only when total is 0).

@@ -12,8 +12,8 @@ using Clock = std::chrono::steady_clock;
 // Whether the box on the open port answers the scan's probe: any valid frame
 // counts.
 bool ProbeAnswers(CDeviceLink& link) {
-    return link.Transact(CMD_GET_SERIAL, SUB_DEFAULT, nullptr, 0, nullptr, nullptr, 0, nullptr,
-                         TIMEOUT_PROBE_MS) == ST_OK;
+    return link.Transact({.command = CMD_GET_SERIAL, .firstByteTimeoutMs = TIMEOUT_PROBE_MS})
+               .status == ST_OK;
 }
 
 // One attempt; true when a box answered.

@@ -1,5 +1,7 @@
 #include "link/device_link.h"
 
+#include <algorithm>
+#include <chrono>
 #include <cstdio>
 #include <span>
 #include <string>
@@ -96,18 +98,15 @@ void CDeviceLink::Trace(bool outgoing, const std::uint8_t* bytes, std::size_t n)
         m_traceHook(outgoing, bytes, n);
 }
 
-StatusWord CDeviceLink::Transact(std::uint16_t command, std::uint16_t subCode,
-                                 const std::uint8_t* data, std::uint32_t dataLength,
-                                 std::uint16_t* resultWord, std::uint8_t* reply,
-                                 std::uint32_t replyLimit, std::uint32_t* replyLength,
-                                 std::uint32_t firstByteTimeoutMs) {
+LinkReply CDeviceLink::Transact(const LinkRequest& request) {
+    LinkReply reply;
     if (!m_port.IsOpen()) {
         std::lock_guard lifecycle(m_lifecycleMutex);
         // Another caller may have connected while this one waited.
         if (!m_port.IsOpen()) {
-            const StatusWord st = ScanPortsLocked(nullptr);
-            if (st != ST_OK)
-                return st;
+            reply.status = ScanPortsLocked(nullptr);
+            if (reply.status != ST_OK)
+                return reply;
         }
     }
 
@@ -115,19 +114,17 @@ StatusWord CDeviceLink::Transact(std::uint16_t command, std::uint16_t subCode,
     m_transactionsWaiting.fetch_add(1);
     if (m_receiverOnLine.load())
         m_wake.Signal();
-    StatusWord st;
     {
         std::lock_guard lock(m_portMutex);
-        st = SendRequest(command, subCode, data, dataLength);
-        if (st == ST_OK) {
-            st = ReadReply(resultWord, reply, replyLimit, replyLength, firstByteTimeoutMs);
-        }
+        reply.status = SendRequest(request.command, request.subCode, request.data);
+        if (reply.status == ST_OK)
+            reply.status = ReadReply(&reply, request.firstByteTimeoutMs, request.accepted);
     }
     // No wake-up here: the receive thread looks again by itself, so that a
     // run of transactions does not wake it once per exchange.
     m_transactionsWaiting.fetch_sub(1);
     ReportIfLineGone();
-    return st;
+    return reply;
 }
 
 StatusWord CDeviceLink::OpenLinePort(const std::string& name, PortFailure* failure) {
@@ -163,9 +160,9 @@ StatusWord CDeviceLink::ScanPortsLocked(std::uint8_t* byComNum) {
             }
 
             // Any valid frame counts: the result word and data are not looked at.
-            StatusWord st = SendRequest(CMD_GET_SERIAL, SUB_DEFAULT, nullptr, 0);
+            StatusWord st = SendRequest(CMD_GET_SERIAL, SUB_DEFAULT, {});
             if (st == ST_OK)
-                st = ReadReply(nullptr, nullptr, 0, nullptr, TIMEOUT_PROBE_MS);
+                st = ReadReply(nullptr, TIMEOUT_PROBE_MS);
             if (st == ST_OK) {
                 found = static_cast<std::uint8_t>(n);
                 m_openPortNumber = found;
@@ -241,8 +238,9 @@ StatusWord CDeviceLink::Disconnect() {
 }
 
 StatusWord CDeviceLink::SendRequest(std::uint16_t command, std::uint16_t subCode,
-                                    const std::uint8_t* data, std::uint32_t dataLength) {
-    const std::size_t frameLength = BuildRequestFrame(command, subCode, data, dataLength, m_txBuf);
+                                    std::span<const std::uint8_t> data) {
+    const std::size_t frameLength =
+        BuildRequestFrame(command, subCode, data.data(), data.size(), m_txBuf);
     if (frameLength == 0)
         return ST_SEND_FAILED;
     if (m_port.Write(m_txBuf, static_cast<std::uint32_t>(frameLength)) != ST_PORT_OK)
@@ -278,26 +276,49 @@ CFrameAssembler::Result CDeviceLink::ReadFrame(CFrameAssembler& frame,
     }
 }
 
-StatusWord CDeviceLink::ReadReply(std::uint16_t* resultWord, std::uint8_t* reply,
-                                  std::uint32_t replyLimit, std::uint32_t* replyLength,
-                                  std::uint32_t firstByteTimeoutMs) {
-    // A stray first byte or a length the buffer cannot hold ends the read; the
-    // next request discards whatever of it is still coming.
-    const CFrameAssembler::Result result =
-        ReadFrame(m_replyFrame, firstByteTimeoutMs, m_timing.interByteTimeoutMs, nullptr);
-    if (result == CFrameAssembler::Result::BadChecksum) {
-        std::FILE* diagnostics = m_diagnostics.load();
-        std::fputs("ABC", diagnostics);
-        std::fflush(diagnostics);
-        return ST_NO_REPLY;
+StatusWord CDeviceLink::ReadReply(LinkReply* reply, std::uint32_t firstByteTimeoutMs,
+                                  ReplyLengths accepted) {
+    using Clock = std::chrono::steady_clock;
+    const Clock::time_point deadline = Clock::now() + std::chrono::milliseconds(firstByteTimeoutMs);
+    std::uint32_t waitMs = firstByteTimeoutMs;
+    std::span<const std::uint8_t> payload;
+    for (;;) {
+        // A stray first byte or a length the buffer cannot hold ends the read
+        // of a request that takes any length; the next request discards
+        // whatever of it is still coming.
+        const CFrameAssembler::Result result =
+            ReadFrame(m_replyFrame, waitMs, m_timing.interByteTimeoutMs, nullptr);
+        if (result == CFrameAssembler::Result::BadChecksum) {
+            std::FILE* diagnostics = m_diagnostics.load();
+            std::fputs("ABC", diagnostics);
+            std::fflush(diagnostics);
+            return ST_NO_REPLY;
+        }
+        const bool stray = result == CFrameAssembler::Result::Skipped ||
+                           result == CFrameAssembler::Result::TooLong;
+        if (result != CFrameAssembler::Result::Frame && !(stray && !accepted.Any()))
+            return ST_NO_REPLY;
+        if (result == CFrameAssembler::Result::Frame) {
+            payload = m_replyFrame.Payload();
+            // Without a whole result word there is nothing to hand over.
+            if (payload.size() < kMinReplyPayload)
+                return ST_NO_REPLY;
+            if (accepted.Fits(static_cast<std::uint32_t>(payload.size() - kMinReplyPayload)))
+                break;
+        }
+        // The box's own frame, or bytes of one: the reply may still come.
+        const auto left =
+            std::chrono::duration_cast<std::chrono::milliseconds>(deadline - Clock::now());
+        if (left.count() <= 0)
+            return ST_NO_REPLY;
+        waitMs = static_cast<std::uint32_t>(left.count());
     }
-    if (result != CFrameAssembler::Result::Frame)
-        return ST_NO_REPLY;
-    const std::span<const std::uint8_t> payload = m_replyFrame.Payload();
-    // Without a whole result word there is nothing to hand over.
-    if (payload.size() < kMinReplyPayload)
-        return ST_NO_REPLY;
-    HandOverReply(payload.data(), payload.size(), resultWord, reply, replyLimit, replyLength);
+    if (reply != nullptr) {
+        reply->data.resize(REPLY_LIMIT);
+        HandOverReply(payload.data(), payload.size(), &reply->resultWord, reply->data.data(),
+                      REPLY_LIMIT, &reply->length);
+        reply->data.resize(std::min(reply->length, REPLY_LIMIT));
+    }
     return ST_OK;
 }
 

@@ -51,6 +51,7 @@
 #include <vector>
 
 #include "link/frame_codec.h"
+#include "link/link_request.h"
 #include "link/link_timing.h"
 #include "link/serial_port.h"
 #include "link/status_words.h"
@@ -73,10 +74,9 @@ public:
     CDeviceLink(const CDeviceLink&) = delete;
     CDeviceLink& operator=(const CDeviceLink&) = delete;
 
-    StatusWord Transact(std::uint16_t command, std::uint16_t subCode, const std::uint8_t* data,
-                        std::uint32_t dataLength, std::uint16_t* resultWord, std::uint8_t* reply,
-                        std::uint32_t replyLimit, std::uint32_t* replyLength,
-                        std::uint32_t firstByteTimeoutMs);
+    // Sends the request and reads its reply; on a closed port it scans for
+    // the box first.
+    LinkReply Transact(const LinkRequest& request);
     StatusWord ScanPorts(std::uint8_t* byComNum);
     // Opens port COM<comNum> at the line's settings without probing it and
     // starts the receive thread, closing whatever was open first; for a tool
@@ -141,8 +141,8 @@ private:
     // port lock.
     StatusWord OpenLinePort(const std::string& name, PortFailure* failure);
     StatusWord OpenNamedPort(const std::string& name, std::uint8_t comNum, PortFailure* failure);
-    StatusWord SendRequest(std::uint16_t command, std::uint16_t subCode, const std::uint8_t* data,
-                           std::uint32_t dataLength);
+    StatusWord SendRequest(std::uint16_t command, std::uint16_t subCode,
+                           std::span<const std::uint8_t> data);
     // Reads one frame into `frame` (whose size limit applies): its start byte
     // within firstByteTimeoutMs, the first byte of each later part (length
     // field, rest of the frame) within partTimeoutMs and every other byte
@@ -152,8 +152,11 @@ private:
     // first. Caller holds the port lock.
     CFrameAssembler::Result ReadFrame(CFrameAssembler& frame, std::uint32_t firstByteTimeoutMs,
                                       std::uint32_t partTimeoutMs, const CWakeSignal* wake);
-    StatusWord ReadReply(std::uint16_t* resultWord, std::uint8_t* reply, std::uint32_t replyLimit,
-                         std::uint32_t* replyLength, std::uint32_t firstByteTimeoutMs);
+    // Reads the reply into `reply` (null: only whether one came); its status.
+    // Valid frames of a length `accepted` does not fit are dropped while the
+    // first-byte time-out, counted from the call, lasts.
+    StatusWord ReadReply(LinkReply* reply, std::uint32_t firstByteTimeoutMs,
+                         ReplyLengths accepted = {});
     void StartReceiveThread();
     void StopReceiveThread();
     void ReceiveLoop();

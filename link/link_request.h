@@ -1,41 +1,49 @@
 #pragma once
 // One transaction as values: what is asked of the box and what came back.
-// RunRawTransact adapts a transaction of the link's raw form (pointers, a
-// reply buffer of REPLY_LIMIT bytes) to these values, so every adapter copies
-// the reply the same way.
 
-#include <algorithm>
 #include <cstdint>
+#include <limits>
+#include <span>
 #include <vector>
 
 #include "link/command_codes.h"
 #include "link/status_words.h"
 
+// The reply data lengths (after the result word) a request accepts. The
+// protocol has no sequence numbers: a frame the box sends on its own as a
+// request goes out can be taken for the reply. A valid frame whose length
+// cannot be the reply is dropped, and the wait for the reply goes on within
+// the same first-byte time-out; so do stray bytes ahead of a start byte (the
+// tail of such a frame cut by the request's discard of pending input). Any
+// length by default, and then the first valid frame is the reply and a stray
+// byte ends the wait.
+struct ReplyLengths {
+    std::uint32_t min = 0;
+    std::uint32_t max = std::numeric_limits<std::uint32_t>::max();
+
+    static constexpr ReplyLengths Exactly(std::uint32_t n) { return {n, n}; }
+    static constexpr ReplyLengths AtLeast(std::uint32_t n) { return {n}; }
+    constexpr bool Fits(std::uint32_t length) const { return length >= min && length <= max; }
+    constexpr bool Any() const {
+        return min == 0 && max == std::numeric_limits<std::uint32_t>::max();
+    }
+};
+
 struct LinkRequest {
     std::uint16_t command = 0;
     std::uint16_t subCode = SUB_DEFAULT;
-    std::vector<std::uint8_t> data;
+    // Borrowed: the bytes must stay put until Transact returns.
+    std::span<const std::uint8_t> data = {};
     std::uint32_t firstByteTimeoutMs = TIMEOUT_DEFAULT_MS;
+    ReplyLengths accepted = {};
 };
 
 struct LinkReply {
-    StatusWord status = ST_OK;
+    // ST_OK when a valid reply arrived; otherwise nothing below was set.
+    StatusWord status = ST_NO_REPLY;
     std::uint16_t resultWord = 0;
-    // The reply data the link copied (at most REPLY_LIMIT bytes).
-    std::vector<std::uint8_t> data;
-    // The reply data length the frame said, which may exceed data.size().
+    // The reply data after the result word, at most REPLY_LIMIT bytes of it.
+    std::vector<std::uint8_t> data = {};
+    // The data length as the frame gave it; may exceed what `data` holds.
     std::uint32_t length = 0;
 };
-
-// `raw` has the link's raw transaction signature.
-template <class RawTransact>
-LinkReply RunRawTransact(const LinkRequest& request, RawTransact&& raw) {
-    LinkReply reply;
-    std::uint8_t buffer[REPLY_LIMIT] = {};
-    reply.status = raw(request.command, request.subCode,
-                       request.data.empty() ? nullptr : request.data.data(),
-                       static_cast<std::uint32_t>(request.data.size()), &reply.resultWord, buffer,
-                       REPLY_LIMIT, &reply.length, request.firstByteTimeoutMs);
-    reply.data.assign(buffer, buffer + std::min(reply.length, REPLY_LIMIT));
-    return reply;
-}

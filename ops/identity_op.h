@@ -1,25 +1,25 @@
 #pragma once
-// The box's identity: its version text and its serial number (hexadecimal),
-// and the probe the port scan sends.
+// Reading the box's identity: the version text and the serial number (hex),
+// and the probe a port scan sends.
 
+#include <cstdint>
 #include <string>
 
-#include "ops/op_result.h"
+#include "link/command_codes.h"
 #include "ops/transactor.h"
+#include "ops/op_result.h"
 
-class CDeviceLink;
-
-struct IdentityResult {
+struct IdentityRead {
     OpResult result;
+    // The version as display text, or the serial as upper-case hex; empty
+    // unless the read succeeded.
     std::string text;
 };
 
-IdentityResult ReadVersionOp(ITransactor& transactor, std::uint32_t firstByteTimeoutMs,
-                             const OpHooks& hooks = {});
-IdentityResult ReadSerialOp(ITransactor& transactor, std::uint32_t firstByteTimeoutMs,
-                            const OpHooks& hooks = {});
+// One read of `command` (CMD_GET_VERSION or CMD_GET_SERIAL).
+IdentityRead ReadIdentity(ITransactor& link, std::uint16_t command,
+                          std::uint32_t firstByteTimeoutMs = TIMEOUT_DEFAULT_MS,
+                          const OpHooks& hooks = {});
 
-// One probe as the port scan sends it, only on a port already open (a
-// transaction on a closed port would scan every port); ok when any valid
-// frame came back.
-OpResult ProbeOp(CDeviceLink& link, const OpHooks& hooks = {});
+// The scan's probe: true when any valid frame came back.
+bool ProbeBox(ITransactor& link, const OpHooks& hooks = {});

@@ -1,118 +1,106 @@
 #include "ops/load_slot_ops.h"
 
+#include <limits>
 #include <vector>
 
 #include "firmware/file_image.h"
-#include "firmware/load_slots.h"
 #include "firmware/transfer_packets.h"
 #include "ops/op_step.h"
 
 namespace {
 
-bool ValidSlot(int slot) {
+bool IsSlot(int slot) {
     return slot >= 0 && slot < kLoadSlotCount;
 }
 
-OpResult Failed(OpStep step) {
-    OpResult r;
-    r.failedStep = step;
-    return r;
+OpResult RefusedInput() {
+    OpResult result;
+    result.failedStep = OpStep::Input;
+    return result;
 }
 
-// One download request; done when the link says ST_OK.
-bool SendPacket(ITransactor& transactor, const OpHooks& hooks, std::vector<std::uint8_t> packet,
-                OpStep step, OpResult& result) {
-    bool aborted = false;
-    const LinkReply reply = SendStep(
-        transactor, hooks,
-        LinkRequest{CMD_FILE_DATA, SUB_DEFAULT, std::move(packet), TIMEOUT_TRANSFER_MS}, aborted);
-    if (reply.status != ST_OK) {
-        FailAt(result, step, reply, aborted);
-        return false;
-    }
-    result.resultWord = reply.resultWord;
-    return true;
+OpResult LoadFailed(ImageLoad load) {
+    OpResult result;
+    result.failedStep = OpStep::Load;
+    result.load = load;
+    return result;
 }
 
-void Report(const OpHooks& hooks, std::uint32_t done, std::uint32_t total) {
-    if (!hooks.progress)
-        return;
-    OpProgress p;
-    p.kind = OpProgress::Kind::BytesSent;
-    p.done = done;
-    p.total = total;
-    hooks.progress(p);
+// One download or jump request; true when the box took it.
+bool SendTransfer(CBoxExchange& exchange, OpResult& result, OpStep step, std::uint16_t command,
+                  std::span<const std::uint8_t> packet, TransferOptions options) {
+    const LinkReply reply = exchange.Send(
+        {.command = command, .data = packet, .firstByteTimeoutMs = TIMEOUT_TRANSFER_MS});
+    if (reply.status == ST_OK)
+        result.resultWords.push_back(reply.resultWord);
+    const bool refused = options.requireSuccessWord && reply.resultWord != RESULT_OK;
+    if (reply.status == ST_OK && !refused)
+        return true;
+    exchange.FailTransfer(step, reply);
+    return false;
 }
 
 }  // namespace
 
-OpResult DownloadOp(ITransactor& transactor, const std::string& path, int slot,
-                    const OpHooks& hooks) {
-    if (!ValidSlot(slot))
-        return Failed(OpStep::LoadSlot);
-    if (hooks.progress)
-        hooks.progress(OpProgress{});
+OpResult DownloadFile(ITransactor& link, const std::string& path, int slot, const OpHooks& hooks,
+                      TransferOptions options) {
+    if (!IsSlot(slot))
+        return RefusedInput();
     std::vector<std::uint8_t> image;
-    switch (ReadFileImage(path, image)) {
-        case ImageLoad::Ok:
-            break;
-        case ImageLoad::OpenFailed:
-            return Failed(OpStep::FileOpen);
-        case ImageLoad::NoMemory:
-            return Failed(OpStep::FileMemory);
-        case ImageLoad::ShortRead:
-        case ImageLoad::TooLarge:
-            return Failed(OpStep::FileRead);
-    }
-    const auto length = static_cast<std::uint32_t>(image.size());
+    if (const ImageLoad load = ReadFileImage(path, image); load != ImageLoad::Ok)
+        return LoadFailed(load);
+    return DownloadImage(link, image, slot, hooks, options);
+}
+
+OpResult DownloadImage(ITransactor& link, std::span<const std::uint8_t> file, int slot,
+                       const OpHooks& hooks, TransferOptions options) {
+    if (!IsSlot(slot))
+        return RefusedInput();
     const std::uint32_t loadAddress = LoadAddressForIndex(slot);
     // A file reaching past the top of the box's address space would wrap its
     // target addresses onto the bottom of memory.
-    if (!DownloadFitsAddressSpace(loadAddress, length))
-        return Failed(OpStep::AddressRange);
-    Sha1Digest digest{};
-    // Without a digest the box would reject the file; nothing is sent.
-    if (!ComputeSha1(image.data(), image.size(), digest))
-        return Failed(OpStep::Digest);
-
+    if (file.size() > std::numeric_limits<std::uint32_t>::max() ||
+        !DownloadFitsAddressSpace(loadAddress, static_cast<std::uint32_t>(file.size())))
+        return LoadFailed(ImageLoad::TooLarge);
+    const auto length = static_cast<std::uint32_t>(file.size());
     OpResult result;
-    Report(hooks, 0, length);
-    const auto info = BuildInfoBlock(loadAddress, length, digest);
-    if (!SendPacket(transactor, hooks, {info.begin(), info.end()}, OpStep::InfoPacket, result))
+    Sha1Digest digest{};
+    if (!ComputeSha1(file.data(), file.size(), digest)) {
+        // Without a digest the box would reject the file; nothing is sent.
+        result.failedStep = OpStep::Digest;
         return result;
+    }
+
+    CBoxExchange exchange(link, hooks, result);
+    result.bytesTotal = length;
+    exchange.Emit({.kind = OpProgress::Kind::TransferStart});
+    const auto info = BuildInfoBlock(loadAddress, length, digest);
+    bool sent = SendTransfer(exchange, result, OpStep::InfoBlock, CMD_FILE_DATA, info, options);
     std::uint32_t offset = 0;
-    for (;;) {
+    while (sent) {
         const std::uint32_t n = NextChunkLength(offset, length);
-        if (!SendPacket(transactor, hooks,
-                        BuildDownloadPacket(loadAddress + kFileDataOffset + offset,
-                                            image.data() + offset, n),
-                        OpStep::DataPacket, result))
-            return result;
+        const std::vector<std::uint8_t> packet =
+            BuildDownloadPacket(loadAddress + kFileDataOffset + offset, file.data() + offset, n);
+        sent = SendTransfer(exchange, result, OpStep::FileData, CMD_FILE_DATA, packet, options);
+        if (!sent)
+            break;
         offset += n;
         result.bytesDone = offset;
-        Report(hooks, offset, length);
-        if (offset >= length) {
-            result.ok = true;
-            return result;
-        }
+        if (offset >= length)
+            break;
+        exchange.Emit({.kind = OpProgress::Kind::Sent, .done = offset, .total = length});
     }
+    result.ok = sent;
+    exchange.EmitTransferEnd(sent);
+    return result;
 }
 
-OpResult JumpOp(ITransactor& transactor, int slot, const OpHooks& hooks) {
-    if (!ValidSlot(slot))
-        return Failed(OpStep::LoadSlot);
+OpResult JumpToSlot(ITransactor& link, int slot, const OpHooks& hooks, TransferOptions options) {
+    if (!IsSlot(slot))
+        return RefusedInput();
     OpResult result;
+    CBoxExchange exchange(link, hooks, result);
     const auto request = BuildJumpRequest(LoadAddressForIndex(slot));
-    bool aborted = false;
-    const LinkReply reply = SendStep(
-        transactor, hooks,
-        LinkRequest{CMD_JUMP, SUB_DEFAULT, {request.begin(), request.end()}, TIMEOUT_TRANSFER_MS},
-        aborted);
-    if (reply.status != ST_OK) {
-        FailAt(result, OpStep::Jump, reply, aborted);
-        return result;
-    }
-    result.ok = true;
-    result.resultWord = reply.resultWord;
+    result.ok = SendTransfer(exchange, result, OpStep::Jump, CMD_JUMP, request, options);
     return result;
 }

@@ -1,29 +1,94 @@
 #include "ops/op_step.h"
 
-bool StepSucceeded(const LinkReply& reply) {
-    return reply.status == ST_OK && reply.resultWord == RESULT_OK &&
-           reply.length >= kMinStepReplyLength;
-}
+#include <utility>
 
-std::uint16_t StepFailureCode(const LinkReply& reply) {
-    return reply.status != ST_OK ? reply.status : reply.resultWord;
-}
+#include "device/settings_codec.h"
 
-LinkReply SendStep(ITransactor& transactor, const OpHooks& hooks, const LinkRequest& request,
-                   bool& aborted) {
-    aborted = hooks.abort && hooks.abort();
-    if (aborted) {
-        LinkReply refused;
-        refused.status = ST_SEND_FAILED;
-        return refused;
+BoxStep JudgeStep(LinkReply reply) {
+    BoxStep s;
+    if (reply.status != ST_OK) {
+        s.failureCode = reply.status;
+    } else if (reply.resultWord != RESULT_OK || reply.length < kMinStepReplyLength) {
+        s.failureCode = reply.resultWord;
+    } else {
+        s.ok = true;
     }
-    return transactor.Transact(request);
+    s.reply = std::move(reply);
+    return s;
 }
 
-void FailAt(OpResult& result, OpStep step, const LinkReply& reply, bool aborted) {
-    result.ok = false;
-    result.failedStep = step;
-    result.status = reply.status;
-    result.resultWord = reply.status == ST_OK ? reply.resultWord : 0;
-    result.aborted = aborted;
+ReplyLengths ExpectedReplyLengths(std::uint16_t command) {
+    // The bytes after the result word of a reply that carries nothing else.
+    constexpr std::uint32_t kResultOnlyLength = 2;
+    // The two bytes ahead of the identity data.
+    constexpr std::uint32_t kIdentityLead = 2;
+    switch (command) {
+        case CMD_CONFIG_READ_1:
+            return ReplyLengths::Exactly(kConfigReplyLeadBytes + kConfigBlock1Size);
+        case CMD_CONFIG_READ_2:
+            return ReplyLengths::Exactly(kConfigReplyLeadBytes + kConfigBlock2Size);
+        case CMD_CONFIG_READ_3:
+            return ReplyLengths::Exactly(kConfigReplyLeadBytes + kConfigBlock3Size);
+        case CMD_GET_SERIAL:
+            return ReplyLengths::AtLeast(kIdentityLead + 1);
+        case CMD_GET_VERSION:
+            return {};
+        default:
+            return ReplyLengths::Exactly(kResultOnlyLength);
+    }
+}
+
+LinkReply CBoxExchange::Send(const LinkRequest& request) {
+    if (m_result.aborted || (m_hooks.abort && m_hooks.abort())) {
+        m_result.aborted = true;
+        LinkReply held;
+        held.status = ST_SEND_FAILED;
+        return held;
+    }
+    LinkRequest sent = request;
+    if (m_hooks.strictReplyLengths)
+        sent.accepted = ExpectedReplyLengths(request.command);
+    LinkReply reply = m_link.Transact(sent);
+    if (reply.status == ST_OK) {
+        m_result.resultWord = reply.resultWord;
+        m_result.replyLength = reply.length;
+        m_result.answered = true;
+    }
+    return reply;
+}
+
+BoxStep CBoxExchange::Step(OpStep step, const LinkRequest& request) {
+    BoxStep s = JudgeStep(Send(request));
+    if (!s.ok)
+        Fail(step, s);
+    return s;
+}
+
+void CBoxExchange::Fail(OpStep step, const BoxStep& failed) {
+    m_result.ok = false;
+    m_result.failedStep = step;
+    m_result.status = failed.reply.status;
+    m_result.failureCode = failed.failureCode;
+}
+
+void CBoxExchange::FailTransfer(OpStep step, const LinkReply& reply) {
+    BoxStep failed;
+    failed.reply.status = reply.status;
+    failed.failureCode = reply.status != ST_OK ? reply.status : reply.resultWord;
+    Fail(step, failed);
+}
+
+void CBoxExchange::Emit(const OpProgress& event) const {
+    if (m_hooks.progress)
+        m_hooks.progress(event);
+}
+
+void CBoxExchange::EmitTransferEnd(bool ok) const {
+    OpProgress end{.kind = OpProgress::Kind::TransferEnd, .ok = ok};
+    if (!ok) {
+        end.status = m_result.status;
+        end.resultWord = m_result.resultWord;
+        end.replyLength = m_result.replyLength;
+    }
+    Emit(end);
 }

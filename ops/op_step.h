@@ -1,25 +1,59 @@
 #pragma once
-// One request of an operation: asks the abort check first, then sends, and
-// judges the reply by the step rule: a step succeeds when the link says ST_OK,
-// the box's result word is RESULT_OK and the reply carries at least
-// kMinStepReplyLength data bytes; its failure code is the link's status when
-// that was not ST_OK, else the result word.
+// One request judged the way every operation judges a plain request: it
+// succeeds when the link returns ST_OK, the box's result word is 0xEE00 and the
+// reply carries at least 2 data bytes; otherwise its failure code is the link's
+// status when that was not ST_OK, else the result word.
+//
+// CBoxExchange is what the operations send through: it asks the caller's abort
+// check before each request, and keeps in an OpResult the result word and
+// length of the last reply that arrived and the failure of a step.
 
 #include <cstdint>
 
-#include "link/link_request.h"
-#include "ops/op_result.h"
 #include "ops/transactor.h"
+#include "ops/op_result.h"
 
+// Fewest reply data bytes a successful step carries.
 constexpr std::uint32_t kMinStepReplyLength = 2;
 
-bool StepSucceeded(const LinkReply& reply);
-std::uint16_t StepFailureCode(const LinkReply& reply);
+struct BoxStep {
+    bool ok = false;
+    std::uint16_t failureCode = 0;
+    LinkReply reply;
+};
 
-// Sends `request` unless `hooks.abort` asks to stop; then `aborted` is set and
-// the reply says ST_SEND_FAILED.
-LinkReply SendStep(ITransactor& transactor, const OpHooks& hooks, const LinkRequest& request,
-                   bool& aborted);
+// The step rule applied to a reply.
+BoxStep JudgeStep(LinkReply reply);
 
-// The failure of `step` from `reply` into `result`.
-void FailAt(OpResult& result, OpStep step, const LinkReply& reply, bool aborted);
+// The reply data lengths the box's answer to `command` can have: a
+// configuration read's lead bytes and block, a serial's two lead bytes and at
+// least one byte of it, the result word's two companion bytes of every reply
+// that carries nothing else; any length for the version text.
+ReplyLengths ExpectedReplyLengths(std::uint16_t command);
+
+class CBoxExchange {
+public:
+    CBoxExchange(ITransactor& link, const OpHooks& hooks, OpResult& result)
+        : m_link(link), m_hooks(hooks), m_result(result) {}
+
+    // One request, judged by the step rule; a failure is recorded as `step`'s
+    // in the result. A request the abort check holds back fails with
+    // ST_SEND_FAILED and marks the result aborted.
+    BoxStep Step(OpStep step, const LinkRequest& request);
+    // One request whose reply is taken as it comes (the caller judges it).
+    LinkReply Send(const LinkRequest& request);
+    // Records a failed step in the result.
+    void Fail(OpStep step, const BoxStep& failed);
+    // Records a transfer request the box did not take: its failure code is
+    // the link's word, else the box's result word.
+    void FailTransfer(OpStep step, const LinkReply& reply);
+    bool Aborted() const { return m_result.aborted; }
+    void Emit(const OpProgress& event) const;
+    // Tells the end of a transfer: `ok`, or the failure the result holds.
+    void EmitTransferEnd(bool ok) const;
+
+private:
+    ITransactor& m_link;
+    const OpHooks& m_hooks;
+    OpResult& m_result;
+};

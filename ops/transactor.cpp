@@ -3,5 +3,5 @@
 #include "link/device_link.h"
 
 LinkReply CLinkTransactor::Transact(const LinkRequest& request) {
-    return RunRawTransact(request, [this](auto... args) { return m_link.Transact(args...); });
+    return m_link.Transact(request);
 }

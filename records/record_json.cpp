@@ -7,10 +7,17 @@ namespace {
 nlohmann::json StepsToJson(const std::vector<StepRecord>& steps) {
     nlohmann::json array = nlohmann::json::array();
     for (const StepRecord& step : steps) {
-        array.push_back({{"name", step.name},
-                         {"ok", step.ok},
-                         {"duration_ms", step.durationMs},
-                         {"status_texts", step.statusTexts}});
+        nlohmann::json item = {{"name", step.name},
+                               {"ok", step.ok},
+                               {"duration_ms", step.durationMs},
+                               {"status_texts", step.statusTexts}};
+        if (!step.resultWords.empty())
+            item["result_words"] = step.resultWords;
+        if (!step.blocksWritten.empty())
+            item["blocks_written"] = step.blocksWritten;
+        if (!step.blocksRead.empty())
+            item["blocks_read"] = step.blocksRead;
+        array.push_back(std::move(item));
     }
     return array;
 }
@@ -70,6 +77,9 @@ bool StepsFromJsonText(const std::string& text, std::vector<StepRecord>& steps) 
             step.ok = item.value("ok", false);
             step.durationMs = item.value("duration_ms", std::uint32_t{0});
             step.statusTexts = item.value("status_texts", std::vector<std::string>());
+            step.resultWords = item.value("result_words", std::string());
+            step.blocksWritten = item.value("blocks_written", std::string());
+            step.blocksRead = item.value("blocks_read", std::string());
         } catch (const nlohmann::json::exception&) {
             return false;
         }

@@ -39,6 +39,14 @@ struct StepRecord {
     bool ok = false;
     std::uint32_t durationMs = 0;
     std::vector<std::string> statusTexts;  // what the status line showed, in order
+    // Downloads and the jump: every result word the box gave, in order, as
+    // hex words with runs written once ("EE00*3 0001"); empty otherwise.
+    std::string resultWords = {};
+    // Settings: the three configuration blocks as written and as read back,
+    // hex, blocks apart by a blank; bytes no option maps are kept here
+    // alone. Empty when the step wrote or read none.
+    std::string blocksWritten = {};
+    std::string blocksRead = {};
 
     bool operator==(const StepRecord&) const = default;
 };

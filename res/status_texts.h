@@ -1,6 +1,6 @@
 #pragma once
-// The texts the status line shows, in one place: the handlers write them and
-// the command-line tool judges an operation's outcome by them.
+// The texts the status line shows, in one place: the handlers write them.
+// Nobody judges an outcome by them; the operations' result values say that.
 
 // Connection and identity.
 inline constexpr char kTextConnected[] = "设备连接成功.";

@@ -14,9 +14,9 @@ struct Words {
 };
 
 constexpr Words kSteps[] = {
-    {"identify", "读取身份"}, {"interlock", "互锁检查"}, {"firmware", "固件更新"},
-    {"settings", "写入配置"}, {"download", "下载文件"},  {"jump", "跳转运行"},
-    {"record", "保存记录"},
+    {kStepIdentify, "读取身份"}, {kStepInterlock, "互锁检查"}, {kStepFirmware, "固件更新"},
+    {kStepSettings, "写入配置"}, {kStepDownload, "下载文件"},  {kStepJump, "跳转运行"},
+    {kStepRecord, "保存记录"},
 };
 
 constexpr Words kReasons[] = {

@@ -11,7 +11,6 @@
 #include "device/option_table.h"
 #include "device/settings_json.h"
 #include "firmware/file_image.h"
-#include "firmware/load_slots.h"
 #include "firmware/transfer_packets.h"
 #include "station/config/digest.h"
 #include "station/config/toml_file.h"
@@ -20,10 +19,19 @@ namespace {
 
 namespace fs = std::filesystem;
 
+// The longest file a download to `slot` may send: what fits above the slot's
+// load address in the box's 32-bit address space, and never more than
+// kMaxRecipeFileBytes.
+std::uint64_t DownloadRoom(int slot) {
+    const std::uint64_t above =
+        (std::uint64_t{1} << 32) - LoadAddressForIndex(slot) - kFileDataOffset;
+    return std::min(above, kMaxRecipeFileBytes);
+}
+
 // Keys each table may hold.
 const std::set<std::string> kTopKeys = {"name", "variant", "firmware", "settings", "download"};
 const std::set<std::string> kFirmwareKeys = {"package", "sha256", "version"};
-const std::set<std::string> kDownloadKeys = {"file", "slot", "sha256", "jump"};
+const std::set<std::string> kDownloadKeys = {"file", "slot", "sha256", "jump", "ignore_result"};
 
 // [settings] `base`: what the options are laid over.
 constexpr char kBaseKey[] = "base";
@@ -126,15 +134,16 @@ private:
     }
 
     // The file at `key` of `table`, resolved against the recipe's folder,
-    // read whole; its digest checked against the table's pin.
+    // read whole unless longer than `maxBytes` (`what` says whose limit that
+    // is); its digest checked against the table's pin.
     std::string ReadFile(const toml::table& table, const std::string& key,
-                         const std::string& prefix, std::vector<std::uint8_t>& image,
-                         std::string& sha256) const {
+                         const std::string& prefix, std::uint64_t maxBytes, const std::string& what,
+                         std::vector<std::uint8_t>& image, std::string& sha256) const {
         const std::string named = RequiredString(table, key, prefix);
         const fs::path given(named);
         const std::string path = (given.is_absolute() ? given : m_dir / given).lexically_normal();
         const toml::node* node = table.get(key);
-        switch (ReadFileImage(path, image)) {
+        switch (ReadFileImage(path, image, maxBytes)) {
             case ImageLoad::Ok:
                 break;
             case ImageLoad::OpenFailed:
@@ -143,7 +152,8 @@ private:
             case ImageLoad::ShortRead:
                 Fail(node, Join(prefix, key), "cannot read " + path);
             case ImageLoad::TooLarge:
-                Fail(node, Join(prefix, key), path + " is larger than 4 GiB");
+                Fail(node, Join(prefix, key),
+                     path + " is larger than " + std::to_string(maxBytes) + " bytes, " + what);
         }
         sha256 = Sha256Hex(image.data(), image.size());
         const std::string pin = Pin(table, prefix);
@@ -157,11 +167,13 @@ private:
         CheckKeys(table, kFirmwareKeys, "firmware");
         RecipeFirmware fw;
         std::vector<std::uint8_t> image;
-        fw.package = ReadFile(table, "package", "firmware", image, fw.sha256);
+        fw.package = ReadFile(table, "package", "firmware", kMaxRecipeFileBytes,
+                              "the most a package may have", image, fw.sha256);
         if (image.size() < UpgradeHeaderLength(image))
             Fail(table.get("package"), "firmware.package",
                  fw.package + " is shorter than a package header");
         fw.version = RequiredString(table, "version", "firmware");
+        fw.bytes = std::make_shared<const std::vector<std::uint8_t>>(std::move(image));
         m_recipe.firmware = fw;
     }
 
@@ -237,13 +249,18 @@ private:
                     Fail(jump, prefix + ".jump", "only the last download may jump");
                 d.jump = *value;
             }
+            if (const toml::node* ignore = table->get("ignore_result")) {
+                const auto value = ignore->value<bool>();
+                if (!ignore->is_boolean() || !value)
+                    Fail(ignore, prefix + ".ignore_result", "must be true or false");
+                d.ignoreResult = *value;
+            }
 
             std::vector<std::uint8_t> image;
-            d.file = ReadFile(*table, "file", prefix, image, d.sha256);
-            if (!DownloadFitsAddressSpace(LoadAddressForIndex(d.slot),
-                                          static_cast<std::uint32_t>(image.size())))
-                Fail(table->get("file"), prefix + ".file",
-                     d.file + " does not fit above slot " + std::to_string(d.slot));
+            d.file =
+                ReadFile(*table, "file", prefix, DownloadRoom(d.slot),
+                         "the most slot " + std::to_string(d.slot) + " takes", image, d.sha256);
+            d.bytes = std::make_shared<const std::vector<std::uint8_t>>(std::move(image));
             m_recipe.downloads.push_back(d);
         }
     }

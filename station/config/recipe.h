@@ -8,10 +8,14 @@
 // parses them. Every key is checked: unknown keys, wrong types, settings
 // named or valued outside the option table, slots outside 0..5, a jump that
 // is not on the last download. Files named by the recipe are taken relative
-// to the recipe's folder, read whole and hashed; a sha256 pin that differs
-// refuses the recipe. Errors name the file, the line (where the file has
-// one) and the key. Pure: no threads, no port.
+// to the recipe's folder, read whole once, hashed and kept: the station sends
+// exactly those bytes, whatever happens to the file afterwards. A sha256 pin
+// that differs refuses the recipe, and so does a file larger than the box can
+// take or than kMaxRecipeFileBytes (refused by its size, unread). Errors name the file, the line
+// (where the file has one) and the key. Pure: no threads, no port.
 
+#include <cstdint>
+#include <memory>
 #include <optional>
 #include <string>
 #include <vector>
@@ -20,9 +24,17 @@
 
 struct OptionInfo;
 
+// A file a recipe names is never this large: a package or a binary the box
+// holds is a small fraction of it.
+constexpr std::uint64_t kMaxRecipeFileBytes = std::uint64_t{64} << 20;
+
+// A file's bytes as read when the recipe was loaded.
+using PinnedBytes = std::shared_ptr<const std::vector<std::uint8_t>>;
+
 struct RecipeFirmware {
     std::string package;  // path, resolved against the recipe's folder
     std::string sha256;   // of the package's bytes as read at load
+    PinnedBytes bytes;    // those bytes, what the station sends
     std::string version;  // the version text the box must report afterwards
 };
 
@@ -30,7 +42,12 @@ struct RecipeDownload {
     std::string file;  // path, resolved against the recipe's folder
     int slot = 0;      // load slot 0..5
     std::string sha256;
+    PinnedBytes bytes;  // the file's bytes as read at load, what the station sends
     bool jump = false;  // jump to the slot after the download (last entry only)
+    // The station fails the unit when the box answers a packet or the jump
+    // with any result word but success, unless this is set (boxes that answer
+    // them with codes of their own).
+    bool ignoreResult = false;
 };
 
 // What a recipe's [settings] are laid over (`base` in the file).
@@ -72,7 +89,5 @@ std::string SettingsRecordText(const DeviceSettings& settings);
 // records; empty for a box-based recipe.
 std::string ExpectedSettingsSha256(const Recipe& recipe);
 
-// The SHA-256 of the file at `path` now, or empty when it can't be read: the
-// station checks a file again before sending it, so a file changed on disk
-// after the recipe was loaded is never sent under the old digest.
+// The SHA-256 of the file at `path` now, or empty when it can't be read.
 std::string FileSha256(const std::string& path);

@@ -1,36 +1,38 @@
 #pragma once
-// CBoxOperations: the station's one way to the operations of device/ and
-// firmware/. Each call runs an existing operation (the handlers the window's
-// buttons run, or the record-level settings transfer) over a headless dialog
-// model and a link of the station's own, and turns what it showed into a
-// plain result. Nothing else in station/ names a handler or a control.
+// CBoxOperations: the station's way to the box operations of ops/, over a
+// link of the station's own. Each call runs one operation with the station's
+// hooks and hands back its result value; the unit judges from those values.
 //
-// Every transaction passes through the host here, which (1) refuses to send
-// while the station asks for an abort, so an operation in progress ends at
-// its next request, and (2) remembers the last transaction that failed, so
-// the station can give a reason code. Status texts and transfer progress go
-// to the sinks as the operation shows them.
+// Every request says which reply lengths can be its reply, so a frame the box
+// sends on its own is dropped rather than taken for one; the version and the
+// serial, whose lengths vary, are read until two reads agree. Every request
+// passes the abort check first: while the station asks for an
+// abort nothing more is sent, so an operation in progress ends at its next
+// request, aborted. Transfers report their progress to the progress sink
+// (bytes done of total; a total of kBusyProgressTotal while the box applies
+// an update). The last operation that failed in a transaction is kept, so the
+// station can give a reason code.
 //
-// Threads: one caller at a time (the unit loop); the sinks are called on it.
+// Threads: one caller at a time (the unit loop); the sink is called on it.
 
-#include <atomic>
 #include <cstdint>
 #include <functional>
-#include <memory>
-#include <mutex>
+#include <span>
 #include <string>
 
 #include "device/device_settings.h"
-#include "device/settings_transfer.h"
-#include "firmware/firmware_update.h"
 #include "link/status_words.h"
-#include "ops/identity_op.h"
+#include "ops/op_result.h"
+#include "ops/settings_ops.h"
+#include "ops/transactor.h"
+#include "ops/upgrade_timing.h"
 
 class CDeviceLink;
-class CDialogModel;
-struct ControlEvent;
 
-// The last transaction that did not succeed.
+// The progress total that means "busy, no count".
+constexpr long long kBusyProgressTotal = -1;
+
+// The last operation that failed in a transaction.
 struct TransactionFailure {
     bool any = false;
     StatusWord status = ST_OK;     // the link's word; ST_OK when the box answered
@@ -40,57 +42,52 @@ struct TransactionFailure {
 
 class CBoxOperations {
 public:
-    using StatusSink = std::function<void(const std::string& text)>;
     using ProgressSink = std::function<void(long long value, long long total)>;
     // Asked before every request; true stops the request from being sent.
     using AbortCheck = std::function<bool()>;
 
     CBoxOperations(CDeviceLink& link, const UpgradeTiming& timing);
-    ~CBoxOperations();
-    CBoxOperations(const CBoxOperations&) = delete;
-    CBoxOperations& operator=(const CBoxOperations&) = delete;
 
-    void SetSinks(StatusSink status, ProgressSink progress);
+    void SetProgressSink(ProgressSink progress);
     void SetAbortCheck(AbortCheck check);
 
-    // Version text and serial number (hex), each true when read.
-    bool ReadVersion(std::string& version);
-    bool ReadSerial(std::string& serial);
-    // The whole firmware update from `packagePath`; true when it ended with
-    // the update's success text.
-    bool UpdateFirmware(const std::string& packagePath);
-    // The box's factory settings restored; true when it took the request.
-    bool RestoreFactorySettings();
-    SettingsTransfer ReadSettings(DeviceSettings& settings);
-    SettingsTransfer WriteSettings(const DeviceSettings& settings);
-    // Download `file` into load slot `slot`; true when it was sent whole.
-    bool Download(const std::string& file, int slot);
-    // Jump to load slot `slot`; true when the box took the request.
-    bool Jump(int slot);
+    // Version text and serial number (hex), each read until two reads in a
+    // row agree (at most kMaxIdentityReads); `version`/`serial` is set only
+    // on success.
+    static constexpr int kMaxIdentityReads = 4;
+    OpResult ReadVersion(std::string& version);
+    OpResult ReadSerial(std::string& serial);
+    // The whole firmware update, from a file or from bytes the caller holds.
+    OpResult UpdateFirmware(const std::string& packagePath);
+    OpResult UpdateFirmware(std::span<const std::uint8_t> package);
+    // The box's factory settings restored.
+    OpResult RestoreFactorySettings();
+    // With `raw`, the blocks as read or as written (ops/settings_ops.h).
+    OpResult ReadSettings(DeviceSettings& settings, ConfigBlockBytes* raw = nullptr);
+    OpResult WriteSettings(const DeviceSettings& settings, ConfigBlockBytes* raw = nullptr);
+    // Download into load slot `slot`, from a file or from bytes; with
+    // `requireSuccessWord` a packet the box answers with any result word but
+    // success fails the download.
+    OpResult Download(const std::string& file, int slot, bool requireSuccessWord = false);
+    OpResult Download(std::span<const std::uint8_t> file, int slot,
+                      bool requireSuccessWord = false);
+    OpResult Jump(int slot, bool requireSuccessWord = false);
     // One probe as the port scan sends it; true when any valid frame came back.
     bool Probe();
 
-    TransactionFailure LastFailure() const;
-    void ClearFailure();
+    TransactionFailure LastFailure() const { return m_failure; }
+    void ClearFailure() { m_failure = TransactionFailure{}; }
 
 private:
-    class CHost;
-    void OnControlEvent(const ControlEvent& event);
-    std::string LastStatus();
-    bool ReadIdentity(IdentityResult (*op)(ITransactor&, std::uint32_t, const OpHooks&),
-                      std::string& text);
-    // What the operation shows, to the sinks as a handler would show it.
-    void ShowStatus(const std::string& text);
-    void ShowProgress(long long value, long long total);
-    void ClearLastStatus();
+    OpHooks Hooks();
+    OpResult ReadAgreed(std::uint16_t command, std::string& text);
+    // Keeps a transaction's failure; returns the result unchanged.
+    OpResult Keep(OpResult result);
 
-    std::shared_ptr<CDialogModel> m_model;
-    std::unique_ptr<CHost> m_host;
+    CDeviceLink& m_link;
+    CLinkTransactor m_transactor;
     UpgradeTiming m_timing;
-    // The model's observer runs on the operation's thread; the lock keeps a
-    // sink change from racing it.
-    std::mutex m_sinkMutex;
-    StatusSink m_statusSink;
     ProgressSink m_progressSink;
-    std::string m_lastStatus;
+    AbortCheck m_abortCheck;
+    TransactionFailure m_failure;
 };

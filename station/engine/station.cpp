@@ -154,7 +154,7 @@ UnitRecord CStation::Commit(const UnitOutcome& outcome, bool& stored) {
     // the serial meanwhile, or the store failed.
     UnitRecord shown = record;
     shown.result = UnitResult::Fail;
-    shown.failedStep = "record";
+    shown.failedStep = kStepRecord;
     shown.reasonCode = requirePassFree && m_store.Interlock(record.serial, record.recipeSha256) ==
                                               InterlockState::Passed
                            ? kReasonAlreadyPassed

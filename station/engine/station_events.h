@@ -17,15 +17,22 @@ enum class StationEventKind {
     Waiting,    // looking for a box (text: the port, or empty for any)
     UnitStart,  // a box answered (text: the port)
     StepStart,  // step begins
-    StepEnd,    // step ended: ok, durationMs, text = its last status text
+    StepEnd,    // step ended: ok, durationMs, text = its last note
     Progress,   // a transfer moved on: value of total bytes
     UnitEnd,    // the unit is over: record (and whether it was stored)
     Removed,    // the box stopped answering
     Notice,     // words for the operator (text), e.g. what a stop request did
 };
 
-// The firmware step's code, as events and records name it.
+// The steps' codes, as events and records name them.
+inline constexpr char kStepIdentify[] = "identify";
+inline constexpr char kStepInterlock[] = "interlock";
 inline constexpr char kStepFirmware[] = "firmware";
+inline constexpr char kStepSettings[] = "settings";
+inline constexpr char kStepDownload[] = "download";
+inline constexpr char kStepJump[] = "jump";
+// Storing the record, the step a RECORD_ERROR names.
+inline constexpr char kStepRecord[] = "record";
 
 struct StationEvent {
     StationEventKind kind = StationEventKind::Notice;

@@ -8,9 +8,9 @@
 #include <optional>
 #include <string>
 
-#include "firmware/firmware_update.h"
 #include "link/device_link.h"
 #include "link/port_choice.h"
+#include "ops/upgrade_timing.h"
 #include "station/engine/release_stamp.h"
 #include "station/engine/serial_registry.h"
 

@@ -5,7 +5,7 @@
 
 #include "device/option_table.h"
 #include "device/option_words.h"
-#include "dialog/step.h"
+#include "link/bytes_text.h"
 #include "link/status_words.h"
 #include "records/record_time.h"
 #include "res/station_texts.h"
@@ -17,7 +17,6 @@ namespace {
 
 // Operator texts of the station's own steps.
 constexpr char kTextVersionSkip[] = "已是目标版本,跳过固件更新";
-constexpr char kTextFileChanged[] = "文件已改变,与配方不符:";
 constexpr char kTextVersionWrong[] = "版本不符:";
 constexpr char kTextNotSelectable[] = "设备中的选项值无效:";
 constexpr char kTextReadBackDiffers[] = "读回不一致:";
@@ -25,8 +24,8 @@ constexpr char kTextAlreadyPassed[] = "该序列号已通过此配方(需返工�
 constexpr char kTextRetry[] = "上次未通过,重试";
 constexpr char kTextRework[] = "返工";
 constexpr char kTextAborted[] = "已中止";
-// A configuration reply shorter than its block: "the reply was incomplete".
-constexpr char kTextShortReply[] = "应答不完整:";
+// A file of the recipe was refused before any byte of it was sent.
+constexpr char kTextFileNotSent[] = "文件未能发送:";
 constexpr char kTextSettingsWritten[] = "设置已写入并读回一致";
 constexpr char kTextDuplicateSerialBefore[] = "序列号重复:该序列号正在工位 ";
 constexpr char kTextDuplicateSerialAfter[] = " 测试(设备放错?)";
@@ -57,14 +56,44 @@ const char* ReasonOf(const TransactionFailure& f, const char* noTransaction) {
     }
 }
 
+// The blocks in hex, apart by a blank.
+std::string BlocksText(const ConfigBlockBytes& blocks) {
+    std::string text;
+    for (const std::vector<std::uint8_t>& b : blocks) {
+        // A read stops at the first block that fails.
+        if (b.empty())
+            break;
+        text += (text.empty() ? "" : " ") + BytesToHex(b.data(), b.size());
+    }
+    return text;
+}
+
+std::string HexWord(std::uint16_t word) {
+    char text[8];
+    std::snprintf(text, sizeof text, "%04X", static_cast<unsigned>(word));
+    return text;
+}
+
 std::string FailureText(const TransactionFailure& f) {
-    char text[64];
     if (!f.any)
         return {};
-    if (f.status == ST_OK) {
-        std::snprintf(text, sizeof text, "设备拒绝: %04X", static_cast<unsigned>(f.resultWord));
-    } else {
-        std::snprintf(text, sizeof text, "通信失败: %04X", static_cast<unsigned>(f.status));
+    if (f.status == ST_OK)
+        return "设备拒绝: " + HexWord(f.resultWord);
+    return "通信失败: " + HexWord(f.status);
+}
+
+// Every result word, in order; a run of one word is written once with its
+// length ("EE00*3 0001").
+std::string ResultWordsText(const std::vector<std::uint16_t>& words) {
+    std::string text;
+    for (std::size_t i = 0; i < words.size();) {
+        std::size_t run = 1;
+        while (i + run < words.size() && words[i + run] == words[i])
+            ++run;
+        text += (text.empty() ? "" : " ") + HexWord(words[i]);
+        if (run > 1)
+            text += "*" + std::to_string(run);
+        i += run;
     }
     return text;
 }
@@ -100,22 +129,20 @@ UnitOutcome CUnitRun::Run(const std::string& unitId, const PortIdentity& port) {
     if (m_options.release)
         StampRecord(*m_options.release, m_record);
 
-    m_box.SetSinks(
-        [this](const std::string& text) { m_step.statusTexts.push_back(text); },
-        [this](long long value, long long total) {
-            const long long now = NowMs();
-            // A step going on with no count (the box applying an
-            // update) is a change of phase, never held back.
-            if (total > 0 && m_lastProgressMs >= 0 && now - m_lastProgressMs < kProgressIntervalMs)
-                return;
-            m_lastProgressMs = now;
-            StationEvent e;
-            e.kind = StationEventKind::Progress;
-            e.step = m_step.name;
-            e.value = value;
-            e.total = total;
-            m_emit(e);
-        });
+    m_box.SetProgressSink([this](long long value, long long total) {
+        const long long now = NowMs();
+        // A step going on with no count (the box applying an
+        // update) is a change of phase, never held back.
+        if (total > 0 && m_lastProgressMs >= 0 && now - m_lastProgressMs < kProgressIntervalMs)
+            return;
+        m_lastProgressMs = now;
+        StationEvent e;
+        e.kind = StationEventKind::Progress;
+        e.step = m_step.name;
+        e.value = value;
+        e.total = total;
+        m_emit(e);
+    });
 
     bool store = true;
     const bool passed = Identify() && Interlock(store) && Firmware() && Settings() && Downloads();
@@ -124,7 +151,7 @@ UnitOutcome CUnitRun::Run(const std::string& unitId, const PortIdentity& port) {
     } else {
         m_record.frameTrace = m_recorder.Snapshot();
     }
-    m_box.SetSinks(nullptr, nullptr);
+    m_box.SetProgressSink(nullptr);
     m_record.endTime = RecordTimeText(std::chrono::system_clock::now());
     return UnitOutcome{m_record, store};
 }
@@ -171,23 +198,16 @@ bool CUnitRun::FailStep(const char* reason, const std::string& text) {
     return EndStep(false);
 }
 
-bool CUnitRun::FailFromBox(const char* noTransaction) {
+bool CUnitRun::FailFromBox(const char* noTransaction, const std::string& noTransactionText) {
     const TransactionFailure f = m_box.LastFailure();
     std::string text = FailureText(f);
-    if (text.empty() && !m_step.statusTexts.empty())
-        text = m_step.statusTexts.back();
+    if (!f.any)
+        text = noTransactionText;
     return FailStep(ReasonOf(f, noTransaction), text);
 }
 
-bool CUnitRun::FailSettingsRead(const SettingsTransfer& read) {
-    if (read.step.status == ST_OK && read.step.wCode == RESULT_OK &&
-        read.step.failureCode == ST_SHORT_REPLY)
-        return FailStep(kReasonNoReply, kTextShortReply + ErrorText(ST_SHORT_REPLY));
-    return FailFromBox(kReasonBoxRefused);
-}
-
 bool CUnitRun::Identify() {
-    BeginStep("identify");
+    BeginStep(kStepIdentify);
     if (!m_box.ReadVersion(m_record.versionBefore) || !m_box.ReadSerial(m_record.serial))
         return FailFromBox(kReasonBoxRefused);
     m_record.versionAfter = m_record.versionBefore;
@@ -198,7 +218,7 @@ bool CUnitRun::Identify() {
 }
 
 bool CUnitRun::Interlock(bool& store) {
-    BeginStep("interlock");
+    BeginStep(kStepInterlock);
     std::string holder;
     if (m_options.serials != nullptr && !m_record.serial.empty() &&
         !m_options.serials->Claim(m_record.serial, m_options.slot, holder)) {
@@ -238,13 +258,12 @@ bool CUnitRun::Firmware() {
         Note(kTextVersionSkip);
         return EndStep(true);
     }
-    if (FileSha256(fw.package) != fw.sha256)
-        return FailStep(kReasonPackageMismatch, kTextFileChanged + fw.package);
     // Unknown until the box reports it again: a failed update may have left
     // it in its loader.
     m_record.versionAfter.clear();
-    if (!m_box.UpdateFirmware(fw.package))
-        return FailFromBox(kReasonFileError);
+    // The bytes read, checked and hashed when the recipe was loaded.
+    if (!m_box.UpdateFirmware(*fw.bytes))
+        return FailFromBox(kReasonFileError, kTextFileNotSent + fw.package);
     m_updated = true;
     m_box.ClearFailure();
     if (!m_box.ReadVersion(m_record.versionAfter))
@@ -257,10 +276,12 @@ bool CUnitRun::Firmware() {
 }
 
 bool CUnitRun::Settings() {
-    BeginStep("settings");
+    BeginStep(kStepSettings);
     DeviceSettings before;
-    if (const SettingsTransfer read = m_box.ReadSettings(before); !read.ok)
-        return FailSettingsRead(read);
+    ConfigBlockBytes blocks;
+    if (const OpResult read = m_box.ReadSettings(before, &blocks); !read.ok)
+        return FailFromBox(kReasonBoxRefused);
+    m_step.blocksRead = BlocksText(blocks);
     m_record.settingsBefore = SettingsRecordText(before);
     const std::optional<DeviceSettings> complete = CompleteSettings(m_recipe);
     if (!complete && m_recipe.settingOptions.empty()) {
@@ -291,11 +312,20 @@ bool CUnitRun::Settings() {
         return FailStep(kReasonVerifyMismatch, kTextNotSelectable + fields);
     }
     // A recipe that names no option wants the factory settings just restored.
-    if (!(complete && wanted == FactorySettings()) && !m_box.WriteSettings(wanted).ok)
-        return FailFromBox(kReasonBoxRefused);
+    if (!(complete && wanted == FactorySettings())) {
+        const OpResult written = m_box.WriteSettings(wanted, &blocks);
+        m_step.blocksWritten = BlocksText(blocks);
+        if (!written)
+            return FailFromBox(kReasonBoxRefused);
+    }
+    // Only the options are compared (boxes may hold other values in bytes
+    // no option maps); the blocks themselves go into the record.
     DeviceSettings after;
-    if (const SettingsTransfer read = m_box.ReadSettings(after); !read.ok)
-        return FailSettingsRead(read);
+    blocks = {};
+    const OpResult readBack = m_box.ReadSettings(after, &blocks);
+    m_step.blocksRead = BlocksText(blocks);
+    if (!readBack)
+        return FailFromBox(kReasonBoxRefused);
     m_record.settingsAfter = SettingsRecordText(after);
     m_record.settingsAfterSha256 = Sha256Hex(m_record.settingsAfter);
 
@@ -319,15 +349,18 @@ bool CUnitRun::Settings() {
 
 bool CUnitRun::Downloads() {
     for (const RecipeDownload& d : m_recipe.downloads) {
-        BeginStep("download");
-        if (FileSha256(d.file) != d.sha256)
-            return FailStep(kReasonPackageMismatch, kTextFileChanged + d.file);
-        if (!m_box.Download(d.file, d.slot))
-            return FailFromBox(kReasonFileError);
+        BeginStep(kStepDownload);
+        const bool requireSuccess = !d.ignoreResult;
+        const OpResult sent = m_box.Download(*d.bytes, d.slot, requireSuccess);
+        m_step.resultWords = ResultWordsText(sent.resultWords);
+        if (!sent)
+            return FailFromBox(kReasonFileError, kTextFileNotSent + d.file);
         EndStep(true);
         if (d.jump) {
-            BeginStep("jump");
-            if (!m_box.Jump(d.slot))
+            BeginStep(kStepJump);
+            const OpResult jumped = m_box.Jump(d.slot, requireSuccess);
+            m_step.resultWords = ResultWordsText(jumped.resultWords);
+            if (!jumped)
                 return FailFromBox(kReasonBoxRefused);
             EndStep(true);
         }

@@ -2,7 +2,7 @@
 // CUnitRun: one box through the recipe, from its identity to the record that
 // describes the run; the station stores the record and shows the result.
 //
-// Steps, each timed and recorded with the status texts it showed:
+// Steps, each timed and recorded with the notes the station made:
 // identify (version, serial), interlock (what the store knows of the serial
 // for this recipe), firmware (skipped when the box already reports the
 // recipe's version; the version is checked afterwards), settings (read;
@@ -20,8 +20,8 @@
 #include <functional>
 #include <string>
 
-#include "device/settings_transfer.h"
 #include "link/port_identity.h"
+#include "ops/op_result.h"
 #include "records/record_store.h"
 #include "records/unit_record.h"
 #include "station/config/recipe.h"
@@ -65,11 +65,8 @@ private:
     // Ends the current step as failed with `reason` and the operator's words.
     bool FailStep(const char* reason, const std::string& text);
     // Fails the current step with the reason the last failed transaction
-    // gives, or `noTransaction` when none failed.
-    bool FailFromBox(const char* noTransaction);
-    // A settings read that failed: a reply too short for its block is a
-    // reply that never came whole (NO_REPLY), not a refusal of the box.
-    bool FailSettingsRead(const SettingsTransfer& read);
+    // gives, or `noTransaction` and its text when none failed.
+    bool FailFromBox(const char* noTransaction, const std::string& noTransactionText = {});
     void Note(const std::string& text);
 
     const Recipe& m_recipe;

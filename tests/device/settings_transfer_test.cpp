@@ -1,8 +1,6 @@
 // Whole-record settings reads and writes over a pseudo-terminal to the box
 // simulator: every block's outcome is reported, the third included.
 
-#include "device/settings_transfer.h"
-
 #include <gtest/gtest.h>
 
 #include <memory>
@@ -14,6 +12,7 @@
 #include "link/command_codes.h"
 #include "link/device_link.h"
 #include "link/status_words.h"
+#include "ops/settings_ops.h"
 #include "settings_vectors.h"
 #include "tests/support/box_workspace.h"
 
@@ -119,11 +118,11 @@ TEST_F(SettingsTransferTest, FailingBlockIsNamedAndTheRestIsNotSent) {
         m_sim.ClearRequests();
         m_sim.SetOverride(c.command, c.reply);
         DeviceSettings settings = AllOnLastEntry();
-        const SettingsTransfer r =
+        const OpResult r =
             c.write ? WriteDeviceSettings(m_host, settings) : ReadDeviceSettings(m_host, settings);
         EXPECT_FALSE(r.ok);
         EXPECT_EQ(r.failedBlock, c.block);
-        EXPECT_EQ(r.step.failureCode, c.code);
+        EXPECT_EQ(r.failureCode, c.code);
         EXPECT_EQ(Commands(), c.sent);
         EXPECT_EQ(settings, AllOnLastEntry());  // a failed read changes nothing
     }
@@ -132,7 +131,7 @@ TEST_F(SettingsTransferTest, FailingBlockIsNamedAndTheRestIsNotSent) {
 TEST_F(SettingsTransferTest, RecordWithoutASelectionIsNotSent) {
     DeviceSettings s = AllOffFirstEntry();
     s.crankTime.reset();
-    const SettingsTransfer r = WriteDeviceSettings(m_host, s);
+    const OpResult r = WriteDeviceSettings(m_host, s);
     EXPECT_FALSE(r.ok);
     EXPECT_EQ(r.failedBlock, 0);
     EXPECT_TRUE(m_sim.Requests().empty());

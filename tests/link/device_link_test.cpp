@@ -60,9 +60,14 @@ struct Outcome {
 Outcome Exchange(CDeviceLink& link, std::uint16_t command, std::uint32_t timeoutMs = 2000,
                  const Bytes& data = {}) {
     Outcome o;
-    o.status = link.Transact(command, SUB_DEFAULT, data.empty() ? nullptr : data.data(),
-                             static_cast<std::uint32_t>(data.size()), &o.result, o.buffer.data(),
-                             REPLY_LIMIT, &o.length, timeoutMs);
+    const LinkReply reply =
+        link.Transact({.command = command, .data = data, .firstByteTimeoutMs = timeoutMs});
+    o.status = reply.status;
+    if (reply.status == ST_OK) {
+        o.result = reply.resultWord;
+        o.length = reply.length;
+        std::copy(reply.data.begin(), reply.data.end(), o.buffer.begin());
+    }
     return o;
 }
 
@@ -678,6 +683,69 @@ TEST_F(DeviceLinkTest, RacingTransactionsAndReconnects) {
     EXPECT_EQ(wrong.load(), 0);
     EXPECT_GT(good.load(), 0);
     RecordProperty("unsolicited_taken_as_reply", unsolicited.load());
+}
+
+// A request that says which reply lengths it accepts: a valid frame of
+// another length is the box's own and is dropped, and the wait for the
+// reply goes on within the same time-out.
+TEST_F(DeviceLinkTest, RepliesOfALengthTheRequestCannotHaveAreDropped) {
+    CTestPty device;
+    ASSERT_TRUE(device.LinkAs(m_dir.PortPath(4)));
+    CDeviceLink link(kTestTiming);
+    ASSERT_EQ(link.OpenPort(4), ST_OK);
+
+    const auto frame = [](const Bytes& data) {
+        Bytes payload = {0xEE, 0x00};
+        payload.insert(payload.end(), data.begin(), data.end());
+        Bytes f;
+        BuildFrame(kReplyStart, payload.data(), payload.size(), f);
+        return f;
+    };
+    const Bytes own = frame({0x55, 0xAA, 0x07});  // 3 data bytes
+    const Bytes block = frame(Bytes(19, 0x42));   // a configuration block's reply
+    constexpr std::uint32_t kWaitMs = 400;
+    struct Case {
+        const char* name;
+        ReplyLengths accepted;
+        std::vector<Bytes> frames;  // what the box sends after the request
+        StatusWord status;
+        std::uint32_t length;  // of the reply taken, when ST_OK
+    };
+    const Case cases[] = {
+        {"own frame first", ReplyLengths::Exactly(19), {own, block}, ST_OK, 19},
+        {"two own frames first", ReplyLengths::Exactly(19), {own, own, block}, ST_OK, 19},
+        {"only own frames", ReplyLengths::Exactly(19), {own, own}, ST_NO_REPLY, 0},
+        {"at least: own frame too short", ReplyLengths::AtLeast(4), {own, block}, ST_OK, 19},
+        {"at least: longer reply taken", ReplyLengths::AtLeast(3), {block}, ST_OK, 19},
+        {"tail of an own frame first",
+         ReplyLengths::Exactly(19),
+         {Bytes(own.begin() + 3, own.end()), block},
+         ST_OK,
+         19},
+        {"any length: own frame taken", ReplyLengths{}, {own, block}, ST_OK, 3},
+        {"any length: a stray byte ends the wait",
+         ReplyLengths{},
+         {Bytes(own.begin() + 3, own.end()), block},
+         ST_NO_REPLY,
+         0},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.name);
+        std::thread box([&] {
+            const Bytes request = device.Receive(kProbeFrame.size(), 2000);
+            Bytes wire;
+            for (const Bytes& f : c.frames)
+                wire.insert(wire.end(), f.begin(), f.end());
+            device.Send(wire);
+        });
+        const LinkReply reply = link.Transact(
+            {.command = CMD_CONFIG_READ_1, .firstByteTimeoutMs = kWaitMs, .accepted = c.accepted});
+        box.join();
+        EXPECT_EQ(reply.status, c.status);
+        EXPECT_EQ(reply.length, c.length);
+        // Whatever the case left on the line goes with the next request.
+        device.Receive(64, 50);
+    }
 }
 
 }  // namespace

@@ -1,27 +1,181 @@
+// What a transfer's result says when it stops part-way: the failing step, the
+// link's word, the box's word, the bytes the box took, and that nothing was
+// sent after the stop.
+
 #include <gtest/gtest.h>
 
-#include <fstream>
+#include <atomic>
 #include <functional>
+#include <memory>
 #include <string>
-#include <vector>
 
 #include "boxsim/box_simulator.h"
 #include "firmware/transfer_packets.h"
+#include "link/command_codes.h"
 #include "link/device_link.h"
+#include "ops/firmware_ops.h"
 #include "ops/identity_op.h"
 #include "ops/load_slot_ops.h"
 #include "ops/transactor.h"
-#include "tests/support/box_workspace.h"
+#include "tests/support/quick_upgrade_timing.h"
+#include "tests/support/temp_port_dir.h"
 
 namespace {
 
-constexpr std::uint32_t kFileSize = 3 * kTransferChunk + 17;
+using Bytes = std::vector<std::uint8_t>;
+
+constexpr int kBoxPort = 5;
+constexpr std::uint16_t kRefusal = 0x0102;
+// Data packets of a 1 KiB transfer: four of 256 bytes.
+constexpr std::size_t kDataSize = 1024;
+
+class OpResultTest : public ::testing::Test {
+protected:
+    void SetUp() override {
+        ASSERT_TRUE(m_sim.Start(m_dir.Path(), kBoxPort));
+        m_sim.SetRestartTime(std::chrono::milliseconds(30));
+        ASSERT_EQ(m_link.OpenPort(kBoxPort), ST_OK);
+    }
+    void TearDown() override {
+        m_sim.SetRequestHook({});
+        m_link.Disconnect();
+        m_sim.Stop();
+    }
+
+    // From the `nth` request of `command` on (1-based), the box answers once
+    // with `reply`.
+    void OverrideNth(std::uint16_t command, int nth, const SimOverride& reply) {
+        m_sim.ClearRequests();
+        // The simulator calls a copy of the hook: the count lives outside it.
+        auto seen = std::make_shared<std::atomic<int>>(0);
+        m_sim.SetRequestHook([this, command, nth, reply, seen](const SimRequest& r) {
+            if (r.command == command && ++*seen == nth - 1)
+                m_sim.SetOverride(command, reply);
+        });
+    }
+
+    CTempPortDir m_dir{"ops-results"};
+    CBoxSimulator m_sim;
+    CDeviceLink m_link;
+    CLinkTransactor m_transactor{m_link};
+};
+
+TEST_F(OpResultTest, RefusedPacketStopsTheTransferAndSaysWhere) {
+    SimOverride refused;
+    refused.resultWord = kRefusal;
+    refused.times = 1;
+    const Bytes package = MakeSamplePackage("VBX-100 V3.0.0", kDataSize);
+    const Bytes file(kDataSize, 0x5A);
+    struct Case {
+        const char* name;
+        std::uint16_t command;
+        std::function<OpResult(ITransactor&)> run;
+        bool ok;
+        OpStep step;
+        std::uint64_t bytesDone;
+        std::vector<std::uint16_t> resultWords;
+        std::uint16_t lastCommand;  // the last request the box got
+    };
+    const Case cases[] = {
+        {"update: third data packet refused",
+         CMD_UPGRADE_DATA,
+         [&](ITransactor& link) {
+             return UpdateFirmwareImage(link, package, QuickUpgradeTiming());
+         },
+         false,
+         OpStep::UpgradeData,
+         512,
+         {},
+         CMD_UPGRADE_DATA},
+        {"download with the success word required",
+         CMD_FILE_DATA,
+         [&](ITransactor& link) { return DownloadImage(link, file, 2, {}, {true}); },
+         false,
+         OpStep::FileData,
+         256,
+         {RESULT_OK, RESULT_OK, kRefusal},
+         CMD_FILE_DATA},
+        {"download judged on the link only",
+         CMD_FILE_DATA,
+         [&](ITransactor& link) { return DownloadImage(link, file, 2); },
+         true,
+         OpStep::None,
+         kDataSize,
+         {RESULT_OK, RESULT_OK, kRefusal, RESULT_OK, RESULT_OK},
+         CMD_FILE_DATA},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.name);
+        OverrideNth(c.command, 3, refused);
+        const OpResult r = c.run(m_transactor);
+        EXPECT_EQ(r.ok, c.ok);
+        EXPECT_EQ(r.failedStep, c.step);
+        EXPECT_EQ(r.bytesDone, c.bytesDone);
+        EXPECT_EQ(r.bytesTotal, kDataSize);
+        EXPECT_EQ(r.resultWords, c.resultWords);
+        EXPECT_FALSE(r.aborted);
+        if (!c.ok) {
+            EXPECT_EQ(r.status, ST_OK);
+            EXPECT_EQ(r.resultWord, kRefusal);
+            EXPECT_EQ(r.failureCode, kRefusal);
+        }
+        const std::vector<SimRequest> sent = m_sim.Requests();
+        ASSERT_FALSE(sent.empty());
+        EXPECT_EQ(sent.back().command, c.lastCommand);
+        m_sim.SetRequestHook({});
+    }
+}
+
+TEST_F(OpResultTest, AbortMidTransferSendsNothingMoreAndCountsWhatWentThrough) {
+    const Bytes package = MakeSamplePackage("VBX-100 V3.0.0", kDataSize);
+    const Bytes file(kDataSize, 0x33);
+    struct Case {
+        const char* name;
+        std::function<OpResult(ITransactor&, const OpHooks&)> run;
+        OpStep step;
+        std::uint16_t dataCommand;
+        std::uint64_t packets;  // of dataCommand, the download's information block included
+    };
+    const Case cases[] = {
+        {"update",
+         [&](ITransactor& link, const OpHooks& hooks) {
+             return UpdateFirmwareImage(link, package, QuickUpgradeTiming(), hooks);
+         },
+         OpStep::UpgradeData, CMD_UPGRADE_DATA, 2},
+        {"download",
+         [&](ITransactor& link, const OpHooks& hooks) {
+             return DownloadImage(link, file, 0, hooks);
+         },
+         OpStep::FileData, CMD_FILE_DATA, 3},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.name);
+        m_sim.ClearRequests();
+        // The operator stops once the box has taken two packets of data.
+        bool stop = false;
+        OpHooks hooks;
+        hooks.progress = [&](const OpProgress& e) {
+            if (e.kind == OpProgress::Kind::Sent && e.done == 512)
+                stop = true;
+        };
+        hooks.abort = [&] { return stop; };
+        const OpResult r = c.run(m_transactor, hooks);
+        EXPECT_FALSE(r.ok);
+        EXPECT_TRUE(r.aborted);
+        EXPECT_TRUE(r.TransactionFailed());
+        EXPECT_EQ(r.failedStep, c.step);
+        EXPECT_EQ(r.status, ST_SEND_FAILED);
+        EXPECT_EQ(r.bytesDone, 512u);
+        EXPECT_EQ(m_sim.RequestCount(c.dataCommand), c.packets);
+        EXPECT_EQ(m_sim.RequestCount(CMD_UPGRADE_END), 0u);
+    }
+}
 
 // Sends over the link; before request number `faultAt` (1-based) it lets the
 // case change the box, so a fault can start in the middle of an operation.
 class CFaultingTransactor : public ITransactor {
 public:
-    CFaultingTransactor(CDeviceLink& link, int faultAt, std::function<void()> fault)
+    CFaultingTransactor(ITransactor& link, int faultAt, std::function<void()> fault)
         : m_link(link), m_faultAt(faultAt), m_fault(std::move(fault)) {}
     LinkReply Transact(const LinkRequest& request) override {
         if (++m_count == m_faultAt && m_fault)
@@ -31,163 +185,92 @@ public:
     int Count() const { return m_count; }
 
 private:
-    CLinkTransactor m_link;
+    ITransactor& m_link;
     int m_faultAt;
     std::function<void()> m_fault;
     int m_count = 0;
 };
 
-struct OpCase {
-    const char* name;
-    // Request number the fault starts at (0: none), and the fault.
-    int faultAt;
-    std::function<void(CBoxSimulator&)> fault;
-    // Calls of the abort check after which it asks to stop (-1: never).
-    int abortAfter;
-    std::function<OpResult(ITransactor&, const OpHooks&, const std::string& file)> run;
-    OpResult expected;
-    int requests;  // requests that reached the transactor
-};
-
-SimOverride Refused(std::uint16_t word) {
-    SimOverride o;
-    o.resultWord = word;
-    return o;
-}
-
-SimOverride Garbled() {
-    SimOverride o;
-    o.badChecksum = true;
-    return o;
-}
-
-OpResult Expect(bool ok, OpStep step, StatusWord status, std::uint16_t word, std::uint32_t bytes,
-                bool aborted = false) {
-    OpResult r;
-    r.ok = ok;
-    r.failedStep = step;
-    r.status = status;
-    r.resultWord = word;
-    r.bytesDone = bytes;
-    r.aborted = aborted;
-    return r;
-}
-
-OpResult Version(ITransactor& t, const OpHooks& h, const std::string&) {
-    return ReadVersionOp(t, TIMEOUT_DEFAULT_MS, h).result;
-}
-OpResult Serial(ITransactor& t, const OpHooks& h, const std::string&) {
-    return ReadSerialOp(t, TIMEOUT_DEFAULT_MS, h).result;
-}
-OpResult Download(ITransactor& t, const OpHooks& h, const std::string& file) {
-    return DownloadOp(t, file, 2, h);
-}
-OpResult Jump(ITransactor& t, const OpHooks& h, const std::string&) {
-    return JumpOp(t, 2, h);
-}
-
-class OpResultTest : public ::testing::Test {
-protected:
-    void SetUp() override {
-        m_workspace = std::make_unique<CBoxWorkspace>("ops");
-        m_file = m_workspace->WorkDir() + "/app.bin";
-        std::vector<char> bytes(kFileSize);
-        for (std::size_t i = 0; i < bytes.size(); ++i)
-            bytes[i] = static_cast<char>(i * 7);
-        std::ofstream(m_file, std::ios::binary).write(bytes.data(), bytes.size());
-    }
-
-    std::unique_ptr<CBoxWorkspace> m_workspace;
-    std::string m_file;
-};
-
 TEST_F(OpResultTest, ResultValuesNameTheStepTheWordsAndTheBytesDone) {
-    const auto refuseVersion = [](CBoxSimulator& s) {
-        s.SetOverride(CMD_GET_VERSION, Refused(0x1234));
+    constexpr std::size_t kFileSize = 3 * kTransferChunk + 17;
+    Bytes file(kFileSize);
+    for (std::size_t i = 0; i < file.size(); ++i)
+        file[i] = static_cast<std::uint8_t>(i * 7);
+    const std::string path = m_dir.Path() + "/app.bin";
+    SimOverride refused;
+    refused.resultWord = 0x1234;
+    SimOverride garbled;
+    garbled.badChecksum = true;
+    const auto identity = [](std::uint16_t command) {
+        return [command](ITransactor& t, const OpHooks& h) {
+            return ReadIdentity(t, command, TIMEOUT_DEFAULT_MS, h).result;
+        };
     };
-    const auto garbleSerial = [](CBoxSimulator& s) { s.SetOverride(CMD_GET_SERIAL, Garbled()); };
-    const auto garbleData = [](CBoxSimulator& s) { s.SetOverride(CMD_FILE_DATA, Garbled()); };
-    const auto refuseData = [](CBoxSimulator& s) {
-        s.SetOverride(CMD_FILE_DATA, Refused(0x0BAD));
+    const auto download = [&](ITransactor& t, const OpHooks& h) {
+        return DownloadImage(t, file, 2, h);
     };
-    const auto refuseJump = [](CBoxSimulator& s) { s.SetOverride(CMD_JUMP, Refused(0x0BAD)); };
-    const std::vector<OpCase> cases = {
-        {"version read", 0, nullptr, -1, Version, Expect(true, OpStep::None, ST_OK, RESULT_OK, 0),
-         1},
-        {"version refused", 1, refuseVersion, -1, Version,
-         Expect(false, OpStep::Version, ST_OK, 0x1234, 0), 1},
-        {"serial garbled", 1, garbleSerial, -1, Serial,
-         Expect(false, OpStep::Serial, ST_NO_REPLY, 0, 0), 1},
-        {"identity aborted", 0, nullptr, 0, Version,
-         Expect(false, OpStep::Version, ST_SEND_FAILED, 0, 0, true), 0},
-        {"download whole", 0, nullptr, -1, Download,
-         Expect(true, OpStep::None, ST_OK, RESULT_OK, kFileSize), 5},
-        {"information block garbled", 1, garbleData, -1, Download,
-         Expect(false, OpStep::InfoPacket, ST_NO_REPLY, 0, 0), 1},
-        {"third data packet garbled", 4, garbleData, -1, Download,
-         Expect(false, OpStep::DataPacket, ST_NO_REPLY, 0, 2 * kTransferChunk), 4},
-        // Only the link's word decides a download; the box's is kept.
-        {"data refused by the box", 1, refuseData, -1, Download,
-         Expect(true, OpStep::None, ST_OK, 0x0BAD, kFileSize), 5},
-        {"download aborted mid-transfer", 0, nullptr, 3, Download,
-         Expect(false, OpStep::DataPacket, ST_SEND_FAILED, 0, 2 * kTransferChunk, true), 3},
-        {"jump refused by the box", 1, refuseJump, -1, Jump,
-         Expect(true, OpStep::None, ST_OK, 0x0BAD, 0), 1},
-        {"jump to no slot", 0, nullptr, -1,
-         [](ITransactor& t, const OpHooks& h, const std::string&) { return JumpOp(t, 6, h); },
-         Expect(false, OpStep::LoadSlot, ST_OK, 0, 0), 0},
-        {"download of no file", 0, nullptr, -1,
-         [](ITransactor& t, const OpHooks& h, const std::string& f) {
-             return DownloadOp(t, f + ".missing", 2, h);
-         },
-         Expect(false, OpStep::FileOpen, ST_OK, 0, 0), 0},
+    struct Case {
+        const char* name;
+        int faultAt;  // request the fault starts at (0: none)
+        std::uint16_t faultCommand;
+        const SimOverride* fault;
+        int abortAfter;  // calls of the abort check after which it stops (-1: never)
+        std::function<OpResult(ITransactor&, const OpHooks&)> run;
+        bool ok;
+        OpStep step;
+        StatusWord status;
+        std::uint16_t resultWord;  // of the last reply that arrived
+        std::uint64_t bytesDone;
+        bool aborted;
+        int requests;  // that reached the transactor
     };
-    for (const OpCase& c : cases) {
+    const Case cases[] = {
+        {"version read", 0, 0, nullptr, -1, identity(CMD_GET_VERSION), true, OpStep::None, ST_OK,
+         RESULT_OK, 0, false, 1},
+        {"version refused", 1, CMD_GET_VERSION, &refused, -1, identity(CMD_GET_VERSION), false,
+         OpStep::Identity, ST_OK, 0x1234, 0, false, 1},
+        {"serial garbled", 1, CMD_GET_SERIAL, &garbled, -1, identity(CMD_GET_SERIAL), false,
+         OpStep::Identity, ST_NO_REPLY, 0, 0, false, 1},
+        {"identity aborted", 0, 0, nullptr, 0, identity(CMD_GET_VERSION), false, OpStep::Identity,
+         ST_SEND_FAILED, 0, 0, true, 0},
+        {"download whole", 0, 0, nullptr, -1, download, true, OpStep::None, ST_OK, RESULT_OK,
+         kFileSize, false, 5},
+        {"information block garbled", 1, CMD_FILE_DATA, &garbled, -1, download, false,
+         OpStep::InfoBlock, ST_NO_REPLY, 0, 0, false, 1},
+        {"third data packet garbled", 4, CMD_FILE_DATA, &garbled, -1, download, false,
+         OpStep::FileData, ST_NO_REPLY, RESULT_OK, 2 * kTransferChunk, false, 4},
+        {"download aborted mid-transfer", 0, 0, nullptr, 3, download, false, OpStep::FileData,
+         ST_SEND_FAILED, RESULT_OK, 2 * kTransferChunk, true, 3},
+        {"jump refused by the box, judged on the link only", 1, CMD_JUMP, &refused, -1,
+         [](ITransactor& t, const OpHooks& h) { return JumpToSlot(t, 2, h); }, true,
+         OpStep::None, ST_OK, 0x1234, 0, false, 1},
+        {"jump to no slot", 0, 0, nullptr, -1,
+         [](ITransactor& t, const OpHooks& h) { return JumpToSlot(t, kLoadSlotCount, h); }, false,
+         OpStep::Input, ST_OK, 0, 0, false, 0},
+        {"download of no file", 0, 0, nullptr, -1,
+         [&](ITransactor& t, const OpHooks& h) { return DownloadFile(t, path + ".missing", 2, h); },
+         false, OpStep::Load, ST_OK, 0, 0, false, 0},
+    };
+    for (const Case& c : cases) {
         SCOPED_TRACE(c.name);
-        CBoxSimulator sim;
-        ASSERT_TRUE(sim.Start(m_workspace->PortDir(), 1));
-        CDeviceLink link;
-        std::uint8_t com = 0;
-        ASSERT_EQ(link.ScanPorts(&com), ST_OK);
-        CFaultingTransactor transactor(link, c.faultAt, [&] { c.fault(sim); });
+        m_sim.ClearOverrides();
+        CFaultingTransactor transactor(m_transactor, c.faultAt, [&] {
+            m_sim.SetOverride(c.faultCommand, *c.fault);
+        });
         int checks = 0;
         OpHooks hooks;
         hooks.abort = [&] { return c.abortAfter >= 0 && checks++ >= c.abortAfter; };
 
-        const OpResult r = c.run(transactor, hooks, m_file);
-        EXPECT_EQ(r.ok, c.expected.ok);
-        EXPECT_EQ(r.failedStep, c.expected.failedStep);
-        EXPECT_EQ(r.status, c.expected.status);
-        EXPECT_EQ(r.resultWord, c.expected.resultWord);
-        EXPECT_EQ(r.bytesDone, c.expected.bytesDone);
-        EXPECT_EQ(r.aborted, c.expected.aborted);
+        const OpResult r = c.run(transactor, hooks);
+        EXPECT_EQ(r.ok, c.ok);
+        EXPECT_EQ(r.failedStep, c.step);
+        EXPECT_EQ(r.status, c.status);
+        EXPECT_EQ(r.resultWord, c.resultWord);
+        EXPECT_EQ(r.bytesDone, c.bytesDone);
+        EXPECT_EQ(r.aborted, c.aborted);
         EXPECT_EQ(transactor.Count(), c.requests);
-        link.Disconnect();
-        sim.Stop();
     }
-}
-
-TEST_F(OpResultTest, DownloadTellsEachPacketsBytesOfTheTotal) {
-    CBoxSimulator sim;
-    ASSERT_TRUE(sim.Start(m_workspace->PortDir(), 1));
-    CDeviceLink link;
-    std::uint8_t com = 0;
-    ASSERT_EQ(link.ScanPorts(&com), ST_OK);
-    CLinkTransactor transactor(link);
-    std::vector<std::pair<std::uint32_t, std::uint32_t>> sent;
-    OpHooks hooks;
-    hooks.progress = [&](const OpProgress& p) {
-        if (p.kind == OpProgress::Kind::BytesSent)
-            sent.emplace_back(p.done, p.total);
-    };
-    ASSERT_TRUE(DownloadOp(transactor, m_file, 0, hooks).ok);
-    const std::vector<std::pair<std::uint32_t, std::uint32_t>> expected = {
-        {0, kFileSize}, {256, kFileSize}, {512, kFileSize}, {768, kFileSize},
-        {kFileSize, kFileSize}};
-    EXPECT_EQ(sent, expected);
-    EXPECT_TRUE(sim.Slot(0).sha1Matches);
-    link.Disconnect();
-    sim.Stop();
+    m_sim.ClearOverrides();
 }
 
 }  // namespace

@@ -58,4 +58,35 @@ TEST_F(BoxOperationsTest, AbortCheckHoldsEveryRequestBack) {
     EXPECT_FALSE(box.LastFailure().any);
 }
 
+// The serial is read until two reads in a row agree: a frame of the box's own
+// taken for one reply never becomes the unit's serial.
+TEST_F(BoxOperationsTest, SerialIsWhatTwoReadsInARowAgreeOn) {
+    CDeviceLink link;
+    CBoxOperations box(link, QuickUpgradeTiming());
+    ASSERT_EQ(link.OpenPort(kStationPort), ST_OK);
+    SimOverride own;  // the reply data of the box's own frames: 55 AA and a counter
+    own.replyData = std::vector<std::uint8_t>{0x55, 0xAA, 0x07};
+    own.times = 1;
+    SimOverride none;
+    none.times = 0;
+    struct Case {
+        const char* name;
+        const SimOverride& first;
+        std::uint64_t reads;
+    };
+    const Case cases[] = {
+        {"quiet line", none, 2},
+        {"first reply the box's own frame", own, 3},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.name);
+        m_sim.ClearRequests();
+        m_sim.SetOverride(CMD_GET_SERIAL, c.first);
+        std::string serial;
+        EXPECT_TRUE(box.ReadSerial(serial));
+        EXPECT_EQ(serial, kBoxSerialHex);
+        EXPECT_EQ(m_sim.RequestCount(CMD_GET_SERIAL), c.reads);
+    }
+}
+
 }  // namespace

@@ -6,6 +6,7 @@
 #include <gtest/gtest.h>
 #include <sys/stat.h>
 
+#include <filesystem>
 #include <fstream>
 
 #include "boxsim/box_simulator.h"
@@ -145,6 +146,9 @@ TEST_F(RecipeTest, BadRecipesAreRefusedNamingFileLineAndKey) {
          head + "[[download]]\nfile = \"files/app.bin\"\nslot = 1\njump = true\n"
                 "[[download]]\nfile = \"files/app.bin\"\nslot = 2\n",
          "r.toml:6: download[1].jump: only the last download may jump"},
+        {"ignore_result given text",
+         head + "[[download]]\nfile = \"files/app.bin\"\nslot = 1\nignore_result = \"yes\"\n",
+         "r.toml:6: download[1].ignore_result: must be true or false"},
         {"slot out of range", head + "[[download]]\nfile = \"files/app.bin\"\nslot = 6\n",
          "r.toml:5: download[1].slot: must be a slot from 0 to 5"},
         {"download not an array", head + "[download]\nfile = \"files/app.bin\"\n",
@@ -168,6 +172,37 @@ TEST_F(RecipeTest, BadRecipesAreRefusedNamingFileLineAndKey) {
         EXPECT_FALSE(Load(c.text, r, error));
         EXPECT_TRUE(error.starts_with(PathOf("r.toml"))) << error;
         EXPECT_NE(error.find(c.expected), std::string::npos) << error;
+    }
+}
+
+// A file past the limit is refused by its size: these are sparse, so reading
+// one whole would take 64 MiB of memory for nothing.
+TEST_F(RecipeTest, FilesLargerThanTheLimitAreRefusedUnread) {
+    {
+        WriteBytesFile("files/huge.bin", Bytes(1, 0xC9));
+        std::filesystem::resize_file(PathOf("files/huge.bin"), kMaxRecipeFileBytes + 1);
+    }
+    const std::string head = "name = \"n\"\nvariant = \"v\"\n";
+    const std::string limit = "is larger than " + std::to_string(kMaxRecipeFileBytes) + " bytes";
+    struct Case {
+        const char* name;
+        std::string text;
+        std::string expected;
+    };
+    const Case cases[] = {
+        {"package", head + "[firmware]\npackage = \"files/huge.bin\"\nversion = \"x\"\n",
+         PathOf("r.toml") + ":4: firmware.package: " + PathOf("files/huge.bin") + " " + limit +
+             ", the most a package may have"},
+        {"download", head + "[[download]]\nfile = \"files/huge.bin\"\nslot = 5\n",
+         PathOf("r.toml") + ":4: download[1].file: " + PathOf("files/huge.bin") + " " + limit +
+             ", the most slot 5 takes"},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.name);
+        Recipe r;
+        std::string error;
+        EXPECT_FALSE(Load(c.text, r, error));
+        EXPECT_EQ(error, c.expected);
     }
 }
 

@@ -4,6 +4,8 @@
 
 #include <algorithm>
 #include <atomic>
+#include <map>
+#include <sstream>
 #include <thread>
 
 #include "device/option_table.h"
@@ -176,6 +178,8 @@ TEST_F(StationTest, FailuresNameTheirStepAndReason) {
              sim.SetOverride(CMD_CONFIG_WRITE_2, refused);
          },
          FullRecipeText(), "settings", kReasonBoxRefused, "1234"},
+        // Too short to be the block: taken for a frame of the box's own and
+        // dropped, so no reply comes within the time-out.
         {"short settings reply, as a frame of the box's own",
          [](CBoxSimulator& sim) {
              SimOverride own;
@@ -183,7 +187,7 @@ TEST_F(StationTest, FailuresNameTheirStepAndReason) {
              own.times = 1;
              sim.SetOverride(CMD_CONFIG_READ_2, own);
          },
-         FullRecipeText(), "settings", kReasonNoReply, "EF04"},
+         FullRecipeText(), "settings", kReasonNoReply, "EF03"},
         {"version after the update differs", [](CBoxSimulator&) {}, wrongVersion, "firmware",
          kReasonVersionMismatch, "VBX-100 V3.0.0"},
         {"silent jump",
@@ -219,6 +223,108 @@ TEST_F(StationTest, FailuresNameTheirStepAndReason) {
         ExpectSameRecord(m_store.Records().back(), r);
         sim.Stop();
     }
+}
+
+// The files are read when the recipe is loaded; replacing them afterwards
+// (same size, a few bytes changed) changes nothing the box gets or the
+// record says.
+TEST_F(StationTest, FilesReplacedAfterTheRecipeLoadedAreNotSent) {
+    const Bytes app(700, 0x5A);
+    UseRecipe(FullRecipeText());
+    for (const auto& [name, original] :
+         {std::pair{"fw.pkg", m_package}, std::pair{"app.bin", app}}) {
+        Bytes other = original;
+        for (std::size_t i = other.size() - 8; i < other.size(); ++i)
+            other[i] ^= 0xFF;
+        WriteBytesFile(name, other);
+    }
+    const UnitRecord r = RunOnce();
+    EXPECT_EQ(r.result, UnitResult::Pass) << r.reasonText;
+    EXPECT_EQ(m_sim.UpgradeData(), Bytes(m_package.begin() + 32, m_package.end()));
+    EXPECT_EQ(m_sim.Slot(1).data, app);
+    EXPECT_EQ(r.packageSha256, Sha256Hex(m_package.data(), m_package.size()));
+}
+
+// A download or jump the box answers with a word other than success fails
+// the unit unless the recipe says to ignore it; the record keeps every word.
+TEST_F(StationTest, RefusedDownloadOrJumpFailsUnlessTheRecipeIgnoresIt) {
+    SimOverride refused;
+    refused.resultWord = 0x0001;
+    SimOverride none;
+    none.times = 0;
+    struct Case {
+        const char* name;
+        std::uint16_t command;  // answered with 0001 every time
+        bool ignore;
+        UnitResult result;
+        std::string failedStep;
+        std::string downloadWords;
+        std::string jumpWords;  // empty: no jump step ran
+    };
+    // 700 bytes: the information block and three packets.
+    const Case cases[] = {
+        {"refused packets", CMD_FILE_DATA, false, UnitResult::Fail, "download", "0001", ""},
+        {"refused jump", CMD_JUMP, false, UnitResult::Fail, "jump", "EE00*4", "0001"},
+        {"refused packets, ignored", CMD_FILE_DATA, true, UnitResult::Pass, "", "0001*4", "EE00"},
+        {"refused jump, ignored", CMD_JUMP, true, UnitResult::Pass, "", "EE00*4", "0001"},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.name);
+        m_sim.SetOverride(CMD_FILE_DATA, none);
+        m_sim.SetOverride(CMD_JUMP, none);
+        m_sim.SetOverride(c.command, refused);
+        m_sim.SetVersion(kNewVersion);  // no update: only the steps that matter here
+        UseRecipe(FullRecipeText() + (c.ignore ? "ignore_result = true\n" : ""));
+        StationOptions again = Options();
+        again.rework = true;  // one box passes more than once here
+        const UnitRecord r = RunOnce(again);
+        EXPECT_EQ(r.result, c.result) << r.reasonText;
+        EXPECT_EQ(r.failedStep, c.failedStep);
+        if (c.result == UnitResult::Fail) {
+            EXPECT_EQ(r.reasonCode, kReasonBoxRefused);
+            EXPECT_NE(r.reasonText.find("0001"), std::string::npos) << r.reasonText;
+        }
+        std::map<std::string, std::string> words;
+        for (const StepRecord& step : r.steps)
+            words[step.name] = step.resultWords;
+        EXPECT_EQ(words["download"], c.downloadWords);
+        EXPECT_EQ(words["jump"], c.jumpWords);
+        EXPECT_EQ(words["settings"], "");
+    }
+}
+
+// The options are compared, not the bytes: a box that stores a byte no option
+// maps otherwise than written still passes, and the record keeps both blocks.
+TEST_F(StationTest, ByteNoOptionMapsStoredOtherwisePassesAndTheRecordKeepsBothBlocks) {
+    constexpr int kBlock = 1;
+    constexpr int kByte = 4;  // written as 0F
+    ASSERT_TRUE(std::ranges::none_of(
+        ::Options(), [](const OptionInfo& o) { return o.block == kBlock && o.byte == kByte; }));
+    m_sim.SetStoreFault(SimStoreFault{kBlock, kByte, 0x01});
+    UseRecipe(FullRecipeText());
+    const UnitRecord r = RunOnce();
+    EXPECT_EQ(r.result, UnitResult::Pass) << r.reasonText;
+
+    const auto settings = std::find_if(r.steps.begin(), r.steps.end(),
+                                       [](const StepRecord& s) { return s.name == "settings"; });
+    ASSERT_NE(settings, r.steps.end());
+    const auto blocks = [](const std::string& text) {
+        std::vector<std::string> out;
+        std::istringstream in(text);
+        for (std::string b; in >> b;)
+            out.push_back(b);
+        return out;
+    };
+    std::vector<std::string> written = blocks(settings->blocksWritten);
+    const std::vector<std::string> read = blocks(settings->blocksRead);
+    ASSERT_EQ(written.size(), 3u);
+    ASSERT_EQ(read.size(), 3u);
+    EXPECT_EQ(written[0].substr(2 * kByte, 2), "0F");
+    EXPECT_EQ(read[0].substr(2 * kByte, 2), "0E");
+    // That byte is all that differs.
+    written[0].replace(2 * kByte, 2, "0E");
+    EXPECT_EQ(written, read);
+    ExpectSameRecord(m_store.Records().back(), r);
 }
 
 TEST_F(StationTest, BoxRemovedMidUpdateFailsTheUnitWithItsReason) {

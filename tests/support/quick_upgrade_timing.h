@@ -3,7 +3,7 @@
 // restarts in milliseconds; the first-byte wait after the restart stays long
 // enough for a loaded machine.
 
-#include "firmware/firmware_update.h"
+#include "ops/upgrade_timing.h"
 
 inline UpgradeTiming QuickUpgradeTiming() {
     UpgradeTiming t;
