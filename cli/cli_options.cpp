@@ -79,6 +79,7 @@ constexpr OptionSpec kOptions[] = {
     {"--station", OptionValue::Required},
     {"--operator", OptionValue::Required},
     {"--slots", OptionValue::Required},
+    {"--require-server", OptionValue::None},
     {"--trust", OptionValue::Required},
     {"--allow-rollback", OptionValue::None},
 };
@@ -117,6 +118,7 @@ bool ParseCommandLine(int argc, const char* const* argv, CliRequest& request, st
     const std::vector<std::string>& positional = line.words;
     request.once = line.Has("--once");
     request.rework = line.Has("--rework");
+    request.requireServer = line.Has("--require-server");
     request.json = line.Has("--json");
     request.db = line.Value("--db");
     request.stationName = line.Value("--station");
@@ -157,8 +159,8 @@ bool ParseCommandLine(int argc, const char* const* argv, CliRequest& request, st
     }
     if (stationOptionSeen && row->command != CliCommand::Station) {
         error =
-            "options --db, --station, --operator, --once, --rework, --json, --slots, --trust "
-            "and --allow-rollback apply to station only";
+            "options --db, --station, --operator, --once, --rework, --json, --slots, --trust, "
+            "--allow-rollback and --require-server apply to station only";
         return false;
     }
     if (request.output && request.output->empty()) {

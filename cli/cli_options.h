@@ -51,6 +51,7 @@ struct CliRequest {
     std::optional<std::string> operatorName;  // --operator NAME
     bool once = false;                        // --once
     bool rework = false;                      // --rework
+    bool requireServer = false;               // --require-server
     bool json = false;                        // --json
     std::optional<std::string> slotsFile;     // --slots FILE
     std::vector<std::string> stationSlots;    // --slot NAME=PORT, as given, in order

@@ -82,8 +82,23 @@ Options:
                       stderr.
 
 Exit status: 0 done, 1 the store can't be read, ID is unknown or FILE can't
-be written, 2 usage error.
+be written, 2 usage error or a FILE that can't be one (a folder, a device, a
+name in a missing folder).
 )";
+
+// Why `path` can't be the file an export replaces: a folder, a
+// device or a FIFO, or a name in a folder that isn't there. Empty when it can.
+std::string OutputTargetProblem(const std::string& path) {
+    namespace fs = std::filesystem;
+    std::error_code ec;
+    const fs::file_status status = fs::status(path, ec);
+    if (fs::exists(status) && !fs::is_regular_file(status))
+        return path + ": not a regular file";
+    const fs::path folder = fs::path(path).parent_path();
+    if (!fs::is_directory(folder.empty() ? fs::path(".") : folder, ec))
+        return path + ": no folder " + folder.string();
+    return {};
+}
 
 struct RecordsRequest {
     std::string action;  // list, show, export, report
@@ -330,6 +345,15 @@ int RunRecordsCommandLine(int argc, const char* const* argv, std::FILE* out, std
         return kExitSuccess;
     }
 
+    // A target that can't be written is bad input, told before anything is read.
+    for (const auto* target : {&request.csv, &request.jsonl}) {
+        if (*target) {
+            if (const std::string problem = OutputTargetProblem(**target); !problem.empty()) {
+                PrintError(err, problem);
+                return kExitUsage;
+            }
+        }
+    }
     // Reading must not leave an empty store behind where there was none.
     const std::string sqlitePath = SqliteStorePath(request.db);
     if (!sqlitePath.empty() && !std::filesystem::exists(sqlitePath)) {

@@ -22,14 +22,15 @@
 #include "station/engine/station.h"
 #include "station/engine/station_group.h"
 #include "station/engine/station_store.h"
+#include "station/engine/store_gate.h"
 #include "station/engine/unit_run.h"
 #include "station/release/station_source.h"
 
 namespace {
 
-// How often the main thread looks whether the station ended while it waits
-// for Ctrl-C: short enough that the tool exits without a noticeable delay.
-constexpr long kSignalWaitSliceNs = 50'000'000;
+// The station's thread wakes the waiting main thread with this when it ends,
+// so the tool exits as soon as the unit's end is shown.
+constexpr int kEndedSignal = SIGUSR1;
 
 constexpr char kTextStopping[] = "停止";
 constexpr char kTextStopAfterUnit[] = "本单元完成后停止;再按一次 Ctrl-C 立即中止本单元(记录为中止)";
@@ -98,27 +99,59 @@ private:
     std::string m_slot;  // of the event being rendered
 };
 
+// Tells the operator when the records server goes away and when it is back,
+// for as long as it lives (the store's hook calls it on the store's threads).
+class CServerNotices {
+public:
+    CServerNotices(IRecordStore& store, IStationObserver& printer)
+        : m_store(store), m_printer(printer) {
+        m_store.SetStatusHook([this](const StoreStatus& status) { OnStatus(status); });
+    }
+    ~CServerNotices() { m_store.SetStatusHook(nullptr); }
+    CServerNotices(const CServerNotices&) = delete;
+    CServerNotices& operator=(const CServerNotices&) = delete;
+
+private:
+    void OnStatus(const StoreStatus& status) {
+        if (status.away == m_away)
+            return;
+        m_away = status.away;
+        StationEvent notice;
+        notice.kind = StationEventKind::Notice;
+        notice.text = StoreStatusWords(status);
+        m_printer.OnStationEvent(notice);
+    }
+
+    IRecordStore& m_store;
+    IStationObserver& m_printer;
+    bool m_away = false;  // as last said; the hook's calls are serialised
+};
+
 // Runs the station (`run`, on a thread of its own) while this thread takes
-// SIGINT and SIGTERM with sigtimedwait (blocked in every thread, so no
+// SIGINT and SIGTERM with sigwaitinfo (blocked in every thread, so no
 // handler runs): each one is a stop request (`stop`), and the operator hears
-// at once what it does.
+// at once what it does. The station's thread ends the wait with
+// kEndedSignal, sent to this thread alone.
 void RunUntilStopped(const std::function<void()>& run,
                      const std::function<CStation::StopEffect()>& stop, CStationPrinter& printer) {
-    sigset_t stopSignals;
-    sigemptyset(&stopSignals);
-    sigaddset(&stopSignals, SIGINT);
-    sigaddset(&stopSignals, SIGTERM);
+    sigset_t waited;
+    sigemptyset(&waited);
+    sigaddset(&waited, SIGINT);
+    sigaddset(&waited, SIGTERM);
+    sigaddset(&waited, kEndedSignal);
     sigset_t oldMask;
-    pthread_sigmask(SIG_BLOCK, &stopSignals, &oldMask);
+    pthread_sigmask(SIG_BLOCK, &waited, &oldMask);
 
+    const pthread_t waiter = pthread_self();
     std::atomic<bool> done{false};
     std::thread loop([&] {
         run();
         done = true;
+        pthread_kill(waiter, kEndedSignal);
     });
     while (!done.load()) {
-        const timespec slice{0, kSignalWaitSliceNs};
-        if (sigtimedwait(&stopSignals, nullptr, &slice) < 0)
+        siginfo_t info{};
+        if (sigwaitinfo(&waited, &info) < 0 || info.si_signo == kEndedSignal)
             continue;
         StationEvent notice;
         notice.kind = StationEventKind::Notice;
@@ -136,6 +169,14 @@ void RunUntilStopped(const std::function<void()>& run,
         printer.OnStationEvent(notice);
     }
     loop.join();
+    // The end's signal may still be pending (the loop saw `done` first): it
+    // is taken here, before the old mask would let it end the process.
+    sigset_t ended;
+    sigemptyset(&ended);
+    sigaddset(&ended, kEndedSignal);
+    const timespec now{0, 0};
+    while (sigtimedwait(&ended, nullptr, &now) == kEndedSignal) {
+    }
     pthread_sigmask(SIG_SETMASK, &oldMask, nullptr);
 }
 
@@ -199,6 +240,7 @@ int RunStationCommand(const CliRequest& request, std::FILE* out, std::FILE* err,
     options.port = request.port;
     options.once = request.once;
     options.rework = request.rework;
+    options.requireServer = request.requireServer;
     options.toolVersion = VORNAK_PACKAGE_VERSION;
     options.release = source.release;
     options.diagnostics = diagnostics;
@@ -220,6 +262,7 @@ int RunStationCommand(const CliRequest& request, std::FILE* out, std::FILE* err,
                      source.release->signerKeyId.c_str(),
                      source.release->rollback ? ", 回退(--allow-rollback)" : "");
     }
+    CServerNotices serverNotices(*store, printer);
     std::vector<std::optional<UnitResult>> results;
     if (grouped) {
         CStationGroup group(recipe, *store, printer, options, slots);

@@ -3,7 +3,7 @@
 const char* StationHelpText() {
     return R"(Usage: vornak-cli station FILE [--db URL] [--station NAME] [--operator NAME]
                           [--once] [--rework] [--json] [--port P | --usb ID] [--trace]
-                          [--trust DIR] [--allow-rollback]
+                          [--trust DIR] [--allow-rollback] [--require-server]
        vornak-cli station FILE (--slots FILE | --slot NAME=PORT ...) [options]
 
 Runs every box that is connected through the recipe (a TOML file): identity,
@@ -22,7 +22,11 @@ for its variant in the store is refused (exit 2) unless --allow-rollback.
 
 Options:
   --db URL         sqlite:PATH (default: records.db beside FILE) or
-                   postgresql://...
+                   postgresql://...; a server that does not answer keeps the
+                   records in records-queue.db beside FILE until it is back
+                   (said on stderr); one that refuses (password, user,
+                   database, an option, SSL) is an error (exit 2)
+  --require-server take no box while the PostgreSQL server is away
   --station NAME   station name in the records (default: the host name)
   --operator NAME  operator name in the records (default: $USER)
   --once           stop after one unit
@@ -54,6 +58,10 @@ holding the same serial fail the second with reason DUPLICATE_SERIAL.
 Progress and messages go to stderr. Ctrl-C while waiting for a box ends the
 station; during a unit the unit finishes first, and a second Ctrl-C aborts it
 (recorded as aborted with its step).
+
+A damaged store is refused at the start (exit 2). A record the store fails to
+take (disk full, locked, damaged) is said in words, and no further box is
+taken until the store takes that record.
 
 Exit status with --once: 0 pass (every slot), 1 fail or aborted, 2 bad recipe, store or
 usage. Without --once: 0 after Ctrl-C, 2 as above.

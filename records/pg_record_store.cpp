@@ -2,150 +2,16 @@
 
 #include <libpq-fe.h>
 
-#include <charconv>
 #include <chrono>
 
-#include "link/utf8_text.h"
+#include "records/pg_connect.h"
+#include "records/pg_connection.h"
 #include "records/record_algorithms.h"
 #include "records/record_columns.h"
 #include "records/record_queries.h"
 #include "records/record_schema.h"
 
 namespace {
-
-// Key of the advisory lock that serialises schema migrations ("vornak").
-constexpr long long kSchemaLockKey = 0x766f726e616bLL;
-// How long the kernel may keep sent data unacknowledged before the
-// connection counts as lost: a pulled cable must not hang a station.
-constexpr char kTcpUserTimeoutMs[] = "10000";
-
-enum class ConnectOutcome { Connected, Away, Refused };
-
-// Owns one PGresult.
-class CPgResult {
-public:
-    explicit CPgResult(PGresult* result) : m_result(result) {}
-    ~CPgResult() { PQclear(m_result); }
-    CPgResult(const CPgResult&) = delete;
-    CPgResult& operator=(const CPgResult&) = delete;
-
-    bool Ok() const {
-        const ExecStatusType status = PQresultStatus(m_result);
-        return status == PGRES_COMMAND_OK || status == PGRES_TUPLES_OK;
-    }
-    int Rows() const { return PQntuples(m_result); }
-    int Columns() const { return PQnfields(m_result); }
-    std::string Text(int row, int column) const {
-        return std::string(PQgetvalue(m_result, row, column),
-                           static_cast<std::size_t>(PQgetlength(m_result, row, column)));
-    }
-    std::string Error() const { return PQresultErrorMessage(m_result); }
-
-private:
-    PGresult* m_result;
-};
-
-// The database's text is UTF-8 and libpq's parameters end at a NUL: bytes
-// that are not UTF-8 (a box's 8-bit version text) and NULs become U+FFFD, so
-// such a record is stored instead of refused (and stuck in the outbox).
-std::string Utf8Text(const std::string& text) {
-    std::string out = WellFormedUtf8(text);
-    for (std::size_t nul = out.find('\0'); nul != std::string::npos; nul = out.find('\0', nul))
-        out.replace(nul, 1, kUtf8Replacement);
-    return out;
-}
-
-PGresult* Exec(pg_conn* conn, const RecordQuery& query) {
-    // Only the simple protocol runs several statements (a schema step).
-    if (query.params.empty())
-        return PQexec(conn, query.sql.c_str());
-    std::vector<std::string> texts;
-    texts.reserve(query.params.size());
-    for (const std::string& param : query.params) {
-        texts.push_back(Utf8Text(param));
-    }
-    std::vector<const char*> values;
-    for (const std::string& text : texts) {
-        values.push_back(text.c_str());
-    }
-    return PQexecParams(conn, query.sql.c_str(), static_cast<int>(values.size()), nullptr,
-                        values.data(), nullptr, nullptr, 0);
-}
-
-PGresult* Exec(pg_conn* conn, const std::string& sql) {
-    return Exec(conn, RecordQuery{sql, {}});
-}
-
-bool Lost(pg_conn* conn) {
-    return PQstatus(conn) != CONNECTION_OK;
-}
-
-// The PostgreSQL dialect: the version in the one-row table schema_version;
-// advisory locks held to the transaction's end serialise migrations and the
-// check-and-insert of one serial and recipe across stations.
-class CPgConnection : public IRecordConnection {
-public:
-    explicit CPgConnection(pg_conn* conn) : m_conn(conn) {}
-
-    ParamStyle Style() const override { return ParamStyle::Postgres; }
-
-    bool Query(const RecordQuery& query, std::vector<RecordRow>& rows,
-               std::string& error) override {
-        rows.clear();
-        CPgResult result(::Exec(m_conn, query));
-        if (!result.Ok()) {
-            error = result.Error();
-            return false;
-        }
-        for (int row = 0; row < result.Rows(); ++row) {
-            RecordRow values;
-            for (int column = 0; column < result.Columns(); ++column) {
-                values.push_back(result.Text(row, column));
-            }
-            rows.push_back(std::move(values));
-        }
-        return true;
-    }
-
-    bool Begin(std::string& error) override { return Exec({"BEGIN", {}}, error); }
-    bool Commit(std::string& error) override { return Exec({"COMMIT", {}}, error); }
-    void Rollback() override { CPgResult rollback(::Exec(m_conn, "ROLLBACK")); }
-    bool LockInterlock(const std::string& key, std::string& error) override {
-        return Exec({"SELECT pg_advisory_xact_lock(hashtextextended($1, 0))", {key}}, error);
-    }
-    bool LockSchema(std::string& error) override {
-        std::vector<RecordRow> rows;
-        return Exec({"SELECT pg_advisory_xact_lock(" + std::to_string(kSchemaLockKey) + ")", {}},
-                    error) &&
-               Exec({"CREATE TABLE IF NOT EXISTS schema_version (version INTEGER NOT NULL)", {}},
-                    error) &&
-               Query({"SELECT version FROM schema_version", {}}, rows, error) &&
-               (!rows.empty() ||
-                Exec({"INSERT INTO schema_version (version) VALUES (0)", {}}, error));
-    }
-    bool ReadSchemaVersion(int& version, std::string& error) override {
-        std::vector<RecordRow> rows;
-        if (!Query({"SELECT version FROM schema_version", {}}, rows, error))
-            return false;
-        version = 0;
-        if (rows.empty())
-            return true;
-        const std::string& text = rows.front().front();
-        const auto [end, ec] = std::from_chars(text.data(), text.data() + text.size(), version);
-        if (ec != std::errc() || end != text.data() + text.size()) {
-            error = "can't read the schema version '" + text + "'";
-            return false;
-        }
-        return true;
-    }
-    bool WriteSchemaVersion(int version, std::string& error) override {
-        return Exec({"UPDATE schema_version SET version = $1", {std::to_string(version)}}, error);
-    }
-    const char* HolderWord() const override { return "database"; }
-
-private:
-    pg_conn* m_conn;
-};
 
 // The URL without a password, for messages.
 std::string WithoutPassword(const std::string& url) {
@@ -162,36 +28,31 @@ std::string WithoutPassword(const std::string& url) {
     return url.substr(0, colon) + url.substr(at);
 }
 
-ConnectOutcome Connect(const std::string& url, pg_conn*& conn, std::string& error) {
-    const std::string timeout = std::to_string(kConnectTimeoutS);
-    // The URL's own settings override the defaults before it.
-    const char* const keywords[] = {"connect_timeout", "tcp_user_timeout", "dbname", nullptr};
-    const char* const values[] = {timeout.c_str(), kTcpUserTimeoutMs, url.c_str(), nullptr};
-    conn = PQconnectdbParams(keywords, values, 1);
-    if (conn == nullptr || PQstatus(conn) != CONNECTION_OK) {
-        error = conn != nullptr ? PQerrorMessage(conn) : "out of memory";
+// Connects, and when `migrate` brings the schema forward (once per store:
+// a station's reconnects skip it). A migration that fails because the
+// server went away leaves the store away; one the server refuses is an
+// error.
+PgReach Connect(const std::string& url, bool migrate, pg_conn*& conn, std::string& error) {
+    const PgReach reach = PgConnect(url, conn, error);
+    if (reach != PgReach::Connected || !migrate)
+        return reach;
+    bool away = false;
+    if (!MigratePostgresSchema(conn, LatestVersion(PostgresSchemaSteps()), error, &away)) {
         PQfinish(conn);
         conn = nullptr;
-        return ConnectOutcome::Away;
+        return away ? PgReach::Away : PgReach::Refused;
     }
-    // The server's notices ("relation ... already exists, skipping") are not
-    // the station's to print.
-    PQsetNoticeProcessor(
-        conn, [](void*, const char*) {}, nullptr);
-    if (!MigratePostgresSchema(conn, LatestVersion(PostgresSchemaSteps()), error)) {
-        const bool lost = Lost(conn);
-        PQfinish(conn);
-        conn = nullptr;
-        return lost ? ConnectOutcome::Away : ConnectOutcome::Refused;
-    }
-    return ConnectOutcome::Connected;
+    return PgReach::Connected;
 }
 
 }  // namespace
 
-bool MigratePostgresSchema(pg_conn* conn, int target, std::string& error) {
+bool MigratePostgresSchema(pg_conn* conn, int target, std::string& error, bool* away) {
     CPgConnection connection(conn);
-    return MigrateSchema(connection, PostgresSchemaSteps(), target, error);
+    const bool migrated = MigrateSchema(connection, PostgresSchemaSteps(), target, error);
+    if (away != nullptr)
+        *away = !migrated && connection.Away();
+    return migrated;
 }
 
 std::unique_ptr<CPgRecordStore> CPgRecordStore::Open(const std::string& url,
@@ -216,10 +77,11 @@ std::unique_ptr<CPgRecordStore> CPgRecordStore::Open(const std::string& url,
     std::unique_ptr<CPgRecordStore> store(new CPgRecordStore(url, std::move(queue)));
     {
         std::lock_guard lock(store->m_lock);
-        if (Connect(url, store->m_conn, error) == ConnectOutcome::Refused) {
+        if (Connect(url, true, store->m_conn, error) == PgReach::Refused) {
             error = store->Describe() + ": " + error;
             return nullptr;
         }
+        store->m_schemaChecked = store->m_conn != nullptr;
         store->m_online = store->m_conn != nullptr;
     }
     error.clear();
@@ -240,7 +102,7 @@ CPgRecordStore::~CPgRecordStore() {
 }
 
 bool CPgRecordStore::ConnectedLocked() {
-    if (m_conn != nullptr && !Lost(m_conn))
+    if (m_conn != nullptr && PQstatus(m_conn) == CONNECTION_OK)
         return true;
     DropConnectionLocked();
     return false;
@@ -252,6 +114,13 @@ void CPgRecordStore::DropConnectionLocked() {
     m_online = false;
 }
 
+bool CPgRecordStore::AwayAfterLocked(const CPgConnection& connection) {
+    if (!connection.Away() && PQstatus(m_conn) == CONNECTION_OK)
+        return false;
+    DropConnectionLocked();
+    return true;
+}
+
 bool CPgRecordStore::InsertRemoteLocked(const UnitRecord& record, bool requirePassFree,
                                         bool& reached, std::string& error) {
     CPgConnection connection(m_conn);
@@ -259,9 +128,7 @@ bool CPgRecordStore::InsertRemoteLocked(const UnitRecord& record, bool requirePa
         reached = true;
         return true;
     }
-    reached = !Lost(m_conn);
-    if (!reached)
-        DropConnectionLocked();
+    reached = !AwayAfterLocked(connection);
     return false;
 }
 
@@ -269,6 +136,8 @@ bool CPgRecordStore::ForwardLocked() {
     for (;;) {
         std::optional<UnitRecord> record;
         std::string error;
+        // A queued record that can't be read stays first: the ones behind
+        // it wait rather than overtake it.
         if (!m_queue->OldestQueued(record, error))
             return false;
         if (!record)
@@ -294,13 +163,15 @@ void CPgRecordStore::ForwarderLoop() {
         if (!ConnectedLocked()) {
             // An attempt may take kConnectTimeoutS: meanwhile the station's
             // calls go on against the local file.
+            const bool migrate = !m_schemaChecked;
             lock.unlock();
             pg_conn* conn = nullptr;
             std::string error;
-            Connect(m_url, conn, error);
+            Connect(m_url, migrate, conn, error);
             lock.lock();
             if (m_conn == nullptr && !m_stopping) {
                 m_conn = conn;
+                m_schemaChecked = m_schemaChecked || conn != nullptr;
                 m_online = conn != nullptr;
             } else {
                 PQfinish(conn);
@@ -308,40 +179,51 @@ void CPgRecordStore::ForwarderLoop() {
         }
         if (m_conn != nullptr && m_queue->QueuedCount() > 0)
             ForwardLocked();
+        lock.unlock();
+        NotifyStatus();
+        lock.lock();
     }
 }
 
 InterlockState CPgRecordStore::Interlock(const std::string& serial,
                                          const std::string& recipeSha256) {
-    std::lock_guard lock(m_lock);
-    if (ReadyLocked()) {
-        CPgConnection connection(m_conn);
-        std::optional<std::string> last;
-        std::string error;
-        if (LastRunOf(connection, serial, recipeSha256, last, error))
-            return InterlockFromLastRun(last);
-        if (Lost(m_conn))
-            DropConnectionLocked();
-    }
-    return m_queue->Interlock(serial, recipeSha256);
+    const InterlockState state = [&] {
+        std::lock_guard lock(m_lock);
+        if (ReadyLocked()) {
+            CPgConnection connection(m_conn);
+            std::optional<std::string> last;
+            std::string error;
+            if (LastRunOf(connection, serial, recipeSha256, last, error))
+                return InterlockFromLastRun(last);
+            AwayAfterLocked(connection);
+        }
+        return m_queue->Interlock(serial, recipeSha256);
+    }();
+    NotifyStatus();
+    return state;
 }
 
 bool CPgRecordStore::Insert(const UnitRecord& record, bool requirePassFree, std::string& error) {
-    std::lock_guard lock(m_lock);
-    if (ReadyLocked()) {
-        bool reached = false;
-        if (InsertRemoteLocked(record, requirePassFree, reached, error)) {
-            // The local copy lets the interlock know this station's units
-            // while the server is away; the server has the record already.
-            std::string ignored;
-            m_queue->Insert(record, false, ignored);
-            return true;
+    const bool stored = [&] {
+        std::lock_guard lock(m_lock);
+        if (ReadyLocked()) {
+            bool reached = false;
+            if (InsertRemoteLocked(record, requirePassFree, reached, error)) {
+                // The local copy lets the interlock know this station's units
+                // while the server is away; the server has the record already,
+                // so the copy need not wait for the disk.
+                std::string ignored;
+                m_queue->InsertCopy(record, ignored);
+                return true;
+            }
+            if (reached)
+                return false;
         }
-        if (reached)
-            return false;
-    }
-    error.clear();
-    return m_queue->InsertQueued(record, requirePassFree, error);
+        error.clear();
+        return m_queue->InsertQueued(record, requirePassFree, error);
+    }();
+    NotifyStatus();
+    return stored;
 }
 
 bool CPgRecordStore::List(const RecordFilter& filter, std::vector<UnitRecord>& records,
@@ -352,9 +234,8 @@ bool CPgRecordStore::List(const RecordFilter& filter, std::vector<UnitRecord>& r
         if (QueryRecords(connection, ListRecordsQuery(ParamStyle::Postgres, filter), records,
                          error))
             return true;
-        if (!Lost(m_conn))
+        if (!AwayAfterLocked(connection))
             return false;
-        DropConnectionLocked();
     }
     error.clear();
     return m_queue->List(filter, records, error);
@@ -372,9 +253,8 @@ bool CPgRecordStore::Find(const std::string& id, std::optional<UnitRecord>& reco
                 record = std::move(found.front());
             return true;
         }
-        if (!Lost(m_conn))
+        if (!AwayAfterLocked(connection))
             return false;
-        DropConnectionLocked();
     }
     error.clear();
     return m_queue->Find(id, record, error);
@@ -386,4 +266,32 @@ std::string CPgRecordStore::Describe() const {
 
 std::size_t CPgRecordStore::QueuedCount() {
     return m_queue->QueuedCount();
+}
+
+StoreStatus CPgRecordStore::Status() {
+    return {!m_online.load(), m_queue->QueuedCount()};
+}
+
+void CPgRecordStore::SetStatusHook(std::function<void(const StoreStatus&)> hook) {
+    {
+        std::lock_guard lock(m_hookLock);
+        m_statusHook = std::move(hook);
+        m_lastStatus.reset();
+    }
+    NotifyStatus();
+}
+
+void CPgRecordStore::NotifyStatus() {
+    std::lock_guard lock(m_hookLock);
+    if (!m_statusHook)
+        return;
+    const StoreStatus now = Status();
+    if (m_lastStatus == now)
+        return;
+    m_lastStatus = now;
+    m_statusHook(now);
+}
+
+bool CPgRecordStore::CheckIntegrity(std::string& why) {
+    return m_queue->CheckIntegrity(why);
 }

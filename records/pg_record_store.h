@@ -37,27 +37,34 @@
 // at the head of the outbox, kept in the local file, and the records after it
 // wait behind it until someone looks (QueuedCount() keeps growing).
 //
+// One connection serves the store for its life (a station's shift): Open()
+// connects and checks the schema, and when the connection breaks the
+// forwarder opens a new one without checking the schema again (only a store
+// that started away checks it on its first connection).
+//
 // Threads: any, plus the forwarder thread. Lock order: m_lock, then the local
-// store's own mutex. m_lock guards the connection. Only the forwarder
+// store's own mutex; m_hookLock is taken with neither held, and the status
+// hook runs under it. m_lock guards the connection. Only the forwarder
 // connects (every kForwardIntervalMs while the server is away), and not
 // under m_lock, so a station's call never waits for a connection attempt; a
-// call waits while another one or the forwarder uses the connection (on a
-// server that vanished without closing it, at most the TCP user time-out).
+// call waits while another one or the forwarder uses the connection, at most
+// the reply time-out of pg_connect.h per statement (a frozen server).
 
 #include <atomic>
 #include <condition_variable>
 #include <memory>
 #include <mutex>
+#include <optional>
 #include <string>
 #include <thread>
 
+#include "records/pg_connect.h"
 #include "records/record_store.h"
 #include "records/sqlite_record_store.h"
 
 struct pg_conn;
+class CPgConnection;
 
-// An attempt to reach a server that does not answer ends after this long.
-constexpr int kConnectTimeoutS = 2;
 // How often the forwarder tries to reach a server that is away and looks at
 // the outbox: queued records reach the server within about this long after
 // it is back.
@@ -69,6 +76,8 @@ public:
     // Null with `error` when the URL can't be read, the local file can't be
     // opened, or the server answers but its schema is newer than this tool's.
     // A server that does not answer is not an error: the store starts away.
+    // One that answers and refuses (password, user, database, an option,
+    // SSL) is: no wait mends it (see pg_connect.h).
     static std::unique_ptr<CPgRecordStore> Open(const std::string& url,
                                                 const std::string& queuePath, std::string& error);
     ~CPgRecordStore() override;
@@ -81,6 +90,10 @@ public:
               std::string& error) override;
     std::string Describe() const override;
     std::size_t QueuedCount() override;
+    StoreStatus Status() override;
+    void SetStatusHook(std::function<void(const StoreStatus&)> hook) override;
+    // The local queue file's.
+    bool CheckIntegrity(std::string& why) override;
 
     // Whether the last call reached the server.
     bool Online() const { return m_online.load(); }
@@ -93,6 +106,9 @@ private:
     // Whether the connection is up; drops one that was lost.
     bool ConnectedLocked();
     void DropConnectionLocked();
+    // After `connection` failed: true, with the connection dropped, when the
+    // failure means the server is away rather than refusing.
+    bool AwayAfterLocked(const CPgConnection& connection);
     // Sends the outbox to the server, oldest first. True when it is empty.
     bool ForwardLocked();
     // One record, in one transaction. `reached` is false when the server
@@ -102,14 +118,21 @@ private:
     // Connected, with nothing waiting in the outbox.
     bool ReadyLocked();
     void ForwarderLoop();
+    // Tells the status hook of a change; never under m_lock.
+    void NotifyStatus();
 
     const std::string m_url;
     const std::unique_ptr<CSqliteRecordStore> m_queue;
 
     std::mutex m_lock;
     pg_conn* m_conn = nullptr;
+    bool m_schemaChecked = false;  // a connection has checked (and brought forward) the schema
     bool m_stopping = false;
     std::condition_variable m_wake;
+
+    std::mutex m_hookLock;  // guards the two below; taken after m_lock is released
+    std::function<void(const StoreStatus&)> m_statusHook;
+    std::optional<StoreStatus> m_lastStatus;  // as the hook last heard it
 
     std::atomic<bool> m_online{false};
     std::atomic<std::size_t> m_forwarded{0};
@@ -120,4 +143,6 @@ private:
 // version `target` (at most the newest), in one transaction under an
 // advisory lock, so stations starting together migrate it once. False with
 // `error` when its version is newer than this tool's or a step fails.
-bool MigratePostgresSchema(pg_conn* conn, int target, std::string& error);
+// `away` (when given) tells whether a failure means the server is away
+// rather than refusing.
+bool MigratePostgresSchema(pg_conn* conn, int target, std::string& error, bool* away = nullptr);

@@ -51,15 +51,20 @@ bool InsertRecord(IRecordConnection& connection, const UnitRecord& record, bool 
         !connection.LockInterlock(record.serial + '\x1f' + record.recipeSha256, error))
         return false;
     std::vector<RecordRow> rows;
-    if (!connection.Query(RecordExistsQuery(connection.Style(), record.id), rows, error))
+    if (!connection.Query(
+            InsertCheckQuery(connection.Style(), record.id, record.serial, record.recipeSha256),
+            rows, error))
         return false;
-    if (!rows.empty())
+    if (rows.size() != 1 || rows.front().size() != 2) {
+        error = "unexpected answer to the insert's check";
+        return false;
+    }
+    if (rows.front()[0] != "0")
         return transaction.Commit(error);
     if (requirePassFree && record.result == UnitResult::Pass) {
-        std::optional<std::string> last;
-        if (!LastRunOf(connection, record.serial, record.recipeSha256, last, error))
-            return false;
-        if (InterlockFromLastRun(last) == InterlockState::Passed) {
+        const std::string& last = rows.front()[1];
+        if (InterlockFromLastRun(last.empty() ? std::nullopt : std::optional(last)) ==
+            InterlockState::Passed) {
             error = "serial " + record.serial + " already passed this recipe";
             return false;
         }

@@ -15,8 +15,13 @@ constexpr char kNewestFirst[] = " ORDER BY start_time DESC, seq DESC";
 
 }  // namespace
 
-RecordQuery RecordExistsQuery(ParamStyle style, const std::string& id) {
-    return {"SELECT 1 FROM unit_records WHERE id = " + Param(style, 1), {id}};
+RecordQuery InsertCheckQuery(ParamStyle style, const std::string& id, const std::string& serial,
+                             const std::string& recipeSha256) {
+    // One statement, so one round trip and one snapshot for both answers.
+    return {"SELECT (SELECT COUNT(*) FROM unit_records WHERE id = " + Param(style, 1) +
+                "), (SELECT result FROM unit_records WHERE serial = " + Param(style, 2) +
+                " AND recipe_sha256 = " + Param(style, 3) + kNewestFirst + " LIMIT 1)",
+            {id, serial, recipeSha256}};
 }
 
 RecordQuery LastRunQuery(ParamStyle style, const std::string& serial,

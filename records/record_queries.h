@@ -16,8 +16,11 @@ struct RecordQuery {
     std::vector<std::string> params;
 };
 
-// SELECT 1 when `id` is stored.
-RecordQuery RecordExistsQuery(ParamStyle style, const std::string& id);
+// What an insert checks, in one row: whether `id` is stored ("1" or "0")
+// and the result name of the last run of `serial` through the recipe
+// (empty when it never ran).
+RecordQuery InsertCheckQuery(ParamStyle style, const std::string& id, const std::string& serial,
+                             const std::string& recipeSha256);
 // The result name of the last run of `serial` through the recipe, if any.
 RecordQuery LastRunQuery(ParamStyle style, const std::string& serial,
                          const std::string& recipeSha256);

@@ -6,6 +6,7 @@
 // Threads: a store may be used from several threads (one per fixture slot);
 // each implementation serialises its own connection use.
 
+#include <functional>
 #include <memory>
 #include <optional>
 #include <string>
@@ -43,6 +44,13 @@ struct RecordFilter {
     std::size_t limit = 0;                          // 0: all
 };
 
+// Where records go now: a store with a shared server tells when it is away.
+struct StoreStatus {
+    bool away = false;        // the server does not answer: records wait locally
+    std::size_t waiting = 0;  // records waiting for the server
+    bool operator==(const StoreStatus&) const = default;
+};
+
 class IRecordStore {
 public:
     virtual ~IRecordStore() = default;
@@ -78,6 +86,25 @@ public:
     // Records held locally until the shared store has them (a PostgreSQL
     // store while its server is away); 0 for a store that needs no queue.
     virtual std::size_t QueuedCount() { return 0; }
+
+    // Whether records reach the shared server now, and how many wait.
+    virtual StoreStatus Status() { return {false, QueuedCount()}; }
+    // `hook` hears the status at once and then each time it changes (the
+    // server goes away or comes back, the count of waiting records moves),
+    // on whichever thread noticed, never under the store's lock; it may call
+    // Status(). Null stops the calls.
+    virtual void SetStatusHook(std::function<void(const StoreStatus&)> hook) {
+        if (hook)
+            hook(Status());
+    }
+
+    // A quick look at the store's own files (SQLite: the structure of every
+    // page); false with `why` when they are damaged. A station refuses to
+    // start on a damaged store rather than program boxes it cannot record.
+    virtual bool CheckIntegrity(std::string& why) {
+        why.clear();
+        return true;
+    }
 };
 
 // The files a station keeps in its folder unless told otherwise: the SQLite

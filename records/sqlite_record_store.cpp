@@ -162,6 +162,15 @@ bool CSqliteRecordStore::InsertQueued(const UnitRecord& record, bool requirePass
     return InsertLocked(record, requirePassFree, true, error);
 }
 
+bool CSqliteRecordStore::InsertCopy(const UnitRecord& record, std::string& error) {
+    std::lock_guard lock(m_lock);
+    std::string ignored;
+    SqliteExec(m_db, "PRAGMA synchronous = NORMAL", ignored);
+    const bool stored = InsertLocked(record, false, false, error);
+    SqliteExec(m_db, "PRAGMA synchronous = FULL", ignored);
+    return stored;
+}
+
 bool CSqliteRecordStore::List(const RecordFilter& filter, std::vector<UnitRecord>& records,
                               std::string& error) {
     std::lock_guard lock(m_lock);
@@ -183,6 +192,27 @@ bool CSqliteRecordStore::Find(const std::string& id, std::optional<UnitRecord>& 
 
 std::string CSqliteRecordStore::Describe() const {
     return "sqlite:" + m_path;
+}
+
+bool CSqliteRecordStore::CheckIntegrity(std::string& why) {
+    std::lock_guard lock(m_lock);
+    CSqliteStatement check(m_db, "PRAGMA quick_check");
+    // One row "ok", or up to a hundred describing what is wrong.
+    std::string found;
+    int step = check.Step();
+    for (; step == SQLITE_ROW; step = check.Step()) {
+        const std::string row = check.ColumnText(0);
+        if (row != "ok")
+            found += (found.empty() ? "" : "; ") + row;
+    }
+    if (step != SQLITE_DONE)
+        found = check.Error();
+    if (found.empty()) {
+        why.clear();
+        return true;
+    }
+    why = m_path + ": " + found;
+    return false;
 }
 
 bool CSqliteRecordStore::OldestQueued(std::optional<UnitRecord>& record, std::string& error) {

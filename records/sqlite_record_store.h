@@ -46,10 +46,16 @@ public:
     bool Find(const std::string& id, std::optional<UnitRecord>& record,
               std::string& error) override;
     std::string Describe() const override;
+    // PRAGMA quick_check: every page's structure, not the indexes' contents.
+    bool CheckIntegrity(std::string& why) override;
 
     // Insert() that also puts the record at the end of the outbox, in the
     // same transaction. A record already stored is not queued again.
     bool InsertQueued(const UnitRecord& record, bool requirePassFree, std::string& error);
+    // Insert() of a copy of a record another store already holds durably:
+    // committed without waiting for the disk (a power cut may lose it, never
+    // damage the file; the next durable commit flushes it too).
+    bool InsertCopy(const UnitRecord& record, std::string& error);
     // The first record of the outbox, if any (none when it is empty). False
     // with `error` when it can't be read.
     bool OldestQueued(std::optional<UnitRecord>& record, std::string& error);

@@ -40,6 +40,7 @@
 #include "station/board/local_time.h"
 #include "station/board/record_detail.h"
 #include "station/board/station_words.h"
+#include "station/engine/store_gate.h"
 #include "station/release/source_catalog.h"
 
 namespace {
@@ -165,6 +166,13 @@ CStationWindow::CStationWindow(StationSource source, SourceLookup lookup,
     m_message->setFont(PointFont(m_message, kHeaderPointSize - 4, false));
     m_message->setWordWrap(true);
 
+    m_storeBanner = new QLabel(this);
+    m_storeBanner->setObjectName(QStringLiteral("storeBanner"));
+    m_storeBanner->setFont(PointFont(m_storeBanner, kHeaderPointSize - 2, true));
+    m_storeBanner->setWordWrap(true);
+    m_storeBanner->setStyleSheet(QStringLiteral("background: #f5c542; padding: 6px;"));
+    m_storeBanner->hide();
+
     // The tiles scroll when their rows are taller than the screen leaves
     // them, so no slot is ever out of reach.
     auto* tileArea = new QScrollArea(this);
@@ -237,6 +245,7 @@ CStationWindow::CStationWindow(StationSource source, SourceLookup lookup,
     auto* column = new QVBoxLayout(this);
     column->addLayout(header);
     column->addWidget(m_message);
+    column->addWidget(m_storeBanner);
     column->addWidget(tileArea, 3);
     column->addLayout(counters);
     column->addWidget(split, 2);
@@ -254,6 +263,12 @@ CStationWindow::CStationWindow(StationSource source, SourceLookup lookup,
     for (std::size_t i = 0; i < m_tiles.size(); ++i)
         ShowTile(i);
 
+    // Posted calls still queued when the window goes die with it.
+    m_store->SetStatusHook([this](const StoreStatus& status) {
+        QMetaObject::invokeMethod(
+            this, [this, status] { ShowStoreStatus(status); }, Qt::QueuedConnection);
+    });
+
     m_clock = new QTimer(this);
     connect(m_clock, &QTimer::timeout, this, [this] {
         for (std::size_t i = 0; i < m_tiles.size(); ++i) {
@@ -270,6 +285,7 @@ CStationWindow::CStationWindow(StationSource source, SourceLookup lookup,
 }
 
 CStationWindow::~CStationWindow() {
+    m_store->SetStatusHook(nullptr);
     // The group calls the forwarder, which posts to this window: it must end
     // before either goes. Posted calls still queued die with the window.
     if (m_waiter.joinable())
@@ -616,6 +632,11 @@ void CStationWindow::ShowRecipe() {
         ToQString(kTextRecipeLine).arg(ToQString(recipe.name), ToQString(recipe.variant)) +
         (m_source->release ? ToQString(kTextReleaseNumber).arg(m_source->release->number)
                            : QString()));
+}
+
+void CStationWindow::ShowStoreStatus(const StoreStatus& status) {
+    m_storeBanner->setVisible(status.away);
+    m_storeBanner->setText(ToQString(StoreStatusWords(status)));
 }
 
 void CStationWindow::Say(const QString& text, bool problem) {

@@ -16,6 +16,10 @@
 // yes aborts the running units (recorded as aborted with their step). A tile
 // whose box was refused (its serial passed) offers rework, asked the same way.
 //
+// While the records server is away a banner above the tiles says so, with
+// the number of records waiting for it; the store's status hook posts each
+// change to the GUI thread.
+//
 // The report button writes the shift report of the current shift beside
 // the store (off the GUI thread) and has the desktop open it
 // (QDesktopServices, so a URL handler may take it).
@@ -123,6 +127,7 @@ private:
     void ShowRecords();
     void ShowDetail();
     void ShowRecipe();
+    void ShowStoreStatus(const StoreStatus& status);
     void Say(const QString& text, bool problem);
 
     friend class CStationEventForwarder;
@@ -153,6 +158,7 @@ private:
     QLabel* m_recipeLabel = nullptr;
     QLineEdit* m_scan = nullptr;
     QLabel* m_message = nullptr;
+    QLabel* m_storeBanner = nullptr;
     std::vector<CStationTile*> m_tiles;
     QLabel* m_passed = nullptr;
     QLabel* m_failed = nullptr;

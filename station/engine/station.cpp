@@ -20,7 +20,8 @@ CStation::CStation(const Recipe& recipe, IRecordStore& store, IStationObserver& 
       m_store(store),
       m_observer(observer),
       m_options(std::move(options)),
-      m_box(m_link, m_options.timing) {
+      m_box(m_link, m_options.timing),
+      m_storeGate(store, m_options.requireServer) {
     m_link.SetDiagnosticStream(m_options.diagnostics);
     m_link.SetTraceHook([this](bool outgoing, const std::uint8_t* bytes, std::size_t n) {
         m_recorder.Record(outgoing, bytes, n);
@@ -159,7 +160,27 @@ UnitRecord CStation::Commit(const UnitOutcome& outcome, bool& stored) {
                            ? kReasonAlreadyPassed
                            : kReasonRecordError;
     shown.reasonText = kTextRecordFailed + error;
+    if (shown.reasonCode == kReasonRecordError) {
+        // A fault of the store, not a refusal: said in words, and the record
+        // of what the operator saw is stored before the next box is taken.
+        shown.reasonText = kTextRecordFailed + StoreErrorWords(error);
+        m_storeGate.Hold(shown, error);
+    }
     return shown;
+}
+
+bool CStation::StoreOpen() {
+    return m_storeGate.WaitUntilOpen(
+        [this](const std::string& text) {
+            StationEvent notice;
+            notice.kind = StationEventKind::Notice;
+            notice.text = text;
+            Emit(notice);
+        },
+        // The stop signal stays set once raised, so a stop ends every pause.
+        [this](std::uint32_t ms) {
+            return !m_stopSignal.Wait(static_cast<int>(ms)) && !StopRequested();
+        });
 }
 
 std::string CStation::PortText() const {
@@ -204,7 +225,7 @@ std::optional<UnitResult> CStation::Loop() {
         m_unitId.clear();
         if (m_options.serials != nullptr)
             m_options.serials->Release(m_options.slot);
-        if (!WaitForBox())
+        if (!WaitForBox() || !StoreOpen())
             return last;
         m_inUnit = true;
         if (StopRequested()) {
@@ -236,7 +257,8 @@ std::optional<UnitResult> CStation::Loop() {
 
         if (m_options.once || StopRequested())
             return last;
-        if (!WaitForRemoval())
+        // A record the store failed to take is stored before anything else.
+        if (!StoreOpen() || !WaitForRemoval())
             return last;
     }
 }

@@ -55,6 +55,7 @@
 #include "station/engine/flight_recorder.h"
 #include "station/engine/station_events.h"
 #include "station/engine/station_options.h"
+#include "station/engine/store_gate.h"
 #include "station/engine/unit_run.h"
 
 class CStation {
@@ -106,6 +107,9 @@ private:
     // The serial a rework was asked for (empty for none), cleared.
     std::string TakeRework();
     bool ReworkAsked() const;
+    // Waits while the store can't take the next unit's record (see
+    // CStoreGate); false when stopped.
+    bool StoreOpen();
     // Asked before every request of a unit.
     bool AbortCheck() const;
     // Commits the unit's record; returns the record to show (failed at step
@@ -133,6 +137,7 @@ private:
     // request is either seen there or told that the unit finishes first.
     std::atomic<bool> m_inUnit{false};
     // Unit-loop thread only.
+    CStoreGate m_storeGate;
     std::string m_unitId;
     std::string m_portPath;     // where the watched port led when the box answered
     std::string m_portProblem;  // what was last said about the watched port

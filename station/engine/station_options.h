@@ -32,6 +32,9 @@ struct StationOptions {
     PortChoice port;
     bool rework = false;   // run serials that already passed, marked rework
     bool once = false;     // stop after one unit
+    // Take no box while the records store's server is away (the interlock
+    // across stations holds only through it).
+    bool requireServer = false;
     UpgradeTiming timing;  // the firmware update's pauses
     std::uint32_t probeIntervalMs = kProbeIntervalMs;
     std::string toolVersion;  // written into every record

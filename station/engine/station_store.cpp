@@ -24,8 +24,15 @@ std::unique_ptr<IRecordStore> OpenStationStore(const std::string& recipePath,
     const std::string chosen = ChosenUrl(recipePath, url);
     std::unique_ptr<IRecordStore> store =
         OpenRecordStore(chosen, (beside / kDefaultQueueFile).string(), error);
-    if (!store)
+    if (!store) {
         error = chosen + ": " + error;
+        return nullptr;
+    }
+    // A damaged file would take units' records in vain.
+    if (!store->CheckIntegrity(error)) {
+        error = chosen + ": the store is damaged: " + error;
+        return nullptr;
+    }
     return store;
 }
 

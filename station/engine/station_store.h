@@ -1,7 +1,8 @@
 #pragma once
 // The records store a station front end opens: the URL it was given, or
 // records.db beside the recipe; a PostgreSQL store's queue file lives there
-// too.
+// too. A store whose files fail the integrity check is not opened: a
+// station refuses to start rather than program boxes it cannot record.
 
 #include <memory>
 #include <optional>

@@ -37,6 +37,7 @@
 #include "records/record_store.h"
 #include "records/record_time.h"
 #include "records/report/shift_report.h"
+#include "res/store_texts.h"
 #include "station/release/release_bundle.h"
 #include "station/release/release_key.h"
 #include "tests/support/box_workspace.h"
@@ -157,9 +158,9 @@ protected:
         Recipe recipe;
         std::string error;
         ASSERT_TRUE(LoadRecipe(m_workspace.WorkDir() + "/a.toml", recipe, error)) << error;
-        std::unique_ptr<IRecordStore> store =
-            OpenRecordStore("sqlite:" + m_workspace.WorkDir() + "/records.db",
-                            m_workspace.WorkDir() + "/queue.db", error);
+        std::unique_ptr<IRecordStore> store = OpenRecordStore(
+            m_storeUrl.empty() ? "sqlite:" + m_workspace.WorkDir() + "/records.db" : m_storeUrl,
+            m_workspace.WorkDir() + "/queue.db", error);
         ASSERT_TRUE(store) << error;
         if (seed)
             seed(*store, recipe);
@@ -252,6 +253,7 @@ protected:
     }
 
     CBoxWorkspace m_workspace{"stationwin"};
+    std::string m_storeUrl;  // empty: a SQLite file in the workspace
     std::vector<std::unique_ptr<CBoxSimulator>> m_sims;
     std::unique_ptr<CStationWindow> m_window;
     const ShiftSchedule m_shifts = ShiftAroundNow();
@@ -309,6 +311,20 @@ TEST_F(StationWindowTest, TilesCountersAndListFollowTheUnits) {
             EXPECT_TRUE(detail.contains("版本: ") && detail.contains(kNewVersion));
         }
     }
+}
+
+// A records server nobody answers for: the unit passes on the local queue,
+// and a banner says the server is away and how many records wait for it.
+TEST_F(StationWindowTest, ABannerSaysTheServerIsAwayAndCountsTheWaitingRecords) {
+    m_storeUrl = "postgresql://postgres@127.0.0.1:1/vornak";  // nothing listens on port 1
+    StartBox(3, 0x01);
+    Open({{"A", "COM3"}});
+    ASSERT_TRUE(QTest::qWaitFor([&] { return Tile(0).State() == TileState::Passed; }, kUnitWaitMs));
+    const auto& banner = Part<QLabel>(*m_window, "storeBanner");
+    QTRY_VERIFY_WITH_TIMEOUT(banner.text().contains(QStringLiteral("1 ") + kServerWaiting),
+                             kUnitWaitMs);
+    EXPECT_TRUE(banner.isVisible());
+    EXPECT_TRUE(banner.text().startsWith(kServerAway)) << banner.text().toStdString();
 }
 
 TEST_F(StationWindowTest, RefusedSerialIsItsOwnStateAndReworksOnRequest) {

@@ -9,6 +9,7 @@
 
 #include "cli_fixture.h"
 #include "device/option_table.h"
+#include "res/store_texts.h"
 #include "link/command_codes.h"
 
 namespace {
@@ -155,6 +156,16 @@ TEST_F(CliStationTest, BadRecipeIsRefusedBeforeAnyBoxIsTouched) {
 
 // Two slots named on the command line, one box each: a line per slot, led by
 // its name, and the slot in every JSON event.
+// A server nobody answers for: the unit passes on the local queue, and the
+// operator reads that the records wait for the server.
+TEST_F(CliStationTest, AServerAwayIsSaidAndTheUnitStillPasses) {
+    const CliResult r = Station({"--db", "postgresql://postgres@127.0.0.1:1/vornak"});
+    EXPECT_EQ(r.exitCode, 0) << r.err;
+    EXPECT_TRUE(r.out.starts_with("PASS ")) << r.out;
+    EXPECT_NE(r.err.find(kServerAway), std::string::npos) << r.err;
+    EXPECT_TRUE(std::filesystem::exists(InWork("records-queue.db")));
+}
+
 TEST_F(CliStationTest, TwoSlotsRunTogetherAndNameTheirLines) {
     CBoxSimulator second;
     ASSERT_TRUE(second.Start(PortDir(), kBoxPort + 1));

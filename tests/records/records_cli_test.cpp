@@ -151,6 +151,37 @@ TEST_F(RecordsCliTest, ExportsCsvAndJsonLines) {
     EXPECT_EQ(nlohmann::json::parse(lines.substr(0, lines.find('\n')))["id"], "u-3");
 }
 
+// A target that can't be a file is bad input (2), said before any record is
+// read; nothing is written anywhere.
+TEST_F(RecordsCliTest, ExportToATargetThatCantBeAFileIsBadInput) {
+    std::filesystem::create_directory(m_folder.Path() + "/folder.csv");
+    const std::vector<std::vector<std::string>> commands = {
+        {"export", "--csv", "folder.csv"},
+        {"export", "--jsonl", "missing/out.jsonl"},
+        {"export", "--csv", "/dev/null"},
+    };
+    for (const auto& command : commands) {
+        SCOPED_TRACE(command.back());
+        const CliResult r = Cli(command);
+        EXPECT_EQ(r.exitCode, 2) << r.err;
+        EXPECT_NE(r.err.find(command.back()), std::string::npos) << r.err;
+    }
+    EXPECT_FALSE(std::filesystem::exists(m_folder.Path() + "/missing"));
+}
+
+// A stored row that is not a record fails the command, naming it.
+TEST_F(RecordsCliTest, ARowThatIsNotARecordFailsNamingIt) {
+    SqliteExecute(m_folder.Path() + "/records.db",
+                  "UPDATE unit_records SET result = 'maybe' WHERE id = 'u-2'");
+    for (const auto& command : std::vector<std::vector<std::string>>{
+             {"list"}, {"show", "u-2"}, {"export", "--csv", "out.csv"}}) {
+        SCOPED_TRACE(command.front());
+        const CliResult r = Cli(command);
+        EXPECT_EQ(r.exitCode, 1) << r.err;
+        EXPECT_NE(r.err.find("u-2"), std::string::npos) << r.err;
+    }
+}
+
 TEST_F(RecordsCliTest, WritesAReportOfTheFilteredRecords) {
     const CliResult r =
         Cli({"report", "--html", "shift.html", "--serial", "S1", "--shifts", "00:00,12:00"});

@@ -113,7 +113,7 @@ public:
         PQfinish(conn);
         return value;
     }
-    const std::string& Url() const { return m_url; }
+    std::string PostgresUrl() const override { return m_url; }
 
 private:
     std::string m_schema;
@@ -161,6 +161,22 @@ void PostgresExecute(const std::string& url, const std::string& sql) {
         << sql << ": " << PQresultErrorMessage(result);
     PQclear(result);
     PQfinish(conn);
+}
+
+CPgSession::CPgSession(const std::string& url) : m_conn(PQconnectdb(url.c_str())) {
+    EXPECT_EQ(PQstatus(m_conn), CONNECTION_OK) << PQerrorMessage(m_conn);
+}
+
+CPgSession::~CPgSession() {
+    PQfinish(m_conn);
+}
+
+void CPgSession::Run(const std::string& sql) {
+    PGresult* result = PQexec(m_conn, sql.c_str());
+    const ExecStatusType status = PQresultStatus(result);
+    EXPECT_TRUE(status == PGRES_COMMAND_OK || status == PGRES_TUPLES_OK)
+        << sql << ": " << PQresultErrorMessage(result);
+    PQclear(result);
 }
 
 void SqliteExecute(const std::string& path, const std::string& sql) {

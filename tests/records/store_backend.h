@@ -33,6 +33,8 @@ public:
     virtual void BuildSchema(int version) = 0;
     virtual void SetSchemaVersion(int version) = 0;
     virtual int SchemaVersion() = 0;
+    // The URL of a PostgreSQL store's schema; empty for SQLite.
+    virtual std::string PostgresUrl() const { return {}; }
     // Statements of plain SQL that both dialects read alike.
     virtual void Execute(const std::string& sql) = 0;
     // The first column of the first row `sql` answers, as text ("" for
@@ -53,6 +55,21 @@ std::string TestPostgresUrl();
 std::string PostgresUrlForSchema(const std::string& schema);
 // Runs `sql` on the test server's database; fails the test on an error.
 void PostgresExecute(const std::string& url, const std::string& sql);
+
+// One connection of its own to the test server, for a test that holds a
+// transaction open beside a store (a lock).
+class CPgSession {
+public:
+    explicit CPgSession(const std::string& url);
+    ~CPgSession();
+    CPgSession(const CPgSession&) = delete;
+    CPgSession& operator=(const CPgSession&) = delete;
+    // Runs `sql`; fails the test on an error.
+    void Run(const std::string& sql);
+
+private:
+    struct pg_conn* m_conn;
+};
 
 // Runs `sql` on the SQLite file at `path`; fails the test on an error.
 void SqliteExecute(const std::string& path, const std::string& sql);

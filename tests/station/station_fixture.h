@@ -1,22 +1,24 @@
 #pragma once
 // The station against the box simulator on a pseudo-terminal: a workspace of
 // its own (port and working directory), a recipe written into it with the
-// files it names, an in-memory store and an observer that keeps every event.
+// files it names, a SQLite store in a folder of its own and an observer that
+// keeps every event.
 
 #include <gtest/gtest.h>
 
 #include <chrono>
 #include <condition_variable>
 #include <fstream>
+#include <functional>
 #include <mutex>
 #include <string>
 #include <vector>
 
 #include "boxsim/box_simulator.h"
-#include "tests/station/temp_record_store.h"
 #include "station/config/recipe.h"
 #include "station/engine/station.h"
 #include "station/engine/station_events.h"
+#include "tests/station/temp_record_store.h"
 #include "tests/support/box_workspace.h"
 #include "tests/support/quick_upgrade_timing.h"
 #include "tests/support/test_files.h"
@@ -61,12 +63,17 @@ public:
     }
     // Waits until `count` events of `kind` arrived.
     bool WaitFor(StationEventKind kind, std::size_t count) {
-        std::unique_lock lock(m_mutex);
-        return m_cv.wait_for(lock, kEventWait, [&] {
+        return WaitUntil([&](const std::vector<KeptEvent>& events) {
             return static_cast<std::size_t>(std::count_if(
-                       m_events.begin(), m_events.end(),
+                       events.begin(), events.end(),
                        [&](const KeptEvent& e) { return e.event.kind == kind; })) >= count;
         });
+    }
+    // Waits until `seen` holds for the events so far, at most `limit`.
+    bool WaitUntil(const std::function<bool(const std::vector<KeptEvent>&)>& seen,
+                   std::chrono::seconds limit = kEventWait) {
+        std::unique_lock lock(m_mutex);
+        return m_cv.wait_for(lock, limit, [&] { return seen(m_events); });
     }
 
 private:

@@ -1,0 +1,273 @@
+// A plant's stations on one PostgreSQL server: N stations in this process,
+// each with its own records store (one connection for its life, its own
+// local queue file) and its own box simulator (unthrottled, or paced at a
+// line's rate), each running units back to back through CStation. Every tenth unit of a station
+// takes a serial its neighbour station takes at the same time, so the interlock is raced. Prints
+// records/s and the commit's p50 and p99 (the store's Insert: the pass-free check and the insert in
+// one transaction) against the 50 ms p99 target, and checks that no serial passed twice. Run under
+// scripts/with-postgres.sh (VORNAK_TEST_PG_URL set).
+
+#include <libpq-fe.h>
+#include <unistd.h>
+
+#include <algorithm>
+#include <atomic>
+#include <chrono>
+#include <cstdio>
+#include <cstdlib>
+#include <filesystem>
+#include <memory>
+#include <mutex>
+#include <string>
+#include <thread>
+#include <vector>
+
+#include "bench/bench_station_files.h"
+#include "boxsim/box_simulator.h"
+#include "link/port_names.h"
+#include "records/record_store.h"
+#include "station/engine/station.h"
+
+namespace {
+
+using Clock = std::chrono::steady_clock;
+
+constexpr int kDefaultStations = 50;
+constexpr int kDefaultUnits = 20;
+constexpr int kFirstPort = 10;
+// One unit in this many takes the serial the neighbour station takes too.
+constexpr int kSharedSerialEvery = 10;
+constexpr double kTargetCommitP99Ms = 50.0;
+constexpr char kBoxVersion[] = "VBX-100 V2.3.1";
+
+class CSilentObserver : public IStationObserver {
+public:
+    void OnStationEvent(const StationEvent&) override {}
+};
+
+// The station's store, with the time of each Insert() kept.
+class CTimedStore : public IRecordStore {
+public:
+    explicit CTimedStore(std::unique_ptr<IRecordStore> store) : m_store(std::move(store)) {}
+
+    InterlockState Interlock(const std::string& serial, const std::string& recipeSha256) override {
+        return m_store->Interlock(serial, recipeSha256);
+    }
+    bool Insert(const UnitRecord& record, bool requirePassFree, std::string& error) override {
+        const auto start = Clock::now();
+        const bool stored = m_store->Insert(record, requirePassFree, error);
+        m_commitMs.push_back(
+            std::chrono::duration<double, std::milli>(Clock::now() - start).count());
+        m_stored += stored ? 1 : 0;
+        return stored;
+    }
+    bool List(const RecordFilter& filter, std::vector<UnitRecord>& records,
+              std::string& error) override {
+        return m_store->List(filter, records, error);
+    }
+    bool Find(const std::string& id, std::optional<UnitRecord>& record,
+              std::string& error) override {
+        return m_store->Find(id, record, error);
+    }
+    std::string Describe() const override { return m_store->Describe(); }
+    std::size_t QueuedCount() override { return m_store->QueuedCount(); }
+    StoreStatus Status() override { return m_store->Status(); }
+
+    const std::vector<double>& CommitMs() const { return m_commitMs; }
+    long Stored() const { return m_stored; }
+
+private:
+    std::unique_ptr<IRecordStore> m_store;
+    std::vector<double> m_commitMs;  // the station's one unit loop only
+    long m_stored = 0;
+};
+
+double Percentile(std::vector<double> v, double p) {
+    if (v.empty())
+        return 0;
+    std::sort(v.begin(), v.end());
+    return v[std::min(v.size() - 1, static_cast<std::size_t>(p * static_cast<double>(v.size())))];
+}
+
+// The serial unit `unit` of station `station` gives its box: its own, or
+// every kSharedSerialEvery-th unit one shared with the other station of its
+// pair.
+std::vector<std::uint8_t> SerialFor(int station, int unit) {
+    const bool shared = unit % kSharedSerialEvery == 0;
+    return {static_cast<std::uint8_t>(shared ? 0x20 : 0x10),
+            static_cast<std::uint8_t>(shared ? station / 2 : station),
+            static_cast<std::uint8_t>(unit >> 8),
+            static_cast<std::uint8_t>(unit & 0xff),
+            0x00,
+            0x01};
+}
+
+// The first column of the first row of `sql`, or "" on an error (said).
+std::string PgValue(PGconn* conn, const std::string& sql) {
+    PGresult* result = PQexec(conn, sql.c_str());
+    std::string value;
+    const ExecStatusType status = PQresultStatus(result);
+    if (status != PGRES_COMMAND_OK && status != PGRES_TUPLES_OK)
+        std::fprintf(stderr, "%s: %s", sql.c_str(), PQresultErrorMessage(result));
+    else if (PQntuples(result) > 0)
+        value = PQgetvalue(result, 0, 0);
+    PQclear(result);
+    return value;
+}
+
+struct StationRun {
+    std::unique_ptr<CBoxSimulator> sim;
+    std::unique_ptr<CTimedStore> store;
+    long passed = 0;
+    long refused = 0;  // failed: the serial passed at the neighbour first
+    long otherFailures = 0;
+};
+
+}  // namespace
+
+int main(int argc, char** argv) {
+    namespace fs = std::filesystem;
+    const int stations = argc > 1 ? std::atoi(argv[1]) : kDefaultStations;
+    const int units = argc > 2 ? std::atoi(argv[2]) : kDefaultUnits;
+    // 0: the boxes answer as fast as they can; else their line's rate.
+    const unsigned baud = argc > 3 ? static_cast<unsigned>(std::atoi(argv[3])) : 0;
+    const char* baseUrl = std::getenv("VORNAK_TEST_PG_URL");
+    if (baseUrl == nullptr || stations < 2 || units < 1 || stations > kMaxPortNumber - kFirstPort) {
+        std::fprintf(stderr,
+                     "usage: scripts/with-postgres.sh vornak_plant_bench [stations=%d] "
+                     "[units=%d] [baud=0]\n",
+                     kDefaultStations, kDefaultUnits);
+        return 2;
+    }
+    char tmpl[] = "/tmp/vornak-plant-bench.XXXXXX";
+    if (mkdtemp(tmpl) == nullptr)
+        return 1;
+    const fs::path dir = tmpl;
+    fs::create_directory(dir / "ports");
+    setenv("VORNAK_PORT_DIR", (dir / "ports").c_str(), 1);
+
+    Recipe recipe;
+    std::unique_ptr<IRecordStore> unused;
+    if (!MakeBenchStation(dir, kBoxVersion, 64 * 1024, "", recipe, unused))
+        return 1;
+    unused.reset();
+
+    // A schema of the bench's own, so a run leaves the database as it was.
+    const std::string schema = "plant_bench_" + std::to_string(getpid());
+    const std::string base = baseUrl;
+    const std::string url = base + (base.find('?') == std::string::npos ? "?" : "&") +
+                            "options=-csearch_path%3D" + schema;
+    PGconn* admin = PQconnectdb(baseUrl);
+    PQsetNoticeProcessor(
+        admin, [](void*, const char*) {}, nullptr);
+    PgValue(admin, "CREATE SCHEMA " + schema);
+
+    std::vector<StationRun> runs(static_cast<std::size_t>(stations));
+    bool ready = true;
+    for (int s = 0; s < stations && ready; ++s) {
+        StationRun& run = runs[static_cast<std::size_t>(s)];
+        run.sim = std::make_unique<CBoxSimulator>();
+        ready = run.sim->Start((dir / "ports").string(), kFirstPort + s);
+        run.sim->SetVersion(kBoxVersion);
+        SimFaults line;
+        line.throttleBaud = baud;
+        run.sim->SetFaults(line);
+        std::string error;
+        auto store =
+            OpenRecordStore(url, (dir / ("queue-" + std::to_string(s) + ".db")).string(), error);
+        if (!store) {
+            std::fprintf(stderr, "station %d: %s\n", s, error.c_str());
+            ready = false;
+            break;
+        }
+        run.store = std::make_unique<CTimedStore>(std::move(store));
+        if (run.store->Status().away) {
+            std::fprintf(stderr, "station %d: the server does not answer\n", s);
+            ready = false;
+        }
+    }
+
+    const auto start = Clock::now();
+    std::vector<std::thread> threads;
+    for (int s = 0; s < stations && ready; ++s) {
+        threads.emplace_back([&, s] {
+            StationRun& run = runs[static_cast<std::size_t>(s)];
+            StationOptions options;
+            options.station = "plant-" + std::to_string(s);
+            options.port.kind = PortChoice::Kind::Number;
+            options.port.number = kFirstPort + s;
+            options.once = true;
+            CSilentObserver observer;
+            for (int unit = 0; unit < units; ++unit) {
+                run.sim->SetSerial(SerialFor(s, unit));
+                CStation station(recipe, *run.store, observer, options);
+                const std::optional<UnitResult> result = station.Run();
+                if (result == UnitResult::Pass)
+                    ++run.passed;
+                else if (unit % kSharedSerialEvery == 0)
+                    ++run.refused;
+                else
+                    ++run.otherFailures;
+            }
+        });
+    }
+    for (std::thread& t : threads)
+        t.join();
+    const double seconds = std::chrono::duration<double>(Clock::now() - start).count();
+
+    std::vector<double> commits;
+    long stored = 0;
+    long passed = 0;
+    long refused = 0;
+    long otherFailures = 0;
+    for (const StationRun& run : runs) {
+        if (run.store) {
+            commits.insert(commits.end(), run.store->CommitMs().begin(),
+                           run.store->CommitMs().end());
+            stored += run.store->Stored();
+        }
+        passed += run.passed;
+        refused += run.refused;
+        otherFailures += run.otherFailures;
+    }
+    // The server's word, not the stations': serials with more than one pass.
+    const std::string twice =
+        ready ? PgValue(admin, "SELECT count(*) FROM (SELECT serial FROM " + schema +
+                                   ".unit_records WHERE result = 'pass' GROUP BY serial, "
+                                   "recipe_sha256 HAVING count(*) > 1) AS t")
+              : "";
+    const std::string onServer =
+        ready ? PgValue(admin, "SELECT count(*) FROM " + schema + ".unit_records") : "";
+
+    for (StationRun& run : runs) {
+        run.store.reset();
+        if (run.sim)
+            run.sim->Stop();
+    }
+    PgValue(admin, "DROP SCHEMA " + schema + " CASCADE");
+    PQfinish(admin);
+    fs::remove_all(dir);
+    if (!ready)
+        return 1;
+
+    const double p50 = Percentile(commits, 0.50);
+    const double p99 = Percentile(commits, 0.99);
+    std::printf("boxes %s\n",
+                baud == 0 ? "unthrottled" : ("at " + std::to_string(baud) + " baud").c_str());
+    std::printf(
+        "%d stations x %d units on one server: %.1f s, %ld records stored (%s on the "
+        "server), %.1f records/s\n",
+        stations, units, seconds, stored, onServer.c_str(), static_cast<double>(stored) / seconds);
+    std::printf("units: %ld passed, %ld refused on a shared serial, %ld other failures\n", passed,
+                refused, otherFailures);
+    const bool commitOk = p99 <= kTargetCommitP99Ms;
+    std::printf("commit p50 %.2f ms, p99 %.2f ms; target p99 <= %.0f ms (%.2f of it): %s\n", p50,
+                p99, kTargetCommitP99Ms, p99 / kTargetCommitP99Ms, commitOk ? "PASS" : "FAIL");
+    const bool interlockOk = twice == "0";
+    std::printf("serials passed twice: %s; target 0: %s\n", twice.c_str(),
+                interlockOk ? "PASS" : "FAIL");
+    const bool unitsOk = otherFailures == 0;
+    if (!unitsOk)
+        std::printf("FAIL: %ld units failed that should have passed\n", otherFailures);
+    return commitOk && interlockOk && unitsOk ? 0 : 1;
+}
