@@ -18,6 +18,7 @@
 #include "cli/cli_output.h"
 #include "records/record_store.h"
 #include "records/record_time.h"
+#include "res/station_texts.h"
 #include "station/board/event_json.h"
 #include "station/engine/station.h"
 #include "station/engine/station_group.h"
@@ -31,10 +32,6 @@ namespace {
 // The station's thread wakes the waiting main thread with this when it ends,
 // so the tool exits as soon as the unit's end is shown.
 constexpr int kEndedSignal = SIGUSR1;
-
-constexpr char kTextStopping[] = "停止";
-constexpr char kTextStopAfterUnit[] = "本单元完成后停止;再按一次 Ctrl-C 立即中止本单元(记录为中止)";
-constexpr char kTextAborting[] = "正在中止本单元...";
 
 // Renders the station's events: result lines (or JSON) on stdout, words for
 // the operator on stderr.
@@ -55,14 +52,15 @@ public:
         m_slot = e.slot;
         switch (e.kind) {
             case StationEventKind::Waiting:
-                Say("等待设备" + (e.text.empty() ? std::string() : " (" + e.text + ")") + " ...");
+                Say(kTextWaitingForBox + (e.text.empty() ? std::string() : " (" + e.text + ")") +
+                    " ...");
                 break;
             case StationEventKind::UnitStart:
-                Say("设备已连接 " + e.text);
+                Say(kTextBoxConnectedAt + e.text);
                 break;
             case StationEventKind::StepEnd:
                 if (!e.ok)
-                    Say("步骤 " + e.step + " 失败: " + e.text);
+                    Say(kTextStepWord + e.step + kTextStepFailed + e.text);
                 break;
             case StationEventKind::UnitEnd:
                 if (e.record != nullptr && !m_json) {
@@ -73,7 +71,7 @@ public:
                 }
                 break;
             case StationEventKind::Removed:
-                Say("设备已移除");
+                Say(kTextBoxGone);
                 break;
             case StationEventKind::Notice:
                 Say(e.text);
@@ -253,14 +251,13 @@ int RunStationCommand(const CliRequest& request, std::FILE* out, std::FILE* err,
         };
     }
     CStationPrinter printer(out, err, request.json);
-    std::fprintf(err, "配方 %s (%s), 记录: %s\n", recipe.name.c_str(), recipe.variant.c_str(),
+    std::fprintf(err, kTextRecipeAndStore, recipe.name.c_str(), recipe.variant.c_str(),
                  store->Describe().c_str());
     if (source.release) {
         // "Release bundle: release N, signer KEY[, rollback]".
-        std::fprintf(err, "发布包: 版本号 %lld, 签名密钥 %s%s\n",
-                     static_cast<long long>(source.release->number),
+        std::fprintf(err, kTextBundleLine, static_cast<long long>(source.release->number),
                      source.release->signerKeyId.c_str(),
-                     source.release->rollback ? ", 回退(--allow-rollback)" : "");
+                     source.release->rollback ? kTextRollbackMark : "");
     }
     CServerNotices serverNotices(*store, printer);
     std::vector<std::optional<UnitResult>> results;

@@ -41,3 +41,49 @@ inline constexpr char kTextBoxVersion[] = ",设备版本为 ";
 inline constexpr char kTextSearchSerialHint[] = "按序列号查找记录,回车查找,清空显示最近记录";
 inline constexpr char kTextSearchNothing[] = "没有此序列号的记录: ";
 inline constexpr char kTextSearchFailed[] = "无法查找记录: ";
+
+// A unit's own steps: what the station says while it runs them.
+inline constexpr char kTextVersionSkip[] = "已是目标版本,跳过固件更新";
+inline constexpr char kTextVersionWrong[] = "版本不符:";
+inline constexpr char kTextNotSelectable[] = "设备中的选项值无效:";
+inline constexpr char kTextReadBackDiffers[] = "读回不一致:";
+inline constexpr char kTextAlreadyPassed[] = "该序列号已通过此配方(需返工请用 --rework)";
+inline constexpr char kTextRetry[] = "上次未通过,重试";
+inline constexpr char kTextRework[] = "返工";
+inline constexpr char kTextAborted[] = "已中止";
+// A file of the recipe was refused before any byte of it was sent.
+inline constexpr char kTextFileNotSent[] = "文件未能发送:";
+inline constexpr char kTextSettingsWritten[] = "设置已写入并读回一致";
+inline constexpr char kTextDuplicateSerialBefore[] = "序列号重复:该序列号正在工位 ";
+inline constexpr char kTextDuplicateSerialAfter[] = " 测试(设备放错?)";
+// A request the box refused (its result word) or the line failed (the
+// link's status word), followed by the word in hex.
+inline constexpr char kTextBoxRefusedWord[] = "设备拒绝: ";
+inline constexpr char kTextLinkFailedWord[] = "通信失败: ";
+// The store refused the unit's record.
+inline constexpr char kTextRecordFailed[] = "记录未能保存:";
+
+// Picking a recipe by a scanned variant.
+inline constexpr char kTextScanEmpty[] = "扫描内容为空";
+inline constexpr char kTextUnknownVariant[] = "未知型号: ";
+inline constexpr char kTextNoRecipeInBefore[] = " (";
+inline constexpr char kTextNoRecipeInAfter[] = " 中没有该型号的配方)";
+inline constexpr char kTextUnreadableRecipes[] = "\n无法读取的配方:";
+inline constexpr char kTextVariantBefore[] = "型号 ";
+inline constexpr char kTextManyRecipesAfter[] = " 有多个配方:";
+
+// The command-line station's words on stderr.
+inline constexpr char kTextStopping[] = "停止";
+inline constexpr char kTextStopAfterUnit[] =
+    "本单元完成后停止;再按一次 Ctrl-C 立即中止本单元(记录为中止)";
+inline constexpr char kTextAborting[] = "正在中止本单元...";
+inline constexpr char kTextWaitingForBox[] = "等待设备";
+inline constexpr char kTextBoxConnectedAt[] = "设备已连接 ";
+inline constexpr char kTextStepWord[] = "步骤 ";
+inline constexpr char kTextStepFailed[] = " 失败: ";
+inline constexpr char kTextBoxGone[] = "设备已移除";
+// "配方 NAME (VARIANT), 记录: STORE"
+inline constexpr char kTextRecipeAndStore[] = "配方 %s (%s), 记录: %s\n";
+// "发布包: 版本号 N, 签名密钥 KEY[, 回退(--allow-rollback)]"
+inline constexpr char kTextBundleLine[] = "发布包: 版本号 %lld, 签名密钥 %s%s\n";
+inline constexpr char kTextRollbackMark[] = ", 回退(--allow-rollback)";

@@ -5,6 +5,7 @@
 #include <map>
 #include <system_error>
 
+#include "res/station_texts.h"
 #include "station/config/toml_file.h"
 
 namespace {
@@ -56,7 +57,7 @@ bool PickFileByVariant(const std::string& folder, const std::vector<std::string>
                        std::string& error) {
     const std::string wanted = Trimmed(variant);
     if (wanted.empty()) {
-        error = "扫描内容为空";
+        error = kTextScanEmpty;
         return false;
     }
     std::vector<std::string> matches;
@@ -81,12 +82,13 @@ bool PickFileByVariant(const std::string& folder, const std::vector<std::string>
         return true;
     }
     if (matches.empty()) {
-        error = "未知型号: " + wanted + " (" + folder + " 中没有该型号的配方)";
+        error =
+            kTextUnknownVariant + wanted + kTextNoRecipeInBefore + folder + kTextNoRecipeInAfter;
         if (!broken.empty())
-            error += "\n无法读取的配方:" + broken;
+            error += kTextUnreadableRecipes + broken;
         return false;
     }
-    error = "型号 " + wanted + " 有多个配方:";
+    error = kTextVariantBefore + wanted + kTextManyRecipesAfter;
     for (const std::string& m : matches)
         error += " " + std::filesystem::path(m).filename().string();
     return false;

@@ -6,13 +6,8 @@
 #include "link/port_choice.h"
 #include "link/port_failure.h"
 #include "records/unit_id.h"
+#include "res/station_texts.h"
 #include "station/engine/unit_run.h"
-
-namespace {
-
-constexpr char kTextRecordFailed[] = "记录未能保存:";
-
-}  // namespace
 
 CStation::CStation(const Recipe& recipe, IRecordStore& store, IStationObserver& observer,
                    StationOptions options)

@@ -15,21 +15,6 @@
 
 namespace {
 
-// Operator texts of the station's own steps.
-constexpr char kTextVersionSkip[] = "已是目标版本,跳过固件更新";
-constexpr char kTextVersionWrong[] = "版本不符:";
-constexpr char kTextNotSelectable[] = "设备中的选项值无效:";
-constexpr char kTextReadBackDiffers[] = "读回不一致:";
-constexpr char kTextAlreadyPassed[] = "该序列号已通过此配方(需返工请用 --rework)";
-constexpr char kTextRetry[] = "上次未通过,重试";
-constexpr char kTextRework[] = "返工";
-constexpr char kTextAborted[] = "已中止";
-// A file of the recipe was refused before any byte of it was sent.
-constexpr char kTextFileNotSent[] = "文件未能发送:";
-constexpr char kTextSettingsWritten[] = "设置已写入并读回一致";
-constexpr char kTextDuplicateSerialBefore[] = "序列号重复:该序列号正在工位 ";
-constexpr char kTextDuplicateSerialAfter[] = " 测试(设备放错?)";
-
 // Transfers report every packet; a window or a bridge needs no more than
 // this many milliseconds between two progress events.
 constexpr long long kProgressIntervalMs = 100;
@@ -78,8 +63,8 @@ std::string FailureText(const TransactionFailure& f) {
     if (!f.any)
         return {};
     if (f.status == ST_OK)
-        return "设备拒绝: " + HexWord(f.resultWord);
-    return "通信失败: " + HexWord(f.status);
+        return kTextBoxRefusedWord + HexWord(f.resultWord);
+    return kTextLinkFailedWord + HexWord(f.status);
 }
 
 // Every result word, in order; a run of one word is written once with its
