@@ -36,6 +36,10 @@ inline constexpr char kTextSameRecipe[] = "已是当前配方: ";
 inline constexpr char kTextSwitchQuestion[] =
     "有设备正在进行中,切换配方将中止这些单元(记录为中止)。\n确定切换到 %1 吗?";
 inline constexpr char kTextSwitched[] = "已切换配方: ";
+// A scanned release bundle older than one that already passed its variant
+// (or whose age can't be checked) is not switched to; the reason follows.
+inline constexpr char kTextRollbackRefused[] =
+    "未切换: 此发布包不能运行(较新的版本已合格,或无法核对), 原因:\n";
 
 // A tile: its slot, states, hints and clock.
 inline constexpr char kTextTileSlot[] = "工位 ";

@@ -401,7 +401,7 @@ void CStationWindow::OnScan(const QString& text) {
         return;
     }
     if (!CheckRollback(*m_store, m_lookup.allowRollback, *next, error)) {
-        Say(ToQString(error), true);
+        Say(ToQString(kTextRollbackRefused) + ToQString(error), true);
         return;
     }
     if (!ConfirmAbort(ToQString(kTextSwitchQuestion).arg(ToQString(next->recipe.variant))))

@@ -514,7 +514,8 @@ TEST_F(StationWindowTest, ScanRefusesAnOlderRelease) {
         ASSERT_TRUE(store.Insert(passed, false, error)) << error;
     });
     Scan("V-C3");
-    EXPECT_TRUE(Message().contains("release 7 of V-C3 is older than release 8"))
+    EXPECT_TRUE(Message().startsWith("未切换") &&
+                Message().contains("release 7 of V-C3 is older than release 8"))
         << Message().toStdString();
     EXPECT_TRUE(ShowsVariant("V-A1"));
 }
