@@ -23,6 +23,7 @@
 #include <thread>
 #include <vector>
 
+#include "bench/bench_stats.h"
 #include "boxsim/box_simulator.h"
 #include "link/command_codes.h"
 #include "link/device_link.h"
@@ -43,12 +44,6 @@ constexpr double kMaxRoundTripUs = 5000.0;
 constexpr double kMaxIdleCpuPercent = 1.0;
 constexpr int kBoxPort = 1;
 constexpr int kReadWaitMs = 2000;
-
-double Percentile(std::vector<double> v, double p) {
-    std::sort(v.begin(), v.end());
-    const std::size_t i = static_cast<std::size_t>(p / 100.0 * static_cast<double>(v.size() - 1));
-    return v[i];
-}
 
 double ProcessCpuSeconds() {
     rusage u{};
@@ -179,11 +174,11 @@ int main(int argc, char** argv) {
 
         if (viaLink.empty() || bare.empty())
             return 2;
-        const double p50a = Percentile(viaLink, 50);
-        const double p99a = Percentile(viaLink, 99);
+        const double p50a = Percentile(viaLink, 0.50);
+        const double p99a = Percentile(viaLink, 0.99);
         const double maxA = *std::max_element(viaLink.begin(), viaLink.end());
-        const double p50b = Percentile(bare, 50);
-        const double p99b = Percentile(bare, 99);
+        const double p50b = Percentile(bare, 0.50);
+        const double p99b = Percentile(bare, 0.99);
         const double ratio = p99a / p99b;
 
         std::printf("(a) link   p50 %8.1f us  p99 %8.1f us  max %8.1f us\n", p50a, p99a, maxA);

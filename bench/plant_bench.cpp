@@ -23,6 +23,7 @@
 #include <vector>
 
 #include "bench/bench_station_files.h"
+#include "bench/bench_stats.h"
 #include "boxsim/box_simulator.h"
 #include "link/port_names.h"
 #include "records/record_store.h"
@@ -81,13 +82,6 @@ private:
     std::vector<double> m_commitMs;  // the station's one unit loop only
     long m_stored = 0;
 };
-
-double Percentile(std::vector<double> v, double p) {
-    if (v.empty())
-        return 0;
-    std::sort(v.begin(), v.end());
-    return v[std::min(v.size() - 1, static_cast<std::size_t>(p * static_cast<double>(v.size())))];
-}
 
 // The serial unit `unit` of station `station` gives its box: its own, or
 // every kSharedSerialEvery-th unit one shared with the other station of its

@@ -41,18 +41,18 @@ private:
     struct sigaction m_before {};
 };
 
+// The port choice in words: a number or path as the choice's key says it.
 std::string ChoiceText(const PortChoice& choice) {
     switch (choice.kind) {
         case PortChoice::Kind::AnyPort:
             return "any port";
-        case PortChoice::Kind::Number:
-            return "COM" + std::to_string(choice.number);
-        case PortChoice::Kind::Path:
-            return choice.path;
         case PortChoice::Kind::Usb:
             return "USB adapter " + UsbIdentityText(choice.usb);
+        case PortChoice::Kind::Number:
+        case PortChoice::Kind::Path:
+            break;
     }
-    return {};
+    return PortChoiceKey(choice);
 }
 
 // What went wrong at a chosen port, when anything is known.
