@@ -27,6 +27,7 @@
 #include <utility>
 
 #include "app/qt/app_icons.h"
+#include "app/qt/off_gui_thread.h"
 #include "app/qt/station_tile.h"
 #include "app/qt/to_qstring.h"
 #include "records/record_json.h"
@@ -333,10 +334,9 @@ void CStationWindow::StopGroupThen(bool abort, std::function<void()> then) {
     }
     CStationGroup* group = m_group.get();
     try {
-        m_waiter = std::thread([this, group, then] {
+        RunOffGuiThread(this, m_waiter, [this, group, then]() -> std::function<void()> {
             group->Wait();
-            QMetaObject::invokeMethod(
-                this, [this, then] { OnWaiterDone(then); }, Qt::QueuedConnection);
+            return [this, then] { OnWaiterDone(then); };
         });
     } catch (const std::system_error&) {
         // No thread to be had: wait here rather than leave the group running.
@@ -346,8 +346,6 @@ void CStationWindow::StopGroupThen(bool abort, std::function<void()> then) {
 }
 
 void CStationWindow::OnWaiterDone(std::function<void()> then) {
-    if (m_waiter.joinable())
-        m_waiter.join();
     m_group.reset();
     m_stopping = false;
     then();
@@ -444,21 +442,19 @@ void CStationWindow::OnShiftReport() {
     IRecordStore* store = m_store.get();
     m_reportButton->setEnabled(false);
     try {
-        m_reporter = std::thread([this, store, now, shifts = m_report.shifts, path] {
-            std::string error;
-            const bool written = WriteShiftReport(*store, now, shifts, path, error);
-            QMetaObject::invokeMethod(
-                this, [this, path, written, error] { OnReportDone(path, written, error); },
-                Qt::QueuedConnection);
-        });
+        RunOffGuiThread(
+            this, m_reporter,
+            [this, store, now, shifts = m_report.shifts, path]() -> std::function<void()> {
+                std::string error;
+                const bool written = WriteShiftReport(*store, now, shifts, path, error);
+                return [this, path, written, error] { OnReportDone(path, written, error); };
+            });
     } catch (const std::system_error& e) {
         OnReportDone(path, false, e.what());
     }
 }
 
 void CStationWindow::OnReportDone(const std::string& path, bool written, const std::string& error) {
-    if (m_reporter.joinable())
-        m_reporter.join();
     m_reportButton->setEnabled(true);
     const QString title = ToQString(kReportTitle);
     if (!written) {
@@ -537,18 +533,15 @@ void CStationWindow::Search(const QString& serial) {
     IRecordStore* store = m_store.get();
     const std::string text = wanted.toStdString();
     try {
-        m_searcher = std::thread([this, store, wanted, text] {
+        RunOffGuiThread(this, m_searcher, [this, store, wanted, text]() -> std::function<void()> {
             RecordFilter filter;
             filter.serial = text;
             std::vector<UnitRecord> records;
             std::string error;
             const bool ok = store->List(filter, records, error);
-            QMetaObject::invokeMethod(
-                this,
-                [this, wanted, ok, records = std::move(records), error]() mutable {
-                    OnSearchDone(wanted, ok, std::move(records), error);
-                },
-                Qt::QueuedConnection);
+            return [this, wanted, ok, records = std::move(records), error]() mutable {
+                OnSearchDone(wanted, ok, std::move(records), error);
+            };
         });
     } catch (const std::system_error& e) {
         Say(ToQString(kTextSearchFailed) + QString::fromLocal8Bit(e.what()), true);
@@ -557,8 +550,6 @@ void CStationWindow::Search(const QString& serial) {
 
 void CStationWindow::OnSearchDone(const QString& serial, bool ok, std::vector<UnitRecord> records,
                                   const std::string& error) {
-    if (m_searcher.joinable())
-        m_searcher.join();
     if (m_nextSearch) {
         const QString next = *std::exchange(m_nextSearch, std::nullopt);
         if (next == m_searchSerial) {
