@@ -118,7 +118,8 @@ LinkReply CDeviceLink::Transact(const LinkRequest& request) {
         std::lock_guard lock(m_portMutex);
         reply.status = SendRequest(request.command, request.subCode, request.data);
         if (reply.status == ST_OK)
-            reply.status = ReadReply(&reply, request.firstByteTimeoutMs, request.accepted);
+            reply.status = ReadReply(&reply, request.firstByteTimeoutMs, request.accepted,
+                                     request.keepUnfitting);
     }
     // No wake-up here: the receive thread looks again by itself, so that a
     // run of transactions does not wake it once per exchange.
@@ -277,49 +278,66 @@ CFrameAssembler::Result CDeviceLink::ReadFrame(CFrameAssembler& frame,
 }
 
 StatusWord CDeviceLink::ReadReply(LinkReply* reply, std::uint32_t firstByteTimeoutMs,
-                                  ReplyLengths accepted) {
+                                  ReplyLengths accepted, bool keepUnfitting) {
     using Clock = std::chrono::steady_clock;
     const Clock::time_point deadline = Clock::now() + std::chrono::milliseconds(firstByteTimeoutMs);
     std::uint32_t waitMs = firstByteTimeoutMs;
-    std::span<const std::uint8_t> payload;
+    // A valid frame of a length that cannot be the reply, kept aside.
+    std::vector<std::uint8_t> kept;
+    // Ends a wait that found no fitting frame: the frame kept, if any.
+    auto endWithoutFit = [&](StatusWord status) {
+        if (kept.empty())
+            return status;
+        HandOver(reply, kept);
+        return ST_OK;
+    };
     for (;;) {
         // A stray first byte or a length the buffer cannot hold ends the read
         // of a request that takes any length; the next request discards
         // whatever of it is still coming.
         const CFrameAssembler::Result result =
             ReadFrame(m_replyFrame, waitMs, m_timing.interByteTimeoutMs, nullptr);
+        const bool stray = result == CFrameAssembler::Result::Skipped ||
+                           result == CFrameAssembler::Result::TooLong;
+        const bool dropStrays = !accepted.Any() && !keepUnfitting;
         if (result == CFrameAssembler::Result::BadChecksum) {
+            if (!kept.empty())
+                return endWithoutFit(ST_NO_REPLY);
             std::FILE* diagnostics = m_diagnostics.load();
             std::fputs("ABC", diagnostics);
             std::fflush(diagnostics);
             return ST_NO_REPLY;
         }
-        const bool stray = result == CFrameAssembler::Result::Skipped ||
-                           result == CFrameAssembler::Result::TooLong;
-        if (result != CFrameAssembler::Result::Frame && !(stray && !accepted.Any()))
-            return ST_NO_REPLY;
+        if (result != CFrameAssembler::Result::Frame && !(stray && dropStrays))
+            return endWithoutFit(ST_NO_REPLY);
         if (result == CFrameAssembler::Result::Frame) {
-            payload = m_replyFrame.Payload();
+            const std::span<const std::uint8_t> payload = m_replyFrame.Payload();
             // Without a whole result word there is nothing to hand over.
             if (payload.size() < kMinReplyPayload)
-                return ST_NO_REPLY;
-            if (accepted.Fits(static_cast<std::uint32_t>(payload.size() - kMinReplyPayload)))
-                break;
+                return endWithoutFit(ST_NO_REPLY);
+            if (accepted.Fits(static_cast<std::uint32_t>(payload.size() - kMinReplyPayload))) {
+                HandOver(reply, payload);
+                return ST_OK;
+            }
+            if (keepUnfitting)
+                kept.assign(payload.begin(), payload.end());
         }
         // The box's own frame, or bytes of one: the reply may still come.
         const auto left =
             std::chrono::duration_cast<std::chrono::milliseconds>(deadline - Clock::now());
         if (left.count() <= 0)
-            return ST_NO_REPLY;
+            return endWithoutFit(ST_NO_REPLY);
         waitMs = static_cast<std::uint32_t>(left.count());
     }
-    if (reply != nullptr) {
-        reply->data.resize(REPLY_LIMIT);
-        HandOverReply(payload.data(), payload.size(), &reply->resultWord, reply->data.data(),
-                      REPLY_LIMIT, &reply->length);
-        reply->data.resize(std::min(reply->length, REPLY_LIMIT));
-    }
-    return ST_OK;
+}
+
+void CDeviceLink::HandOver(LinkReply* reply, std::span<const std::uint8_t> payload) {
+    if (reply == nullptr)
+        return;
+    reply->data.resize(REPLY_LIMIT);
+    HandOverReply(payload.data(), payload.size(), &reply->resultWord, reply->data.data(),
+                  REPLY_LIMIT, &reply->length);
+    reply->data.resize(std::min(reply->length, REPLY_LIMIT));
 }
 
 void CDeviceLink::StartReceiveThread() {

@@ -153,10 +153,13 @@ private:
     CFrameAssembler::Result ReadFrame(CFrameAssembler& frame, std::uint32_t firstByteTimeoutMs,
                                       std::uint32_t partTimeoutMs, const CWakeSignal* wake);
     // Reads the reply into `reply` (null: only whether one came); its status.
-    // Valid frames of a length `accepted` does not fit are dropped while the
-    // first-byte time-out, counted from the call, lasts.
+    // Valid frames of a length `accepted` does not fit are dropped (or, with
+    // keepUnfitting, kept aside: see LinkRequest) while the first-byte
+    // time-out, counted from the call, lasts.
     StatusWord ReadReply(LinkReply* reply, std::uint32_t firstByteTimeoutMs,
-                         ReplyLengths accepted = {});
+                         ReplyLengths accepted = {}, bool keepUnfitting = false);
+    // Hands a reply payload over to `reply` (null: nothing to fill).
+    static void HandOver(LinkReply* reply, std::span<const std::uint8_t> payload);
     void StartReceiveThread();
     void StopReceiveThread();
     void ReceiveLoop();

@@ -36,6 +36,12 @@ struct LinkRequest {
     std::span<const std::uint8_t> data = {};
     std::uint32_t firstByteTimeoutMs = TIMEOUT_DEFAULT_MS;
     ReplyLengths accepted = {};
+    // Set: a frame `accepted` does not fit is kept aside instead of dropped,
+    // and the wait ends as a wait for any length would (a stray byte, the
+    // time-out), except that a fitting frame still takes the place of the one
+    // kept; when the wait ends without one, the last frame kept is the reply.
+    // A box that answers with an odd length is heard as before, only later.
+    bool keepUnfitting = false;
 };
 
 struct LinkReply {

@@ -106,8 +106,12 @@ struct OpHooks {
     // Asked before every request; true holds it and every later one back.
     std::function<bool()> abort;
     // Each request says which reply lengths can be its reply
-    // (ExpectedReplyLengths); a frame of another length is the box's own and
-    // is dropped while the wait goes on. Off: the first valid frame is the
-    // reply, whatever its length.
+    // (ExpectedReplyLengths). Strict: a frame of another length is the box's
+    // own and is dropped while the wait goes on. Otherwise such a frame is the
+    // reply only when no fitting one follows within the time-out (a frame the
+    // box sends on its own as a request goes out no longer takes the reply's
+    // place, and a box answering with an odd length is still heard).
     bool strictReplyLengths = false;
+    // Any valid frame is the reply, whatever its length.
+    bool anyReplyLength = false;
 };

@@ -46,8 +46,10 @@ LinkReply CBoxExchange::Send(const LinkRequest& request) {
         return held;
     }
     LinkRequest sent = request;
-    if (m_hooks.strictReplyLengths)
+    if (!m_hooks.anyReplyLength) {
         sent.accepted = ExpectedReplyLengths(request.command);
+        sent.keepUnfitting = !m_hooks.strictReplyLengths;
+    }
     LinkReply reply = m_link.Transact(sent);
     if (reply.status == ST_OK) {
         m_result.resultWord = reply.resultWord;

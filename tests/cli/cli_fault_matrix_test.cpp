@@ -13,6 +13,7 @@
 #include "device/option_table.h"
 #include "device/settings_json.h"
 #include "link/command_codes.h"
+#include "link/frame_codec.h"
 
 namespace {
 
@@ -312,8 +313,10 @@ std::string LastStatus(const std::string& out) {
     return last;
 }
 
-// One cell from scratch: its own box on COM3, port folder and working directory.
-Outcome RunCell(const Cell& cell, const CliRun& base) {
+// One command from scratch against a box `inject` has set up: its own box on
+// COM3, port folder and working directory.
+Outcome RunCommand(Command command, const std::function<void(CBoxSimulator&)>& inject,
+                   const CliRun& base) {
     Outcome outcome;
     char rootTemplate[] = "/tmp/vornak-cli-matrix.XXXXXX";
     if (mkdtemp(rootTemplate) == nullptr)
@@ -335,12 +338,12 @@ Outcome RunCell(const Cell& cell, const CliRun& base) {
             box.SetVersion(kBoxVersion);
             box.SetSerial(kBoxSerial);
             box.SetRestartTime(kShortRestart);
-            Inject(box, cell.fault);
+            inject(box);
             CliRun run = base;
             run.workDir = workDir;
             run.env[0] = "VORNAK_PORT_DIR=" + portDir;
             run.timeout = kCellLimit;
-            const CliResult r = RunProcess(VORNAK_CLI_PATH, CommandArgs(cell.command), run);
+            const CliResult r = RunProcess(VORNAK_CLI_PATH, CommandArgs(command), run);
             outcome.exitCode = r.exitCode;
             outcome.lastStatus = LastStatus(r.out);
             outcome.out = r.out;
@@ -350,6 +353,11 @@ Outcome RunCell(const Cell& cell, const CliRun& base) {
     }
     std::filesystem::remove_all(root);
     return outcome;
+}
+
+Outcome RunCell(const Cell& cell, const CliRun& base) {
+    return RunCommand(
+        cell.command, [&cell](CBoxSimulator& box) { Inject(box, cell.fault); }, base);
 }
 
 }  // namespace
@@ -387,5 +395,30 @@ TEST_F(CliTest, EveryFaultAgainstEveryCommand) {
                      CommandArgs(cell.command).front());
         EXPECT_EQ(o.exitCode, cell.exitCode) << o.out << o.err;
         EXPECT_EQ(o.lastStatus, cell.lastStatus) << o.out << o.err;
+    }
+}
+
+// A frame the box sends on its own just as a request goes out arrives ahead of
+// the reply. Where it cannot be the reply (the settings and the result-only
+// replies have fixed lengths) the reply that follows is taken, so the command
+// does what it was asked and does not fail on the other frame's bytes.
+TEST_F(CliTest, AFrameOfTheBoxsOwnAheadOfTheReplyIsNotTakenForIt) {
+    Bytes own;
+    const Bytes ownPayload = {0xEE, 0x00, 0x55, 0xAA, 0x07};
+    ASSERT_TRUE(BuildFrame(kReplyStart, ownPayload.data(), ownPayload.size(), own));
+    const auto ownFrameAhead = [&own](CBoxSimulator& box) { box.SetFaults({.garbage = own}); };
+    const struct {
+        Command command;
+        const char* lastStatus;
+    } cases[] = {
+        {Command::Read, kReadDigits},
+        {Command::Write, "写入设置成功"},
+        {Command::Reset, "恢复出厂设置成功"},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(CommandArgs(c.command).front());
+        const Outcome o = RunCommand(c.command, ownFrameAhead, Options());
+        EXPECT_EQ(o.exitCode, 0) << o.out << o.err;
+        EXPECT_EQ(o.lastStatus, c.lastStatus) << o.out << o.err;
     }
 }

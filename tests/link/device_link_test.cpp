@@ -687,7 +687,9 @@ TEST_F(DeviceLinkTest, RacingTransactionsAndReconnects) {
 
 // A request that says which reply lengths it accepts: a valid frame of
 // another length is the box's own and is dropped, and the wait for the
-// reply goes on within the same time-out.
+// reply goes on within the same time-out. Kept aside instead, it is the
+// reply only when nothing that fits follows, and the wait ends where a wait
+// for any length would.
 TEST_F(DeviceLinkTest, RepliesOfALengthTheRequestCannotHaveAreDropped) {
     CTestPty device;
     ASSERT_TRUE(device.LinkAs(m_dir.PortPath(4)));
@@ -707,27 +709,34 @@ TEST_F(DeviceLinkTest, RepliesOfALengthTheRequestCannotHaveAreDropped) {
     struct Case {
         const char* name;
         ReplyLengths accepted;
+        bool keepUnfitting;
         std::vector<Bytes> frames;  // what the box sends after the request
         StatusWord status;
         std::uint32_t length;  // of the reply taken, when ST_OK
     };
+    const Bytes tail(own.begin() + 3, own.end());
+    const Bytes badSum = [&] {
+        Bytes f = block;
+        f.back() ^= 0xFF;
+        return f;
+    }();
     const Case cases[] = {
-        {"own frame first", ReplyLengths::Exactly(19), {own, block}, ST_OK, 19},
-        {"two own frames first", ReplyLengths::Exactly(19), {own, own, block}, ST_OK, 19},
-        {"only own frames", ReplyLengths::Exactly(19), {own, own}, ST_NO_REPLY, 0},
-        {"at least: own frame too short", ReplyLengths::AtLeast(4), {own, block}, ST_OK, 19},
-        {"at least: longer reply taken", ReplyLengths::AtLeast(3), {block}, ST_OK, 19},
-        {"tail of an own frame first",
-         ReplyLengths::Exactly(19),
-         {Bytes(own.begin() + 3, own.end()), block},
-         ST_OK,
-         19},
-        {"any length: own frame taken", ReplyLengths{}, {own, block}, ST_OK, 3},
-        {"any length: a stray byte ends the wait",
-         ReplyLengths{},
-         {Bytes(own.begin() + 3, own.end()), block},
-         ST_NO_REPLY,
-         0},
+        {"own frame first", ReplyLengths::Exactly(19), false, {own, block}, ST_OK, 19},
+        {"two own frames first", ReplyLengths::Exactly(19), false, {own, own, block}, ST_OK, 19},
+        {"only own frames", ReplyLengths::Exactly(19), false, {own, own}, ST_NO_REPLY, 0},
+        {"at least: own frame too short", ReplyLengths::AtLeast(4), false, {own, block}, ST_OK, 19},
+        {"at least: longer reply taken", ReplyLengths::AtLeast(3), false, {block}, ST_OK, 19},
+        {"tail of an own frame first", ReplyLengths::Exactly(19), false, {tail, block}, ST_OK, 19},
+        {"any length: own frame taken", ReplyLengths{}, false, {own, block}, ST_OK, 3},
+        {"any length: a stray byte ends the wait", ReplyLengths{}, false, {tail, block},
+         ST_NO_REPLY, 0},
+        {"kept: own frame first, the reply follows", ReplyLengths::Exactly(19), true, {own, block},
+         ST_OK, 19},
+        {"kept: only an odd-length reply", ReplyLengths::Exactly(19), true, {own}, ST_OK, 3},
+        {"kept: a stray byte ends the wait", ReplyLengths::Exactly(19), true, {tail, block},
+         ST_NO_REPLY, 0},
+        {"kept: a bad frame after the kept one", ReplyLengths::Exactly(19), true, {own, badSum},
+         ST_OK, 3},
     };
     for (const Case& c : cases) {
         SCOPED_TRACE(c.name);
@@ -739,7 +748,10 @@ TEST_F(DeviceLinkTest, RepliesOfALengthTheRequestCannotHaveAreDropped) {
             device.Send(wire);
         });
         const LinkReply reply = link.Transact(
-            {.command = CMD_CONFIG_READ_1, .firstByteTimeoutMs = kWaitMs, .accepted = c.accepted});
+            {.command = CMD_CONFIG_READ_1,
+             .firstByteTimeoutMs = kWaitMs,
+             .accepted = c.accepted,
+             .keepUnfitting = c.keepUnfitting});
         box.join();
         EXPECT_EQ(reply.status, c.status);
         EXPECT_EQ(reply.length, c.length);
