@@ -33,6 +33,11 @@ inline constexpr char kTextCloseQuestion[] =
     "有设备正在进行中,关闭将中止这些单元(记录为中止)。\n确定关闭吗?";
 inline constexpr char kTextStoppingStation[] = "正在停止工位...";
 inline constexpr char kTextSameRecipe[] = "已是当前配方: ";
+// While a scanned variant's recipe is looked up (%1: the scan), and a scan
+// that comes meanwhile.
+inline constexpr char kTextLookingUp[] = "正在查找型号 %1 的配方...";
+inline constexpr char kTextScanBusy[] = "上一个条码仍在查找中,请稍候再扫描。";
+inline constexpr char kTextScanFailed[] = "无法查找配方: ";
 inline constexpr char kTextSwitchQuestion[] =
     "有设备正在进行中,切换配方将中止这些单元(记录为中止)。\n确定切换到 %1 吗?";
 inline constexpr char kTextSwitched[] = "已切换配方: ";

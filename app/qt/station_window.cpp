@@ -295,6 +295,8 @@ CStationWindow::~CStationWindow() {
         m_searcher.join();
     if (m_reporter.joinable())
         m_reporter.join();
+    if (m_scanner.joinable())
+        m_scanner.join();
     if (m_group) {
         m_group->Stop();
         m_group->Stop();
@@ -384,23 +386,59 @@ void CStationWindow::closeEvent(QCloseEvent* event) {
 void CStationWindow::OnScan(const QString& text) {
     if (m_stopping || m_closeAgreed)
         return;
-    auto next = std::make_shared<StationSource>();
-    std::string error;
-    if (!FindSourceByVariant(m_lookup.folder, text.toStdString(), m_lookup.trust,
-                             std::chrono::system_clock::now(), *next, error)) {
-        Say(ToQString(error), true);
+    if (m_scanner.joinable()) {
+        Say(ToQString(kTextScanBusy), true);
         return;
     }
     const auto bundleId = [](const StationSource& s) {
         return s.release ? s.release->bundleId : std::string();
     };
-    if (next->recipe.sha256 == m_source->recipe.sha256 && bundleId(*next) == bundleId(*m_source)) {
-        Say(ToQString(kTextSameRecipe) + ToQString(next->recipe.variant), false);
-        return;
+    // The lookup checks every bundle and asks the store about rollback: off
+    // the GUI thread, on values of its own.
+    const std::string variant = text.toStdString();
+    const std::string runningRecipe = m_source->recipe.sha256;
+    const std::string runningBundle = bundleId(*m_source);
+    IRecordStore* store = m_store.get();
+    Say(ToQString(kTextLookingUp).arg(text), false);
+    try {
+        RunOffGuiThread(
+            this, m_scanner,
+            [this, lookup = m_lookup, store, variant, runningRecipe, runningBundle,
+             bundleId]() -> std::function<void()> {
+                auto next = std::make_shared<StationSource>();
+                std::string error;
+                ScanLookup found = ScanLookup::Switch;
+                if (!FindSourceByVariant(lookup.folder, variant, lookup.trust,
+                                         std::chrono::system_clock::now(), *next, error))
+                    found = ScanLookup::NotFound;
+                else if (next->recipe.sha256 == runningRecipe && bundleId(*next) == runningBundle)
+                    found = ScanLookup::Running;
+                else if (!CheckRollback(*store, lookup.allowRollback, *next, error))
+                    found = ScanLookup::RollbackRefused;
+                return [this, found, next, error] { OnScanLookedUp(found, next, error); };
+            });
+    } catch (const std::system_error& e) {
+        Say(ToQString(kTextScanFailed) + QString::fromLocal8Bit(e.what()), true);
     }
-    if (!CheckRollback(*m_store, m_lookup.allowRollback, *next, error)) {
-        Say(ToQString(kTextRollbackRefused) + ToQString(error), true);
+}
+
+void CStationWindow::OnScanLookedUp(ScanLookup found, std::shared_ptr<StationSource> next,
+                                    const std::string& error) {
+    // A close or a switch began while the lookup ran.
+    if (m_stopping || m_closeAgreed)
         return;
+    switch (found) {
+        case ScanLookup::NotFound:
+            Say(ToQString(error), true);
+            return;
+        case ScanLookup::Running:
+            Say(ToQString(kTextSameRecipe) + ToQString(next->recipe.variant), false);
+            return;
+        case ScanLookup::RollbackRefused:
+            Say(ToQString(kTextRollbackRefused) + ToQString(error), true);
+            return;
+        case ScanLookup::Switch:
+            break;
     }
     if (!ConfirmAbort(ToQString(kTextSwitchQuestion).arg(ToQString(next->recipe.variant))))
         return;

@@ -85,7 +85,8 @@ public:
     CStationWindow& operator=(const CStationWindow&) = delete;
 
     // Picks the recipe or bundle of the scanned variant, as Enter in the scan
-    // field does.
+    // field does: looks it up off the GUI thread, then switches to it (asking
+    // first when a unit runs). A scan while a lookup runs is refused.
     void OnScan(const QString& text);
 
 signals:
@@ -98,6 +99,10 @@ protected:
     void closeEvent(QCloseEvent* event) override;
 
 private:
+    // What a scan's lookup found.
+    enum class ScanLookup { Switch, NotFound, Running, RollbackRefused };
+    void OnScanLookedUp(ScanLookup found, std::shared_ptr<StationSource> next,
+                        const std::string& error);
     void StartGroup();
     // Asks the group to stop (aborting running units when `abort`), joins it
     // off the GUI thread, then drops it and runs `then` on the GUI thread.
@@ -144,6 +149,7 @@ private:
     std::thread m_waiter;
     std::thread m_searcher;
     std::thread m_reporter;
+    std::thread m_scanner;
     // The serial the list shows (empty: the latest records), its records once
     // read, and a serial asked for while another search was running.
     QString m_searchSerial;

@@ -229,6 +229,13 @@ protected:
         QTest::keyClicks(&field, text);
         QTest::keyClick(&field, Qt::Key_Return);
     }
+    // Waits until the message line says `what` (the lookup of a scan runs off
+    // the GUI thread); false when it never did. A slot with no box says so
+    // there once as it starts: a test waits for that first, so that it does
+    // not cover the answer to a scan.
+    bool MessageSays(const std::function<bool(const QString&)>& what) const {
+        return QTest::qWaitFor([&] { return what(Message()); }, kUnitWaitMs);
+    }
 
     // A bundle of `variant` (no firmware) in the work folder; its key id.
     std::string MakeBundle(const std::string& name, const char* variant, std::int64_t release) {
@@ -452,9 +459,11 @@ TEST_F(StationWindowTest, TileShowsTheBoxApplyingTheUpdate) {
 
 TEST_F(StationWindowTest, ScanPicksTheRecipeOfAVariant) {
     Open({{"A", "COM3"}});
+    ASSERT_TRUE(MessageSays([](const QString& m) { return m.startsWith("A: COM3"); }));
 
     Scan("NOPE-1");
-    EXPECT_TRUE(Message().contains("未知型号: NOPE-1")) << Message().toStdString();
+    EXPECT_TRUE(MessageSays([](const QString& m) { return m.contains("未知型号: NOPE-1"); }))
+        << Message().toStdString();
     EXPECT_TRUE(ShowsVariant("V-A1"));
 
     QSignalSpy started(m_window.get(), &CStationWindow::groupStarted);
@@ -480,9 +489,11 @@ TEST_F(StationWindowTest, ScanPicksAReleaseBundle) {
     const std::string work = m_workspace.WorkDir();
     WriteTextFile(work + "/junk.vbundle", "not a bundle");
     Open({{"A", "COM3"}});
+    ASSERT_TRUE(MessageSays([](const QString& m) { return m.startsWith("A: COM3"); }));
 
     Scan("V-D4");
-    EXPECT_TRUE(Message().contains("junk.vbundle")) << Message().toStdString();
+    EXPECT_TRUE(MessageSays([](const QString& m) { return m.contains("junk.vbundle"); }))
+        << Message().toStdString();
     EXPECT_TRUE(ShowsVariant("V-A1"));
 
     QSignalSpy started(m_window.get(), &CStationWindow::groupStarted);
@@ -513,10 +524,11 @@ TEST_F(StationWindowTest, ScanRefusesAnOlderRelease) {
         std::string error;
         ASSERT_TRUE(store.Insert(passed, false, error)) << error;
     });
+    ASSERT_TRUE(MessageSays([](const QString& m) { return m.startsWith("A: COM3"); }));
     Scan("V-C3");
-    EXPECT_TRUE(Message().startsWith("未切换") &&
-                Message().contains("release 7 of V-C3 is older than release 8"))
-        << Message().toStdString();
+    EXPECT_TRUE(MessageSays([](const QString& m) {
+        return m.startsWith("未切换") && m.contains("release 7 of V-C3 is older than release 8");
+    })) << Message().toStdString();
     EXPECT_TRUE(ShowsVariant("V-A1"));
 }
 
@@ -560,6 +572,7 @@ TEST_F(StationWindowTest, SwitchingOrClosingDuringAUnitAsksFirst) {
     {
         auto answer = AnswerNextQuestion("否", &asked);
         Scan("V-B2");
+        ASSERT_TRUE(QTest::qWaitFor([&] { return asked; }, kUnitWaitMs));
     }
     EXPECT_TRUE(asked);
     EXPECT_TRUE(ShowsVariant("V-A1"));
