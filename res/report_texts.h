@@ -9,6 +9,10 @@ inline constexpr char kReportFilters[] = "筛选条件";
 inline constexpr char kReportMade[] = "生成时间";
 inline constexpr char kReportTimeZone[] = "时间均为本地时间";
 inline constexpr char kReportNoUnits[] = "该时间范围内没有记录.";
+// At the top of a report made while the plant database did not answer.
+inline constexpr char kReportLocalOnly[] =
+    "注意: 数据库服务器未应答, 本报告只含本机尚未上传的记录, 不是全部记录。"
+    "请在服务器恢复后重新生成。";
 
 inline constexpr char kReportHeadline[] = "概况";
 inline constexpr char kReportWholePeriod[] = "整个时间范围";

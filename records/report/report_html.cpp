@@ -28,6 +28,7 @@ h1 { font-size: 16pt; margin: 0 0 4pt; }
 h2 { font-size: 12pt; margin: 12pt 0 4pt; border-bottom: 1px solid #888; }
 h3 { font-size: 10.5pt; margin: 8pt 0 2pt; }
 p.meta { margin: 1pt 0; color: #444; }
+p.warn { margin: 4pt 0; padding: 4pt; border: 1.5pt solid #b00; color: #b00; font-weight: bold; }
 table { border-collapse: collapse; width: 100%; margin: 4pt 0; }
 th, td { border: 1px solid #bbb; padding: 2pt 4pt; text-align: left; vertical-align: top; }
 th { background: #eee; }
@@ -239,6 +240,8 @@ std::string RenderReportHtml(const ReportFigures& f, const ReportHeader& header)
     out += "<title>" + HtmlEscape(kReportTitle) + "</title>\n";
     out += kStyle;
     out += "<h1>" + HtmlEscape(kReportTitle) + "</h1>";
+    if (header.localOnly)
+        out += "<p id=\"local-only\" class=\"warn\">" + HtmlEscape(kReportLocalOnly) + "</p>";
     const std::string period = f.firstStart.empty()
                                    ? std::string(kReportPeriodAll)
                                    : Local(f.firstStart) + " - " + Local(f.lastStart);

@@ -12,6 +12,9 @@
 struct ReportHeader {
     RecordFilter filter;  // what the records were chosen by
     std::string made;     // when the report was made, local ("2026-12-10 14:02")
+    // The store's server did not answer: the records are only those waiting
+    // on this PC, and the page says so at its top.
+    bool localOnly = false;
 };
 
 std::string RenderReportHtml(const ReportFigures& figures, const ReportHeader& header);

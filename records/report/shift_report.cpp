@@ -20,6 +20,7 @@ bool WriteRecordsReport(IRecordStore& store, const RecordFilter& filter,
         return false;
     units = records.size();
     ReportHeader header;
+    header.localOnly = store.Status().away;
     header.filter = filter;
     header.made = LocalTimeText(std::chrono::system_clock::now());
     const std::string page =

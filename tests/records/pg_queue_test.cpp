@@ -6,11 +6,15 @@
 #include <stdlib.h>
 
 #include <chrono>
+#include <fstream>
+#include <sstream>
 #include <thread>
 
 #include "records/pg_record_store.h"
+#include "records/report/shift_report.h"
 #include "records/sqlite_record_store.h"
 #include "tests/records/store_backend.h"
+#include "tests/support/temp_dir.h"
 
 namespace {
 
@@ -52,6 +56,21 @@ public:
 private:
     bool m_back = false;
 };
+
+// Whether a report of every record, made now, says it holds only the records
+// waiting on this PC.
+bool ReportSaysLocalOnly(IRecordStore& store) {
+    CTempDir dir("vornak-pgreport");
+    const std::string path = dir / "report.html";
+    ShiftSchedule shifts;
+    std::size_t units = 0;
+    std::string error;
+    EXPECT_TRUE(ParseShiftSchedule(kDefaultShifts, shifts, error)) << error;
+    EXPECT_TRUE(WriteRecordsReport(store, {}, shifts, path, units, error)) << error;
+    std::ostringstream page;
+    page << std::ifstream(path).rdbuf();
+    return page.str().find("id=\"local-only\"") != std::string::npos;
+}
 
 bool WaitForEmptyQueue(IRecordStore& store) {
     const auto deadline = std::chrono::steady_clock::now() + kForwardWait;
@@ -97,9 +116,12 @@ TEST_F(PgQueueTest, RecordsMadeWhileTheServerIsAwayArriveOnceInOrder) {
         << "a second pass of SQ0 queued although its last run passed";
     EXPECT_EQ(station->QueuedCount(), static_cast<std::size_t>(kQueued));
     EXPECT_EQ(ListRecords(*station).size(), static_cast<std::size_t>(kQueued + 1));
+    // A report made meanwhile is not taken for the whole story.
+    EXPECT_TRUE(ReportSaysLocalOnly(*station));
 
     away.Back();
     ASSERT_TRUE(WaitForEmptyQueue(*station)) << station->QueuedCount() << " still queued";
+    EXPECT_FALSE(ReportSaysLocalOnly(*station));
 
     // What another station sees on the server.
     auto other = m_backend->Open("west");
