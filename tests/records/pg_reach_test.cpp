@@ -5,6 +5,7 @@
 
 #include <gtest/gtest.h>
 #include <signal.h>
+#include <unistd.h>
 #include <stdlib.h>
 
 #include <algorithm>
@@ -15,6 +16,7 @@
 #include <functional>
 #include <future>
 #include <mutex>
+#include <set>
 #include <sstream>
 #include <thread>
 
@@ -187,6 +189,32 @@ TEST_F(PgReachTest, AServerNobodyAnswersForIsAwayAndSaidSo) {
     // Away from the start: the hook hears it at once.
     EXPECT_EQ(log.Heard().front(), (StoreStatus{true, 0}));
     store->SetStatusHook(nullptr);
+}
+
+// A station keeps one server session for its life: its units do not each
+// open a connection (and check the schema) of their own.
+TEST_F(PgReachTest, AStationsRecordsGoThroughOneSession) {
+    constexpr int kUnits = 12;
+    const std::string tag = "vornak-one-session-" + std::to_string(getpid());
+    std::string error;
+    auto station = OpenRecordStore(WithQuery(m_backend->PostgresUrl(), "application_name=" + tag),
+                                   m_folder.Path() + "/queue.db", error);
+    ASSERT_NE(station, nullptr) << error;
+    const std::string sessions =
+        "SELECT string_agg(pid::text, ',') FROM pg_stat_activity WHERE application_name = '" +
+        tag + "'";
+    std::set<std::string> seen;
+    for (int i = 0; i < kUnits; ++i) {
+        const std::string id = "one-" + std::to_string(i);
+        EXPECT_EQ(station->Interlock("SR-" + id, "9f2c1e"), InterlockState::New);
+        ASSERT_TRUE(station->Insert(Record(id), true, error)) << error;
+        seen.insert(m_backend->QueryValue(sessions));
+    }
+    EXPECT_EQ(ListRecords(*station).size(), static_cast<std::size_t>(kUnits));
+    seen.insert(m_backend->QueryValue(sessions));
+    ASSERT_EQ(seen.size(), 1u) << "sessions changed between units";
+    EXPECT_EQ(seen.begin()->find(','), std::string::npos) << "several sessions: " << *seen.begin();
+    EXPECT_FALSE(seen.begin()->empty()) << "no session of the station's";
 }
 
 // A station that finds the schema current does not wait for the migration's
