@@ -251,14 +251,7 @@ CStationWindow::CStationWindow(StationSource source, SourceLookup lookup,
     column->addLayout(counters);
     column->addWidget(split, 2);
 
-    RecordFilter latest;
-    latest.limit = kBoardRecords;
-    std::vector<UnitRecord> records;
-    std::string error;
-    if (m_store->List(latest, records, error))
-        m_board.SetLatest(std::move(records));
-    else
-        Say(ToQString(error), true);
+    LoadLatest();
     ShowRecords();
     ShowCounters();
     for (std::size_t i = 0; i < m_tiles.size(); ++i)
@@ -297,6 +290,8 @@ CStationWindow::~CStationWindow() {
         m_reporter.join();
     if (m_scanner.joinable())
         m_scanner.join();
+    if (m_loader.joinable())
+        m_loader.join();
     if (m_group) {
         m_group->Stop();
         m_group->Stop();
@@ -607,6 +602,29 @@ void CStationWindow::OnSearchDone(const QString& serial, bool ok, std::vector<Un
     m_found.emplace(std::make_move_iterator(records.begin()),
                     std::make_move_iterator(records.end()));
     ShowRecords();
+}
+
+void CStationWindow::LoadLatest() {
+    IRecordStore* store = m_store.get();
+    try {
+        RunOffGuiThread(this, m_loader, [this, store]() -> std::function<void()> {
+            RecordFilter latest;
+            latest.limit = kBoardRecords;
+            std::vector<UnitRecord> records;
+            std::string error;
+            const bool ok = store->List(latest, records, error);
+            return [this, ok, records = std::move(records), error] {
+                if (!ok) {
+                    Say(ToQString(error), true);
+                    return;
+                }
+                m_board.SetLatest(records);
+                ShowRecords();
+            };
+        });
+    } catch (const std::system_error& e) {
+        Say(ToQString(kTextSearchFailed) + QString::fromLocal8Bit(e.what()), true);
+    }
 }
 
 const std::deque<UnitRecord>& CStationWindow::ShownRecords() const {

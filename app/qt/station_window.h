@@ -127,6 +127,9 @@ private:
     void Search(const QString& serial);
     void OnSearchDone(const QString& serial, bool ok, std::vector<UnitRecord> records,
                       const std::string& error);
+    // Reads the latest records off the GUI thread as the window opens; the
+    // list shows them behind any that units added meanwhile.
+    void LoadLatest();
     // What the list shows: the search's records, or the board's latest.
     const std::deque<UnitRecord>& ShownRecords() const;
     void ShowRecords();
@@ -150,6 +153,7 @@ private:
     std::thread m_searcher;
     std::thread m_reporter;
     std::thread m_scanner;
+    std::thread m_loader;
     // The serial the list shows (empty: the latest records), its records once
     // read, and a serial asked for while another search was running.
     QString m_searchSerial;

@@ -113,9 +113,13 @@ int CStationBoard::Apply(const KeptStationEvent& kept, long long nowMs) {
 }
 
 void CStationBoard::SetLatest(const std::vector<UnitRecord>& newestFirst) {
-    m_latest.assign(newestFirst.begin(), newestFirst.end());
-    if (m_latest.size() > kBoardRecords)
-        m_latest.resize(kBoardRecords);
+    for (const UnitRecord& record : newestFirst) {
+        if (m_latest.size() >= kBoardRecords)
+            break;
+        const auto same = [&](const UnitRecord& r) { return r.id == record.id; };
+        if (std::none_of(m_latest.begin(), m_latest.end(), same))
+            m_latest.push_back(record);
+    }
 }
 
 void CStationBoard::AddLatest(const UnitRecord& record) {

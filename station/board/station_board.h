@@ -88,8 +88,9 @@ public:
     // end still counts and lists its record).
     int Apply(const KeptStationEvent& kept, long long nowMs);
 
-    // Fills the list from the store (newest first) when the screen opens;
-    // records the events add later go in front of them.
+    // Fills the list from the store (newest first) once it was read when the
+    // screen opened: records the events added meanwhile stay in front, and
+    // those added later go in front of them.
     void SetLatest(const std::vector<UnitRecord>& newestFirst);
 
     const std::vector<StationTile>& Tiles() const { return m_tiles; }

@@ -138,6 +138,23 @@ TEST(StationBoard, CountersAndLatestRecords) {
     EXPECT_EQ(board.Latest().size(), 4u);
 }
 
+// The store's records are read off the window's thread and may arrive after
+// a unit ended: the unit's record stays in front and is listed once.
+TEST(StationBoard, StoredRecordsArrivingLateGoBehindTheUnitsOfNow) {
+    CStationBoard board({"A"});
+    const KeptStationEvent now =
+        End("A", UnitResult::Pass, false, "2026-12-10T10:00:00.000Z", "2026-12-10T10:00:20.000Z");
+    board.Apply(now, 1);
+    const UnitRecord earlier =
+        End("A", UnitResult::Fail, false, "2026-12-10T09:00:00.000Z", "2026-12-10T09:00:20.000Z")
+            .record.value();
+    // The store already holds the unit's record, committed before its end.
+    board.SetLatest({now.record.value(), earlier});
+    ASSERT_EQ(board.Latest().size(), 2u);
+    EXPECT_EQ(board.Latest().front().id, now.record->id);
+    EXPECT_EQ(board.Latest().back().id, earlier.id);
+}
+
 // A serial that already passed, refused and not stored, is neither a pass nor
 // a failure: it counts apart and changes neither yield nor cycle time.
 TEST(StationBoard, RefusalOfAPassedSerialCountsApart) {
