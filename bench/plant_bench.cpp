@@ -26,6 +26,7 @@
 #include "bench/bench_stats.h"
 #include "boxsim/box_simulator.h"
 #include "link/port_names.h"
+#include "records/forwarding_record_store.h"
 #include "records/record_store.h"
 #include "station/engine/station.h"
 
@@ -47,38 +48,24 @@ public:
 };
 
 // The station's store, with the time of each Insert() kept.
-class CTimedStore : public IRecordStore {
+class CTimedStore : public CForwardingRecordStore {
 public:
-    explicit CTimedStore(std::unique_ptr<IRecordStore> store) : m_store(std::move(store)) {}
+    explicit CTimedStore(std::unique_ptr<IRecordStore> store)
+        : CForwardingRecordStore(std::move(store)) {}
 
-    InterlockState Interlock(const std::string& serial, const std::string& recipeSha256) override {
-        return m_store->Interlock(serial, recipeSha256);
-    }
     bool Insert(const UnitRecord& record, bool requirePassFree, std::string& error) override {
         const auto start = Clock::now();
-        const bool stored = m_store->Insert(record, requirePassFree, error);
+        const bool stored = Inner().Insert(record, requirePassFree, error);
         m_commitMs.push_back(
             std::chrono::duration<double, std::milli>(Clock::now() - start).count());
         m_stored += stored ? 1 : 0;
         return stored;
     }
-    bool List(const RecordFilter& filter, std::vector<UnitRecord>& records,
-              std::string& error) override {
-        return m_store->List(filter, records, error);
-    }
-    bool Find(const std::string& id, std::optional<UnitRecord>& record,
-              std::string& error) override {
-        return m_store->Find(id, record, error);
-    }
-    std::string Describe() const override { return m_store->Describe(); }
-    std::size_t QueuedCount() override { return m_store->QueuedCount(); }
-    StoreStatus Status() override { return m_store->Status(); }
 
     const std::vector<double>& CommitMs() const { return m_commitMs; }
     long Stored() const { return m_stored; }
 
 private:
-    std::unique_ptr<IRecordStore> m_store;
     std::vector<double> m_commitMs;  // the station's one unit loop only
     long m_stored = 0;
 };

@@ -10,41 +10,29 @@
 #include <algorithm>
 #include <memory>
 
+#include "records/forwarding_record_store.h"
 #include "records/sqlite_record_store.h"
 #include "tests/support/temp_dir.h"
 
-class CTempRecordStore : public IRecordStore {
+class CTempRecordStore : public CForwardingRecordStore {
 public:
     CTempRecordStore() {
         std::string error;
-        m_store = CSqliteRecordStore::Open(Path(), error);
-        if (!m_store)
+        std::unique_ptr<CSqliteRecordStore> store = CSqliteRecordStore::Open(Path(), error);
+        if (!store)
             ADD_FAILURE() << error;
+        SetInner(std::move(store));
     }
+    // The store closes before its folder goes.
+    ~CTempRecordStore() override { SetInner(nullptr); }
 
     std::string Path() const { return m_dir.Path() + "/records.db"; }
-
-    InterlockState Interlock(const std::string& serial, const std::string& recipeSha256) override {
-        return m_store->Interlock(serial, recipeSha256);
-    }
-    bool Insert(const UnitRecord& record, bool requirePassFree, std::string& error) override {
-        return m_store->Insert(record, requirePassFree, error);
-    }
-    bool List(const RecordFilter& filter, std::vector<UnitRecord>& records,
-              std::string& error) override {
-        return m_store->List(filter, records, error);
-    }
-    bool Find(const std::string& id, std::optional<UnitRecord>& record,
-              std::string& error) override {
-        return m_store->Find(id, record, error);
-    }
-    std::string Describe() const override { return m_store->Describe(); }
 
     // Oldest first.
     std::vector<UnitRecord> Records() {
         std::vector<UnitRecord> records;
         std::string error;
-        EXPECT_TRUE(m_store->List({}, records, error)) << error;
+        EXPECT_TRUE(Inner().List({}, records, error)) << error;
         std::reverse(records.begin(), records.end());
         return records;
     }
@@ -64,5 +52,4 @@ public:
 
 private:
     CTempDir m_dir{"records"};
-    std::unique_ptr<CSqliteRecordStore> m_store;
 };
