@@ -302,7 +302,7 @@ bool ParseRecordsLine(std::span<const char* const> tokens, RecordsRequest& reque
     request.csv = csv;
     request.jsonl = jsonl;
     request.html = html;
-    return !reports || ParseShiftSchedule(shifts.value_or(kDefaultShifts), request.shifts, error);
+    return !reports || !shifts || ParseShiftSchedule(*shifts, request.shifts, error);
 }
 
 std::string FieldOrDash(const std::string& text) {

@@ -126,10 +126,6 @@ CStationWindow::CStationWindow(StationSource source, SourceLookup lookup,
       m_forwarder(std::make_unique<CStationEventForwarder>(this)) {
     m_options.release = m_source->release;
     setWindowFlag(Qt::Window);
-    if (m_report.shifts.startMinutes.empty()) {
-        std::string unused;
-        ParseShiftSchedule(kDefaultShifts, m_report.shifts, unused);
-    }
     setWindowIcon(LoadResIcon(IDR_MAINFRAME));
     const QRect work = screen()->availableGeometry();
     resize(std::min(kStartWidth, work.width()), std::min(kStartHeight, work.height()));

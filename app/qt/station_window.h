@@ -68,7 +68,7 @@ class CStationTile;
 // Where the shift report button writes, and the shifts it knows.
 struct StationReportPlace {
     std::string folder;    // beside the store (StationStoreFolder)
-    ShiftSchedule shifts;  // the default shifts when empty
+    ShiftSchedule shifts;
 };
 
 class CStationWindow : public QWidget {

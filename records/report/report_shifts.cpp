@@ -41,6 +41,7 @@ std::string ClockText(int minutes) {
 bool ParseShiftSchedule(const std::string& text, ShiftSchedule& schedule, std::string& error) {
     static const std::regex kTime(R"(([01]\d|2[0-3]):([0-5]\d))");
     ShiftSchedule read;
+    read.startMinutes.clear();
     std::size_t from = 0;
     while (from <= text.size()) {
         const std::size_t comma = std::min(text.find(',', from), text.size());

@@ -8,11 +8,10 @@
 #include <string>
 #include <vector>
 
-// Three eight-hour shifts.
-inline constexpr char kDefaultShifts[] = "06:00,14:00,22:00";
-
 struct ShiftSchedule {
-    std::vector<int> startMinutes;  // minutes after local midnight, ascending, at least one
+    // Minutes after local midnight, ascending, at least one; by default three
+    // eight-hour shifts from 06:00, 14:00 and 22:00.
+    std::vector<int> startMinutes = {6 * 60, 14 * 60, 22 * 60};
 };
 
 // Reads "06:00,14:00,22:00": one to 24 times HH:MM, ascending. False with

@@ -747,7 +747,7 @@ TEST(StationLaunchArgs, CommandLine) {
         const char* recipe;
         const char* slotsFile;
         const char* db;
-        std::vector<int> shifts;  // minutes; empty: the default
+        std::vector<int> shifts;  // minutes; empty: the default schedule
     };
     const Case cases[] = {
         {{"--station", "a.toml"}, true, "a.toml", nullptr, nullptr, {}},
@@ -788,7 +788,8 @@ TEST(StationLaunchArgs, CommandLine) {
         EXPECT_EQ(launch.recipePath, c.recipe);
         EXPECT_EQ(launch.slotsFile.value_or(""), c.slotsFile != nullptr ? c.slotsFile : "");
         EXPECT_EQ(launch.dbUrl.value_or(""), c.db != nullptr ? c.db : "");
-        EXPECT_EQ(launch.shifts.startMinutes, c.shifts);
+        EXPECT_EQ(launch.shifts.startMinutes,
+                  c.shifts.empty() ? ShiftSchedule{}.startMinutes : c.shifts);
     }
 
     // A bundle's trust folder and rollback; --trust needs its folder.

@@ -115,8 +115,7 @@ protected:
             r.rework = k.rework;
             ASSERT_TRUE(store->Insert(r, false, error)) << error;
         }
-        ShiftSchedule shifts;
-        ASSERT_TRUE(ParseShiftSchedule(kDefaultShifts, shifts, error));
+        const ShiftSchedule shifts;
         std::size_t units = 0;
         ASSERT_TRUE(WriteRecordsReport(*store, {}, shifts, Page(), units, error)) << error;
         EXPECT_EQ(units, std::size(kKnown));
@@ -225,8 +224,7 @@ TEST_F(ReportRenderTest, ShiftReportHoldsTheShiftOfNow) {
     std::string error;
     auto store = OpenRecordStore(m_folder.Path() + "/records.db", "", error);
     ASSERT_TRUE(store) << error;
-    ShiftSchedule shifts;
-    ASSERT_TRUE(ParseShiftSchedule(kDefaultShifts, shifts, error));
+    const ShiftSchedule shifts;
     std::chrono::system_clock::time_point now;
     ASSERT_TRUE(RecordTimePoint("2026-12-10T14:07:00.000Z", now));
     const std::string path = m_folder.Path() + "/shift.html";

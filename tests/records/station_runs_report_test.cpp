@@ -125,9 +125,8 @@ protected:
 
     // The figures of the report over `filter`, after writing the report.
     ReportFigures Report(const RecordFilter& filter) {
-        ShiftSchedule shifts;
+        const ShiftSchedule shifts;
         std::string error;
-        EXPECT_TRUE(ParseShiftSchedule(kDefaultShifts, shifts, error));
         std::size_t units = 0;
         EXPECT_TRUE(WriteRecordsReport(*m_records, filter, shifts, "report.html", units, error))
             << error;
