@@ -20,7 +20,7 @@ struct StationLaunch {
     std::optional<std::string> dbUrl;
     std::optional<std::string> trustFolder;  // --trust DIR
     bool allowRollback = false;              // --allow-rollback
-    ShiftSchedule shifts;  // the shift report's
+    ShiftSchedule shifts;                    // the shift report's
 };
 
 // Whether the command line asks for the station window.

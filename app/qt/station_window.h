@@ -67,7 +67,7 @@ class CStationTile;
 
 // Where the shift report button writes, and the shifts it knows.
 struct StationReportPlace {
-    std::string folder;    // beside the store (StationStoreFolder)
+    std::string folder;  // beside the store (StationStoreFolder)
     ShiftSchedule shifts;
 };
 

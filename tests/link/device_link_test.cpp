@@ -728,15 +728,31 @@ TEST_F(DeviceLinkTest, RepliesOfALengthTheRequestCannotHaveAreDropped) {
         {"at least: longer reply taken", ReplyLengths::AtLeast(3), false, {block}, ST_OK, 19},
         {"tail of an own frame first", ReplyLengths::Exactly(19), false, {tail, block}, ST_OK, 19},
         {"any length: own frame taken", ReplyLengths{}, false, {own, block}, ST_OK, 3},
-        {"any length: a stray byte ends the wait", ReplyLengths{}, false, {tail, block},
-         ST_NO_REPLY, 0},
-        {"kept: own frame first, the reply follows", ReplyLengths::Exactly(19), true, {own, block},
-         ST_OK, 19},
+        {"any length: a stray byte ends the wait",
+         ReplyLengths{},
+         false,
+         {tail, block},
+         ST_NO_REPLY,
+         0},
+        {"kept: own frame first, the reply follows",
+         ReplyLengths::Exactly(19),
+         true,
+         {own, block},
+         ST_OK,
+         19},
         {"kept: only an odd-length reply", ReplyLengths::Exactly(19), true, {own}, ST_OK, 3},
-        {"kept: a stray byte ends the wait", ReplyLengths::Exactly(19), true, {tail, block},
-         ST_NO_REPLY, 0},
-        {"kept: a bad frame after the kept one", ReplyLengths::Exactly(19), true, {own, badSum},
-         ST_OK, 3},
+        {"kept: a stray byte ends the wait",
+         ReplyLengths::Exactly(19),
+         true,
+         {tail, block},
+         ST_NO_REPLY,
+         0},
+        {"kept: a bad frame after the kept one",
+         ReplyLengths::Exactly(19),
+         true,
+         {own, badSum},
+         ST_OK,
+         3},
     };
     for (const Case& c : cases) {
         SCOPED_TRACE(c.name);
@@ -747,11 +763,10 @@ TEST_F(DeviceLinkTest, RepliesOfALengthTheRequestCannotHaveAreDropped) {
                 wire.insert(wire.end(), f.begin(), f.end());
             device.Send(wire);
         });
-        const LinkReply reply = link.Transact(
-            {.command = CMD_CONFIG_READ_1,
-             .firstByteTimeoutMs = kWaitMs,
-             .accepted = c.accepted,
-             .keepUnfitting = c.keepUnfitting});
+        const LinkReply reply = link.Transact({.command = CMD_CONFIG_READ_1,
+                                               .firstByteTimeoutMs = kWaitMs,
+                                               .accepted = c.accepted,
+                                               .keepUnfitting = c.keepUnfitting});
         box.join();
         EXPECT_EQ(reply.status, c.status);
         EXPECT_EQ(reply.length, c.length);

@@ -5,8 +5,8 @@
 
 #include <gtest/gtest.h>
 #include <signal.h>
-#include <unistd.h>
 #include <stdlib.h>
+#include <unistd.h>
 
 #include <algorithm>
 #include <chrono>
@@ -201,8 +201,8 @@ TEST_F(PgReachTest, AStationsRecordsGoThroughOneSession) {
                                    m_folder.Path() + "/queue.db", error);
     ASSERT_NE(station, nullptr) << error;
     const std::string sessions =
-        "SELECT string_agg(pid::text, ',') FROM pg_stat_activity WHERE application_name = '" +
-        tag + "'";
+        "SELECT string_agg(pid::text, ',') FROM pg_stat_activity WHERE application_name = '" + tag +
+        "'";
     std::set<std::string> seen;
     for (int i = 0; i < kUnits; ++i) {
         const std::string id = "one-" + std::to_string(i);
