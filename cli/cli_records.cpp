@@ -86,7 +86,7 @@ be written, 2 usage error or a FILE that can't be one (a folder, a device, a
 name in a missing folder).
 )";
 
-// Why `path` can't be the file an export replaces: a folder, a
+// Why `path` can't be the file an export or a report replaces: a folder, a
 // device or a FIFO, or a name in a folder that isn't there. Empty when it can.
 std::string OutputTargetProblem(const std::string& path) {
     namespace fs = std::filesystem;
@@ -346,7 +346,7 @@ int RunRecordsCommandLine(int argc, const char* const* argv, std::FILE* out, std
     }
 
     // A target that can't be written is bad input, told before anything is read.
-    for (const auto* target : {&request.csv, &request.jsonl}) {
+    for (const auto* target : {&request.csv, &request.jsonl, &request.html}) {
         if (*target) {
             if (const std::string problem = OutputTargetProblem(**target); !problem.empty()) {
                 PrintError(err, problem);
