@@ -27,7 +27,7 @@ bool ProbeBox(ITransactor& link, const OpHooks& hooks) {
     OpResult result;
     // Any valid frame counts, whatever its length.
     OpHooks anyLength = hooks;
-    anyLength.anyReplyLength = true;
+    anyLength.replyLengths = ReplyLengthRule::Any;
     CBoxExchange exchange(link, anyLength, result);
     return exchange.Send({.command = CMD_GET_SERIAL, .firstByteTimeoutMs = TIMEOUT_PROBE_MS})
                .status == ST_OK;

@@ -101,17 +101,23 @@ struct OpProgress {
     std::string text = {};
 };
 
+// How a request's wait treats a valid frame of a length its reply cannot have
+// (ExpectedReplyLengths).
+enum class ReplyLengthRule {
+    // Kept aside: it is the reply only when no fitting one follows within the
+    // time-out (a frame the box sends on its own as a request goes out does
+    // not take the reply's place, and a box answering with an odd length is
+    // still heard).
+    KeepAside,
+    // Dropped as the box's own while the wait goes on.
+    Strict,
+    // Not checked: the first valid frame is the reply, whatever its length.
+    Any,
+};
+
 struct OpHooks {
     std::function<void(const OpProgress& event)> progress;
     // Asked before every request; true holds it and every later one back.
     std::function<bool()> abort;
-    // Each request says which reply lengths can be its reply
-    // (ExpectedReplyLengths). Strict: a frame of another length is the box's
-    // own and is dropped while the wait goes on. Otherwise such a frame is the
-    // reply only when no fitting one follows within the time-out (a frame the
-    // box sends on its own as a request goes out no longer takes the reply's
-    // place, and a box answering with an odd length is still heard).
-    bool strictReplyLengths = false;
-    // Any valid frame is the reply, whatever its length.
-    bool anyReplyLength = false;
+    ReplyLengthRule replyLengths = ReplyLengthRule::KeepAside;
 };

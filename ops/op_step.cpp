@@ -46,9 +46,9 @@ LinkReply CBoxExchange::Send(const LinkRequest& request) {
         return held;
     }
     LinkRequest sent = request;
-    if (!m_hooks.anyReplyLength) {
+    if (m_hooks.replyLengths != ReplyLengthRule::Any) {
         sent.accepted = ExpectedReplyLengths(request.command);
-        sent.keepUnfitting = !m_hooks.strictReplyLengths;
+        sent.keepUnfitting = m_hooks.replyLengths == ReplyLengthRule::KeepAside;
     }
     LinkReply reply = m_link.Transact(sent);
     if (reply.status == ST_OK) {

@@ -23,7 +23,7 @@ void CBoxOperations::SetAbortCheck(AbortCheck check) {
 OpHooks CBoxOperations::Hooks() {
     OpHooks hooks;
     hooks.abort = m_abortCheck;
-    hooks.strictReplyLengths = true;
+    hooks.replyLengths = ReplyLengthRule::Strict;
     if (m_progressSink) {
         hooks.progress = [this](const OpProgress& e) {
             if (e.kind == OpProgress::Kind::Sent) {
