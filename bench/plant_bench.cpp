@@ -22,6 +22,7 @@
 #include <thread>
 #include <vector>
 
+#include "bench/bench_pg_schema.h"
 #include "bench/bench_station_files.h"
 #include "bench/bench_stats.h"
 #include "boxsim/box_simulator.h"
@@ -175,15 +176,10 @@ int main(int argc, char** argv) {
         return 1;
     unused.reset();
 
-    // A schema of the bench's own, so a run leaves the database as it was.
-    const std::string schema = "plant_bench_" + std::to_string(getpid());
-    const std::string base = baseUrl;
-    const std::string url = base + (base.find('?') == std::string::npos ? "?" : "&") +
-                            "options=-csearch_path%3D" + schema;
-    PGconn* admin = PQconnectdb(baseUrl);
-    PQsetNoticeProcessor(
-        admin, [](void*, const char*) {}, nullptr);
-    PgValue(admin, "CREATE SCHEMA " + schema);
+    const CBenchPgSchema own(baseUrl, "plant_bench");
+    const std::string& schema = own.Name();
+    const std::string& url = own.Url();
+    PGconn* admin = own.Admin();
 
     std::vector<StationRun> runs(static_cast<std::size_t>(stations));
     bool ready = true;
@@ -269,8 +265,6 @@ int main(int argc, char** argv) {
         if (run.sim)
             run.sim->Stop();
     }
-    PgValue(admin, "DROP SCHEMA " + schema + " CASCADE");
-    PQfinish(admin);
     fs::remove_all(dir);
     if (!ready)
         return 1;

@@ -26,6 +26,7 @@
 #include <string>
 #include <vector>
 
+#include "bench/bench_pg_schema.h"
 #include "records/record_columns.h"
 #include "records/record_queries.h"
 #include "records/record_store.h"
@@ -370,15 +371,8 @@ int main(int argc, char** argv) {
     std::filesystem::remove_all(folder);
 
     if (const char* url = getenv("VORNAK_TEST_PG_URL")) {
-        // A schema of the bench's own, so a run leaves the database as it was.
-        const std::string schema = "records_bench_" + std::to_string(getpid());
-        const std::string base = url;
-        const std::string schemaUrl = base + (base.find('?') == std::string::npos ? "?" : "&") +
-                                      "options=-csearch_path%3D" + schema;
-        PGconn* admin = PQconnectdb(url);
-        PQsetNoticeProcessor(
-            admin, [](void*, const char*) {}, nullptr);
-        PgCommand(admin, "CREATE SCHEMA " + schema);
+        const CBenchPgSchema own(url, "records_bench");
+        const std::string& schemaUrl = own.Url();
         const std::string queue = folder + "-queue.db";
         auto pg = OpenRecordStore(schemaUrl, queue, error);
         const auto fillStart = Clock::now();
@@ -396,8 +390,6 @@ int main(int argc, char** argv) {
             status = 1;
         }
         pg.reset();
-        PgCommand(admin, "DROP SCHEMA " + schema + " CASCADE");
-        PQfinish(admin);
         for (const char* suffix : {"", "-wal", "-shm"}) {
             std::filesystem::remove(queue + suffix);
         }
