@@ -5,7 +5,7 @@
 #include "app/dialog_handlers.h"
 #include "app/panel_layout.h"
 #include "device/identity_handlers.h"
-#include "device/option_table.h"
+#include "layouts/option_table.h"
 #include "device/settings_panel.h"
 #include "dialog/model_host.h"
 #include "firmware/file_transfer.h"

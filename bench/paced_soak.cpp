@@ -5,8 +5,8 @@
 #include <thread>
 #include <vector>
 
-#include "device/option_table.h"
-#include "device/settings_codec.h"
+#include "layouts/option_table.h"
+#include "layouts/settings_codec.h"
 #include "link/command_codes.h"
 #include "link/status_words.h"
 #include "ops/op_step.h"

@@ -27,7 +27,7 @@
 
 #include "bench/bench_station_files.h"
 #include "bench/paced_soak.h"
-#include "link/bytes_text.h"
+#include "base/bytes_text.h"
 #include "link/port_names.h"
 #include "station/engine/station.h"
 

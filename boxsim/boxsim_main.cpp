@@ -16,7 +16,7 @@
 
 #include "boxsim/box_simulator.h"
 #include "link/command_codes.h"
-#include "link/file_replace.h"
+#include "base/file_replace.h"
 
 namespace {
 

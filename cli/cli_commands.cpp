@@ -18,7 +18,7 @@
 #include "cli/cli_stderr.h"
 #include "cli/cli_text_escape.h"
 #include "cli/cli_wait.h"
-#include "device/option_table.h"
+#include "layouts/option_table.h"
 #include "device/settings_panel.h"
 #include "link/device_link.h"
 #include "link/port_names.h"

@@ -7,7 +7,7 @@
 #include "cli/cli_text_escape.h"
 #include "link/low_latency.h"
 #include "link/port_names.h"
-#include "res/status_hints.h"
+#include "dialog/status_hints.h"
 #include "res/status_texts.h"
 
 namespace {

@@ -9,9 +9,9 @@
 #include "cli/cli_option_split.h"
 #include "cli/cli_options.h"
 #include "cli/cli_text_escape.h"
-#include "device/option_table.h"
-#include "device/option_words.h"
-#include "device/settings_json.h"
+#include "layouts/option_table.h"
+#include "layouts/option_words.h"
+#include "layouts/settings_json.h"
 #include "station/config/recipe.h"
 
 namespace {

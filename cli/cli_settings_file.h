@@ -3,7 +3,7 @@
 
 #include <string>
 
-#include "device/device_settings.h"
+#include "layouts/device_settings.h"
 
 // Reads a settings file for writing to the box. Refuses (false, with a message
 // naming the file in `error`) a file that can't be read, isn't JSON or isn't a

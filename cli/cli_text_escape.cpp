@@ -3,7 +3,7 @@
 #include <cstdint>
 #include <cstdio>
 
-#include "link/utf8_text.h"
+#include "base/utf8_text.h"
 
 namespace {
 

@@ -3,10 +3,10 @@
 #include <algorithm>
 #include <string>
 
-#include "device/option_table.h"
-#include "device/settings_codec.h"
+#include "layouts/option_table.h"
+#include "layouts/settings_codec.h"
 #include "dialog/error_text.h"
-#include "link/bytes_text.h"
+#include "base/bytes_text.h"
 #include "ops/settings_ops.h"
 #include "res/resource.h"
 #include "res/status_texts.h"

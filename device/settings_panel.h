@@ -7,7 +7,7 @@
 // IDialogHost::ShowStatus. Each handler blocks its caller until its last
 // transaction ends; nothing survives a click except what the controls show.
 
-#include "device/device_settings.h"
+#include "layouts/device_settings.h"
 #include "dialog/dialog_host.h"
 
 // Fills every option list in order and leaves every option control without a

@@ -5,7 +5,7 @@
 
 #include "dialog/dialog_host.h"
 #include "firmware/progress_bar.h"
-#include "firmware/transfer_packets.h"
+#include "layouts/transfer_packets.h"
 #include "ops/load_slot_ops.h"
 #include "res/resource.h"
 #include "res/status_texts.h"

@@ -5,7 +5,7 @@
 
 #include <cstdint>
 
-#include "firmware/transfer_packets.h"
+#include "layouts/transfer_packets.h"
 
 class IDialogView;
 

@@ -9,7 +9,7 @@
 #include <memory>
 
 #include "dialog/dialog_view.h"
-#include "link/natural_order.h"
+#include "base/natural_order.h"
 
 namespace {
 // Separator and folder name as the absolute forms join them.

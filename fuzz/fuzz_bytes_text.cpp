@@ -6,7 +6,7 @@
 #include <cstdlib>
 
 #include "fuzz/utf8_check.h"
-#include "link/bytes_text.h"
+#include "base/bytes_text.h"
 
 // Under a UTF-8 locale the conversion is UTF-8 to UTF-8, where iconv itself
 // lets overlong and out-of-range forms through.

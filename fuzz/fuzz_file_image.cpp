@@ -10,8 +10,8 @@
 #include <string>
 #include <vector>
 
-#include "firmware/file_image.h"
-#include "firmware/transfer_packets.h"
+#include "layouts/file_image.h"
+#include "layouts/transfer_packets.h"
 
 namespace {
 std::string ScratchFile() {

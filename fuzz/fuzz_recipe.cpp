@@ -14,7 +14,7 @@
 #include <string>
 #include <vector>
 
-#include "device/option_table.h"
+#include "layouts/option_table.h"
 #include "firmware/load_slots.h"
 #include "station/config/recipe.h"
 

@@ -6,7 +6,7 @@
 #include <cstdlib>
 #include <vector>
 
-#include "device/settings_codec.h"
+#include "layouts/settings_codec.h"
 
 namespace {
 std::vector<std::uint8_t> EncodeAsReply(int block, const DeviceSettings& settings) {

@@ -5,7 +5,7 @@
 #include <cstdlib>
 #include <string>
 
-#include "device/settings_json.h"
+#include "layouts/settings_json.h"
 
 extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size) {
     const nlohmann::json json =

@@ -12,7 +12,7 @@
 #include <string>
 #include <system_error>
 
-#include "link/natural_order.h"
+#include "base/natural_order.h"
 #include "link/port_names.h"
 #include "link/system_ports.h"
 

@@ -5,8 +5,8 @@
 #include <thread>
 #include <vector>
 
-#include "firmware/file_image.h"
-#include "firmware/transfer_packets.h"
+#include "layouts/file_image.h"
+#include "layouts/transfer_packets.h"
 #include "ops/op_step.h"
 #include "ops/identity_op.h"
 

@@ -1,6 +1,6 @@
 #include "ops/identity_op.h"
 
-#include "link/bytes_text.h"
+#include "base/bytes_text.h"
 #include "ops/op_step.h"
 
 namespace {

@@ -3,8 +3,8 @@
 #include <limits>
 #include <vector>
 
-#include "firmware/file_image.h"
-#include "firmware/transfer_packets.h"
+#include "layouts/file_image.h"
+#include "layouts/transfer_packets.h"
 #include "ops/op_step.h"
 
 namespace {

@@ -16,7 +16,7 @@
 #include <string>
 #include <vector>
 
-#include "firmware/file_image.h"
+#include "layouts/file_image.h"
 #include "link/status_words.h"
 
 enum class OpStep {

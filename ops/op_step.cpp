@@ -2,7 +2,7 @@
 
 #include <utility>
 
-#include "device/settings_codec.h"
+#include "layouts/settings_codec.h"
 
 BoxStep JudgeStep(LinkReply reply) {
     BoxStep s;

@@ -2,8 +2,8 @@
 
 #include <array>
 
-#include "device/option_table.h"
-#include "device/settings_codec.h"
+#include "layouts/option_table.h"
+#include "layouts/settings_codec.h"
 #include "link/command_codes.h"
 #include "ops/op_step.h"
 

@@ -14,8 +14,8 @@
 #include <cstdint>
 #include <vector>
 
-#include "device/device_settings.h"
-#include "device/option_table.h"
+#include "layouts/device_settings.h"
+#include "layouts/option_table.h"
 #include "ops/op_result.h"
 #include "ops/transactor.h"
 

@@ -5,7 +5,7 @@
 #include <charconv>
 #include <utility>
 
-#include "link/utf8_text.h"
+#include "base/utf8_text.h"
 
 namespace {
 

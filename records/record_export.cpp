@@ -1,6 +1,6 @@
 #include "records/record_export.h"
 
-#include "link/file_replace.h"
+#include "base/file_replace.h"
 #include "records/record_columns.h"
 #include "records/record_json.h"
 

@@ -1,5 +1,9 @@
 #include "records/unit_record.h"
 
+#include <chrono>
+
+#include "records/record_time.h"
+
 namespace {
 
 struct UnitResultRow {
@@ -31,4 +35,13 @@ bool UnitResultFromName(const std::string& name, UnitResult& result) {
         }
     }
     return false;
+}
+
+double UnitSeconds(const UnitRecord& record) {
+    std::chrono::system_clock::time_point start;
+    std::chrono::system_clock::time_point end;
+    if (!RecordTimePoint(record.startTime, start) || !RecordTimePoint(record.endTime, end) ||
+        end < start)
+        return 0.0;
+    return std::chrono::duration<double>(end - start).count();
 }

@@ -33,6 +33,16 @@ inline constexpr const char* kReasonIncompatibleBox = "INCOMPATIBLE_BOX";
 // step "record".
 inline constexpr const char* kReasonRecordError = "RECORD_ERROR";
 
+// The steps' codes, as events and records name them.
+inline constexpr char kStepIdentify[] = "identify";
+inline constexpr char kStepInterlock[] = "interlock";
+inline constexpr char kStepFirmware[] = "firmware";
+inline constexpr char kStepSettings[] = "settings";
+inline constexpr char kStepDownload[] = "download";
+inline constexpr char kStepJump[] = "jump";
+// Storing the record, the step a RECORD_ERROR names.
+inline constexpr char kStepRecord[] = "record";
+
 // One step of the unit run, as it went.
 struct StepRecord {
     std::string name;  // "identify", "firmware", "settings", "download", ...
@@ -102,3 +112,7 @@ struct UnitRecord {
 
 const char* UnitResultName(UnitResult result);  // "pass", "fail", "aborted"
 bool UnitResultFromName(const std::string& name, UnitResult& result);
+
+// Seconds from the record's start to its end time (0 when either is not
+// ISO 8601 UTC as records write it).
+double UnitSeconds(const UnitRecord& record);

@@ -1,6 +1,6 @@
 #include "res/dialog_templates.h"
 
-#include "device/option_table.h"
+#include "res/option_captions.h"
 #include "res/resource.h"
 
 namespace {
@@ -8,12 +8,6 @@ namespace {
 using K = ControlKind;
 
 constexpr unsigned kField = kTabStop | kReadOnly;
-
-// The settings panel names each option as the option table does.
-std::string_view OptionCaption(int controlId) {
-    const OptionInfo* option = FindOptionByControl(controlId);
-    return option != nullptr ? option->caption : std::string_view();
-}
 
 // Main dialog: the identity and firmware panel, then the settings panel, then
 // the load-address list. Labels stand just before the control they name.

@@ -1,5 +1,6 @@
 #!/usr/bin/env bash
-# Installs what is missing, builds everything and runs every test; then builds
+# Installs what is missing, checks that includes go down the README's layer
+# table (scripts/check-layers.sh), builds everything and runs every test; then builds
 # the core (no Qt) under AddressSanitizer+UBSan and under ThreadSanitizer, each
 # in a build folder of its own, and runs its tests there; runs every fuzz
 # target for a short while (scripts/fuzz.sh, clang); last, builds the Debian
@@ -10,6 +11,9 @@ set -euo pipefail
 cd "$(dirname "$0")/.."
 
 ./scripts/install-deps.sh
+
+echo "== includes go down the layer table"
+./scripts/check-layers.sh
 
 jobs=$(nproc)
 

@@ -16,7 +16,7 @@
 #include "app/qt/drop_down_combo.h"
 #include "app/qt/to_qstring.h"
 #include "res/resource.h"
-#include "res/status_hints.h"
+#include "dialog/status_hints.h"
 
 namespace {
 

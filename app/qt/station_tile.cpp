@@ -12,7 +12,7 @@
 #include "app/qt/to_qstring.h"
 #include "res/station_texts.h"
 #include "res/station_window_texts.h"
-#include "station/board/station_words.h"
+#include "records/record_words.h"
 
 namespace {
 

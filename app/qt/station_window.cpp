@@ -37,10 +37,10 @@
 #include "res/resource.h"
 #include "res/station_texts.h"
 #include "res/station_window_texts.h"
-#include "res/status_hints.h"
+#include "dialog/status_hints.h"
 #include "station/board/local_time.h"
 #include "station/board/record_detail.h"
-#include "station/board/station_words.h"
+#include "records/record_words.h"
 #include "station/engine/store_gate.h"
 #include "station/release/source_catalog.h"
 

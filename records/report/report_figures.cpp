@@ -8,7 +8,7 @@
 #include <map>
 
 #include "records/record_time.h"
-#include "station/engine/station_events.h"
+#include "records/unit_record.h"
 
 namespace {
 

@@ -4,7 +4,7 @@
 #include "records/report/html_text.h"
 #include "records/report/svg_chart.h"
 #include "res/report_texts.h"
-#include "station/board/station_words.h"
+#include "records/record_words.h"
 
 namespace {
 

@@ -2,7 +2,7 @@
 
 #include <algorithm>
 
-#include "link/file_replace.h"
+#include "base/file_replace.h"
 #include "records/record_time.h"
 #include "records/report/report_figures.h"
 #include "records/report/report_html.h"

@@ -3,11 +3,11 @@
 #include <cstdio>
 #include <nlohmann/json.hpp>
 
-#include "device/option_table.h"
-#include "device/option_words.h"
-#include "device/settings_json.h"
+#include "layouts/option_table.h"
+#include "layouts/option_words.h"
+#include "layouts/settings_json.h"
 #include "station/board/local_time.h"
-#include "station/board/station_words.h"
+#include "records/record_words.h"
 #include "station/engine/station_events.h"
 
 namespace {

@@ -2,7 +2,7 @@
 
 #include <algorithm>
 
-#include "device/option_words.h"
+#include "layouts/option_words.h"
 
 std::optional<double> ShiftCounters::FirstPassYield() const {
     if (firstRuns == 0)

@@ -8,10 +8,10 @@
 #include <filesystem>
 #include <set>
 
-#include "device/option_table.h"
-#include "device/settings_json.h"
-#include "firmware/file_image.h"
-#include "firmware/transfer_packets.h"
+#include "layouts/option_table.h"
+#include "layouts/settings_json.h"
+#include "layouts/file_image.h"
+#include "layouts/transfer_packets.h"
 #include "station/config/digest.h"
 #include "station/config/toml_file.h"
 

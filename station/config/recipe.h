@@ -20,7 +20,7 @@
 #include <string>
 #include <vector>
 
-#include "device/device_settings.h"
+#include "layouts/device_settings.h"
 
 struct OptionInfo;
 

@@ -2,7 +2,7 @@
 
 #include <sstream>
 
-#include "link/regular_file.h"
+#include "base/regular_file.h"
 
 std::string TomlErrorText(const std::string& path, const toml::node* node, const std::string& key,
                           const std::string& what) {

@@ -20,7 +20,7 @@
 #include <span>
 #include <string>
 
-#include "device/device_settings.h"
+#include "layouts/device_settings.h"
 #include "link/status_words.h"
 #include "ops/op_result.h"
 #include "ops/settings_ops.h"

@@ -2,7 +2,7 @@
 
 #include <algorithm>
 
-#include "link/bytes_text.h"
+#include "base/bytes_text.h"
 
 void CFlightRecorder::Record(bool outgoing, const std::uint8_t* bytes, std::size_t n) {
     std::lock_guard lock(m_mutex);

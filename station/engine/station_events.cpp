@@ -19,15 +19,6 @@ std::string Word(const std::string& text) {
 
 }  // namespace
 
-double UnitSeconds(const UnitRecord& record) {
-    std::chrono::system_clock::time_point start;
-    std::chrono::system_clock::time_point end;
-    if (!RecordTimePoint(record.startTime, start) || !RecordTimePoint(record.endTime, end) ||
-        end < start)
-        return 0.0;
-    return std::chrono::duration<double>(end - start).count();
-}
-
 std::string ResultLine(const UnitRecord& record) {
     if (record.result == UnitResult::Pass) {
         char seconds[32];

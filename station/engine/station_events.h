@@ -24,16 +24,6 @@ enum class StationEventKind {
     Notice,     // words for the operator (text), e.g. what a stop request did
 };
 
-// The steps' codes, as events and records name them.
-inline constexpr char kStepIdentify[] = "identify";
-inline constexpr char kStepInterlock[] = "interlock";
-inline constexpr char kStepFirmware[] = "firmware";
-inline constexpr char kStepSettings[] = "settings";
-inline constexpr char kStepDownload[] = "download";
-inline constexpr char kStepJump[] = "jump";
-// Storing the record, the step a RECORD_ERROR names.
-inline constexpr char kStepRecord[] = "record";
-
 struct StationEvent {
     StationEventKind kind = StationEventKind::Notice;
     std::string slot;
@@ -65,7 +55,3 @@ public:
 // reason ABORTED). Blanks inside the variant become '_' and an empty field
 // shows as '-', so the line always splits into four words.
 std::string ResultLine(const UnitRecord& record);
-
-// Seconds from the record's start to its end time (0 when either is not
-// ISO 8601 UTC as records write it).
-double UnitSeconds(const UnitRecord& record);

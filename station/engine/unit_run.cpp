@@ -3,9 +3,9 @@
 #include <chrono>
 #include <cstdio>
 
-#include "device/option_table.h"
-#include "device/option_words.h"
-#include "link/bytes_text.h"
+#include "layouts/option_table.h"
+#include "layouts/option_words.h"
+#include "base/bytes_text.h"
 #include "link/status_words.h"
 #include "records/record_time.h"
 #include "res/station_texts.h"

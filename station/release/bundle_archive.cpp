@@ -11,7 +11,7 @@
 #include <memory>
 #include <set>
 
-#include "link/regular_file.h"
+#include "base/regular_file.h"
 
 namespace {
 

@@ -6,8 +6,8 @@
 #include <map>
 #include <set>
 
-#include "link/file_replace.h"
-#include "link/regular_file.h"
+#include "base/file_replace.h"
+#include "base/regular_file.h"
 #include "records/record_time.h"
 #include "station/config/digest.h"
 #include "station/release/bundle_archive.h"

@@ -8,7 +8,7 @@
 #include <cerrno>
 #include <cstring>
 
-#include "link/regular_file.h"
+#include "base/regular_file.h"
 #include "station/config/digest.h"
 
 namespace {

@@ -5,7 +5,7 @@
 #include <nlohmann/json.hpp>
 #include <set>
 
-#include "device/settings_json.h"
+#include "layouts/settings_json.h"
 #include "station/release/bundle_archive.h"
 #include "station/release/release_key.h"
 

@@ -5,7 +5,7 @@
 #include <cerrno>
 #include <filesystem>
 
-#include "link/regular_file.h"
+#include "base/regular_file.h"
 
 namespace {
 

@@ -9,7 +9,7 @@
 #include <string>
 #include <vector>
 
-#include "device/option_table.h"
+#include "layouts/option_table.h"
 #include "res/resource.h"
 #include "res/string_table.h"
 #include "template_geometry.h"

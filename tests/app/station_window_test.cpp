@@ -32,7 +32,7 @@
 #include "app/qt/station_launch.h"
 #include "app/qt/station_tile.h"
 #include "boxsim/box_simulator.h"
-#include "device/option_table.h"
+#include "layouts/option_table.h"
 #include "link/command_codes.h"
 #include "records/record_store.h"
 #include "records/record_time.h"

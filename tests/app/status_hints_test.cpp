@@ -1,6 +1,6 @@
 // The operator's explanations of failure texts: which texts get one, and what
 // the firmware update's failure report is read as.
-#include "res/status_hints.h"
+#include "dialog/status_hints.h"
 
 #include <gtest/gtest.h>
 #include <stdlib.h>

@@ -10,8 +10,8 @@
 #include <thread>
 
 #include "cli_fixture.h"
-#include "device/option_table.h"
-#include "device/settings_json.h"
+#include "layouts/option_table.h"
+#include "layouts/settings_json.h"
 #include "link/command_codes.h"
 #include "link/frame_codec.h"
 

@@ -4,10 +4,10 @@
 #include <nlohmann/json.hpp>
 
 #include "cli_fixture.h"
-#include "device/option_table.h"
-#include "device/settings_codec.h"
-#include "device/settings_json.h"
-#include "link/bytes_text.h"
+#include "layouts/option_table.h"
+#include "layouts/settings_codec.h"
+#include "layouts/settings_json.h"
+#include "base/bytes_text.h"
 #include "link/command_codes.h"
 
 namespace {

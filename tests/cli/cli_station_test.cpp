@@ -8,7 +8,7 @@
 #include <sstream>
 
 #include "cli_fixture.h"
-#include "device/option_table.h"
+#include "layouts/option_table.h"
 #include "res/store_texts.h"
 #include "link/command_codes.h"
 

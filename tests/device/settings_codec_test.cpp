@@ -1,4 +1,4 @@
-#include "device/settings_codec.h"
+#include "layouts/settings_codec.h"
 
 #include <gtest/gtest.h>
 
@@ -6,7 +6,7 @@
 #include <memory>
 #include <string>
 
-#include "device/option_table.h"
+#include "layouts/option_table.h"
 #include "settings_vectors.h"
 
 namespace {

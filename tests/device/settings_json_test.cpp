@@ -1,11 +1,11 @@
-#include "device/settings_json.h"
+#include "layouts/settings_json.h"
 
 #include <gtest/gtest.h>
 
 #include <functional>
 #include <string>
 
-#include "device/option_table.h"
+#include "layouts/option_table.h"
 #include "settings_vectors.h"
 
 namespace {

@@ -14,7 +14,7 @@
 #include "app/panel_layout.h"
 #include "app/vornak_dlg.h"
 #include "boxsim/box_simulator.h"
-#include "device/option_table.h"
+#include "layouts/option_table.h"
 #include "dialog/dialog_model.h"
 #include "dialog/model_host.h"
 #include "link/command_codes.h"

@@ -5,8 +5,8 @@
 #include <cstdint>
 #include <vector>
 
-#include "device/device_settings.h"
-#include "device/option_table.h"
+#include "layouts/device_settings.h"
+#include "layouts/option_table.h"
 
 using Bytes = std::vector<std::uint8_t>;
 

@@ -1,4 +1,4 @@
-#include "firmware/file_image.h"
+#include "layouts/file_image.h"
 
 #include <fcntl.h>
 #include <gtest/gtest.h>

@@ -5,7 +5,7 @@
 #include <string>
 #include <vector>
 
-#include "firmware/transfer_packets.h"
+#include "layouts/transfer_packets.h"
 #include "firmware_sim_fixture.h"
 #include "link/command_codes.h"
 #include "link/frame_codec.h"

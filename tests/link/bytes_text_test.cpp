@@ -1,5 +1,5 @@
 // Box texts: the character set chosen for them and the UTF-8 that comes out.
-#include "link/bytes_text.h"
+#include "base/bytes_text.h"
 
 #include <gtest/gtest.h>
 #include <stdlib.h>

@@ -9,8 +9,8 @@
 #include <fstream>
 #include <sstream>
 
-#include "link/file_replace.h"
-#include "link/regular_file.h"
+#include "base/file_replace.h"
+#include "base/regular_file.h"
 
 namespace {
 

@@ -7,7 +7,7 @@
 #include <string>
 #include <vector>
 
-#include "link/bytes_text.h"
+#include "base/bytes_text.h"
 #include "link/command_codes.h"
 
 namespace {

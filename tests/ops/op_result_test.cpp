@@ -10,7 +10,7 @@
 #include <string>
 
 #include "boxsim/box_simulator.h"
-#include "firmware/transfer_packets.h"
+#include "layouts/transfer_packets.h"
 #include "link/command_codes.h"
 #include "link/device_link.h"
 #include "ops/firmware_ops.h"

@@ -12,7 +12,7 @@
 #include <functional>
 #include <map>
 
-#include "device/option_table.h"
+#include "layouts/option_table.h"
 #include "link/command_codes.h"
 #include "records/record_time.h"
 #include "records/report/report_figures.h"

@@ -10,7 +10,7 @@
 #include <fstream>
 
 #include "boxsim/box_simulator.h"
-#include "device/option_table.h"
+#include "layouts/option_table.h"
 #include "station/config/digest.h"
 #include "tests/support/box_workspace.h"
 #include "tests/support/test_files.h"

@@ -11,11 +11,11 @@
 #include <fstream>
 #include <optional>
 
-#include "device/option_table.h"
-#include "device/settings_json.h"
+#include "layouts/option_table.h"
+#include "layouts/settings_json.h"
 #include "station/board/local_time.h"
 #include "station/board/record_detail.h"
-#include "station/board/station_words.h"
+#include "records/record_words.h"
 #include "station/config/recipe_catalog.h"
 #include "tests/support/temp_dir.h"
 

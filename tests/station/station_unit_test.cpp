@@ -8,7 +8,7 @@
 #include <sstream>
 #include <thread>
 
-#include "device/option_table.h"
+#include "layouts/option_table.h"
 #include "link/command_codes.h"
 #include "records/record_json.h"
 #include "station/board/event_json.h"

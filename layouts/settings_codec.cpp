@@ -1,9 +1,9 @@
-#include "device/settings_codec.h"
+#include "layouts/settings_codec.h"
 
 #include <algorithm>
 #include <span>
 
-#include "device/option_table.h"
+#include "layouts/option_table.h"
 #include "link/command_codes.h"
 
 namespace {

@@ -1,4 +1,4 @@
-#include "link/natural_order.h"
+#include "base/natural_order.h"
 
 #include <cctype>
 #include <cstddef>

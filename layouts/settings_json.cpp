@@ -1,11 +1,11 @@
-#include "device/settings_json.h"
+#include "layouts/settings_json.h"
 
 #include <cstdint>
 #include <optional>
 #include <set>
 #include <vector>
 
-#include "device/option_table.h"
+#include "layouts/option_table.h"
 
 nlohmann::json SettingsToJson(const DeviceSettings& settings) {
     nlohmann::json json = nlohmann::json::object();

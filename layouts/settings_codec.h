@@ -14,7 +14,7 @@
 #include <cstddef>
 #include <cstdint>
 
-#include "device/device_settings.h"
+#include "layouts/device_settings.h"
 
 constexpr std::size_t kConfigBlock1Size = 16;
 constexpr std::size_t kConfigBlock2Size = 20;

@@ -6,7 +6,7 @@
 #include <nlohmann/json.hpp>
 #include <string>
 
-#include "device/device_settings.h"
+#include "layouts/device_settings.h"
 
 nlohmann::json SettingsToJson(const DeviceSettings& settings);
 

@@ -1,4 +1,4 @@
-#include "res/status_hints.h"
+#include "dialog/status_hints.h"
 
 #include <sys/stat.h>
 #include <sys/statvfs.h>

@@ -1,6 +1,6 @@
-#include "device/option_words.h"
+#include "layouts/option_words.h"
 
-#include "device/option_table.h"
+#include "layouts/option_table.h"
 #include "res/station_texts.h"
 
 namespace {

@@ -1,4 +1,4 @@
-#include "firmware/file_image.h"
+#include "layouts/file_image.h"
 
 #include <sys/stat.h>
 #include <unistd.h>
@@ -8,7 +8,7 @@
 #include <new>
 #include <stdexcept>
 
-#include "link/regular_file.h"
+#include "base/regular_file.h"
 
 namespace {
 // Largest length the 32-bit length and offset fields of a transfer can carry.

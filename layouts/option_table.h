@@ -12,7 +12,7 @@
 #include <span>
 #include <string_view>
 
-#include "device/device_settings.h"
+#include "layouts/device_settings.h"
 
 enum class OptionKind {
     Flag,            // one bit, set when on

@@ -1,4 +1,4 @@
-#include "link/file_replace.h"
+#include "base/file_replace.h"
 
 #include <fcntl.h>
 #include <stdlib.h>
@@ -10,7 +10,7 @@
 #include <cstring>
 #include <memory>
 
-#include "link/regular_file.h"
+#include "base/regular_file.h"
 
 namespace {
 // Permissions of a new file before the umask: the system's default for files.

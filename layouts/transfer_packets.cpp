@@ -1,4 +1,4 @@
-#include "firmware/transfer_packets.h"
+#include "layouts/transfer_packets.h"
 
 #include <openssl/evp.h>
 

@@ -1,10 +1,10 @@
-#include "station/board/station_words.h"
+#include "records/record_words.h"
 
 #include <iterator>
 
 #include "records/unit_record.h"
 #include "res/station_texts.h"
-#include "station/engine/station_events.h"
+#include "records/unit_record.h"
 
 namespace {
 

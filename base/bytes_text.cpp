@@ -1,4 +1,4 @@
-#include "link/bytes_text.h"
+#include "base/bytes_text.h"
 
 #include <iconv.h>
 #include <langinfo.h>
@@ -9,7 +9,7 @@
 #include <optional>
 #include <vector>
 
-#include "link/utf8_text.h"
+#include "base/utf8_text.h"
 
 namespace {
 

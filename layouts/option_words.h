@@ -5,7 +5,7 @@
 
 #include <string>
 
-#include "device/device_settings.h"
+#include "layouts/device_settings.h"
 
 struct OptionInfo;
 

@@ -1,8 +1,8 @@
-#include "device/device_settings.h"
+#include "layouts/device_settings.h"
 
 #include <algorithm>
 
-#include "device/option_table.h"
+#include "layouts/option_table.h"
 
 bool AllSelectionsSet(const DeviceSettings& settings) {
     return std::ranges::all_of(Options(), [&settings](const OptionInfo& o) {

@@ -1,5 +1,5 @@
 #pragma once
-// The operator's words for the station's codes: step names and reason codes
+// The operator's words for the codes a record keeps: step names and reason codes
 // as a screen shows them (records and JSON keep the codes themselves).
 
 #include <string>
