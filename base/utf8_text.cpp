@@ -1,5 +1,8 @@
 #include "base/utf8_text.h"
 
+#include <cstdio>
+#include <iterator>
+
 namespace {
 
 // The highest code point Unicode has.
@@ -7,7 +10,44 @@ constexpr char32_t kMaxCodePoint = 0x10FFFF;
 constexpr char32_t kFirstSurrogate = 0xD800;
 constexpr char32_t kLastSurrogate = 0xDFFF;
 
+struct CodePointRange {
+    char32_t first;
+    char32_t last;
+};
+
+// Unicode 15's Cc and Cf characters, with U+2028 (Zl) and U+2029 (Zp).
+constexpr CodePointRange kInvisible[] = {
+    {0x0000, 0x001F},   {0x007F, 0x009F},   {0x00AD, 0x00AD},   {0x0600, 0x0605},
+    {0x061C, 0x061C},   {0x06DD, 0x06DD},   {0x070F, 0x070F},   {0x0890, 0x0891},
+    {0x08E2, 0x08E2},   {0x180E, 0x180E},   {0x200B, 0x200F},   {0x2028, 0x202E},
+    {0x2060, 0x2064},   {0x2066, 0x206F},   {0xFEFF, 0xFEFF},   {0xFFF9, 0xFFFB},
+    {0x110BD, 0x110BD}, {0x110CD, 0x110CD}, {0x13430, 0x1343F}, {0x1BCA0, 0x1BCA3},
+    {0x1D173, 0x1D17A}, {0xE0001, 0xE0001}, {0xE0020, 0xE007F},
+};
+
 }  // namespace
+
+bool IsInvisibleCodePoint(char32_t cp) {
+    for (const CodePointRange& range : kInvisible) {
+        if (cp >= range.first && cp <= range.last)
+            return true;
+    }
+    return false;
+}
+
+std::string FirstInvisibleCharacter(std::string_view text) {
+    while (!text.empty()) {
+        char32_t cp = 0;
+        const std::size_t n = Utf8SequenceLength(text, &cp);
+        if (n != 0 && IsInvisibleCodePoint(cp)) {
+            char shown[16];
+            std::snprintf(shown, sizeof shown, "U+%04X", static_cast<unsigned>(cp));
+            return shown;
+        }
+        text.remove_prefix(n == 0 ? 1 : n);
+    }
+    return {};
+}
 
 std::size_t Utf8SequenceLength(std::string_view text, char32_t* codePoint) {
     if (text.empty())

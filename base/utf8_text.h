@@ -20,3 +20,14 @@ std::size_t Utf8SequenceLength(std::string_view text, char32_t* codePoint = null
 // `text` with every byte that starts no well-formed sequence replaced by one
 // U+FFFD.
 std::string WellFormedUtf8(std::string_view text);
+
+// Whether `cp` is a character a reader cannot see or that changes how the
+// text around it reads: Unicode's control (Cc) and format (Cf) characters
+// (direction marks and overrides, zero-width characters, the byte order
+// mark, ...) and the line and paragraph separators.
+bool IsInvisibleCodePoint(char32_t cp);
+
+// The first such character of `text` as "U+202E", or empty when it has none
+// (bytes that start no well-formed sequence are skipped: WellFormedUtf8's
+// concern).
+std::string FirstInvisibleCharacter(std::string_view text);

@@ -360,7 +360,12 @@ int RunRecordsCommandLine(int argc, const char* const* argv, std::FILE* out, std
         PrintError(err, "no record store at " + sqlitePath);
         return kExitFailure;
     }
-    std::unique_ptr<IRecordStore> store = OpenRecordStore(request.db, kDefaultQueueFile, error);
+    // Only a station makes the local queue of a PostgreSQL store: a reading
+    // command reads this PC's queue when there is one (the records waiting for
+    // a server that is away), and an empty one in memory otherwise.
+    const std::string queuePath =
+        std::filesystem::exists(kDefaultQueueFile) ? kDefaultQueueFile : ":memory:";
+    std::unique_ptr<IRecordStore> store = OpenRecordStore(request.db, queuePath, error);
     if (!store) {
         PrintError(err, error);
         return kExitFailure;

@@ -4,18 +4,28 @@
 
 #include <algorithm>
 #include <cctype>
+#include <cerrno>
 #include <cstdio>
 #include <filesystem>
 #include <set>
 
+#include "base/regular_file.h"
+#include "base/utf8_text.h"
+#include "layouts/file_image.h"
 #include "layouts/option_table.h"
 #include "layouts/settings_json.h"
-#include "layouts/file_image.h"
 #include "layouts/transfer_packets.h"
 #include "station/config/digest.h"
 #include "station/config/toml_file.h"
 
 namespace {
+
+// Why `path` did not open: "not a regular file" for a FIFO, a device or a
+// folder, else the system's reason. Asked again, as the open never waits.
+std::string OpenFailureText(const std::string& path) {
+    const CFileDescriptor file(OpenRegularFile(path));
+    return FileErrorText(file.Get() < 0 ? errno : EIO);
+}
 
 namespace fs = std::filesystem;
 
@@ -116,6 +126,11 @@ private:
             Fail(node, Join(prefix, key),
                  std::string("must hold no NUL or control character (") + shown + ")");
         }
+        // Nor one a reader cannot see or that turns the text around it
+        // (U+202E, U+2028, U+FEFF): two names that look alike must differ.
+        if (const std::string invisible = FirstInvisibleCharacter(*value); !invisible.empty())
+            Fail(node, Join(prefix, key),
+                 "must hold no invisible or direction-changing character (" + invisible + ")");
         return *value;
     }
 
@@ -147,7 +162,7 @@ private:
             case ImageLoad::Ok:
                 break;
             case ImageLoad::OpenFailed:
-                Fail(node, Join(prefix, key), "cannot open " + path);
+                Fail(node, Join(prefix, key), "cannot open " + path + ": " + OpenFailureText(path));
             case ImageLoad::NoMemory:
             case ImageLoad::ShortRead:
                 Fail(node, Join(prefix, key), "cannot read " + path);

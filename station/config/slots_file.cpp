@@ -3,6 +3,7 @@
 
 #include <toml++/toml.h>
 
+#include "base/utf8_text.h"
 #include "link/port_choice.h"
 #include "station/config/toml_file.h"
 #include "station/engine/station_group.h"
@@ -20,6 +21,8 @@ std::string BadNameReason(const std::string& name) {
         if (u <= ' ' || u == 0x7F || c == '=')
             return "must hold no blank, control character or '='";
     }
+    if (const std::string invisible = FirstInvisibleCharacter(name); !invisible.empty())
+        return "must hold no invisible or direction-changing character (" + invisible + ")";
     return {};
 }
 

@@ -3,6 +3,7 @@
 #include <archive.h>
 #include <archive_entry.h>
 #include <fcntl.h>
+#include <sys/stat.h>
 #include <unistd.h>
 
 #include <cerrno>
@@ -20,6 +21,9 @@ namespace fs = std::filesystem;
 // libarchive's read block for a descriptor, and the copy buffer.
 constexpr std::size_t kReadBlockBytes = 64 * 1024;
 constexpr mode_t kMemberMode = 0644;
+// Tar tools pad the end to their record size (10 KiB by default, larger with
+// a blocking factor); more zeros than this are not padding.
+constexpr std::size_t kMaxArchivePaddingBytes = 1 << 20;
 
 struct ArchiveReadFree {
     void operator()(archive* a) const { archive_read_free(a); }
@@ -85,7 +89,7 @@ public:
             archive_entry* entry = nullptr;
             const int r = archive_read_next_header(a.get(), &entry);
             if (r == ARCHIVE_EOF)
-                break;
+                return NothingAfterTheEnd(fd, archive_filter_bytes(a.get(), 0), error);
             if (r != ARCHIVE_OK) {
                 error = m_source + ": damaged or truncated archive: " + ArchiveErrorText(a.get());
                 return false;
@@ -93,10 +97,46 @@ public:
             if (!Member(a.get(), entry, error))
                 return false;
         }
-        return true;
     }
 
 private:
+    // Tar pads its end with zero blocks; anything else after the end-of-archive
+    // marker (a second archive appended, stray bytes) is nothing a bundle's
+    // maker wrote and nothing the signature covers, so it is refused rather
+    // than ignored as tar readers do.
+    bool NothingAfterTheEnd(int fd, la_int64_t end, std::string& error) const {
+        struct stat st {};
+        if (end < 0 || fstat(fd, &st) != 0) {
+            error = m_source + ": cannot tell where the archive ends";
+            return false;
+        }
+        if (st.st_size - end > static_cast<off_t>(kMaxArchivePaddingBytes)) {
+            error = m_source + ": " + std::to_string(st.st_size - end) +
+                    " bytes after the archive's end (a bundle ends with its archive)";
+            return false;
+        }
+        char buffer[kReadBlockBytes];
+        for (off_t at = end; at < st.st_size;) {
+            const ssize_t n = pread(fd, buffer, sizeof buffer, at);
+            if (n < 0 && errno == EINTR)
+                continue;
+            if (n <= 0) {
+                error = m_source + ": cannot read after the archive's end: " +
+                        (n < 0 ? std::strerror(errno) : "shorter than its size");
+                return false;
+            }
+            for (ssize_t i = 0; i < n; ++i) {
+                if (buffer[i] != 0) {
+                    error = m_source + ": data after the archive's end (at byte " +
+                            std::to_string(at + i) + "; a bundle ends with its archive)";
+                    return false;
+                }
+            }
+            at += n;
+        }
+        return true;
+    }
+
     bool Refuse(const std::string& member, const std::string& why, std::string& error) const {
         error = m_source + ": " + member + ": " + why;
         return false;

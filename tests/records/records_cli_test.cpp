@@ -197,6 +197,35 @@ TEST_F(RecordsCliTest, WritesAReportOfTheFilteredRecords) {
     EXPECT_EQ(page.find("S2"), std::string::npos);
 }
 
+// Only a station makes a PostgreSQL store's local queue: reading commands,
+// whether the server answers or not, leave no file in the working folder.
+TEST_F(RecordsCliTest, ReadingAPostgresStoreLeavesNoQueueFile) {
+    std::string why;
+    const auto backend = CStoreBackend::Create(Backend::Postgres, why);
+    if (!backend)
+        GTEST_SKIP() << why;
+    ASSERT_TRUE(backend->Open("east")->Insert(
+        Unit("p-1", "P1", UnitResult::Pass, "2026-12-10T09:00:00.000Z"), false, why))
+        << why;
+    const std::string away = "postgresql://postgres@127.0.0.1:1/vornak";
+    const std::string html = m_folder.Path() + "/report.html";
+    const std::vector<std::vector<std::string>> commands = {
+        {"list", "--db", backend->PostgresUrl()},
+        {"show", "p-1", "--db", backend->PostgresUrl()},
+        {"gate", "P1", "--db", backend->PostgresUrl()},
+        {"export", "--csv", "out.csv", "--db", backend->PostgresUrl()},
+        {"report", "--html", html, "--db", backend->PostgresUrl()},
+        {"list", "--db", away},
+    };
+    for (const auto& args : commands) {
+        SCOPED_TRACE(args.front() + " " + args.back());
+        const CliResult r = Cli(args);
+        EXPECT_EQ(r.exitCode, 0) << r.err;
+        EXPECT_FALSE(std::filesystem::exists(m_folder.Path() + "/" + kDefaultQueueFile));
+    }
+    EXPECT_NE(Cli({"list", "--db", backend->PostgresUrl()}).out.find("P1"), std::string::npos);
+}
+
 TEST_F(RecordsCliTest, RefusesBadUsageAndAMissingStore) {
     const std::vector<std::vector<std::string>> usage = {
         {},

@@ -9,6 +9,7 @@
 #include <sys/stat.h>
 
 #include <filesystem>
+#include <fstream>
 #include <functional>
 #include <set>
 
@@ -31,6 +32,21 @@ constexpr char kRecipeText[] =
     "[[download]]\nfile = \"app/a.bin\"\nslot = 1\n";
 
 const auto kCreated = sys_days{std::chrono::year(2026) / 12 / 10} + 9h;
+
+// Bytes appended to a file, as a careless copy or a tampering hand leaves them.
+void AppendToFile(const std::string& path, const std::string& bytes) {
+    std::ofstream(path, std::ios::binary | std::ios::app) << bytes;
+}
+
+std::string NoiseBytes(std::size_t count) {
+    std::string bytes(count, '\0');
+    std::uint32_t x = 12345;
+    for (char& c : bytes) {
+        x = x * 1103515245u + 12345u;
+        c = static_cast<char>(x >> 16);
+    }
+    return bytes;
+}
 
 // Every path below `root`, with its size for files.
 std::set<std::string> Listing(const std::string& root) {
@@ -173,6 +189,13 @@ TEST_F(ReleaseBundleTest, BundleOpensWithItsRecipeAndFilesAndLeavesNothing) {
     EXPECT_TRUE(fs::is_empty(m_dir / "tmp"));
 }
 
+TEST_F(ReleaseBundleTest, ZeroPaddingAfterTheArchiveIsStillABundle) {
+    // Tar tools pad an archive to their record size with zero blocks.
+    AppendToFile(m_bundle, std::string(20 * 512, '\0'));
+    std::string error;
+    EXPECT_TRUE(OpenBundle(m_bundle, Checks(), error)) << error;
+}
+
 TEST_F(ReleaseBundleTest, ExpiryHoldsThroughItsDay) {
     std::string error;
     const std::string bundle = m_dir / "expiring.vbundle";
@@ -213,7 +236,7 @@ struct RefusalCase {
     std::function<void(ReleaseBundleTest&, std::vector<TarMember>&)> edit;
     const char* member;  // named in the message (empty: the bundle only)
     const char* reason;
-    enum { Plain, Untrusted, Truncated } how;
+    enum { Plain, Untrusted, Truncated, AppendedBytes, AppendedTar } how;
 };
 
 // How a case is read: as it is, against the key "other" alone, or cut after
@@ -232,6 +255,19 @@ public:
         if (c.how == RefusalCase::Truncated)
             fs::resize_file(evil,
                             static_cast<std::uintmax_t>(fs::file_size(evil) * kTruncatedShare));
+        if (c.how == RefusalCase::AppendedBytes)
+            AppendToFile(evil, NoiseBytes(3000));
+        if (c.how == RefusalCase::AppendedTar) {
+            // A second archive holding a file the manifest does not name.
+            const std::string second = m_dir / "second.tar";
+            TarMember extra;
+            extra.name = "files/app/a.bin";
+            extra.bytes = "evil";
+            WriteTarMembers(second, {extra});
+            std::ifstream in(second, std::ios::binary);
+            AppendToFile(evil, std::string(std::istreambuf_iterator<char>(in), {}));
+            fs::remove(second);
+        }
         const std::set<std::string> before = Listing(m_dir.Path());
 
         std::vector<TrustedKey> others;
@@ -280,6 +316,10 @@ TEST_F(ReleaseRefusalTest, EachBadBundleIsRefusedNamingFileAndReason) {
         {"signed by our key, checked against another", nullptr, "manifest.sig", "not a trusted key",
          RefusalCase::Untrusted},
         {"truncated in the middle", nullptr, "", "truncated", RefusalCase::Truncated},
+        {"random bytes after the archive's end", nullptr, "", "after the archive's end",
+         RefusalCase::AppendedBytes},
+        {"a second archive after the first", nullptr, "", "after the archive's end",
+         RefusalCase::AppendedTar},
         {"a member outside the archive", [](T&, M& m) { Append(m, "../../escaped"); },
          "../../escaped", "'..' part", RefusalCase::Plain},
         {"an absolute member", [outside](T&, M& m) { Append(m, outside); }, outside.c_str(),

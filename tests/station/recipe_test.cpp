@@ -106,6 +106,7 @@ TEST_F(RecipeTest, BadRecipesAreRefusedNamingFileLineAndKey) {
     const std::string head = "name = \"n\"\nvariant = \"v\"\n";
     const std::string fw = "[firmware]\npackage = \"files/fw.pkg\"\nversion = \"x\"\n";
     const std::string zeros(64, '0');
+    ASSERT_EQ(mkfifo(PathOf("files/fifo").c_str(), 0600), 0);
     struct Case {
         const char* name;
         std::string text;
@@ -132,7 +133,15 @@ TEST_F(RecipeTest, BadRecipesAreRefusedNamingFileLineAndKey) {
         {"selection given text", head + "[settings]\ncrankTime = \"2\"\n",
          "settings.crankTime: must be an index"},
         {"missing package", head + "[firmware]\npackage = \"files/none.pkg\"\nversion = \"x\"\n",
-         "r.toml:4: firmware.package: cannot open " + PathOf("files/none.pkg")},
+         "r.toml:4: firmware.package: cannot open " + PathOf("files/none.pkg") +
+             ": No such file or directory"},
+        // What can never be read whole is said to be no regular file.
+        {"a FIFO as the download file",
+         head + "[[download]]\nfile = \"" + PathOf("files/fifo") + "\"\nslot = 1\n",
+         "r.toml:4: download[1].file: cannot open " + PathOf("files/fifo") +
+             ": not a regular file"},
+        {"a device as the download file", head + "[[download]]\nfile = \"/dev/zero\"\nslot = 1\n",
+         "r.toml:4: download[1].file: cannot open /dev/zero: not a regular file"},
         {"package pin differs", head + fw + "sha256 = \"" + zeros + "\"\n",
          "r.toml:6: firmware.sha256: does not match"},
         {"pin not hex", head + fw + "sha256 = \"abc\"\n",
@@ -164,6 +173,15 @@ TEST_F(RecipeTest, BadRecipesAreRefusedNamingFileLineAndKey) {
          "r.toml:5: firmware.version: must hold no NUL or control character (\\x1B)"},
         {"DEL in a file name", head + "[[download]]\nfile = \"files/app\\u007f.bin\"\nslot = 1\n",
          "r.toml:4: download[1].file: must hold no NUL or control character (\\x7F)"},
+        // Characters a reader cannot see, or that turn the text around them.
+        {"C1 next line in the name", "variant = \"v\"\nname = \"door\\u0085x\"\n",
+         "r.toml:2: name: must hold no invisible or direction-changing character (U+0085)"},
+        {"line separator in the variant", "name = \"n\"\nvariant = \"V\\u2028A\"\n",
+         "r.toml:2: variant: must hold no invisible or direction-changing character (U+2028)"},
+        {"right-to-left override in the variant", "name = \"n\"\nvariant = \"A\\u202EB\"\n",
+         "r.toml:2: variant: must hold no invisible or direction-changing character (U+202E)"},
+        {"byte order mark inside the name", "variant = \"v\"\nname = \"\\uFEFFdoor\"\n",
+         "r.toml:2: name: must hold no invisible or direction-changing character (U+FEFF)"},
     };
     for (const Case& c : cases) {
         SCOPED_TRACE(c.name);

@@ -57,6 +57,9 @@ TEST_F(SlotsFileTest, ErrorsNameTheLineAndTheKey) {
          "slots.toml:4: slot[1].color: unknown key"},
         {"[[slot]]\nname = \"A B\"\nport = \"3\"\n", "slots.toml:2: slot[1].name: must hold no"},
         {"[[slot]]\nname = \"\"\nport = \"3\"\n", "slots.toml:2: slot[1].name: must not be empty"},
+        {"[[slot]]\nname = \"A\\u202E1\"\nport = \"3\"\n",
+         "slots.toml:2: slot[1].name: must hold no invisible or direction-changing character "
+         "(U+202E)"},
         {"[[slot]]\nname = \"A\"\nport = \"ttyUSB0\"\n", "slots.toml:3: slot[1].port: bad port"},
         {"[[slot]]\nname = \"A\"\nport = \"COM0\"\n", "slots.toml:3: slot[1].port: bad port"},
         {"[[slot]]\nname = \"A\"\nport = \"usb:403:6001\"\n",
