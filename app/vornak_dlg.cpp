@@ -5,13 +5,13 @@
 #include "app/dialog_handlers.h"
 #include "app/panel_layout.h"
 #include "device/identity_handlers.h"
-#include "layouts/option_table.h"
 #include "device/settings_panel.h"
 #include "dialog/model_host.h"
 #include "firmware/file_transfer.h"
 #include "firmware/load_slots.h"
 #include "firmware/prg_folder.h"
 #include "firmware/upgrade_runner.h"
+#include "layouts/option_table.h"
 #include "link/device_link.h"
 #include "res/resource.h"
 #include "res/status_texts.h"
@@ -134,7 +134,7 @@ void CVornakDlg::OnStnClickedSerialLabel() {
     ::OnStnClickedSerialLabel(*this);
 }
 
-void CVornakDlg::OnStnClickedAdvancedToggle() {
+void CVornakDlg::ToggleAdvancedWidth() {
     IDialogView& view = *m_model;
     if (view.GetClientWidth() < kLargeClientMinWidth) {
         view.SetItemText(IDC_ADVANCED_TOGGLE, kTextToggleClose);
@@ -143,6 +143,10 @@ void CVornakDlg::OnStnClickedAdvancedToggle() {
         view.SetItemText(IDC_ADVANCED_TOGGLE, kTextToggleOpen);
         view.ResizeWindow(kSmallWindowWidth, kSmallWindowHeight);
     }
+}
+
+void CVornakDlg::OnStnClickedAdvancedToggle() {
+    ToggleAdvancedWidth();
     ReadSettingsQuietly(*this);
     NoteSettingsSource();
 }
@@ -187,8 +191,23 @@ bool CVornakDlg::OnCommand(int id) {
     if (row == nullptr)
         return false;
     m_outcome->Clear();
+    // Anything sent between the update's packets could leave the box without
+    // working firmware. A second update sends nothing (the runner refuses it),
+    // but the operator hears why nothing happened all the same.
+    if ((row->talksToBox || id == IDC_UPGRADE) && m_hUpgradeThread->IsRunning()) {
+        RefuseDuringUpgrade(id);
+        return true;
+    }
     (this->*row->handler)();
     return true;
+}
+
+void CVornakDlg::RefuseDuringUpgrade(int id) {
+    // Showing the settings panel needs no box; only its read waits.
+    if (id == IDC_ADVANCED_TOGGLE)
+        ToggleAdvancedWidth();
+    ShowStatus(id == IDC_DISCONNECT ? kTextDisconnectDuringUpgrade : kTextBoxBusyDuringUpgrade);
+    RecordOutcome(OpResult{});
 }
 
 bool CVornakDlg::IsBoxHandler(int id) {

@@ -60,7 +60,10 @@ public:
     void OnBnClickedJump();
 
     // Runs the handler of a click on control `id`; false when the control has
-    // none (a click on it does nothing).
+    // none (a click on it does nothing). While a firmware update runs, a click
+    // whose handler talks to the box, or starts another update, is refused
+    // with a status text and a failed outcome: a request between the update's
+    // packets could leave the box without working firmware.
     bool OnCommand(int id);
     // Whether the click handler of `id` talks to the box (and so may block).
     static bool IsBoxHandler(int id);
@@ -71,6 +74,11 @@ public:
     bool IsUpgradeRunning() const;
 
 private:
+    // A click that would talk to the box while an update runs: says why it
+    // does nothing (the toggle still widens or narrows the window).
+    void RefuseDuringUpgrade(int id);
+    // Widens the window to show the settings panel, or narrows it again.
+    void ToggleAdvancedWidth();
     void ClearConnectionFields();
     // After a read of the settings: remembers which box the panel's values
     // came from, by the serial field.

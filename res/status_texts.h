@@ -8,6 +8,9 @@ inline constexpr char kTextDisconnected[] = "断开连接正常!";
 inline constexpr char kTextDisconnectFailed[] = "断开连接异常!";
 // Disconnect while a firmware update runs does nothing but say why.
 inline constexpr char kTextDisconnectDuringUpgrade[] = "固件升级正在进行,升级结束后才能断开连接.";
+// Any other click that would talk to the box while an update runs: "A firmware
+// update is running; the box can be used once it has ended."
+inline constexpr char kTextBoxBusyDuringUpgrade[] = "固件升级正在进行,升级结束后才能操作设备.";
 // The line went away (box or cable unplugged); the port is closed.
 inline constexpr char kTextLineGone[] = "设备连接已断开,请检查连线后重新连接.";
 // Every failed step: the failure code follows as four hexadecimal digits.

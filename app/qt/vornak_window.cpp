@@ -155,9 +155,10 @@ void CVornakWindow::ApplyEvent(const ControlEvent& event) {
         return;
     }
     m_page->ApplyEvent(event);
-    // A refused Disconnect would be gone with the update's next text.
+    // A click refused during an update would be gone with the update's next
+    // text.
     if (event.kind == ControlEvent::Kind::Text && event.id == IDC_STATUS &&
-        event.text == kTextDisconnectDuringUpgrade)
+        (event.text == kTextDisconnectDuringUpgrade || event.text == kTextBoxBusyDuringUpgrade))
         m_page->ShowStatusNote(ToQString(event.text), kRefusalNoteMs);
 }
 

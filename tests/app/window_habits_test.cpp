@@ -1,6 +1,6 @@
 // What an operator on a line does by habit, through the real window against
 // the box simulator: closing during a transfer, typing into a list, pressing
-// Esc or Enter, unplugging the box, disconnecting during an update. Nothing of
+// Esc or Enter, unplugging the box, clicking during an update. Nothing of
 // it may half-flash a box or leave the screen showing something that did not
 // happen.
 
@@ -16,6 +16,7 @@
 #include <QScrollArea>
 #include <QScrollBar>
 #include <QTranslator>
+#include <algorithm>
 #include <chrono>
 #include <fstream>
 #include <thread>
@@ -284,6 +285,63 @@ TEST_F(WindowHabits, ARefusedDisconnectStaysInView) {
     ASSERT_TRUE(QTest::qWaitFor([&] { return !note->isVisible(); }, kHandlerWaitMs));
     ASSERT_TRUE(WaitForStatus(kTextUpgradeDone, 60000));
     EXPECT_FALSE(note->isVisible());
+}
+
+// Every other control that talks to the box is refused the same way while an
+// update runs: the refusal stays over the status line, the box hears nothing
+// but the update's packets, and the update ends well. The settings toggle
+// still widens the window.
+TEST_F(WindowHabits, ClicksThatTalkToTheBoxWaitForTheUpdate) {
+    WriteFile(m_workDir / "app.bin", 1024);
+    ASSERT_NO_FATAL_FAILURE(StartSlowUpgrade(8 * kPackageData, true));
+    m_model->SetItemText(IDC_TARGET_FILE, (m_workDir / "app.bin").string());
+    const std::uint64_t mark = m_sim.RequestCount();
+    const int narrow = m_window->width();
+
+    const QString refusal(kTextBoxBusyDuringUpgrade);
+    // The toggle first: the settings buttons are on the panel it shows.
+    for (const int id :
+         {IDC_ADVANCED_TOGGLE, IDC_GET_DEVICE_INFO, IDC_READ_SETTINGS, IDC_WRITE_SETTINGS,
+          IDC_FACTORY_RESET, IDC_SEND_FILE, IDC_JUMP, IDC_UPGRADE}) {
+        SCOPED_TRACE(id);
+        QSignalSpy shown(&m_window->Page(), &CDialogPage::textShown);
+        // Upgrade runs on the GUI thread; the others on the window's worker.
+        if (CVornakDlg::IsBoxHandler(id)) {
+            ASSERT_TRUE(ClickAndWait(id));
+        } else {
+            MouseClick(id);
+        }
+        ASSERT_TRUE(QTest::qWaitFor([&] {
+            return std::any_of(shown.begin(), shown.end(), [&](const QList<QVariant>& args) {
+                return args[0].toInt() == IDC_STATUS && args[1].toString() == refusal;
+            });
+        }));
+        auto* note = m_window->findChild<QLabel*>("statusNote");
+        ASSERT_NE(note, nullptr);
+        EXPECT_TRUE(note->isVisible());
+        EXPECT_EQ(note->text(), refusal);
+    }
+    EXPECT_TRUE(QTest::qWaitFor([&] { return m_window->width() > narrow; }));
+    EXPECT_EQ(Text(IDC_ADVANCED_TOGGLE), QString("<<<关闭设置"));
+
+    // Every request is kept (the update sends far fewer than the history
+    // holds); since the bar showed, the box heard only the update's opening
+    // and its data packets, and the data is still coming.
+    const std::vector<SimRequest> requests = m_sim.Requests();
+    ASSERT_LT(requests.size(), kSimRequestHistory);
+    ASSERT_GT(requests.size(), mark);
+    EXPECT_EQ(requests.back().command, CMD_UPGRADE_DATA);
+    for (std::size_t i = static_cast<std::size_t>(mark); i < requests.size(); ++i) {
+        const std::uint16_t command = requests[i].command;
+        EXPECT_TRUE(command == CMD_PREPARE_A || command == CMD_PREPARE_B ||
+                    command == CMD_UPGRADE_BEGIN || command == CMD_UPGRADE_DATA)
+            << "request " << i << ": " << command;
+    }
+
+    ASSERT_TRUE(WaitForStatus(kTextUpgradeDone, 60000));
+    EXPECT_EQ(m_sim.CommitCount(), 1);
+    EXPECT_FALSE(m_sim.LastJumpAddress().has_value());
+    EXPECT_FALSE(m_sim.Slot(0).infoReceived);
 }
 
 // The dot follows the link: an operation before Connect that finds the box
