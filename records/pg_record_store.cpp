@@ -292,6 +292,6 @@ void CPgRecordStore::NotifyStatus() {
     m_statusHook(now);
 }
 
-bool CPgRecordStore::CheckIntegrity(std::string& why) {
-    return m_queue->CheckIntegrity(why);
+bool CPgRecordStore::CheckIntegrity(std::string& why, const std::atomic<bool>& cancel) {
+    return m_queue->CheckIntegrity(why, cancel);
 }

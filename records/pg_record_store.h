@@ -93,7 +93,7 @@ public:
     StoreStatus Status() override;
     void SetStatusHook(std::function<void(const StoreStatus&)> hook) override;
     // The local queue file's.
-    bool CheckIntegrity(std::string& why) override;
+    bool CheckIntegrity(std::string& why, const std::atomic<bool>& cancel) override;
 
     // Whether the last call reached the server.
     bool Online() const { return m_online.load(); }

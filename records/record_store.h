@@ -6,6 +6,7 @@
 // Threads: a store may be used from several threads (one per fixture slot);
 // each implementation serialises its own connection use.
 
+#include <atomic>
 #include <functional>
 #include <memory>
 #include <optional>
@@ -98,10 +99,14 @@ public:
             hook(Status());
     }
 
-    // A quick look at the store's own files (SQLite: the structure of every
-    // page); false with `why` when they are damaged. A station refuses to
-    // start on a damaged store rather than program boxes it cannot record.
-    virtual bool CheckIntegrity(std::string& why) {
+    // A look at the store's own files (SQLite: the structure of every page,
+    // which takes time in proportion to the store's size); false with `why`
+    // when they are damaged. It runs beside the store's other calls (on a
+    // connection of its own) and holds none of them up; `cancel`, when set,
+    // ends it early as sound. A station runs it in the background and stops
+    // the line when it finds damage (station/engine/store_check.h).
+    virtual bool CheckIntegrity(std::string& why, const std::atomic<bool>& cancel) {
+        (void)cancel;
         why.clear();
         return true;
     }

@@ -2,6 +2,8 @@
 
 #include <sqlite3.h>
 
+#include <memory>
+
 #include "records/record_algorithms.h"
 #include "records/record_columns.h"
 #include "records/record_queries.h"
@@ -194,9 +196,25 @@ std::string CSqliteRecordStore::Describe() const {
     return "sqlite:" + m_path;
 }
 
-bool CSqliteRecordStore::CheckIntegrity(std::string& why) {
-    std::lock_guard lock(m_lock);
-    CSqliteStatement check(m_db, "PRAGMA quick_check");
+bool CSqliteRecordStore::CheckIntegrity(std::string& why, const std::atomic<bool>& cancel) {
+    // A connection of its own, read-only: the check reads every page, which
+    // on a large store takes seconds to minutes, and the station's inserts go
+    // on meanwhile (WAL lets one writer and readers work side by side).
+    sqlite3* db = nullptr;
+    if (sqlite3_open_v2(m_path.c_str(), &db, SQLITE_OPEN_READONLY | SQLITE_OPEN_NOMUTEX, nullptr) !=
+        SQLITE_OK) {
+        why = m_path + ": " + (db != nullptr ? sqlite3_errmsg(db) : "no memory");
+        sqlite3_close(db);
+        return false;
+    }
+    const std::unique_ptr<sqlite3, int (*)(sqlite3*)> owned(db, sqlite3_close);
+    sqlite3_busy_timeout(db, kSqliteBusyTimeoutMs);
+    // Asked every thousand virtual-machine steps: a cancel ends the check.
+    sqlite3_progress_handler(
+        db, 1000,
+        [](void* flag) { return static_cast<const std::atomic<bool>*>(flag)->load() ? 1 : 0; },
+        const_cast<std::atomic<bool>*>(&cancel));
+    CSqliteStatement check(db, "PRAGMA quick_check");
     // One row "ok", or up to a hundred describing what is wrong.
     std::string found;
     int step = check.Step();
@@ -204,6 +222,10 @@ bool CSqliteRecordStore::CheckIntegrity(std::string& why) {
         const std::string row = check.ColumnText(0);
         if (row != "ok")
             found += (found.empty() ? "" : "; ") + row;
+    }
+    if (step == SQLITE_INTERRUPT || cancel.load()) {
+        why.clear();
+        return true;
     }
     if (step != SQLITE_DONE)
         found = check.Error();

@@ -47,7 +47,7 @@ public:
               std::string& error) override;
     std::string Describe() const override;
     // PRAGMA quick_check: every page's structure, not the indexes' contents.
-    bool CheckIntegrity(std::string& why) override;
+    bool CheckIntegrity(std::string& why, const std::atomic<bool>& cancel) override;
 
     // Insert() that also puts the record at the end of the outbox, in the
     // same transaction. A record already stored is not queued again.

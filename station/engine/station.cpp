@@ -24,6 +24,7 @@ CStation::CStation(const Recipe& recipe, IRecordStore& store, IStationObserver& 
             m_options.trace(outgoing, bytes, n);
     });
     m_box.SetAbortCheck([this] { return AbortCheck(); });
+    m_storeGate.Watch(m_options.storeCheck);
 }
 
 CStation::~CStation() {

@@ -13,6 +13,7 @@
 #include "ops/upgrade_timing.h"
 #include "station/engine/release_stamp.h"
 #include "station/engine/serial_registry.h"
+#include "station/engine/store_check.h"
 
 // Ports are probed for a box, and a box that passed is probed for its
 // removal, this often besides at once when the system's ports change: often
@@ -30,8 +31,8 @@ struct StationOptions {
     // The port to watch, looked up afresh at each probe; any port: scan for
     // the box.
     PortChoice port;
-    bool rework = false;   // run serials that already passed, marked rework
-    bool once = false;     // stop after one unit
+    bool rework = false;  // run serials that already passed, marked rework
+    bool once = false;    // stop after one unit
     // Take no box while the records store's server is away (the interlock
     // across stations holds only through it).
     bool requireServer = false;
@@ -56,4 +57,8 @@ struct StationOptions {
     // record, and a box of none of its families fails INCOMPATIBLE_BOX at
     // identify. None for a plain recipe.
     std::optional<ReleaseStamp> release;
+    // The full check of the records store, running beside the units (one for
+    // all the slots of a group, owned by the front end): once it finds damage
+    // the station takes no box. None: no such check.
+    const CStoreCheck* storeCheck = nullptr;
 };

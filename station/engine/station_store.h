@@ -1,8 +1,9 @@
 #pragma once
 // The records store a station front end opens: the URL it was given, or
 // records.db beside the recipe; a PostgreSQL store's queue file lives there
-// too. A store whose files fail the integrity check is not opened: a
-// station refuses to start rather than program boxes it cannot record.
+// too. A store that cannot be opened (its header or schema unreadable)
+// refuses the start; the full check of every page runs beside the units
+// (store_check.h), and damage it finds stops the line.
 
 #include <memory>
 #include <optional>

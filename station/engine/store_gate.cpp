@@ -48,6 +48,10 @@ std::string CStoreGate::HeldWords() const {
 }
 
 std::string CStoreGate::Blocked() {
+    if (m_check != nullptr) {
+        if (const std::optional<std::string> damage = m_check->Damage())
+            return std::string(kStoreDamaged) + " (" + *damage + ")";
+    }
     if (m_held) {
         if (!m_store.Insert(*m_held, false, m_heldError))
             return HeldWords();
@@ -61,7 +65,8 @@ std::string CStoreGate::Blocked() {
 bool CStoreGate::WaitUntilOpen(const Say& say, const Sleep& sleep) {
     std::string said;
     // A record just refused is said at once and offered again after a pause.
-    std::string why = m_held ? HeldWords() : Blocked();
+    std::string why =
+        m_held && (m_check == nullptr || !m_check->Damage()) ? HeldWords() : Blocked();
     while (!why.empty()) {
         if (why != said) {
             say(why);

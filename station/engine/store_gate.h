@@ -5,7 +5,8 @@
 // kStoreRetryMs and opens once it is stored, so no box is programmed that
 // could not be recorded. And, when the station requires the plant's server,
 // not while that server is away (the interlock across stations holds only
-// through it).
+// through it). Nor once the store's full check (store_check.h) found it
+// damaged: that stops the line until the store is mended.
 //
 // Threads: the station's unit loop only; the store is the shared one.
 
@@ -15,6 +16,7 @@
 #include <string>
 
 #include "records/record_store.h"
+#include "station/engine/store_check.h"
 
 // How often a held record is offered to the store again, and the server's
 // status looked at.
@@ -29,6 +31,10 @@ std::string StoreStatusWords(const StoreStatus& status);
 class CStoreGate {
 public:
     CStoreGate(IRecordStore& store, bool requireServer);
+
+    // Consults `check` (which outlives the gate) before every box: once it
+    // found the store damaged, no box is taken.
+    void Watch(const CStoreCheck* check) { m_check = check; }
 
     // Keeps `record` (the unit's record as shown: failed at the record step,
     // because of `error`) to store once the store works again.
@@ -50,6 +56,7 @@ private:
 
     IRecordStore& m_store;
     const bool m_requireServer;
+    const CStoreCheck* m_check = nullptr;
     std::optional<UnitRecord> m_held;
     std::string m_heldError;  // why the store last refused it
 };

@@ -112,7 +112,7 @@ CliResult RunProcess(const std::string& program, const std::vector<std::string>&
             const auto untilInterrupt = std::chrono::duration_cast<std::chrono::milliseconds>(
                 *interruptAt - std::chrono::steady_clock::now());
             if (untilInterrupt.count() <= 0) {
-                kill(pid, SIGINT);
+                kill(pid, run.interruptSignal);
                 interruptAt.reset();
                 continue;
             }

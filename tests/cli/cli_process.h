@@ -19,8 +19,10 @@ struct CliRun {
     // Closes the reading end of stdout once the first line arrived, as
     // `| head -1` does; later writes of the child meet a closed pipe.
     bool closeStdoutAfterFirstLine = false;
-    // Sends the child SIGINT (as Ctrl-C does) this long after it started.
+    // Sends the child `interruptSignal` (SIGINT: as Ctrl-C does) this long
+    // after it started.
     std::optional<std::chrono::milliseconds> interruptAfter;
+    int interruptSignal = 2;  // SIGINT
     // The child's limit on the size of files it writes (RLIMIT_FSIZE), if any.
     std::optional<std::uint64_t> fileSizeLimit;
 };

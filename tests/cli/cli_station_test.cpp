@@ -1,6 +1,9 @@
 // vornak-cli station: the result line, the JSON events, the exit status and
 // the records store beside the recipe.
 
+#include <algorithm>
+#include <chrono>
+#include <csignal>
 #include <filesystem>
 #include <nlohmann/json.hpp>
 #include <regex>
@@ -9,8 +12,8 @@
 
 #include "cli_fixture.h"
 #include "layouts/option_table.h"
-#include "res/store_texts.h"
 #include "link/command_codes.h"
+#include "res/store_texts.h"
 
 namespace {
 
@@ -63,6 +66,55 @@ TEST_F(CliStationTest, PassPrintsOneLineAndKeepsTheRecordBesideTheRecipe) {
     const CliResult rework = Station({"--rework"});
     EXPECT_EQ(rework.exitCode, 0) << rework.err;
     EXPECT_TRUE(rework.out.starts_with("PASS ")) << rework.out;
+}
+
+// kill -9 at any moment of a unit, the commit included: a PASS the station
+// printed always has its record, and the store holds no half record (every
+// row reads back as a record).
+TEST_F(CliStationTest, KilledAtAnyMomentNoPassIsPrintedWithoutItsRecord) {
+    const auto passesStored = [this] {
+        const CliResult list =
+            Cli({"records", "list", "--db", "sqlite:records.db", "--result", "pass"});
+        EXPECT_EQ(list.exitCode, 0) << list.err;
+        return static_cast<std::size_t>(std::count(list.out.begin(), list.out.end(), '\n'));
+    };
+    using std::chrono::microseconds;
+    std::size_t printed = 0;
+    // One run killed `after` its start; whether it printed its PASS.
+    const auto killedRun = [&](microseconds after) {
+        SCOPED_TRACE(after.count());
+        CliRun run = Options();
+        run.interruptAfter = std::chrono::duration_cast<std::chrono::milliseconds>(after);
+        run.interruptSignal = SIGKILL;
+        const CliResult r =
+            Cli({"station", "line.toml", "--once", "--rework", "--port", std::to_string(kBoxPort)},
+                run);
+        const bool passed = r.out.starts_with("PASS ");
+        printed += passed ? 1 : 0;
+        EXPECT_GE(passesStored(), printed) << r.out;
+        return passed;
+    };
+    const auto started = std::chrono::steady_clock::now();
+    ASSERT_EQ(Station({"--rework"}).exitCode, 0);
+    ++printed;
+    const auto unit =
+        std::chrono::duration_cast<microseconds>(std::chrono::steady_clock::now() - started);
+    // Kills across the whole unit find where the commit falls ...
+    constexpr int kCoarse = 20;
+    microseconds lastSilent{0};
+    microseconds firstPrinted = unit * 2;
+    for (int k = 0; k <= kCoarse; ++k) {
+        const microseconds at = unit * k / kCoarse;
+        if (killedRun(at))
+            firstPrinted = std::min(firstPrinted, at);
+        else if (at < firstPrinted)
+            lastSilent = at;
+    }
+    // ... and many more land on it.
+    constexpr int kFine = 40;
+    const microseconds window = firstPrinted - lastSilent;
+    for (int k = 0; k <= kFine; ++k)
+        killedRun(lastSilent + window * k / kFine);
 }
 
 TEST_F(CliStationTest, ReadBackMismatchFailsWithItsStepAndReason) {

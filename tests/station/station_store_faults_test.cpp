@@ -1,4 +1,4 @@
-// The station and its records store: a damaged store stops the start; a
+// The station and its records store: a damaged store stops the line; a
 // store that fails to take a record (disk full, locked) holds the station
 // until it takes it; a station that requires the server takes no box while
 // the server is away.
@@ -14,6 +14,7 @@
 #include "records/sqlite_record_store.h"
 #include "res/store_texts.h"
 #include "station/engine/station_store.h"
+#include "station/engine/store_check.h"
 #include "station_fixture.h"
 #include "tests/support/temp_dir.h"
 
@@ -27,6 +28,14 @@ bool HasNotice(const std::vector<KeptEvent>& events, const std::string& part) {
         return e.event.kind == StationEventKind::Notice &&
                e.event.text.find(part) != std::string::npos;
     });
+}
+
+// Waits (polling: the check has no event to wait on) for the full check to end.
+bool CheckEnds(const CStoreCheck& check) {
+    const auto limit = std::chrono::steady_clock::now() + kStoreWait;
+    while (!check.Done() && std::chrono::steady_clock::now() < limit)
+        std::this_thread::sleep_for(std::chrono::milliseconds(10));
+    return check.Done();
 }
 
 std::optional<UnitRecord> StoredRecord(IRecordStore& store, const std::string& id) {
@@ -145,7 +154,10 @@ TEST_F(StationTest, AStoreThatFailsARecordHoldsTheNextBoxUntilItTakesIt) {
     }
 }
 
-TEST_F(StationTest, ADamagedStoreStopsTheStart) {
+// A start checks only what it can at once; the full check runs beside the
+// units and, once it finds damage, the line stops: no box is taken, and the
+// operator is told why. A sound store's check lets units run.
+TEST_F(StationTest, ADamagedStoreFoundByTheFullCheckStopsTheLine) {
     UseRecipe(FullRecipeText());
     const std::string path = m_workspace.WorkDir() + "/records.db";
     {
@@ -163,9 +175,14 @@ TEST_F(StationTest, ADamagedStoreStopsTheStart) {
         }
     }
     std::string error;
-    ASSERT_NE(OpenStationStore(m_workspace.WorkDir() + "/recipe.toml", "sqlite:" + path, error),
-              nullptr)
-        << "a sound store refused: " << error;
+    {
+        auto sound =
+            OpenStationStore(m_workspace.WorkDir() + "/recipe.toml", "sqlite:" + path, error);
+        ASSERT_NE(sound, nullptr) << error;
+        const CStoreCheck check(*sound);
+        ASSERT_TRUE(CheckEnds(check));
+        EXPECT_FALSE(check.Damage()) << *check.Damage();
+    }
     {
         // Half the file overwritten past its first pages, as a torn write
         // or a bad disk leaves it.
@@ -175,9 +192,23 @@ TEST_F(StationTest, ADamagedStoreStopsTheStart) {
         const std::string junk(size / 4, '\x5a');
         file.write(junk.data(), static_cast<std::streamsize>(junk.size()));
     }
-    EXPECT_EQ(OpenStationStore(m_workspace.WorkDir() + "/recipe.toml", "sqlite:" + path, error),
-              nullptr);
-    EXPECT_NE(error.find("damaged"), std::string::npos) << error;
+    auto store = OpenStationStore(m_workspace.WorkDir() + "/recipe.toml", "sqlite:" + path, error);
+    ASSERT_NE(store, nullptr) << "the start checks only what it can at once: " << error;
+    const CStoreCheck check(*store);
+    ASSERT_TRUE(CheckEnds(check));
+    ASSERT_TRUE(check.Damage());
+    EXPECT_NE(check.Damage()->find(path), std::string::npos) << *check.Damage();
+
+    StationOptions options = Options(/*once=*/true);
+    options.storeCheck = &check;
+    CStation station(m_recipe, *store, m_events, options);
+    std::thread loop([&] { station.Run(); });
+    const bool told = m_events.WaitUntil(
+        [](const auto& seen) { return HasNotice(seen, kStoreDamaged); }, kStoreWait);
+    station.RequestStop();
+    loop.join();
+    EXPECT_TRUE(told);
+    EXPECT_TRUE(m_events.OfKind(StationEventKind::UnitStart).empty());
 }
 
 // With the server required, a box waits while the server is away: no unit

@@ -1,0 +1,39 @@
+#pragma once
+// CStoreCheck: the full check of a station's records store, run where it
+// holds no box back. A start checks only what can be checked at once (the
+// store opens: its header and schema read); reading every page takes time in
+// proportion to the store's size (a year's records: seconds warm, a minute
+// from a cold disk), so it runs on a thread of its own beside the units, and
+// the store gate (store_gate.h) stops the line once it finds damage.
+//
+// Threads: the check's own thread, started by the constructor; Damage() from
+// any thread. The destructor cancels a check still running and joins it.
+
+#include <atomic>
+#include <mutex>
+#include <optional>
+#include <string>
+#include <thread>
+
+#include "records/record_store.h"
+
+class CStoreCheck {
+public:
+    explicit CStoreCheck(IRecordStore& store);
+    ~CStoreCheck();
+    CStoreCheck(const CStoreCheck&) = delete;
+    CStoreCheck& operator=(const CStoreCheck&) = delete;
+
+    // What the check found wrong, once it has; empty while it runs or when
+    // the store is sound.
+    std::optional<std::string> Damage() const;
+    // Whether the check has ended.
+    bool Done() const { return m_done.load(); }
+
+private:
+    std::atomic<bool> m_cancel{false};
+    std::atomic<bool> m_done{false};
+    mutable std::mutex m_lock;  // guards m_damage
+    std::optional<std::string> m_damage;
+    std::thread m_thread;  // last: starts once the members above exist
+};
