@@ -13,6 +13,7 @@
 #include <optional>
 #include <string>
 #include <thread>
+#include <variant>
 #include <vector>
 
 #include "cli/cli_output.h"
@@ -22,10 +23,9 @@
 #include "station/board/event_json.h"
 #include "station/engine/station.h"
 #include "station/engine/station_group.h"
-#include "station/engine/station_store.h"
 #include "station/engine/store_gate.h"
 #include "station/engine/unit_run.h"
-#include "station/release/station_source.h"
+#include "station/release/station_launch.h"
 
 namespace {
 
@@ -178,69 +178,63 @@ void RunUntilStopped(const std::function<void()>& run,
     pthread_sigmask(SIG_SETMASK, &oldMask, nullptr);
 }
 
-// The slots of --slots FILE or of repeated --slot NAME=PORT; false with `error`.
-bool RequestedSlots(const CliRequest& request, std::vector<StationSlot>& slots,
-                    std::string& error) {
-    if (request.slotsFile)
-        return LoadSlotsFile(*request.slotsFile, slots, error);
-    for (const std::string& text : request.stationSlots) {
-        StationSlot slot;
-        if (!ParseSlotOption(text, slot, error))
-            return false;
-        slots.push_back(slot);
-    }
-    return CheckSlots(slots, error);
+// What the station is told to open, from the command line.
+StationLaunchRequest LaunchRequestOf(const CliRequest& request) {
+    StationLaunchRequest launch;
+    // A recipe, or a release bundle holding one; the store's default place
+    // is beside this file either way.
+    launch.file = request.args.front();
+    launch.slotsFile = request.slotsFile;
+    launch.slotOptions = request.stationSlots;
+    launch.dbUrl = request.db;
+    launch.trustFolder = request.trust;
+    launch.allowRollback = request.allowRollback;
+    launch.stationName = request.stationName;
+    launch.operatorName = request.operatorName;
+    return launch;
 }
 
-StationTrust StationTrustOf(const CliRequest& request) {
-    StationTrust trust;
-    if (request.trust) {
-        trust.folder = *request.trust;
-        trust.folderGiven = true;
+// A refused launch in the command line's words.
+void SayRefusal(const LaunchRefusal& refusal, const std::string& file, std::FILE* err) {
+    switch (refusal.step) {
+        case LaunchStep::Source:
+        case LaunchStep::Slots:
+            std::fprintf(err, "vornak-cli: %s\n", refusal.message.c_str());
+            break;
+        case LaunchStep::Store:
+            std::fprintf(err, "vornak-cli: cannot open the records store %s\n",
+                         refusal.message.c_str());
+            break;
+        case LaunchStep::Rollback:
+            std::fprintf(err, "vornak-cli: %s: %s\n", file.c_str(), refusal.message.c_str());
+            break;
     }
-    return trust;
 }
 
 }  // namespace
 
 int RunStationCommand(const CliRequest& request, std::FILE* out, std::FILE* err,
                       std::FILE* diagnostics) {
-    // A recipe, or a release bundle holding one; the store's default place is
-    // beside this file either way.
-    const std::string recipePath = request.args.front();
-    StationSource source;
-    std::string error;
-    if (!OpenStationSource(recipePath, StationTrustOf(request), std::chrono::system_clock::now(),
-                           source, error)) {
-        std::fprintf(err, "vornak-cli: %s\n", error.c_str());
-        return kExitUsage;
+    const StationLaunchRequest launch = LaunchRequestOf(request);
+    StationLaunchResult launched = LaunchStation(launch, std::chrono::system_clock::now());
+    if (const auto* refusal = std::get_if<LaunchRefusal>(&launched)) {
+        SayRefusal(*refusal, launch.file, err);
+        return refusal->exitStatus;
     }
+    StationSetup& setup = std::get<StationSetup>(launched);
+    const StationSource& source = setup.source;
     const Recipe& recipe = source.recipe;
-    const bool grouped = request.slotsFile || !request.stationSlots.empty();
-    std::vector<StationSlot> slots;
-    if (grouped && !RequestedSlots(request, slots, error)) {
-        std::fprintf(err, "vornak-cli: %s\n", error.c_str());
-        return kExitUsage;
-    }
-    std::unique_ptr<IRecordStore> store = OpenStationStore(recipePath, request.db, error);
-    if (!store) {
-        std::fprintf(err, "vornak-cli: cannot open the records store %s\n", error.c_str());
-        return kExitUsage;
-    }
-    if (!CheckRollback(*store, request.allowRollback, source, error)) {
-        std::fprintf(err, "vornak-cli: %s: %s\n", recipePath.c_str(), error.c_str());
-        return kExitUsage;
-    }
+    const std::unique_ptr<IRecordStore>& store = setup.store;
+    // Without slots, one station on the --port box; with them, a group.
+    const bool grouped = !setup.fixtureSlots.empty();
+    const std::vector<StationSlot>& slots = setup.fixtureSlots;
+    std::string error;
 
-    StationOptions options;
-    options.station = request.stationName.value_or(DefaultStationName());
-    options.operatorName = request.operatorName.value_or(DefaultOperatorName());
+    StationOptions options = setup.options;
     options.port = request.port;
     options.once = request.once;
     options.rework = request.rework;
     options.requireServer = request.requireServer;
-    options.toolVersion = VORNAK_PACKAGE_VERSION;
-    options.release = source.release;
     options.diagnostics = diagnostics;
 
     // Declared before the station, whose link traces into it.

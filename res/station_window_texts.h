@@ -26,6 +26,10 @@ inline constexpr char kTextYield[] = "   一次通过率 %1";
 inline constexpr char kTextMeanCycle[] = "   平均节拍 %1";
 inline constexpr char kTextNoFigure[] = "—";
 
+// Opening the window: a records store that can't be opened (its reason
+// follows).
+inline constexpr char kTextCannotOpenStore[] = "无法打开记录库 ";
+
 // Starting, stopping and switching the group.
 inline constexpr char kTextCannotStart[] = "无法启动工位: ";
 inline constexpr char kTextAbortingUnits[] = "正在中止进行中的单元...";

@@ -10,9 +10,8 @@
 #include <string_view>
 
 #include "app/qt/station_window.h"
-#include "res/version.h"
-#include "station/engine/station_store.h"
-#include "station/release/station_source.h"
+#include "res/station_window_texts.h"
+#include "station/release/station_launch.h"
 
 namespace {
 
@@ -68,38 +67,24 @@ bool ParseStationLaunch(int argc, char** argv, StationLaunch& launch, std::strin
 
 CStationWindow* MakeStationWindow(const StationLaunch& launch, std::string& error,
                                   QWidget* parent) {
-    StationReportPlace report{StationStoreFolder(launch.recipePath, launch.dbUrl), launch.shifts};
-    SourceLookup lookup;
-    lookup.folder = std::filesystem::absolute(launch.recipePath).parent_path().string();
-    if (launch.trustFolder) {
-        lookup.trust.folder = *launch.trustFolder;
-        lookup.trust.folderGiven = true;
-    }
-    lookup.allowRollback = launch.allowRollback;
-    StationSource source;
-    if (!OpenStationSource(launch.recipePath, lookup.trust, std::chrono::system_clock::now(),
-                           source, error))
-        return nullptr;
-    std::vector<StationSlot> fixtureSlots;
-    if (launch.slotsFile) {
-        if (!LoadSlotsFile(*launch.slotsFile, fixtureSlots, error))
-            return nullptr;
-    } else {
-        fixtureSlots.push_back({kSingleSlotName, ""});
-    }
-    std::unique_ptr<IRecordStore> store = OpenStationStore(launch.recipePath, launch.dbUrl, error);
-    if (!store) {
-        error = "无法打开记录库 " + error;
+    StationLaunchRequest request;
+    request.file = launch.recipePath;
+    request.slotsFile = launch.slotsFile;
+    request.dbUrl = launch.dbUrl;
+    request.trustFolder = launch.trustFolder;
+    request.allowRollback = launch.allowRollback;
+    StationLaunchResult result = LaunchStation(request, std::chrono::system_clock::now());
+    if (const auto* refusal = std::get_if<LaunchRefusal>(&result)) {
+        error = refusal->step == LaunchStep::Store ? kTextCannotOpenStore + refusal->message
+                                                   : refusal->message;
         return nullptr;
     }
-    if (!CheckRollback(*store, lookup.allowRollback, source, error))
-        return nullptr;
-    StationOptions options;
-    options.station = DefaultStationName();
-    options.operatorName = DefaultOperatorName();
-    options.toolVersion = kToolVersionText;
-    return new CStationWindow(std::move(source), std::move(lookup), fixtureSlots, std::move(store),
-                              options, std::move(report), parent);
+    StationSetup& setup = std::get<StationSetup>(result);
+    if (setup.fixtureSlots.empty())
+        setup.fixtureSlots.push_back({kSingleSlotName, ""});
+    return new CStationWindow(std::move(setup.source), std::move(setup.lookup), setup.fixtureSlots,
+                              std::move(setup.store), setup.options,
+                              StationReportPlace{setup.storeFolder, launch.shifts}, parent);
 }
 
 int RunStationWindow(int argc, char** argv) {

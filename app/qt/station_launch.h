@@ -29,9 +29,11 @@ bool WantsStationWindow(int argc, char** argv);
 // [--trust DIR] [--allow-rollback]`; false with `error`.
 bool ParseStationLaunch(int argc, char** argv, StationLaunch& launch, std::string& error);
 
-// Loads the recipe (or the release bundle, checked whole, which the window
-// then keeps), the slots and the store and makes the window (not shown).
-// Null with a Chinese message in `error` when any of them fails.
+// Opens the station as the command line's does (LaunchStation: the recipe or
+// the release bundle, checked whole, which the window then keeps; the slots,
+// the store, the earlier releases) and makes the window (not shown), with one
+// slot that scans for a box when no slots file is given. Null with the
+// refusal in `error` when any part fails.
 CStationWindow* MakeStationWindow(const StationLaunch& launch, std::string& error,
                                   QWidget* parent = nullptr);
 

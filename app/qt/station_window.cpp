@@ -27,22 +27,20 @@
 #include <utility>
 
 #include "app/qt/app_icons.h"
-#include "app/qt/off_gui_thread.h"
 #include "app/qt/station_tile.h"
 #include "app/qt/to_qstring.h"
+#include "dialog/status_hints.h"
 #include "records/record_json.h"
+#include "records/record_words.h"
 #include "records/report/shift_report.h"
 #include "res/answer_texts.h"
 #include "res/report_texts.h"
 #include "res/resource.h"
 #include "res/station_texts.h"
 #include "res/station_window_texts.h"
-#include "dialog/status_hints.h"
 #include "station/board/local_time.h"
 #include "station/board/record_detail.h"
-#include "records/record_words.h"
 #include "station/engine/store_gate.h"
-#include "station/release/source_catalog.h"
 
 namespace {
 
@@ -62,6 +60,13 @@ constexpr int kScanMinWidth = 220;
 constexpr int kSearchMinWidth = 300;
 // The record list and its detail keep a few rows in view below the tiles.
 constexpr int kRecordsMinHeight = 110;
+
+// The window's background lanes (CBackgroundWork), one job each at a time.
+constexpr char kLaneWaiter[] = "waiter";
+constexpr char kLaneSearch[] = "search";
+constexpr char kLaneReport[] = "report";
+constexpr char kLaneScan[] = "scan";
+constexpr char kLaneLatest[] = "latest";
 
 enum RecordColumn { kColTime, kColSlot, kColSerial, kColResult, kColReason, kColumnCount };
 
@@ -142,16 +147,10 @@ CStationWindow::CStationWindow(StationSource source, SourceLookup lookup,
     m_scan->setFont(PointFont(m_scan, kHeaderPointSize, false));
     m_scan->setPlaceholderText(ToQString(kTextScanHint));
     m_scan->setMinimumWidth(kScanMinWidth);
-    connect(m_scan, &QLineEdit::returnPressed, this, [this] {
-        const QString text = m_scan->text();
-        m_scan->clear();
-        OnScan(text);
-    });
     // Beside the scan field: the counters' row is full on a 1280 wide screen.
     m_reportButton = new QPushButton(ToQString(kReportTitle), this);
     m_reportButton->setObjectName(QStringLiteral("shiftReport"));
     m_reportButton->setFont(PointFont(m_reportButton, kHeaderPointSize - 4, false));
-    connect(m_reportButton, &QPushButton::clicked, this, [this] { OnShiftReport(); });
     auto* header = new QHBoxLayout;
     header->addWidget(m_recipeLabel, 1);
     header->addWidget(scanLabel);
@@ -181,7 +180,6 @@ CStationWindow::CStationWindow(StationSource source, SourceLookup lookup,
     grid->setContentsMargins(0, 0, 0, 0);
     for (std::size_t i = 0; i < m_slots.size(); ++i) {
         auto* tile = new CStationTile(ToQString(m_slots[i].name), tileSheet);
-        connect(tile, &CStationTile::reworkAsked, this, [this, i] { OnRework(i); });
         m_tiles.push_back(tile);
         grid->addWidget(tile, static_cast<int>(i) / kTilesPerRow,
                         static_cast<int>(i) % kTilesPerRow);
@@ -209,11 +207,6 @@ CStationWindow::CStationWindow(StationSource source, SourceLookup lookup,
     m_search->setPlaceholderText(ToQString(kTextSearchSerialHint));
     m_search->setClearButtonEnabled(true);
     m_search->setMinimumWidth(kSearchMinWidth);
-    connect(m_search, &QLineEdit::returnPressed, this, [this] { Search(m_search->text()); });
-    connect(m_search, &QLineEdit::textChanged, this, [this](const QString& text) {
-        if (text.trimmed().isEmpty())
-            Search(QString());
-    });
     counters->addWidget(m_search);
 
     m_records = new QTreeWidget(this);
@@ -226,7 +219,6 @@ CStationWindow::CStationWindow(StationSource source, SourceLookup lookup,
     m_records->setUniformRowHeights(true);
     m_records->setFont(PointFont(m_records, kHeaderPointSize - 6, false));
     m_records->header()->setStretchLastSection(true);
-    connect(m_records, &QTreeWidget::currentItemChanged, this, [this] { ShowDetail(); });
     m_detail = new QPlainTextEdit(this);
     m_detail->setObjectName(QStringLiteral("recordDetail"));
     m_detail->setReadOnly(true);
@@ -247,6 +239,28 @@ CStationWindow::CStationWindow(StationSource source, SourceLookup lookup,
     column->addLayout(counters);
     column->addWidget(split, 2);
 
+    ConnectSignals();
+    StartUp();
+}
+
+void CStationWindow::ConnectSignals() {
+    connect(m_scan, &QLineEdit::returnPressed, this, [this] {
+        const QString text = m_scan->text();
+        m_scan->clear();
+        OnScan(text);
+    });
+    connect(m_reportButton, &QPushButton::clicked, this, [this] { OnShiftReport(); });
+    for (std::size_t i = 0; i < m_tiles.size(); ++i)
+        connect(m_tiles[i], &CStationTile::reworkAsked, this, [this, i] { OnRework(i); });
+    connect(m_search, &QLineEdit::returnPressed, this, [this] { Search(m_search->text()); });
+    connect(m_search, &QLineEdit::textChanged, this, [this](const QString& text) {
+        if (text.trimmed().isEmpty())
+            Search(QString());
+    });
+    connect(m_records, &QTreeWidget::currentItemChanged, this, [this] { ShowDetail(); });
+}
+
+void CStationWindow::StartUp() {
     LoadLatest();
     ShowRecords();
     ShowCounters();
@@ -276,18 +290,11 @@ CStationWindow::CStationWindow(StationSource source, SourceLookup lookup,
 
 CStationWindow::~CStationWindow() {
     m_store->SetStatusHook(nullptr);
+    // Every job off the GUI thread ends before what it uses (the store, the
+    // group) goes; their continuations die unrun.
+    m_work.JoinAll();
     // The group calls the forwarder, which posts to this window: it must end
     // before either goes. Posted calls still queued die with the window.
-    if (m_waiter.joinable())
-        m_waiter.join();
-    if (m_searcher.joinable())
-        m_searcher.join();
-    if (m_reporter.joinable())
-        m_reporter.join();
-    if (m_scanner.joinable())
-        m_scanner.join();
-    if (m_loader.joinable())
-        m_loader.join();
     if (m_group) {
         m_group->Stop();
         m_group->Stop();
@@ -327,7 +334,7 @@ void CStationWindow::StopGroupThen(bool abort, std::function<void()> then) {
     }
     CStationGroup* group = m_group.get();
     try {
-        RunOffGuiThread(this, m_waiter, [this, group, then]() -> std::function<void()> {
+        m_work.Start(kLaneWaiter, [this, group, then]() -> std::function<void()> {
             group->Wait();
             return [this, then] { OnWaiterDone(then); };
         });
@@ -344,9 +351,12 @@ void CStationWindow::OnWaiterDone(std::function<void()> then) {
     then();
 }
 
+bool CStationWindow::AnyUnitRunning() const {
+    return (m_group && m_group->AnyUnitRunning()) || m_board.AnyRunning();
+}
+
 bool CStationWindow::ConfirmAbort(const QString& question) {
-    const bool running = (m_group && m_group->AnyUnitRunning()) || m_board.AnyRunning();
-    return !running || AskYesNo(question);
+    return !AnyUnitRunning() || AskYesNo(question);
 }
 
 bool CStationWindow::AskYesNo(const QString& question) {
@@ -377,62 +387,53 @@ void CStationWindow::closeEvent(QCloseEvent* event) {
 void CStationWindow::OnScan(const QString& text) {
     if (m_stopping || m_closeAgreed)
         return;
-    if (m_scanner.joinable()) {
+    if (m_work.Busy(kLaneScan)) {
         Say(ToQString(kTextScanBusy), true);
         return;
     }
-    const auto bundleId = [](const StationSource& s) {
-        return s.release ? s.release->bundleId : std::string();
-    };
     // The lookup checks every bundle and asks the store about rollback: off
     // the GUI thread, on values of its own.
     const std::string variant = text.toStdString();
-    const std::string runningRecipe = m_source->recipe.sha256;
-    const std::string runningBundle = bundleId(*m_source);
+    const RunningSource running = RunningSourceOf(*m_source);
     IRecordStore* store = m_store.get();
     Say(ToQString(kTextLookingUp).arg(text), false);
     try {
-        RunOffGuiThread(
-            this, m_scanner,
-            [this, lookup = m_lookup, store, variant, runningRecipe, runningBundle,
-             bundleId]() -> std::function<void()> {
-                auto next = std::make_shared<StationSource>();
-                std::string error;
-                ScanLookup found = ScanLookup::Switch;
-                if (!FindSourceByVariant(lookup.folder, variant, lookup.trust,
-                                         std::chrono::system_clock::now(), *next, error))
-                    found = ScanLookup::NotFound;
-                else if (next->recipe.sha256 == runningRecipe && bundleId(*next) == runningBundle)
-                    found = ScanLookup::Running;
-                else if (!CheckRollback(*store, lookup.allowRollback, *next, error))
-                    found = ScanLookup::RollbackRefused;
-                return [this, found, next, error] { OnScanLookedUp(found, next, error); };
-            });
+        m_work.Start(kLaneScan,
+                     [this, lookup = m_lookup, store, variant, running]() -> std::function<void()> {
+                         ScanAnswer answer = LookUpScan(lookup, *store, variant, running,
+                                                        std::chrono::system_clock::now());
+                         return [this, answer] { OnScanLookedUp(answer); };
+                     });
     } catch (const std::system_error& e) {
         Say(ToQString(kTextScanFailed) + QString::fromLocal8Bit(e.what()), true);
     }
 }
 
-void CStationWindow::OnScanLookedUp(ScanLookup found, std::shared_ptr<StationSource> next,
-                                    const std::string& error) {
-    // A close or a switch began while the lookup ran.
-    if (m_stopping || m_closeAgreed)
-        return;
-    switch (found) {
-        case ScanLookup::NotFound:
-            Say(ToQString(error), true);
+void CStationWindow::OnScanLookedUp(const ScanAnswer& answer) {
+    switch (DecideScan(answer.found, {m_stopping, m_closeAgreed, AnyUnitRunning()})) {
+        case ScanDecision::Ignore:
             return;
-        case ScanLookup::Running:
-            Say(ToQString(kTextSameRecipe) + ToQString(next->recipe.variant), false);
+        case ScanDecision::SayNotFound:
+            Say(ToQString(answer.error), true);
             return;
-        case ScanLookup::RollbackRefused:
-            Say(ToQString(kTextRollbackRefused) + ToQString(error), true);
+        case ScanDecision::SaySameRecipe:
+            Say(ToQString(kTextSameRecipe) + ToQString(answer.next->recipe.variant), false);
             return;
-        case ScanLookup::Switch:
+        case ScanDecision::SayRollback:
+            Say(ToQString(kTextRollbackRefused) + ToQString(answer.error), true);
+            return;
+        case ScanDecision::AskThenSwitch:
+            if (!AskYesNo(
+                    ToQString(kTextSwitchQuestion).arg(ToQString(answer.next->recipe.variant))))
+                return;
+            break;
+        case ScanDecision::Switch:
             break;
     }
-    if (!ConfirmAbort(ToQString(kTextSwitchQuestion).arg(ToQString(next->recipe.variant))))
-        return;
+    SwitchTo(answer.next);
+}
+
+void CStationWindow::SwitchTo(std::shared_ptr<StationSource> next) {
     StopGroupThen(true, [this, next] {
         // The old group is gone, so nothing refers to the old source now.
         m_source = std::make_unique<StationSource>(std::move(*next));
@@ -464,20 +465,20 @@ void CStationWindow::OnRework(std::size_t index) {
 }
 
 void CStationWindow::OnShiftReport() {
-    if (m_reporter.joinable())
+    if (m_work.Busy(kLaneReport))
         return;
     const auto now = std::chrono::system_clock::now();
     const std::string path = ShiftReportPath(m_report.folder, now, m_report.shifts);
     IRecordStore* store = m_store.get();
     m_reportButton->setEnabled(false);
     try {
-        RunOffGuiThread(
-            this, m_reporter,
-            [this, store, now, shifts = m_report.shifts, path]() -> std::function<void()> {
-                std::string error;
-                const bool written = WriteShiftReport(*store, now, shifts, path, error);
-                return [this, path, written, error] { OnReportDone(path, written, error); };
-            });
+        m_work.Start(kLaneReport,
+                     [this, store, now, shifts = m_report.shifts, path]() -> std::function<void()> {
+                         std::string error;
+                         const bool written = WriteShiftReport(*store, now, shifts, path, error);
+                         return
+                             [this, path, written, error] { OnReportDone(path, written, error); };
+                     });
     } catch (const std::system_error& e) {
         OnReportDone(path, false, e.what());
     }
@@ -555,14 +556,14 @@ void CStationWindow::Search(const QString& serial) {
         return;
     }
     m_searchSerial = wanted;
-    if (m_searcher.joinable()) {
+    if (m_work.Busy(kLaneSearch)) {
         m_nextSearch = wanted;
         return;
     }
     IRecordStore* store = m_store.get();
     const std::string text = wanted.toStdString();
     try {
-        RunOffGuiThread(this, m_searcher, [this, store, wanted, text]() -> std::function<void()> {
+        m_work.Start(kLaneSearch, [this, store, wanted, text]() -> std::function<void()> {
             RecordFilter filter;
             filter.serial = text;
             std::vector<UnitRecord> records;
@@ -603,7 +604,7 @@ void CStationWindow::OnSearchDone(const QString& serial, bool ok, std::vector<Un
 void CStationWindow::LoadLatest() {
     IRecordStore* store = m_store.get();
     try {
-        RunOffGuiThread(this, m_loader, [this, store]() -> std::function<void()> {
+        m_work.Start(kLaneLatest, [this, store]() -> std::function<void()> {
             RecordFilter latest;
             latest.limit = kBoardRecords;
             std::vector<UnitRecord> records;

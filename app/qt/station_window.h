@@ -34,10 +34,15 @@
 // The record list shows the latest records, or every record of one serial
 // typed into its search field (the store is read off the GUI thread).
 //
-// Threads: the GUI thread, the slots' threads (observer calls only), one
-// waiter thread at a time while the group stops, one search thread at a time
-// while the store is read for a serial, and one report thread at a time while
-// a report is written.
+// What to do with a scan's answer is DecideScan's (station/release/
+// scan_decision.h); the window asks, says and switches.
+//
+// Threads: the GUI thread, the slots' threads (observer calls only), and the
+// window's background work, one CBackgroundWork whose lanes each run one job
+// at a time: the waiter while the group stops, the search while the store is
+// read for a serial, the report while one is written, the scan's lookup and
+// the first read of the latest records. The destructor joins them all, then
+// the group. No lock of its own.
 
 #include <QWidget>
 #include <deque>
@@ -46,15 +51,16 @@
 #include <memory>
 #include <optional>
 #include <string>
-#include <thread>
 #include <vector>
 
+#include "app/qt/background_work.h"
 #include "records/record_store.h"
 #include "records/report/report_shifts.h"
 #include "station/board/station_board.h"
 #include "station/config/recipe.h"
 #include "station/engine/station_group.h"
 #include "station/engine/station_options.h"
+#include "station/release/scan_decision.h"
 #include "station/release/station_source.h"
 
 class QLabel;
@@ -99,15 +105,21 @@ protected:
     void closeEvent(QCloseEvent* event) override;
 
 private:
-    // What a scan's lookup found.
-    enum class ScanLookup { Switch, NotFound, Running, RollbackRefused };
-    void OnScanLookedUp(ScanLookup found, std::shared_ptr<StationSource> next,
-                        const std::string& error);
+    // The widgets' signals to the window's handlers.
+    void ConnectSignals();
+    // Shows the window's first state, reads the latest records, hooks the
+    // store's banner, starts the tiles' clock and (from the event loop) the
+    // group.
+    void StartUp();
+    void OnScanLookedUp(const ScanAnswer& answer);
+    // Stops the group (aborting its units) and starts it again on `next`.
+    void SwitchTo(std::shared_ptr<StationSource> next);
     void StartGroup();
     // Asks the group to stop (aborting running units when `abort`), joins it
     // off the GUI thread, then drops it and runs `then` on the GUI thread.
     void StopGroupThen(bool abort, std::function<void()> then);
     void OnWaiterDone(std::function<void()> then);
+    bool AnyUnitRunning() const;
     // True when no unit runs or the operator agreed to abort them.
     bool ConfirmAbort(const QString& question);
     // True when the operator answered yes (no is the default).
@@ -149,11 +161,9 @@ private:
     CStationBoard m_board;
     std::unique_ptr<IStationObserver> m_forwarder;
     std::unique_ptr<CStationGroup> m_group;
-    std::thread m_waiter;
-    std::thread m_searcher;
-    std::thread m_reporter;
-    std::thread m_scanner;
-    std::thread m_loader;
+    // After what its jobs use, so it would go first (the destructor joins it
+    // before anything anyway).
+    CBackgroundWork m_work;
     // The serial the list shows (empty: the latest records), its records once
     // read, and a serial asked for while another search was running.
     QString m_searchSerial;

@@ -669,6 +669,22 @@ TEST_F(StationWindowTest, ShiftReportThatCannotBeWrittenSaysWhy) {
     EXPECT_TRUE(button.isEnabled());
 }
 
+// A window that goes while its lookup, search and report still run joins
+// them all, and none of their answers comes after it.
+TEST_F(StationWindowTest, GoingWithWorkUnderWayJoinsItAll) {
+    Open({{"A", "COM3"}});
+    CUrlCatcher desktop;
+    Scan("V-B2");
+    auto& search = Part<QLineEdit>(*m_window, "recordSearch");
+    QTest::keyClicks(&search, "1234AB005E01");
+    QTest::keyClick(&search, Qt::Key_Return);
+    Part<QPushButton>(*m_window, "shiftReport").click();
+    m_window.reset();
+    QCoreApplication::sendPostedEvents();
+    QCoreApplication::processEvents();
+    EXPECT_TRUE(desktop.urls.empty());
+}
+
 // The window on the line's screens (ctest runs these on 1280 x 1024 and on
 // 1366 x 768; the screen is whatever the platform gives).
 class StationScreenTest : public StationWindowTest {

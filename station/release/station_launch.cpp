@@ -1,0 +1,61 @@
+#include "station/release/station_launch.h"
+
+#include <filesystem>
+#include <utility>
+
+#include "res/version.h"
+#include "station/engine/station_store.h"
+
+namespace {
+
+// The slots of --slots FILE or of the --slot options; false with `error`.
+bool RequestedSlots(const StationLaunchRequest& request, std::vector<StationSlot>& slots,
+                    std::string& error) {
+    if (request.slotsFile)
+        return LoadSlotsFile(*request.slotsFile, slots, error);
+    if (request.slotOptions.empty())
+        return true;
+    for (const std::string& text : request.slotOptions) {
+        StationSlot slot;
+        if (!ParseSlotOption(text, slot, error))
+            return false;
+        slots.push_back(slot);
+    }
+    return CheckSlots(slots, error);
+}
+
+LaunchRefusal Refused(LaunchStep step, std::string message) {
+    return LaunchRefusal{step, kLaunchRefusedExit, std::move(message)};
+}
+
+}  // namespace
+
+StationLaunchResult LaunchStation(const StationLaunchRequest& request,
+                                  std::chrono::system_clock::time_point now) {
+    StationSetup setup;
+    setup.lookup.folder = std::filesystem::absolute(request.file).parent_path().string();
+    if (request.trustFolder) {
+        setup.lookup.trust.folder = *request.trustFolder;
+        setup.lookup.trust.folderGiven = true;
+    }
+    setup.lookup.allowRollback = request.allowRollback;
+    setup.storeFolder = StationStoreFolder(request.file, request.dbUrl);
+
+    std::string error;
+    if (!OpenStationSource(request.file, setup.lookup.trust, now, setup.source, error))
+        return Refused(LaunchStep::Source, error);
+    if (!RequestedSlots(request, setup.fixtureSlots, error))
+        return Refused(LaunchStep::Slots, error);
+    setup.store = OpenStationStore(request.file, request.dbUrl, error);
+    if (!setup.store)
+        return Refused(LaunchStep::Store, error);
+    // After the store: the releases that passed are in it.
+    if (!CheckRollback(*setup.store, request.allowRollback, setup.source, error))
+        return Refused(LaunchStep::Rollback, error);
+
+    setup.options.station = request.stationName.value_or(DefaultStationName());
+    setup.options.operatorName = request.operatorName.value_or(DefaultOperatorName());
+    setup.options.toolVersion = kToolVersionText;
+    setup.options.release = setup.source.release;
+    return setup;
+}
