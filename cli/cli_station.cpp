@@ -19,6 +19,7 @@
 #include "records/record_store.h"
 #include "records/record_time.h"
 #include "res/station_texts.h"
+#include "res/version.h"
 #include "station/board/event_json.h"
 #include "station/engine/station.h"
 #include "station/engine/station_group.h"
@@ -239,7 +240,7 @@ int RunStationCommand(const CliRequest& request, std::FILE* out, std::FILE* err,
     options.once = request.once;
     options.rework = request.rework;
     options.requireServer = request.requireServer;
-    options.toolVersion = VORNAK_PACKAGE_VERSION;
+    options.toolVersion = kToolVersionText;
     options.release = source.release;
     options.diagnostics = diagnostics;
 
