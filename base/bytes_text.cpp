@@ -61,6 +61,16 @@ std::optional<std::string> ConvertBoxText(const std::string& text) {
     return Convert(locale, text, true);
 }
 
+std::string HexDigits(const char* digits, const std::uint8_t* bytes, std::size_t count) {
+    std::string text;
+    text.reserve(count * 2);
+    for (std::size_t i = 0; i < count; ++i) {
+        text += digits[bytes[i] >> 4];
+        text += digits[bytes[i] & 0x0F];
+    }
+    return text;
+}
+
 }  // namespace
 
 std::string BytesToText(const std::uint8_t* bytes, std::size_t count) {
@@ -76,12 +86,9 @@ std::string BytesToText(const std::uint8_t* bytes, std::size_t count) {
 }
 
 std::string BytesToHex(const std::uint8_t* bytes, std::size_t count) {
-    static constexpr char kDigits[] = "0123456789ABCDEF";
-    std::string text;
-    text.reserve(count * 2);
-    for (std::size_t i = 0; i < count; ++i) {
-        text += kDigits[bytes[i] >> 4];
-        text += kDigits[bytes[i] & 0x0F];
-    }
-    return text;
+    return HexDigits("0123456789ABCDEF", bytes, count);
+}
+
+std::string BytesToLowerHex(const std::uint8_t* bytes, std::size_t count) {
+    return HexDigits("0123456789abcdef", bytes, count);
 }

@@ -24,3 +24,5 @@ std::string BytesToText(const std::uint8_t* bytes, std::size_t count);
 
 // Two upper-case hexadecimal digits per byte, no separators.
 std::string BytesToHex(const std::uint8_t* bytes, std::size_t count);
+// The same in lower case, as digests and keys are written.
+std::string BytesToLowerHex(const std::uint8_t* bytes, std::size_t count);

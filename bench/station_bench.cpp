@@ -21,8 +21,8 @@
 #include "boxsim/box_simulator.h"
 #include "link/device_link.h"
 #include "records/record_store.h"
-#include "station/engine/box_operations.h"
 #include "station/config/recipe.h"
+#include "station/engine/box_operations.h"
 #include "station/engine/station.h"
 
 namespace {
@@ -66,7 +66,7 @@ bool ReferenceUnit(const Recipe& recipe, const UpgradeTiming& timing) {
     ApplyRecipeSettings(recipe, settings);
     DeviceSettings after;
     return box.WriteSettings(settings).ok && box.ReadSettings(after).ok &&
-           box.Download(recipe.downloads.front().file, recipe.downloads.front().slot);
+           box.Download(*recipe.downloads.front().bytes, recipe.downloads.front().slot);
 }
 
 // Units through the station with `store`, against the same exchanges alone;

@@ -14,6 +14,7 @@
 #include "cli/cli_options.h"
 #include "cli/cli_records_gate.h"
 #include "cli/cli_report.h"
+#include "cli/cli_text_escape.h"
 #include "records/pg_record_store.h"
 #include "records/record_export.h"
 #include "records/record_json.h"
@@ -321,10 +322,6 @@ std::string ListLine(const UnitRecord& record) {
     return line;
 }
 
-void PrintError(std::FILE* err, const std::string& message) {
-    std::fprintf(err, "vornak-cli: %s\n", message.c_str());
-}
-
 }  // namespace
 
 bool IsRecordsCommandLine(int argc, const char* const* argv) {
@@ -336,7 +333,7 @@ int RunRecordsCommandLine(int argc, const char* const* argv, std::FILE* out, std
     std::string error;
     const std::span<const char* const> tokens(argv + 2, argc > 2 ? argc - 2 : 0);
     if (!ParseRecordsLine(tokens, request, error)) {
-        PrintError(err, error);
+        PrintCliMessage(err, error);
         std::fputs("Try 'vornak-cli records --help'.\n", err);
         return kExitUsage;
     }
@@ -349,7 +346,7 @@ int RunRecordsCommandLine(int argc, const char* const* argv, std::FILE* out, std
     for (const auto* target : {&request.csv, &request.jsonl, &request.html}) {
         if (*target) {
             if (const std::string problem = OutputTargetProblem(**target); !problem.empty()) {
-                PrintError(err, problem);
+                PrintCliMessage(err, problem);
                 return kExitUsage;
             }
         }
@@ -357,7 +354,7 @@ int RunRecordsCommandLine(int argc, const char* const* argv, std::FILE* out, std
     // Reading must not leave an empty store behind where there was none.
     const std::string sqlitePath = SqliteStorePath(request.db);
     if (!sqlitePath.empty() && !std::filesystem::exists(sqlitePath)) {
-        PrintError(err, "no record store at " + sqlitePath);
+        PrintCliMessage(err, "no record store at " + sqlitePath);
         return kExitFailure;
     }
     // Only a station makes the local queue of a PostgreSQL store: a reading
@@ -367,7 +364,7 @@ int RunRecordsCommandLine(int argc, const char* const* argv, std::FILE* out, std
         std::filesystem::exists(kDefaultQueueFile) ? kDefaultQueueFile : ":memory:";
     std::unique_ptr<IRecordStore> store = OpenRecordStore(request.db, queuePath, error);
     if (!store) {
-        PrintError(err, error);
+        PrintCliMessage(err, error);
         return kExitFailure;
     }
 
@@ -375,12 +372,12 @@ int RunRecordsCommandLine(int argc, const char* const* argv, std::FILE* out, std
     if (request.action == "show") {
         std::optional<UnitRecord> record;
         if (!store->Find(request.args.front(), record, error)) {
-            PrintError(err, error);
+            PrintCliMessage(err, error);
             status = kExitFailure;
         } else if (record) {
             std::fprintf(out, "%s\n", JsonText(RecordToJson(*record), kShowIndent).c_str());
         } else {
-            PrintError(err, "no record " + request.args.front() + " in " + store->Describe());
+            PrintCliMessage(err, "no record " + request.args.front() + " in " + store->Describe());
             status = kExitFailure;
         }
     } else if (request.action == "gate") {
@@ -390,7 +387,7 @@ int RunRecordsCommandLine(int argc, const char* const* argv, std::FILE* out, std
     } else {
         std::vector<UnitRecord> records;
         if (!store->List(request.filter, records, error)) {
-            PrintError(err, error);
+            PrintCliMessage(err, error);
             status = kExitFailure;
         } else if (request.action == "list") {
             for (const UnitRecord& record : records) {
@@ -403,14 +400,14 @@ int RunRecordsCommandLine(int argc, const char* const* argv, std::FILE* out, std
             if (written) {
                 std::fprintf(err, "%zu records written to %s\n", records.size(), path.c_str());
             } else {
-                PrintError(err, error);
+                PrintCliMessage(err, error);
                 status = kExitFailure;
             }
         }
     }
     if (const auto* pg = dynamic_cast<const CPgRecordStore*>(store.get()); pg && !pg->Online()) {
-        PrintError(err, store->Describe() + " does not answer: these are the records of " +
-                            kDefaultQueueFile + " only");
+        PrintCliMessage(err, store->Describe() + " does not answer: these are the records of " +
+                                 kDefaultQueueFile + " only");
     }
     std::fflush(out);
     return status;

@@ -65,10 +65,12 @@ public:
     static constexpr int kFirstDeviceNamespacePort = 10;
     static constexpr std::uint32_t kLineBaud = 115200;
 
+    // The process-wide link the window and the tester dialog share.
     static CDeviceLink* GetInstance();
 
-    // Tests and tools may make links of their own; the product uses the
-    // process-wide instance only, at the product's timing.
+    // A link of its own, for a user that needs one: each station holds one
+    // for its port, and a vornak-cli run one that disconnects when it ends.
+    // The product uses the default timing; tests give shorter waits.
     explicit CDeviceLink(LinkTiming timing = {});
     ~CDeviceLink();
     CDeviceLink(const CDeviceLink&) = delete;

@@ -38,17 +38,6 @@ bool ParseUsbId(std::string_view text, std::string& id) {
     return true;
 }
 
-// The digits after "COM" or "\\.\COM" (any case), or empty when `text` is
-// neither form.
-std::string_view ComDigits(std::string_view text) {
-    constexpr std::string_view kDevicePrefix = "\\\\.\\";
-    if (text.starts_with(kDevicePrefix))
-        text.remove_prefix(kDevicePrefix.size());
-    if (text.size() < 4 || Lower(text.substr(0, 3)) != "com" || !AllDigits(text.substr(3)))
-        return {};
-    return text.substr(3);
-}
-
 std::string Canonical(const std::string& path) {
     std::error_code ec;
     const fs::path device = fs::canonical(path, ec);
@@ -87,7 +76,7 @@ bool ParsePortArgument(std::string_view text, PortChoice& choice, std::string& e
         error = "option '--port' needs a port";
         return false;
     }
-    std::string_view digits = AllDigits(text) ? text : ComDigits(text);
+    std::string_view digits = AllDigits(text) ? text : ComPortDigits(text);
     if (!digits.empty()) {
         int number = 0;
         const auto [end, ec] =

@@ -24,8 +24,12 @@ constexpr int kMaxPortNumber = 255;
 constexpr char kSerialByIdDir[] = "/dev/serial/by-id";
 constexpr char kSerialByPathDir[] = "/dev/serial/by-path";
 
+// The digits n of "COMn" or "\\.\COMn" (the "COM" in any case) as written, or
+// empty when the name is neither form.
+std::string_view ComPortDigits(std::string_view name);
+
 // The port number that "COMn" or "\\.\COMn" names (the "COM" in any case), or 0
-// when the name is neither form.
+// when the name is neither form or n is above kMaxPortNumber.
 int PortNumberFromName(std::string_view name);
 
 // The path that opening `name` opens. For a port number that names no device

@@ -53,16 +53,22 @@ std::vector<PortInfo> SystemPorts() {
 
 }  // namespace
 
-int PortNumberFromName(std::string_view name) {
+std::string_view ComPortDigits(std::string_view name) {
     constexpr std::string_view kDevicePrefix = "\\\\.\\";
     if (name.starts_with(kDevicePrefix))
         name.remove_prefix(kDevicePrefix.size());
     if (name.size() < 4 || !EqualsNoCase(name.substr(0, 3), "COM"))
-        return 0;
+        return {};
+    const std::string_view digits = name.substr(3);
+    const bool allDigits = std::all_of(digits.begin(), digits.end(), [](char c) {
+        return std::isdigit(static_cast<unsigned char>(c)) != 0;
+    });
+    return allDigits ? digits : std::string_view();
+}
+
+int PortNumberFromName(std::string_view name) {
     int number = 0;
-    for (char c : name.substr(3)) {
-        if (!std::isdigit(static_cast<unsigned char>(c)))
-            return 0;
+    for (char c : ComPortDigits(name)) {
         number = number * 10 + (c - '0');
         if (number > kMaxPortNumber)
             return 0;

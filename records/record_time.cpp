@@ -50,3 +50,16 @@ bool ParseRecordTime(const std::string& text, std::string& bound) {
     bound = text.ends_with('Z') ? text.substr(0, text.size() - 1) : text;
     return true;
 }
+
+std::tm LocalCalendar(std::chrono::system_clock::time_point when) {
+    const std::time_t seconds = std::chrono::system_clock::to_time_t(when);
+    std::tm local{};
+    if (localtime_r(&seconds, &local) == nullptr)
+        return std::tm{};
+    return local;
+}
+
+std::chrono::system_clock::time_point LocalInstant(std::tm local) {
+    local.tm_isdst = -1;
+    return std::chrono::system_clock::from_time_t(mktime(&local));
+}

@@ -3,6 +3,7 @@
 // stores compare them as text ("2026-12-10T13:45:12.345Z").
 
 #include <chrono>
+#include <ctime>
 #include <string>
 
 // `when` in the records' format, to the millisecond.
@@ -19,3 +20,14 @@ bool RecordTimePoint(const std::string& text, std::chrono::system_clock::time_po
 // >= the bound from that instant on and < it before). False for anything
 // else; `bound` is then unchanged.
 bool ParseRecordTime(const std::string& text, std::string& bound);
+
+// Screens and reports show times in the machine's time zone (its TZ).
+
+// `when` on the local calendar and clock. A time the calendar cannot hold
+// (none the system clock can give) comes back zeroed.
+std::tm LocalCalendar(std::chrono::system_clock::time_point when);
+
+// The instant a local calendar time names: tm_isdst is ignored and daylight
+// saving time worked out, and fields out of range carry over (day 0 is the
+// last of the month before).
+std::chrono::system_clock::time_point LocalInstant(std::tm local);

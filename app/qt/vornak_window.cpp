@@ -85,6 +85,7 @@ CVornakWindow::CVornakWindow(std::shared_ptr<CDialogModel> model, CDeviceLink* l
 
     if (const std::string_view about = LoadResString(IDS_ABOUTBOX); !about.empty()) {
         m_aboutAction = new QAction(ToQString(about), this);
+        m_aboutAction->setObjectName(kAboutActionName);
         connect(m_aboutAction, &QAction::triggered, this, &CVornakWindow::OnAboutBox);
     }
 

@@ -9,10 +9,10 @@
 // text shows as it is written.
 //
 // Busy policy: a click whose handler talks to the box (CVornakDlg::IsBoxHandler)
-// runs on a worker thread, one at a time; until it ends the window swallows
-// the operator's mouse and key input (nothing is disabled or greyed) and keeps
-// painting. Other clicks run at once on the GUI thread. A close request while
-// such a handler runs is held back and carried out as soon as it ends, so the
+// runs on a worker thread, one at a time; until it ends the window shows the
+// wait cursor, swallows the operator's mouse and key input (nothing is
+// disabled or greyed) and keeps painting. Other clicks run at once on the GUI thread. A close
+// request while such a handler runs is held back and carried out as soon as it ends, so the
 // operator's close is neither lost nor cuts a transaction short; the
 // destructor still waits for a running handler before it destroys the dialog
 // core. The firmware update's own worker never delays closing: it holds the
@@ -37,8 +37,10 @@
 //
 // The tester information item ("关于 Vornak(&A)...") and the production
 // station ("打开生产配方...") are in the context menu of the dialog's
-// background, the one menu a dialog without a menu bar offers. A station
-// window opened there is closed (with its own question) before this one.
+// background, the one menu a dialog without a menu bar offers; the
+// information item's action is the window's child named kAboutActionName, and
+// there is none when string IDS_ABOUTBOX is empty. A station window opened
+// there is closed (with its own question) before this one.
 
 #include <QDialog>
 #include <QSize>
@@ -59,6 +61,9 @@ class CDialogPage;
 class CPinnedRows;
 class CInputBlocker;
 
+// The object name of the context menu's tester information item.
+inline constexpr char kAboutActionName[] = "aboutAction";
+
 class CVornakWindow : public QDialog {
     Q_OBJECT
 public:
@@ -72,13 +77,6 @@ public:
     CVornakWindow& operator=(const CVornakWindow&) = delete;
 
     CDialogPage& Page() { return *m_page; }
-    const DialogMetrics& Metrics() const { return m_metrics; }
-
-    // Whether a click handler runs on the worker (input is swallowed then).
-    bool IsBusy() const { return m_busy; }
-    // The context menu's item that opens the tester information dialog;
-    // nullptr when string IDS_ABOUTBOX is empty.
-    QAction* AboutAction() const { return m_aboutAction; }
 
     // Opens the tester information dialog modally.
     void OnAboutBox();

@@ -1,7 +1,5 @@
 #include "records/report/report_figures.h"
 
-#include <time.h>
-
 #include <algorithm>
 #include <cmath>
 #include <cstdio>
@@ -38,9 +36,7 @@ std::optional<double> FirstPassYield(const std::vector<const UnitRecord*>& recor
 
 // The start of the local hour or day `when` falls in, and its label.
 std::pair<SystemClock::time_point, std::string> BinOf(SystemClock::time_point when, bool days) {
-    const std::time_t seconds = SystemClock::to_time_t(when);
-    std::tm local{};
-    localtime_r(&seconds, &local);
+    std::tm local = LocalCalendar(when);
     local.tm_min = 0;
     local.tm_sec = 0;
     if (days)
@@ -52,8 +48,7 @@ std::pair<SystemClock::time_point, std::string> BinOf(SystemClock::time_point wh
         std::snprintf(label, sizeof label, "%02d-%02d %02d:00", local.tm_mon + 1, local.tm_mday,
                       local.tm_hour);
     }
-    local.tm_isdst = -1;
-    return {SystemClock::from_time_t(mktime(&local)), label};
+    return {LocalInstant(local), label};
 }
 
 std::vector<FailureCount> CountBy(const std::vector<UnitRecord>& records,

@@ -1,9 +1,9 @@
 #include "records/report/report_shifts.h"
 
-#include <time.h>
-
 #include <cstdio>
 #include <regex>
+
+#include "records/record_time.h"
 
 namespace {
 
@@ -12,22 +12,14 @@ constexpr std::size_t kMaxShifts = 24;
 
 using SystemClock = std::chrono::system_clock;
 
-std::tm LocalTm(SystemClock::time_point when) {
-    const std::time_t seconds = SystemClock::to_time_t(when);
-    std::tm local{};
-    localtime_r(&seconds, &local);
-    return local;
-}
-
 // The instant of `minutes` after the local midnight of the day `day` (a
-// local broken-down date; its time fields are ignored). mktime() resolves
-// daylight saving time and day overflow.
-SystemClock::time_point LocalInstant(std::tm day, int minutes) {
+// local broken-down date; its time fields are ignored), daylight saving time
+// and day overflow resolved.
+SystemClock::time_point InstantInDay(std::tm day, int minutes) {
     day.tm_hour = minutes / 60;
     day.tm_min = minutes % 60;
     day.tm_sec = 0;
-    day.tm_isdst = -1;
-    return SystemClock::from_time_t(mktime(&day));
+    return LocalInstant(day);
 }
 
 std::string ClockText(int minutes) {
@@ -68,7 +60,7 @@ bool ParseShiftSchedule(const std::string& text, ShiftSchedule& schedule, std::s
 }
 
 ShiftSpan ShiftOf(const ShiftSchedule& schedule, SystemClock::time_point when) {
-    const std::tm local = LocalTm(when);
+    const std::tm local = LocalCalendar(when);
     const int minute = local.tm_hour * 60 + local.tm_min;
     const std::vector<int>& starts = schedule.startMinutes;
     // Before the day's first start: the previous day's last shift.
@@ -84,9 +76,9 @@ ShiftSpan ShiftOf(const ShiftSchedule& schedule, SystemClock::time_point when) {
     const int endMinute =
         index + 1 < starts.size() ? starts[index + 1] : starts.front() + kMinutesPerDay;
     ShiftSpan span;
-    span.start = LocalInstant(day, startMinute);
-    span.end = LocalInstant(day, endMinute);
-    const std::tm startDay = LocalTm(span.start);
+    span.start = InstantInDay(day, startMinute);
+    span.end = InstantInDay(day, endMinute);
+    const std::tm startDay = LocalCalendar(span.start);
     char label[96];
     std::snprintf(label, sizeof label, "%04d-%02d-%02d %s-%s", startDay.tm_year + 1900,
                   startDay.tm_mon + 1, startDay.tm_mday, ClockText(startMinute).c_str(),
@@ -96,7 +88,7 @@ ShiftSpan ShiftOf(const ShiftSchedule& schedule, SystemClock::time_point when) {
 }
 
 std::string LocalTimeText(SystemClock::time_point when) {
-    const std::tm local = LocalTm(when);
+    const std::tm local = LocalCalendar(when);
     char text[64];  // room for any int the fields could hold, to please the compiler
     std::snprintf(text, sizeof text, "%04d-%02d-%02d %02d:%02d", local.tm_year + 1900,
                   local.tm_mon + 1, local.tm_mday, local.tm_hour, local.tm_min);

@@ -1,7 +1,5 @@
 #include "station/board/local_time.h"
 
-#include <time.h>
-
 #include <chrono>
 #include <ctime>
 
@@ -11,10 +9,7 @@ std::string LocalTimeText(const std::string& stored, bool withYear) {
     std::chrono::system_clock::time_point when;
     if (!RecordTimePoint(stored, when))
         return stored;
-    const std::time_t seconds = std::chrono::system_clock::to_time_t(when);
-    std::tm local{};
-    if (localtime_r(&seconds, &local) == nullptr)
-        return stored;
+    const std::tm local = LocalCalendar(when);
     char text[32];
     const std::size_t n =
         std::strftime(text, sizeof text, withYear ? "%Y-%m-%d %H:%M:%S" : "%m-%d %H:%M:%S", &local);

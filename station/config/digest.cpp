@@ -6,6 +6,8 @@
 #include <cctype>
 #include <memory>
 
+#include "base/bytes_text.h"
+
 std::string Sha256Hex(const std::uint8_t* bytes, std::size_t count) {
     unsigned char digest[EVP_MAX_MD_SIZE];
     unsigned int length = 0;
@@ -16,14 +18,7 @@ std::string Sha256Hex(const std::uint8_t* bytes, std::size_t count) {
         EVP_DigestFinal_ex(ctx.get(), digest, &length) != 1) {
         return {};
     }
-    static constexpr char kHex[] = "0123456789abcdef";
-    std::string hex;
-    hex.reserve(length * 2);
-    for (unsigned int i = 0; i < length; ++i) {
-        hex += kHex[digest[i] >> 4];
-        hex += kHex[digest[i] & 0x0F];
-    }
-    return hex;
+    return BytesToLowerHex(digest, length);
 }
 
 bool IsSha256Hex(const std::string& text) {

@@ -78,10 +78,6 @@ OpResult CBoxOperations::ReadSerial(std::string& serial) {
     return ReadAgreed(CMD_GET_SERIAL, serial);
 }
 
-OpResult CBoxOperations::UpdateFirmware(const std::string& packagePath) {
-    return Keep(::UpdateFirmware(m_transactor, packagePath, m_timing, Hooks()));
-}
-
 OpResult CBoxOperations::UpdateFirmware(std::span<const std::uint8_t> package) {
     return Keep(UpdateFirmwareImage(m_transactor, package, m_timing, Hooks()));
 }
@@ -96,10 +92,6 @@ OpResult CBoxOperations::ReadSettings(DeviceSettings& settings, ConfigBlockBytes
 
 OpResult CBoxOperations::WriteSettings(const DeviceSettings& settings, ConfigBlockBytes* raw) {
     return Keep(WriteDeviceSettings(m_transactor, settings, Hooks(), raw));
-}
-
-OpResult CBoxOperations::Download(const std::string& file, int slot, bool requireSuccessWord) {
-    return Keep(DownloadFile(m_transactor, file, slot, Hooks(), {requireSuccessWord}));
 }
 
 OpResult CBoxOperations::Download(std::span<const std::uint8_t> file, int slot,

@@ -57,18 +57,16 @@ public:
     static constexpr int kMaxIdentityReads = 4;
     OpResult ReadVersion(std::string& version);
     OpResult ReadSerial(std::string& serial);
-    // The whole firmware update, from a file or from bytes the caller holds.
-    OpResult UpdateFirmware(const std::string& packagePath);
+    // The whole firmware update, of package bytes the caller holds.
     OpResult UpdateFirmware(std::span<const std::uint8_t> package);
     // The box's factory settings restored.
     OpResult RestoreFactorySettings();
     // With `raw`, the blocks as read or as written (ops/settings_ops.h).
     OpResult ReadSettings(DeviceSettings& settings, ConfigBlockBytes* raw = nullptr);
     OpResult WriteSettings(const DeviceSettings& settings, ConfigBlockBytes* raw = nullptr);
-    // Download into load slot `slot`, from a file or from bytes; with
+    // Download of bytes the caller holds into load slot `slot`; with
     // `requireSuccessWord` a packet the box answers with any result word but
     // success fails the download.
-    OpResult Download(const std::string& file, int slot, bool requireSuccessWord = false);
     OpResult Download(std::span<const std::uint8_t> file, int slot,
                       bool requireSuccessWord = false);
     OpResult Jump(int slot, bool requireSuccessWord = false);

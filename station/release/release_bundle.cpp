@@ -6,6 +6,7 @@
 #include <map>
 #include <set>
 
+#include "base/bytes_text.h"
 #include "base/file_replace.h"
 #include "base/regular_file.h"
 #include "records/record_time.h"
@@ -16,16 +17,6 @@
 namespace fs = std::filesystem;
 
 namespace {
-
-std::string LowerHex(const std::vector<std::uint8_t>& bytes) {
-    static constexpr char kHex[] = "0123456789abcdef";
-    std::string hex;
-    for (const std::uint8_t b : bytes) {
-        hex += kHex[b >> 4];
-        hex += kHex[b & 0x0F];
-    }
-    return hex;
-}
 
 // Lower-case hex (already checked by the manifest reader) to bytes.
 std::vector<std::uint8_t> HexBytes(const std::string& hex) {
@@ -106,7 +97,8 @@ bool CreateBundle(const BundleRequest& request, ReleaseManifest& manifest, std::
     manifest.engineer = request.engineer;
     manifest.created = RecordTimeText(request.now);
     manifest.keyId = KeyIdOf(key.get());
-    manifest.publicKey = LowerHex(RawPublicKey(key.get()));
+    const std::vector<std::uint8_t> publicKey = RawPublicKey(key.get());
+    manifest.publicKey = BytesToLowerHex(publicKey.data(), publicKey.size());
 
     std::vector<ArchiveMember> members(2);
     for (std::size_t i = 0; i < files.size(); ++i) {

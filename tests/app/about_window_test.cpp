@@ -3,6 +3,7 @@
 #include "app/qt/about_window.h"
 
 #include <QAbstractButton>
+#include <QAction>
 #include <QApplication>
 #include <QContextMenuEvent>
 #include <QMenu>
@@ -72,8 +73,9 @@ TEST_F(WindowFixture, TesterInformationDialog) {
             QTest::mouseClick(page.Control(id), Qt::LeftButton);
         seen.stillOpenAfterButtons = about->isVisible();
     });
-    ASSERT_NE(m_window->AboutAction(), nullptr);
-    m_window->AboutAction()->trigger();
+    auto* aboutItem = m_window->findChild<QAction*>(kAboutActionName);
+    ASSERT_NE(aboutItem, nullptr);
+    aboutItem->trigger();
 
     EXPECT_TRUE(seen.modal);
     EXPECT_EQ(seen.title, QString("测试仪版本信息"));

@@ -9,6 +9,8 @@
 #include <QAbstractButton>
 #include <QApplication>
 #include <QComboBox>
+#include <QCursor>
+#include <QGuiApplication>
 #include <QLabel>
 #include <QLineEdit>
 #include <QPointer>
@@ -21,11 +23,14 @@
 #include <memory>
 #include <string>
 
+#include "app/qt/dialog_metrics.h"
 #include "app/qt/dialog_page.h"
 #include "app/qt/vornak_window.h"
 #include "boxsim/box_simulator.h"
 #include "dialog/dialog_model.h"
 #include "link/device_link.h"
+#include "res/dialog_templates.h"
+#include "res/resource.h"
 #include "tests/support/box_workspace.h"
 
 // Longest a click handler against the simulator may take in these tests.
@@ -54,6 +59,19 @@ inline std::unique_ptr<QObject> OnNextWindow(std::function<void(QWidget*)> act,
     });
     timer->start(kPollMs);
     return watch;
+}
+
+// Whether a click handler runs on the worker: the window shows the wait
+// cursor for exactly that long.
+inline bool HandlerRuns() {
+    const QCursor* cursor = QGuiApplication::overrideCursor();
+    return cursor != nullptr && cursor->shape() == Qt::WaitCursor;
+}
+
+// The font and dialog units the main window renders its template with.
+inline DialogMetrics MainWindowMetrics() {
+    const DialogTemplate& dialogTemplate = *FindDialogTemplate(IDD_VORNAK_DIALOG);
+    return ChooseDialogMetrics(dialogTemplate.fontFace, dialogTemplate.fontPointSize);
 }
 
 // Line speed that makes a transfer of a few kilobytes last a while.
@@ -125,7 +143,7 @@ protected:
     bool ClickAndWait(int id) {
         QSignalSpy finished(m_window.get(), &CVornakWindow::handlerFinished);
         MouseClick(id);
-        if (!m_window->IsBusy() && !finished.isEmpty())
+        if (!HandlerRuns() && !finished.isEmpty())
             return true;
         return finished.wait(kHandlerWaitMs);
     }

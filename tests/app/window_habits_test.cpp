@@ -125,7 +125,7 @@ TEST_F(WindowHabits, CloseDuringADownloadAsksAndClosesAfterIt) {
     m_model->SetItemText(IDC_TARGET_FILE, (m_workDir / "app.bin").string());
     QSignalSpy finished(m_window.get(), &CVornakWindow::handlerFinished);
     MouseClick(IDC_SEND_FILE);
-    ASSERT_TRUE(m_window->IsBusy());
+    ASSERT_TRUE(HandlerRuns());
 
     QString asked;
     auto watch = AnswerClose(true, &asked);
@@ -146,7 +146,7 @@ TEST_F(WindowHabits, EnterPressesOnlyAFocusedButton) {
         field->setFocus();
         QTest::keyClick(field, Qt::Key_Return);
         QTest::keyClick(field, Qt::Key_Enter);
-        EXPECT_FALSE(m_window->IsBusy());
+        EXPECT_FALSE(HandlerRuns());
     }
     // A click starts its handler at once, so nothing started is nothing sent.
     EXPECT_TRUE(m_sim.Requests().empty());
@@ -552,7 +552,7 @@ TEST_F(SmallScreen, LargeWindowScrollsInsteadOfCuttingOff) {
         QTest::qWaitFor([this] { return W(IDC_STATUS)->parentWidget() == &m_window->Page(); }));
     EXPECT_EQ(
         W(IDC_STATUS)->geometry(),
-        m_window->Metrics().Rect(FindDialogTemplate(IDD_VORNAK_DIALOG)->Find(IDC_STATUS)->rect));
+        MainWindowMetrics().Rect(FindDialogTemplate(IDD_VORNAK_DIALOG)->Find(IDC_STATUS)->rect));
 }
 
 // Qt's own texts come in Chinese on a Chinese or unset locale, not otherwise.

@@ -82,7 +82,7 @@ TEST_F(WindowFixture, PackagesOfThePrgFolderAreListed) {
 // pixel sizes were made for, and the font's letters fit it.
 TEST_F(WindowFixture, FontFitsTheDialogUnits) {
     Open();
-    const DialogMetrics& m = m_window->Metrics();
+    const DialogMetrics m = MainWindowMetrics();
     EXPECT_EQ(m.baseX, kDesignBaseX);
     EXPECT_EQ(m.baseY, kDesignBaseY);
     const QSize measured = MeasureBaseUnits(m.font);

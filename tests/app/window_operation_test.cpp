@@ -61,7 +61,7 @@ TEST_F(WindowFixture, BusyWindowSwallowsInputAndDefersClose) {
     QSignalSpy finished(m_window.get(), &CVornakWindow::handlerFinished);
 
     MouseClick(IDC_CONNECT);
-    ASSERT_TRUE(m_window->IsBusy());
+    ASSERT_TRUE(HandlerRuns());
     for (const RenderedControl& r : m_window->Page().Controls())
         EXPECT_TRUE(r.widget->isEnabled()) << r.control->id;
     MouseClick(IDC_SERIAL_LABEL);  // would empty 1006
@@ -72,7 +72,7 @@ TEST_F(WindowFixture, BusyWindowSwallowsInputAndDefersClose) {
 
     ASSERT_TRUE(finished.wait(kHandlerWaitMs));
     EXPECT_EQ(finished.count(), 1);
-    EXPECT_FALSE(m_window->IsBusy());
+    EXPECT_FALSE(HandlerRuns());
     EXPECT_FALSE(m_window->isVisible()) << "the held-back close ran";
     EXPECT_EQ(Text(IDC_SERIAL), QString("ABCD"));
     EXPECT_EQ(Text(IDC_STATUS), QString("错误:EF00"));
@@ -90,7 +90,7 @@ TEST_F(WindowFixture, DestroyingTheWindowDuringAHandler) {
     m_sim.SetFaults({.silent = true});
     Open();
     MouseClick(IDC_CONNECT);
-    ASSERT_TRUE(m_window->IsBusy());
+    ASSERT_TRUE(HandlerRuns());
     m_window.reset();
     EXPECT_EQ(m_model->GetItemText(IDC_STATUS), "错误:EF00");
 }

@@ -187,6 +187,8 @@ TEST(BytesText, HexAndText) {
     const std::uint8_t hex[] = {0x01, 0xAB, 0x00};
     EXPECT_EQ(BytesToHex(hex, 3), "01AB00");
     EXPECT_EQ(BytesToHex(hex, 0), "");
+    EXPECT_EQ(BytesToLowerHex(hex, 3), "01ab00");
+    EXPECT_EQ(BytesToLowerHex(hex, 0), "");
 
     const std::uint8_t text[] = {0x41, 0x42, 0x00, 0x43};
     EXPECT_EQ(BytesToText(text, 4), "AB");

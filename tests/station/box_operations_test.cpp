@@ -6,6 +6,7 @@
 
 #include <gtest/gtest.h>
 
+#include "layouts/transfer_packets.h"
 #include "link/command_codes.h"
 #include "station_fixture.h"
 
@@ -14,21 +15,25 @@ namespace {
 using BoxOperationsTest = StationTest;
 
 TEST_F(BoxOperationsTest, OperationsReportTheirOutcomeFromTheFirstCall) {
+    // The bytes as the station sends them: pinned when the recipe loads.
+    UseRecipe(FullRecipeText());
+    const Bytes& package = *m_recipe.firmware->bytes;
+    const Bytes& app = *m_recipe.downloads.front().bytes;
     CDeviceLink link;
     CBoxOperations box(link, QuickUpgradeTiming());
     ASSERT_EQ(link.OpenPort(kStationPort), ST_OK);
     ASSERT_TRUE(box.Probe());
-    EXPECT_TRUE(box.Download("app.bin", 3));
+    EXPECT_TRUE(box.Download(app, 3));
     EXPECT_TRUE(m_sim.Slot(3).sha1Matches);
     EXPECT_TRUE(box.Jump(3));
-    EXPECT_TRUE(box.UpdateFirmware("fw.pkg"));
+    EXPECT_TRUE(box.UpdateFirmware(package));
     std::string version;
     EXPECT_TRUE(box.ReadVersion(version));
     EXPECT_EQ(version, kNewVersion);
     EXPECT_FALSE(box.LastFailure().any);
 
-    EXPECT_FALSE(box.Download("missing.bin", 0));
-    EXPECT_FALSE(box.LastFailure().any);  // nothing was sent
+    EXPECT_FALSE(box.Download(app, kLoadSlotCount));  // no such slot
+    EXPECT_FALSE(box.LastFailure().any);              // nothing was sent
 
     SimOverride refused;
     refused.resultWord = 0x4321;
@@ -48,7 +53,7 @@ TEST_F(BoxOperationsTest, AbortCheckHoldsEveryRequestBack) {
     bool abort = true;
     box.SetAbortCheck([&] { return abort; });
     m_sim.ClearRequests();
-    EXPECT_FALSE(box.UpdateFirmware("fw.pkg"));
+    EXPECT_FALSE(box.UpdateFirmware(m_package));
     EXPECT_TRUE(box.LastFailure().aborted);
     EXPECT_TRUE(m_sim.Requests().empty());
     abort = false;
