@@ -8,15 +8,17 @@
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
-#include <string_view>
 #include <iostream>
 #include <optional>
 #include <string>
+#include <string_view>
+#include <type_traits>
 #include <vector>
 
+#include "base/command_line.h"
+#include "base/file_replace.h"
 #include "boxsim/box_simulator.h"
 #include "link/command_codes.h"
-#include "base/file_replace.h"
 
 namespace {
 
@@ -137,72 +139,114 @@ std::string CommandName(std::uint16_t code) {
     return buf;
 }
 
+// Each may be given again: the last one counts (every --result does).
+constexpr OptionSpec kOptions[] = {
+    {"--port-dir", OptionValue::Required, true},
+    {"--com", OptionValue::Required, true},
+    {"--version", OptionValue::Required, true},
+    {"--serial", OptionValue::Required, true},
+    {"--restart-ms", OptionValue::Required, true},
+    {"--throttle", OptionValue::Required, true},
+    {"--unsolicited-ms", OptionValue::Required, true},
+    {"--byte-delay-ms", OptionValue::Required, true},
+    {"--silent", OptionValue::None, true},
+    {"--bad-checksum", OptionValue::None, true},
+    {"--garbage", OptionValue::Required, true},
+    {"--truncate", OptionValue::Required, true},
+    {"--result", OptionValue::Required, true},
+    {"--store-fault", OptionValue::Required, true},
+    {"--verbose", OptionValue::None, true},
+    {"--make-package", OptionValue::Required, true},
+    {"--package-version", OptionValue::Required, true},
+    {"--package-size", OptionValue::Required, true},
+};
+
 // Returns 0 to go on, else the process's exit code (after --help: 0 via -1).
 int ParseOptions(int argc, char** argv, Options& o) {
     const auto fail = [](const std::string& message) {
         std::cerr << "vornak-boxsim: " << message << "\n(see --help)\n";
         return 2;
     };
-    if (const char* dir = std::getenv("VORNAK_PORT_DIR"))
-        o.portDir = dir;
-    for (int i = 1; i < argc; ++i) {
-        const std::string arg = argv[i];
-        const auto value = [&](std::string& out) {
-            if (i + 1 >= argc)
+    CCommandLine line;
+    std::string error;
+    const bool parsed = line.Parse({argv + 1, static_cast<std::size_t>(argc - 1)}, kOptions, error);
+    // Asked for, the help comes whatever else the line holds.
+    if (line.Help()) {
+        std::cout << kUsage;
+        return -1;
+    }
+    if (!parsed)
+        return fail(error);
+    if (!line.Words().empty())
+        return fail("unknown argument '" + line.Words().front() + "'");
+    // Every value given is checked; `take` stores it (the last one stays).
+    const auto each = [&line](std::string_view option, const auto& take) {
+        for (const std::string& v : line.Values(option)) {
+            if (!take(v))
                 return false;
-            out = argv[++i];
+        }
+        return true;
+    };
+    // A number in [min, max] of the given base into `out`.
+    const auto number = [](unsigned long min, unsigned long max, int base, auto& out) {
+        return [min, max, base, &out](const std::string& v) {
+            unsigned long n = 0;
+            if (!ParseNumber(v, base, max, n) || n < min)
+                return false;
+            out = static_cast<std::remove_reference_t<decltype(out)>>(n);
             return true;
         };
-        std::string v;
-        unsigned long n = 0;
-        if (arg == "--help" || arg == "-h") {
-            std::cout << kUsage;
-            return -1;
-        } else if (arg == "--silent") {
-            o.faults.silent = true;
-        } else if (arg == "--bad-checksum") {
-            o.faults.badChecksum = true;
-        } else if (arg == "--verbose") {
-            o.verbose = true;
-        } else if (!value(v)) {
-            return fail(arg.starts_with("--") ? arg + " needs a value" : "unknown argument " + arg);
-        } else if (arg == "--port-dir") {
-            o.portDir = v;
-        } else if (arg == "--com") {
-            if (!ParseNumber(v, 10, 255, n) || n == 0)
-                return fail("--com wants 1..255");
-            o.com = static_cast<int>(n);
-        } else if (arg == "--version") {
-            o.version = v;
-        } else if (arg == "--serial") {
+    };
+    const auto text = [](auto& out) {
+        return [&out](const std::string& v) {
+            out = v;
+            return true;
+        };
+    };
+
+    if (const char* dir = std::getenv("VORNAK_PORT_DIR"))
+        o.portDir = dir;
+    each("--port-dir", text(o.portDir));
+    each("--version", text(o.version));
+    each("--make-package", text(o.packageFile));
+    each("--package-version", text(o.packageVersion));
+    o.faults.silent = line.Has("--silent");
+    o.faults.badChecksum = line.Has("--bad-checksum");
+    o.verbose = line.Has("--verbose");
+
+    long restartMs = 0;
+    unsigned long unsolicitedMs = 0;
+    unsigned long byteDelayMs = 0;
+    if (!each("--com", number(1, 255, 10, o.com)))
+        return fail("--com wants 1..255");
+    if (!each("--serial", [&o](const std::string& v) {
             std::vector<std::uint8_t> bytes;
             if (!ParseHexBytes(v, bytes))
-                return fail("--serial wants hexadecimal bytes");
+                return false;
             o.serial = bytes;
-        } else if (arg == "--restart-ms") {
-            if (!ParseNumber(v, 10, 3'600'000, n))
-                return fail("--restart-ms wants milliseconds");
-            o.restartMs = static_cast<long>(n);
-        } else if (arg == "--throttle") {
-            if (!ParseNumber(v, 10, 10'000'000, n))
-                return fail("--throttle wants a baud rate");
-            o.faults.throttleBaud = static_cast<unsigned>(n);
-        } else if (arg == "--unsolicited-ms") {
-            if (!ParseNumber(v, 10, 3'600'000, n))
-                return fail("--unsolicited-ms wants ms");
-            o.faults.unsolicitedInterval = std::chrono::milliseconds(n);
-        } else if (arg == "--byte-delay-ms") {
-            if (!ParseNumber(v, 10, 60'000, n))
-                return fail("--byte-delay-ms wants ms");
-            o.faults.byteDelay = std::chrono::milliseconds(n);
-        } else if (arg == "--garbage") {
-            if (!ParseHexBytes(v, o.faults.garbage))
-                return fail("--garbage wants hexadecimal bytes");
-        } else if (arg == "--truncate") {
-            if (!ParseNumber(v, 10, 0xFFFF, n))
-                return fail("--truncate wants a byte count");
-            o.faults.truncateReply = n;
-        } else if (arg == "--result") {
+            return true;
+        }))
+        return fail("--serial wants hexadecimal bytes");
+    if (!each("--restart-ms", number(0, 3'600'000, 10, restartMs)))
+        return fail("--restart-ms wants milliseconds");
+    if (line.Has("--restart-ms"))
+        o.restartMs = restartMs;
+    if (!each("--throttle", number(0, 10'000'000, 10, o.faults.throttleBaud)))
+        return fail("--throttle wants a baud rate");
+    if (!each("--unsolicited-ms", number(0, 3'600'000, 10, unsolicitedMs)))
+        return fail("--unsolicited-ms wants ms");
+    if (line.Has("--unsolicited-ms"))
+        o.faults.unsolicitedInterval = std::chrono::milliseconds(unsolicitedMs);
+    if (!each("--byte-delay-ms", number(0, 60'000, 10, byteDelayMs)))
+        return fail("--byte-delay-ms wants ms");
+    if (line.Has("--byte-delay-ms"))
+        o.faults.byteDelay = std::chrono::milliseconds(byteDelayMs);
+    if (!each("--garbage",
+              [&o](const std::string& v) { return ParseHexBytes(v, o.faults.garbage); }))
+        return fail("--garbage wants hexadecimal bytes");
+    if (!each("--truncate", number(0, 0xFFFF, 10, o.faults.truncateReply)))
+        return fail("--truncate wants a byte count");
+    if (!each("--result", [&o](const std::string& v) {
             const std::size_t eq = v.find('=');
             std::uint16_t code = 0;
             unsigned long word = 0;
@@ -210,35 +254,27 @@ int ParseOptions(int argc, char** argv, Options& o) {
             if (w.starts_with("0x") || w.starts_with("0X"))
                 w = w.substr(2);
             if (eq == std::string::npos || !ParseCommand(v.substr(0, eq), code) ||
-                !ParseNumber(w, 16, 0xFFFF, word)) {
-                return fail("--result wants CMD=WORD, e.g. CMD_CONFIG_READ_1=1234");
-            }
+                !ParseNumber(w, 16, 0xFFFF, word))
+                return false;
             o.results.emplace_back(code, static_cast<std::uint16_t>(word));
-        } else if (arg == "--store-fault") {
-            if (!ParseStoreFault(v, o.storeFault))
-                return fail("--store-fault wants BLOCK:BYTE:MASK, e.g. 1:0:01");
-        } else if (arg == "--make-package") {
-            o.packageFile = v;
-        } else if (arg == "--package-version") {
-            o.packageVersion = v;
-        } else if (arg == "--package-size") {
-            if (!ParseNumber(v, 10, 64ul << 20, n))
-                return fail("--package-size wants bytes");
-            o.packageSize = n;
-        } else {
-            return fail("unknown option " + arg);
-        }
-    }
+            return true;
+        }))
+        return fail("--result wants CMD=WORD, e.g. CMD_CONFIG_READ_1=1234");
+    if (!each("--store-fault",
+              [&o](const std::string& v) { return ParseStoreFault(v, o.storeFault); }))
+        return fail("--store-fault wants BLOCK:BYTE:MASK, e.g. 1:0:01");
+    if (!each("--package-size", number(0, 64ul << 20, 10, o.packageSize)))
+        return fail("--package-size wants bytes");
     return 0;
 }
 
 int WritePackage(const Options& o) {
     const std::vector<std::uint8_t> package = MakeSamplePackage(o.packageVersion, o.packageSize);
     std::string error;
-    if (!ReplaceFileWhole(o.packageFile,
-                          std::string_view(reinterpret_cast<const char*>(package.data()),
-                                           package.size()),
-                          error)) {
+    if (!ReplaceFileWhole(
+            o.packageFile,
+            std::string_view(reinterpret_cast<const char*>(package.data()), package.size()),
+            error)) {
         std::cerr << "vornak-boxsim: " << error << "\n";
         return 1;
     }

@@ -2,11 +2,10 @@
 
 #include <algorithm>
 #include <charconv>
-#include <span>
 #include <string_view>
 
 #include "app/dialog_handlers.h"
-#include "cli/cli_option_split.h"
+#include "cli/cli_rows.h"
 #include "firmware/load_slots.h"
 
 namespace {
@@ -21,7 +20,7 @@ struct CliCommandRow {
     bool talksToBox;
 };
 
-constexpr CliCommandRow kCommands[] = {
+constexpr CliCommandRow kBoxCommands[] = {
     {CliCommand::Connect, "connect", 0, "", false, false, true},
     {CliCommand::Info, "info", 0, "", false, false, true},
     {CliCommand::Disconnect, "disconnect", 0, "", false, false, false},
@@ -38,7 +37,7 @@ constexpr CliCommandRow kCommands[] = {
 // Every command but ports and station (which runs whole units) runs the
 // dialog's handler that the dialog's table names for it.
 constexpr bool EveryBoxCommandHasAHandler() {
-    for (const CliCommandRow& row : kCommands) {
+    for (const CliCommandRow& row : kBoxCommands) {
         if (row.command != CliCommand::Ports && row.command != CliCommand::Station &&
             !HasCliHandler(row.name))
             return false;
@@ -47,20 +46,12 @@ constexpr bool EveryBoxCommandHasAHandler() {
 }
 static_assert(EveryBoxCommandHasAHandler(), "a vornak-cli command has no row in kDialogHandlers");
 
-const CliCommandRow* FindCommand(std::string_view name) {
-    for (const CliCommandRow& row : kCommands) {
-        if (name == row.name)
-            return &row;
-    }
-    return nullptr;
-}
-
 const CliCommandRow& RowOf(CliCommand command) {
-    for (const CliCommandRow& row : kCommands) {
+    for (const CliCommandRow& row : kBoxCommands) {
         if (row.command == command)
             return row;
     }
-    return kCommands[0];
+    return kBoxCommands[0];
 }
 
 constexpr OptionSpec kOptions[] = {
@@ -106,16 +97,16 @@ bool CommandTalksToBox(CliCommand command) {
     return RowOf(command).talksToBox;
 }
 
-bool ParseCommandLine(int argc, const char* const* argv, CliRequest& request, std::string& error) {
+bool ParseCommandLine(std::span<const char* const> tokens, CliRequest& request,
+                      std::string& error) {
     request = CliRequest{};
-    SplitCommandLine line;
-    const std::span<const char* const> tokens(argv + 1, argc > 1 ? argc - 1 : 0);
-    if (!SplitOptions(tokens, kOptions, line, error))
+    CCommandLine line;
+    if (!line.Parse(tokens, kOptions, error))
         return false;
-    request.help = line.help;
+    request.help = line.Help();
     request.trace = line.Has("--trace");
     request.output = line.Value("-o");
-    const std::vector<std::string>& positional = line.words;
+    const std::vector<std::string>& positional = line.Words();
     request.once = line.Has("--once");
     request.rework = line.Has("--rework");
     request.requireServer = line.Has("--require-server");
@@ -136,7 +127,7 @@ bool ParseCommandLine(int argc, const char* const* argv, CliRequest& request, st
         error = "no command given";
         return false;
     }
-    const CliCommandRow* row = FindCommand(positional.front());
+    const CliCommandRow* row = FindRow<CliCommandRow>(kBoxCommands, positional.front());
     if (row == nullptr) {
         error = "unknown command '" + positional.front() + "'";
         return false;

@@ -2,13 +2,15 @@
 // The command line of vornak-cli, parsed and checked before anything touches a
 // port or the disk: a usage error leaves the box and the file system alone.
 //
-// Options are split as cli/cli_option_split.h describes; each at most once.
+// Options are read as base/command_line.h describes; each at most once.
 
 #include <chrono>
 #include <optional>
+#include <span>
 #include <string>
 #include <vector>
 
+#include "base/command_line.h"
 #include "link/port_choice.h"
 
 // Exit status of the tool.
@@ -63,9 +65,9 @@ struct CliRequest {
 // wait with no limit is --wait alone).
 constexpr int kMaxWaitSeconds = 24 * 60 * 60;
 
-// Parses argv[1..argc-1]. On a usage error returns false and puts a one-line
-// message into `error`; `request` is then unspecified.
-bool ParseCommandLine(int argc, const char* const* argv, CliRequest& request, std::string& error);
+// Parses `tokens` (argv without the program). On a usage error returns false
+// and puts a one-line message into `error`; `request` is then unspecified.
+bool ParseCommandLine(std::span<const char* const> tokens, CliRequest& request, std::string& error);
 
 // The command's name as typed ("read-settings").
 const char* CommandName(CliCommand command);

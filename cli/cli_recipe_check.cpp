@@ -2,11 +2,8 @@
 
 #include <nlohmann/json.hpp>
 #include <optional>
-#include <span>
 #include <string>
-#include <string_view>
 
-#include "cli/cli_option_split.h"
 #include "cli/cli_options.h"
 #include "cli/cli_text_escape.h"
 #include "layouts/option_table.h"
@@ -115,33 +112,14 @@ void PrintLines(const Recipe& recipe, std::FILE* out) {
         line("settings_sha256: " + digest);
 }
 
-}  // namespace
-
-bool IsRecipeCommandLine(int argc, const char* const* argv) {
-    return argc >= 2 && std::string_view(argv[1]) == kRecipeCommand;
-}
-
-int RunRecipeCommandLine(int argc, const char* const* argv, std::FILE* out, std::FILE* err) {
-    const std::span<const char* const> tokens(argv + 2, argc > 2 ? argc - 2 : 0);
-    SplitCommandLine line;
-    std::string error;
-    if (!SplitOptions(tokens, kRecipeOptions, line, error)) {
-        std::fprintf(err, "vornak-cli: %s\nTry 'vornak-cli recipe --help'.\n",
-                     EscapeForOutput(error).c_str());
-        return kExitUsage;
-    }
-    if (line.help) {
-        std::fputs(kRecipeHelp, out);
-        return kExitSuccess;
-    }
-    if (line.words.size() != 2 || line.words[0] != kCheckAction) {
-        std::fputs("vornak-cli: recipe needs: check RECIPE\nTry 'vornak-cli recipe --help'.\n",
-                   err);
-        return kExitUsage;
-    }
+int RunRecipe(const CCommandLine& line, std::FILE* out, std::FILE* err) {
+    const std::vector<std::string>& words = line.Words();
+    if (words.size() != 2 || words[0] != kCheckAction)
+        return SubcommandUsageError(err, kRecipeCommand, "recipe needs: check RECIPE");
     Recipe recipe;
-    if (!LoadRecipe(line.words[1], recipe, error)) {
-        std::fprintf(err, "vornak-cli: %s\n", EscapeForOutput(error).c_str());
+    std::string error;
+    if (!LoadRecipe(words[1], recipe, error)) {
+        PrintCliMessage(err, error);
         return kExitUsage;
     }
     if (line.Has(kJsonOption))
@@ -151,6 +129,11 @@ int RunRecipeCommandLine(int argc, const char* const* argv, std::FILE* out, std:
                          .c_str());
     else
         PrintLines(recipe, out);
-    std::fflush(out);
     return kExitSuccess;
+}
+
+}  // namespace
+
+CliSubcommand RecipeSubcommand() {
+    return {kRecipeCommand, kRecipeOptions, kRecipeHelp, RunRecipe};
 }

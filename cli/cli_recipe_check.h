@@ -8,11 +8,8 @@
 // stdout: "key: value" lines, or with --json one JSON object; a recipe that
 // fails a check is named on stderr.
 
-#include <cstdio>
+#include "cli/cli_subcommand.h"
 
-// Whether argv[1..] is a recipe command.
-bool IsRecipeCommandLine(int argc, const char* const* argv);
-
-// Runs it; returns the exit status: 0 the recipe passed every check, 2 it did
-// not, or a usage error.
-int RunRecipeCommandLine(int argc, const char* const* argv, std::FILE* out, std::FILE* err);
+// Its row of the sub-command table; its exit status: 0 the recipe passed
+// every check, 2 it did not, or a usage error.
+CliSubcommand RecipeSubcommand();

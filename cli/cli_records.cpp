@@ -5,15 +5,14 @@
 #include <filesystem>
 #include <iterator>
 #include <optional>
-#include <span>
 #include <string>
 #include <string_view>
 #include <vector>
 
-#include "cli/cli_option_split.h"
 #include "cli/cli_options.h"
 #include "cli/cli_records_gate.h"
 #include "cli/cli_report.h"
+#include "cli/cli_rows.h"
 #include "cli/cli_text_escape.h"
 #include "records/pg_record_store.h"
 #include "records/record_export.h"
@@ -112,7 +111,6 @@ struct RecordsRequest {
     std::optional<std::string> jsonl;
     std::optional<std::string> html;
     ShiftSchedule shifts;
-    bool help = false;
 };
 
 struct ActionRow {
@@ -176,7 +174,7 @@ bool IsSha256Hex(const std::string& text) {
 
 // Fills request.filter from the filter options given. False with `error`
 // for a value that is not one the filter can take.
-bool ReadFilters(const SplitCommandLine& line, RecordFilter& filter, std::string& error) {
+bool ReadFilters(const CCommandLine& line, RecordFilter& filter, std::string& error) {
     for (const TextFilter& f : kTextFilters) {
         std::optional<std::string> value = line.Value(f.option);
         if (value && f.digest) {
@@ -219,7 +217,7 @@ bool ReadFilters(const SplitCommandLine& line, RecordFilter& filter, std::string
     return true;
 }
 
-bool AnyFilterGiven(const SplitCommandLine& line) {
+bool AnyFilterGiven(const CCommandLine& line) {
     return line.Has(kResultOption) || line.Has(kReleaseOption) ||
            std::any_of(std::begin(kTextFilters), std::end(kTextFilters),
                        [&](const TextFilter& f) { return line.Has(f.option); }) ||
@@ -227,50 +225,33 @@ bool AnyFilterGiven(const SplitCommandLine& line) {
                        [&](const TimeFilter& f) { return line.Has(f.option); });
 }
 
-bool ParseRecordsLine(std::span<const char* const> tokens, RecordsRequest& request,
-                      std::string& error) {
-    SplitCommandLine line;
-    if (!SplitOptions(tokens, kRecordsOptions, line, error))
+bool ParseRecordsLine(const CCommandLine& line, RecordsRequest& request, std::string& error) {
+    if (!NoEmptyValues(line, error))
         return false;
-    for (const auto& [name, value] : line.options) {
-        if (value->empty()) {
-            error = "option '" + name + "' needs a value";
-            return false;
-        }
-    }
-    request.help = line.help;
-    const std::vector<std::string>& positional = line.words;
+    const std::vector<std::string>& positional = line.Words();
     const std::optional<std::string> db = line.Value("--db");
     const std::optional<std::string> csv = line.Value("--csv");
     const std::optional<std::string> jsonl = line.Value("--jsonl");
     const std::optional<std::string> html = line.Value("--html");
     const std::optional<std::string> shifts = line.Value("--shifts");
-    if (request.help && positional.empty())
-        return true;
     if (positional.empty()) {
         error = "records needs list, show, export, report or gate";
         return false;
     }
-    const ActionRow* action = nullptr;
-    for (const ActionRow& row : kActions) {
-        if (positional.front() == row.name)
-            action = &row;
-    }
+    const ActionRow* action = FindRow<ActionRow>(kActions, positional.front());
     if (action == nullptr) {
         error = "unknown records command '" + positional.front() + "'";
         return false;
     }
     request.action = action->name;
     request.args.assign(positional.begin() + 1, positional.end());
-    if (request.help)
-        return true;
     if (request.args.size() != action->argCount) {
         error = action->argCount == 0 ? "records " + request.action + " takes no arguments"
                                       : "records " + request.action + " takes one argument";
         return false;
     }
     if (request.action == "gate" && AnyFilterGiven(line) &&
-        !(line.Has("--variant") && line.options.size() == 1 + (line.Has("--db") ? 1 : 0))) {
+        !(line.Has("--variant") && line.GivenOptions().size() == 1 + (line.Has("--db") ? 1 : 0))) {
         error = "records gate takes no filter but --variant";
         return false;
     }
@@ -322,25 +303,11 @@ std::string ListLine(const UnitRecord& record) {
     return line;
 }
 
-}  // namespace
-
-bool IsRecordsCommandLine(int argc, const char* const* argv) {
-    return argc >= 2 && std::string_view(argv[1]) == kRecordsCommand;
-}
-
-int RunRecordsCommandLine(int argc, const char* const* argv, std::FILE* out, std::FILE* err) {
+int RunRecords(const CCommandLine& line, std::FILE* out, std::FILE* err) {
     RecordsRequest request;
     std::string error;
-    const std::span<const char* const> tokens(argv + 2, argc > 2 ? argc - 2 : 0);
-    if (!ParseRecordsLine(tokens, request, error)) {
-        PrintCliMessage(err, error);
-        std::fputs("Try 'vornak-cli records --help'.\n", err);
-        return kExitUsage;
-    }
-    if (request.help) {
-        std::fputs(kRecordsHelp, out);
-        return kExitSuccess;
-    }
+    if (!ParseRecordsLine(line, request, error))
+        return SubcommandUsageError(err, kRecordsCommand, error);
 
     // A target that can't be written is bad input, told before anything is read.
     for (const auto* target : {&request.csv, &request.jsonl, &request.html}) {
@@ -409,6 +376,11 @@ int RunRecordsCommandLine(int argc, const char* const* argv, std::FILE* out, std
         PrintCliMessage(err, store->Describe() + " does not answer: these are the records of " +
                                  kDefaultQueueFile + " only");
     }
-    std::fflush(out);
     return status;
+}
+
+}  // namespace
+
+CliSubcommand RecordsSubcommand() {
+    return {kRecordsCommand, kRecordsOptions, kRecordsHelp, RunRecords};
 }

@@ -8,11 +8,8 @@
 // "records" is the first word of the command line; its options are its own.
 // Nothing here touches a port.
 
-#include <cstdio>
+#include "cli/cli_subcommand.h"
 
-// Whether argv[1..] is a records command.
-bool IsRecordsCommandLine(int argc, const char* const* argv);
-
-// Runs it; returns the exit status (0, 1 when the store failed or the record
-// is unknown, 2 for a usage error).
-int RunRecordsCommandLine(int argc, const char* const* argv, std::FILE* out, std::FILE* err);
+// Its row of the sub-command table; its exit status: 0, 1 when the store
+// failed or the record is unknown, 2 for a usage error.
+CliSubcommand RecordsSubcommand();

@@ -11,9 +11,9 @@
 #include <string_view>
 #include <vector>
 
-#include "cli/cli_option_split.h"
 #include "cli/cli_options.h"
 #include "cli/cli_release_help.h"
+#include "cli/cli_rows.h"
 #include "cli/cli_text_escape.h"
 #include "station/release/release_bundle.h"
 #include "station/release/release_key.h"
@@ -23,18 +23,6 @@ namespace {
 
 constexpr char kReleaseCommand[] = "release";
 
-struct ActionRow {
-    const char* name;
-    const char* argument;  // the one word the action takes
-};
-
-constexpr ActionRow kActions[] = {
-    {"keygen", "KEYFILE"},
-    {"create", "RECIPE"},
-    {"verify", "BUNDLE"},
-    {"list", "BUNDLE"},
-};
-
 constexpr OptionSpec kReleaseOptions[] = {
     {"--key", OptionValue::Required},          {"--release", OptionValue::Required},
     {"--family", OptionValue::Required, true}, {"--expires", OptionValue::Required},
@@ -42,62 +30,10 @@ constexpr OptionSpec kReleaseOptions[] = {
     {"--trust", OptionValue::Required},
 };
 
-// The options each action takes; the others are a usage error there.
-const std::vector<std::string_view> kCreateOptions = {"--key",     "--release", "--family",
-                                                      "--expires", "--note",    "-o"};
-const std::vector<std::string_view> kVerifyOptions = {"--trust"};
-
 struct ReleaseRequest {
-    std::string action;
-    std::string argument;
-    SplitCommandLine line;
-    bool help = false;
+    const CCommandLine& line;
+    std::string argument;  // the one word the action takes
 };
-
-bool AllowedFor(const std::string& action, std::string_view option) {
-    const std::vector<std::string_view>* allowed = action == "create"   ? &kCreateOptions
-                                                   : action == "verify" ? &kVerifyOptions
-                                                                        : nullptr;
-    return allowed != nullptr &&
-           std::find(allowed->begin(), allowed->end(), option) != allowed->end();
-}
-
-bool ParseReleaseLine(std::span<const char* const> tokens, ReleaseRequest& request,
-                      std::string& error) {
-    if (!SplitOptions(tokens, kReleaseOptions, request.line, error))
-        return false;
-    request.help = request.line.help;
-    const std::vector<std::string>& words = request.line.words;
-    if (request.help)
-        return true;
-    if (words.empty()) {
-        error = "release needs keygen, create, verify or list";
-        return false;
-    }
-    const auto action = std::find_if(std::begin(kActions), std::end(kActions),
-                                     [&](const ActionRow& row) { return words[0] == row.name; });
-    if (action == std::end(kActions)) {
-        error = "unknown release command '" + words[0] + "'";
-        return false;
-    }
-    request.action = action->name;
-    if (words.size() != 2) {
-        error = "release " + request.action + " takes one argument, " + action->argument;
-        return false;
-    }
-    request.argument = words[1];
-    for (const auto& [name, value] : request.line.options) {
-        if (!AllowedFor(request.action, name)) {
-            error = "release " + request.action + " takes no " + name;
-            return false;
-        }
-        if (value && value->empty()) {
-            error = "option '" + name + "' needs a value";
-            return false;
-        }
-    }
-    return true;
-}
 
 // Who makes a bundle: the login name and the host.
 std::string EngineerName() {
@@ -124,15 +60,10 @@ int Keygen(const ReleaseRequest& request, std::FILE* out, std::FILE* err) {
 }
 
 int Create(const ReleaseRequest& request, std::FILE* out, std::FILE* err) {
-    const SplitCommandLine& line = request.line;
+    const CCommandLine& line = request.line;
     BundleRequest bundle;
     bundle.recipePath = request.argument;
     bundle.now = std::chrono::system_clock::now();
-    for (const char* required : {"--key", "--release", "--family", "-o"}) {
-        if (!line.Has(required))
-            return Refused(err, std::string("release create needs ") + required +
-                                    "\nTry 'vornak-cli release --help'.");
-    }
     bundle.keyPath = *line.Value("--key");
     bundle.output = *line.Value("-o");
     const std::string release = *line.Value("--release");
@@ -209,34 +140,72 @@ int List(const ReleaseRequest& request, std::FILE* out, std::FILE* err) {
     return kExitSuccess;
 }
 
-}  // namespace
+// The options each action takes; the others are a usage error there.
+constexpr std::string_view kCreateOptions[] = {"--key",     "--release", "--family",
+                                               "--expires", "--note",    "-o"};
+constexpr std::string_view kCreateRequired[] = {"--key", "--release", "--family", "-o"};
+constexpr std::string_view kVerifyOptions[] = {"--trust"};
 
-bool IsReleaseCommandLine(int argc, const char* const* argv) {
-    return argc >= 2 && std::string_view(argv[1]) == kReleaseCommand;
+struct ActionRow {
+    std::string_view name;
+    const char* argument;  // the one word the action takes
+    std::span<const std::string_view> options;
+    std::span<const std::string_view> required;
+    int (*run)(const ReleaseRequest& request, std::FILE* out, std::FILE* err);
+};
+
+constexpr ActionRow kActions[] = {
+    {"keygen", "KEYFILE", {}, {}, Keygen},
+    {"create", "RECIPE", kCreateOptions, kCreateRequired, Create},
+    {"verify", "BUNDLE", kVerifyOptions, {}, Verify},
+    {"list", "BUNDLE", {}, {}, List},
+};
+
+// The action's row, checked against the line; null with `error`.
+const ActionRow* CheckedAction(const CCommandLine& line, std::string& error) {
+    const std::vector<std::string>& words = line.Words();
+    if (words.empty()) {
+        error = "release needs keygen, create, verify or list";
+        return nullptr;
+    }
+    const ActionRow* action = FindRow<ActionRow>(kActions, words[0]);
+    if (action == nullptr) {
+        error = "unknown release command '" + words[0] + "'";
+        return nullptr;
+    }
+    const std::string name(action->name);
+    if (words.size() != 2) {
+        error = "release " + name + " takes one argument, " + action->argument;
+        return nullptr;
+    }
+    for (const std::string& option : line.GivenOptions()) {
+        if (std::find(action->options.begin(), action->options.end(), option) ==
+            action->options.end()) {
+            error = "release " + name + " takes no " + option;
+            return nullptr;
+        }
+    }
+    if (!NoEmptyValues(line, error))
+        return nullptr;
+    for (const std::string_view required : action->required) {
+        if (!line.Has(required)) {
+            error = "release " + name + " needs " + std::string(required);
+            return nullptr;
+        }
+    }
+    return action;
 }
 
-int RunReleaseCommandLine(int argc, const char* const* argv, std::FILE* out, std::FILE* err) {
-    ReleaseRequest request;
+int RunRelease(const CCommandLine& line, std::FILE* out, std::FILE* err) {
     std::string error;
-    const std::span<const char* const> tokens(argv + 2, argc > 2 ? argc - 2 : 0);
-    if (!ParseReleaseLine(tokens, request, error)) {
-        PrintCliMessage(err, error);
-        std::fputs("Try 'vornak-cli release --help'.\n", err);
-        return kExitUsage;
-    }
-    if (request.help) {
-        std::fputs(kReleaseHelp, out);
-        return kExitSuccess;
-    }
-    int status = kExitUsage;
-    if (request.action == "keygen")
-        status = Keygen(request, out, err);
-    else if (request.action == "create")
-        status = Create(request, out, err);
-    else if (request.action == "verify")
-        status = Verify(request, out, err);
-    else
-        status = List(request, out, err);
-    std::fflush(out);
-    return status;
+    const ActionRow* action = CheckedAction(line, error);
+    if (action == nullptr)
+        return SubcommandUsageError(err, kReleaseCommand, error);
+    return action->run(ReleaseRequest{line, line.Words()[1]}, out, err);
+}
+
+}  // namespace
+
+CliSubcommand ReleaseSubcommand() {
+    return {kReleaseCommand, kReleaseOptions, kReleaseHelp, RunRelease};
 }

@@ -11,10 +11,8 @@
 // "release" is the first word of the command line; its options are its own.
 // Nothing here touches a port. Every failure is bad input: exit 2.
 
-#include <cstdio>
+#include "cli/cli_subcommand.h"
 
-// Whether argv[1..] is a release command.
-bool IsReleaseCommandLine(int argc, const char* const* argv);
-
-// Runs it; returns the exit status (0 done, 2 refused or usage error).
-int RunReleaseCommandLine(int argc, const char* const* argv, std::FILE* out, std::FILE* err);
+// Its row of the sub-command table; its exit status: 0 done, 2 refused or
+// usage error.
+CliSubcommand ReleaseSubcommand();

@@ -3,15 +3,14 @@
 #include <clocale>
 #include <csignal>
 #include <cstdio>
+#include <span>
 #include <string>
 #include <string_view>
 
 #include "cli/cli_commands.h"
 #include "cli/cli_help.h"
 #include "cli/cli_options.h"
-#include "cli/cli_recipe_check.h"
-#include "cli/cli_records.h"
-#include "cli/cli_release.h"
+#include "cli/cli_subcommand.h"
 #include "cli/cli_text_escape.h"
 #include "res/version.h"
 
@@ -29,20 +28,14 @@ int main(int argc, char** argv) {
         return kExitSuccess;
     }
 
+    const std::span<const char* const> tokens(argv + 1, argc > 1 ? argc - 1 : 0);
     // "recipe ...", "records ..." and "release ..." have options of their own.
-    if (IsRecipeCommandLine(argc, argv)) {
-        return RunRecipeCommandLine(argc, argv, stdout, stderr);
-    }
-    if (IsRecordsCommandLine(argc, argv)) {
-        return RunRecordsCommandLine(argc, argv, stdout, stderr);
-    }
-    if (IsReleaseCommandLine(argc, argv)) {
-        return RunReleaseCommandLine(argc, argv, stdout, stderr);
-    }
+    if (const CliSubcommand* subcommand = tokens.empty() ? nullptr : FindSubcommand(tokens[0]))
+        return RunSubcommand(*subcommand, tokens.subspan(1), stdout, stderr);
 
     CliRequest request;
     std::string error;
-    if (!ParseCommandLine(argc, argv, request, error)) {
+    if (!ParseCommandLine(tokens, request, error)) {
         std::fprintf(stderr, "vornak-cli: %s\n%s\n", EscapeForOutput(error).c_str(),
                      UsageHint().c_str());
         return kExitUsage;

@@ -7,7 +7,7 @@ packages=(
   build-essential cmake ninja-build pkg-config ccache
   qt6-base-dev libgl-dev qt6-translations-l10n
   libgtest-dev libgmock-dev
-  libssl-dev nlohmann-json3-dev libudev-dev libtomlplusplus-dev libarchive-dev
+  libssl-dev nlohmann-json3-dev libudev-dev libtomlplusplus-dev libarchive-dev libcli11-dev
   dpkg-dev lintian
   libsqlite3-dev libpq-dev postgresql
   fonts-wqy-microhei

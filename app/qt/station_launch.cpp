@@ -7,9 +7,10 @@
 #include <cstdio>
 #include <cstdlib>
 #include <filesystem>
-#include <string_view>
+#include <span>
 
 #include "app/qt/station_window.h"
+#include "base/command_line.h"
 #include "res/station_window_texts.h"
 #include "station/release/station_launch.h"
 
@@ -20,44 +21,46 @@ constexpr int kExitUsage = 2;
 // The one slot of a station opened without a slots file: it scans every port.
 constexpr char kSingleSlotName[] = "1";
 
+constexpr char kStationOption[] = "--station";
+// Each may be given again; the last one counts. There is no --help: the
+// usage line follows every wrong command line.
+constexpr OptionSpec kLaunchOptions[] = {
+    {kStationOption, OptionValue::Required, true}, {"--slots", OptionValue::Required, true},
+    {"--db", OptionValue::Required, true},         {"--shifts", OptionValue::Required, true},
+    {"--trust", OptionValue::Required, true},      {"--allow-rollback", OptionValue::None, true},
+};
+
+// argv without the program (Qt has taken its own options out by now).
+std::span<const char* const> Tokens(int argc, char** argv) {
+    return {argv + 1, static_cast<std::size_t>(argc > 1 ? argc - 1 : 0)};
+}
+
 }  // namespace
 
 bool WantsStationWindow(int argc, char** argv) {
-    for (int i = 1; i < argc; ++i) {
-        if (std::string_view(argv[i]) == "--station")
-            return true;
-    }
-    return false;
+    CCommandLine line;
+    std::string error;
+    line.Parse(Tokens(argc, argv), kLaunchOptions, error, false);
+    // A wrong line that names --station is still the station's to refuse.
+    return line.Has(kStationOption) || line.FaultyOption() == kStationOption;
 }
 
 bool ParseStationLaunch(int argc, char** argv, StationLaunch& launch, std::string& error) {
-    for (int i = 1; i < argc; ++i) {
-        const std::string_view arg = argv[i];
-        if (arg == "--allow-rollback") {
-            launch.allowRollback = true;
-            continue;
-        }
-        if (arg != "--station" && arg != "--slots" && arg != "--db" && arg != "--shifts" &&
-            arg != "--trust") {
-            error = "unknown option '" + std::string(arg) + "'";
-            return false;
-        }
-        if (i + 1 >= argc) {
-            error = std::string(arg) + " needs a value";
-            return false;
-        }
-        const std::string value = argv[++i];
-        if (arg == "--station")
-            launch.recipePath = value;
-        else if (arg == "--slots")
-            launch.slotsFile = value;
-        else if (arg == "--db")
-            launch.dbUrl = value;
-        else if (arg == "--trust")
-            launch.trustFolder = value;
-        else if (!ParseShiftSchedule(value, launch.shifts, error))
-            return false;
+    CCommandLine line;
+    if (!line.Parse(Tokens(argc, argv), kLaunchOptions, error, false))
+        return false;
+    if (!line.Words().empty()) {
+        error = "unknown argument '" + line.Words().front() + "'";
+        return false;
     }
+    launch.recipePath = line.Value(kStationOption).value_or("");
+    launch.slotsFile = line.Value("--slots");
+    launch.dbUrl = line.Value("--db");
+    launch.trustFolder = line.Value("--trust");
+    launch.allowRollback = line.Has("--allow-rollback");
+    if (const auto shifts = line.Value("--shifts");
+        shifts && !ParseShiftSchedule(*shifts, launch.shifts, error))
+        return false;
     if (launch.recipePath.empty()) {
         error = "--station needs a recipe or a release bundle";
         return false;

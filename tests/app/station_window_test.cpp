@@ -823,6 +823,51 @@ TEST(StationLaunchArgs, CommandLine) {
     EXPECT_FALSE(ParseStationLaunch(static_cast<int>(argv.size()) - 1, argv.data(), launch, error));
 }
 
+// "--name=VALUE" as "--name VALUE"; a repeated option's last value counts;
+// a stray word, --help (the station has none) and an empty value are refused;
+// a wrong line that names --station still asks for the station window.
+TEST(StationLaunchArgs, ValueFormsRepeatsAndRefusals) {
+    struct Case {
+        std::vector<const char*> args;
+        bool wants;
+        const char* recipe;  // null: refused
+        const char* db;
+    };
+    const Case cases[] = {
+        {{"--station=a.toml", "--db=x.db"}, true, "a.toml", "x.db"},
+        {{"--station", "a.toml", "--station", "b.toml", "--db", "x.db", "--db", "y.db"},
+         true,
+         "b.toml",
+         "y.db"},
+        {{"--station", "a.toml", "extra"}, true, nullptr, nullptr},
+        {{"--station", "a.toml", "--help"}, true, nullptr, nullptr},
+        {{"--station", "a.toml", "--db="}, true, nullptr, nullptr},
+        {{"--station="}, true, nullptr, nullptr},
+        {{"--bogus", "--station", "a.toml"}, true, nullptr, nullptr},
+        {{"--station", "a.toml", "--allow-rollback=1"}, true, nullptr, nullptr},
+        {{"--db", "x.db"}, false, nullptr, nullptr},
+        {{"--bogus"}, false, nullptr, nullptr},
+    };
+    for (const Case& c : cases) {
+        std::vector<char*> argv{const_cast<char*>("vornak")};
+        for (const char* a : c.args)
+            argv.push_back(const_cast<char*>(a));
+        SCOPED_TRACE(testing::PrintToString(c.args));
+        EXPECT_EQ(WantsStationWindow(static_cast<int>(argv.size()), argv.data()), c.wants);
+        StationLaunch launch;
+        std::string error;
+        const bool ok =
+            ParseStationLaunch(static_cast<int>(argv.size()), argv.data(), launch, error);
+        EXPECT_EQ(ok, c.recipe != nullptr) << error;
+        if (!ok) {
+            EXPECT_FALSE(error.empty());
+            continue;
+        }
+        EXPECT_EQ(launch.recipePath, c.recipe);
+        EXPECT_EQ(launch.dbUrl.value_or(""), c.db);
+    }
+}
+
 // A station window opened from the main window closes before it: the main
 // window's close first closes the station (which stops its slots) and stays.
 TEST_F(WindowFixture, StationWindowClosesBeforeTheMainWindow) {

@@ -185,6 +185,20 @@ TEST_F(BoxsimCliTest, MakePackageWritesTheSamplePackage) {
     EXPECT_EQ(written, MakeSamplePackage("VBX-100 V3.0", 300));
 }
 
+// "--name=VALUE" as "--name VALUE", and the last of a repeated option counts.
+TEST_F(BoxsimCliTest, ValueFormsAndRepeatedOptions) {
+    const std::string file = m_dir + "/demo.pkg";
+    Child c = Spawn({"--make-package=" + file, "--package-size", "100", "--package-size=300"});
+    ReadUntil(c.out, "", kStartWait);
+    EXPECT_EQ(Wait(c), 0);
+    EXPECT_EQ(std::filesystem::file_size(file), MakeSamplePackage("VBX-100 V2.4.0", 300).size());
+
+    // Asked for, the help comes even when the line holds a fault.
+    Child help = Spawn({"--help", "--frobnicate"});
+    EXPECT_NE(ReadUntil(help.out, "", kStartWait).find("--make-package"), std::string::npos);
+    EXPECT_EQ(Wait(help), 0);
+}
+
 TEST_F(BoxsimCliTest, HelpNamesEveryOptionAndBadOptionsAreRefused) {
     Child help = Spawn({"--help"});
     const std::string text = ReadUntil(help.out, "", kStartWait);
@@ -204,6 +218,8 @@ TEST_F(BoxsimCliTest, HelpNamesEveryOptionAndBadOptionsAreRefused) {
         {"--result", "CMD_NOPE=1"},
         {"--result", "CMD_GET_VERSION"},
         {"--port-dir", m_dir, "stray"},
+        {"--com="},
+        {"--silent=1"},
     };
     for (const auto& args : bad) {
         Child c = Spawn(args);

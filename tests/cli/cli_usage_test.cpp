@@ -72,3 +72,72 @@ TEST_F(CliTest, HelpForTheToolAndEachCommand) {
     }
     EXPECT_TRUE(m_box.Requests().empty());
 }
+
+// How a command line is split: "--name=VALUE" and "--name VALUE" are one
+// option, a value is taken whatever it looks like, "--" ends the options, an
+// empty or missing value and a second one are refused, each with the message
+// naming the option. The first line of stderr, exactly.
+TEST_F(CliTest, UsageMessageNamesTheOptionAtFault) {
+    struct Case {
+        std::vector<std::string> args;
+        const char* message;
+    };
+    const Case cases[] = {
+        {{"connect", "--bogus"}, "unknown option '--bogus'"},
+        {{"connect", "--bogus=1"}, "unknown option '--bogus=1'"},
+        {{"jump", "-1"}, "unknown option '-1'"},
+        {{"connect", "--", "--port"}, "connect takes no arguments"},
+        {{"connect", "--port"}, "option '--port' needs a value"},
+        {{"connect", "--port="}, "option '--port' needs a value"},
+        {{"--port=", "connect"}, "option '--port' needs a value"},
+        {{"connect", "--port", "0"},
+         "bad port number '0': give 1 to 255, a device path or a "
+         "/dev/serial/by-id or by-path name"},
+        {{"connect", "--port=0"},
+         "bad port number '0': give 1 to 255, a device path or a "
+         "/dev/serial/by-id or by-path name"},
+        {{"jump", "--slot", "-1"}, "bad slot '-1': give 0 to 5"},
+        {{"jump", "--slot=-1"}, "bad slot '-1': give 0 to 5"},
+        {{"info", "--port", "3", "--port=3"}, "option '--port' given twice"},
+        {{"info", "--trace", "--trace"}, "option '--trace' given twice"},
+        {{"info", "--trace=1"}, "option '--trace' takes no value"},
+        {{"info", "--trace=true"}, "option '--trace' takes no value"},
+        {{"info", "--trace="}, "option '--trace' takes no value"},
+        {{"info", "--wait", "--wait=5"}, "option '--wait' given twice"},
+        {{"info", "--wait=x"},
+         "bad wait 'x': give whole seconds, 1 to 86400, or --wait alone for no limit"},
+        {{"info", "--wait", "5"}, "info takes no arguments"},
+        {{"info", "--wait="}, "option '--wait' needs a value"},
+        {{"read-settings", "-o"}, "option '-o' needs a value"},
+        {{"read-settings", "-o", ""}, "option '-o' needs a file name"},
+        {{"records", "list", "--serial"}, "option '--serial' needs a value"},
+        {{"records", "list", "--serial="}, "option '--serial' needs a value"},
+        {{"records", "list", "--serial", ""}, "option '--serial' needs a value"},
+        {{"records", "list", "--db", "a.db", "--db=b.db"}, "option '--db' given twice"},
+        {{"release", "verify", "b.vbundle", "--trust="}, "option '--trust' needs a value"},
+        {{"release", "create", "r.toml", "--release", "1", "--family", "F", "-o", "b"},
+         "release create needs --key"},
+        {{"recipe", "check", "a.toml", "--json=1"}, "option '--json' takes no value"},
+        {{"recipe", "check", "a.toml", "--json", "--json"}, "option '--json' given twice"},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(testing::PrintToString(c.args));
+        const CliResult r = Cli(c.args);
+        EXPECT_EQ(r.exitCode, 2);
+        EXPECT_EQ(r.out, "");
+        EXPECT_EQ(r.err.substr(0, r.err.find('\n')), std::string("vornak-cli: ") + c.message);
+    }
+    EXPECT_TRUE(m_box.Requests().empty());
+}
+
+// Help wins over a sub-command's words once the line splits; a short option
+// takes its value joined as well.
+TEST_F(CliTest, HelpAndJoinedShortValues) {
+    const CliResult help = Cli({"records", "frobnicate", "--help"});
+    EXPECT_EQ(help.exitCode, 0);
+    EXPECT_TRUE(help.out.starts_with("Usage: vornak-cli records list")) << help.out;
+
+    const CliResult joined = Cli({"read-settings", "-oout.json", "--port", "0"});
+    EXPECT_EQ(joined.exitCode, 2);
+    EXPECT_TRUE(joined.err.starts_with("vornak-cli: bad port number '0'")) << joined.err;
+}
