@@ -11,8 +11,10 @@
 
 #include <cstdint>
 #include <memory>
+#include <optional>
 #include <string>
 
+#include "app/handler_outcome.h"
 #include "dialog/dialog_model.h"
 #include "dialog/model_host.h"
 #include "firmware/firmware_update.h"
@@ -43,25 +45,25 @@ public:
     // The package list is about to drop down: reads the Prg folder again.
     void OnPackageListDropDown();
 
-    // Click handlers.
-    void OnBnClickedConnect();
-    void OnBnClickedDisconnect();
-    void OnBnClickedGetDeviceInfo();
-    void OnStnClickedVersionLabel();
-    void OnStnClickedSerialLabel();
-    void OnBnClickedFactoryTest() {}
-    void OnStnClickedAdvancedToggle();
-    void OnBnClickedReadSettings();
-    void OnBnClickedWriteSettings();
-    void OnBnClickedFactoryReset();
-    void OnBnClickedBrowse();
-    void OnBnClickedUpgrade();
-    void OnBnClickedSendFile();
-    void OnBnClickedJump();
+    // Click handlers; each returns its outcome (app/handler_outcome.h).
+    HandlerOutcome OnBnClickedConnect();
+    HandlerOutcome OnBnClickedDisconnect();
+    HandlerOutcome OnBnClickedGetDeviceInfo();
+    HandlerOutcome OnStnClickedVersionLabel();
+    HandlerOutcome OnStnClickedSerialLabel();
+    HandlerOutcome OnBnClickedFactoryTest() { return {}; }
+    HandlerOutcome OnStnClickedAdvancedToggle();
+    HandlerOutcome OnBnClickedReadSettings();
+    HandlerOutcome OnBnClickedWriteSettings();
+    HandlerOutcome OnBnClickedFactoryReset();
+    HandlerOutcome OnBnClickedBrowse();
+    HandlerOutcome OnBnClickedUpgrade();
+    HandlerOutcome OnBnClickedSendFile();
+    HandlerOutcome OnBnClickedJump();
 
-    // Runs the handler of a click on control `id`; false when the control has
-    // none (a click on it does nothing).
-    bool OnCommand(int id);
+    // Runs the handler of a click on control `id` and returns its outcome;
+    // none when the control has no handler (a click on it does nothing).
+    std::optional<HandlerOutcome> OnCommand(int id);
     // Whether the click handler of `id` talks to the box (and so may block).
     static bool IsBoxHandler(int id);
 
