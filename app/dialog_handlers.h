@@ -13,7 +13,7 @@
 
 struct DialogHandler {
     int controlId;
-    void (CVornakDlg::*handler)();
+    HandlerOutcome (CVornakDlg::*handler)();
     // The handler blocks on the link, so the window runs it off its own thread.
     bool talksToBox;
     // The vornak-cli command that runs this handler; nullptr when none does.

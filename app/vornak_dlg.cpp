@@ -59,22 +59,21 @@ void CVornakDlg::UpdateConnectButtons() {
     view.ShowItem(IDC_DOT_OPEN, open);
 }
 
-void CVornakDlg::OnBnClickedConnect() {
-    Connect(*this);
+HandlerOutcome CVornakDlg::OnBnClickedConnect() {
+    OpResult r = Connect(*this);
     UpdateConnectButtons();
     ForgetOtherBoxSettings();
+    return {std::move(r)};
 }
 
-void CVornakDlg::OnBnClickedDisconnect() {
+HandlerOutcome CVornakDlg::OnBnClickedDisconnect() {
     // The update needs the line to its end; a disconnect under it would only
     // make its next step scan and reconnect behind the operator's back.
     if (m_hUpgradeThread->IsRunning()) {
         ShowStatus(kTextDisconnectDuringUpgrade);
-        RecordOutcome(OpResult{});
-        return;
+        return {OpResult{}};
     }
     const StatusWord status = Disconnect(*this);
-    RecordOutcome(OpResult{.ok = status == ST_OK, .status = status});
     UpdateConnectButtons();
     if (status == ST_OK) {
         ClearConnectionFields();
@@ -82,6 +81,7 @@ void CVornakDlg::OnBnClickedDisconnect() {
     } else {
         ShowStatus(kTextDisconnectFailed);
     }
+    return {OpResult{.ok = status == ST_OK, .status = status}};
 }
 
 void CVornakDlg::ClearConnectionFields() {
@@ -105,9 +105,10 @@ void CVornakDlg::OnPackageListDropDown() {
     RefillComboWithPrgEntries(*m_model, IDC_PACKAGE_LIST, ".pkg");
 }
 
-void CVornakDlg::OnBnClickedGetDeviceInfo() {
-    ::OnBnClickedGetDeviceInfo(*this);
+HandlerOutcome CVornakDlg::OnBnClickedGetDeviceInfo() {
+    OpResult r = ::OnBnClickedGetDeviceInfo(*this);
     ForgetOtherBoxSettings();
+    return {std::move(r)};
 }
 
 void CVornakDlg::NoteSettingsSource() {
@@ -126,12 +127,14 @@ void CVornakDlg::ForgetOtherBoxSettings() {
     m_settingsSerial = serial;
 }
 
-void CVornakDlg::OnStnClickedVersionLabel() {
+HandlerOutcome CVornakDlg::OnStnClickedVersionLabel() {
     ::OnStnClickedVersionLabel(*this);
+    return {};
 }
 
-void CVornakDlg::OnStnClickedSerialLabel() {
+HandlerOutcome CVornakDlg::OnStnClickedSerialLabel() {
     ::OnStnClickedSerialLabel(*this);
+    return {};
 }
 
 void CVornakDlg::ToggleAdvancedWidth() {
@@ -145,69 +148,71 @@ void CVornakDlg::ToggleAdvancedWidth() {
     }
 }
 
-void CVornakDlg::OnStnClickedAdvancedToggle() {
+HandlerOutcome CVornakDlg::OnStnClickedAdvancedToggle() {
     ToggleAdvancedWidth();
+    // The panel's read gives no verdict: the toggle's job is the panel.
     ReadSettingsQuietly(*this);
     NoteSettingsSource();
+    return {};
 }
 
-void CVornakDlg::OnBnClickedReadSettings() {
-    ::OnBnClickedReadSettings(*this);
+HandlerOutcome CVornakDlg::OnBnClickedReadSettings() {
+    OpResult r = ::OnBnClickedReadSettings(*this);
     NoteSettingsSource();
+    return {std::move(r)};
 }
 
-void CVornakDlg::OnBnClickedWriteSettings() {
-    ::OnBnClickedWriteSettings(*this);
+HandlerOutcome CVornakDlg::OnBnClickedWriteSettings() {
+    return {::OnBnClickedWriteSettings(*this)};
 }
 
-void CVornakDlg::OnBnClickedFactoryReset() {
-    ::OnBnClickedFactoryReset(*this);
+HandlerOutcome CVornakDlg::OnBnClickedFactoryReset() {
+    OpResult r = ::OnBnClickedFactoryReset(*this);
     NoteSettingsSource();
+    return {std::move(r)};
 }
 
-void CVornakDlg::OnBnClickedBrowse() {
+HandlerOutcome CVornakDlg::OnBnClickedBrowse() {
     if (auto path = m_model->ChooseOpenFile(kBinFilter, kBinPattern)) {
         m_model->SetItemText(IDC_TARGET_FILE, *path);
     }
+    return {};
 }
 
-void CVornakDlg::OnBnClickedUpgrade() {
+HandlerOutcome CVornakDlg::OnBnClickedUpgrade() {
     // The worker holds the model and the link through a host of its own, so
     // it never touches this object, which the window may destroy meanwhile.
-    m_hUpgradeThread->Start(std::make_shared<CModelHost>(m_model, m_pLink, m_outcome),
-                            m_upgradeTiming);
+    // An update that could not start has no result: the click failed.
+    return {std::nullopt, m_hUpgradeThread->Start(std::make_shared<CModelHost>(m_model, m_pLink),
+                                                  m_upgradeTiming)};
 }
 
-void CVornakDlg::OnBnClickedSendFile() {
-    OnSendFile(*this);
+HandlerOutcome CVornakDlg::OnBnClickedSendFile() {
+    return {OnSendFile(*this)};
 }
 
-void CVornakDlg::OnBnClickedJump() {
-    OnJump(*this);
+HandlerOutcome CVornakDlg::OnBnClickedJump() {
+    return {OnJump(*this)};
 }
 
-bool CVornakDlg::OnCommand(int id) {
+std::optional<HandlerOutcome> CVornakDlg::OnCommand(int id) {
     const DialogHandler* row = FindDialogHandler(id);
     if (row == nullptr)
-        return false;
-    m_outcome->Clear();
+        return std::nullopt;
     // Anything sent between the update's packets could leave the box without
     // working firmware. A second update sends nothing (the runner refuses it),
     // but the operator hears why nothing happened all the same.
-    if ((row->talksToBox || id == IDC_UPGRADE) && m_hUpgradeThread->IsRunning()) {
-        RefuseDuringUpgrade(id);
-        return true;
-    }
-    (this->*row->handler)();
-    return true;
+    if ((row->talksToBox || id == IDC_UPGRADE) && m_hUpgradeThread->IsRunning())
+        return RefuseDuringUpgrade(id);
+    return (this->*row->handler)();
 }
 
-void CVornakDlg::RefuseDuringUpgrade(int id) {
+HandlerOutcome CVornakDlg::RefuseDuringUpgrade(int id) {
     // Showing the settings panel needs no box; only its read waits.
     if (id == IDC_ADVANCED_TOGGLE)
         ToggleAdvancedWidth();
     ShowStatus(id == IDC_DISCONNECT ? kTextDisconnectDuringUpgrade : kTextBoxBusyDuringUpgrade);
-    RecordOutcome(OpResult{});
+    return {OpResult{}};
 }
 
 bool CVornakDlg::IsBoxHandler(int id) {

@@ -11,8 +11,10 @@
 
 #include <cstdint>
 #include <memory>
+#include <optional>
 #include <string>
 
+#include "app/handler_outcome.h"
 #include "dialog/dialog_model.h"
 #include "dialog/model_host.h"
 #include "firmware/firmware_update.h"
@@ -43,28 +45,29 @@ public:
     // The package list is about to drop down: reads the Prg folder again.
     void OnPackageListDropDown();
 
-    // Click handlers.
-    void OnBnClickedConnect();
-    void OnBnClickedDisconnect();
-    void OnBnClickedGetDeviceInfo();
-    void OnStnClickedVersionLabel();
-    void OnStnClickedSerialLabel();
-    void OnBnClickedFactoryTest() {}
-    void OnStnClickedAdvancedToggle();
-    void OnBnClickedReadSettings();
-    void OnBnClickedWriteSettings();
-    void OnBnClickedFactoryReset();
-    void OnBnClickedBrowse();
-    void OnBnClickedUpgrade();
-    void OnBnClickedSendFile();
-    void OnBnClickedJump();
+    // Click handlers; each returns its outcome (app/handler_outcome.h).
+    HandlerOutcome OnBnClickedConnect();
+    HandlerOutcome OnBnClickedDisconnect();
+    HandlerOutcome OnBnClickedGetDeviceInfo();
+    HandlerOutcome OnStnClickedVersionLabel();
+    HandlerOutcome OnStnClickedSerialLabel();
+    HandlerOutcome OnBnClickedFactoryTest() { return {}; }
+    HandlerOutcome OnStnClickedAdvancedToggle();
+    HandlerOutcome OnBnClickedReadSettings();
+    HandlerOutcome OnBnClickedWriteSettings();
+    HandlerOutcome OnBnClickedFactoryReset();
+    HandlerOutcome OnBnClickedBrowse();
+    HandlerOutcome OnBnClickedUpgrade();
+    HandlerOutcome OnBnClickedSendFile();
+    HandlerOutcome OnBnClickedJump();
 
-    // Runs the handler of a click on control `id`; false when the control has
-    // none (a click on it does nothing). While a firmware update runs, a click
-    // whose handler talks to the box, or starts another update, is refused
-    // with a status text and a failed outcome: a request between the update's
-    // packets could leave the box without working firmware.
-    bool OnCommand(int id);
+    // Runs the handler of a click on control `id` and returns its outcome;
+    // none when the control has no handler (a click on it does nothing).
+    // While a firmware update runs, a click whose handler talks to the box,
+    // or starts another update, is refused with a status text and a failed
+    // outcome: a request between the update's packets could leave the box
+    // without working firmware.
+    std::optional<HandlerOutcome> OnCommand(int id);
     // Whether the click handler of `id` talks to the box (and so may block).
     static bool IsBoxHandler(int id);
 
@@ -76,7 +79,7 @@ public:
 private:
     // A click that would talk to the box while an update runs: says why it
     // does nothing (the toggle still widens or narrows the window).
-    void RefuseDuringUpgrade(int id);
+    HandlerOutcome RefuseDuringUpgrade(int id);
     // Widens the window to show the settings panel, or narrows it again.
     void ToggleAdvancedWidth();
     void ClearConnectionFields();

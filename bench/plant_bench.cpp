@@ -54,9 +54,9 @@ public:
     explicit CTimedStore(std::unique_ptr<IRecordStore> store)
         : CForwardingRecordStore(std::move(store)) {}
 
-    bool Insert(const UnitRecord& record, bool requirePassFree, std::string& error) override {
+    InsertResult Insert(const UnitRecord& record, bool requirePassFree) override {
         const auto start = Clock::now();
-        const bool stored = Inner().Insert(record, requirePassFree, error);
+        InsertResult stored = Inner().Insert(record, requirePassFree);
         m_commitMs.push_back(
             std::chrono::duration<double, std::milli>(Clock::now() - start).count());
         m_stored += stored ? 1 : 0;

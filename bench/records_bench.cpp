@@ -271,11 +271,10 @@ void TimeRecallQueries(IRecordStore& store, long rows, bool& allPassed) {
 
 void TimeInserts(const char* name, IRecordStore& store, int count, long firstIndex) {
     const Timing t = Time(count, [&](int i) {
-        std::string error;
         UnitRecord record = BenchRecord(firstIndex + i);
         record.id = "insert-" + std::to_string(getpid()) + "-" + std::to_string(firstIndex + i);
-        if (!store.Insert(record, true, error))
-            std::fprintf(stderr, "insert failed: %s\n", error.c_str());
+        if (const InsertResult inserted = store.Insert(record, true); !inserted)
+            std::fprintf(stderr, "insert failed: %s\n", inserted.message.c_str());
     });
     std::printf(
         "%-26s mean %7.3f ms  p99 %7.3f ms  max %7.3f ms  (pass-free check, durable commit)\n",

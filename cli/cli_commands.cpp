@@ -18,8 +18,8 @@
 #include "cli/cli_stderr.h"
 #include "cli/cli_text_escape.h"
 #include "cli/cli_wait.h"
-#include "layouts/option_table.h"
 #include "device/settings_panel.h"
+#include "layouts/option_table.h"
 #include "link/device_link.h"
 #include "link/port_names.h"
 #include "res/resource.h"
@@ -129,18 +129,22 @@ int RunCommand(const CliRequest& request, std::FILE* out, std::FILE* errTarget) 
     PrepareControls(request, *model, settingsToWrite);
     // From here on, every change the handler makes is the command's output.
     model->SetObserver([&reporter](const ControlEvent& event) { reporter.OnEvent(event); });
-    dlg.OnCommand(FindCliHandler(CommandName(command))->controlId);
+    // Every command here has a row, so its handler runs.
+    HandlerOutcome handled = *dlg.OnCommand(FindCliHandler(CommandName(command))->controlId);
     if (command == CliCommand::Upgrade) {
         while (!dlg.WaitForUpgrade(kUpgradeWaitSliceMs)) {
         }
     }
+    // The worker set its result before the runner turned idle.
+    if (handled.pending.valid())
+        handled.result = handled.pending.get();
     model->SetObserver(nullptr);
     reporter.FinishProgress();
     // A device the port list does not number shows as its path, not as COM0.
     if (!pick.path.empty() && pick.number == 0 && reporter.WasWritten(IDC_PORT_NAME))
         model->SetItemText(IDC_PORT_NAME, pick.path);
 
-    const bool success = IsSuccessfulOutcome(command, dlg.LastOutcome());
+    const bool success = IsSuccessfulOutcome(command, handled.result);
     reporter.PrintFields(*model);
     if (command == CliCommand::ReadSettings && success) {
         const DeviceSettings settings = SettingsFromControls(*model);
@@ -153,7 +157,7 @@ int RunCommand(const CliRequest& request, std::FILE* out, std::FILE* errTarget) 
     }
     if (link.IsOpen())
         WarnSlowLatencyTimer(err, link.ConnectedPortNumber(), pick.path);
-    PrintStatusHints(err, reporter.StatusTexts(), request);
+    PrintResultHints(err, handled.result, request);
     if (!success) {
         {
             std::lock_guard lock(skippedMutex);

@@ -1,6 +1,6 @@
 #pragma once
 // The final outcome of a command, judged from the outcome its handler
-// recorded (IDialogHost::RecordOutcome), never from the texts it showed:
+// returned (HandlerOutcome), never from the texts it showed:
 //
 //  connect         the serial read (the box answered and was identified)
 //  info            both identity reads

@@ -1,14 +1,13 @@
 #include "cli/cli_port_report.h"
 
 #include <filesystem>
-#include <set>
 #include <system_error>
 
 #include "cli/cli_text_escape.h"
+#include "dialog/status_hints.h"
+#include "firmware/prg_folder.h"
 #include "link/low_latency.h"
 #include "link/port_names.h"
-#include "dialog/status_hints.h"
-#include "res/status_texts.h"
 
 namespace {
 
@@ -62,19 +61,22 @@ void PrintSkippedPorts(std::FILE* err, const std::vector<CDeviceLink::SkippedPor
         PrintPortFailure(err, port.number, port.failure);
 }
 
-void PrintStatusHints(std::FILE* err, const std::vector<std::string>& statusTexts,
+void PrintResultHints(std::FILE* err, const std::optional<OpResult>& result,
                       const CliRequest& request) {
-    std::set<std::string> shown;
-    for (const std::string& text : statusTexts) {
-        std::string hint = HintForStatus(text);
-        if (text == kTextSendCannotOpen && !request.args.empty()) {
-            const std::string problem = FileProblemHint(request.args.front());
-            if (!problem.empty())
-                hint = problem;
-        }
-        if (!hint.empty() && shown.insert(hint).second)
-            std::fprintf(err, "hint: %s\n", EscapeForOutput(hint).c_str());
+    if (!result)
+        return;
+    // The file the command loaded, as its handler named it.
+    HintFile file = HintFile::None;
+    std::string path;
+    if (request.command == CliCommand::Send && !request.args.empty()) {
+        file = HintFile::SendFile;
+        path = request.args.front();
+    } else if (request.command == CliCommand::Upgrade && !request.args.empty()) {
+        file = HintFile::Package;
+        path = PackagePathForEntry(request.args.front());
     }
+    for (const std::string& hint : HintsForResult(*result, file, path))
+        std::fprintf(err, "hint: %s\n", EscapeForOutput(hint).c_str());
     std::fflush(err);
 }
 

@@ -4,11 +4,13 @@
 // adapter latency timer, and the "hint:" lines that explain failure texts.
 
 #include <cstdio>
+#include <optional>
 #include <string>
 #include <vector>
 
 #include "cli/cli_options.h"
 #include "link/device_link.h"
+#include "ops/op_result.h"
 
 // "vornak-cli: COM3 (/dev/ttyUSB0): permission denied: ..."; a port the list
 // does not number (0) shows as its device alone.
@@ -17,9 +19,9 @@ void PrintPortFailure(std::FILE* err, int number, const PortFailure& failure);
 // The ports a scan could not open, one line each; nothing when none.
 void PrintSkippedPorts(std::FILE* err, const std::vector<CDeviceLink::SkippedPort>& skipped);
 
-// A "hint:" line for each distinct failure text among `statusTexts`, and for a
-// file the command could not open, what is wrong with it.
-void PrintStatusHints(std::FILE* err, const std::vector<std::string>& statusTexts,
+// A "hint:" line for each explanation of the command's result (none when it
+// gave none), and for a file the command could not open, what is wrong with it.
+void PrintResultHints(std::FILE* err, const std::optional<OpResult>& result,
                       const CliRequest& request);
 
 // When the open port (COM<number>, or `path` when not empty) is an adapter

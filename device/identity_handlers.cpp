@@ -33,7 +33,7 @@ void ShowIdentity(IDialogHost& host, std::uint16_t command, const OpResult& resu
     host.View().SetItemText(IdentityField(command), text);
 }
 
-void Connect(IDialogHost& host) {
+OpResult Connect(IDialogHost& host) {
     CDeviceLink* link = host.Link();
     std::uint8_t bComNum = 0;
     bool scanned = false;
@@ -43,9 +43,8 @@ void Connect(IDialogHost& host) {
     }
     ReadAndShow(host, CMD_GET_VERSION);
     const OpResult serial = ReadAndShow(host, CMD_GET_SERIAL);
-    host.RecordOutcome(serial);
     if (!serial.ok)
-        return;
+        return serial;
 
     // When this click ran no scan of its own, or its scan found nothing and a
     // read's own scan found the box, the port in use is the link's.
@@ -56,16 +55,17 @@ void Connect(IDialogHost& host) {
     host.View().SetItemText(IDC_PORT_NAME, strCom);
     host.View().SetItemText(IDC_BAUD_RATE, kBaudText);
     host.ShowStatus(kTextConnected);
+    return serial;
 }
 
 StatusWord Disconnect(IDialogHost& host) {
     return host.Link()->Disconnect();
 }
 
-void OnBnClickedGetDeviceInfo(IDialogHost& host) {
+OpResult OnBnClickedGetDeviceInfo(IDialogHost& host) {
     const OpResult version = ReadAndShow(host, CMD_GET_VERSION);
     const OpResult serial = ReadAndShow(host, CMD_GET_SERIAL);
-    host.RecordOutcome(version.ok ? serial : version);
+    return version.ok ? serial : version;
 }
 
 void OnStnClickedVersionLabel(IDialogHost& host) {

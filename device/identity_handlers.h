@@ -16,10 +16,11 @@ void ShowIdentity(IDialogHost& host, std::uint16_t command, const OpResult& resu
                   const std::string& text);
 
 // Scans when the port is closed, then reads the identity; the caller brings
-// the connect-state look in line with the port afterwards. Each records the
-// outcome: Connect's is the serial read's, the info button's both reads'.
-void Connect(IDialogHost& host);
+// the connect-state look in line with the port afterwards. Each returns its
+// outcome: Connect's is the serial read's, the info button's the first
+// failed read's, or the serial read's when both succeeded.
+OpResult Connect(IDialogHost& host);
 StatusWord Disconnect(IDialogHost& host);
-void OnBnClickedGetDeviceInfo(IDialogHost& host);
+OpResult OnBnClickedGetDeviceInfo(IDialogHost& host);
 void OnStnClickedVersionLabel(IDialogHost& host);
 void OnStnClickedSerialLabel(IDialogHost& host);

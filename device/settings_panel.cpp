@@ -3,10 +3,10 @@
 #include <algorithm>
 #include <string>
 
+#include "base/bytes_text.h"
+#include "dialog/error_text.h"
 #include "layouts/option_table.h"
 #include "layouts/settings_codec.h"
-#include "dialog/error_text.h"
-#include "base/bytes_text.h"
 #include "ops/settings_ops.h"
 #include "res/resource.h"
 #include "res/status_texts.h"
@@ -124,19 +124,18 @@ void ReadSettingsQuietly(IDialogHost& host) {
     ReadAllBlocks(host, ReadReporting::FailuresOnly);
 }
 
-void OnBnClickedReadSettings(IDialogHost& host) {
+OpResult OnBnClickedReadSettings(IDialogHost& host) {
     host.ShowStatus("");
-    host.RecordOutcome(ReadAllBlocks(host, ReadReporting::ShowDigits));
+    return ReadAllBlocks(host, ReadReporting::ShowDigits);
 }
 
-void OnBnClickedWriteSettings(IDialogHost& host) {
+OpResult OnBnClickedWriteSettings(IDialogHost& host) {
     host.ShowStatus("");
     OpResult outcome;
     if (!EveryOptionHasAValue(host.View())) {
         host.ShowStatus(kTextWriteNeedsRead);
         outcome.failedStep = OpStep::Input;
-        host.RecordOutcome(outcome);
-        return;
+        return outcome;
     }
     const DeviceSettings settings = SettingsFromControls(host.View());
     outcome.ok = true;
@@ -146,10 +145,10 @@ void OnBnClickedWriteSettings(IDialogHost& host) {
         if (!r.ok && outcome.ok)
             outcome = r;
     }
-    host.RecordOutcome(outcome);
+    return outcome;
 }
 
-void OnBnClickedFactoryReset(IDialogHost& host) {
+OpResult OnBnClickedFactoryReset(IDialogHost& host) {
     host.ShowStatus("");
     OpResult r = FactoryReset(host);
     host.ShowStatus(r.ok ? kTextFactoryResetOk : ErrorText(r.failureCode));
@@ -157,5 +156,5 @@ void OnBnClickedFactoryReset(IDialogHost& host) {
     // settings would put them back: show what the box holds now.
     if (r.ok)
         r = ReadAllBlocks(host, ReadReporting::FailuresOnly);
-    host.RecordOutcome(r);
+    return r;
 }

@@ -7,8 +7,8 @@
 // IDialogHost::ShowStatus. Each handler blocks its caller until its last
 // transaction ends; nothing survives a click except what the controls show.
 
-#include "layouts/device_settings.h"
 #include "dialog/dialog_host.h"
+#include "layouts/device_settings.h"
 
 // Fills every option list in order and leaves every option control without a
 // value until a read succeeds.
@@ -20,9 +20,12 @@ void FillOptionLists(IDialogView& view);
 // success: what the advanced toggle does after it opens or closes the panel,
 // and Factory reset after the box accepted it.
 void ReadSettingsQuietly(IDialogHost& host);
-void OnBnClickedReadSettings(IDialogHost& host);
-void OnBnClickedWriteSettings(IDialogHost& host);
-void OnBnClickedFactoryReset(IDialogHost& host);
+// Each returns its outcome: the read's (every block read whole), the write's
+// (every block written; an Input failure when some option has no value), the
+// reset's and then the read's after it.
+OpResult OnBnClickedReadSettings(IDialogHost& host);
+OpResult OnBnClickedWriteSettings(IDialogHost& host);
+OpResult OnBnClickedFactoryReset(IDialogHost& host);
 
 // A record made from the controls: a flag is on exactly when its check box is
 // checked; a selection is the combo box's selected index, or none when nothing

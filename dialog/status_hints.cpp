@@ -4,6 +4,7 @@
 #include <sys/statvfs.h>
 #include <unistd.h>
 
+#include <algorithm>
 #include <cerrno>
 #include <charconv>
 #include <cstdint>
@@ -58,6 +59,19 @@ std::string CodeHintText(std::uint16_t code) {
            ":请检查设备当前的状态和所做的操作是否适用于这台设备。";
 }
 
+// The firmware update's transfer failed with link word `link`; `code` is the
+// result word of the last reply that arrived.
+std::string UpgradeTransferHint(std::uint16_t link, std::uint16_t code) {
+    std::string hint =
+        "固件刷新失败(wErr 为串口通信结果,EE00 表示通信正常;Code 为设备返回的结果码;wLen "
+        "为应答长度):";
+    if (link != ST_OK)
+        return hint + CodeHintText(link);
+    if (code != RESULT_OK)
+        return hint + CodeHintText(code);
+    return hint + "设备的应答过短,请重新连接后再试一次。";
+}
+
 std::string UpgradeReportHint(std::string_view text) {
     std::uint16_t link = 0;
     std::uint16_t code = 0;
@@ -67,14 +81,68 @@ std::string UpgradeReportHint(std::string_view text) {
         !ParseHex16(text.substr(codeAt + kUpgradeCodeField.size(), 4), code)) {
         return {};
     }
-    std::string hint =
-        "固件刷新失败(wErr 为串口通信结果,EE00 表示通信正常;Code 为设备返回的结果码;wLen "
-        "为应答长度):";
-    if (link != ST_OK)
-        return hint + CodeHintText(link);
-    if (code != RESULT_OK)
-        return hint + CodeHintText(code);
-    return hint + "设备的应答过短,请重新连接后再试一次。";
+    return UpgradeTransferHint(link, code);
+}
+
+constexpr char kSendFailedHint[] =
+    "设备没有接受发送的数据:请检查串口连接和所选的装载地址,然后重新发送;"
+    "连续失败时请重新连接设备。";
+constexpr char kSendCannotOpenHint[] =
+    "无法打开要发送的文件:请检查文件路径是否正确、文件是否存在、是不是文件夹,"
+    "以及当前用户能否读取它。";
+constexpr char kSendReadErrorHint[] =
+    "文件读取出错:文件可能过大、正在被修改或所在的磁盘出错,请检查文件后重试。";
+constexpr char kPackageIncompleteHint[] = "固件包比包头声明的短或无法完整读取:请重新获取固件包。";
+
+std::string PackageCannotOpenHint(const std::string& path) {
+    const std::string problem = FileProblemHint(path);
+    return problem.empty() ? "无法打开固件包 " + path + ",请检查文件是否完好。" : problem;
+}
+
+// A file that could not be loaded (or, to send, hashed): nothing was sent.
+std::string LoadHint(const OpResult& r, HintFile file, const std::string& path) {
+    if (r.load == ImageLoad::NoMemory)
+        return {};
+    if (file == HintFile::SendFile) {
+        if (r.failedStep == OpStep::Digest)
+            return kSendFailedHint;
+        if (r.load != ImageLoad::OpenFailed)
+            return kSendReadErrorHint;
+        // What is wrong with the file itself, when that can be told.
+        const std::string problem = path.empty() ? std::string() : FileProblemHint(path);
+        return problem.empty() ? std::string(kSendCannotOpenHint) : problem;
+    }
+    if (file == HintFile::Package) {
+        return r.load == ImageLoad::OpenFailed ? PackageCannotOpenHint(path)
+                                               : std::string(kPackageIncompleteHint);
+    }
+    return {};
+}
+
+std::string StepHint(const OpResult& r, HintFile file, const std::string& path) {
+    switch (r.failedStep) {
+        case OpStep::None:
+        case OpStep::Input:
+        case OpStep::Jump:
+            return {};
+        case OpStep::Load:
+        case OpStep::Digest:
+            return LoadHint(r, file, path);
+        case OpStep::UpgradeBegin:
+        case OpStep::UpgradeData:
+        case OpStep::UpgradeCommit:
+            return UpgradeTransferHint(r.status, r.resultWord);
+        case OpStep::InfoBlock:
+        case OpStep::FileData:
+            return kSendFailedHint;
+        case OpStep::Identity:
+        case OpStep::Probe:
+        case OpStep::ConfigRead:
+        case OpStep::ConfigWrite:
+        case OpStep::FactoryReset:
+            return CodeHintText(r.failureCode);
+    }
+    return {};
 }
 
 }  // namespace
@@ -88,26 +156,31 @@ std::string HintForStatus(std::string_view text) {
     }
     if (text.starts_with(kUpgradeReportHead))
         return UpgradeReportHint(text);
-    if (text == kTextSendFailed) {
-        return "设备没有接受发送的数据:请检查串口连接和所选的装载地址,然后重新发送;"
-               "连续失败时请重新连接设备。";
-    }
-    if (text == kTextSendCannotOpen) {
-        return "无法打开要发送的文件:请检查文件路径是否正确、文件是否存在、是不是文件夹,"
-               "以及当前用户能否读取它。";
-    }
-    if (text.starts_with(kTextUpgradeCannotOpen)) {
-        const std::string path(text.substr(std::strlen(kTextUpgradeCannotOpen)));
-        const std::string problem = FileProblemHint(path);
-        return problem.empty() ? "无法打开固件包 " + path + ",请检查文件是否完好。" : problem;
-    }
-    if (text == kTextSendReadError) {
-        return "文件读取出错:文件可能过大、正在被修改或所在的磁盘出错,请检查文件后重试。";
-    }
-    if (text == kTextUpgradeIncomplete) {
-        return "固件包比包头声明的短或无法完整读取:请重新获取固件包。";
-    }
+    if (text == kTextSendFailed)
+        return kSendFailedHint;
+    if (text == kTextSendCannotOpen)
+        return kSendCannotOpenHint;
+    if (text.starts_with(kTextUpgradeCannotOpen))
+        return PackageCannotOpenHint(std::string(text.substr(std::strlen(kTextUpgradeCannotOpen))));
+    if (text == kTextSendReadError)
+        return kSendReadErrorHint;
+    if (text == kTextUpgradeIncomplete)
+        return kPackageIncompleteHint;
     return {};
+}
+
+std::vector<std::string> HintsForResult(const OpResult& result, HintFile file,
+                                        const std::string& path) {
+    std::vector<std::string> hints;
+    const auto add = [&hints](std::string hint) {
+        if (!hint.empty() && std::find(hints.begin(), hints.end(), hint) == hints.end())
+            hints.push_back(std::move(hint));
+    };
+    if (!result.ok)
+        add(StepHint(result, file, path));
+    for (std::uint16_t code : result.laterFailureCodes)
+        add(CodeHintText(code));
+    return hints;
 }
 
 std::string FileProblemHint(const std::string& path) {

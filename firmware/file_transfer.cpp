@@ -36,13 +36,12 @@ const char* LoadFailureText(const OpResult& r) {
 
 }  // namespace
 
-void OnSendFile(IDialogHost& host) {
+OpResult OnSendFile(IDialogHost& host) {
     IDialogView& view = host.View();
     const std::optional<int> slot = SelectedSlot(view);
     if (!slot) {
         host.ShowStatus(kTextNoLoadAddress);
-        host.RecordOutcome(OpResult{.failedStep = OpStep::Input});
-        return;
+        return OpResult{.failedStep = OpStep::Input};
     }
     std::optional<CTransferProgress> bar;
     OpHooks hooks;
@@ -65,18 +64,17 @@ void OnSendFile(IDialogHost& host) {
     const OpResult r = DownloadFile(host, view.GetItemText(IDC_TARGET_FILE), *slot, hooks);
     if (r.failedStep == OpStep::Load || r.failedStep == OpStep::Digest)
         host.ShowStatus(LoadFailureText(r));
-    host.RecordOutcome(r);
+    return r;
 }
 
-void OnJump(IDialogHost& host) {
+OpResult OnJump(IDialogHost& host) {
     const std::optional<int> slot = SelectedSlot(host.View());
     if (!slot) {
         host.ShowStatus(kTextNoLoadAddress);
-        host.RecordOutcome(OpResult{.failedStep = OpStep::Input});
-        return;
+        return OpResult{.failedStep = OpStep::Input};
     }
     const OpResult r = JumpToSlot(host, *slot);
     if (r.ok)
         host.ShowStatus(kTextJumping);
-    host.RecordOutcome(r);
+    return r;
 }

@@ -119,7 +119,8 @@ private:
     std::optional<CTransferProgress> m_bar;
 };
 
-void RunAndShow(IDialogHost& host, const std::string& packagePath, const UpgradeTiming& timing) {
+OpResult RunAndShow(IDialogHost& host, const std::string& packagePath,
+                    const UpgradeTiming& timing) {
     CUpgradeView shown(host);
     OpHooks hooks;
     hooks.progress = [&shown](const OpProgress& e) { shown.On(e); };
@@ -132,8 +133,8 @@ void RunAndShow(IDialogHost& host, const std::string& packagePath, const Upgrade
         host.ShowStatus(kTextUpgradeLineGone);
     // Success is the whole sequence without a failed step, the last the
     // factory reset.
-    r.ok = r.ok && r.laterFailures == 0;
-    host.RecordOutcome(r);
+    r.ok = r.ok && r.laterFailureCodes.empty();
+    return r;
 }
 
 }  // namespace
@@ -149,11 +150,11 @@ std::string SelectedPackagePath(IDialogView& view) {
 }
 }  // namespace
 
-void RunUpgrade(IDialogHost& host, const UpgradeTiming& timing) {
-    RunAndShow(host, SelectedPackagePath(host.View()), timing);
+OpResult RunUpgrade(IDialogHost& host, const UpgradeTiming& timing) {
+    return RunAndShow(host, SelectedPackagePath(host.View()), timing);
 }
 
-void RunUpgradeFromPath(IDialogHost& host, const std::string& packagePath,
-                        const UpgradeTiming& timing) {
-    RunAndShow(host, packagePath, timing);
+OpResult RunUpgradeFromPath(IDialogHost& host, const std::string& packagePath,
+                            const UpgradeTiming& timing) {
+    return RunAndShow(host, packagePath, timing);
 }

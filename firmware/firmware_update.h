@@ -7,13 +7,16 @@
 
 #include <string>
 
+#include "ops/op_result.h"
 #include "ops/upgrade_timing.h"
 
 class IDialogHost;
 
 // The whole procedure, on the calling thread; outcomes go to the status line.
-// The package is the selected entry of the package list in ./Prg.
-void RunUpgrade(IDialogHost& host, const UpgradeTiming& timing);
+// The package is the selected entry of the package list in ./Prg. Returns
+// the update's result, `ok` only when no step failed, not even one after the
+// commit.
+OpResult RunUpgrade(IDialogHost& host, const UpgradeTiming& timing);
 // The same procedure for a package anywhere; the package list is not looked at.
-void RunUpgradeFromPath(IDialogHost& host, const std::string& packagePath,
-                        const UpgradeTiming& timing);
+OpResult RunUpgradeFromPath(IDialogHost& host, const std::string& packagePath,
+                            const UpgradeTiming& timing);

@@ -27,30 +27,35 @@ CUpgradeRunner::CUpgradeRunner() : m_state(std::make_shared<State>()) {}
 
 CUpgradeRunner::~CUpgradeRunner() = default;
 
-bool CUpgradeRunner::Start(std::shared_ptr<IDialogHost> host, UpgradeTiming timing) {
+std::future<OpResult> CUpgradeRunner::Start(std::shared_ptr<IDialogHost> host,
+                                            UpgradeTiming timing) {
     {
         std::lock_guard lock(m_state->mutex);
         if (m_state->running)
-            return false;
+            return {};
         m_state->running = true;
     }
+    std::promise<OpResult> promise;
+    std::future<OpResult> result = promise.get_future();
     try {
-        std::thread([state = m_state, host = std::move(host), timing]() mutable {
+        std::thread([state = m_state, host = std::move(host), timing,
+                     promise = std::move(promise)]() mutable {
+            OpResult r;  // a run that throws ends failed
             try {
-                RunUpgrade(*host, timing);
+                r = RunUpgrade(*host, timing);
             } catch (...) {
-                // Nothing to report to: the run ends as if it had returned.
             }
             // The host goes before the runner turns idle, so a waiter that then
             // tears down the link finds no worker holding on to it.
             host.reset();
+            promise.set_value(std::move(r));
             state->Finish();
         }).detach();
     } catch (const std::system_error&) {
         m_state->Finish();
-        return false;
+        return {};
     }
-    return true;
+    return result;
 }
 
 bool CUpgradeRunner::IsRunning() const {

@@ -9,10 +9,12 @@
 // worker working on a model that outlives it and never on a destroyed window.
 // The state's mutex protects the running flag; the worker clears it at its
 // end by any way out, so a worker that ends at once still leaves the runner
-// idle. The link the host names must outlive the worker (the product's link
+// idle. The update's result goes to the future Start() returned, set before
+// the runner turns idle. The link the host names must outlive the worker (the product's link
 // lives as long as the process).
 
 #include <cstdint>
+#include <future>
 #include <memory>
 
 #include "firmware/firmware_update.h"
@@ -26,9 +28,10 @@ public:
     CUpgradeRunner(const CUpgradeRunner&) = delete;
     CUpgradeRunner& operator=(const CUpgradeRunner&) = delete;
 
-    // Starts an update; false, doing nothing, when one runs or no thread can
-    // be had.
-    bool Start(std::shared_ptr<IDialogHost> host, UpgradeTiming timing);
+    // Starts an update and returns its result to come (a failed one when the
+    // update throws); not valid, doing nothing, when one runs or no thread
+    // can be had.
+    std::future<OpResult> Start(std::shared_ptr<IDialogHost> host, UpgradeTiming timing);
     bool IsRunning() const;
     // Waits up to `timeoutMs` for a running update to end; true when idle.
     bool Wait(std::uint32_t timeoutMs) const;

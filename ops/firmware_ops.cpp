@@ -7,8 +7,8 @@
 
 #include "layouts/file_image.h"
 #include "layouts/transfer_packets.h"
-#include "ops/op_step.h"
 #include "ops/identity_op.h"
+#include "ops/op_step.h"
 
 namespace {
 
@@ -107,7 +107,7 @@ private:
     }
 
     void StepFailed(std::uint16_t command, std::uint16_t code) {
-        ++m_result.laterFailures;
+        m_result.laterFailureCodes.push_back(code);
         m_exchange.Emit({.kind = OpProgress::Kind::StepFailed, .command = command, .code = code});
     }
 
@@ -126,7 +126,8 @@ private:
         m_result.aborted = m_result.aborted || read.result.aborted;
         if (!read.result.ok)
             return StepFailed(command, read.result.failureCode);
-        m_exchange.Emit({.kind = OpProgress::Kind::Identity, .command = command, .text = read.text});
+        m_exchange.Emit(
+            {.kind = OpProgress::Kind::Identity, .command = command, .text = read.text});
     }
 
     // Each pause is skipped once an abort held a request back.

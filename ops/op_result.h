@@ -63,9 +63,10 @@ struct OpResult {
     // Transfers: data bytes the box took, of how many.
     std::uint64_t bytesDone = 0;
     std::uint64_t bytesTotal = 0;
-    // Firmware update: steps after the commit that failed while the update
-    // went on (each also heard as OpProgress::Kind::StepFailed).
-    int laterFailures = 0;
+    // Firmware update: the codes of the steps after the commit that failed
+    // while the update went on, in order (each also heard as
+    // OpProgress::Kind::StepFailed).
+    std::vector<std::uint16_t> laterFailureCodes = {};
     // Downloads and the jump: every result word the box gave, in order.
     std::vector<std::uint16_t> resultWords = {};
 

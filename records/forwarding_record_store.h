@@ -15,8 +15,8 @@ public:
     InterlockState Interlock(const std::string& serial, const std::string& recipeSha256) override {
         return m_inner->Interlock(serial, recipeSha256);
     }
-    bool Insert(const UnitRecord& record, bool requirePassFree, std::string& error) override {
-        return m_inner->Insert(record, requirePassFree, error);
+    InsertResult Insert(const UnitRecord& record, bool requirePassFree) override {
+        return m_inner->Insert(record, requirePassFree);
     }
     bool List(const RecordFilter& filter, std::vector<UnitRecord>& records,
               std::string& error) override {

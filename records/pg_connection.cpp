@@ -55,6 +55,7 @@ bool CPgConnection::Query(const RecordQuery& query, std::vector<RecordRow>& rows
     } else {
         error = PQresultErrorMessage(result);
         m_away = PgAway(m_conn, result);
+        m_fault = PgFault(PQresultErrorField(result, PG_DIAG_SQLSTATE));
     }
     PQclear(result);
     return ok;
@@ -87,6 +88,7 @@ bool CPgConnection::LockInterlock(const std::string& key, std::string& error) {
     char* literal = PQescapeLiteral(m_conn, text.c_str(), text.size());
     if (literal == nullptr) {
         error = PQerrorMessage(m_conn);
+        m_fault = StoreFault::Other;
         return false;
     }
     const std::string sql =

@@ -27,6 +27,7 @@ public:
     explicit CPgConnection(pg_conn* conn) : m_conn(conn) {}
 
     bool Away() const { return m_away; }
+    StoreFault Fault() const override { return m_fault; }
 
     ParamStyle Style() const override { return ParamStyle::Postgres; }
     bool Query(const RecordQuery& query, std::vector<RecordRow>& rows, std::string& error) override;
@@ -42,7 +43,8 @@ public:
 private:
     pg_conn* m_conn;
     bool m_away = false;
-    bool m_beginPending = false;  // Begin() was called and its BEGIN not yet sent
+    StoreFault m_fault = StoreFault::None;  // of the last failed call, from its SQLSTATE
+    bool m_beginPending = false;            // Begin() was called and its BEGIN not yet sent
     // Longer inside a migration, whose steps may build indexes over a
     // plant's records; back to the default when its transaction ends.
     int m_replyTimeoutMs = kReplyTimeoutMs;

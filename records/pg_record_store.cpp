@@ -121,15 +121,12 @@ bool CPgRecordStore::AwayAfterLocked(const CPgConnection& connection) {
     return true;
 }
 
-bool CPgRecordStore::InsertRemoteLocked(const UnitRecord& record, bool requirePassFree,
-                                        bool& reached, std::string& error) {
+InsertResult CPgRecordStore::InsertRemoteLocked(const UnitRecord& record, bool requirePassFree,
+                                                bool& reached) {
     CPgConnection connection(m_conn);
-    if (InsertRecord(connection, record, requirePassFree, {}, error)) {
-        reached = true;
-        return true;
-    }
-    reached = !AwayAfterLocked(connection);
-    return false;
+    InsertResult result = InsertRecord(connection, record, requirePassFree, {});
+    reached = result || !AwayAfterLocked(connection);
+    return result;
 }
 
 bool CPgRecordStore::ForwardLocked() {
@@ -143,8 +140,7 @@ bool CPgRecordStore::ForwardLocked() {
         if (!record)
             return true;
         bool reached = false;
-        if (!InsertRemoteLocked(*record, false, reached, error) ||
-            !m_queue->Dequeue(record->id, error))
+        if (!InsertRemoteLocked(*record, false, reached) || !m_queue->Dequeue(record->id, error))
             return false;
         ++m_forwarded;
     }
@@ -203,27 +199,26 @@ InterlockState CPgRecordStore::Interlock(const std::string& serial,
     return state;
 }
 
-bool CPgRecordStore::Insert(const UnitRecord& record, bool requirePassFree, std::string& error) {
-    const bool stored = [&] {
+InsertResult CPgRecordStore::Insert(const UnitRecord& record, bool requirePassFree) {
+    InsertResult result = [&] {
         std::lock_guard lock(m_lock);
         if (ReadyLocked()) {
             bool reached = false;
-            if (InsertRemoteLocked(record, requirePassFree, reached, error)) {
+            InsertResult remote = InsertRemoteLocked(record, requirePassFree, reached);
+            if (remote) {
                 // The local copy lets the interlock know this station's units
                 // while the server is away; the server has the record already,
                 // so the copy need not wait for the disk.
-                std::string ignored;
-                m_queue->InsertCopy(record, ignored);
-                return true;
+                m_queue->InsertCopy(record);
+                return remote;
             }
             if (reached)
-                return false;
+                return remote;
         }
-        error.clear();
-        return m_queue->InsertQueued(record, requirePassFree, error);
+        return m_queue->InsertQueued(record, requirePassFree);
     }();
     NotifyStatus();
-    return stored;
+    return result;
 }
 
 bool CPgRecordStore::List(const RecordFilter& filter, std::vector<UnitRecord>& records,

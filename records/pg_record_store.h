@@ -33,7 +33,7 @@
 // local file only.
 //
 // A server that answers with an error (not a lost connection) refuses the
-// record: Insert() returns false. A queued record the server refuses so stays
+// record: Insert() returns its refusal or Fault. A queued record the server refuses so stays
 // at the head of the outbox, kept in the local file, and the records after it
 // wait behind it until someone looks (QueuedCount() keeps growing).
 //
@@ -83,7 +83,7 @@ public:
     ~CPgRecordStore() override;
 
     InterlockState Interlock(const std::string& serial, const std::string& recipeSha256) override;
-    bool Insert(const UnitRecord& record, bool requirePassFree, std::string& error) override;
+    InsertResult Insert(const UnitRecord& record, bool requirePassFree) override;
     bool List(const RecordFilter& filter, std::vector<UnitRecord>& records,
               std::string& error) override;
     bool Find(const std::string& id, std::optional<UnitRecord>& record,
@@ -113,8 +113,7 @@ private:
     bool ForwardLocked();
     // One record, in one transaction. `reached` is false when the server
     // could not be reached (the record may or may not be stored there).
-    bool InsertRemoteLocked(const UnitRecord& record, bool requirePassFree, bool& reached,
-                            std::string& error);
+    InsertResult InsertRemoteLocked(const UnitRecord& record, bool requirePassFree, bool& reached);
     // Connected, with nothing waiting in the outbox.
     bool ReadyLocked();
     void ForwarderLoop();

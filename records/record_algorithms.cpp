@@ -44,38 +44,43 @@ bool LastRunOf(IRecordConnection& connection, const std::string& serial,
     return true;
 }
 
-bool InsertRecord(IRecordConnection& connection, const UnitRecord& record, bool requirePassFree,
-                  const std::vector<RecordQuery>& alsoRun, std::string& error) {
+InsertResult InsertRecord(IRecordConnection& connection, const UnitRecord& record,
+                          bool requirePassFree, const std::vector<RecordQuery>& alsoRun) {
+    std::string error;
+    // The kind is the connection's word for the call that just failed, taken
+    // before the transaction's rollback makes calls of its own.
+    const auto failed = [&] { return InsertResult::Failed(connection.Fault(), error); };
+    const auto committed = [&](CRecordTransaction& transaction) {
+        return transaction.Commit(error) ? InsertResult{InsertOutcome::Stored} : failed();
+    };
     CRecordTransaction transaction(connection, error);
     if (!transaction.Open() ||
         !connection.LockInterlock(record.serial + '\x1f' + record.recipeSha256, error))
-        return false;
+        return failed();
     std::vector<RecordRow> rows;
     if (!connection.Query(
             InsertCheckQuery(connection.Style(), record.id, record.serial, record.recipeSha256),
             rows, error))
-        return false;
-    if (rows.size() != 1 || rows.front().size() != 2) {
-        error = "unexpected answer to the insert's check";
-        return false;
-    }
+        return failed();
+    if (rows.size() != 1 || rows.front().size() != 2)
+        return InsertResult::Failed(StoreFault::Other, "unexpected answer to the insert's check");
     if (rows.front()[0] != "0")
-        return transaction.Commit(error);
+        return committed(transaction);
     if (requirePassFree && record.result == UnitResult::Pass) {
         const std::string& last = rows.front()[1];
         if (InterlockFromLastRun(last.empty() ? std::nullopt : std::optional(last)) ==
             InterlockState::Passed) {
-            error = "serial " + record.serial + " already passed this recipe";
-            return false;
+            return {InsertOutcome::AlreadyPassed, StoreFault::None,
+                    "serial " + record.serial + " already passed this recipe"};
         }
     }
     if (!connection.Exec(InsertRecordQuery(connection.Style(), record), error))
-        return false;
+        return failed();
     for (const RecordQuery& query : alsoRun) {
         if (!connection.Exec(query, error))
-            return false;
+            return failed();
     }
-    return transaction.Commit(error);
+    return committed(transaction);
 }
 
 bool QueryRecords(IRecordConnection& connection, const RecordQuery& query,

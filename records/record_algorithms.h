@@ -23,10 +23,11 @@ bool MigrateSchema(IRecordConnection& connection, const std::vector<SchemaStep>&
 // Inserts `record` in one transaction: an id already stored changes nothing
 // and succeeds; with `requirePassFree`, a passed record whose serial's last
 // run through the same recipe passed is refused; `alsoRun` (e.g. putting the
-// record in an outbox) runs in the same transaction after the insert. False
-// with `error`; nothing is then stored.
-bool InsertRecord(IRecordConnection& connection, const UnitRecord& record, bool requirePassFree,
-                  const std::vector<RecordQuery>& alsoRun, std::string& error);
+// record in an outbox) runs in the same transaction after the insert.
+// Stored, AlreadyPassed, or a Fault of the kind the connection took from the
+// database's code; nothing is stored unless Stored.
+InsertResult InsertRecord(IRecordConnection& connection, const UnitRecord& record,
+                          bool requirePassFree, const std::vector<RecordQuery>& alsoRun);
 
 // The result name of the serial's last run through the recipe, if any.
 bool LastRunOf(IRecordConnection& connection, const std::string& serial,

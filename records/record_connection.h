@@ -13,6 +13,7 @@
 #include <vector>
 
 #include "records/record_queries.h"
+#include "records/store_fault.h"
 
 using RecordRow = std::vector<std::string>;
 
@@ -50,6 +51,10 @@ public:
     virtual bool WriteSchemaVersion(int version, std::string& error) = 0;
     // What holds the records, for messages: "file" or "database".
     virtual const char* HolderWord() const = 0;
+    // The kind of the last failed call's error, which the connection takes
+    // from the database's code as the call fails (store_fault.h); asked
+    // right after that call.
+    virtual StoreFault Fault() const = 0;
 };
 
 // Begin() on construction, Rollback() on destruction unless Commit()

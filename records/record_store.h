@@ -11,8 +11,10 @@
 #include <memory>
 #include <optional>
 #include <string>
+#include <utility>
 #include <vector>
 
+#include "records/store_fault.h"
 #include "records/unit_record.h"
 
 // The last run of one serial through one recipe (by the recipe file's digest).
@@ -45,6 +47,28 @@ struct RecordFilter {
     std::size_t limit = 0;                          // 0: all
 };
 
+// What became of a record offered to a store.
+enum class InsertOutcome {
+    Stored,         // committed where the store keeps its records
+    Queued,         // committed to the local queue: the shared server is away
+    AlreadyPassed,  // refused: the serial's last run through the recipe passed
+    Fault,          // the store failed: `fault` says how, `message` in its words
+};
+
+struct InsertResult {
+    InsertOutcome outcome = InsertOutcome::Fault;
+    StoreFault fault = StoreFault::None;  // set for a Fault
+    std::string message = {};             // why, unless the record was committed
+
+    // The record is committed (stored or queued).
+    explicit operator bool() const {
+        return outcome == InsertOutcome::Stored || outcome == InsertOutcome::Queued;
+    }
+    static InsertResult Failed(StoreFault fault, std::string message) {
+        return {InsertOutcome::Fault, fault, std::move(message)};
+    }
+};
+
 // Where records go now: a store with a shared server tells when it is away.
 struct StoreStatus {
     bool away = false;        // the server does not answer: records wait locally
@@ -63,14 +87,14 @@ public:
                                      const std::string& recipeSha256) = 0;
 
     // Commits `record` durably. When `requirePassFree` is set and the record
-    // passed, the insert is refused (false, `error` says so) if the serial's
-    // last run through the same recipe passed (what Interlock() calls Passed):
-    // the check and the insert are one transaction, so two stations never
-    // both pass one serial.
+    // passed, the insert is refused (AlreadyPassed) if the serial's last run
+    // through the same recipe passed (what Interlock() calls Passed): the
+    // check and the insert are one transaction, so two stations never both
+    // pass one serial.
     // Inserting a record whose id is already stored changes nothing and
-    // succeeds (forwarding is idempotent). False with `error` on failure; the
-    // record is then not stored.
-    virtual bool Insert(const UnitRecord& record, bool requirePassFree, std::string& error) = 0;
+    // succeeds (forwarding is idempotent). A Fault leaves the record not
+    // stored.
+    virtual InsertResult Insert(const UnitRecord& record, bool requirePassFree) = 0;
 
     // The records the filter lets through, newest first. False with `error`
     // when they can't be read, also when a stored row can't be read back as

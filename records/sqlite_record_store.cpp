@@ -39,6 +39,7 @@ public:
             // Runs every statement of a schema step, too.
             char* message = nullptr;
             if (sqlite3_exec(m_db, query.sql.c_str(), CollectRow, &rows, &message) != SQLITE_OK) {
+                m_fault = SqliteFault(sqlite3_extended_errcode(m_db));
                 error = message != nullptr ? message : sqlite3_errmsg(m_db);
                 sqlite3_free(message);
                 return false;
@@ -54,6 +55,8 @@ public:
             if (step == SQLITE_DONE)
                 return true;
             if (step != SQLITE_ROW) {
+                // Before the statement's finalize touches the handle's code.
+                m_fault = SqliteFault(sqlite3_extended_errcode(m_db));
                 error = statement.Error();
                 return false;
             }
@@ -65,8 +68,8 @@ public:
         }
     }
 
-    bool Begin(std::string& error) override { return SqliteExec(m_db, "BEGIN IMMEDIATE", error); }
-    bool Commit(std::string& error) override { return SqliteExec(m_db, "COMMIT", error); }
+    bool Begin(std::string& error) override { return Run("BEGIN IMMEDIATE", error); }
+    bool Commit(std::string& error) override { return Run("COMMIT", error); }
     void Rollback() override {
         std::string ignored;
         SqliteExec(m_db, "ROLLBACK", ignored);
@@ -87,9 +90,18 @@ public:
         return SqliteExec(m_db, "PRAGMA user_version = " + std::to_string(version), error);
     }
     const char* HolderWord() const override { return "file"; }
+    StoreFault Fault() const override { return m_fault; }
 
 private:
+    bool Run(const char* sql, std::string& error) {
+        if (SqliteExec(m_db, sql, error))
+            return true;
+        m_fault = SqliteFault(sqlite3_extended_errcode(m_db));
+        return false;
+    }
+
     sqlite3* m_db;
+    StoreFault m_fault = StoreFault::None;  // of the last failed call
 };
 
 bool MigrateSqliteSchema(sqlite3* db, int target, std::string& error) {
@@ -144,33 +156,34 @@ InterlockState CSqliteRecordStore::Interlock(const std::string& serial,
     return InterlockFromLastRun(last);
 }
 
-bool CSqliteRecordStore::InsertLocked(const UnitRecord& record, bool requirePassFree, bool queue,
-                                      std::string& error) {
+InsertResult CSqliteRecordStore::InsertLocked(const UnitRecord& record, bool requirePassFree,
+                                              bool queue) {
     std::vector<RecordQuery> alsoRun;
     if (queue)
         alsoRun.push_back({"INSERT INTO outbox (id) VALUES (?1)", {record.id}});
-    return InsertRecord(*m_connection, record, requirePassFree, alsoRun, error);
+    return InsertRecord(*m_connection, record, requirePassFree, alsoRun);
 }
 
-bool CSqliteRecordStore::Insert(const UnitRecord& record, bool requirePassFree,
-                                std::string& error) {
+InsertResult CSqliteRecordStore::Insert(const UnitRecord& record, bool requirePassFree) {
     std::lock_guard lock(m_lock);
-    return InsertLocked(record, requirePassFree, false, error);
+    return InsertLocked(record, requirePassFree, false);
 }
 
-bool CSqliteRecordStore::InsertQueued(const UnitRecord& record, bool requirePassFree,
-                                      std::string& error) {
+InsertResult CSqliteRecordStore::InsertQueued(const UnitRecord& record, bool requirePassFree) {
     std::lock_guard lock(m_lock);
-    return InsertLocked(record, requirePassFree, true, error);
+    InsertResult result = InsertLocked(record, requirePassFree, true);
+    if (result.outcome == InsertOutcome::Stored)
+        result.outcome = InsertOutcome::Queued;
+    return result;
 }
 
-bool CSqliteRecordStore::InsertCopy(const UnitRecord& record, std::string& error) {
+InsertResult CSqliteRecordStore::InsertCopy(const UnitRecord& record) {
     std::lock_guard lock(m_lock);
     std::string ignored;
     SqliteExec(m_db, "PRAGMA synchronous = NORMAL", ignored);
-    const bool stored = InsertLocked(record, false, false, error);
+    InsertResult result = InsertLocked(record, false, false);
     SqliteExec(m_db, "PRAGMA synchronous = FULL", ignored);
-    return stored;
+    return result;
 }
 
 bool CSqliteRecordStore::List(const RecordFilter& filter, std::vector<UnitRecord>& records,

@@ -40,7 +40,7 @@ public:
     ~CSqliteRecordStore() override;
 
     InterlockState Interlock(const std::string& serial, const std::string& recipeSha256) override;
-    bool Insert(const UnitRecord& record, bool requirePassFree, std::string& error) override;
+    InsertResult Insert(const UnitRecord& record, bool requirePassFree) override;
     bool List(const RecordFilter& filter, std::vector<UnitRecord>& records,
               std::string& error) override;
     bool Find(const std::string& id, std::optional<UnitRecord>& record,
@@ -50,12 +50,12 @@ public:
     bool CheckIntegrity(std::string& why, const std::atomic<bool>& cancel) override;
 
     // Insert() that also puts the record at the end of the outbox, in the
-    // same transaction. A record already stored is not queued again.
-    bool InsertQueued(const UnitRecord& record, bool requirePassFree, std::string& error);
+    // same transaction (Queued). A record already stored is not queued again.
+    InsertResult InsertQueued(const UnitRecord& record, bool requirePassFree);
     // Insert() of a copy of a record another store already holds durably:
     // committed without waiting for the disk (a power cut may lose it, never
     // damage the file; the next durable commit flushes it too).
-    bool InsertCopy(const UnitRecord& record, std::string& error);
+    InsertResult InsertCopy(const UnitRecord& record);
     // The first record of the outbox, if any (none when it is empty). False
     // with `error` when it can't be read.
     bool OldestQueued(std::optional<UnitRecord>& record, std::string& error);
@@ -65,8 +65,7 @@ public:
 
 private:
     CSqliteRecordStore(sqlite3* db, std::string path);
-    bool InsertLocked(const UnitRecord& record, bool requirePassFree, bool queue,
-                      std::string& error);
+    InsertResult InsertLocked(const UnitRecord& record, bool requirePassFree, bool queue);
 
     mutable std::mutex m_lock;  // guards m_db and m_connection
     sqlite3* m_db;

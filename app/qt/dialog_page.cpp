@@ -15,8 +15,8 @@
 #include "app/qt/clickable_label.h"
 #include "app/qt/drop_down_combo.h"
 #include "app/qt/to_qstring.h"
-#include "res/resource.h"
 #include "dialog/status_hints.h"
+#include "res/resource.h"
 
 namespace {
 
@@ -357,6 +357,8 @@ void CDialogPage::UpdateStatusToolTip(QWidget* widget, const QString& text) {
     QStringList lines;
     if (!text.isEmpty())
         lines << text;
+    // Made from the text: the field shows whatever the last handler left
+    // there, long after its result went to whoever asked for it.
     const std::string hint = HintForStatus(text.toStdString());
     if (!hint.empty())
         lines << ToQString(hint);

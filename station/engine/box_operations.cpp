@@ -36,14 +36,15 @@ OpHooks CBoxOperations::Hooks() {
     return hooks;
 }
 
-OpResult CBoxOperations::Keep(OpResult result) {
+TransactionFailure TransactionFailureOf(const OpResult& result) {
+    TransactionFailure f;
     if (result.TransactionFailed()) {
-        m_failure.any = true;
-        m_failure.status = result.status;
-        m_failure.resultWord = result.status == ST_OK ? result.resultWord : std::uint16_t{0};
-        m_failure.aborted = result.aborted;
+        f.any = true;
+        f.status = result.status;
+        f.resultWord = result.status == ST_OK ? result.resultWord : std::uint16_t{0};
+        f.aborted = result.aborted;
     }
-    return result;
+    return f;
 }
 
 OpResult CBoxOperations::ReadAgreed(std::uint16_t command, std::string& text) {
@@ -54,7 +55,7 @@ OpResult CBoxOperations::ReadAgreed(std::uint16_t command, std::string& text) {
     for (int i = 0; i < kMaxIdentityReads; ++i) {
         IdentityRead read = ReadIdentity(m_transactor, command, TIMEOUT_DEFAULT_MS, Hooks());
         if (!read.result.ok)
-            return Keep(std::move(read.result));
+            return std::move(read.result);
         if (last == read.text) {
             text = std::move(read.text);
             return read.result;
@@ -67,7 +68,7 @@ OpResult CBoxOperations::ReadAgreed(std::uint16_t command, std::string& text) {
     result.failedStep = OpStep::Identity;
     result.status = ST_NO_REPLY;
     result.failureCode = ST_NO_REPLY;
-    return Keep(std::move(result));
+    return result;
 }
 
 OpResult CBoxOperations::ReadVersion(std::string& version) {
@@ -79,28 +80,28 @@ OpResult CBoxOperations::ReadSerial(std::string& serial) {
 }
 
 OpResult CBoxOperations::UpdateFirmware(std::span<const std::uint8_t> package) {
-    return Keep(UpdateFirmwareImage(m_transactor, package, m_timing, Hooks()));
+    return UpdateFirmwareImage(m_transactor, package, m_timing, Hooks());
 }
 
 OpResult CBoxOperations::RestoreFactorySettings() {
-    return Keep(FactoryReset(m_transactor, Hooks()));
+    return FactoryReset(m_transactor, Hooks());
 }
 
 OpResult CBoxOperations::ReadSettings(DeviceSettings& settings, ConfigBlockBytes* raw) {
-    return Keep(ReadDeviceSettings(m_transactor, settings, Hooks(), raw));
+    return ReadDeviceSettings(m_transactor, settings, Hooks(), raw);
 }
 
 OpResult CBoxOperations::WriteSettings(const DeviceSettings& settings, ConfigBlockBytes* raw) {
-    return Keep(WriteDeviceSettings(m_transactor, settings, Hooks(), raw));
+    return WriteDeviceSettings(m_transactor, settings, Hooks(), raw);
 }
 
 OpResult CBoxOperations::Download(std::span<const std::uint8_t> file, int slot,
                                   bool requireSuccessWord) {
-    return Keep(DownloadImage(m_transactor, file, slot, Hooks(), {requireSuccessWord}));
+    return DownloadImage(m_transactor, file, slot, Hooks(), {requireSuccessWord});
 }
 
 OpResult CBoxOperations::Jump(int slot, bool requireSuccessWord) {
-    return Keep(JumpToSlot(m_transactor, slot, Hooks(), {requireSuccessWord}));
+    return JumpToSlot(m_transactor, slot, Hooks(), {requireSuccessWord});
 }
 
 bool CBoxOperations::Probe() {

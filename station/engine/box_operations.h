@@ -10,8 +10,8 @@
 // abort nothing more is sent, so an operation in progress ends at its next
 // request, aborted. Transfers report their progress to the progress sink
 // (bytes done of total; a total of kBusyProgressTotal while the box applies
-// an update). The last operation that failed in a transaction is kept, so the
-// station can give a reason code.
+// an update). A result that failed in a transaction tells the station its
+// reason code (TransactionFailureOf); nothing of it is kept here.
 //
 // Threads: one caller at a time (the unit loop); the sink is called on it.
 
@@ -32,13 +32,17 @@ class CDeviceLink;
 // The progress total that means "busy, no count".
 constexpr long long kBusyProgressTotal = -1;
 
-// The last operation that failed in a transaction.
+// How an operation's request failed, as the station words its reason.
 struct TransactionFailure {
     bool any = false;
     StatusWord status = ST_OK;     // the link's word; ST_OK when the box answered
     std::uint16_t resultWord = 0;  // the box's word when it answered
     bool aborted = false;          // refused because an abort was asked for
 };
+
+// The transaction failure in `result`; `any` false when it succeeded or was
+// refused before anything was sent (a file that could not be read).
+TransactionFailure TransactionFailureOf(const OpResult& result);
 
 class CBoxOperations {
 public:
@@ -73,19 +77,13 @@ public:
     // One probe as the port scan sends it; true when any valid frame came back.
     bool Probe();
 
-    TransactionFailure LastFailure() const { return m_failure; }
-    void ClearFailure() { m_failure = TransactionFailure{}; }
-
 private:
     OpHooks Hooks();
     OpResult ReadAgreed(std::uint16_t command, std::string& text);
-    // Keeps a transaction's failure; returns the result unchanged.
-    OpResult Keep(OpResult result);
 
     CDeviceLink& m_link;
     CLinkTransactor m_transactor;
     UpgradeTiming m_timing;
     ProgressSink m_progressSink;
     AbortCheck m_abortCheck;
-    TransactionFailure m_failure;
 };

@@ -141,8 +141,8 @@ UnitRecord CStation::Commit(const UnitOutcome& outcome, bool& stored) {
         return outcome.record;
     const UnitRecord& record = outcome.record;
     const bool requirePassFree = record.result == UnitResult::Pass && !record.rework;
-    std::string error;
-    if (m_store.Insert(record, requirePassFree, error)) {
+    const InsertResult inserted = m_store.Insert(record, requirePassFree);
+    if (inserted) {
         stored = true;
         return record;
     }
@@ -151,17 +151,16 @@ UnitRecord CStation::Commit(const UnitOutcome& outcome, bool& stored) {
     UnitRecord shown = record;
     shown.result = UnitResult::Fail;
     shown.failedStep = kStepRecord;
-    shown.reasonCode = requirePassFree && m_store.Interlock(record.serial, record.recipeSha256) ==
-                                              InterlockState::Passed
-                           ? kReasonAlreadyPassed
-                           : kReasonRecordError;
-    shown.reasonText = kTextRecordFailed + error;
-    if (shown.reasonCode == kReasonRecordError) {
-        // A fault of the store, not a refusal: said in words, and the record
-        // of what the operator saw is stored before the next box is taken.
-        shown.reasonText = kTextRecordFailed + StoreErrorWords(error);
-        m_storeGate.Hold(shown, error);
+    if (inserted.outcome == InsertOutcome::AlreadyPassed) {
+        shown.reasonCode = kReasonAlreadyPassed;
+        shown.reasonText = kTextRecordFailed + inserted.message;
+        return shown;
     }
+    // A fault of the store, not a refusal: said in words, and the record of
+    // what the operator saw is stored before the next box is taken.
+    shown.reasonCode = kReasonRecordError;
+    shown.reasonText = kTextRecordFailed + StoreErrorWords(inserted);
+    m_storeGate.Hold(shown, inserted);
     return shown;
 }
 

@@ -1,11 +1,10 @@
 #include "station/engine/store_gate.h"
 
-#include "records/store_fault.h"
 #include "res/store_texts.h"
 
-std::string StoreErrorWords(const std::string& error) {
+std::string StoreErrorWords(const InsertResult& failure) {
     const char* words = kStoreFaultOther;
-    switch (StoreFaultOf(error)) {
+    switch (failure.fault) {
         case StoreFault::DiskFull:
             words = kStoreFaultDiskFull;
             break;
@@ -25,7 +24,8 @@ std::string StoreErrorWords(const std::string& error) {
         case StoreFault::Other:
             break;
     }
-    return error.empty() ? std::string(words) : std::string(words) + " (" + error + ")";
+    const std::string& message = failure.message;
+    return message.empty() ? std::string(words) : std::string(words) + " (" + message + ")";
 }
 
 std::string StoreStatusWords(const StoreStatus& status) {
@@ -38,13 +38,13 @@ std::string StoreStatusWords(const StoreStatus& status) {
 CStoreGate::CStoreGate(IRecordStore& store, bool requireServer)
     : m_store(store), m_requireServer(requireServer) {}
 
-void CStoreGate::Hold(const UnitRecord& record, const std::string& error) {
+void CStoreGate::Hold(const UnitRecord& record, const InsertResult& failure) {
     m_held = record;
-    m_heldError = error;
+    m_heldFailure = failure;
 }
 
 std::string CStoreGate::HeldWords() const {
-    return std::string(kStorePaused) + ": " + StoreErrorWords(m_heldError);
+    return std::string(kStorePaused) + ": " + StoreErrorWords(m_heldFailure);
 }
 
 std::string CStoreGate::Blocked() {
@@ -53,8 +53,10 @@ std::string CStoreGate::Blocked() {
             return std::string(kStoreDamaged) + " (" + *damage + ")";
     }
     if (m_held) {
-        if (!m_store.Insert(*m_held, false, m_heldError))
+        if (InsertResult again = m_store.Insert(*m_held, false); !again) {
+            m_heldFailure = std::move(again);
             return HeldWords();
+        }
         m_held.reset();
     }
     if (m_requireServer && m_store.Status().away)

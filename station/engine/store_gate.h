@@ -22,8 +22,9 @@
 // status looked at.
 constexpr std::uint32_t kStoreRetryMs = 1000;
 
-// The operator's words for a store's error ("磁盘已满 (database or disk is full)").
-std::string StoreErrorWords(const std::string& error);
+// The operator's words for a store's fault, by its kind, with the store's own
+// message ("磁盘已满 (database or disk is full)").
+std::string StoreErrorWords(const InsertResult& failure);
 // The operator's words for where records go: the server away (with the
 // number of records waiting for it) or back.
 std::string StoreStatusWords(const StoreStatus& status);
@@ -37,8 +38,8 @@ public:
     void Watch(const CStoreCheck* check) { m_check = check; }
 
     // Keeps `record` (the unit's record as shown: failed at the record step,
-    // because of `error`) to store once the store works again.
-    void Hold(const UnitRecord& record, const std::string& error);
+    // because of `failure`) to store once the store works again.
+    void Hold(const UnitRecord& record, const InsertResult& failure);
 
     using Say = std::function<void(const std::string&)>;
     // Sleeps up to its argument in ms; false when the station stops.
@@ -58,5 +59,5 @@ private:
     const bool m_requireServer;
     const CStoreCheck* m_check = nullptr;
     std::optional<UnitRecord> m_held;
-    std::string m_heldError;  // why the store last refused it
+    InsertResult m_heldFailure;  // why the store last refused it
 };

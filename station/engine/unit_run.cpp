@@ -3,9 +3,9 @@
 #include <chrono>
 #include <cstdio>
 
+#include "base/bytes_text.h"
 #include "layouts/option_table.h"
 #include "layouts/option_words.h"
-#include "base/bytes_text.h"
 #include "link/status_words.h"
 #include "records/record_time.h"
 #include "res/station_texts.h"
@@ -146,7 +146,6 @@ void CUnitRun::BeginStep(const char* name) {
     m_step.name = name;
     m_stepStartMs = NowMs();
     m_lastProgressMs = -1;
-    m_box.ClearFailure();
     StationEvent e;
     e.kind = StationEventKind::StepStart;
     e.step = name;
@@ -172,9 +171,7 @@ void CUnitRun::Note(const std::string& text) {
     m_step.statusTexts.push_back(text);
 }
 
-bool CUnitRun::FailStep(const char* reason, const std::string& text) {
-    // A step whose request was held back for an abort was cut short by it.
-    const bool aborted = m_box.LastFailure().aborted;
+bool CUnitRun::FailStep(const char* reason, const std::string& text, bool aborted) {
     m_record.result = aborted ? UnitResult::Aborted : UnitResult::Fail;
     m_record.failedStep = m_step.name;
     m_record.reasonCode = aborted ? kReasonAborted : reason;
@@ -183,18 +180,22 @@ bool CUnitRun::FailStep(const char* reason, const std::string& text) {
     return EndStep(false);
 }
 
-bool CUnitRun::FailFromBox(const char* noTransaction, const std::string& noTransactionText) {
-    const TransactionFailure f = m_box.LastFailure();
+bool CUnitRun::FailFromBox(const OpResult& result, const char* noTransaction,
+                           const std::string& noTransactionText) {
+    const TransactionFailure f = TransactionFailureOf(result);
     std::string text = FailureText(f);
     if (!f.any)
         text = noTransactionText;
-    return FailStep(ReasonOf(f, noTransaction), text);
+    // A step whose request was held back for an abort was cut short by it.
+    return FailStep(ReasonOf(f, noTransaction), text, f.aborted);
 }
 
 bool CUnitRun::Identify() {
     BeginStep(kStepIdentify);
-    if (!m_box.ReadVersion(m_record.versionBefore) || !m_box.ReadSerial(m_record.serial))
-        return FailFromBox(kReasonBoxRefused);
+    if (const OpResult version = m_box.ReadVersion(m_record.versionBefore); !version)
+        return FailFromBox(version, kReasonBoxRefused);
+    if (const OpResult serial = m_box.ReadSerial(m_record.serial); !serial)
+        return FailFromBox(serial, kReasonBoxRefused);
     m_record.versionAfter = m_record.versionBefore;
     if (m_options.release && !FitsFamilies(*m_options.release, m_record.versionBefore))
         return FailStep(kReasonIncompatibleBox,
@@ -247,12 +248,11 @@ bool CUnitRun::Firmware() {
     // it in its loader.
     m_record.versionAfter.clear();
     // The bytes read, checked and hashed when the recipe was loaded.
-    if (!m_box.UpdateFirmware(*fw.bytes))
-        return FailFromBox(kReasonFileError, kTextFileNotSent + fw.package);
+    if (const OpResult updated = m_box.UpdateFirmware(*fw.bytes); !updated)
+        return FailFromBox(updated, kReasonFileError, kTextFileNotSent + fw.package);
     m_updated = true;
-    m_box.ClearFailure();
-    if (!m_box.ReadVersion(m_record.versionAfter))
-        return FailFromBox(kReasonBoxRefused);
+    if (const OpResult version = m_box.ReadVersion(m_record.versionAfter); !version)
+        return FailFromBox(version, kReasonBoxRefused);
     if (m_record.versionAfter != fw.version) {
         return FailStep(kReasonVersionMismatch, std::string(kTextVersionWrong) +
                                                     m_record.versionAfter + " != " + fw.version);
@@ -265,7 +265,7 @@ bool CUnitRun::Settings() {
     DeviceSettings before;
     ConfigBlockBytes blocks;
     if (const OpResult read = m_box.ReadSettings(before, &blocks); !read.ok)
-        return FailFromBox(kReasonBoxRefused);
+        return FailFromBox(read, kReasonBoxRefused);
     m_step.blocksRead = BlocksText(blocks);
     m_record.settingsBefore = SettingsRecordText(before);
     const std::optional<DeviceSettings> complete = CompleteSettings(m_recipe);
@@ -278,9 +278,8 @@ bool CUnitRun::Settings() {
     // One configuration per recipe: whatever an earlier test left on the
     // box goes first. A completed update ends with a factory reset itself.
     if (complete && !m_updated) {
-        if (!m_box.RestoreFactorySettings())
-            return FailFromBox(kReasonBoxRefused);
-        m_box.ClearFailure();
+        if (const OpResult restored = m_box.RestoreFactorySettings(); !restored)
+            return FailFromBox(restored, kReasonBoxRefused);
     }
 
     DeviceSettings wanted = before;
@@ -301,7 +300,7 @@ bool CUnitRun::Settings() {
         const OpResult written = m_box.WriteSettings(wanted, &blocks);
         m_step.blocksWritten = BlocksText(blocks);
         if (!written)
-            return FailFromBox(kReasonBoxRefused);
+            return FailFromBox(written, kReasonBoxRefused);
     }
     // Only the options are compared (boxes may hold other values in bytes
     // no option maps); the blocks themselves go into the record.
@@ -310,7 +309,7 @@ bool CUnitRun::Settings() {
     const OpResult readBack = m_box.ReadSettings(after, &blocks);
     m_step.blocksRead = BlocksText(blocks);
     if (!readBack)
-        return FailFromBox(kReasonBoxRefused);
+        return FailFromBox(readBack, kReasonBoxRefused);
     m_record.settingsAfter = SettingsRecordText(after);
     m_record.settingsAfterSha256 = Sha256Hex(m_record.settingsAfter);
 
@@ -339,14 +338,14 @@ bool CUnitRun::Downloads() {
         const OpResult sent = m_box.Download(*d.bytes, d.slot, requireSuccess);
         m_step.resultWords = ResultWordsText(sent.resultWords);
         if (!sent)
-            return FailFromBox(kReasonFileError, kTextFileNotSent + d.file);
+            return FailFromBox(sent, kReasonFileError, kTextFileNotSent + d.file);
         EndStep(true);
         if (d.jump) {
             BeginStep(kStepJump);
             const OpResult jumped = m_box.Jump(d.slot, requireSuccess);
             m_step.resultWords = ResultWordsText(jumped.resultWords);
             if (!jumped)
-                return FailFromBox(kReasonBoxRefused);
+                return FailFromBox(jumped, kReasonBoxRefused);
             EndStep(true);
         }
     }

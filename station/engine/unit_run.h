@@ -62,11 +62,13 @@ private:
     void BeginStep(const char* name);
     // Ends the current step; false when it failed (the caller returns false).
     bool EndStep(bool ok);
-    // Ends the current step as failed with `reason` and the operator's words.
-    bool FailStep(const char* reason, const std::string& text);
-    // Fails the current step with the reason the last failed transaction
-    // gives, or `noTransaction` and its text when none failed.
-    bool FailFromBox(const char* noTransaction, const std::string& noTransactionText = {});
+    // Ends the current step as failed with `reason` and the operator's words;
+    // `aborted`: cut short by an abort instead, which the record says.
+    bool FailStep(const char* reason, const std::string& text, bool aborted = false);
+    // Fails the current step with the reason the failed transaction in
+    // `result` gives, or `noTransaction` and its text when nothing was sent.
+    bool FailFromBox(const OpResult& result, const char* noTransaction,
+                     const std::string& noTransactionText = {});
     void Note(const std::string& text);
 
     const Recipe& m_recipe;

@@ -41,6 +41,7 @@
 #include "station/release/release_bundle.h"
 #include "station/release/release_key.h"
 #include "tests/support/box_workspace.h"
+#include "tests/support/inserted.h"
 #include "tests/support/quick_upgrade_timing.h"
 #include "tests/support/test_files.h"
 #include "window_fixture.h"
@@ -345,7 +346,7 @@ TEST_F(StationWindowTest, RefusedSerialIsItsOwnStateAndReworksOnRequest) {
         passed.startTime = "2026-12-10T10:00:00.000Z";
         passed.endTime = "2026-12-10T10:00:30.000Z";
         std::string error;
-        ASSERT_TRUE(store.Insert(passed, false, error)) << error;
+        ASSERT_TRUE(Inserted(store.Insert(passed, false)));
     });
     ASSERT_TRUE(
         QTest::qWaitFor([&] { return Tile(0).State() == TileState::Refused; }, kUnitWaitMs));
@@ -398,7 +399,7 @@ TEST_F(StationWindowTest, SearchFindsEveryRecordOfASerial) {
                           "T10:00:" + (i % 60 < 10 ? "0" : "") + std::to_string(i % 60) + ".000Z";
             r.endTime = r.startTime;
             std::string error;
-            ASSERT_TRUE(store.Insert(r, false, error)) << error;
+            ASSERT_TRUE(Inserted(store.Insert(r, false)));
         }
     });
     ASSERT_TRUE(QTest::qWaitFor([&] { return Tile(0).State() == TileState::Passed; }, kUnitWaitMs));
@@ -522,7 +523,7 @@ TEST_F(StationWindowTest, ScanRefusesAnOlderRelease) {
         passed.startTime = "2026-12-01T08:00:00.000Z";
         passed.releaseNumber = 8;
         std::string error;
-        ASSERT_TRUE(store.Insert(passed, false, error)) << error;
+        ASSERT_TRUE(Inserted(store.Insert(passed, false)));
     });
     ASSERT_TRUE(MessageSays([](const QString& m) { return m.startsWith("A: COM3"); }));
     Scan("V-C3");
@@ -615,7 +616,7 @@ TEST_F(StationWindowTest, ShiftReportButtonWritesTheShiftAndOpensIt) {
         earlier.startTime = RecordTimeText(start);
         earlier.endTime = RecordTimeText(start + std::chrono::seconds(30));
         std::string error;
-        ASSERT_TRUE(store.Insert(earlier, false, error)) << error;
+        ASSERT_TRUE(Inserted(store.Insert(earlier, false)));
     });
     ASSERT_TRUE(QTest::qWaitFor(
         [&] {

@@ -1,5 +1,6 @@
-// The operator's explanations of failure texts: which texts get one, and what
-// the firmware update's failure report is read as.
+// The operator's explanations of failures: which texts get one, what the
+// firmware update's failure report is read as, and a result's explanations
+// from its fields.
 #include "dialog/status_hints.h"
 
 #include <gtest/gtest.h>
@@ -10,6 +11,7 @@
 #include <filesystem>
 #include <fstream>
 
+#include "link/status_words.h"
 #include "tests/support/temp_dir.h"
 
 namespace {
@@ -45,6 +47,112 @@ TEST(StatusHints, WhichTextsAreExplained) {
         } else {
             EXPECT_NE(hint.find(c.contains), std::string::npos) << hint;
         }
+    }
+}
+
+// A handler's result explained from its fields: the same words as its status
+// texts get, each once, and none where the status line reports no failure.
+TEST(StatusHints, ResultsAreExplainedFromTheirFields) {
+    const CTempDir temp("hints");
+    const std::string missing = temp.Path() + "/missing.bin";
+    const auto failed = [](OpStep step, std::uint16_t failureCode = 0) {
+        return OpResult{.failedStep = step, .failureCode = failureCode};
+    };
+    const auto load = [](OpStep step, ImageLoad why) {
+        return OpResult{.failedStep = step, .load = why};
+    };
+    const auto transfer = [](OpStep step, StatusWord status, std::uint16_t word) {
+        return OpResult{.failedStep = step, .status = status, .resultWord = word};
+    };
+    struct Case {
+        const char* name;
+        OpResult result;
+        HintFile file;
+        std::string path;
+        std::vector<const char*> contains;  // one part per hint, in order
+    };
+    const Case cases[] = {
+        {"success", OpResult{.ok = true}, HintFile::None, "", {}},
+        {"input refused", failed(OpStep::Input), HintFile::None, "", {}},
+        {"jump refused", failed(OpStep::Jump, 0x1234), HintFile::None, "", {}},
+        {"scan found no box",
+         failed(OpStep::Identity, ST_NO_DEVICE),
+         HintFile::None,
+         "",
+         {"COM1 至 COM29 上没有设备应答"}},
+        {"short settings reply",
+         failed(OpStep::ConfigRead, ST_SHORT_REPLY),
+         HintFile::None,
+         "",
+         {"应答比所读的设置块短"}},
+        {"box refused a write",
+         failed(OpStep::ConfigWrite, 0x1234),
+         HintFile::None,
+         "",
+         {"结果码为 1234"}},
+        {"update lost its reply",
+         transfer(OpStep::UpgradeData, ST_NO_REPLY, RESULT_OK),
+         HintFile::Package,
+         "",
+         {"没有在规定时间内应答"}},
+        {"update refused",
+         transfer(OpStep::UpgradeCommit, ST_OK, 0x0004),
+         HintFile::Package,
+         "",
+         {"结果码为 0004"}},
+        {"update reply short",
+         transfer(OpStep::UpgradeBegin, ST_OK, RESULT_OK),
+         HintFile::Package,
+         "",
+         {"应答过短"}},
+        {"send refused",
+         failed(OpStep::FileData, ST_NO_REPLY),
+         HintFile::SendFile,
+         "",
+         {"设备没有接受发送的数据"}},
+        {"send not hashed",
+         load(OpStep::Digest, ImageLoad::Ok),
+         HintFile::SendFile,
+         "",
+         {"设备没有接受发送的数据"}},
+        {"send file missing",
+         load(OpStep::Load, ImageLoad::OpenFailed),
+         HintFile::SendFile,
+         missing,
+         {"不存在"}},
+        {"send file unnamed",
+         load(OpStep::Load, ImageLoad::OpenFailed),
+         HintFile::SendFile,
+         "",
+         {"无法打开要发送的文件"}},
+        {"send file short",
+         load(OpStep::Load, ImageLoad::ShortRead),
+         HintFile::SendFile,
+         "",
+         {"文件读取出错"}},
+        {"no memory", load(OpStep::Load, ImageLoad::NoMemory), HintFile::SendFile, "", {}},
+        {"package missing",
+         load(OpStep::Load, ImageLoad::OpenFailed),
+         HintFile::Package,
+         missing,
+         {"不存在"}},
+        {"package short",
+         load(OpStep::Load, ImageLoad::ShortRead),
+         HintFile::Package,
+         "",
+         {"固件包比包头声明的短"}},
+        {"steps after the commit failed",
+         OpResult{.laterFailureCodes = {ST_NO_REPLY, 0x0004, ST_NO_REPLY}},
+         HintFile::Package,
+         "",
+         {"没有在规定时间内应答", "结果码为 0004"}},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.name);
+        const std::vector<std::string> hints = HintsForResult(c.result, c.file, c.path);
+        ASSERT_EQ(hints.size(), c.contains.size());
+        for (std::size_t i = 0; i < hints.size(); ++i)
+            EXPECT_NE(hints[i].find(c.contains[i]), std::string::npos) << hints[i];
     }
 }
 

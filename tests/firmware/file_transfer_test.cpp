@@ -5,8 +5,8 @@
 #include <string>
 #include <vector>
 
-#include "layouts/transfer_packets.h"
 #include "firmware_sim_fixture.h"
+#include "layouts/transfer_packets.h"
 #include "link/command_codes.h"
 #include "link/frame_codec.h"
 
@@ -146,7 +146,7 @@ TEST_F(DownloadTest, NoSlotSelectedSendsNothing) {
     StartBox();
     ChooseFile(FileBytes(300));
     m_model->ComboSetCurSel(IDC_LOAD_ADDRESS, -1);
-    for (void (*handler)(IDialogHost&) : {&OnSendFile, &OnJump}) {
+    for (OpResult (*handler)(IDialogHost&) : {&OnSendFile, &OnJump}) {
         m_model->SetItemText(IDC_STATUS, "before");
         handler(*m_host);
         EXPECT_TRUE(m_sim.Requests().empty());

@@ -328,16 +328,16 @@ TEST_F(UpgradeRunnerTest, SecondStartWhileRunningDoesNothing) {
     slow.prepareSettleMs = 300;  // keeps the first run busy while we press again
 
     CUpgradeRunner runner;
-    ASSERT_TRUE(runner.Start(m_host, slow));
+    ASSERT_TRUE(runner.Start(m_host, slow).valid());
     EXPECT_TRUE(runner.IsRunning());
-    EXPECT_FALSE(runner.Start(m_host, slow));
+    EXPECT_FALSE(runner.Start(m_host, slow).valid());
     ASSERT_TRUE(runner.Wait(20000));
     EXPECT_FALSE(runner.IsRunning());
     EXPECT_EQ(RequestsOf(CMD_PREPARE_A).size(), 1u);
     EXPECT_EQ(Text(IDC_STATUS), kRefreshed);
 
     // Idle again: a new press starts a new update.
-    ASSERT_TRUE(runner.Start(m_host, QuickUpgradeTiming()));
+    ASSERT_TRUE(runner.Start(m_host, QuickUpgradeTiming()).valid());
     ASSERT_TRUE(runner.Wait(20000));
     EXPECT_EQ(m_sim.CommitCount(), 2);
 }
@@ -345,7 +345,7 @@ TEST_F(UpgradeRunnerTest, SecondStartWhileRunningDoesNothing) {
 TEST_F(UpgradeRunnerTest, WorkerThatEndsAtOnceLeavesTheRunnerIdle) {
     CUpgradeRunner runner;
     for (int press = 0; press < 3; ++press) {
-        ASSERT_TRUE(runner.Start(m_host, QuickUpgradeTiming())) << press;
+        ASSERT_TRUE(runner.Start(m_host, QuickUpgradeTiming()).valid()) << press;
         ASSERT_TRUE(runner.Wait(5000)) << press;
         EXPECT_FALSE(runner.IsRunning());
     }
@@ -375,7 +375,7 @@ TEST_F(UpgradeRunnerTest, DialogGoneWhileTheWorkerRunsIsSafe) {
         auto runner = std::make_unique<CUpgradeRunner>();
         auto host = std::make_shared<CNotifyingHost>(model, &m_link);
         done = host->Released();
-        ASSERT_TRUE(runner->Start(std::move(host), QuickUpgradeTiming()));
+        ASSERT_TRUE(runner->Start(std::move(host), QuickUpgradeTiming()).valid());
         ASSERT_TRUE(m_sim.WaitForRequestCount(1, std::chrono::seconds(5)));
     }
     ASSERT_EQ(done.wait_for(std::chrono::seconds(20)), std::future_status::ready);

@@ -14,6 +14,7 @@
 #include "records/report/shift_report.h"
 #include "records/sqlite_record_store.h"
 #include "tests/records/store_backend.h"
+#include "tests/support/inserted.h"
 #include "tests/support/temp_dir.h"
 
 namespace {
@@ -98,19 +99,19 @@ TEST_F(PgQueueTest, RecordsMadeWhileTheServerIsAwayArriveOnceInOrder) {
     constexpr int kQueued = 12;
     auto station = m_backend->Open("east");
     std::string error;
-    ASSERT_TRUE(station->Insert(QueuedRecord(0), false, error)) << error;
+    ASSERT_TRUE(Inserted(station->Insert(QueuedRecord(0), false)));
 
     CServerAway away;
     for (int i = 1; i <= kQueued; ++i) {
         // The pass-free check still holds against what the station knows.
         const UnitResult result = i == kQueued ? UnitResult::Pass : UnitResult::Fail;
-        ASSERT_TRUE(station->Insert(QueuedRecord(i, result), true, error)) << i << ": " << error;
+        ASSERT_TRUE(Inserted(station->Insert(QueuedRecord(i, result), true))) << i;
     }
     EXPECT_EQ(station->QueuedCount(), static_cast<std::size_t>(kQueued));
     // The interlock answers from the local file meanwhile.
     ASSERT_EQ(QueuedRecord(kQueued).serial, "SQ0");
     EXPECT_EQ(station->Interlock("SQ0", "9f2c1e"), InterlockState::Passed);
-    EXPECT_FALSE(station->Insert(QueuedRecord(99, UnitResult::Pass), true, error))
+    EXPECT_FALSE(station->Insert(QueuedRecord(99, UnitResult::Pass), true))
         << "a second pass of SQ0 queued although its last run passed";
     EXPECT_EQ(station->QueuedCount(), static_cast<std::size_t>(kQueued));
     EXPECT_EQ(ListRecords(*station).size(), static_cast<std::size_t>(kQueued + 1));
@@ -139,7 +140,7 @@ TEST_F(PgQueueTest, RecordsMadeWhileTheServerIsAwayArriveOnceInOrder) {
 TEST_F(PgQueueTest, AForwardInDoubtIsStoredOnce) {
     std::string error;
     auto station = m_backend->Open("east");
-    ASSERT_TRUE(station->Insert(QueuedRecord(1), false, error)) << error;
+    ASSERT_TRUE(Inserted(station->Insert(QueuedRecord(1), false)));
     station.reset();
     // The outbox as a crash between the server's commit and the dequeue
     // leaves it.
@@ -147,7 +148,7 @@ TEST_F(PgQueueTest, AForwardInDoubtIsStoredOnce) {
 
     station = m_backend->Open("east");
     ASSERT_TRUE(WaitForEmptyQueue(*station));
-    ASSERT_TRUE(station->Insert(QueuedRecord(2), false, error)) << error;
+    ASSERT_TRUE(Inserted(station->Insert(QueuedRecord(2), false)));
     auto other = m_backend->Open("west");
     std::vector<std::string> ids;
     for (const UnitRecord& record : ListRecords(*other)) {
@@ -162,7 +163,7 @@ TEST_F(PgQueueTest, AStationStartsWhileTheServerIsAway) {
         auto station = m_backend->Open("east");
         ASSERT_TRUE(station);
         std::string error;
-        ASSERT_TRUE(station->Insert(QueuedRecord(1, UnitResult::Pass), true, error)) << error;
+        ASSERT_TRUE(Inserted(station->Insert(QueuedRecord(1, UnitResult::Pass), true)));
         EXPECT_EQ(station->QueuedCount(), 1u);
         away.Back();
         ASSERT_TRUE(WaitForEmptyQueue(*station));

@@ -23,6 +23,7 @@
 #include "records/pg_connection.h"
 #include "records/pg_record_store.h"
 #include "tests/records/store_backend.h"
+#include "tests/support/inserted.h"
 #include "tests/support/temp_dir.h"
 
 namespace {
@@ -184,7 +185,7 @@ TEST_F(PgReachTest, AServerNobodyAnswersForIsAwayAndSaidSo) {
     ASSERT_NE(store, nullptr) << error;
     CStatusLog log;
     store->SetStatusHook([&log](const StoreStatus& status) { log.Hear(status); });
-    ASSERT_TRUE(store->Insert(Record("r1"), true, error)) << error;
+    ASSERT_TRUE(Inserted(store->Insert(Record("r1"), true)));
     EXPECT_TRUE(log.WaitFor({true, 1}));
     // Away from the start: the hook hears it at once.
     EXPECT_EQ(log.Heard().front(), (StoreStatus{true, 0}));
@@ -207,7 +208,7 @@ TEST_F(PgReachTest, AStationsRecordsGoThroughOneSession) {
     for (int i = 0; i < kUnits; ++i) {
         const std::string id = "one-" + std::to_string(i);
         EXPECT_EQ(station->Interlock("SR-" + id, "9f2c1e"), InterlockState::New);
-        ASSERT_TRUE(station->Insert(Record(id), true, error)) << error;
+        ASSERT_TRUE(Inserted(station->Insert(Record(id), true)));
         seen.insert(m_backend->QueryValue(sessions));
     }
     EXPECT_EQ(ListRecords(*station).size(), static_cast<std::size_t>(kUnits));
@@ -256,7 +257,7 @@ TEST_F(PgReachTest, AStalledServerTurnsIntoRecordsQueuedLocally) {
     };
     auto station = m_backend->Open("east");
     std::string error;
-    ASSERT_TRUE(station->Insert(Record("before"), true, error)) << error;
+    ASSERT_TRUE(Inserted(station->Insert(Record("before"), true)));
     int number = 0;
     for (const Stall& stall : stalls) {
         SCOPED_TRACE(stall.name);
@@ -265,14 +266,12 @@ TEST_F(PgReachTest, AStalledServerTurnsIntoRecordsQueuedLocally) {
         const std::string id = "stalled-" + std::to_string(++number);
         {
             const std::function<void()> end = stall.begin();
-            auto insert = std::async(std::launch::async, [&] {
-                std::string why;
-                return station->Insert(Record(id), true, why);
-            });
+            auto insert =
+                std::async(std::launch::async, [&] { return station->Insert(Record(id), true); });
             const bool returned = insert.wait_for(kHang) == std::future_status::ready;
             end();
             ASSERT_TRUE(returned) << "the insert hung";
-            EXPECT_TRUE(insert.get()) << "refused instead of queued";
+            EXPECT_TRUE(Inserted(insert.get())) << "refused instead of queued";
         }
         EXPECT_TRUE(log.HeardAway(1));
         ASSERT_TRUE(log.WaitFor({false, 0})) << station->QueuedCount() << " still queued";

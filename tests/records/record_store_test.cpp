@@ -6,6 +6,7 @@
 
 #include "records/record_schema.h"
 #include "tests/records/store_backend.h"
+#include "tests/support/inserted.h"
 
 namespace {
 
@@ -90,7 +91,7 @@ protected:
     void InsertAll(IRecordStore& store, const std::vector<UnitRecord>& records) {
         for (const UnitRecord& record : records) {
             std::string error;
-            ASSERT_TRUE(store.Insert(record, false, error)) << record.id << ": " << error;
+            ASSERT_TRUE(Inserted(store.Insert(record, false))) << record.id;
         }
     }
 
@@ -112,7 +113,7 @@ TEST_P(RecordStoreTest, KeepsEveryFieldOfARecord) {
     auto store = m_backend->Open();
     const UnitRecord record = FullRecord();
     std::string error;
-    ASSERT_TRUE(store->Insert(record, true, error)) << error;
+    ASSERT_TRUE(Inserted(store->Insert(record, true)));
 
     // Read back through a second connection: what was committed, not a cache.
     auto reader = m_backend->Open("b");
@@ -327,10 +328,10 @@ TEST_P(RecordStoreTest, InsertingAStoredIdChangesNothing) {
     UnitRecord again = first;
     again.reasonText = "a second copy";
     std::string error;
-    ASSERT_TRUE(store->Insert(first, true, error)) << error;
+    ASSERT_TRUE(Inserted(store->Insert(first, true)));
     // A pass sent again (a forward in doubt) is not refused as a second pass.
-    EXPECT_TRUE(store->Insert(again, true, error)) << error;
-    EXPECT_TRUE(store->Insert(again, false, error)) << error;
+    EXPECT_TRUE(Inserted(store->Insert(again, true)));
+    EXPECT_TRUE(Inserted(store->Insert(again, false)));
     EXPECT_EQ(IdsOf(ListRecords(*store)), std::vector<std::string>{"u-1"});
     EXPECT_EQ(FindRecord(*store, "u-1"), first);
 }
@@ -340,8 +341,8 @@ TEST_P(RecordStoreTest, InsertingAStoredIdChangesNothing) {
 TEST_P(RecordStoreTest, ARowThatCannotBeReadIsAnErrorNamingIt) {
     auto store = m_backend->Open();
     std::string error;
-    ASSERT_TRUE(store->Insert(MakeRecord("u-good", "S1", UnitResult::Pass), false, error)) << error;
-    ASSERT_TRUE(store->Insert(MakeRecord("u-bad", "S2", UnitResult::Fail), false, error)) << error;
+    ASSERT_TRUE(Inserted(store->Insert(MakeRecord("u-good", "S1", UnitResult::Pass), false)));
+    ASSERT_TRUE(Inserted(store->Insert(MakeRecord("u-bad", "S2", UnitResult::Fail), false)));
     m_backend->Execute("UPDATE unit_records SET result = 'MAYBE' WHERE id = 'u-bad'");
 
     std::vector<UnitRecord> records;
@@ -383,11 +384,13 @@ TEST_P(RecordStoreTest, PassFreeInsertRefusesASecondPass) {
         InsertHistory(*store, serial, c.history);
         const UnitRecord record =
             MakeRecord(serial + "-new", serial, c.result, "2026-12-10T09:00:00.000Z");
-        std::string error;
-        EXPECT_EQ(store->Insert(record, c.requirePassFree, error), c.stored) << error;
+        const InsertResult inserted = store->Insert(record, c.requirePassFree);
+        const std::string& error = inserted.message;
+        EXPECT_EQ(static_cast<bool>(inserted), c.stored) << error;
         EXPECT_EQ(FindRecord(*store, record.id).has_value(), c.stored);
         if (!c.stored) {
             EXPECT_NE(error.find("already passed"), std::string::npos) << error;
+            EXPECT_EQ(inserted.outcome, InsertOutcome::AlreadyPassed);
         }
     }
 }
@@ -406,10 +409,8 @@ TEST_P(RecordStoreTest, TwoStationsRacingOnASerialPassItOnce) {
         auto run = [&](IRecordStore& store, int index) {
             while (!go) {
             }
-            std::string error;
-            passed[index] = store.Insert(
-                MakeRecord(serial + "-" + std::to_string(index), serial, UnitResult::Pass), true,
-                error);
+            passed[index] = static_cast<bool>(store.Insert(
+                MakeRecord(serial + "-" + std::to_string(index), serial, UnitResult::Pass), true));
         };
         std::thread a(run, std::ref(*stationA), 0);
         std::thread b(run, std::ref(*stationB), 1);
@@ -438,9 +439,7 @@ TEST_P(RecordStoreTest, BringsAnOlderSchemaForward) {
     EXPECT_EQ(old->serial, "S-OLD");
     EXPECT_TRUE(old->steps.empty());
     EXPECT_EQ(store->Interlock("S-OLD", kRecipe), InterlockState::Passed);
-    std::string error;
-    EXPECT_TRUE(store->Insert(MakeRecord("new-1", "S-OLD", UnitResult::Fail), false, error))
-        << error;
+    EXPECT_TRUE(Inserted(store->Insert(MakeRecord("new-1", "S-OLD", UnitResult::Fail), false)));
 }
 
 TEST_P(RecordStoreTest, RefusesASchemaNewerThanItKnows) {

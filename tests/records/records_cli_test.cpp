@@ -11,6 +11,7 @@
 #include "records/record_store.h"
 #include "tests/cli/cli_process.h"
 #include "tests/records/store_backend.h"
+#include "tests/support/inserted.h"
 
 namespace {
 
@@ -43,7 +44,7 @@ protected:
              {Unit("u-1", "S1", UnitResult::Fail, "2026-12-09T10:00:00.000Z"),
               Unit("u-2", "S1", UnitResult::Pass, "2026-12-10T09:00:00.000Z"),
               Unit("u-3", "S2", UnitResult::Aborted, "2026-12-10T11:00:00.000Z")}) {
-            ASSERT_TRUE(store->Insert(record, false, error)) << error;
+            ASSERT_TRUE(Inserted(store->Insert(record, false)));
         }
     }
 

@@ -13,6 +13,7 @@
 #include "records/record_time.h"
 #include "records/report/shift_report.h"
 #include "tests/cli/cli_process.h"
+#include "tests/support/inserted.h"
 #include "tests/support/temp_dir.h"
 
 namespace {
@@ -113,7 +114,7 @@ protected:
             r.reasonText = k.text;
             r.retry = k.retry;
             r.rework = k.rework;
-            ASSERT_TRUE(store->Insert(r, false, error)) << error;
+            ASSERT_TRUE(Inserted(store->Insert(r, false)));
         }
         const ShiftSchedule shifts;
         std::size_t units = 0;

@@ -1,6 +1,6 @@
 // The station's adapter to the box operations, on its own: each operation's
-// outcome, the reason a failed transaction leaves, and the abort check that
-// holds requests back.
+// returned outcome, the transaction failure read from it, and the abort check
+// that holds requests back.
 
 #include "station/engine/box_operations.h"
 
@@ -28,19 +28,22 @@ TEST_F(BoxOperationsTest, OperationsReportTheirOutcomeFromTheFirstCall) {
     EXPECT_TRUE(box.Jump(3));
     EXPECT_TRUE(box.UpdateFirmware(package));
     std::string version;
-    EXPECT_TRUE(box.ReadVersion(version));
+    const OpResult read = box.ReadVersion(version);
+    EXPECT_TRUE(read);
     EXPECT_EQ(version, kNewVersion);
-    EXPECT_FALSE(box.LastFailure().any);
+    EXPECT_FALSE(TransactionFailureOf(read).any);
 
-    EXPECT_FALSE(box.Download(app, kLoadSlotCount));  // no such slot
-    EXPECT_FALSE(box.LastFailure().any);              // nothing was sent
+    const OpResult noSlot = box.Download(app, kLoadSlotCount);  // no such slot
+    EXPECT_FALSE(noSlot);
+    EXPECT_FALSE(TransactionFailureOf(noSlot).any);  // nothing was sent
 
     SimOverride refused;
     refused.resultWord = 0x4321;
     m_sim.SetOverride(CMD_GET_SERIAL, refused);
     std::string serial;
-    EXPECT_FALSE(box.ReadSerial(serial));
-    const TransactionFailure f = box.LastFailure();
+    const OpResult refusedRead = box.ReadSerial(serial);
+    EXPECT_FALSE(refusedRead);
+    const TransactionFailure f = TransactionFailureOf(refusedRead);
     EXPECT_TRUE(f.any);
     EXPECT_EQ(f.status, ST_OK);
     EXPECT_EQ(f.resultWord, 0x4321);
@@ -53,14 +56,15 @@ TEST_F(BoxOperationsTest, AbortCheckHoldsEveryRequestBack) {
     bool abort = true;
     box.SetAbortCheck([&] { return abort; });
     m_sim.ClearRequests();
-    EXPECT_FALSE(box.UpdateFirmware(m_package));
-    EXPECT_TRUE(box.LastFailure().aborted);
+    const OpResult held = box.UpdateFirmware(m_package);
+    EXPECT_FALSE(held);
+    EXPECT_TRUE(TransactionFailureOf(held).aborted);
     EXPECT_TRUE(m_sim.Requests().empty());
     abort = false;
-    box.ClearFailure();
     std::string version;
-    EXPECT_TRUE(box.ReadVersion(version));
-    EXPECT_FALSE(box.LastFailure().any);
+    const OpResult read = box.ReadVersion(version);
+    EXPECT_TRUE(read);
+    EXPECT_FALSE(TransactionFailureOf(read).any);
 }
 
 // The serial is read until two reads in a row agree: a frame of the box's own

@@ -16,6 +16,7 @@
 #include "station/engine/station_store.h"
 #include "station/engine/store_check.h"
 #include "station_fixture.h"
+#include "tests/support/inserted.h"
 #include "tests/support/temp_dir.h"
 
 namespace {
@@ -171,7 +172,7 @@ TEST_F(StationTest, ADamagedStoreFoundByTheFullCheckStopsTheLine) {
             record.serial = "S" + std::to_string(i);
             record.startTime = "2026-12-10T08:00:00.000Z";
             record.reasonText = std::string(400, 'x');
-            ASSERT_TRUE(store->Insert(record, false, error)) << error;
+            ASSERT_TRUE(Inserted(store->Insert(record, false)));
         }
     }
     std::string error;
