@@ -84,10 +84,10 @@ TEST_F(DuringUpdateTest, ClicksThatTalkToTheBoxAreRefused) {
             std::lock_guard lock(mutex);
             statusTexts.clear();
         }
-        EXPECT_TRUE(m_dlg->OnCommand(click.id));
-        const auto outcome = m_dlg->LastOutcome();
+        const std::optional<HandlerOutcome> outcome = m_dlg->OnCommand(click.id);
         ASSERT_TRUE(outcome.has_value());
-        EXPECT_FALSE(outcome->ok);
+        ASSERT_TRUE(outcome->result.has_value());
+        EXPECT_FALSE(outcome->result->ok);
         std::lock_guard lock(mutex);
         EXPECT_NE(std::find(statusTexts.begin(), statusTexts.end(), click.status),
                   statusTexts.end());

@@ -205,9 +205,8 @@ TEST_F(RecordsCliTest, ReadingAPostgresStoreLeavesNoQueueFile) {
     const auto backend = CStoreBackend::Create(Backend::Postgres, why);
     if (!backend)
         GTEST_SKIP() << why;
-    ASSERT_TRUE(backend->Open("east")->Insert(
-        Unit("p-1", "P1", UnitResult::Pass, "2026-12-10T09:00:00.000Z"), false, why))
-        << why;
+    ASSERT_TRUE(Inserted(backend->Open("east")->Insert(
+        Unit("p-1", "P1", UnitResult::Pass, "2026-12-10T09:00:00.000Z"), false)));
     const std::string away = "postgresql://postgres@127.0.0.1:1/vornak";
     const std::string html = m_folder.Path() + "/report.html";
     const std::vector<std::vector<std::string>> commands = {

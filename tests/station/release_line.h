@@ -14,6 +14,7 @@
 #include "records/record_store.h"
 #include "station/release/release_bundle.h"
 #include "station/release/release_key.h"
+#include "tests/support/inserted.h"
 #include "tests/support/temp_dir.h"
 #include "tests/support/test_files.h"
 
@@ -80,7 +81,7 @@ public:
         passed.result = UnitResult::Pass;
         passed.startTime = "2026-12-01T08:00:00.000Z";
         passed.releaseNumber = release;
-        ASSERT_TRUE(store->Insert(passed, false, error)) << error;
+        ASSERT_TRUE(Inserted(store->Insert(passed, false)));
     }
 
 private:
