@@ -12,10 +12,18 @@
 namespace {
 constexpr char kBaudText[] = "115200bps";
 
-// Reads and shows one identity item.
-OpResult ReadAndShow(IDialogHost& host, std::uint16_t command) {
-    const IdentityRead read = ReadIdentity(host, command, TIMEOUT_DEFAULT_MS);
-    ShowIdentity(host, command, read.result, read.text);
+// Reads and shows the version.
+IdentityRead ReadAndShowVersion(IDialogHost& host) {
+    IdentityRead read = ReadIdentity(host, CMD_GET_VERSION, TIMEOUT_DEFAULT_MS);
+    ShowIdentity(host, CMD_GET_VERSION, read.result, read.text);
+    return read;
+}
+
+// Reads and shows the serial after the version read `version`: no other
+// reply (the version's, late) is shown as the serial.
+OpResult ReadAndShowSerial(IDialogHost& host, const IdentityRead& version) {
+    const IdentityRead read = ReadSerialAfter(host, version, TIMEOUT_DEFAULT_MS);
+    ShowIdentity(host, CMD_GET_SERIAL, read.result, read.text);
     return read.result;
 }
 }  // namespace
@@ -41,8 +49,8 @@ OpResult Connect(IDialogHost& host) {
         link->ScanPorts(&bComNum);
         scanned = true;
     }
-    ReadAndShow(host, CMD_GET_VERSION);
-    const OpResult serial = ReadAndShow(host, CMD_GET_SERIAL);
+    const IdentityRead version = ReadAndShowVersion(host);
+    const OpResult serial = ReadAndShowSerial(host, version);
     if (!serial.ok)
         return serial;
 
@@ -63,9 +71,9 @@ StatusWord Disconnect(IDialogHost& host) {
 }
 
 OpResult OnBnClickedGetDeviceInfo(IDialogHost& host) {
-    const OpResult version = ReadAndShow(host, CMD_GET_VERSION);
-    const OpResult serial = ReadAndShow(host, CMD_GET_SERIAL);
-    return version.ok ? serial : version;
+    const IdentityRead version = ReadAndShowVersion(host);
+    const OpResult serial = ReadAndShowSerial(host, version);
+    return version.result.ok ? serial : version.result;
 }
 
 void OnStnClickedVersionLabel(IDialogHost& host) {

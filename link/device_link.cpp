@@ -116,10 +116,12 @@ LinkReply CDeviceLink::Transact(const LinkRequest& request) {
         m_wake.Signal();
     {
         std::lock_guard lock(m_portMutex);
+        if (request.quietLineFirst)
+            AwaitQuietLine();
         reply.status = SendRequest(request.command, request.subCode, request.data);
         if (reply.status == ST_OK)
             reply.status = ReadReply(&reply, request.firstByteTimeoutMs, request.accepted,
-                                     request.keepUnfitting);
+                                     request.keepUnfitting, request.readOnPastStrays);
     }
     // No wake-up here: the receive thread looks again by itself, so that a
     // run of transactions does not wake it once per exchange.
@@ -238,6 +240,14 @@ StatusWord CDeviceLink::Disconnect() {
     return open ? ST_CLOSE_FAILED : ST_OK;
 }
 
+void CDeviceLink::AwaitQuietLine() {
+    using Clock = std::chrono::steady_clock;
+    const Clock::time_point giveUp = Clock::now() + std::chrono::milliseconds(kQuietLimitMs);
+    std::uint8_t dropped = 0;
+    while (Clock::now() < giveUp && m_port.ReadByte(&dropped, kQuietGapMs) == ST_PORT_OK) {
+    }
+}
+
 StatusWord CDeviceLink::SendRequest(std::uint16_t command, std::uint16_t subCode,
                                     std::span<const std::uint8_t> data) {
     const std::size_t frameLength =
@@ -252,18 +262,27 @@ StatusWord CDeviceLink::SendRequest(std::uint16_t command, std::uint16_t subCode
 
 CFrameAssembler::Result CDeviceLink::ReadFrame(CFrameAssembler& frame,
                                                std::uint32_t firstByteTimeoutMs,
-                                               std::uint32_t partTimeoutMs,
-                                               const CWakeSignal* wake) {
+                                               std::uint32_t partTimeoutMs, const CWakeSignal* wake,
+                                               std::deque<std::uint8_t>* replay) {
     frame.Reset();
     std::uint32_t waitMs = firstByteTimeoutMs;
     for (;;) {
         // Exactly the bytes the assembler wants: nothing past the frame is
         // taken off the line.
-        const std::size_t wanted = frame.Wanted();
-        std::uint32_t received = 0;
-        if (m_port.Read(frame.Room(), static_cast<std::uint32_t>(wanted), &received, waitMs,
-                        wake) != ST_PORT_OK) {
-            return CFrameAssembler::Result::NeedMore;
+        std::size_t wanted = frame.Wanted();
+        if (replay != nullptr && !replay->empty()) {
+            wanted = std::min(wanted, replay->size());
+            std::copy_n(replay->begin(), wanted, frame.Room());
+            replay->erase(replay->begin(), replay->begin() + static_cast<std::ptrdiff_t>(wanted));
+        } else {
+            std::uint32_t received = 0;
+            if (m_port.Read(frame.Room(), static_cast<std::uint32_t>(wanted), &received, waitMs,
+                            wake) != ST_PORT_OK) {
+                // Kept with the half-read frame: AfterFalseStart sees them.
+                if (received != 0)
+                    frame.Take(received);
+                return CFrameAssembler::Result::NeedMore;
+            }
         }
         const CFrameAssembler::Result result = frame.Take(wanted);
         if (result == CFrameAssembler::Result::Frame ||
@@ -278,7 +297,8 @@ CFrameAssembler::Result CDeviceLink::ReadFrame(CFrameAssembler& frame,
 }
 
 StatusWord CDeviceLink::ReadReply(LinkReply* reply, std::uint32_t firstByteTimeoutMs,
-                                  ReplyLengths accepted, bool keepUnfitting) {
+                                  ReplyLengths accepted, bool keepUnfitting,
+                                  bool readOnPastStrays) {
     using Clock = std::chrono::steady_clock;
     const Clock::time_point deadline = Clock::now() + std::chrono::milliseconds(firstByteTimeoutMs);
     std::uint32_t waitMs = firstByteTimeoutMs;
@@ -291,23 +311,43 @@ StatusWord CDeviceLink::ReadReply(LinkReply* reply, std::uint32_t firstByteTimeo
         HandOver(reply, kept);
         return ST_OK;
     };
+    // Bytes of a false start, to be looked through again (readOnPastStrays).
+    std::deque<std::uint8_t> replay;
     for (;;) {
         // A stray first byte or a length the buffer cannot hold ends the read
         // of a request that takes any length; the next request discards
         // whatever of it is still coming.
         const CFrameAssembler::Result result =
-            ReadFrame(m_replyFrame, waitMs, m_timing.interByteTimeoutMs, nullptr);
+            ReadFrame(m_replyFrame, waitMs, m_timing.interByteTimeoutMs, nullptr, &replay);
         const bool stray = result == CFrameAssembler::Result::Skipped ||
                            result == CFrameAssembler::Result::TooLong;
         const bool dropStrays = !accepted.Any() && !keepUnfitting;
-        if (result == CFrameAssembler::Result::BadChecksum) {
-            if (!kept.empty())
-                return endWithoutFit(ST_NO_REPLY);
-            std::FILE* diagnostics = m_diagnostics.load();
-            std::fputs("ABC", diagnostics);
-            std::fflush(diagnostics);
-            return ST_NO_REPLY;
+        const bool badChecksum = result == CFrameAssembler::Result::BadChecksum;
+        if (badChecksum && kept.empty())
+            SayBadChecksum();
+        const bool isReply = result == CFrameAssembler::Result::Frame &&
+                             m_replyFrame.Payload().size() >= kMinReplyPayload;
+        if (readOnPastStrays) {
+            if (isReply && accepted.Fits(static_cast<std::uint32_t>(m_replyFrame.Payload().size() -
+                                                                    kMinReplyPayload))) {
+                HandOver(reply, m_replyFrame.Payload());
+                return ST_OK;
+            }
+            // A start byte of the box's own chatter may have swallowed the
+            // reply's first bytes: they go round again.
+            if (result != CFrameAssembler::Result::Frame) {
+                const std::span<const std::uint8_t> again = m_replyFrame.AfterFalseStart();
+                replay.insert(replay.begin(), again.begin(), again.end());
+            }
+            const auto left =
+                std::chrono::duration_cast<std::chrono::milliseconds>(deadline - Clock::now());
+            if (left.count() <= 0 && replay.empty())
+                return ST_NO_REPLY;
+            waitMs = static_cast<std::uint32_t>(std::max<long long>(left.count(), 0));
+            continue;
         }
+        if (badChecksum)
+            return endWithoutFit(ST_NO_REPLY);
         if (result != CFrameAssembler::Result::Frame && !(stray && dropStrays))
             return endWithoutFit(ST_NO_REPLY);
         if (result == CFrameAssembler::Result::Frame) {
@@ -329,6 +369,12 @@ StatusWord CDeviceLink::ReadReply(LinkReply* reply, std::uint32_t firstByteTimeo
             return endWithoutFit(ST_NO_REPLY);
         waitMs = static_cast<std::uint32_t>(left.count());
     }
+}
+
+void CDeviceLink::SayBadChecksum() {
+    std::FILE* diagnostics = m_diagnostics.load();
+    std::fputs("ABC", diagnostics);
+    std::fflush(diagnostics);
 }
 
 void CDeviceLink::HandOver(LinkReply* reply, std::span<const std::uint8_t> payload) {

@@ -6,7 +6,9 @@
 // port that answers with any valid frame stays open ("connected") and a
 // receive thread starts. A transaction writes one request frame (the port
 // discards pending input first) and reads one reply frame; the first valid
-// reply after the request is its reply. Between transactions the box may send
+// reply after the request is its reply (or, as the request says, the first
+// whose length fits, and the first after whatever stray bytes come ahead of
+// it: see LinkRequest). Between transactions the box may send
 // frames of its own; the receive thread reads and drops them. Both read a
 // frame the same way (ReadFrame), each with its own waits and buffer.
 //
@@ -43,6 +45,7 @@
 #include <atomic>
 #include <cstdint>
 #include <cstdio>
+#include <deque>
 #include <functional>
 #include <memory>
 #include <mutex>
@@ -64,6 +67,10 @@ public:
     // Names of ports from this number on take the device namespace form.
     static constexpr int kFirstDeviceNamespacePort = 10;
     static constexpr std::uint32_t kLineBaud = 115200;
+    // A quiet line (LinkRequest::quietLineFirst): this long without a byte,
+    // some twenty byte times at the line's rate, waited for at most this long.
+    static constexpr std::uint32_t kQuietGapMs = 2;
+    static constexpr std::uint32_t kQuietLimitMs = 50;
 
     // The process-wide link the window and the tester dialog share.
     static CDeviceLink* GetInstance();
@@ -143,6 +150,9 @@ private:
     // port lock.
     StatusWord OpenLinePort(const std::string& name, PortFailure* failure);
     StatusWord OpenNamedPort(const std::string& name, std::uint8_t comNum, PortFailure* failure);
+    // Drops input until the line is quiet (LinkRequest::quietLineFirst).
+    // Caller holds the port lock.
+    void AwaitQuietLine();
     StatusWord SendRequest(std::uint16_t command, std::uint16_t subCode,
                            std::span<const std::uint8_t> data);
     // Reads one frame into `frame` (whose size limit applies): its start byte
@@ -152,14 +162,21 @@ private:
     // is signalled. A whole frame is traced, whatever its checksum. Returns the
     // assembler's verdict, NeedMore when the line fell silent or was woken
     // first. Caller holds the port lock.
+    // Bytes in `replay` (optional) are taken ahead of the port's, as if they
+    // were still on the line.
     CFrameAssembler::Result ReadFrame(CFrameAssembler& frame, std::uint32_t firstByteTimeoutMs,
-                                      std::uint32_t partTimeoutMs, const CWakeSignal* wake);
+                                      std::uint32_t partTimeoutMs, const CWakeSignal* wake,
+                                      std::deque<std::uint8_t>* replay = nullptr);
     // Reads the reply into `reply` (null: only whether one came); its status.
     // Valid frames of a length `accepted` does not fit are dropped (or, with
     // keepUnfitting, kept aside: see LinkRequest) while the first-byte
-    // time-out, counted from the call, lasts.
+    // time-out, counted from the call, lasts; with readOnPastStrays so is
+    // everything else that opens no valid reply.
     StatusWord ReadReply(LinkReply* reply, std::uint32_t firstByteTimeoutMs,
-                         ReplyLengths accepted = {}, bool keepUnfitting = false);
+                         ReplyLengths accepted = {}, bool keepUnfitting = false,
+                         bool readOnPastStrays = false);
+    // The link's one diagnostic, for a frame whose checksum does not match.
+    void SayBadChecksum();
     // Hands a reply payload over to `reply` (null: nothing to fill).
     static void HandOver(LinkReply* reply, std::span<const std::uint8_t> payload);
     void StartReceiveThread();

@@ -119,6 +119,7 @@ CFrameAssembler::CFrameAssembler(std::uint8_t start, std::size_t maxPayload)
 void CFrameAssembler::Reset() {
     m_have = 0;
     m_done = 0;
+    m_tooLong = 0;
 }
 
 std::size_t CFrameAssembler::AnnouncedLength() const {
@@ -138,6 +139,7 @@ CFrameAssembler::Result CFrameAssembler::Feed(std::uint8_t byte) {
 
 CFrameAssembler::Result CFrameAssembler::Take(std::size_t count) {
     m_done = 0;
+    m_tooLong = 0;
     m_have += count;
     if (m_have == 1) {
         if (m_frame[0] == m_start)
@@ -149,6 +151,7 @@ CFrameAssembler::Result CFrameAssembler::Take(std::size_t count) {
         return Result::NeedMore;
     const std::size_t length = AnnouncedLength();
     if (m_have == kFrameHeaderSize && length > m_maxPayload) {
+        m_tooLong = m_have;
         m_have = 0;
         return Result::TooLong;
     }
@@ -170,4 +173,11 @@ std::span<const std::uint8_t> CFrameAssembler::Payload() const {
     if (m_done == 0)
         return {};
     return {m_frame.data() + kFrameHeaderSize, m_done - kFrameOverhead};
+}
+
+std::span<const std::uint8_t> CFrameAssembler::AfterFalseStart() const {
+    const std::size_t n = m_have != 0 ? m_have : (m_done != 0 ? m_done : m_tooLong);
+    if (n <= 1)
+        return {};
+    return {m_frame.data() + 1, n - 1};
 }

@@ -96,6 +96,12 @@ public:
     // Valid until the next Feed, Take or Reset.
     std::span<const std::uint8_t> FrameBytes() const;
     std::span<const std::uint8_t> Payload() const;
+    // The bytes after the start byte of a frame that came to nothing: the
+    // last TooLong or BadChecksum, or a frame still half read. A reader that
+    // took a stray start byte for a frame's looks through them again, since
+    // the real frame may begin among them. Valid until the next Feed, Take or
+    // Reset.
+    std::span<const std::uint8_t> AfterFalseStart() const;
     // Drops a frame half read.
     void Reset();
 
@@ -107,4 +113,5 @@ private:
     std::vector<std::uint8_t> m_frame;  // start byte, length, payload, checksum
     std::size_t m_have = 0;             // bytes of the frame being read
     std::size_t m_done = 0;             // size of the last whole frame
+    std::size_t m_tooLong = 0;          // header bytes of the last TooLong
 };

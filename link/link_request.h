@@ -42,6 +42,21 @@ struct LinkRequest {
     // kept; when the wait ends without one, the last frame kept is the reply.
     // A box that answers with an odd length is heard as before, only later.
     bool keepUnfitting = false;
+    // Set: only the time-out ends the wait without a reply. Whatever opens no
+    // valid reply (stray bytes, a start byte whose length cannot be, a frame
+    // whose checksum fails, one cut short, one without a result word) is
+    // passed over, whatever `accepted` says; the bytes after such a false
+    // start byte are looked through again, as the reply may begin among them.
+    // For a host that would rather wait than fail on the box's own chatter;
+    // a reply that really is bad then costs the whole time-out.
+    bool readOnPastStrays = false;
+    // Set: the request goes out only once the line has been quiet for a
+    // moment (CDeviceLink::kQuietGapMs; what comes meanwhile is dropped, and a
+    // box that never pauses holds it back at most kQuietLimitMs). A frame the
+    // box sends right behind its last reply is then neither cut by the
+    // request's discard of pending input (its tail would come first) nor
+    // begun just after it (whole, it could pass for the reply).
+    bool quietLineFirst = false;
 };
 
 struct LinkReply {

@@ -110,7 +110,10 @@ enum class ReplyLengthRule {
     // not take the reply's place, and a box answering with an odd length is
     // still heard).
     KeepAside,
-    // Dropped as the box's own while the wait goes on.
+    // Dropped as the box's own while the wait goes on; so are stray bytes and
+    // broken frames, whatever the request accepts (the wait ends only at its
+    // time-out: LinkRequest::readOnPastStrays). With this rule and KeepAside
+    // each request waits for a quiet line (LinkRequest::quietLineFirst).
     Strict,
     // Not checked: the first valid frame is the reply, whatever its length.
     Any,
@@ -121,4 +124,10 @@ struct OpHooks {
     // Asked before every request; true holds it and every later one back.
     std::function<bool()> abort;
     ReplyLengthRule replyLengths = ReplyLengthRule::KeepAside;
+    // How many more times a request that only reads (IsReadOnlyRequest) is
+    // sent when no reply came within its wait; a write or a transfer packet is
+    // never sent twice, as the box may have acted on it. Only requests with a
+    // wait of at most TIMEOUT_DEFAULT_MS: a longer one waits for the box to come
+    // back (a restart), which asking again would only make longer.
+    int readRetries = 0;
 };

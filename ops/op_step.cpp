@@ -1,5 +1,6 @@
 #include "ops/op_step.h"
 
+#include <algorithm>
 #include <utility>
 
 #include "layouts/settings_codec.h"
@@ -38,19 +39,45 @@ ReplyLengths ExpectedReplyLengths(std::uint16_t command) {
     }
 }
 
-LinkReply CBoxExchange::Send(const LinkRequest& request) {
-    if (m_result.aborted || (m_hooks.abort && m_hooks.abort())) {
-        m_result.aborted = true;
-        LinkReply held;
-        held.status = ST_SEND_FAILED;
-        return held;
+bool IsReadOnlyRequest(std::uint16_t command) {
+    switch (command) {
+        case CMD_GET_VERSION:
+        case CMD_GET_SERIAL:
+        case CMD_CONFIG_READ_1:
+        case CMD_CONFIG_READ_2:
+        case CMD_CONFIG_READ_3:
+            return true;
+        default:
+            return false;
     }
+}
+
+LinkReply CBoxExchange::Send(const LinkRequest& request) {
     LinkRequest sent = request;
     if (m_hooks.replyLengths != ReplyLengthRule::Any) {
         sent.accepted = ExpectedReplyLengths(request.command);
         sent.keepUnfitting = m_hooks.replyLengths == ReplyLengthRule::KeepAside;
+        sent.readOnPastStrays = m_hooks.replyLengths == ReplyLengthRule::Strict;
+        // The window and the CLI too: it changes no reading, only drains a
+        // frame the box sends right behind its last reply.
+        sent.quietLineFirst = true;
     }
-    LinkReply reply = m_link.Transact(sent);
+    const bool mayRepeat =
+        IsReadOnlyRequest(request.command) && request.firstByteTimeoutMs <= TIMEOUT_DEFAULT_MS;
+    int repeatsLeft = mayRepeat ? std::max(m_hooks.readRetries, 0) : 0;
+    LinkReply reply;
+    for (;;) {
+        if (m_result.aborted || (m_hooks.abort && m_hooks.abort())) {
+            m_result.aborted = true;
+            LinkReply held;
+            held.status = ST_SEND_FAILED;
+            return held;
+        }
+        reply = m_link.Transact(sent);
+        // Only a lost reply is asked for again: a refusal is the box's answer.
+        if (reply.status != ST_NO_REPLY || repeatsLeft-- == 0)
+            break;
+    }
     if (reply.status == ST_OK) {
         m_result.resultWord = reply.resultWord;
         m_result.replyLength = reply.length;

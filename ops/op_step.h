@@ -5,13 +5,14 @@
 // status when that was not ST_OK, else the result word.
 //
 // CBoxExchange is what the operations send through: it asks the caller's abort
-// check before each request, and keeps in an OpResult the result word and
+// check before each request (a repeated read included), applies the hooks'
+// reply-length rule and read retries, and keeps in an OpResult the result word and
 // length of the last reply that arrived and the failure of a step.
 
 #include <cstdint>
 
-#include "ops/transactor.h"
 #include "ops/op_result.h"
+#include "ops/transactor.h"
 
 // Fewest reply data bytes a successful step carries.
 constexpr std::uint32_t kMinStepReplyLength = 2;
@@ -31,6 +32,10 @@ BoxStep JudgeStep(LinkReply reply);
 // that carries nothing else; any length for the version text.
 ReplyLengths ExpectedReplyLengths(std::uint16_t command);
 
+// A request that changes nothing in the box (the identity and configuration
+// reads): the one kind that may be sent again when its reply was lost.
+bool IsReadOnlyRequest(std::uint16_t command);
+
 class CBoxExchange {
 public:
     CBoxExchange(ITransactor& link, const OpHooks& hooks, OpResult& result)
@@ -40,7 +45,8 @@ public:
     // in the result. A request the abort check holds back fails with
     // ST_SEND_FAILED and marks the result aborted.
     BoxStep Step(OpStep step, const LinkRequest& request);
-    // One request whose reply is taken as it comes (the caller judges it).
+    // One request whose reply is taken as it comes (the caller judges it); a
+    // read-only one that got no reply is sent again as the hooks allow.
     LinkReply Send(const LinkRequest& request);
     // Records a failed step in the result.
     void Fail(OpStep step, const BoxStep& failed);

@@ -24,6 +24,7 @@ OpHooks CBoxOperations::Hooks() {
     OpHooks hooks;
     hooks.abort = m_abortCheck;
     hooks.replyLengths = ReplyLengthRule::Strict;
+    hooks.readRetries = 2;  // a read whose reply the box's own chatter cost is asked again
     if (m_progressSink) {
         hooks.progress = [this](const OpProgress& e) {
             if (e.kind == OpProgress::Kind::Sent) {

@@ -184,3 +184,21 @@ TEST_F(CliTest, TraceDumpsEachFrameOnStderrOnly) {
     EXPECT_EQ(lines[2].substr(0, 23), "> 3E 00 04 1A 87 00 01 ");
     EXPECT_EQ(r.exitCode, 0);
 }
+
+// With the box sending frames of its own every 5 ms at line speed, a read may
+// end on the tail of one, and its reply then comes in the next read's wait:
+// whatever info prints as the serial is the box's serial, never the version's
+// reply or a frame of the box's own.
+TEST_F(CliTest, InfoAmidFramesOfTheBoxsOwnNeverPrintsAnotherReplyAsTheSerial) {
+    m_box.SetFaults({.unsolicitedInterval = std::chrono::milliseconds(5), .throttleBaud = 115200});
+    constexpr int kRuns = 20;
+    const std::string serial = std::string("serial: ") + kBoxSerialHex;
+    for (int i = 0; i < kRuns; ++i) {
+        const CliResult r = Cli({"info"});
+        for (const std::string& line : SplitLines(r.out)) {
+            if (line.starts_with("serial: ")) {
+                EXPECT_EQ(line, serial) << r.out;
+            }
+        }
+    }
+}

@@ -713,8 +713,13 @@ TEST_F(DeviceLinkTest, RepliesOfALengthTheRequestCannotHaveAreDropped) {
         std::vector<Bytes> frames;  // what the box sends after the request
         StatusWord status;
         std::uint32_t length;  // of the reply taken, when ST_OK
+        bool readOn = false;   // LinkRequest::readOnPastStrays
     };
     const Bytes tail(own.begin() + 3, own.end());
+    // A stray start byte ahead of the reply: read as a frame's, it takes the
+    // reply's own start byte and length into its length field.
+    const Bytes falseStart = {kReplyStart};
+    const Bytes falseStartAndLength = {kReplyStart, 0x00};
     const Bytes badSum = [&] {
         Bytes f = block;
         f.back() ^= 0xFF;
@@ -753,6 +758,35 @@ TEST_F(DeviceLinkTest, RepliesOfALengthTheRequestCannotHaveAreDropped) {
          {own, badSum},
          ST_OK,
          3},
+        {"read on: any length, tail of an own frame first",
+         ReplyLengths{},
+         false,
+         {tail, block},
+         ST_OK,
+         19,
+         true},
+        {"read on: a bad frame first", ReplyLengths{}, false, {badSum, block}, ST_OK, 19, true},
+        {"read on: a false start byte (a length too long)",
+         ReplyLengths{},
+         false,
+         {falseStart, block},
+         ST_OK,
+         19,
+         true},
+        {"read on: a false start byte (a frame cut short)",
+         ReplyLengths::Exactly(19),
+         false,
+         {falseStartAndLength, block},
+         ST_OK,
+         19,
+         true},
+        {"read on: an own frame and strays only",
+         ReplyLengths::Exactly(19),
+         false,
+         {own, tail},
+         ST_NO_REPLY,
+         0,
+         true},
     };
     for (const Case& c : cases) {
         SCOPED_TRACE(c.name);
@@ -766,7 +800,8 @@ TEST_F(DeviceLinkTest, RepliesOfALengthTheRequestCannotHaveAreDropped) {
         const LinkReply reply = link.Transact({.command = CMD_CONFIG_READ_1,
                                                .firstByteTimeoutMs = kWaitMs,
                                                .accepted = c.accepted,
-                                               .keepUnfitting = c.keepUnfitting});
+                                               .keepUnfitting = c.keepUnfitting,
+                                               .readOnPastStrays = c.readOn});
         box.join();
         EXPECT_EQ(reply.status, c.status);
         EXPECT_EQ(reply.length, c.length);

@@ -179,12 +179,12 @@ TEST_F(StationTest, FailuresNameTheirStepAndReason) {
          },
          FullRecipeText(), "settings", kReasonBoxRefused, "1234"},
         // Too short to be the block: taken for a frame of the box's own and
-        // dropped, so no reply comes within the time-out.
+        // dropped, so no reply comes within the time-out, however often the
+        // read is asked again.
         {"short settings reply, as a frame of the box's own",
          [](CBoxSimulator& sim) {
              SimOverride own;
              own.replyData = std::vector<std::uint8_t>{0x55, 0xAA, 0x07};
-             own.times = 1;
              sim.SetOverride(CMD_CONFIG_READ_2, own);
          },
          FullRecipeText(), "settings", kReasonNoReply, "EF03"},
