@@ -41,6 +41,28 @@ CStoreGate::CStoreGate(IRecordStore& store, bool requireServer)
 void CStoreGate::Hold(const UnitRecord& record, const std::string& error) {
     m_held = record;
     m_heldError = error;
+    std::string why;
+    if (m_journal != nullptr && !m_journal->Keep(record, why))
+        m_heldError += "; " + why;
+}
+
+std::string CStoreGate::StoreJournal() {
+    if (m_journal == nullptr)
+        return {};
+    for (const UnitRecord& record : m_journal->Waiting()) {
+        if (m_held && m_held->id == record.id)
+            continue;
+        std::optional<UnitRecord> there;
+        std::string error;
+        // Another slot, or a run killed after it stored the record, may have
+        // stored it already.
+        if (!m_store.Find(record.id, there, error) ||
+            (!there && !m_store.Insert(record, false, error)))
+            return std::string(kStorePaused) + ": " + StoreErrorWords(error);
+        if (!m_journal->Forget(record.id, error))
+            return std::string(kStorePaused) + ": " + error;
+    }
+    return {};
 }
 
 std::string CStoreGate::HeldWords() const {
@@ -52,9 +74,15 @@ std::string CStoreGate::Blocked() {
         if (const std::optional<std::string> damage = m_check->Damage())
             return std::string(kStoreDamaged) + " (" + *damage + ")";
     }
+    if (const std::string journal = StoreJournal(); !journal.empty())
+        return journal;
     if (m_held) {
         if (!m_store.Insert(*m_held, false, m_heldError))
             return HeldWords();
+        std::string error;
+        if (m_journal != nullptr)
+            m_journal->Forget(m_held->id,
+                              error);  // a leftover entry is stored once more, harmlessly
         m_held.reset();
     }
     if (m_requireServer && m_store.Status().away)
