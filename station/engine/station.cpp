@@ -25,6 +25,7 @@ CStation::CStation(const Recipe& recipe, IRecordStore& store, IStationObserver& 
     });
     m_box.SetAbortCheck([this] { return AbortCheck(); });
     m_storeGate.Watch(m_options.storeCheck);
+    m_storeGate.Journal(m_options.journal);
 }
 
 CStation::~CStation() {

@@ -11,6 +11,7 @@
 #include "link/device_link.h"
 #include "link/port_choice.h"
 #include "ops/upgrade_timing.h"
+#include "records/record_journal.h"
 #include "station/engine/release_stamp.h"
 #include "station/engine/serial_registry.h"
 #include "station/engine/store_check.h"
@@ -61,4 +62,8 @@ struct StationOptions {
     // all the slots of a group, owned by the front end): once it finds damage
     // the station takes no box. None: no such check.
     const CStoreCheck* storeCheck = nullptr;
+    // Where a record the store refused is kept until it is stored (one for
+    // all the slots of a group, owned by the front end, beside the store).
+    // None: such a record lives in memory only, until the station stops.
+    CRecordJournal* journal = nullptr;
 };

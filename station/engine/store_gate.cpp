@@ -41,6 +41,32 @@ CStoreGate::CStoreGate(IRecordStore& store, bool requireServer)
 void CStoreGate::Hold(const UnitRecord& record, const InsertResult& failure) {
     m_held = record;
     m_heldFailure = failure;
+    std::string why;
+    if (m_journal != nullptr && !m_journal->Keep(record, why))
+        m_heldFailure.message += "; " + why;
+}
+
+std::string CStoreGate::StoreJournal() {
+    if (m_journal == nullptr)
+        return {};
+    for (const UnitRecord& record : m_journal->Waiting()) {
+        if (m_held && m_held->id == record.id)
+            continue;
+        std::optional<UnitRecord> there;
+        std::string error;
+        // Another slot, or a run killed after it stored the record, may have
+        // stored it already.
+        if (!m_store.Find(record.id, there, error))
+            return std::string(kStorePaused) + ": " +
+                   StoreErrorWords(InsertResult::Failed(StoreFault::Other, error));
+        if (!there) {
+            if (const InsertResult stored = m_store.Insert(record, false); !stored)
+                return std::string(kStorePaused) + ": " + StoreErrorWords(stored);
+        }
+        if (!m_journal->Forget(record.id, error))
+            return std::string(kStorePaused) + ": " + error;
+    }
+    return {};
 }
 
 std::string CStoreGate::HeldWords() const {
@@ -52,11 +78,17 @@ std::string CStoreGate::Blocked() {
         if (const std::optional<std::string> damage = m_check->Damage())
             return std::string(kStoreDamaged) + " (" + *damage + ")";
     }
+    if (const std::string journal = StoreJournal(); !journal.empty())
+        return journal;
     if (m_held) {
         if (InsertResult again = m_store.Insert(*m_held, false); !again) {
             m_heldFailure = std::move(again);
             return HeldWords();
         }
+        // A leftover entry would only be stored once more, harmlessly.
+        std::string error;
+        if (m_journal != nullptr)
+            m_journal->Forget(m_held->id, error);
         m_held.reset();
     }
     if (m_requireServer && m_store.Status().away)

@@ -15,6 +15,7 @@
 #include <optional>
 #include <string>
 
+#include "records/record_journal.h"
 #include "records/record_store.h"
 #include "station/engine/store_check.h"
 
@@ -37,6 +38,11 @@ public:
     // found the store damaged, no box is taken.
     void Watch(const CStoreCheck* check) { m_check = check; }
 
+    // Keeps every record the store refuses in `journal` (which outlives the
+    // gate) besides holding it, so that a stop loses none; records a journal
+    // holds from before are stored ahead of the next box.
+    void Journal(CRecordJournal* journal) { m_journal = journal; }
+
     // Keeps `record` (the unit's record as shown: failed at the record step,
     // because of `failure`) to store once the store works again.
     void Hold(const UnitRecord& record, const InsertResult& failure);
@@ -58,6 +64,11 @@ private:
     IRecordStore& m_store;
     const bool m_requireServer;
     const CStoreCheck* m_check = nullptr;
+    // Stores what the journal holds (another slot's, or an earlier run's);
+    // empty when all of it is stored, else why not.
+    std::string StoreJournal();
+
+    CRecordJournal* m_journal = nullptr;
     std::optional<UnitRecord> m_held;
     InsertResult m_heldFailure;  // why the store last refused it
 };

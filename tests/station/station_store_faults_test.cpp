@@ -11,6 +11,7 @@
 #include <fstream>
 #include <thread>
 
+#include "records/record_journal.h"
 #include "records/sqlite_record_store.h"
 #include "res/store_texts.h"
 #include "station/engine/station_store.h"
@@ -153,6 +154,56 @@ TEST_F(StationTest, AStoreThatFailsARecordHoldsTheNextBoxUntilItTakesIt) {
         EXPECT_EQ(stored->failedStep, "record");
         EXPECT_EQ(events.OfKind(StationEventKind::UnitStart).size(), 1u);
     }
+}
+
+// A record the store refused is kept in the journal beside it: stopping the
+// station loses it not, and the next start stores it before it takes a box.
+TEST_F(StationTest, ARecordTheStoreRefusedOutlivesAStopInTheJournal) {
+    UseRecipe(FullRecipeText());
+    CSmallFileSystem fileSystem;
+    if (!fileSystem.Mounted())
+        GTEST_SKIP() << "can't mount a tmpfs here";
+    const std::string path = fileSystem.Path() + "/records.db";
+    const std::string journalPath = fileSystem.Path() + "/" + kDefaultJournalFile;
+    std::string error;
+    auto store = CSqliteRecordStore::Open(path, error);
+    ASSERT_NE(store, nullptr) << error;
+    UnitRecord shown;
+    {
+        // Made before the disk fills: its room is taken when it opens.
+        auto journal = CRecordJournal::Open(journalPath, error);
+        ASSERT_NE(journal, nullptr) << error;
+        fileSystem.Fill();
+        StationOptions options = Options(/*once=*/false);
+        options.journal = journal.get();
+        CStation station(m_recipe, *store, m_events, options);
+        std::thread loop([&] { station.Run(); });
+        ASSERT_TRUE(m_events.WaitUntil(
+            [](const auto& seen) { return HasNotice(seen, kStorePaused); }, kStoreWait));
+        station.RequestStop();
+        loop.join();
+        shown = m_events.OfKind(StationEventKind::UnitEnd).front().record;
+        EXPECT_FALSE(StoredRecord(*store, shown.id).has_value());
+    }
+    // As the next start finds it.
+    fileSystem.MakeRoom();
+    auto journal = CRecordJournal::Open(journalPath, error);
+    ASSERT_NE(journal, nullptr) << error;
+    ASSERT_EQ(journal->Waiting().size(), 1u);
+    EXPECT_EQ(journal->Waiting().front().id, shown.id);
+    EXPECT_EQ(journal->Waiting().front().serial, shown.serial);
+
+    CEventKeeper events;
+    StationOptions options = Options(/*once=*/true);
+    options.journal = journal.get();
+    CStation station(m_recipe, *store, events, options);
+    station.Run();
+    ASSERT_EQ(events.OfKind(StationEventKind::UnitStart).size(), 1u);
+    const std::optional<UnitRecord> stored = StoredRecord(*store, shown.id);
+    ASSERT_TRUE(stored.has_value());
+    EXPECT_EQ(stored->reasonCode, kReasonRecordError);
+    EXPECT_TRUE(journal->Waiting().empty());
+    EXPECT_TRUE(CRecordJournal::Open(journalPath, error)->Waiting().empty());
 }
 
 // A start checks only what it can at once; the full check runs beside the
