@@ -17,6 +17,7 @@
 #include <vector>
 
 #include "cli/cli_output.h"
+#include "cli/cli_text_escape.h"
 #include "records/record_store.h"
 #include "records/record_time.h"
 #include "res/station_texts.h"
@@ -268,6 +269,15 @@ int RunStationCommand(const CliRequest& request, std::FILE* out, std::FILE* err,
         RunUntilStopped([&] { results.push_back(station.Run()); },
                         [&station] { return station.RequestStop(); }, printer);
     }
+    // A record the store refused waits in the journal: the stop says so, box
+    // by box, and is no success.
+    const std::vector<UnitRecord> waiting = setup.journal->Waiting();
+    for (const UnitRecord& record : waiting) {
+        std::fprintf(err, kTextRecordWaits, EscapeForOutput(record.serial).c_str(),
+                     record.id.c_str(), EscapeForOutput(setup.journal->Path()).c_str());
+    }
+    if (!waiting.empty())
+        return kExitFailure;
     if (!request.once)
         return kExitSuccess;
     // With --once every slot ran one unit, and all of them had to pass.

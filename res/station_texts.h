@@ -74,6 +74,10 @@ inline constexpr char kTextManyRecipesAfter[] = " 有多个配方:";
 
 // The command-line station's words on stderr.
 inline constexpr char kTextStopping[] = "停止";
+// A stop with records the store has not taken: the box, its unit and where
+// the record waits.
+inline constexpr char kTextRecordWaits[] =
+    "记录尚未保存:设备 %s(单元 %s)的记录暂存于 %s,下次启动工位时先行保存\n";
 inline constexpr char kTextStopAfterUnit[] =
     "本单元完成后停止;再按一次 Ctrl-C 立即中止本单元(记录为中止)";
 inline constexpr char kTextAborting[] = "正在中止本单元...";

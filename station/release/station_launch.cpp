@@ -49,6 +49,14 @@ StationLaunchResult LaunchStation(const StationLaunchRequest& request,
     setup.store = OpenStationStore(request.file, request.dbUrl, error);
     if (!setup.store)
         return Refused(LaunchStep::Store, error);
+    // Records an earlier run could not store wait here; they are stored
+    // before the first box (store_gate.h).
+    const std::string journalPath =
+        (std::filesystem::path(setup.storeFolder) / kDefaultJournalFile).string();
+    setup.journal = CRecordJournal::Open(journalPath, error);
+    if (!setup.journal)
+        return Refused(LaunchStep::Store, error);
+    setup.storeCheck = std::make_unique<CStoreCheck>(*setup.store);
     // After the store: the releases that passed are in it.
     if (!CheckRollback(*setup.store, request.allowRollback, setup.source, error))
         return Refused(LaunchStep::Rollback, error);
@@ -57,5 +65,7 @@ StationLaunchResult LaunchStation(const StationLaunchRequest& request,
     setup.options.operatorName = request.operatorName.value_or(DefaultOperatorName());
     setup.options.toolVersion = kToolVersionText;
     setup.options.release = setup.source.release;
+    setup.options.journal = setup.journal.get();
+    setup.options.storeCheck = setup.storeCheck.get();
     return setup;
 }

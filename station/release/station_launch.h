@@ -4,8 +4,9 @@
 // one place that reads the recipe or bundle, the slots, the store and the
 // earlier releases, in that order, and fills the defaults. A front end parses
 // its own command line into a StationLaunchRequest, words a refusal in its
-// own language and runs what it gets. Runs on the caller's thread and starts
-// none; the setup's store is the caller's from then on.
+// own language and runs what it gets. Runs on the caller's thread; the one
+// thread it starts is the store's full check (CStoreCheck), which the setup
+// owns. The setup's store is the caller's from then on.
 
 #include <chrono>
 #include <memory>
@@ -43,6 +44,12 @@ struct StationSetup {
     // (Not named `slots`, a macro in Qt code.)
     std::vector<StationSlot> fixtureSlots;
     std::unique_ptr<IRecordStore> store;
+    // Beside the store: the records it refused, until it takes them (the
+    // options point at it).
+    std::unique_ptr<CRecordJournal> journal;
+    // The store's full check, running beside the units (the options point at
+    // it); declared after the store, so it ends before the store closes.
+    std::unique_ptr<CStoreCheck> storeCheck;
     // Where a scanned variant is looked up: the file's folder, with the
     // request's trust and rollback.
     SourceLookup lookup;

@@ -1,10 +1,13 @@
 // vornak-cli station: the result line, the JSON events, the exit status and
 // the records store beside the recipe.
 
+#include <sqlite3.h>
+
 #include <algorithm>
 #include <chrono>
 #include <csignal>
 #include <filesystem>
+#include <fstream>
 #include <nlohmann/json.hpp>
 #include <regex>
 #include <set>
@@ -115,6 +118,36 @@ TEST_F(CliStationTest, KilledAtAnyMomentNoPassIsPrintedWithoutItsRecord) {
     const microseconds window = firstPrinted - lastSilent;
     for (int k = 0; k <= kFine; ++k)
         killedRun(lastSilent + window * k / kFine);
+}
+
+// A record the store could not take (another program held it locked past
+// the store's wait) is not lost with the process: the stop names the box
+// and where its record waits, exits 1, and the next start stores it before
+// its first box.
+TEST_F(CliStationTest, ARecordTheStoreRefusedWaitsForTheNextStart) {
+    const std::vector<std::string> args = {"station",  "line.toml", "--once",
+                                           "--rework", "--port",    std::to_string(kBoxPort)};
+    // The first start makes the store and the journal.
+    ASSERT_EQ(Station({"--rework"}).exitCode, 0);
+    sqlite3* holder = nullptr;
+    ASSERT_EQ(sqlite3_open(InWork("records.db").c_str(), &holder), SQLITE_OK);
+    ASSERT_EQ(sqlite3_exec(holder, "BEGIN EXCLUSIVE", nullptr, nullptr, nullptr), SQLITE_OK);
+    CliRun run = Options();
+    run.timeout = std::chrono::seconds(120);
+    const CliResult refused = Cli(args, run);
+    sqlite3_exec(holder, "ROLLBACK", nullptr, nullptr, nullptr);
+    sqlite3_close(holder);
+    EXPECT_EQ(refused.exitCode, 1) << refused.err;
+    EXPECT_TRUE(refused.out.starts_with("FAIL 1234AB005E01 record RECORD_ERROR")) << refused.out;
+    EXPECT_NE(refused.err.find("记录尚未保存:设备 1234AB005E01"), std::string::npos) << refused.err;
+    EXPECT_NE(refused.err.find(InWork("records-journal.jsonl")), std::string::npos) << refused.err;
+
+    const CliResult next = Cli(args);
+    EXPECT_EQ(next.exitCode, 0) << next.err;
+    EXPECT_EQ(next.err.find("记录尚未保存"), std::string::npos) << next.err;
+    const CliResult failed =
+        Cli({"records", "list", "--db", "sqlite:records.db", "--result", "fail"});
+    EXPECT_NE(failed.out.find("RECORD_ERROR"), std::string::npos) << failed.out;
 }
 
 TEST_F(CliStationTest, ReadBackMismatchFailsWithItsStepAndReason) {
