@@ -1,7 +1,7 @@
 #include "cli/cli_output.h"
 
-#include "cli/cli_text_escape.h"
 #include "base/bytes_text.h"
+#include "cli/cli_text_escape.h"
 #include "res/resource.h"
 
 namespace {

@@ -1,8 +1,8 @@
 #include "cli/cli_settings_file.h"
 
-#include "layouts/settings_json.h"
 #include "base/file_replace.h"
 #include "base/regular_file.h"
+#include "layouts/settings_json.h"
 
 namespace {
 constexpr int kJsonIndent = 2;

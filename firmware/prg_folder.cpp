@@ -8,8 +8,8 @@
 #include <cerrno>
 #include <memory>
 
-#include "dialog/dialog_view.h"
 #include "base/natural_order.h"
+#include "dialog/dialog_view.h"
 
 namespace {
 // Separator and folder name as the absolute forms join them.

@@ -14,8 +14,8 @@
 #include <string>
 #include <vector>
 
-#include "layouts/option_table.h"
 #include "firmware/load_slots.h"
+#include "layouts/option_table.h"
 #include "station/config/recipe.h"
 
 namespace {
@@ -36,10 +36,12 @@ void WriteFile(const std::string& path, const std::vector<std::uint8_t>& bytes) 
 // The scratch folder, made once: files/fw.pkg and files/app.bin in it.
 std::string ScratchFolder() {
     char dir[] = "/tmp/vornak-fuzz-recipe.XXXXXX";
-    if (mkdtemp(dir) == nullptr) std::abort();
+    if (mkdtemp(dir) == nullptr)
+        std::abort();
     const std::string folder = dir;
     std::error_code ec;
-    if (!std::filesystem::create_directory(folder + "/files", ec)) std::abort();
+    if (!std::filesystem::create_directory(folder + "/files", ec))
+        std::abort();
     std::vector<std::uint8_t> package(kPackageHeader + kPackageData, 0x5A);
     const std::string version = "VBX-100 V3.0.0";
     std::fill(package.begin(), package.begin() + kPackageHeader, 0);
@@ -66,15 +68,18 @@ void CheckAccepted(const Recipe& r, const std::string& path) {
     const auto options = Options();
     std::size_t at = 0;
     for (const OptionInfo* o : r.settingOptions) {
-        while (at < options.size() && &options[at] != o) ++at;
-        if (at == options.size()) std::abort();
+        while (at < options.size() && &options[at] != o)
+            ++at;
+        if (at == options.size())
+            std::abort();
         ++at;
     }
     for (std::size_t i = 0; i < r.downloads.size(); ++i) {
         const RecipeDownload& d = r.downloads[i];
         if (d.slot < 0 || d.slot >= kLoadSlotCount || !IsHexDigest(d.sha256) || d.file.empty())
             std::abort();
-        if (d.jump && i + 1 != r.downloads.size()) std::abort();
+        if (d.jump && i + 1 != r.downloads.size())
+            std::abort();
     }
     DeviceSettings settings;
     ApplyRecipeSettings(r, settings);

@@ -12,15 +12,19 @@ namespace {
 std::vector<std::uint8_t> EncodeAsReply(int block, const DeviceSettings& settings) {
     std::vector<std::uint8_t> reply(kConfigReplyLeadBytes, 0);
     auto append = [&](const auto& bytes) { reply.insert(reply.end(), bytes.begin(), bytes.end()); };
-    if (block == 1) append(EncodeConfigBlock1(settings));
-    if (block == 2) append(EncodeConfigBlock2(settings));
-    if (block == 3) append(EncodeConfigBlock3(settings));
+    if (block == 1)
+        append(EncodeConfigBlock1(settings));
+    if (block == 2)
+        append(EncodeConfigBlock2(settings));
+    if (block == 3)
+        append(EncodeConfigBlock3(settings));
     return reply;
 }
 }  // namespace
 
 extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size) {
-    if (size < 1) return 0;
+    if (size < 1)
+        return 0;
     const int block = 1 + data[0] % 3;
     // A copy of exactly the reply's bytes, so that a read past them is caught.
     const std::vector<std::uint8_t> reply(data + 1, data + size);
@@ -30,6 +34,7 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     const std::vector<std::uint8_t> written = EncodeAsReply(block, decoded);
     DeviceSettings readBack = decoded;
     DecodeConfigBlock(block, written.data(), static_cast<std::uint32_t>(written.size()), readBack);
-    if (EncodeAsReply(block, readBack) != written) std::abort();
+    if (EncodeAsReply(block, readBack) != written)
+        std::abort();
     return 0;
 }

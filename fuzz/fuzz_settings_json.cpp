@@ -10,11 +10,13 @@
 extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size) {
     const nlohmann::json json =
         nlohmann::json::parse(data, data + size, nullptr, /*allow_exceptions=*/false);
-    if (json.is_discarded()) return 0;
+    if (json.is_discarded())
+        return 0;
     DeviceSettings settings;
     std::string error;
     if (!SettingsFromJson(json, settings, error)) {
-        if (error.empty()) std::abort();
+        if (error.empty())
+            std::abort();
         return 0;
     }
     DeviceSettings again;

@@ -50,9 +50,10 @@ constexpr OptionEntry kDoorHandleType[] = {
 };
 
 // The field name is spelt once, so the JSON key cannot drift from the member.
-#define VORNAK_FLAG(name, id, block, byte, bit)                                           \
-    {                                                                                              \
-#name, id, OptionCaption(id), block, byte, bit, OptionKind::Flag, &DeviceSettings::name, nullptr, {} \
+#define VORNAK_FLAG(name, id, block, byte, bit)                                                  \
+    {                                                                                            \
+#name, id, OptionCaption(id), block, byte, bit, OptionKind::Flag, &DeviceSettings::name, \
+            nullptr, {}                                                                          \
     }
 #define VORNAK_SELECTION(name, id, block, byte, bit, kind, list) \
     { #name, id, OptionCaption(id), block, byte, bit, kind, nullptr, &DeviceSettings::name, list }
@@ -93,30 +94,20 @@ constexpr std::array<OptionInfo, kOptionCount> kOptions = {{
     VORNAK_FLAG(keyLeftInsideAlarm, 1092, 1, 3, 5),
     VORNAK_SELECTION(hazardSwitchMode, 1093, 1, 3, 6, kBit, kHazardSwitchMode),
     VORNAK_FLAG(busIgnoreLockState, 1094, 1, 3, 7),
-    VORNAK_SELECTION(keySenseWireMode, 1063, 1, 7, kWholeByte, kCoded,
-                     kKeySenseWireMode),
-    VORNAK_SELECTION(remoteWarmUpTime, 1084, 1, 8, kWholeByte, kCoded,
-                     kRemoteWarmUpTime),
+    VORNAK_SELECTION(keySenseWireMode, 1063, 1, 7, kWholeByte, kCoded, kKeySenseWireMode),
+    VORNAK_SELECTION(remoteWarmUpTime, 1084, 1, 8, kWholeByte, kCoded, kRemoteWarmUpTime),
     // Block 2: note unlock (byte 8) before lock (byte 9), and 1075 before 1074.
     VORNAK_SELECTION(crankTime, 1071, 2, 0, kWholeByte, kCoded, kCrankTime),
-    VORNAK_SELECTION(remoteCrankTime1, 1073, 2, 1, kWholeByte, kCoded,
-                     kRemoteCrankTime),
-    VORNAK_SELECTION(remoteCrankTime2, 1075, 2, 2, kWholeByte, kCoded,
-                     kRemoteCrankTime),
-    VORNAK_SELECTION(remoteCrankTime3, 1074, 2, 3, kWholeByte, kCoded,
-                     kRemoteCrankTime),
+    VORNAK_SELECTION(remoteCrankTime1, 1073, 2, 1, kWholeByte, kCoded, kRemoteCrankTime),
+    VORNAK_SELECTION(remoteCrankTime2, 1075, 2, 2, kWholeByte, kCoded, kRemoteCrankTime),
+    VORNAK_SELECTION(remoteCrankTime3, 1074, 2, 3, kWholeByte, kCoded, kRemoteCrankTime),
     VORNAK_SELECTION(windowUpTime, 1065, 2, 4, kWholeByte, kCoded, kWindowTime),
     VORNAK_SELECTION(windowDownTime, 1066, 2, 5, kWholeByte, kCoded, kWindowTime),
-    VORNAK_SELECTION(trunkOutputTime, 1069, 2, 7, kWholeByte, kCoded,
-                     kTrunkOutputTime),
-    VORNAK_SELECTION(unlockOutputTime, 1068, 2, 8, kWholeByte, kCoded,
-                     kLockUnlockTime),
-    VORNAK_SELECTION(lockOutputTime, 1067, 2, 9, kWholeByte, kCoded,
-                     kLockUnlockTime),
-    VORNAK_SELECTION(doorHandleType, 1064, 2, 10, kWholeByte, kIndex,
-                     kDoorHandleType),
-    VORNAK_SELECTION(hornOutputTime, 1070, 2, 11, kWholeByte, kCoded,
-                     kHornOutputTime),
+    VORNAK_SELECTION(trunkOutputTime, 1069, 2, 7, kWholeByte, kCoded, kTrunkOutputTime),
+    VORNAK_SELECTION(unlockOutputTime, 1068, 2, 8, kWholeByte, kCoded, kLockUnlockTime),
+    VORNAK_SELECTION(lockOutputTime, 1067, 2, 9, kWholeByte, kCoded, kLockUnlockTime),
+    VORNAK_SELECTION(doorHandleType, 1064, 2, 10, kWholeByte, kIndex, kDoorHandleType),
+    VORNAK_SELECTION(hornOutputTime, 1070, 2, 11, kWholeByte, kCoded, kHornOutputTime),
     // Block 3.
     VORNAK_FLAG(remoteAntiTheftStop, 1095, 3, 0, 0),
     VORNAK_FLAG(ownKeyAfterRemoteStart, 1096, 3, 0, 1),

@@ -4,7 +4,6 @@
 
 #include "records/unit_record.h"
 #include "res/station_texts.h"
-#include "records/unit_record.h"
 
 namespace {
 

@@ -10,9 +10,9 @@
 #include <QVBoxLayout>
 
 #include "app/qt/to_qstring.h"
+#include "records/record_words.h"
 #include "res/station_texts.h"
 #include "res/station_window_texts.h"
-#include "records/record_words.h"
 
 namespace {
 

@@ -1,10 +1,10 @@
 #include "records/report/report_html.h"
 
 #include "records/record_time.h"
+#include "records/record_words.h"
 #include "records/report/html_text.h"
 #include "records/report/svg_chart.h"
 #include "res/report_texts.h"
-#include "records/record_words.h"
 
 namespace {
 

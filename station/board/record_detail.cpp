@@ -6,8 +6,8 @@
 #include "layouts/option_table.h"
 #include "layouts/option_words.h"
 #include "layouts/settings_json.h"
-#include "station/board/local_time.h"
 #include "records/record_words.h"
+#include "station/board/local_time.h"
 #include "station/engine/station_events.h"
 
 namespace {

@@ -3,11 +3,11 @@
 #include <filesystem>
 #include <nlohmann/json.hpp>
 
+#include "base/bytes_text.h"
 #include "cli_fixture.h"
 #include "layouts/option_table.h"
 #include "layouts/settings_codec.h"
 #include "layouts/settings_json.h"
-#include "base/bytes_text.h"
 #include "link/command_codes.h"
 
 namespace {

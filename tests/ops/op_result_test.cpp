@@ -242,8 +242,8 @@ TEST_F(OpResultTest, ResultValuesNameTheStepTheWordsAndTheBytesDone) {
         {"download aborted mid-transfer", 0, 0, nullptr, 3, download, false, OpStep::FileData,
          ST_SEND_FAILED, RESULT_OK, 2 * kTransferChunk, true, 3},
         {"jump refused by the box, judged on the link only", 1, CMD_JUMP, &refused, -1,
-         [](ITransactor& t, const OpHooks& h) { return JumpToSlot(t, 2, h); }, true,
-         OpStep::None, ST_OK, 0x1234, 0, false, 1},
+         [](ITransactor& t, const OpHooks& h) { return JumpToSlot(t, 2, h); }, true, OpStep::None,
+         ST_OK, 0x1234, 0, false, 1},
         {"jump to no slot", 0, 0, nullptr, -1,
          [](ITransactor& t, const OpHooks& h) { return JumpToSlot(t, kLoadSlotCount, h); }, false,
          OpStep::Input, ST_OK, 0, 0, false, 0},
@@ -254,9 +254,8 @@ TEST_F(OpResultTest, ResultValuesNameTheStepTheWordsAndTheBytesDone) {
     for (const Case& c : cases) {
         SCOPED_TRACE(c.name);
         m_sim.ClearOverrides();
-        CFaultingTransactor transactor(m_transactor, c.faultAt, [&] {
-            m_sim.SetOverride(c.faultCommand, *c.fault);
-        });
+        CFaultingTransactor transactor(m_transactor, c.faultAt,
+                                       [&] { m_sim.SetOverride(c.faultCommand, *c.fault); });
         int checks = 0;
         OpHooks hooks;
         hooks.abort = [&] { return c.abortAfter >= 0 && checks++ >= c.abortAfter; };

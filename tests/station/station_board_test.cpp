@@ -13,9 +13,9 @@
 
 #include "layouts/option_table.h"
 #include "layouts/settings_json.h"
+#include "records/record_words.h"
 #include "station/board/local_time.h"
 #include "station/board/record_detail.h"
-#include "records/record_words.h"
 #include "station/config/recipe_catalog.h"
 #include "tests/support/temp_dir.h"
 
