@@ -74,6 +74,18 @@ inline constexpr char kTextManyRecipesAfter[] = " 有多个配方:";
 
 // The command-line station's words on stderr.
 inline constexpr char kTextStopping[] = "停止";
+// What keeps a slot's port from being used, before the technical cause; and
+// that it is over.
+inline constexpr char kTextPortNoPermission[] = "没有打开串口的权限";
+inline constexpr char kTextPortBusy[] = "串口被其他程序占用";
+inline constexpr char kTextPortGone[] = "串口不存在(USB 串口适配器未插好?)";
+inline constexpr char kTextPortNotSerial[] = "所选的不是串口设备";
+inline constexpr char kTextPortUnusable[] = "串口无法打开";
+inline constexpr char kTextPortChoiceProblem[] = "串口选择有误";
+inline constexpr char kTextPortBack[] = "串口已恢复正常";
+// The line lost while the firmware went out: the box holds no whole firmware.
+inline constexpr char kTextUpdateUnfinished[] =
+    "设备连接中断,固件升级未完成:请在设备重新连接后重新升级固件 / ";
 // A stop with records the store has not taken: the box, its unit and where
 // the record waits.
 inline constexpr char kTextRecordWaits[] =

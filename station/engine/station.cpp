@@ -52,6 +52,30 @@ bool CStation::AbortCheck() const {
     return m_stopRequests.load() >= 2;
 }
 
+namespace {
+
+// The operator's words for what keeps a slot's port from being used.
+const char* PortProblemWords(const BoxWaitResult& attempt) {
+    if (!attempt.failure)
+        return kTextPortChoiceProblem;
+    switch (attempt.failure->kind) {
+        case PortFailureKind::PermissionDenied:
+            return kTextPortNoPermission;
+        case PortFailureKind::Busy:
+            return kTextPortBusy;
+        case PortFailureKind::Gone:
+            return kTextPortGone;
+        case PortFailureKind::NotSerial:
+            return kTextPortNotSerial;
+        case PortFailureKind::None:
+        case PortFailureKind::Other:
+            break;
+    }
+    return kTextPortUnusable;
+}
+
+}  // namespace
+
 void CStation::SayPortProblem(const BoxWaitResult& attempt) {
     // Said once, not at every probe: an adapter not plugged in yet is what
     // waiting is for, but the operator should know what the slot waits on.
@@ -64,12 +88,19 @@ void CStation::SayPortProblem(const BoxWaitResult& attempt) {
     }
     if (problem == m_portProblem)
         return;
+    const bool wasSaid = !m_portProblem.empty();
     m_portProblem = problem;
-    if (problem.empty())
-        return;
     StationEvent notice;
     notice.kind = StationEventKind::Notice;
-    notice.text = problem;
+    if (!problem.empty()) {
+        // Chinese first, the technical cause after.
+        notice.text = std::string(PortProblemWords(attempt)) + " / " + problem;
+    } else if (wasSaid) {
+        // What was said no longer holds: the message line should not keep it.
+        notice.text = kTextPortBack;
+    } else {
+        return;
+    }
     Emit(notice);
 }
 
@@ -91,7 +122,7 @@ bool CStation::WaitForBox() {
     if (result.end != BoxWaitEnd::Answered)
         return false;
     m_portPath = result.pick.path;
-    m_portProblem.clear();
+    SayPortProblem(BoxWaitResult{});  // a problem said before is over
     return true;
 }
 

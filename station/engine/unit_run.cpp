@@ -248,8 +248,16 @@ bool CUnitRun::Firmware() {
     // it in its loader.
     m_record.versionAfter.clear();
     // The bytes read, checked and hashed when the recipe was loaded.
-    if (const OpResult updated = m_box.UpdateFirmware(*fw.bytes); !updated)
+    if (const OpResult updated = m_box.UpdateFirmware(*fw.bytes); !updated) {
+        // The line lost mid-transfer leaves the box between two firmwares:
+        // the operator must know it needs the update again, not only that it
+        // went silent.
+        if (const TransactionFailure f = TransactionFailureOf(updated);
+            f.any && !f.aborted && f.status != ST_OK && updated.bytesDone > 0)
+            return FailStep(ReasonOf(f, kReasonFileError),
+                            std::string(kTextUpdateUnfinished) + FailureText(f));
         return FailFromBox(updated, kReasonFileError, kTextFileNotSent + fw.package);
+    }
     m_updated = true;
     if (const OpResult version = m_box.ReadVersion(m_record.versionAfter); !version)
         return FailFromBox(version, kReasonBoxRefused);

@@ -8,6 +8,7 @@
 #include <future>
 
 #include "link/command_codes.h"
+#include "res/station_texts.h"
 #include "station_fixture.h"
 #include "tests/support/port_holder.h"
 
@@ -182,8 +183,9 @@ TEST_F(StationGroupTest, SecondSlotWithTheSameSerialFailsDuplicate) {
 }
 
 // A slot whose port another process holds says so with the holder, a slot
-// whose stable name leads nowhere says that; each once, and the held slot
-// runs when the port is let go.
+// whose stable name leads nowhere says that; each once, in Chinese first with
+// the technical cause after, and the held slot says the port is back and runs
+// when the port is let go.
 TEST_F(StationGroupTest, PortProblemsAreSaidOnceWithTheHolder) {
     CPortHolder holder(m_sim.SlavePath());
     ASSERT_TRUE(holder.Ready());
@@ -204,13 +206,17 @@ TEST_F(StationGroupTest, PortProblemsAreSaidOnceWithTheHolder) {
     std::map<std::string, std::vector<std::string>> notices;
     for (const KeptEvent& e : m_events.OfKind(StationEventKind::Notice))
         notices[e.event.slot].push_back(e.event.text);
-    ASSERT_EQ(notices["A"].size(), 1u);
+    ASSERT_EQ(notices["A"].size(), 2u);
+    EXPECT_TRUE(notices["A"][0].starts_with(std::string(kTextPortBusy) + " / ")) << notices["A"][0];
     EXPECT_NE(notices["A"][0].find("busy: held by another process: PID " +
                                    std::to_string(holderPid) + " (sleep)"),
               std::string::npos)
         << notices["A"][0];
+    EXPECT_EQ(notices["A"][1], kTextPortBack);
     ASSERT_EQ(notices["B"].size(), 1u);
-    EXPECT_EQ(notices["B"][0].find(missing + ": gone"), 0u) << notices["B"][0];
+    EXPECT_TRUE(
+        notices["B"][0].starts_with(std::string(kTextPortGone) + " / " + missing + ": gone"))
+        << notices["B"][0];
     EXPECT_EQ(Ends().at("A").result, UnitResult::Pass);
 }
 

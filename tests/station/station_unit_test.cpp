@@ -11,6 +11,7 @@
 #include "layouts/option_table.h"
 #include "link/command_codes.h"
 #include "records/record_json.h"
+#include "res/station_texts.h"
 #include "station/board/event_json.h"
 #include "station/config/digest.h"
 #include "station_fixture.h"
@@ -345,6 +346,8 @@ TEST_F(StationTest, BoxRemovedMidUpdateFailsTheUnitWithItsReason) {
     EXPECT_EQ(r.failedStep, "firmware");
     EXPECT_TRUE(r.reasonCode == kReasonNoReply || r.reasonCode == kReasonPortError) << r.reasonCode;
     EXPECT_EQ(r.versionAfter, "");  // not known after a failed update
+    // The operator reads that the box needs the update again.
+    EXPECT_TRUE(r.reasonText.starts_with(kTextUpdateUnfinished)) << r.reasonText;
     EXPECT_FALSE(r.frameTrace.empty());
     ASSERT_EQ(m_store.Records().size(), 1u);
     ExpectSameRecord(m_store.Records().front(), r);
