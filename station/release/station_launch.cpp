@@ -3,6 +3,7 @@
 #include <filesystem>
 #include <utility>
 
+#include "base/utf8_text.h"
 #include "res/version.h"
 #include "station/engine/station_store.h"
 
@@ -28,6 +29,23 @@ LaunchRefusal Refused(LaunchStep step, std::string message) {
     return LaunchRefusal{step, kLaunchRefusedExit, std::move(message)};
 }
 
+// Why a name every record carries can't be one, or empty: it holds no
+// control character and none a reader cannot see or that turns the text
+// around it, as a recipe's texts do not.
+std::string NameProblem(const char* option, const std::optional<std::string>& name) {
+    if (!name)
+        return {};
+    for (const char c : *name) {
+        const auto u = static_cast<unsigned char>(c);
+        if (u < 0x20 || u == 0x7F)
+            return std::string(option) + ": must hold no control character";
+    }
+    if (const std::string invisible = FirstInvisibleCharacter(*name); !invisible.empty())
+        return std::string(option) + ": must hold no invisible or direction-changing character (" +
+               invisible + ")";
+    return {};
+}
+
 }  // namespace
 
 StationLaunchResult LaunchStation(const StationLaunchRequest& request,
@@ -42,6 +60,11 @@ StationLaunchResult LaunchStation(const StationLaunchRequest& request,
     setup.storeFolder = StationStoreFolder(request.file, request.dbUrl);
 
     std::string error;
+    for (const std::string& problem : {NameProblem("--station", request.stationName),
+                                       NameProblem("--operator", request.operatorName)}) {
+        if (!problem.empty())
+            return Refused(LaunchStep::Source, problem);
+    }
     if (!OpenStationSource(request.file, setup.lookup.trust, now, setup.source, error))
         return Refused(LaunchStep::Source, error);
     if (!RequestedSlots(request, setup.fixtureSlots, error))

@@ -70,6 +70,13 @@ TEST_F(StationLaunchTest, EachRefusalSaysItsStepAndExitsAsBadInput) {
              WriteTextFile(line.StorePath(), std::string(4096, 'x'));
          },
          LaunchStep::Store, "records.db"},
+        {"a station name that turns the text around it",
+         [](CReleaseLine&, StationLaunchRequest& r) { r.stationName = "east\u202E2"; },
+         LaunchStep::Source,
+         "--station: must hold no invisible or direction-changing character (U+202E)"},
+        {"an operator name with a line break",
+         [](CReleaseLine&, StationLaunchRequest& r) { r.operatorName = "li\nwang"; },
+         LaunchStep::Source, "--operator: must hold no control character"},
         {"an older release than one that passed",
          [](CReleaseLine& line, StationLaunchRequest& r) {
              r.file = line.Bundle("c.vbundle", "V-C3", 7);
