@@ -37,6 +37,7 @@
 #include "records/record_store.h"
 #include "records/record_time.h"
 #include "records/report/shift_report.h"
+#include "res/station_texts.h"
 #include "res/store_texts.h"
 #include "station/release/release_bundle.h"
 #include "station/release/release_key.h"
@@ -458,9 +459,23 @@ TEST_F(StationWindowTest, TileShowsTheBoxApplyingTheUpdate) {
     EXPECT_TRUE(sawApplying);
 }
 
+// A slot whose port is gone says so in Chinese first, the technical cause
+// after; once a box answers there the message line says the port is back
+// instead of keeping the old cause.
+TEST_F(StationWindowTest, APortProblemIsSaidInChineseAndClearedWhenTheSlotWorks) {
+    Open({{"A", "COM3"}});
+    ASSERT_TRUE(MessageSays([](const QString& m) {
+        return m.startsWith(QStringLiteral("A: ") + QString::fromUtf8(kTextPortGone) + " / COM3");
+    })) << Message().toStdString();
+    StartBox(3, 0x01);
+    EXPECT_TRUE(QTest::qWaitFor([&] { return Tile(0).State() == TileState::Passed; }, kUnitWaitMs));
+    EXPECT_EQ(Message(), QStringLiteral("A: ") + QString::fromUtf8(kTextPortBack));
+}
+
 TEST_F(StationWindowTest, ScanPicksTheRecipeOfAVariant) {
     Open({{"A", "COM3"}});
-    ASSERT_TRUE(MessageSays([](const QString& m) { return m.startsWith("A: COM3"); }));
+    ASSERT_TRUE(
+        MessageSays([](const QString& m) { return m.startsWith("A: ") && m.contains(" / COM3"); }));
 
     Scan("NOPE-1");
     EXPECT_TRUE(MessageSays([](const QString& m) { return m.contains("未知型号: NOPE-1"); }))
@@ -490,7 +505,8 @@ TEST_F(StationWindowTest, ScanPicksAReleaseBundle) {
     const std::string work = m_workspace.WorkDir();
     WriteTextFile(work + "/junk.vbundle", "not a bundle");
     Open({{"A", "COM3"}});
-    ASSERT_TRUE(MessageSays([](const QString& m) { return m.startsWith("A: COM3"); }));
+    ASSERT_TRUE(
+        MessageSays([](const QString& m) { return m.startsWith("A: ") && m.contains(" / COM3"); }));
 
     Scan("V-D4");
     EXPECT_TRUE(MessageSays([](const QString& m) { return m.contains("junk.vbundle"); }))
@@ -525,7 +541,8 @@ TEST_F(StationWindowTest, ScanRefusesAnOlderRelease) {
         std::string error;
         ASSERT_TRUE(Inserted(store.Insert(passed, false)));
     });
-    ASSERT_TRUE(MessageSays([](const QString& m) { return m.startsWith("A: COM3"); }));
+    ASSERT_TRUE(
+        MessageSays([](const QString& m) { return m.startsWith("A: ") && m.contains(" / COM3"); }));
     Scan("V-C3");
     EXPECT_TRUE(MessageSays([](const QString& m) {
         return m.startsWith("未切换") && m.contains("release 7 of V-C3 is older than release 8");
