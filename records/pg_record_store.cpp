@@ -290,3 +290,7 @@ void CPgRecordStore::NotifyStatus() {
 bool CPgRecordStore::CheckIntegrity(std::string& why, const std::atomic<bool>& cancel) {
     return m_queue->CheckIntegrity(why, cancel);
 }
+
+void CPgRecordStore::CancelIntegrityCheck() {
+    m_queue->CancelIntegrityCheck();
+}

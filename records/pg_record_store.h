@@ -94,6 +94,7 @@ public:
     void SetStatusHook(std::function<void(const StoreStatus&)> hook) override;
     // The local queue file's.
     bool CheckIntegrity(std::string& why, const std::atomic<bool>& cancel) override;
+    void CancelIntegrityCheck() override;
 
     // Whether the last call reached the server.
     bool Online() const { return m_online.load(); }

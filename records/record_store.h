@@ -134,6 +134,10 @@ public:
         why.clear();
         return true;
     }
+    // Ends a CheckIntegrity() running on another thread at once (its cancel
+    // flag set first): a check reads page after page without a pause for a
+    // flag to be seen, so a station's exit would otherwise wait for it.
+    virtual void CancelIntegrityCheck() {}
 };
 
 // The files a station keeps in its folder unless told otherwise: the SQLite

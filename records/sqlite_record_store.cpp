@@ -205,6 +205,12 @@ bool CSqliteRecordStore::Find(const std::string& id, std::optional<UnitRecord>& 
     return true;
 }
 
+void CSqliteRecordStore::CancelIntegrityCheck() {
+    std::lock_guard lock(m_checkLock);
+    if (m_checkDb != nullptr)
+        sqlite3_interrupt(m_checkDb);
+}
+
 std::string CSqliteRecordStore::Describe() const {
     return "sqlite:" + m_path;
 }
@@ -222,7 +228,24 @@ bool CSqliteRecordStore::CheckIntegrity(std::string& why, const std::atomic<bool
     }
     const std::unique_ptr<sqlite3, int (*)(sqlite3*)> owned(db, sqlite3_close);
     sqlite3_busy_timeout(db, kSqliteBusyTimeoutMs);
-    // Asked every thousand virtual-machine steps: a cancel ends the check.
+    // A cancel interrupts the connection (CancelIntegrityCheck); one that came
+    // before the connection was known is seen here, and the progress handler
+    // catches one that falls between this look and the statement's start.
+    {
+        std::lock_guard lock(m_checkLock);
+        m_checkDb = db;
+    }
+    struct Forget {
+        CSqliteRecordStore& store;
+        ~Forget() {
+            std::lock_guard lock(store.m_checkLock);
+            store.m_checkDb = nullptr;
+        }
+    } forget{*this};
+    if (cancel.load()) {
+        why.clear();
+        return true;
+    }
     sqlite3_progress_handler(
         db, 1000,
         [](void* flag) { return static_cast<const std::atomic<bool>*>(flag)->load() ? 1 : 0; },

@@ -48,6 +48,7 @@ public:
     std::string Describe() const override;
     // PRAGMA quick_check: every page's structure, not the indexes' contents.
     bool CheckIntegrity(std::string& why, const std::atomic<bool>& cancel) override;
+    void CancelIntegrityCheck() override;
 
     // Insert() that also puts the record at the end of the outbox, in the
     // same transaction (Queued). A record already stored is not queued again.
@@ -71,6 +72,10 @@ private:
     sqlite3* m_db;
     const std::unique_ptr<IRecordConnection> m_connection;
     const std::string m_path;
+    // The connection of a CheckIntegrity() that runs, for a cancel to
+    // interrupt; taken with no other lock held.
+    std::mutex m_checkLock;
+    sqlite3* m_checkDb = nullptr;
 };
 
 // Brings the open SQLite database `db` to schema version `target` (at most

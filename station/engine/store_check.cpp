@@ -1,7 +1,7 @@
 #include "station/engine/store_check.h"
 
 CStoreCheck::CStoreCheck(IRecordStore& store)
-    : m_thread([this, &store] {
+    : m_store(store), m_thread([this, &store] {
           std::string why;
           if (!store.CheckIntegrity(why, m_cancel)) {
               std::lock_guard lock(m_lock);
@@ -12,6 +12,7 @@ CStoreCheck::CStoreCheck(IRecordStore& store)
 
 CStoreCheck::~CStoreCheck() {
     m_cancel = true;
+    m_store.CancelIntegrityCheck();
     m_thread.join();
 }
 

@@ -31,6 +31,7 @@ public:
     bool Done() const { return m_done.load(); }
 
 private:
+    IRecordStore& m_store;
     std::atomic<bool> m_cancel{false};
     std::atomic<bool> m_done{false};
     mutable std::mutex m_lock;  // guards m_damage
