@@ -1,7 +1,14 @@
 #include "station/engine/store_check.h"
 
-CStoreCheck::CStoreCheck(IRecordStore& store)
-    : m_store(store), m_thread([this, &store] {
+CStoreCheck::CStoreCheck(IRecordStore& store, std::chrono::milliseconds delay)
+    : m_store(store), m_thread([this, &store, delay] {
+          {
+              std::unique_lock lock(m_lock);
+              if (m_wake.wait_for(lock, delay, [this] { return m_cancel.load(); })) {
+                  m_done = true;
+                  return;
+              }
+          }
           std::string why;
           if (!store.CheckIntegrity(why, m_cancel)) {
               std::lock_guard lock(m_lock);
@@ -11,7 +18,11 @@ CStoreCheck::CStoreCheck(IRecordStore& store)
       }) {}
 
 CStoreCheck::~CStoreCheck() {
-    m_cancel = true;
+    {
+        std::lock_guard lock(m_lock);
+        m_cancel = true;
+    }
+    m_wake.notify_all();
     m_store.CancelIntegrityCheck();
     m_thread.join();
 }

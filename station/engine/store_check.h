@@ -6,10 +6,15 @@
 // from a cold disk), so it runs on a thread of its own beside the units, and
 // the store gate (store_gate.h) stops the line once it finds damage.
 //
+// The check starts kStoreCheckDelay after the station did: on a cold disk its
+// reads would otherwise compete with the start's and the first unit's.
+//
 // Threads: the check's own thread, started by the constructor; Damage() from
-// any thread. The destructor cancels a check still running and joins it.
+// any thread. The destructor cancels a check waiting or running and joins it.
 
 #include <atomic>
+#include <chrono>
+#include <condition_variable>
 #include <mutex>
 #include <optional>
 #include <string>
@@ -17,9 +22,11 @@
 
 #include "records/record_store.h"
 
+inline constexpr std::chrono::seconds kStoreCheckDelay{5};
+
 class CStoreCheck {
 public:
-    explicit CStoreCheck(IRecordStore& store);
+    explicit CStoreCheck(IRecordStore& store, std::chrono::milliseconds delay = kStoreCheckDelay);
     ~CStoreCheck();
     CStoreCheck(const CStoreCheck&) = delete;
     CStoreCheck& operator=(const CStoreCheck&) = delete;
@@ -34,7 +41,8 @@ private:
     IRecordStore& m_store;
     std::atomic<bool> m_cancel{false};
     std::atomic<bool> m_done{false};
-    mutable std::mutex m_lock;  // guards m_damage
+    mutable std::mutex m_lock;  // guards m_damage; m_wake waits on it
+    std::condition_variable m_wake;
     std::optional<std::string> m_damage;
     std::thread m_thread;  // last: starts once the members above exist
 };

@@ -231,7 +231,7 @@ TEST_F(StationTest, ADamagedStoreFoundByTheFullCheckStopsTheLine) {
         auto sound =
             OpenStationStore(m_workspace.WorkDir() + "/recipe.toml", "sqlite:" + path, error);
         ASSERT_NE(sound, nullptr) << error;
-        const CStoreCheck check(*sound);
+        const CStoreCheck check(*sound, std::chrono::milliseconds(0));
         ASSERT_TRUE(CheckEnds(check));
         EXPECT_FALSE(check.Damage()) << *check.Damage();
     }
@@ -246,7 +246,7 @@ TEST_F(StationTest, ADamagedStoreFoundByTheFullCheckStopsTheLine) {
     }
     auto store = OpenStationStore(m_workspace.WorkDir() + "/recipe.toml", "sqlite:" + path, error);
     ASSERT_NE(store, nullptr) << "the start checks only what it can at once: " << error;
-    const CStoreCheck check(*store);
+    const CStoreCheck check(*store, std::chrono::milliseconds(0));
     ASSERT_TRUE(CheckEnds(check));
     ASSERT_TRUE(check.Damage());
     EXPECT_NE(check.Damage()->find(path), std::string::npos) << *check.Damage();
