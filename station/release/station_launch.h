@@ -39,6 +39,20 @@ struct StationLaunchRequest {
 
 // Everything a station runs with once each step read and checked its input.
 struct StationSetup {
+    StationSetup() = default;
+    StationSetup(StationSetup&&) = default;
+    // Member by member, a move would replace the store before the full check
+    // that reads it: the old setup goes whole (check first) before the new
+    // one takes its place.
+    StationSetup& operator=(StationSetup&& other) {
+        if (this != &other) {
+            std::destroy_at(this);
+            std::construct_at(this, std::move(other));
+        }
+        return *this;
+    }
+    ~StationSetup() = default;
+
     StationSource source;
     // The slots asked for; none when neither a slots file nor --slot was.
     // (Not named `slots`, a macro in Qt code.)
