@@ -11,28 +11,27 @@ bool LooksLikeOption(std::string_view token) {
     return token.size() >= 2 && token[0] == '-';
 }
 
-const OptionSpec* FindSpec(std::span<const OptionSpec> options, std::string_view name) {
+const OptionRow* FindOptionRow(std::span<const OptionRow> options, std::string_view name) {
     const auto it = std::find_if(options.begin(), options.end(),
-                                 [name](const OptionSpec& spec) { return spec.name == name; });
+                                 [name](const OptionRow& row) { return row.name == name; });
     return it != options.end() ? &*it : nullptr;
 }
 
 // CLI11 reads "--name=" as "--name" and would take the next word for the
 // value: an empty value is refused before it is used.
-bool CheckEmptyInlineValues(std::span<const char* const> tokens,
-                            std::span<const OptionSpec> options, std::string& faulty,
-                            std::string& error) {
+bool CheckEmptyInlineValues(std::span<const char* const> tokens, std::span<const OptionRow> options,
+                            std::string& faulty, std::string& error) {
     for (const std::string_view token : tokens) {
         if (token == "--")
             break;
         if (!token.starts_with("--") || token.find('=') != token.size() - 1)
             continue;
-        const OptionSpec* spec = FindSpec(options, token.substr(0, token.size() - 1));
-        if (spec == nullptr)
+        const OptionRow* row = FindOptionRow(options, token.substr(0, token.size() - 1));
+        if (row == nullptr)
             continue;
-        faulty = spec->name;
+        faulty = row->name;
         error = "option '" + faulty + "' " +
-                (spec->value == OptionValue::None ? "takes no value" : "needs a value");
+                (row->value == OptionValue::None ? "takes no value" : "needs a value");
         return false;
     }
     return true;
@@ -40,7 +39,7 @@ bool CheckEmptyInlineValues(std::span<const char* const> tokens,
 
 }  // namespace
 
-bool CCommandLine::Parse(std::span<const char* const> tokens, std::span<const OptionSpec> options,
+bool CCommandLine::Parse(std::span<const char* const> tokens, std::span<const OptionRow> options,
                          std::string& error, bool helpOption) {
     *this = CCommandLine{};
     CLI::App app;
@@ -50,12 +49,11 @@ bool CCommandLine::Parse(std::span<const char* const> tokens, std::span<const Op
     // of them is which is decided below, where "--" is seen.
     app.allow_extras();
     std::vector<CLI::Option*> added;
-    for (const OptionSpec& spec : options) {
-        const std::string name(spec.name);
+    for (const OptionRow& row : options) {
+        const std::string name(row.name);
         // A flag given bare holds an empty result, "--flag=VALUE" holds VALUE.
-        CLI::Option* option = spec.value == OptionValue::Required
-                                  ? app.add_option(name)->expected(1)
-                                  : app.add_flag(name + "{}");
+        CLI::Option* option = row.value == OptionValue::Required ? app.add_option(name)->expected(1)
+                                                                 : app.add_flag(name + "{}");
         // Every value is kept; a second one is refused below unless repeatable.
         option->multi_option_policy(CLI::MultiOptionPolicy::TakeAll);
         added.push_back(option);
@@ -104,11 +102,11 @@ bool CCommandLine::Parse(std::span<const char* const> tokens, std::span<const Op
         return false;
 
     for (auto& [name, given] : m_given) {
-        const OptionSpec& spec = options[given.order];
+        const OptionRow& row = options[given.order];
         std::vector<std::string>& values = given.values;
         const std::size_t count = values.size();
-        if (spec.value != OptionValue::Required) {
-            if (spec.value == OptionValue::None &&
+        if (row.value != OptionValue::Required) {
+            if (row.value == OptionValue::None &&
                 std::any_of(values.begin(), values.end(),
                             [](const std::string& v) { return !v.empty(); })) {
                 m_faultyOption = name;
@@ -118,7 +116,7 @@ bool CCommandLine::Parse(std::span<const char* const> tokens, std::span<const Op
             std::erase(values, std::string());
         }
         // A second value would silently win over the first.
-        if (!spec.repeatable && count > 1) {
+        if (!row.repeatable && count > 1) {
             m_faultyOption = name;
             error = "option '" + name + "' given twice";
             return false;
@@ -147,6 +145,6 @@ std::vector<std::string> CCommandLine::GivenOptions() const {
               [](const Given* a, const Given* b) { return a->order < b->order; });
     std::vector<std::string> names;
     for (const Given* g : given)
-        names.emplace_back(g->specName);
+        names.emplace_back(g->rowName);
     return names;
 }

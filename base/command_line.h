@@ -22,7 +22,7 @@ enum class OptionValue {
     Inline,    // --name or --name=VALUE
 };
 
-struct OptionSpec {
+struct OptionRow {
     std::string_view name;  // "--port", "-o"
     OptionValue value;
     // May be given more than once: Value is then the last, Values all of them.
@@ -36,7 +36,7 @@ public:
     // `error` for an unknown option, a missing, empty or unwanted value, or
     // an option given twice that is not repeatable; then only FaultyOption,
     // Help and Has (for the options read up to the fault) tell anything.
-    bool Parse(std::span<const char* const> tokens, std::span<const OptionSpec> options,
+    bool Parse(std::span<const char* const> tokens, std::span<const OptionRow> options,
                std::string& error, bool helpOption = true);
 
     // The words that are no option nor an option's value, in order.
@@ -54,7 +54,7 @@ public:
 
 private:
     struct Given {
-        std::string_view specName;
+        std::string_view rowName;
         std::vector<std::string> values;
         std::size_t order = 0;  // the option's row in the table
     };

@@ -140,7 +140,7 @@ std::string CommandName(std::uint16_t code) {
 }
 
 // Each may be given again: the last one counts (every --result does).
-constexpr OptionSpec kOptions[] = {
+constexpr OptionRow kOptions[] = {
     {"--port-dir", OptionValue::Required, true},
     {"--com", OptionValue::Required, true},
     {"--version", OptionValue::Required, true},

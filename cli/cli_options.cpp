@@ -54,7 +54,7 @@ const CliCommandRow& RowOf(CliCommand command) {
     return kBoxCommands[0];
 }
 
-constexpr OptionSpec kOptions[] = {
+constexpr OptionRow kOptions[] = {
     {"--trace", OptionValue::None},
     {"--port", OptionValue::Required},
     {"--usb", OptionValue::Required},
@@ -119,7 +119,7 @@ bool ParseCommandLine(std::span<const char* const> tokens, CliRequest& request,
     request.allowRollback = line.Has("--allow-rollback");
     const bool stationOptionSeen =
         std::any_of(std::begin(kOptions) + kFirstStationOption, std::end(kOptions),
-                    [&line](const OptionSpec& option) { return line.Has(option.name); });
+                    [&line](const OptionRow& option) { return line.Has(option.name); });
 
     if (positional.empty()) {
         if (request.help)

@@ -17,7 +17,7 @@ constexpr char kRecipeCommand[] = "recipe";
 constexpr char kCheckAction[] = "check";
 constexpr char kJsonOption[] = "--json";
 
-constexpr OptionSpec kRecipeOptions[] = {{kJsonOption, OptionValue::None}};
+constexpr OptionRow kRecipeOptions[] = {{kJsonOption, OptionValue::None}};
 
 constexpr char kRecipeHelp[] =
     R"(Usage: vornak-cli recipe check RECIPE [--json]

@@ -155,7 +155,7 @@ constexpr TimeFilter kTimeFilters[] = {
 constexpr char kResultOption[] = "--result";
 constexpr char kReleaseOption[] = "--release";
 
-constexpr OptionSpec kRecordsOptions[] = {
+constexpr OptionRow kRecordsOptions[] = {
     {"--serial", OptionValue::Required},        {"--since", OptionValue::Required},
     {"--until", OptionValue::Required},         {kResultOption, OptionValue::Required},
     {"--version", OptionValue::Required},       {"--package-sha256", OptionValue::Required},

@@ -23,7 +23,7 @@ namespace {
 
 constexpr char kReleaseCommand[] = "release";
 
-constexpr OptionSpec kReleaseOptions[] = {
+constexpr OptionRow kReleaseOptions[] = {
     {"--key", OptionValue::Required},          {"--release", OptionValue::Required},
     {"--family", OptionValue::Required, true}, {"--expires", OptionValue::Required},
     {"--note", OptionValue::Required},         {"-o", OptionValue::Required},

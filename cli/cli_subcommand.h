@@ -13,7 +13,7 @@
 
 struct CliSubcommand {
     std::string_view name;
-    std::span<const OptionSpec> options;
+    std::span<const OptionRow> options;
     const char* help;
     // Runs a line that split cleanly and asked for no help; returns the exit
     // status. Usage errors go through SubcommandUsageError.

@@ -24,7 +24,7 @@ constexpr char kSingleSlotName[] = "1";
 constexpr char kStationOption[] = "--station";
 // Each may be given again; the last one counts. There is no --help: the
 // usage line follows every wrong command line.
-constexpr OptionSpec kLaunchOptions[] = {
+constexpr OptionRow kLaunchOptions[] = {
     {kStationOption, OptionValue::Required, true}, {"--slots", OptionValue::Required, true},
     {"--db", OptionValue::Required, true},         {"--shifts", OptionValue::Required, true},
     {"--trust", OptionValue::Required, true},      {"--allow-rollback", OptionValue::None, true},
