@@ -27,6 +27,18 @@ constexpr CodePointRange kInvisible[] = {
 
 }  // namespace
 
+std::string FirstControlCharacter(std::string_view text) {
+    for (const char c : text) {
+        const auto u = static_cast<unsigned char>(c);
+        if (u < 0x20 || u == 0x7F) {
+            char shown[8];
+            std::snprintf(shown, sizeof shown, "\\x%02X", static_cast<unsigned>(u));
+            return shown;
+        }
+    }
+    return {};
+}
+
 bool IsInvisibleCodePoint(char32_t cp) {
     for (const CodePointRange& range : kInvisible) {
         if (cp >= range.first && cp <= range.last)

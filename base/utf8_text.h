@@ -21,6 +21,10 @@ std::size_t Utf8SequenceLength(std::string_view text, char32_t* codePoint = null
 // U+FFFD.
 std::string WellFormedUtf8(std::string_view text);
 
+// The first ASCII control character of `text` (NUL to U+001F, DEL) as
+// "\x1B", or empty when it has none.
+std::string FirstControlCharacter(std::string_view text);
+
 // Whether `cp` is a character a reader cannot see or that changes how the
 // text around it reads: Unicode's control (Cc) and format (Cf) characters
 // (direction marks and overrides, zero-width characters, the byte order

@@ -116,16 +116,9 @@ private:
             Fail(node, Join(prefix, key), "must not be empty");
         // An escape in the file can put any character here; a control
         // character would end up in records, result lines and file names.
-        const auto control = std::find_if(value->begin(), value->end(), [](char c) {
-            const auto u = static_cast<unsigned char>(c);
-            return u < 0x20 || u == 0x7F;
-        });
-        if (control != value->end()) {
-            char shown[8];
-            std::snprintf(shown, sizeof shown, "\\x%02X", static_cast<unsigned char>(*control));
+        if (const std::string control = FirstControlCharacter(*value); !control.empty())
             Fail(node, Join(prefix, key),
-                 std::string("must hold no NUL or control character (") + shown + ")");
-        }
+                 "must hold no NUL or control character (" + control + ")");
         // Nor one a reader cannot see or that turns the text around it
         // (U+202E, U+2028, U+FEFF): two names that look alike must differ.
         if (const std::string invisible = FirstInvisibleCharacter(*value); !invisible.empty())

@@ -35,11 +35,8 @@ LaunchRefusal Refused(LaunchStep step, std::string message) {
 std::string NameProblem(const char* option, const std::optional<std::string>& name) {
     if (!name)
         return {};
-    for (const char c : *name) {
-        const auto u = static_cast<unsigned char>(c);
-        if (u < 0x20 || u == 0x7F)
-            return std::string(option) + ": must hold no control character";
-    }
+    if (const std::string control = FirstControlCharacter(*name); !control.empty())
+        return std::string(option) + ": must hold no control character (" + control + ")";
     if (const std::string invisible = FirstInvisibleCharacter(*name); !invisible.empty())
         return std::string(option) + ": must hold no invisible or direction-changing character (" +
                invisible + ")";
