@@ -40,6 +40,19 @@ bool CheckEnds(const CStoreCheck& check) {
     return check.Done();
 }
 
+// Runs a station until it tells the operator `notice` (or the wait runs out),
+// then stops it; whether it told.
+bool RunUntilTold(const Recipe& recipe, IRecordStore& store, CEventKeeper& events,
+                  const StationOptions& options, const char* notice) {
+    CStation station(recipe, store, events, options);
+    std::thread loop([&] { station.Run(); });
+    const bool told = events.WaitUntil(
+        [notice](const auto& seen) { return HasNotice(seen, notice); }, kStoreWait);
+    station.RequestStop();
+    loop.join();
+    return told;
+}
+
 std::optional<UnitRecord> StoredRecord(IRecordStore& store, const std::string& id) {
     std::optional<UnitRecord> record;
     std::string error;
@@ -253,13 +266,7 @@ TEST_F(StationTest, ADamagedStoreFoundByTheFullCheckStopsTheLine) {
 
     StationOptions options = Options(/*once=*/true);
     options.storeCheck = &check;
-    CStation station(m_recipe, *store, m_events, options);
-    std::thread loop([&] { station.Run(); });
-    const bool told = m_events.WaitUntil(
-        [](const auto& seen) { return HasNotice(seen, kStoreDamaged); }, kStoreWait);
-    station.RequestStop();
-    loop.join();
-    EXPECT_TRUE(told);
+    EXPECT_TRUE(RunUntilTold(m_recipe, *store, m_events, options, kStoreDamaged));
     EXPECT_TRUE(m_events.OfKind(StationEventKind::UnitStart).empty());
 }
 
@@ -274,13 +281,7 @@ TEST_F(StationTest, RequiringTheServerTakesNoBoxWhileItIsAway) {
     ASSERT_NE(store, nullptr) << error;
     StationOptions options = Options(/*once=*/true);
     options.requireServer = true;
-    CStation station(m_recipe, *store, m_events, options);
-    std::thread loop([&] { station.Run(); });
-    const bool told = m_events.WaitUntil(
-        [](const auto& seen) { return HasNotice(seen, kServerRequired); }, kStoreWait);
-    station.RequestStop();
-    loop.join();
-    EXPECT_TRUE(told);
+    EXPECT_TRUE(RunUntilTold(m_recipe, *store, m_events, options, kServerRequired));
     EXPECT_TRUE(m_events.OfKind(StationEventKind::UnitStart).empty());
 }
 
