@@ -73,11 +73,17 @@ std::string CStoreGate::HeldWords() const {
     return std::string(kStorePaused) + ": " + StoreErrorWords(m_heldFailure);
 }
 
-std::string CStoreGate::Blocked() {
+std::string CStoreGate::DamageWords() const {
     if (m_check != nullptr) {
         if (const std::optional<std::string> damage = m_check->Damage())
             return std::string(kStoreDamaged) + " (" + *damage + ")";
     }
+    return {};
+}
+
+std::string CStoreGate::Blocked() {
+    if (std::string damage = DamageWords(); !damage.empty())
+        return damage;
     if (const std::string journal = StoreJournal(); !journal.empty())
         return journal;
     if (m_held) {
@@ -98,9 +104,11 @@ std::string CStoreGate::Blocked() {
 
 bool CStoreGate::WaitUntilOpen(const Say& say, const Sleep& sleep) {
     std::string said;
-    // A record just refused is said at once and offered again after a pause.
-    std::string why =
-        m_held && (m_check == nullptr || !m_check->Damage()) ? HeldWords() : Blocked();
+    // A record just refused is said at once and offered again after a pause;
+    // damage found in the store comes first.
+    std::string why = DamageWords();
+    if (why.empty())
+        why = m_held ? HeldWords() : Blocked();
     while (!why.empty()) {
         if (why != said) {
             say(why);

@@ -60,6 +60,8 @@ private:
     // again; empty when it is open.
     std::string Blocked();
     std::string HeldWords() const;
+    // What the store's full check found, in words; empty while it found nothing.
+    std::string DamageWords() const;
 
     IRecordStore& m_store;
     const bool m_requireServer;
